@@ -1,0 +1,9 @@
+#pragma once
+#include "link/ConsoleView.h"
+
+namespace jig {
+
+// The "edid" command line: the window's operations, headless.
+int RunEdidCommand(CliRequest& request);
+
+}  // namespace jig

@@ -1,0 +1,9 @@
+#pragma once
+#include "link/ConsoleView.h"
+
+namespace jig {
+
+// The "kb90" command line: the window's operations, headless.
+int RunKb90Command(CliRequest& request);
+
+}  // namespace jig

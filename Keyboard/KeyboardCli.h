@@ -1,0 +1,9 @@
+#pragma once
+#include "link/ConsoleView.h"
+
+namespace jig {
+
+// The "keyboard" command line: the window's operations, headless.
+int RunKeyboardCommand(CliRequest& request);
+
+}  // namespace jig

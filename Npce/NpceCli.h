@@ -1,0 +1,9 @@
+#pragma once
+#include "link/ConsoleView.h"
+
+namespace jig {
+
+// The "npce" command line: the window's operations, headless.
+int RunNpceCommand(CliRequest& request);
+
+}  // namespace jig

@@ -1,0 +1,78 @@
+#include "app/Options.h"
+
+#include <sstream>
+
+#include "app/Commands.h"
+#include "sim/SimProgrammer.h"
+
+namespace jig {
+
+Options ParseOptions(const std::vector<std::string>& arguments) {
+  Options options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= arguments.size()) {
+        options.error = word + " needs a value";
+        return false;
+      }
+      into = arguments[++i];
+      return true;
+    };
+    std::string text;
+    if (word == "--simulate") {
+      options.simulate = true;
+    } else if (word == "--port") {
+      if (!value(text)) break;
+      options.ports.push_back(text);
+    } else if (word == "--sim-image") {
+      if (!value(options.sim.image)) break;
+      if (!sim::IsKnownImage(options.sim.image)) options.error = "unknown image: " + options.sim.image;
+    } else if (word == "--sim-state") {
+      if (!value(options.sim.stateDir)) break;
+    } else if (word == "--sim-fault") {
+      if (!value(text)) break;
+      if (!sim::AddFault(options.sim, text, options.error)) break;
+    } else if (word == "--sim-wire") {
+      options.sim.wireTime = true;
+    } else if (word == "--force") {
+      options.force = true;
+    } else if (word == "--help" || word == "-h") {
+      options.help = true;
+    } else {
+      options.words.push_back(word);  // a command's words and its own options
+    }
+  }
+  if (options.simulate && !options.ports.empty() && options.error.empty())
+    options.error = "--simulate and --port exclude each other";
+  return options;
+}
+
+std::string UsageText() {
+  std::ostringstream text;
+  text << "Usage: holbrenik-jig [OPTIONS] [TASK ACTION [FILE] [COMMAND OPTIONS]]\n"
+          "\n"
+          "Without a command the windows open. With one, the same operation runs headless:\n"
+          "the window's log lines go to standard output, error boxes to standard error;\n"
+          "exit status 0 on success, 1 on failure, 2 on bad usage.\n"
+          "\n"
+          "Options:\n"
+          "  --simulate              attach one simulated programmer (no hardware needed)\n"
+          "  --port PATH             use this serial device as the programmer (repeatable;\n"
+          "                          replaces the search for FTDI adapters)\n"
+          "  --force                 replace an existing output file\n"
+          "  --sim-image TAG         image the simulated programmer runs at start:\n"
+          "                          V41, V42, ITE, NPCE or BOOT (default V41)\n"
+          "  --sim-state DIR         keep the simulated programmer's image and chips in DIR\n"
+          "  --sim-wire              simulated bytes take their time on the wire\n"
+          "  --sim-fault NAME[=VALUE]  make the simulated programmer misbehave (repeatable)\n"
+          "  --help                  this text\n"
+          "\n"
+          "Commands:\n";
+  for (const auto& command : CommandTable()) text << "  " << command.usage << "\n      " << command.help << '\n';
+  text << "\nSimulator faults:\n";
+  for (const auto& fault : sim::AllFaultNames()) text << "  " << fault.name << "\n      " << fault.help << '\n';
+  return text.str();
+}
+
+}  // namespace jig

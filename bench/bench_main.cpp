@@ -1,0 +1,124 @@
+// jig-bench: each transfer against the simulator with wire time on, next to the time the
+// wire and the programmer need at best, and the host's CPU time while it ran.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/OpenProgrammer.h"
+#include "link/ReadIdioms.h"
+#include "sim/SimD2xx.h"
+#include "sim/WireModel.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// At best: the request on the wire, the answer on the wire, and the latency timer for a
+// last packet that is not full.
+double ExchangeModelSeconds(std::size_t requestBytes, std::size_t answerBytes, std::uint32_t baud,
+                            std::uint32_t latencyMs) {
+  const double byteTime = 10.0 / baud;
+  double seconds = static_cast<double>(requestBytes + answerBytes) * byteTime;
+  if (answerBytes % jig::sim::WireModel::kPacketDataBytes != 0) seconds += latencyMs / 1000.0;
+  return seconds;
+}
+
+struct Row {
+  std::string name;
+  std::size_t bytes;
+  double wall;
+  double model;
+  double cpu;
+};
+
+class NullView : public jig::TaskView {
+ public:
+  void log(std::string) override {}
+  void clearLog() override {}
+  void setGaugeMax(std::string_view, int) override {}
+  void setGauge(std::string_view, int) override {}
+  void setGaugeColour(std::string_view, jig::Rgb) override {}
+  void enable(std::string_view, bool) override {}
+  void setCaption(std::string_view, std::string) override {}
+  void paint(std::string_view, jig::Rgb) override {}
+  void showWindow(std::string_view, bool) override {}
+  void setTimer(std::string_view, bool) override {}
+  void ended(bool) override {}
+  std::optional<std::string> askSaveFile(const jig::FileDialog&) override { return std::nullopt; }
+  std::optional<std::string> askOpenFile(const jig::FileDialog&) override { return std::nullopt; }
+  void errorBox(std::string) override {}
+};
+
+// Runs body repeats times; the row holds the mean of one run.
+Row Measure(const std::string& name, std::size_t bytes, double model, int repeats, const std::function<void()>& body) {
+  const double cpu0 = CpuSeconds();
+  const auto t0 = Clock::now();
+  for (int i = 0; i < repeats; ++i) body();
+  const double wall = std::chrono::duration<double>(Clock::now() - t0).count() / repeats;
+  const double cpu = (CpuSeconds() - cpu0) / repeats;
+  return {name, bytes, wall, model, cpu};
+}
+
+}  // namespace
+
+int main() {
+  using namespace jig;
+  std::vector<Row> rows;
+  constexpr int kRepeats = 50;
+
+  {
+    sim::SimD2xx d2xx;
+    sim::SimOptions options;
+    options.wireTime = true;
+    d2xx.attach(options);
+    ProgrammerLink link(d2xx, 64);
+    DWORD count = 0;
+    d2xx.FT_CreateDeviceInfoList(&count);
+    d2xx.FT_Open(0, &link.handle);
+    link.isOpen = true;
+    d2xx.FT_SetBaudRate(link.handle, 921600);
+    d2xx.FT_SetTimeouts(link.handle, 300, 300);
+    d2xx.FT_SetLatencyTimer(link.handle, 2);
+    rows.push_back(Measure("'B' round trip (latency 2 ms)", 4, ExchangeModelSeconds(1, 3, 921600, 2), kRepeats, [&] {
+      link.writeByte('B');
+      QueueWait(link, 3, 1000);
+    }));
+    link.close();
+  }
+  {
+    sim::SimD2xx d2xx;
+    sim::SimOptions options;
+    options.wireTime = true;
+    d2xx.attach(options);
+    NullView view;
+    // The KB90xx profile asks before it sets the latency timer: the bridge's 16 ms rules.
+    rows.push_back(Measure("OpenProgrammer, KB90xx profile", 4, ExchangeModelSeconds(1, 3, 921600, 16), 20, [&] {
+      d2xx.programmer(0).setLatency(16);
+      ProgrammerLink link(d2xx, 64);
+      OpenProgrammer(link, profiles::kKb90, view);
+      link.close();
+    }));
+    rows.push_back(Measure("OpenProgrammer, EDID profile", 4, ExchangeModelSeconds(1, 3, 921600, 2), 20, [&] {
+      ProgrammerLink link(d2xx, 64);
+      OpenProgrammer(link, profiles::kEdid, view);
+      link.close();
+    }));
+  }
+
+  std::printf("%-34s %8s %11s %11s %8s %9s\n", "transfer", "bytes", "wall ms", "model ms", "ratio", "cpu/wall");
+  for (const Row& row : rows)
+    std::printf("%-34s %8zu %11.3f %11.3f %8.3f %8.1f%%\n", row.name.c_str(), row.bytes, row.wall * 1e3,
+                row.model * 1e3, row.wall / row.model, 100.0 * row.cpu / row.wall);
+  return 0;
+}

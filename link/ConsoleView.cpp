@@ -1,0 +1,62 @@
+#include "link/ConsoleView.h"
+
+#include <filesystem>
+
+namespace jig {
+
+void ConsoleView::setSaveFile(std::string path, bool replace) {
+  std::lock_guard lock(mutex_);
+  saveFile_ = std::move(path);
+  replace_ = replace;
+}
+
+void ConsoleView::setOpenFile(std::string path) {
+  std::lock_guard lock(mutex_);
+  openFile_ = std::move(path);
+}
+
+void ConsoleView::log(std::string line) {
+  std::lock_guard lock(mutex_);
+  out_ << line << '\n' << std::flush;
+}
+
+void ConsoleView::ended(bool success) {
+  std::lock_guard lock(mutex_);
+  result_ = success;
+  endedChanged_.notify_all();
+}
+
+std::optional<std::string> ConsoleView::askSaveFile(const FileDialog&) {
+  std::lock_guard lock(mutex_);
+  if (saveFile_.empty()) return std::nullopt;
+  std::error_code ec;
+  if (std::filesystem::exists(saveFile_, ec) && !replace_) {
+    err_ << saveFile_ << " exists; --force replaces it\n";
+    return std::nullopt;
+  }
+  return saveFile_;
+}
+
+std::optional<std::string> ConsoleView::askOpenFile(const FileDialog&) {
+  std::lock_guard lock(mutex_);
+  if (openFile_.empty()) return std::nullopt;
+  return openFile_;
+}
+
+void ConsoleView::errorBox(std::string text) {
+  std::lock_guard lock(mutex_);
+  err_ << text << '\n' << std::flush;
+}
+
+std::optional<bool> ConsoleView::waitEnded(std::chrono::milliseconds bound) {
+  std::unique_lock lock(mutex_);
+  endedChanged_.wait_for(lock, bound, [&] { return result_.has_value(); });
+  return result_;
+}
+
+std::optional<bool> ConsoleView::result() const {
+  std::lock_guard lock(mutex_);
+  return result_;
+}
+
+}  // namespace jig

@@ -1,0 +1,69 @@
+#pragma once
+// A window for the command line: log lines go to standard output, error boxes to
+// standard error, and the FILE argument answers the file dialog.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "link/D2xx.h"
+#include "link/TaskView.h"
+
+namespace jig {
+
+class ConsoleView : public TaskView {
+ public:
+  ConsoleView(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+  // The file a save dialog answers with; an existing one only with replace.
+  void setSaveFile(std::string path, bool replace);
+  void setOpenFile(std::string path);
+
+  void log(std::string line) override;
+  void clearLog() override {}
+  void setGaugeMax(std::string_view, int) override {}
+  void setGauge(std::string_view, int) override {}
+  void setGaugeColour(std::string_view, Rgb) override {}
+  void enable(std::string_view, bool) override {}
+  void setCaption(std::string_view, std::string) override {}
+  void paint(std::string_view, Rgb) override {}
+  void showWindow(std::string_view, bool) override {}
+  void setTimer(std::string_view, bool) override {}
+  void ended(bool success) override;
+  std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
+  std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
+  void errorBox(std::string text) override;
+
+  // Waits for the operation's end; nullopt when the bound passed first.
+  std::optional<bool> waitEnded(std::chrono::milliseconds bound);
+  std::optional<bool> result() const;
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  mutable std::mutex mutex_;
+  std::condition_variable endedChanged_;
+  std::optional<bool> result_;
+  std::string saveFile_, openFile_;
+  bool replace_ = false;
+};
+
+// What a task's command gets from the command line.
+struct CliRequest {
+  D2xx& d2xx;
+  std::string action;               // "read", "write", "scan", ...
+  std::vector<std::string> args;    // what follows the action: FILE and the command's options
+  bool force = false;               // replace an existing output file
+  std::ostream& out;
+  std::ostream& err;
+};
+
+// Exit statuses of the command line.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace jig

@@ -1,0 +1,62 @@
+#pragma once
+// The device library surface the tool relies on: one method per library call, named as
+// the library names it, status 0 = FT_OK. Backends: SerialD2xx (termios) and SimD2xx.
+#include <cstdint>
+
+namespace jig {
+
+using FT_STATUS = std::uint32_t;
+using FT_HANDLE = std::uint32_t;
+using DWORD = std::uint32_t;
+using UCHAR = std::uint8_t;
+
+enum : FT_STATUS {
+  FT_OK = 0,
+  FT_INVALID_HANDLE = 1,
+  FT_DEVICE_NOT_FOUND = 2,
+  FT_DEVICE_NOT_OPENED = 3,
+  FT_IO_ERROR = 4,
+  FT_INSUFFICIENT_RESOURCES = 5,
+  FT_INVALID_PARAMETER = 6,
+  FT_INVALID_BAUD_RATE = 7,
+  FT_OTHER_ERROR = 18,
+  // Not a library code: WaitForRx or WaitForTxEmpty ran out of time.
+  FT_WAIT_TIMEOUT = 0x100,
+  // Not a library code: the device went away (unplugged, port hung up).
+  FT_DEVICE_GONE = 0x101,
+};
+
+inline constexpr DWORD FT_PURGE_RX = 1;
+inline constexpr DWORD FT_PURGE_TX = 2;
+inline constexpr UCHAR FT_BITS_8 = 8;
+inline constexpr UCHAR FT_STOP_BITS_1 = 0;
+inline constexpr UCHAR FT_PARITY_NONE = 0;
+
+class D2xx {
+ public:
+  virtual ~D2xx() = default;
+
+  virtual FT_STATUS FT_CreateDeviceInfoList(DWORD* count) = 0;
+  virtual FT_STATUS FT_Open(int index, FT_HANDLE* handle) = 0;
+  virtual FT_STATUS FT_ResetDevice(FT_HANDLE handle) = 0;
+  virtual FT_STATUS FT_SetBaudRate(FT_HANDLE handle, DWORD baud) = 0;
+  virtual FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                              UCHAR parity) = 0;
+  // Read and write time-outs in ms; 0 means no limit (capped at limits::kUnlimitedReadCapMs).
+  virtual FT_STATUS FT_SetTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) = 0;
+  virtual FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) = 0;
+  virtual FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) = 0;
+  // Returns when count bytes have come or the read time-out has passed.
+  virtual FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* got) = 0;
+  virtual FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) = 0;
+  virtual FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask) = 0;
+  virtual FT_STATUS FT_Close(FT_HANDLE handle) = 0;
+
+  // Sleeps until at least count bytes wait in the receive queue (FT_OK), the time passes
+  // (FT_WAIT_TIMEOUT) or the device goes (FT_DEVICE_GONE). available gets the queue count.
+  virtual FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) = 0;
+  // Sleeps until the transmit queue is empty or the time passes.
+  virtual FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) = 0;
+};
+
+}  // namespace jig

@@ -1,0 +1,369 @@
+#include "link/SerialD2xx.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "link/limits.h"
+
+namespace jig {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct SerialD2xx::Port {
+  int fd = -1;
+  std::string path;
+  DWORD readTimeoutMs = 0;
+  DWORD writeTimeoutMs = 0;
+  bool gone = false;
+  // Bytes taken from the descriptor but not yet read by the caller: lets a wait for n
+  // bytes sleep in poll() instead of waking on every byte.
+  std::deque<std::uint8_t> pending;
+};
+
+namespace {
+
+std::string ReadFirstLine(const fs::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// Natural order, so ttyUSB2 comes before ttyUSB10.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (std::isdigit(static_cast<unsigned char>(a[i])) && std::isdigit(static_cast<unsigned char>(b[j]))) {
+      std::size_t ie = i, je = j;
+      while (ie < a.size() && std::isdigit(static_cast<unsigned char>(a[ie]))) ++ie;
+      while (je < b.size() && std::isdigit(static_cast<unsigned char>(b[je]))) ++je;
+      const unsigned long long x = std::stoull(a.substr(i, ie - i));
+      const unsigned long long y = std::stoull(b.substr(j, je - j));
+      if (x != y) return x < y;
+      i = ie;
+      j = je;
+    } else {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
+
+speed_t SpeedFor(DWORD baud) {
+  switch (baud) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return 0;
+  }
+}
+
+// Moves whatever the descriptor holds into pending. False when the port hung up.
+bool Pull(SerialD2xx::Port& port) {
+  std::uint8_t chunk[4096];
+  for (;;) {
+    const ssize_t n = ::read(port.fd, chunk, sizeof chunk);
+    if (n > 0) {
+      port.pending.insert(port.pending.end(), chunk, chunk + n);
+      continue;
+    }
+    if (n == 0) {
+      // A tty read returns 0 only when nothing waits; poll() tells whether it hung up.
+      pollfd p{port.fd, POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) port.gone = true;
+      return !port.gone;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+    port.gone = true;  // EIO: the adapter was unplugged or the far end of a pty closed
+    return false;
+  }
+}
+
+// Sleeps until the descriptor is readable or the deadline passes. False when it hung up.
+bool SleepForInput(SerialD2xx::Port& port, Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  if (left.count() <= 0) return true;
+  pollfd p{port.fd, POLLIN, 0};
+  const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1 << 30)));
+  if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
+    port.gone = true;
+    return false;
+  }
+  return true;
+}
+
+Clock::time_point DeadlineFor(DWORD timeoutMs) {
+  const DWORD ms = timeoutMs == 0 ? limits::kUnlimitedReadCapMs : timeoutMs;
+  return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+}  // namespace
+
+SerialD2xx::SerialD2xx(std::vector<std::string> ports, std::string sysfsRoot)
+    : fixedPorts_(std::move(ports)), sysfsRoot_(std::move(sysfsRoot)) {}
+
+SerialD2xx::~SerialD2xx() {
+  std::lock_guard lock(mutex_);
+  for (auto& [handle, port] : ports_)
+    if (port->fd >= 0) ::close(port->fd);
+}
+
+std::vector<std::string> SerialD2xx::FindFtdiPorts(const std::string& sysfsRoot) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  const fs::path ttyClass = fs::path(sysfsRoot) / "class" / "tty";
+  for (const auto& entry : fs::directory_iterator(ttyClass, ec)) {
+    const fs::path device = entry.path() / "device";
+    fs::path dir = fs::canonical(device, ec);
+    if (ec) {
+      ec.clear();
+      continue;
+    }
+    // Walk up from the tty's device to the USB device that carries the vendor id.
+    for (int depth = 0; depth < 8 && !dir.empty() && dir != dir.root_path(); ++depth) {
+      const fs::path vendor = dir / "idVendor";
+      if (fs::exists(vendor, ec)) {
+        if (ReadFirstLine(vendor) == "0403") names.push_back(entry.path().filename().string());
+        break;
+      }
+      dir = dir.parent_path();
+    }
+  }
+  std::sort(names.begin(), names.end(), NaturalLess);
+  std::vector<std::string> paths;
+  for (const auto& name : names) paths.push_back("/dev/" + name);
+  return paths;
+}
+
+std::shared_ptr<SerialD2xx::Port> SerialD2xx::find(FT_HANDLE handle) {
+  std::lock_guard lock(mutex_);
+  const auto it = ports_.find(handle);
+  return it == ports_.end() ? nullptr : it->second;
+}
+
+FT_STATUS SerialD2xx::FT_CreateDeviceInfoList(DWORD* count) {
+  devices_ = fixedPorts_.empty() ? FindFtdiPorts(sysfsRoot_) : fixedPorts_;
+  *count = static_cast<DWORD>(devices_.size());
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
+  if (index < 0 || static_cast<std::size_t>(index) >= devices_.size()) return FT_DEVICE_NOT_FOUND;
+  const std::string& path = devices_[static_cast<std::size_t>(index)];
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FT_DEVICE_NOT_OPENED;
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) {
+    ::close(fd);
+    return FT_DEVICE_NOT_OPENED;
+  }
+  cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  tcsetattr(fd, TCSANOW, &tio);
+  ioctl(fd, TIOCEXCL);  // one owner at a time; not fatal where the driver lacks it
+  auto port = std::make_shared<Port>();
+  port->fd = fd;
+  port->path = path;
+  std::lock_guard lock(mutex_);
+  *handle = nextHandle_++;
+  ports_[*handle] = std::move(port);
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_ResetDevice(FT_HANDLE handle) {
+  // The bridge's own reset has no termios counterpart; the line settings that follow do
+  // the rest. Nothing here may disturb a pseudo-terminal.
+  return find(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FT_STATUS SerialD2xx::FT_SetBaudRate(FT_HANDLE handle, DWORD baud) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  const speed_t speed = SpeedFor(baud);
+  if (speed == 0) return FT_INVALID_BAUD_RATE;
+  termios tio{};
+  if (tcgetattr(port->fd, &tio) != 0) return FT_IO_ERROR;
+  cfsetispeed(&tio, speed);
+  cfsetospeed(&tio, speed);
+  return tcsetattr(port->fd, TCSANOW, &tio) == 0 ? FT_OK : FT_IO_ERROR;
+}
+
+FT_STATUS SerialD2xx::FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                                UCHAR parity) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  termios tio{};
+  if (tcgetattr(port->fd, &tio) != 0) return FT_IO_ERROR;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
+  tio.c_cflag |= wordLength == 7 ? CS7 : CS8;
+  if (stopBits == 2) tio.c_cflag |= CSTOPB;
+  if (parity == 1) tio.c_cflag |= PARENB | PARODD;
+  if (parity == 2) tio.c_cflag |= PARENB;
+  return tcsetattr(port->fd, TCSANOW, &tio) == 0 ? FT_OK : FT_IO_ERROR;
+}
+
+FT_STATUS SerialD2xx::FT_SetTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  port->readTimeoutMs = readMs;
+  port->writeTimeoutMs = writeMs;
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  // The FTDI driver offers the timer in sysfs; writing it needs the udev rule's rights.
+  const std::string name = fs::path(port->path).filename().string();
+  const fs::path file = fs::path(sysfsRoot_) / "class" / "tty" / name / "device" / "latency_timer";
+  {
+    std::ofstream out(file);
+    if (out && (out << static_cast<int>(ms) << '\n') && out.flush()) return FT_OK;
+  }
+  // Else ask the driver for low latency; a pty has neither, and the link works without.
+  serial_struct serial{};
+  if (ioctl(port->fd, TIOCGSERIAL, &serial) == 0) {
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ioctl(port->fd, TIOCSSERIAL, &serial);
+  }
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {
+  *written = 0;
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if (port->gone) return FT_DEVICE_GONE;
+  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+  const auto deadline = DeadlineFor(port->writeTimeoutMs);
+  while (*written < count) {
+    const ssize_t n = ::write(port->fd, bytes + *written, count - *written);
+    if (n > 0) {
+      *written += static_cast<DWORD>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      port->gone = true;
+      return FT_DEVICE_GONE;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{port->fd, POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count()) + 1) > 0 && (p.revents & (POLLHUP | POLLERR))) {
+      port->gone = true;
+      return FT_DEVICE_GONE;
+    }
+  }
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* got) {
+  *got = 0;
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  const auto deadline = DeadlineFor(port->readTimeoutMs);
+  for (;;) {
+    const bool alive = Pull(*port);
+    if (port->pending.size() >= count || !alive || Clock::now() >= deadline) break;
+    if (!SleepForInput(*port, deadline)) break;
+  }
+  const DWORD take = static_cast<DWORD>(std::min<std::size_t>(count, port->pending.size()));
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::copy_n(port->pending.begin(), take, out);
+  port->pending.erase(port->pending.begin(), port->pending.begin() + take);
+  *got = take;
+  return port->gone && take < count ? FT_DEVICE_GONE : FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  Pull(*port);
+  if (port->gone) return FT_DEVICE_GONE;
+  int out = 0;
+  if (ioctl(port->fd, TIOCOUTQ, &out) != 0) out = 0;
+  *rxQueue = static_cast<DWORD>(port->pending.size());
+  *txQueue = static_cast<DWORD>(std::max(out, 0));
+  *event = 0;
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_Purge(FT_HANDLE handle, DWORD mask) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if ((mask & FT_PURGE_RX) && (mask & FT_PURGE_TX)) tcflush(port->fd, TCIOFLUSH);
+  else if (mask & FT_PURGE_RX) tcflush(port->fd, TCIFLUSH);
+  else if (mask & FT_PURGE_TX) tcflush(port->fd, TCOFLUSH);
+  if (mask & FT_PURGE_RX) port->pending.clear();
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::FT_Close(FT_HANDLE handle) {
+  std::shared_ptr<Port> port;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = ports_.find(handle);
+    if (it == ports_.end()) return FT_INVALID_HANDLE;
+    port = it->second;
+    ports_.erase(it);
+  }
+  ::close(port->fd);
+  port->fd = -1;
+  return FT_OK;
+}
+
+FT_STATUS SerialD2xx::WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) {
+  *available = 0;
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const bool alive = Pull(*port);
+    *available = static_cast<DWORD>(port->pending.size());
+    if (*available >= count) return FT_OK;
+    if (!alive) return FT_DEVICE_GONE;
+    if (Clock::now() >= deadline) return FT_WAIT_TIMEOUT;
+    if (!SleepForInput(*port, deadline)) return FT_DEVICE_GONE;
+  }
+}
+
+FT_STATUS SerialD2xx::WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) {
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int out = 0;
+    if (ioctl(port->fd, TIOCOUTQ, &out) != 0 || out <= 0) return FT_OK;
+    if (Clock::now() >= deadline) return FT_WAIT_TIMEOUT;
+    // The kernel offers no wait with a bound on the transmit queue: sleep a little.
+    std::this_thread::sleep_for(std::chrono::milliseconds(limits::kQueuePollSleepMs));
+  }
+}
+
+}  // namespace jig

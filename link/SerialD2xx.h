@@ -1,0 +1,53 @@
+#pragma once
+// The device library over POSIX termios: the tty ports whose USB vendor is FTDI (0403),
+// or the paths given on the command line (other adapters, virtual ports).
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/D2xx.h"
+
+namespace jig {
+
+class SerialD2xx : public D2xx {
+ public:
+  // Empty ports: enumerate FTDI ports through sysfs at each FT_CreateDeviceInfoList.
+  explicit SerialD2xx(std::vector<std::string> ports = {}, std::string sysfsRoot = "/sys");
+  ~SerialD2xx() override;
+
+  FT_STATUS FT_CreateDeviceInfoList(DWORD* count) override;
+  FT_STATUS FT_Open(int index, FT_HANDLE* handle) override;
+  FT_STATUS FT_ResetDevice(FT_HANDLE handle) override;
+  FT_STATUS FT_SetBaudRate(FT_HANDLE handle, DWORD baud) override;
+  FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                      UCHAR parity) override;
+  FT_STATUS FT_SetTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) override;
+  FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) override;
+  FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) override;
+  FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* got) override;
+  FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) override;
+  FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask) override;
+  FT_STATUS FT_Close(FT_HANDLE handle) override;
+  FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
+  FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
+
+  // The FTDI tty ports under sysfsRoot, as device paths, in a stable order.
+  static std::vector<std::string> FindFtdiPorts(const std::string& sysfsRoot);
+  const std::vector<std::string>& devices() const { return devices_; }
+
+  struct Port;
+
+ private:
+  std::shared_ptr<Port> find(FT_HANDLE handle);
+
+  std::vector<std::string> fixedPorts_;
+  std::string sysfsRoot_;
+  std::vector<std::string> devices_;
+  std::mutex mutex_;
+  std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
+  FT_HANDLE nextHandle_ = 1;
+};
+
+}  // namespace jig

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+namespace jig {
+
+inline constexpr const char* kCurrentTime = "Current time  ";
+inline constexpr const char* kCurrentTimeRu = "Текущее время  ";
+
+// The local time of day in the long time format: hours, minutes, seconds.
+std::string LongTimeOfDay();
+
+}  // namespace jig

@@ -1,0 +1,53 @@
+#include "main/MainForm.h"
+
+#include "link/OpenProgrammer.h"
+#include "main/ReadThread_UPD.h"
+
+namespace jig {
+
+namespace {
+// The main window's record holds the longest boot-loader command, a 44-byte HEX line.
+constexpr std::size_t kMainBufferSize = 64;
+}  // namespace
+
+MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView)
+    : link_(d2xx, kMainBufferSize), mainView_(mainView), updateView_(updateView) {}
+
+MainForm::~MainForm() { waitForSwitch(); }
+
+void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
+  if (selectorText == kPleaseSelect) return;
+  // One switch at a time: a second Start would open the same programmer again.
+  if (switching_.exchange(true)) return;
+  if (worker_.joinable()) worker_.join();
+  QueryProgrammerVersion(link_);
+  if (link_.versionText == kVersionDeviceNotFound) {
+    link_.close();
+    switching_ = false;
+    mainView_.errorBox("JIG not connected to the USB port!");
+    mainView_.ended(false);
+    return;
+  }
+  worker_ = std::jthread([this, selectorText] {
+    SwitchContext context{link_, mainView_, updateView_, BootTimeoutFlag};
+    jig::ReadThread_UPD(context, selectorText);
+    switching_ = false;
+  });
+}
+
+std::string MainForm::Timer_RUNTimer(const std::string& selectorText) {
+  mainView_.setTimer("Timer_RUN", false);
+  const Task* task = FindTask(selectorText);
+  return task ? std::string(task->window) : std::string();
+}
+
+void MainForm::Timer_5SECTimer() {
+  BootTimeoutFlag = 1;
+  mainView_.setTimer("Timer_5SEC", false);
+}
+
+void MainForm::waitForSwitch() {
+  if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace jig

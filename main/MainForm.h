@@ -1,0 +1,42 @@
+#pragma once
+// What the main window does: Start, the two timers, and the firmware switch worker it
+// starts. The Qt window TForm1 forwards its events here.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+#include "main/Tasks.h"
+
+namespace jig {
+
+class MainForm {
+ public:
+  // mainView: the main window (timers, message box); updateView: the update window.
+  MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView);
+  ~MainForm();
+
+  // Start. Returns at once; the switch worker reports through the views.
+  void MAIN_CONNECTClick(const std::string& selectorText);
+  // Timer_RUN fired: switches it off and names the window to show (empty: none).
+  std::string Timer_RUNTimer(const std::string& selectorText);
+  // Timer_5SEC fired: the boot loader's time is up.
+  void Timer_5SECTimer();
+
+  bool switching() const { return switching_.load(); }
+  // Waits for the switch worker to end (the command line, tests).
+  void waitForSwitch();
+
+  std::atomic<std::uint8_t> BootTimeoutFlag{0};
+
+ private:
+  ProgrammerLink link_;
+  TaskView& mainView_;
+  TaskView& updateView_;
+  std::atomic<bool> switching_{false};
+  std::jthread worker_;
+};
+
+}  // namespace jig

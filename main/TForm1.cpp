@@ -1,0 +1,94 @@
+#include "main/TForm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "main/Tasks.h"
+
+namespace jig {
+
+TForm1::TForm1(D2xx& d2xx) : TTaskWindow("Form1", "Holbrenik_JIG  VER4.92  21/08/2016"), d2xx_(d2xx) {
+  setClassName("TForm1");
+  // Minimise only: no system menu, no close box; Exit is the way out.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+  MAIN_SELECTOR = new QComboBox(this);
+  MAIN_SELECTOR->setObjectName("MAIN_SELECTOR");
+  MAIN_SELECTOR->addItem(QString::fromUtf8(kPleaseSelect.data(), static_cast<int>(kPleaseSelect.size())));
+  for (const Task& task : TaskList())
+    MAIN_SELECTOR->addItem(QString::fromUtf8(task.itemText.data(), static_cast<int>(task.itemText.size())));
+  MAIN_SELECTOR->setCurrentIndex(0);
+
+  MAIN_CONNECT = new QPushButton("Start", this);
+  MAIN_CONNECT->setObjectName("MAIN_CONNECT");
+  Exit = new QPushButton("Exit", this);
+  Exit->setObjectName("Exit");
+
+  Timer_5SEC = new QTimer(this);
+  Timer_5SEC->setObjectName("Timer_5SEC");
+  Timer_5SEC->setInterval(5000);
+  Timer_5SEC->setSingleShot(true);
+  Timer_RUN = new QTimer(this);
+  Timer_RUN->setObjectName("Timer_RUN");
+  Timer_RUN->setInterval(300);
+  Timer_RUN->setSingleShot(true);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(MAIN_CONNECT);
+  buttons->addWidget(Exit);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(MAIN_SELECTOR);
+  layout->addLayout(buttons);
+
+  connect(MAIN_CONNECT, &QPushButton::clicked, this, [this] { MAIN_CONNECTClick(); });
+  connect(Exit, &QPushButton::clicked, this, [this] { close(); });
+  connect(MAIN_SELECTOR, &QComboBox::activated, this, [this] { MAIN_SELECTORClick(); });
+  connect(Timer_RUN, &QTimer::timeout, this, [this] { Timer_RUNTimer(); });
+  connect(Timer_5SEC, &QTimer::timeout, this, [this] { Timer_5SECTimer(); });
+
+  resize(420, 110);
+  setFixedSize(sizeHint().expandedTo(QSize(420, 110)));
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::attachUpdateWindow(TaskView& updateWindow) {
+  form_ = std::make_unique<MainForm>(d2xx_, *this, updateWindow);
+}
+
+void TForm1::MAIN_CONNECTClick() {
+  if (form_) form_->MAIN_CONNECTClick(MAIN_SELECTOR->currentText().toStdString());
+}
+
+void TForm1::Timer_RUNTimer() {
+  if (!form_) return;
+  const std::string window = form_->Timer_RUNTimer(MAIN_SELECTOR->currentText().toStdString());
+  if (window.empty()) return;
+  if (TTaskWindow* task = Find(QString::fromStdString(window))) {
+    task->show();
+    task->raise();
+    hide();
+  }
+}
+
+void TForm1::Timer_5SECTimer() {
+  if (form_) form_->Timer_5SECTimer();
+}
+
+void TForm1::MAIN_SELECTORClick() {
+  if (TTaskWindow* update = Find("UPDATE_FORM")) update->clearLog();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program; a running switch is waited for first,
+  // so the programmer is left closed.
+  if (form_) form_->waitForSwitch();
+  event->accept();
+  QApplication::quit();
+}
+
+}  // namespace jig

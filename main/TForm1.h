@@ -1,0 +1,40 @@
+#pragma once
+// The main window: the task selector, Start and Exit, and the two timers of the switch.
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+#include "main/MainForm.h"
+#include "main/TTaskWindow.h"
+
+namespace jig {
+
+class TForm1 : public TTaskWindow {
+ public:
+  explicit TForm1(D2xx& d2xx);
+  ~TForm1() override;
+  // The update window exists only after every task window (creation order).
+  void attachUpdateWindow(TaskView& updateWindow);
+
+  void MAIN_CONNECTClick();
+  void Timer_RUNTimer();
+  void Timer_5SECTimer();
+  void MAIN_SELECTORClick();
+  MainForm* form() { return form_.get(); }
+
+  QComboBox* MAIN_SELECTOR;
+  QPushButton* MAIN_CONNECT;
+  QPushButton* Exit;
+  QTimer* Timer_5SEC;
+  QTimer* Timer_RUN;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  D2xx& d2xx_;
+  std::unique_ptr<MainForm> form_;
+};
+
+}  // namespace jig

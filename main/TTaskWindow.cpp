@@ -1,0 +1,201 @@
+#include "main/TTaskWindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+namespace jig {
+
+namespace {
+std::vector<TTaskWindow*>& Windows() {
+  static std::vector<TTaskWindow*> windows;
+  return windows;
+}
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+}  // namespace
+
+TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* parent)
+    : QWidget(parent, Qt::Window), className_(name) {
+  setObjectName(name);
+  setWindowTitle(caption);
+  Windows().push_back(this);
+}
+
+TTaskWindow::~TTaskWindow() {
+  auto& windows = Windows();
+  windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+}
+
+TTaskWindow* TTaskWindow::Find(const QString& name) {
+  for (TTaskWindow* window : Windows())
+    if (window->objectName() == name || window->className_ == name) return window;
+  return nullptr;
+}
+
+QColor TTaskWindow::ToQColor(Rgb colour) {
+  if (colour == colour::kButtonFace) return QApplication::palette().color(QPalette::Button);
+  return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+}
+
+QString TTaskWindow::QtFilter(const std::string& filter) {
+  const QStringList parts = Q(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString label = parts[i];
+    if (!label.contains('(')) label += " (" + parts[i + 1] + ")";
+    out << label;
+  }
+  return out.join(";;");
+}
+
+void TTaskWindow::onGui(std::function<void()> work) {
+  if (QThread::currentThread() == thread()) {
+    work();
+  } else {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  }
+}
+
+QObject* TTaskWindow::control(std::string_view name) const {
+  const QString key = Q(name);
+  if (QObject* own = findChild<QObject*>(key)) return own;
+  for (TTaskWindow* window : Windows())
+    if (QObject* other = window->findChild<QObject*>(key)) return other;
+  return nullptr;
+}
+
+void TTaskWindow::log(std::string line) {
+  onGui([this, line = std::move(line)] {
+    if (!memo_) return;
+    memo_->appendPlainText(QString::fromUtf8(line.data(), static_cast<int>(line.size())));
+    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+  });
+}
+
+void TTaskWindow::clearLog() {
+  onGui([this] {
+    if (memo_) memo_->clear();
+  });
+}
+
+void TTaskWindow::setGaugeMax(std::string_view gauge, int maximum) {
+  onGui([this, name = std::string(gauge), maximum] {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(name))) bar->setMaximum(std::max(maximum, 1));
+  });
+}
+
+void TTaskWindow::setGauge(std::string_view gauge, int progress) {
+  onGui([this, name = std::string(gauge), progress] {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+      bar->setValue(std::clamp(progress, bar->minimum(), bar->maximum()));
+  });
+}
+
+void TTaskWindow::setGaugeColour(std::string_view gauge, Rgb colour) {
+  onGui([this, name = std::string(gauge), colour] {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+      bar->setStyleSheet(QString("QProgressBar::chunk { background-color: %1; }").arg(ToQColor(colour).name()));
+  });
+}
+
+void TTaskWindow::enable(std::string_view controlName, bool on) {
+  onGui([this, name = std::string(controlName), on] {
+    if (auto* widget = qobject_cast<QWidget*>(control(name))) widget->setEnabled(on);
+  });
+}
+
+void TTaskWindow::setCaption(std::string_view controlName, std::string caption) {
+  onGui([this, name = std::string(controlName), caption = std::move(caption)] {
+    QObject* target = control(name);
+    const QString text = QString::fromUtf8(caption.data(), static_cast<int>(caption.size()));
+    if (auto* button = qobject_cast<QAbstractButton*>(target)) button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(target)) label->setText(text);
+  });
+}
+
+void TTaskWindow::paint(std::string_view indicator, Rgb colour) {
+  onGui([this, name = std::string(indicator), colour] {
+    if (paintIndicator(name, colour)) return;
+    if (auto* widget = qobject_cast<QWidget*>(control(name)))
+      widget->setStyleSheet(QString("background-color: %1; border: 1px solid gray; border-radius: 3px;")
+                                .arg(ToQColor(colour).name()));
+  });
+}
+
+void TTaskWindow::showWindow(std::string_view window, bool visible) {
+  onGui([this, name = std::string(window), visible] {
+    QWidget* target = name == "self" ? this : Find(Q(name));
+    if (!target) return;
+    if (visible) {
+      target->show();
+      target->raise();
+      target->activateWindow();
+    } else {
+      target->hide();
+    }
+  });
+}
+
+void TTaskWindow::setTimer(std::string_view timerName, bool running) {
+  onGui([this, name = std::string(timerName), running] {
+    if (auto* timer = qobject_cast<QTimer*>(control(name))) {
+      if (running) timer->start();
+      else timer->stop();
+    }
+  });
+}
+
+void TTaskWindow::ended(bool success) {
+  onGui([this, success] {
+    if (endedSeen) endedSeen(success);
+  });
+}
+
+std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
+  if (dialogAnswer) return dialogAnswer(dialog);
+  QFileDialog box(this, QString::fromStdString(dialog.title));
+  box.setAcceptMode(QFileDialog::AcceptSave);
+  box.setNameFilter(QtFilter(dialog.filter));
+  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(QString::fromStdString(dialog.defaultExtension).remove(0, 1));
+  if (!dialog.defaultName.empty()) box.selectFile(QString::fromStdString(dialog.defaultName));
+  box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.promptOverwrite);
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
+  return box.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
+  if (dialogAnswer) return dialogAnswer(dialog);
+  QFileDialog box(this, QString::fromStdString(dialog.title));
+  box.setAcceptMode(QFileDialog::AcceptOpen);
+  box.setFileMode(QFileDialog::ExistingFile);
+  box.setNameFilter(QtFilter(dialog.filter));
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
+  return box.selectedFiles().first().toStdString();
+}
+
+void TTaskWindow::errorBox(std::string text) {
+  if (errorBoxSeen) {
+    errorBoxSeen(text);
+    return;
+  }
+  QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok);
+}
+
+void TTaskWindow::repaint() { QWidget::repaint(); }
+
+void TTaskWindow::closeEvent(QCloseEvent* event) {
+  // Task windows are left through their exit control, never through the frame.
+  event->ignore();
+}
+
+}  // namespace jig

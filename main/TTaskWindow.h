@@ -1,0 +1,64 @@
+#pragma once
+// The Qt side of a window's view: finds controls by their objectName, carries out calls
+// made from a worker on the GUI thread in order, and lets tests answer dialogs.
+#include <QPlainTextEdit>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "link/TaskView.h"
+
+namespace jig {
+
+class TTaskWindow : public QWidget, public TaskView {
+ public:
+  TTaskWindow(const QString& name, const QString& caption, QWidget* parent = nullptr);
+  ~TTaskWindow() override;
+
+  // Every window of the program, by objectName or class name ("Form1", "TMEC16_Form").
+  static TTaskWindow* Find(const QString& name);
+  QString className() const { return className_; }
+
+  void log(std::string line) override;
+  void clearLog() override;
+  void setGaugeMax(std::string_view gauge, int maximum) override;
+  void setGauge(std::string_view gauge, int progress) override;
+  void setGaugeColour(std::string_view gauge, Rgb colour) override;
+  void enable(std::string_view control, bool enabled) override;
+  void setCaption(std::string_view control, std::string caption) override;
+  void paint(std::string_view indicator, Rgb colour) override;
+  void showWindow(std::string_view window, bool visible) override;
+  void setTimer(std::string_view timer, bool running) override;
+  void ended(bool success) override;
+  std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
+  std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
+  void errorBox(std::string text) override;
+  void repaint() override;
+
+  // Tests: answer dialogs and message boxes instead of showing them, see the endings.
+  std::function<std::optional<std::string>(const FileDialog&)> dialogAnswer;
+  std::function<void(const std::string&)> errorBoxSeen;
+  std::function<void(bool)> endedSeen;
+
+  static QColor ToQColor(Rgb colour);
+  // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
+  static QString QtFilter(const std::string& filter);
+
+ protected:
+  void setClassName(const QString& name) { className_ = name; }
+  void setLogWidget(QPlainTextEdit* memo) { memo_ = memo; }
+  // Runs now on the GUI thread, else queued to it (in order).
+  void onGui(std::function<void()> work);
+  // A widget of this window, or of any window when this one has none of that name.
+  QObject* control(std::string_view name) const;
+  // Windows that paint indicators themselves (one widget for many) take this call.
+  virtual bool paintIndicator(std::string_view, Rgb) { return false; }
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QString className_;
+  QPlainTextEdit* memo_ = nullptr;
+};
+
+}  // namespace jig

@@ -1,0 +1,43 @@
+#include "main/TUPDATE_FORM.h"
+
+#include <QFontDatabase>
+#include <QVBoxLayout>
+
+namespace jig {
+
+TUPDATE_FORM::TUPDATE_FORM() : TTaskWindow("UPDATE_FORM", "UPDATE_FORM") {
+  setClassName("TUPDATE_FORM");
+  // No buttons in the frame, above the other windows.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+
+  Memo_UPDATE = new QPlainTextEdit(this);
+  Memo_UPDATE->setObjectName("Memo_UPDATE");
+  Memo_UPDATE->setReadOnly(true);
+  Memo_UPDATE->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  Memo_UPDATE->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setLogWidget(Memo_UPDATE);
+
+  CGauge_UPD = new QProgressBar(this);
+  CGauge_UPD->setObjectName("CGauge_UPD");
+  CGauge_UPD->setRange(0, 100);
+  CGauge_UPD->setValue(0);
+
+  SpeedButton_UPD_EXIT = new QPushButton("EXIT", this);
+  SpeedButton_UPD_EXIT->setObjectName("SpeedButton_UPD_EXIT");
+  SpeedButton_UPD_EXIT->setEnabled(false);
+  connect(SpeedButton_UPD_EXIT, &QPushButton::clicked, this, [this] { SpeedButton_UPD_EXITClick(); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Memo_UPDATE);
+  layout->addWidget(CGauge_UPD);
+  layout->addWidget(SpeedButton_UPD_EXIT);
+  resize(520, 360);
+}
+
+void TUPDATE_FORM::SpeedButton_UPD_EXITClick() {
+  Memo_UPDATE->clear();
+  SpeedButton_UPD_EXIT->setEnabled(false);
+  hide();
+}
+
+}  // namespace jig

@@ -1,0 +1,21 @@
+#pragma once
+// The update window: what the firmware switch does, with its gauge and EXIT.
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "main/TTaskWindow.h"
+
+namespace jig {
+
+class TUPDATE_FORM : public TTaskWindow {
+ public:
+  TUPDATE_FORM();
+  void SpeedButton_UPD_EXITClick();
+
+  QPlainTextEdit* Memo_UPDATE;
+  QProgressBar* CGauge_UPD;
+  QPushButton* SpeedButton_UPD_EXIT;
+};
+
+}  // namespace jig

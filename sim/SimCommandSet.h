@@ -1,0 +1,50 @@
+#pragma once
+// One command set of a programmer firmware image (or its boot loader), in front of the
+// chip it drives. The programmer offers it the host's bytes; it answers through the
+// context. Command sets live as long as the programmer, so a chip keeps its contents
+// across firmware switches.
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "sim/SimOptions.h"
+
+namespace jig::sim {
+
+using SimClock = std::chrono::steady_clock;
+using SimTime = SimClock::time_point;
+
+class SimProgrammer;
+
+class SimContext {
+ public:
+  SimContext(SimProgrammer& programmer, SimTime at) : programmer_(programmer), at_(at) {}
+  // When the byte being handled reached the programmer.
+  SimTime at() const { return at_; }
+  // Queues an answer; delay is the programmer's own work before it starts sending.
+  void send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay = {});
+  void send(std::uint8_t byte, std::chrono::microseconds delay = {});
+  // The boot loader starts an application image; the firmware enters the boot loader.
+  void runImage(std::string_view tag);
+  const SimOptions& options() const;
+  SimProgrammer& programmer() { return programmer_; }
+
+ private:
+  SimProgrammer& programmer_;
+  SimTime at_;
+};
+
+class SimCommandSet {
+ public:
+  virtual ~SimCommandSet() = default;
+  // One byte from the host. A set that is not busy may refuse a byte that starts none of
+  // its commands by returning false; the programmer then offers it to the next set.
+  virtual bool onByte(std::uint8_t byte, SimContext& context) = 0;
+  // In the middle of a command: every byte belongs to this set (data may hold 'B' or '?').
+  virtual bool busy() const = 0;
+  // The image stopped running (switch, reset): forget any command in progress.
+  virtual void reset() {}
+};
+
+}  // namespace jig::sim

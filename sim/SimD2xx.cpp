@@ -1,0 +1,203 @@
+#include "sim/SimD2xx.h"
+
+#include <algorithm>
+
+#include "link/limits.h"
+
+namespace jig::sim {
+
+SimD2xx::~SimD2xx() = default;
+
+SimProgrammer& SimD2xx::attach(SimOptions options) {
+  std::lock_guard lock(mutex_);
+  programmers_.push_back(std::make_unique<SimProgrammer>(std::move(options)));
+  return *programmers_.back();
+}
+
+void SimD2xx::unplug(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  programmers_.at(index)->unplug();
+  changed_.notify_all();
+}
+
+std::size_t SimD2xx::openHandles() const {
+  std::lock_guard lock(mutex_);
+  return handles_.size();
+}
+
+SimD2xx::Handle* SimD2xx::find(FT_HANDLE handle, FT_STATUS& status) {
+  const auto it = handles_.find(handle);
+  if (it == handles_.end()) {
+    status = FT_INVALID_HANDLE;
+    return nullptr;
+  }
+  if (it->second.programmer->gone()) {
+    status = FT_DEVICE_GONE;
+    return nullptr;
+  }
+  status = FT_OK;
+  return &it->second;
+}
+
+FT_STATUS SimD2xx::FT_CreateDeviceInfoList(DWORD* count) {
+  std::lock_guard lock(mutex_);
+  listed_.clear();
+  for (auto& programmer : programmers_)
+    if (!programmer->gone()) listed_.push_back(programmer.get());
+  *count = static_cast<DWORD>(listed_.size());
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_Open(int index, FT_HANDLE* handle) {
+  std::lock_guard lock(mutex_);
+  if (index < 0 || static_cast<std::size_t>(index) >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+  SimProgrammer* programmer = listed_[static_cast<std::size_t>(index)];
+  if (programmer->gone()) return FT_DEVICE_NOT_FOUND;
+  if (programmer->isOpen || programmer->openFails()) return FT_DEVICE_NOT_OPENED;
+  programmer->isOpen = true;
+  *handle = nextHandle_++;
+  handles_[*handle] = Handle{programmer};
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_ResetDevice(FT_HANDLE handle) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  find(handle, status);
+  return status;
+}
+
+FT_STATUS SimD2xx::FT_SetBaudRate(FT_HANDLE handle, DWORD baud) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  if (baud == 0) return FT_INVALID_BAUD_RATE;
+  h->programmer->setBaud(baud);
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR, UCHAR, UCHAR) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  find(handle, status);
+  return status;
+}
+
+FT_STATUS SimD2xx::FT_SetTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  h->readTimeoutMs = readMs;
+  h->writeTimeoutMs = writeMs;
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  h->programmer->setLatency(ms);
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {
+  *written = 0;
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  h->programmer->hostWrite(std::span(static_cast<const std::uint8_t*>(buffer), count), SimClock::now());
+  *written = count;
+  changed_.notify_all();
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
+                              SimTime deadline, DWORD* available) {
+  for (;;) {
+    FT_STATUS status;
+    Handle* h = find(handle, status);
+    if (!h) return status;
+    const SimTime now = SimClock::now();
+    *available = static_cast<DWORD>(h->programmer->available(now));
+    if (*available >= count) return FT_OK;
+    if (now >= deadline) return FT_WAIT_TIMEOUT;
+    SimTime until = deadline;
+    if (const auto next = h->programmer->nextRelease(); next && *next > now) until = std::min(until, *next);
+    else if (next) until = now;  // released meanwhile: look again
+    if (until > now) changed_.wait_until(lock, until);
+  }
+}
+
+FT_STATUS SimD2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* got) {
+  *got = 0;
+  std::unique_lock lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  const DWORD ms = h->readTimeoutMs == 0 ? limits::kUnlimitedReadCapMs : h->readTimeoutMs;
+  DWORD available = 0;
+  status = waitLocked(lock, handle, count, SimClock::now() + std::chrono::milliseconds(ms), &available);
+  if (status != FT_OK && status != FT_WAIT_TIMEOUT) return status;
+  h = find(handle, status);
+  if (!h) return status;
+  *got = static_cast<DWORD>(h->programmer->take(static_cast<std::uint8_t*>(buffer), count, SimClock::now()));
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  const SimTime now = SimClock::now();
+  *rxQueue = static_cast<DWORD>(h->programmer->available(now));
+  *txQueue = static_cast<DWORD>(h->programmer->txQueue(now));
+  *event = 0;
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_Purge(FT_HANDLE handle, DWORD mask) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return status;
+  h->programmer->purge(mask & FT_PURGE_RX, mask & FT_PURGE_TX);
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::FT_Close(FT_HANDLE handle) {
+  std::lock_guard lock(mutex_);
+  const auto it = handles_.find(handle);
+  if (it == handles_.end()) return FT_INVALID_HANDLE;
+  it->second.programmer->isOpen = false;
+  handles_.erase(it);
+  changed_.notify_all();
+  return FT_OK;
+}
+
+FT_STATUS SimD2xx::WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) {
+  *available = 0;
+  std::unique_lock lock(mutex_);
+  return waitLocked(lock, handle, count, SimClock::now() + std::chrono::milliseconds(timeoutMs), available);
+}
+
+FT_STATUS SimD2xx::WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) {
+  std::unique_lock lock(mutex_);
+  const SimTime deadline = SimClock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    FT_STATUS status;
+    Handle* h = find(handle, status);
+    if (!h) return status;
+    const auto empty = h->programmer->txEmptyAt();
+    const SimTime now = SimClock::now();
+    if (!empty || *empty <= now) return FT_OK;
+    if (now >= deadline) return FT_WAIT_TIMEOUT;
+    changed_.wait_until(lock, std::min(deadline, *empty));
+  }
+}
+
+}  // namespace jig::sim

@@ -1,0 +1,72 @@
+#include "sim/SimOptions.h"
+
+#include <algorithm>
+
+#include "sim/SimCommandSets.h"
+
+namespace jig::sim {
+
+std::string SimOptions::value(const std::string& fault, const std::string& fallback) const {
+  const auto it = faults.find(fault);
+  return it == faults.end() ? fallback : it->second;
+}
+
+long long SimOptions::number(const std::string& fault, long long fallback) const {
+  const auto it = faults.find(fault);
+  if (it == faults.end() || it->second.empty()) return fallback;
+  try {
+    return std::stoll(it->second, nullptr, 0);
+  } catch (...) {
+    return fallback;
+  }
+}
+
+std::vector<FaultName> AllFaultNames() {
+  std::vector<FaultName> names = {
+      {"open-fails", "the programmer cannot be opened"},
+      {"no-answer", "the programmer answers nothing at all"},
+      {"silence-after=N", "the programmer stops answering after N bytes to the host"},
+      {"garbage-after=N", "every byte to the host after the first N is garbage"},
+      {"unplug-after=N", "the programmer is unplugged after N bytes to the host"},
+      {"version=TEXT", "the answer to 'B' (escapes \\r \\n \\xHH)"},
+  };
+  for (const auto& more : CommandSetFaultNames()) names.push_back(more);
+  return names;
+}
+
+bool AddFault(SimOptions& options, const std::string& spec, std::string& error) {
+  const auto eq = spec.find('=');
+  const std::string name = spec.substr(0, eq);
+  const std::string value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+  const auto names = AllFaultNames();
+  const bool known = std::any_of(names.begin(), names.end(), [&](const FaultName& f) {
+    return f.name.substr(0, f.name.find('=')) == name;
+  });
+  if (!known) {
+    error = "unknown fault: " + name;
+    return false;
+  }
+  options.faults[name] = value;
+  return true;
+}
+
+std::string DecodeEscapes(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      out.push_back(text[i]);
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'r') out.push_back('\r');
+    else if (c == 'n') out.push_back('\n');
+    else if (c == 't') out.push_back('\t');
+    else if (c == 'x' && i + 2 < text.size()) {
+      out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+      i += 2;
+    } else out.push_back(c);
+  }
+  return out;
+}
+
+}  // namespace jig::sim

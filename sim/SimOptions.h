@@ -1,0 +1,35 @@
+#pragma once
+// How a simulated programmer is set up: the image it runs at power-on, its faults, where
+// it keeps its state between runs and whether bytes take their wire time.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jig::sim {
+
+struct SimOptions {
+  std::string image = "V41";                    // "V41", "V42", "ITE", "NPCE" or "BOOT"
+  std::map<std::string, std::string> faults;    // name -> value ("" when the fault has none)
+  std::string stateDir;                         // empty: nothing kept between runs
+  bool wireTime = false;                        // deliver bytes at wire speed
+
+  bool has(const std::string& fault) const { return faults.count(fault) != 0; }
+  std::string value(const std::string& fault, const std::string& fallback = "") const;
+  long long number(const std::string& fault, long long fallback) const;
+};
+
+struct FaultName {
+  std::string name;  // with "=VALUE" when it takes one
+  std::string help;
+};
+
+// Every fault a programmer and its chips understand, for --help and for checking names.
+std::vector<FaultName> AllFaultNames();
+// "name" or "name=value"; false when the name is not known.
+bool AddFault(SimOptions& options, const std::string& spec, std::string& error);
+
+// Decodes \r, \n, \t, \\ and \xHH in a text given on the command line.
+std::string DecodeEscapes(const std::string& text);
+
+}  // namespace jig::sim

@@ -1,0 +1,289 @@
+#include "sim/SimProgrammer.h"
+
+#include <algorithm>
+
+#include "sim/SimCommandSets.h"
+#include "sim/SimState.h"
+
+namespace jig::sim {
+
+namespace {
+constexpr std::uint32_t kFirmwareBaud = 921600;
+constexpr std::uint32_t kBootBaud = 115200;
+constexpr const char* kImageFile = "image.txt";
+}  // namespace
+
+std::string DefaultVersionText(const std::string& tag) {
+  // The three-byte profiles compare exactly three bytes, so V41 and V42 say no more.
+  if (tag == "V41") return "V41";
+  if (tag == "V42") return "V42";
+  if (tag == "ITE") return "Q27 ITE_PROJ FW 2.3\r\n";
+  if (tag == "NPCE") return "Q27 NPCE288 FW 1.7\r\n";
+  return "";
+}
+
+bool IsKnownImage(const std::string& tag) {
+  return tag == "V41" || tag == "V42" || tag == "ITE" || tag == "NPCE" || tag == "BOOT";
+}
+
+void SimContext::send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay) {
+  programmer_.sendLocked(bytes, at_, delay);
+}
+
+void SimContext::send(std::uint8_t byte, std::chrono::microseconds delay) {
+  const std::uint8_t one[1] = {byte};
+  programmer_.sendLocked(one, at_, delay);
+}
+
+void SimContext::runImage(std::string_view tag) { programmer_.runImageLocked(std::string(tag)); }
+
+const SimOptions& SimContext::options() const { return programmer_.options(); }
+
+SimProgrammer::SimProgrammer(SimOptions options) : options_(std::move(options)) {
+  wire_.enabled = options_.wireTime;
+  sets_["BOOT"] = MakeBootLoaderSim(options_);
+  sets_["EDID"] = MakeEdidSim(options_);
+  sets_["KB90"] = MakeKb90Sim(options_);
+  sets_["KEYBOARD"] = MakeKeyboardSim(options_);
+  sets_["MEC16"] = MakeMec16Sim(options_);
+  sets_["ITE"] = MakeIteSim(options_);
+  sets_["NPCE"] = MakeNpceSim(options_);
+  std::string start = LoadText(options_.stateDir, kImageFile, options_.image);
+  image_ = IsKnownImage(start) ? start : "V41";
+  if (options_.has("version"))
+    for (const char* tag : {"V41", "V42", "ITE", "NPCE"}) versionTexts_[tag] = DecodeEscapes(options_.value("version"));
+}
+
+SimProgrammer::~SimProgrammer() = default;
+
+std::uint32_t SimProgrammer::listeningBaud() const { return image_ == "BOOT" ? kBootBaud : kFirmwareBaud; }
+
+std::vector<SimCommandSet*> SimProgrammer::activeSets() const {
+  auto set = [this](const char* name) { return sets_.at(name).get(); };
+  if (image_ == "V41") return {set("EDID"), set("KB90"), set("KEYBOARD")};
+  if (image_ == "V42") return {set("MEC16")};
+  if (image_ == "ITE") return {set("ITE")};
+  if (image_ == "NPCE") return {set("NPCE")};
+  return {set("BOOT")};
+}
+
+void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) {
+  std::lock_guard lock(mutex_);
+  if (gone_ || bytes.empty()) return;
+  transcript_.push_back({true, {bytes.begin(), bytes.end()}, now, wire_.baud});
+  SimTime arrival = std::max(now, inWireFree_);
+  for (std::uint8_t byte : bytes) {
+    arrival += wire_.byteTime();
+    // A byte sent at another baud rate reaches the programmer as noise it does not take.
+    if (wire_.baud == listeningBaud()) dispatch(byte, arrival);
+    if (gone_) break;
+  }
+  inWireFree_ = arrival;
+}
+
+void SimProgrammer::dispatch(std::uint8_t byte, SimTime at) {
+  SimContext context(*this, at);
+  const auto sets = activeSets();
+  for (SimCommandSet* set : sets)
+    if (set->busy()) {
+      set->onByte(byte, context);
+      return;
+    }
+  if (image_ != "BOOT") {
+    if (byte == 'B') {
+      const auto it = versionTexts_.find(image_);
+      const std::string text = it != versionTexts_.end() ? it->second : DefaultVersionText(image_);
+      sendLocked(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), at, {});
+      return;
+    }
+    if (byte == '?') {
+      sendLocked(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("!"), 1), at, {});
+      runImageLocked("BOOT");
+      return;
+    }
+  }
+  for (SimCommandSet* set : sets)
+    if (set->onByte(byte, context)) return;
+}
+
+void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, std::chrono::microseconds delay) {
+  if (gone_ || bytes.empty()) return;
+  std::vector<std::uint8_t> sent;
+  const long long silenceAfter =
+      options_.has("no-answer") ? 0 : options_.number("silence-after", -1);
+  const long long garbageAfter = options_.number("garbage-after", -1);
+  const long long unplugAfter = options_.number("unplug-after", -1);
+  for (std::uint8_t byte : bytes) {
+    const auto index = static_cast<long long>(sentToHost_);
+    if (unplugAfter >= 0 && index >= unplugAfter) {
+      gone_ = true;
+      break;
+    }
+    if (silenceAfter >= 0 && index >= silenceAfter) break;
+    if (garbageAfter >= 0 && index >= garbageAfter) {
+      garbageState_ = garbageState_ * 1103515245u + 12345u;
+      byte = static_cast<std::uint8_t>(garbageState_ >> 16);
+    }
+    ++sentToHost_;
+    sent.push_back(byte);
+    // An answer sent at another baud rate than the host listens at is lost as noise.
+    if (wire_.baud == listeningBaud()) enqueueToHost(byte, at + delay);
+  }
+  if (!sent.empty()) transcript_.push_back({false, std::move(sent), at + delay, listeningBaud()});
+}
+
+void SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated) {
+  const SimTime arrival = std::max(generated, outWireFree_) + wire_.byteTime();
+  outWireFree_ = arrival;
+  if (packetCount_ > 0 && arrival > packetFirst_ + wire_.latency()) packetCount_ = 0;
+  if (packetCount_ == 0) {
+    packetFirst_ = arrival;
+    packetStart_ = sequence_;
+  }
+  toHost_.push_back({byte, packetFirst_ + wire_.latency(), sequence_++});
+  if (++packetCount_ == WireModel::kPacketDataBytes) {
+    // A full packet leaves at once, earlier than its latency timer would have sent it.
+    for (auto it = toHost_.rbegin(); it != toHost_.rend() && it->sequence >= packetStart_; ++it)
+      it->release = arrival;
+    packetCount_ = 0;
+  }
+}
+
+std::size_t SimProgrammer::available(SimTime now) const {
+  std::lock_guard lock(mutex_);
+  std::size_t count = 0;
+  for (const auto& queued : toHost_) {
+    if (queued.release > now) break;
+    ++count;
+  }
+  return count;
+}
+
+std::size_t SimProgrammer::take(std::uint8_t* out, std::size_t max, SimTime now) {
+  std::lock_guard lock(mutex_);
+  std::size_t count = 0;
+  while (count < max && !toHost_.empty() && toHost_.front().release <= now) {
+    out[count++] = toHost_.front().value;
+    toHost_.pop_front();
+  }
+  return count;
+}
+
+std::optional<SimTime> SimProgrammer::nextRelease() const {
+  std::lock_guard lock(mutex_);
+  if (toHost_.empty()) return std::nullopt;
+  return toHost_.front().release;
+}
+
+std::size_t SimProgrammer::txQueue(SimTime now) const {
+  std::lock_guard lock(mutex_);
+  if (!wire_.enabled || inWireFree_ <= now) return 0;
+  return static_cast<std::size_t>((inWireFree_ - now) / wire_.byteTime()) + 1;
+}
+
+std::optional<SimTime> SimProgrammer::txEmptyAt() const {
+  std::lock_guard lock(mutex_);
+  return inWireFree_;
+}
+
+void SimProgrammer::purge(bool rx, bool tx) {
+  std::lock_guard lock(mutex_);
+  if (rx) {
+    toHost_.clear();
+    packetCount_ = 0;
+  }
+  (void)tx;  // what the host wrote is on the wire already
+}
+
+void SimProgrammer::setBaud(std::uint32_t baud) {
+  std::lock_guard lock(mutex_);
+  wire_.baud = baud;
+}
+
+void SimProgrammer::setLatency(std::uint32_t ms) {
+  std::lock_guard lock(mutex_);
+  wire_.latencyMs = ms;
+}
+
+std::uint32_t SimProgrammer::baud() const {
+  std::lock_guard lock(mutex_);
+  return wire_.baud;
+}
+
+void SimProgrammer::runImage(const std::string& tag) {
+  std::lock_guard lock(mutex_);
+  runImageLocked(tag);
+}
+
+void SimProgrammer::runImageLocked(const std::string& tag) {
+  if (!IsKnownImage(tag)) return;
+  for (auto& [name, set] : sets_) set->reset();
+  image_ = tag;
+  SaveText(options_.stateDir, kImageFile, image_);
+}
+
+std::string SimProgrammer::image() const {
+  std::lock_guard lock(mutex_);
+  return image_;
+}
+
+void SimProgrammer::setVersionText(const std::string& tag, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  versionTexts_[tag] = text;
+}
+
+void SimProgrammer::unplug() {
+  std::lock_guard lock(mutex_);
+  gone_ = true;
+}
+
+bool SimProgrammer::gone() const {
+  std::lock_guard lock(mutex_);
+  return gone_;
+}
+
+void SimProgrammer::pressReset() {
+  std::lock_guard lock(mutex_);
+  toHost_.clear();
+  packetCount_ = 0;
+  runImageLocked("BOOT");
+}
+
+std::vector<TranscriptEntry> SimProgrammer::transcript() const {
+  std::lock_guard lock(mutex_);
+  return transcript_;
+}
+
+std::vector<std::uint8_t> SimProgrammer::hostBytes() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::uint8_t> all;
+  for (const auto& entry : transcript_)
+    if (entry.toDevice) all.insert(all.end(), entry.bytes.begin(), entry.bytes.end());
+  return all;
+}
+
+std::vector<std::uint8_t> SimProgrammer::deviceBytes() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::uint8_t> all;
+  for (const auto& entry : transcript_)
+    if (!entry.toDevice) all.insert(all.end(), entry.bytes.begin(), entry.bytes.end());
+  return all;
+}
+
+void SimProgrammer::clearTranscript() {
+  std::lock_guard lock(mutex_);
+  transcript_.clear();
+}
+
+std::uint64_t SimProgrammer::bytesToHost() const {
+  std::lock_guard lock(mutex_);
+  return sentToHost_;
+}
+
+SimCommandSet* SimProgrammer::commandSet(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  const auto it = sets_.find(name);
+  return it == sets_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace jig::sim

@@ -1,0 +1,109 @@
+#pragma once
+// One simulated programmer: the bridge (baud rate, queues, wire time), the firmware image
+// it runs with its command sets, the boot loader, the faults it was asked to show and a
+// transcript of every byte in both directions. Safe to call from several threads.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/SimCommandSet.h"
+#include "sim/WireModel.h"
+
+namespace jig::sim {
+
+struct TranscriptEntry {
+  bool toDevice = true;  // host -> programmer, else programmer -> host
+  std::vector<std::uint8_t> bytes;
+  SimTime at;
+  std::uint32_t baud = 0;
+};
+
+// The answer each image gives to 'B' unless a fault says otherwise.
+std::string DefaultVersionText(const std::string& tag);
+// The tags of the four images, and "BOOT" for the boot loader.
+bool IsKnownImage(const std::string& tag);
+
+class SimProgrammer {
+ public:
+  explicit SimProgrammer(SimOptions options);
+  ~SimProgrammer();
+  SimProgrammer(const SimProgrammer&) = delete;
+  SimProgrammer& operator=(const SimProgrammer&) = delete;
+
+  // Host side; now is the host's time of the call.
+  void hostWrite(std::span<const std::uint8_t> bytes, SimTime now);
+  std::size_t available(SimTime now) const;
+  std::size_t take(std::uint8_t* out, std::size_t max, SimTime now);
+  std::optional<SimTime> nextRelease() const;
+  std::size_t txQueue(SimTime now) const;
+  std::optional<SimTime> txEmptyAt() const;
+  void purge(bool rx, bool tx);
+  void setBaud(std::uint32_t baud);
+  void setLatency(std::uint32_t ms);
+  std::uint32_t baud() const;
+
+  // Switches the running image from outside (tests, the saved state).
+  void runImage(const std::string& tag);
+
+  // The bench: tests, jig-sim and the command line.
+  std::string image() const;
+  const SimOptions& options() const { return options_; }
+  void setVersionText(const std::string& tag, const std::string& text);
+  void unplug();
+  bool gone() const;
+  void pressReset();  // the programmer's reset button: into the boot loader
+  bool openFails() const { return options_.has("open-fails"); }
+  std::vector<TranscriptEntry> transcript() const;
+  std::vector<std::uint8_t> hostBytes() const;
+  std::vector<std::uint8_t> deviceBytes() const;
+  void clearTranscript();
+  std::uint64_t bytesToHost() const;
+
+  // Kept by SimD2xx: a bridge serves one handle at a time.
+  bool isOpen = false;
+
+  // The command set of the given kind (for tests that look at a chip).
+  SimCommandSet* commandSet(const std::string& name);
+
+ private:
+  friend class SimContext;  // the command sets answer while the programmer holds its lock
+  void sendLocked(std::span<const std::uint8_t> bytes, SimTime at, std::chrono::microseconds delay);
+  void runImageLocked(const std::string& tag);
+
+  struct QueuedByte {
+    std::uint8_t value;
+    SimTime release;
+    std::uint64_t sequence;
+  };
+  void dispatch(std::uint8_t byte, SimTime at);
+  void enqueueToHost(std::uint8_t byte, SimTime generated);
+  std::uint32_t listeningBaud() const;
+  std::vector<SimCommandSet*> activeSets() const;
+
+  mutable std::mutex mutex_;
+  SimOptions options_;
+  std::string image_;
+  std::map<std::string, std::string> versionTexts_;
+  std::map<std::string, std::unique_ptr<SimCommandSet>> sets_;
+  WireModel wire_;
+  bool gone_ = false;
+  std::vector<TranscriptEntry> transcript_;
+
+  std::deque<QueuedByte> toHost_;
+  std::uint64_t sequence_ = 0;
+  std::uint64_t sentToHost_ = 0;
+  std::uint32_t garbageState_ = 0x1234567u;
+  SimTime outWireFree_{};
+  std::size_t packetCount_ = 0;
+  SimTime packetFirst_{};
+  std::uint64_t packetStart_ = 0;
+  SimTime inWireFree_{};
+};
+
+}  // namespace jig::sim

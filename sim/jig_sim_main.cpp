@@ -1,0 +1,111 @@
+// jig-sim: one simulated programmer on a pseudo-terminal. The first line printed is the
+// terminal's path, for holbrenik-jig --port PATH.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/SimProgrammer.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void RequestStop(int) { stopRequested = 1; }
+
+std::uint32_t BaudOf(const termios& tio) {
+  switch (cfgetospeed(&tio)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    case B460800: return 460800;
+    case B921600: return 921600;
+    default: return 0;
+  }
+}
+
+int Usage() {
+  std::cerr << "Usage: jig-sim [--sim-image TAG] [--sim-state DIR] [--sim-wire] [--sim-fault NAME[=VALUE]]...\n"
+               "Serves one simulated programmer on a pseudo-terminal; prints its path first.\n\nFaults:\n";
+  for (const auto& fault : jig::sim::AllFaultNames()) std::cerr << "  " << fault.name << "\n      " << fault.help << '\n';
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  jig::sim::SimOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    const bool hasValue = i + 1 < argc;
+    std::string error;
+    if (word == "--sim-image" && hasValue) options.image = argv[++i];
+    else if (word == "--sim-state" && hasValue) options.stateDir = argv[++i];
+    else if (word == "--sim-wire") options.wireTime = true;
+    else if (word == "--sim-fault" && hasValue) {
+      if (!jig::sim::AddFault(options, argv[++i], error)) {
+        std::cerr << error << '\n';
+        return 2;
+      }
+    } else return Usage();
+  }
+
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    std::perror("jig-sim: pseudo-terminal");
+    return 1;
+  }
+  const std::string slavePath = ptsname(master);
+  // Held open so the terminal stays up between the host's opens; raw, so nothing echoes.
+  const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios tio{};
+  tcgetattr(slave, &tio);
+  cfmakeraw(&tio);
+  cfsetspeed(&tio, B921600);
+  tcsetattr(slave, TCSANOW, &tio);
+
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  std::cout << slavePath << std::endl;
+
+  jig::sim::SimProgrammer programmer(options);
+  std::vector<std::uint8_t> buffer(4096);
+  while (!stopRequested && !programmer.gone()) {
+    const auto now = jig::sim::SimClock::now();
+    int timeoutMs = 100;
+    if (const auto next = programmer.nextRelease()) {
+      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - now).count();
+      timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 100));
+    }
+    pollfd p{master, POLLIN, 0};
+    const int ready = poll(&p, 1, timeoutMs);
+    if (ready > 0 && (p.revents & POLLIN)) {
+      const ssize_t n = read(master, buffer.data(), buffer.size());
+      if (n > 0) {
+        termios current{};
+        if (tcgetattr(slave, &current) == 0) programmer.setBaud(BaudOf(current));
+        programmer.hostWrite(std::span(buffer.data(), static_cast<std::size_t>(n)), jig::sim::SimClock::now());
+      }
+    }
+    const std::size_t due = programmer.take(buffer.data(), buffer.size(), jig::sim::SimClock::now());
+    for (std::size_t done = 0; done < due;) {
+      const ssize_t n = write(master, buffer.data() + done, due - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  // Closing the master hangs the terminal up: the host sees the programmer go.
+  close(slave);
+  close(master);
+  return 0;
+}

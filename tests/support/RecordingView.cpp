@@ -1,0 +1,165 @@
+#include "tests/support/RecordingView.h"
+
+namespace jig::test {
+
+void RecordingView::event(std::string text) { events_.push_back(std::move(text)); }
+
+void RecordingView::log(std::string line) {
+  std::lock_guard lock(mutex_);
+  lines_.push_back(line);
+  allLines_.push_back(std::move(line));
+}
+
+void RecordingView::clearLog() {
+  std::lock_guard lock(mutex_);
+  lines_.clear();
+  event("clear");
+}
+
+void RecordingView::setGaugeMax(std::string_view gauge, int maximum) {
+  std::lock_guard lock(mutex_);
+  gaugeMax_[std::string(gauge)] = maximum;
+}
+
+void RecordingView::setGauge(std::string_view gauge, int progress) {
+  std::lock_guard lock(mutex_);
+  gauges_[std::string(gauge)] = progress;
+}
+
+void RecordingView::setGaugeColour(std::string_view gauge, Rgb colour) {
+  std::lock_guard lock(mutex_);
+  gaugeColours_[std::string(gauge)] = colour;
+}
+
+void RecordingView::enable(std::string_view control, bool on) {
+  std::lock_guard lock(mutex_);
+  enabled_[std::string(control)] = on;
+  event("enable " + std::string(control) + (on ? " 1" : " 0"));
+}
+
+void RecordingView::setCaption(std::string_view control, std::string caption) {
+  std::lock_guard lock(mutex_);
+  event("caption " + std::string(control) + " " + caption);
+  captions_[std::string(control)] = std::move(caption);
+}
+
+void RecordingView::paint(std::string_view indicator, Rgb colour) {
+  std::lock_guard lock(mutex_);
+  colours_[std::string(indicator)] = colour;
+}
+
+void RecordingView::showWindow(std::string_view window, bool on) {
+  std::lock_guard lock(mutex_);
+  visible_[std::string(window)] = on;
+  event("show " + std::string(window) + (on ? " 1" : " 0"));
+}
+
+void RecordingView::setTimer(std::string_view timer, bool running) {
+  std::lock_guard lock(mutex_);
+  timers_[std::string(timer)] = running;
+  event("timer " + std::string(timer) + (running ? " 1" : " 0"));
+}
+
+void RecordingView::ended(bool success) {
+  std::lock_guard lock(mutex_);
+  endings_.push_back(success);
+  event(success ? "ended ok" : "ended failed");
+  endedChanged_.notify_all();
+}
+
+std::optional<std::string> RecordingView::askSaveFile(const FileDialog& dialog) {
+  std::lock_guard lock(mutex_);
+  dialogs_.push_back(dialog);
+  if (answers_.empty()) return std::nullopt;
+  auto answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+std::optional<std::string> RecordingView::askOpenFile(const FileDialog& dialog) { return askSaveFile(dialog); }
+
+void RecordingView::errorBox(std::string text) {
+  std::lock_guard lock(mutex_);
+  errorBoxes_.push_back(std::move(text));
+}
+
+void RecordingView::answerDialog(std::optional<std::string> answer) {
+  std::lock_guard lock(mutex_);
+  answers_.push_back(std::move(answer));
+}
+
+bool RecordingView::waitEnded(std::chrono::milliseconds bound, int count) {
+  std::unique_lock lock(mutex_);
+  return endedChanged_.wait_for(lock, bound, [&] { return static_cast<int>(endings_.size()) >= count; });
+}
+
+std::vector<std::string> RecordingView::lines() const {
+  std::lock_guard lock(mutex_);
+  return lines_;
+}
+std::vector<std::string> RecordingView::allLines() const {
+  std::lock_guard lock(mutex_);
+  return allLines_;
+}
+std::vector<std::string> RecordingView::errorBoxes() const {
+  std::lock_guard lock(mutex_);
+  return errorBoxes_;
+}
+std::vector<FileDialog> RecordingView::dialogs() const {
+  std::lock_guard lock(mutex_);
+  return dialogs_;
+}
+std::vector<bool> RecordingView::endings() const {
+  std::lock_guard lock(mutex_);
+  return endings_;
+}
+std::vector<std::string> RecordingView::events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+std::optional<bool> RecordingView::enabled(const std::string& control) const {
+  std::lock_guard lock(mutex_);
+  const auto it = enabled_.find(control);
+  return it == enabled_.end() ? std::nullopt : std::optional<bool>(it->second);
+}
+std::optional<Rgb> RecordingView::colour(const std::string& indicator) const {
+  std::lock_guard lock(mutex_);
+  const auto it = colours_.find(indicator);
+  return it == colours_.end() ? std::nullopt : std::optional<Rgb>(it->second);
+}
+int RecordingView::gauge(const std::string& gauge) const {
+  std::lock_guard lock(mutex_);
+  const auto it = gauges_.find(gauge);
+  return it == gauges_.end() ? 0 : it->second;
+}
+int RecordingView::gaugeMax(const std::string& gauge) const {
+  std::lock_guard lock(mutex_);
+  const auto it = gaugeMax_.find(gauge);
+  return it == gaugeMax_.end() ? 0 : it->second;
+}
+std::optional<Rgb> RecordingView::gaugeColour(const std::string& gauge) const {
+  std::lock_guard lock(mutex_);
+  const auto it = gaugeColours_.find(gauge);
+  return it == gaugeColours_.end() ? std::nullopt : std::optional<Rgb>(it->second);
+}
+std::optional<std::string> RecordingView::caption(const std::string& control) const {
+  std::lock_guard lock(mutex_);
+  const auto it = captions_.find(control);
+  return it == captions_.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+std::optional<bool> RecordingView::visible(const std::string& window) const {
+  std::lock_guard lock(mutex_);
+  const auto it = visible_.find(window);
+  return it == visible_.end() ? std::nullopt : std::optional<bool>(it->second);
+}
+bool RecordingView::timerRunning(const std::string& timer) const {
+  std::lock_guard lock(mutex_);
+  const auto it = timers_.find(timer);
+  return it != timers_.end() && it->second;
+}
+std::string RecordingView::lastLine() const {
+  std::lock_guard lock(mutex_);
+  return allLines_.empty() ? std::string() : allLines_.back();
+}
+
+}  // namespace jig::test
