@@ -52,6 +52,7 @@ class NullView : public jig::TaskView {
   void enable(std::string_view, bool) override {}
   void setCaption(std::string_view, std::string) override {}
   void paint(std::string_view, jig::Rgb) override {}
+  void select(std::string_view, int) override {}
   void showWindow(std::string_view, bool) override {}
   void setTimer(std::string_view, bool) override {}
   void ended(bool) override {}

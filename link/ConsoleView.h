@@ -30,6 +30,7 @@ class ConsoleView : public TaskView {
   void enable(std::string_view, bool) override {}
   void setCaption(std::string_view, std::string) override {}
   void paint(std::string_view, Rgb) override {}
+  void select(std::string_view, int) override {}
   void showWindow(std::string_view, bool) override {}
   void setTimer(std::string_view, bool) override {}
   void ended(bool success) override;

@@ -42,6 +42,8 @@ class TaskView {
   virtual void enable(std::string_view control, bool enabled) = 0;
   virtual void setCaption(std::string_view control, std::string caption) = 0;
   virtual void paint(std::string_view indicator, Rgb colour) = 0;
+  // A list's selected row, or a check box (0 = off, 1 = on).
+  virtual void select(std::string_view control, int index) = 0;
   // "self" is the window the view belongs to; "Form1" is the main window.
   virtual void showWindow(std::string_view window, bool visible) = 0;
   virtual void setTimer(std::string_view timer, bool running) = 0;

@@ -41,4 +41,32 @@ inline constexpr std::uint32_t kBootLineTimeoutMs = 2000;
 // Sleep between two looks at a transmit queue that cannot be waited on directly.
 inline constexpr std::uint32_t kQueuePollSleepMs = 1;
 
+// Firmware switch and boot loader.
+
+
+
+// EDID EEPROM.
+
+
+
+// Keyboard matrix test.
+
+
+
+// ENE KB90xx.
+
+
+
+// MEC16xx over JTAG.
+
+
+
+// ITE.
+
+
+
+// NPCE.
+
+
+
 }  // namespace jig::limits

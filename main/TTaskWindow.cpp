@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -129,6 +130,14 @@ void TTaskWindow::paint(std::string_view indicator, Rgb colour) {
     if (auto* widget = qobject_cast<QWidget*>(control(name)))
       widget->setStyleSheet(QString("background-color: %1; border: 1px solid gray; border-radius: 3px;")
                                 .arg(ToQColor(colour).name()));
+  });
+}
+
+void TTaskWindow::select(std::string_view controlName, int index) {
+  onGui([this, name = std::string(controlName), index] {
+    QObject* target = control(name);
+    if (auto* box = qobject_cast<QComboBox*>(target)) box->setCurrentIndex(index);
+    else if (auto* check = qobject_cast<QAbstractButton*>(target)) check->setChecked(index != 0);
   });
 }
 

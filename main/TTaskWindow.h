@@ -28,6 +28,7 @@ class TTaskWindow : public QWidget, public TaskView {
   void enable(std::string_view control, bool enabled) override;
   void setCaption(std::string_view control, std::string caption) override;
   void paint(std::string_view indicator, Rgb colour) override;
+  void select(std::string_view control, int index) override;
   void showWindow(std::string_view window, bool visible) override;
   void setTimer(std::string_view timer, bool running) override;
   void ended(bool success) override;

@@ -48,6 +48,12 @@ void RecordingView::paint(std::string_view indicator, Rgb colour) {
   colours_[std::string(indicator)] = colour;
 }
 
+void RecordingView::select(std::string_view control, int index) {
+  std::lock_guard lock(mutex_);
+  selected_[std::string(control)] = index;
+  event("select " + std::string(control) + " " + std::to_string(index));
+}
+
 void RecordingView::showWindow(std::string_view window, bool on) {
   std::lock_guard lock(mutex_);
   visible_[std::string(window)] = on;
@@ -126,6 +132,11 @@ std::optional<Rgb> RecordingView::colour(const std::string& indicator) const {
   std::lock_guard lock(mutex_);
   const auto it = colours_.find(indicator);
   return it == colours_.end() ? std::nullopt : std::optional<Rgb>(it->second);
+}
+std::optional<int> RecordingView::selected(const std::string& control) const {
+  std::lock_guard lock(mutex_);
+  const auto it = selected_.find(control);
+  return it == selected_.end() ? std::nullopt : std::optional<int>(it->second);
 }
 int RecordingView::gauge(const std::string& gauge) const {
   std::lock_guard lock(mutex_);

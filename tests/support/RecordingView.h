@@ -24,6 +24,7 @@ class RecordingView : public TaskView {
   void enable(std::string_view control, bool enabled) override;
   void setCaption(std::string_view control, std::string caption) override;
   void paint(std::string_view indicator, Rgb colour) override;
+  void select(std::string_view control, int index) override;
   void showWindow(std::string_view window, bool visible) override;
   void setTimer(std::string_view timer, bool running) override;
   void ended(bool success) override;
@@ -46,6 +47,7 @@ class RecordingView : public TaskView {
   std::vector<std::string> events() const;      // "enable X 0", "timer Timer_RUN 1", ...
   std::optional<bool> enabled(const std::string& control) const;
   std::optional<Rgb> colour(const std::string& indicator) const;
+  std::optional<int> selected(const std::string& control) const;
   int gauge(const std::string& gauge) const;
   int gaugeMax(const std::string& gauge) const;
   std::optional<Rgb> gaugeColour(const std::string& gauge) const;
@@ -65,7 +67,7 @@ class RecordingView : public TaskView {
   std::vector<bool> endings_;
   std::map<std::string, bool> enabled_, visible_, timers_;
   std::map<std::string, Rgb> colours_, gaugeColours_;
-  std::map<std::string, int> gauges_, gaugeMax_;
+  std::map<std::string, int> gauges_, gaugeMax_, selected_;
   std::map<std::string, std::string> captions_;
 };
 
