@@ -1,0 +1,91 @@
+// The windows as the program creates them, offscreen: captions, flags, the selector, and
+// Start with no task, with no programmer and with a programmer whose firmware fits.
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/TWindows.h"
+#include "sim/SimD2xx.h"
+
+namespace jig {
+namespace {
+
+TEST(Windows, AreCreatedOnceWithTheirCaptionsAndOnlyTheMainOneShows) {
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  windows.Form1->show();
+  EXPECT_EQ(windows.Form1->windowTitle(), "Holbrenik_JIG  VER4.92  21/08/2016");
+  EXPECT_EQ(windows.EDID_form->windowTitle(), "EEPROM LCD read/write VER4.1");
+  EXPECT_EQ(windows.KB901X_forms->windowTitle(), "KB9010/9012/9016/9022  programming VER4.1+");
+  EXPECT_EQ(windows.Keyboard_testing->windowTitle(), "Keyboard_testing");
+  EXPECT_EQ(windows.MEC16_Form->windowTitle(), QString::fromUtf8("Чтение и запись MEC16 09_06_16"));
+  EXPECT_EQ(windows.ITE_FORM->windowTitle(), "ITE 20_06_2016");
+  EXPECT_EQ(windows.NPCE_FORM->windowTitle(), "NPCE288N/388N 16_05_2016");
+  EXPECT_EQ(windows.UPDATE_FORM->windowTitle(), "UPDATE_FORM");
+  EXPECT_TRUE(windows.Form1->isVisible());
+  for (QWidget* other : {static_cast<QWidget*>(windows.EDID_form.get()), static_cast<QWidget*>(windows.UPDATE_FORM.get()),
+                         static_cast<QWidget*>(windows.NPCE_FORM.get())})
+    EXPECT_FALSE(other->isVisible());
+  const Qt::WindowFlags flags = windows.Form1->windowFlags();
+  EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(windows.Form1->minimumSize(), windows.Form1->maximumSize()) << "fixed size";
+  EXPECT_TRUE(windows.UPDATE_FORM->windowFlags() & Qt::WindowStaysOnTopHint);
+
+  QStringList items;
+  for (int i = 0; i < windows.Form1->MAIN_SELECTOR->count(); ++i) items << windows.Form1->MAIN_SELECTOR->itemText(i);
+  EXPECT_EQ(items, (QStringList{"Please select ", "EEPROM lcd (EDID)", "Keyboard testing", "KB9010/12/16/22",
+                                "MEC1609", "ITE chip", "NPCE288N/388N"}));
+  EXPECT_EQ(windows.Form1->MAIN_SELECTOR->currentIndex(), 0);
+  EXPECT_EQ(windows.Form1->Timer_RUN->interval(), 300);
+  EXPECT_EQ(windows.Form1->Timer_5SEC->interval(), 5000);
+}
+
+TEST(Start, WithNothingSelectedOpensNothing) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach();
+  TWindows windows(d2xx);
+  windows.Form1->show();
+  QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
+  QTest::qWait(50);
+  EXPECT_TRUE(programmer.transcript().empty());
+  EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
+}
+
+TEST(Start, WithoutAProgrammerShowsTheBoxAndLeavesTheWindowAsItWas) {
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  std::vector<std::string> boxes;
+  windows.Form1->errorBoxSeen = [&](const std::string& text) { boxes.push_back(text); };
+  windows.Form1->show();
+  windows.Form1->MAIN_SELECTOR->setCurrentIndex(3);
+  QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
+  EXPECT_EQ(boxes, std::vector<std::string>{"JIG not connected to the USB port!"});
+  EXPECT_TRUE(windows.Form1->isVisible());
+  EXPECT_TRUE(windows.Form1->MAIN_CONNECT->isEnabled());
+  EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+TEST(Start, FittingFirmwareOpensTheTaskWindowAndExitComesBack) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach();
+  TWindows windows(d2xx);
+  windows.Form1->show();
+  windows.Form1->MAIN_SELECTOR->setCurrentText("KB9010/12/16/22");
+  QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return windows.KB901X_forms->isVisible(); }, 3000));
+  EXPECT_FALSE(windows.Form1->isVisible());
+  EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
+  EXPECT_EQ(programmer.hostBytes(), std::vector<std::uint8_t>{'B'}) << "only the 'B' of Start was sent";
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+  auto* exit = windows.KB901X_forms->findChild<QPushButton*>("EXIT_KB901X");
+  ASSERT_NE(exit, nullptr);
+  QTest::mouseClick(exit, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return windows.Form1->isVisible(); }, 1000));
+  EXPECT_FALSE(windows.KB901X_forms->isVisible());
+}
+
+}  // namespace
+}  // namespace jig

@@ -1,0 +1,229 @@
+// Opening the programmer against simulated devices: the order of calls, the tag checks of
+// the two profile kinds, the log lines, and what is left open.
+#include <gtest/gtest.h>
+
+#include "link/CharFilter.h"
+#include "link/OpenProgrammer.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+using test::Bytes;
+using test::RecordingView;
+
+sim::SimOptions Answering(const std::string& image, const std::string& version = "") {
+  sim::SimOptions options;
+  options.image = image;
+  if (!version.empty()) options.faults["version"] = version;
+  return options;
+}
+
+TEST(CharacterFilter, KeepsDigitsLettersDotUnderscoreOnly) {
+  EXPECT_EQ(FilterAnswer(Bytes("V41\r\n")), "V41  ");
+  EXPECT_EQ(FilterAnswer(Bytes("a.b_C-9 !")), "a.b_C 9  ");
+  const std::vector<std::uint8_t> high = {0x80, 0xFF, 0x00, 'Z'};
+  EXPECT_EQ(FilterAnswer(high), "   Z");
+  EXPECT_EQ(HexBytes(std::vector<std::uint8_t>{'A', '1', 0x11}), "413111");
+}
+
+TEST(QueryProgrammerVersion, NoDeviceLeavesNothingOpen) {
+  sim::SimD2xx d2xx;
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "FTDI device not found");
+  EXPECT_FALSE(link.isOpen);
+}
+
+TEST(QueryProgrammerVersion, FiltersTheAnswerAndKeepsTheDeviceOpen) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach(Answering("V41", "V41\\r\\n"));
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "V41  ");
+  EXPECT_TRUE(link.isOpen);
+  EXPECT_TRUE(programmer.isOpen);
+  EXPECT_EQ(programmer.hostBytes(), Bytes("B"));
+  link.close();
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+TEST(QueryProgrammerVersion, ReadsAtMostSixteenBytes) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering("ITE", "0123456789ABCDEFGHIJ"));
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "0123456789ABCDEF");
+  DWORD rx = 0, tx = 0, event = 0;
+  d2xx.FT_GetStatus(link.handle, &rx, &tx, &event);
+  EXPECT_EQ(rx, 4u) << "the rest stays in the receive queue";
+  link.close();
+}
+
+TEST(QueryProgrammerVersion, SilentDevicesLeaveOnlyTheLastOpenedOneOpen) {
+  sim::SimD2xx d2xx;
+  sim::SimOptions silent;
+  silent.faults["no-answer"] = "";
+  d2xx.attach(silent);
+  d2xx.attach(silent);
+  d2xx.attach(silent);
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "FTDI found, ERROR answer");
+  EXPECT_TRUE(link.isOpen);
+  EXPECT_EQ(d2xx.openHandles(), 1u);
+  EXPECT_TRUE(d2xx.programmer(0).isOpen) << "the lowest index is the one the switch uses";
+  link.close();
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+TEST(QueryProgrammerVersion, AnAnswerFromALowerIndexClosesTheSilentOnes) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering("V42"));
+  sim::SimOptions silent;
+  silent.faults["no-answer"] = "";
+  d2xx.attach(silent);
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "V42");
+  EXPECT_EQ(d2xx.openHandles(), 1u);
+  link.close();
+}
+
+TEST(QueryProgrammerVersion, ADeviceThatCannotBeOpenedIsPassedOver) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering("V41"));
+  sim::SimOptions broken;
+  broken.faults["open-fails"] = "";
+  d2xx.attach(broken);
+  ProgrammerLink link(d2xx, 64);
+  EXPECT_EQ(QueryProgrammerVersion(link), "V41");
+  link.close();
+}
+
+struct OpenCase {
+  const char* name;
+  const OpenProfile* profile;
+  std::string image;
+  std::string version;  // empty: the image's own answer
+  OpenResult expected;
+  std::vector<std::string> lines;
+};
+
+class OpenProgrammerProfiles : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(OpenProgrammerProfiles, LogsAndDecides) {
+  const OpenCase& c = GetParam();
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering(c.image, c.version));
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  EXPECT_EQ(OpenProgrammer(link, *c.profile, view), c.expected);
+  EXPECT_EQ(view.lines(), c.lines);
+  EXPECT_EQ(link.isOpen, c.expected == OpenResult::Ready);
+  EXPECT_EQ(d2xx.openHandles(), c.expected == OpenResult::Ready ? 1u : 0u);
+  link.close();
+}
+
+const std::string kPorts1 = "Number of VCOM ports found on the machine: 1";
+const std::string kInstalled = "Communication with programmer installed.";
+const std::string kUpdate = "It is necessary to update the firmware programmer!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenProgrammerProfiles,
+    ::testing::Values(
+        OpenCase{"kb90_ready", &profiles::kKb90, "V41", "", OpenResult::Ready, {kPorts1, kInstalled}},
+        OpenCase{"edid_wrong", &profiles::kEdid, "V42", "", OpenResult::WrongFirmware, {kPorts1, kUpdate}},
+        OpenCase{"mec_ready", &profiles::kMec16, "V42", "", OpenResult::Ready, {kPorts1, kInstalled}},
+        // Three-byte profiles compare the raw bytes: "V4" and CR is not "V41".
+        OpenCase{"kb90_raw", &profiles::kKb90, "V41", "V4\\r", OpenResult::WrongFirmware, {kPorts1, kUpdate}},
+        OpenCase{"kb90_two_bytes", &profiles::kKb90, "V41", "V4", OpenResult::NotFound,
+                 {kPorts1, "The programmer is not found or does not respond"}},
+        OpenCase{"edid_two_bytes", &profiles::kEdid, "V41", "V4", OpenResult::NotFound,
+                 {kPorts1, "-->  The programmer is not found or does not respond"}},
+        OpenCase{"ite_ready", &profiles::kIte, "ITE", "Q27-ITE v2\\r\\n", OpenResult::Ready,
+                 {kPorts1, "Версия FW программатора -> Q27 ITE v2  ", kInstalled}},
+        OpenCase{"ite_lowercase", &profiles::kIte, "ITE", "q27 ite", OpenResult::WrongFirmware,
+                 {kPorts1, "Версия FW программатора -> q27 ite", kUpdate}},
+        OpenCase{"npce_ready", &profiles::kNpce, "NPCE", "NPCE288", OpenResult::Ready,
+                 {kPorts1, "Version FW -> NPCE288", kInstalled}},
+        OpenCase{"npce_lowercase", &profiles::kNpce, "NPCE", "npce", OpenResult::WrongFirmware,
+                 {kPorts1, "Version FW -> npce", kUpdate}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(OpenProgrammer, NoDevice) {
+  sim::SimD2xx d2xx;
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::NotFound);
+  EXPECT_EQ(view.lines(), std::vector<std::string>{"VCOM port is not found on the machine!"});
+}
+
+TEST(OpenProgrammer, TheHigherIndexDecidesEvenWhenTheOtherWouldFit) {
+  sim::SimD2xx d2xx;
+  auto& fitting = d2xx.attach(Answering("V41"));
+  auto& other = d2xx.attach(Answering("V42"));
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::WrongFirmware);
+  EXPECT_EQ(view.lines()[0], "Number of VCOM ports found on the machine: 2");
+  EXPECT_TRUE(fitting.hostBytes().empty()) << "no further device is tried";
+  EXPECT_EQ(other.hostBytes(), Bytes("B"));
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+TEST(OpenProgrammer, AShortAnswerClosesThatDeviceAndTriesTheNext) {
+  sim::SimD2xx d2xx;
+  auto& fitting = d2xx.attach(Answering("V41"));
+  auto& stammering = d2xx.attach(Answering("V41", "V4"));
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::Ready);
+  EXPECT_FALSE(stammering.isOpen);
+  EXPECT_TRUE(fitting.isOpen);
+  link.close();
+}
+
+TEST(OpenProgrammer, KeyboardProfileLogsEachConfigurationStep) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering("V41"));
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  ASSERT_EQ(OpenProgrammer(link, profiles::kKeyboard, view), OpenResult::Ready);
+  const std::vector<std::string> expected = {
+      "Number of VCOM ports found on the machine: 1",
+      "COM порт сброшен.",
+      "Установлена скорость 921600 bps.",
+      "Произведена настройка формата передачи данных.",
+      "Произведена настройка таймаутов.",
+      "Произведена настройка LatencyTimer.",
+      "Настроили порт 0",
+      kInstalled,
+  };
+  EXPECT_EQ(view.lines(), expected);
+  link.close();
+}
+
+TEST(OpenProgrammer, ZeroTimeoutsAfterReadyMeanAReadWaitsForItsCount) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach(Answering("V41"));
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  ASSERT_EQ(OpenProgrammer(link, profiles::kEdid, view), OpenResult::Ready);
+  // The programmer answers 'B' again; with 0/0 the read of 3 waits until all three came.
+  link.writeByte('B');
+  link.read(3);
+  EXPECT_EQ(link.transferred, 3u);
+  EXPECT_EQ(programmer.hostBytes(), Bytes("BB"));
+  link.close();
+}
+
+TEST(OpenProgrammer, UnpluggedDeviceIsNotFound) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(Answering("V41"));
+  d2xx.unplug(0);
+  ProgrammerLink link(d2xx, 64);
+  RecordingView view;
+  EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::NotFound);
+  EXPECT_EQ(view.lastLine(), "VCOM port is not found on the machine!");
+}
+
+}  // namespace
+}  // namespace jig

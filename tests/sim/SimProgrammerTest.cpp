@@ -1,0 +1,203 @@
+// The simulated programmer's bridge: baud rate, faults on demand, transcript, wire time,
+// and what it keeps between runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/ProgrammerLink.h"
+#include "link/ReadIdioms.h"
+#include "sim/SimD2xx.h"
+#include "sim/SimState.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig::sim {
+namespace {
+
+using test::Bytes;
+using Clock = std::chrono::steady_clock;
+
+// An open, configured link to programmer 0.
+ProgrammerLink Open(SimD2xx& d2xx, DWORD baud = 921600) {
+  ProgrammerLink link(d2xx, 64);
+  DWORD count = 0;
+  d2xx.FT_CreateDeviceInfoList(&count);
+  EXPECT_EQ(d2xx.FT_Open(0, &link.handle), FT_OK);
+  link.isOpen = true;
+  d2xx.FT_SetBaudRate(link.handle, baud);
+  d2xx.FT_SetTimeouts(link.handle, 100, 100);
+  return link;
+}
+
+std::string Ask(ProgrammerLink& link, std::uint8_t command, DWORD count) {
+  link.writeByte(command);
+  link.read(count);
+  return std::string(link.buffer.begin(), link.buffer.begin() + link.transferred);
+}
+
+TEST(SimProgrammer, AnswersVersionAndBootRequestAtFirmwareBaudOnly) {
+  SimD2xx d2xx;
+  auto& programmer = d2xx.attach();
+  auto link = Open(d2xx, 115200);
+  EXPECT_EQ(Ask(link, 'B', 3), "");
+  d2xx.FT_SetBaudRate(link.handle, 921600);
+  EXPECT_EQ(Ask(link, 'B', 3), "V41");
+  EXPECT_EQ(Ask(link, '?', 1), "!");
+  EXPECT_EQ(programmer.image(), "BOOT");
+  EXPECT_EQ(Ask(link, 'B', 3), "") << "the boot loader does not know 'B'";
+  EXPECT_EQ(programmer.hostBytes(), Bytes("BB?B"));
+  EXPECT_EQ(programmer.deviceBytes(), Bytes("V41!"));
+  link.close();
+}
+
+TEST(SimProgrammer, VersionTextCanBeAnything) {
+  SimOptions options;
+  options.faults["version"] = "x\\x80V41\\r\\n";
+  SimD2xx d2xx;
+  d2xx.attach(options);
+  auto link = Open(d2xx);
+  EXPECT_EQ(Ask(link, 'B', 16), std::string("x\x80V41\r\n"));
+  link.close();
+}
+
+TEST(SimProgrammer, FaultsCutGarbleAndUnplug) {
+  {
+    SimOptions options;
+    options.faults["silence-after"] = "4";
+    SimD2xx d2xx;
+    d2xx.attach(options);
+    auto link = Open(d2xx);
+    EXPECT_EQ(Ask(link, 'B', 3), "V41");
+    EXPECT_EQ(Ask(link, 'B', 3), "V") << "cut after four bytes in all";
+    EXPECT_EQ(Ask(link, 'B', 3), "");
+    link.close();
+  }
+  {
+    SimOptions options;
+    options.faults["garbage-after"] = "1";
+    SimD2xx d2xx;
+    d2xx.attach(options);
+    auto link = Open(d2xx);
+    const std::string answer = Ask(link, 'B', 3);
+    ASSERT_EQ(answer.size(), 3u);
+    EXPECT_EQ(answer[0], 'V');
+    EXPECT_NE(answer.substr(1), "41");
+    link.close();
+  }
+  {
+    SimOptions options;
+    options.faults["unplug-after"] = "3";
+    SimD2xx d2xx;
+    auto& programmer = d2xx.attach(options);
+    auto link = Open(d2xx);
+    EXPECT_EQ(Ask(link, 'B', 3), "V41");
+    link.writeByte('B');
+    EXPECT_TRUE(programmer.gone());
+    EXPECT_EQ(link.read(1), FT_DEVICE_GONE);
+    DWORD rx, tx, event;
+    EXPECT_EQ(d2xx.FT_GetStatus(link.handle, &rx, &tx, &event), FT_DEVICE_GONE);
+    link.close();
+    EXPECT_EQ(d2xx.openHandles(), 0u);
+    DWORD count = 9;
+    d2xx.FT_CreateDeviceInfoList(&count);
+    EXPECT_EQ(count, 0u) << "an unplugged programmer leaves the device list";
+  }
+}
+
+TEST(SimProgrammer, OneHandleAtATimeAndOpenCanFail) {
+  SimD2xx d2xx;
+  d2xx.attach();
+  auto link = Open(d2xx);
+  FT_HANDLE second = 0;
+  EXPECT_EQ(d2xx.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);
+  link.close();
+  SimOptions broken;
+  broken.faults["open-fails"] = "";
+  SimD2xx other;
+  other.attach(broken);
+  DWORD count = 0;
+  other.FT_CreateDeviceInfoList(&count);
+  EXPECT_EQ(other.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);
+}
+
+TEST(SimProgrammer, UnplugWakesAWaitingReader) {
+  SimD2xx d2xx;
+  d2xx.attach();
+  auto link = Open(d2xx);
+  std::jthread puller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    d2xx.unplug(0);
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(QueueWait(link, 1, 5000), WaitResult::Gone);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  link.close();
+}
+
+TEST(SimProgrammer, WireTimeDeliversAfterTheLatencyTimer) {
+  SimOptions options;
+  options.wireTime = true;
+  SimD2xx d2xx;
+  d2xx.attach(options);
+  auto link = Open(d2xx);
+  d2xx.FT_SetLatencyTimer(link.handle, 2);
+  const auto start = Clock::now();
+  link.writeByte('B');
+  DWORD rx = 0, tx = 0, event = 0;
+  d2xx.FT_GetStatus(link.handle, &rx, &tx, &event);
+  EXPECT_EQ(rx, 0u) << "nothing can be back before the wire and the latency timer";
+  ASSERT_EQ(QueueWait(link, 3, 1000), WaitResult::Ok);
+  const auto took = Clock::now() - start;
+  // 'B' out (10.85 us), "V41" back (32.6 us), then the 2 ms timer releases the packet.
+  EXPECT_GE(took, std::chrono::microseconds(2040));
+  EXPECT_LT(took, std::chrono::milliseconds(20));
+  link.close();
+}
+
+TEST(SimProgrammer, WireTimeFullPacketsLeaveWithoutTheLatencyTimer) {
+  SimOptions options;
+  options.wireTime = true;
+  options.faults["version"] = std::string(124, 'v');  // two full packets
+  SimD2xx d2xx;
+  d2xx.attach(options);
+  auto link = Open(d2xx);
+  d2xx.FT_SetLatencyTimer(link.handle, 16);
+  const auto start = Clock::now();
+  link.writeByte('B');
+  ASSERT_EQ(QueueWait(link, 124, 1000), WaitResult::Ok);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, std::chrono::microseconds(125 * 10'000'000 / 921600 / 1000));
+  EXPECT_LT(took, std::chrono::milliseconds(10)) << "a 16 ms timer must not hold full packets";
+  link.close();
+}
+
+TEST(SimProgrammer, KeepsItsImageInTheStateFolder) {
+  test::TempDir dir;
+  SimOptions options;
+  options.stateDir = dir.path().string();
+  {
+    SimD2xx d2xx;
+    d2xx.attach(options).runImage("NPCE");
+  }
+  SimD2xx again;
+  EXPECT_EQ(again.attach(options).image(), "NPCE");
+  EXPECT_EQ(LoadBlob(options.stateDir, "absent.bin", 4, 0xFF), std::vector<std::uint8_t>(4, 0xFF));
+  ASSERT_TRUE(SaveBlob(options.stateDir, "chip.bin", {1, 2, 3, 4}));
+  EXPECT_EQ(LoadBlob(options.stateDir, "chip.bin", 4, 0xFF), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(LoadBlob(options.stateDir, "chip.bin", 8, 0xFF), std::vector<std::uint8_t>(8, 0xFF))
+      << "a blob of the wrong size is not taken";
+}
+
+TEST(SimOptions, FaultNamesAreCheckedAndEscapesDecoded) {
+  SimOptions options;
+  std::string error;
+  EXPECT_TRUE(AddFault(options, "silence-after=12", error));
+  EXPECT_EQ(options.number("silence-after", -1), 12);
+  EXPECT_FALSE(AddFault(options, "no-such-fault", error));
+  EXPECT_EQ(error, "unknown fault: no-such-fault");
+  EXPECT_EQ(DecodeEscapes("a\\r\\n\\x41\\\\"), "a\r\nA\\");
+  EXPECT_EQ(DecodeEscapes("trailing\\x4"), "trailingx4");
+}
+
+}  // namespace
+}  // namespace jig::sim

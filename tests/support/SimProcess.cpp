@@ -1,0 +1,75 @@
+#include "tests/support/SimProcess.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace jig::test {
+
+namespace {
+std::vector<char*> Argv(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  return argv;
+}
+}  // namespace
+
+SimProcess::SimProcess(const std::vector<std::string>& arguments) {
+  int out[2];
+  if (pipe(out) != 0) return;
+  std::vector<std::string> all = {std::string(JIG_BINARY_DIR) + "/jig-sim"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    auto argv = Argv(all);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  // The first line is the terminal's path; give the process two seconds to print it.
+  char c;
+  pollfd p{out[0], POLLIN, 0};
+  while (poll(&p, 1, 2000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') path_.push_back(c);
+  close(out[0]);
+}
+
+SimProcess::~SimProcess() { stop(); }
+
+void SimProcess::stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+int RunProgram(const std::vector<std::string>& arguments, std::string& output) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    auto argv = Argv(arguments);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(out[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace jig::test

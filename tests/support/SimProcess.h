@@ -1,0 +1,29 @@
+#pragma once
+// jig-sim started as its own process on a pseudo-terminal, for end-to-end tests of the
+// termios backend. Stopped (the terminal hangs up) when the object goes.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace jig::test {
+
+class SimProcess {
+ public:
+  explicit SimProcess(const std::vector<std::string>& arguments = {});
+  ~SimProcess();
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  const std::string& path() const { return path_; }
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::string path_;
+};
+
+// Runs a program, returns its exit status and what it printed on standard output.
+int RunProgram(const std::vector<std::string>& arguments, std::string& output);
+
+}  // namespace jig::test
