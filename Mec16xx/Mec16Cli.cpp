@@ -1,10 +1,62 @@
 #include "Mec16xx/Mec16Cli.h"
 
+#include <chrono>
+
+#include "Mec16xx/Mec16Operations.h"
+#include "main/SwitchCli.h"
+
 namespace jig {
 
-int RunMec16Command(CliRequest& request) {
-  request.err << "mec16 " << request.action << ": not available in this build\n";
+namespace {
+
+// Longer than any operation's own bounds added up: each of those ends it first.
+constexpr auto kOperationBound = std::chrono::minutes(10);
+
+constexpr const char* kUsage =
+    "usage: holbrenik-jig mec16 probe | read FILE [--info] | erase [--info] | write FILE | help\n";
+
+int Usage(CliRequest& request) {
+  request.err << kUsage;
   return kExitUsage;
+}
+
+}  // namespace
+
+int RunMec16Command(CliRequest& request) {
+  const std::string& action = request.action;
+  std::vector<std::string> args = request.args;
+  bool info = false;
+  std::erase_if(args, [&](const std::string& arg) {
+    if (arg != "--info") return false;
+    info = true;
+    return true;
+  });
+  const bool takesFile = action == "read" || action == "write";
+  const bool takesInfo = action == "read" || action == "erase";
+  if (action != "probe" && action != "read" && action != "erase" && action != "write" && action != "help")
+    return Usage(request);
+  if (args.size() != (takesFile ? 1u : 0u) || (info && !takesInfo)) return Usage(request);
+
+  ConsoleView view(request.out, request.err);
+  Mec16Operations operations(request.d2xx, view);
+  if (action == "help") {
+    operations.BitBtn_MEC16_HELPClick();
+    return kExitOk;
+  }
+  if (!EnsureFirmware(request, "MEC1609")) return kExitFailed;
+  if (action == "probe") operations.BitBtn_MEC16Click();
+  if (action == "erase") operations.BitBtn_MEC16_ERASEClick(info);
+  if (action == "read") {
+    view.setSaveFile(args[0], request.force);
+    operations.BitBtn_RD_MEC16Click(info);
+  }
+  if (action == "write") {
+    view.setOpenFile(args[0]);
+    operations.BitBtn_MEC16_WRITEClick(false);
+  }
+  const std::optional<bool> result = view.waitEnded(kOperationBound);
+  if (!result) request.err << "mec16 " << action << ": the operation did not end\n";
+  return result.value_or(false) ? kExitOk : kExitFailed;
 }
 
 }  // namespace jig

@@ -1,27 +1,101 @@
 #include "Mec16xx/TMEC16_Form.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include "Mec16xx/Mec16Protocol.h"
+#include "Mec16xx/Mec16Texts.h"
 
 namespace jig {
 
-TMEC16_Form::TMEC16_Form(D2xx& d2xx) : TTaskWindow("TMEC16_Form", "Чтение и запись MEC16 09_06_16"), d2xx_(d2xx) {
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
-  Memo_MEC16 = new QPlainTextEdit(this);
-  Memo_MEC16->setObjectName("Memo_MEC16");
-  Memo_MEC16->setReadOnly(true);
-  setLogWidget(Memo_MEC16);
-  EXIT_MEC16 = new QPushButton("СТОП или ВЫХОД", this);
-  EXIT_MEC16->setObjectName("EXIT_MEC16");
-  connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Memo_MEC16);
-  layout->addWidget(EXIT_MEC16);
-  resize(560, 420);
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
 }
 
-void TMEC16_Form::EXIT_MEC16Click() {
-  showWindow("Form1", true);
-  hide();
+QFrame* Indicator(QWidget* parent, const char* name) {
+  auto* shape = Named(new QFrame(parent), name);
+  shape->setFixedSize(22, 22);
+  shape->setStyleSheet("background-color: #000000; border: 1px solid gray; border-radius: 3px;");
+  return shape;
 }
+
+}  // namespace
+
+TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
+    : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
+  // A minimize box and no close box: the window is left through EXIT_MEC16.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+
+  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), "BitBtn_MEC16");
+  Shape_BootLock_MEC = Indicator(this, "Shape_BootLock_MEC");
+  Label_BootLock_MEC = Named(new QLabel(Q(mec16::kBootLockLabel), this), "Label_BootLock_MEC");
+  Shape_FWP_MEC16 = Indicator(this, "Shape_FWP_MEC16");
+  Label_MEC16_FWP = Named(new QLabel(Q(mec16::kFwpLabel), this), "Label_MEC16_FWP");
+  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::kReadInfoCheck), this), "CheckBox_MEC16_RD");
+  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::kReadCaption), this), "BitBtn_RD_MEC16");
+  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::kEraseInfoCheck), this), "CheckBox_erase_mec16");
+  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::kEraseCaption), this), "BitBtn_MEC16_ERASE");
+  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), "CheckBox_write_mec16");
+  CheckBox_write_mec16->setEnabled(false);
+  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), "BitBtn_MEC16_WRITE");
+  EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), "EXIT_MEC16");
+  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), "BitBtn_MEC16_HELP");
+  Memo_MEC16 = Named(new QPlainTextEdit(this), "Memo_MEC16");
+  Memo_MEC16->setReadOnly(true);
+  Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
+  setLogWidget(Memo_MEC16);
+  CGauge_MEC16 = Named(new QProgressBar(this), "CGauge_MEC16");
+  CGauge_MEC16->setRange(0, mec16::kMainPages);
+  CGauge_MEC16->setValue(0);
+
+  connect(BitBtn_MEC16, &QPushButton::clicked, this, [this] { BitBtn_MEC16Click(); });
+  connect(BitBtn_RD_MEC16, &QPushButton::clicked, this, [this] { BitBtn_RD_MEC16Click(); });
+  connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
+  connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
+  connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
+  connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
+
+  auto* controls = new QGridLayout;
+  controls->addWidget(BitBtn_MEC16, 0, 0, 1, 2);
+  controls->addWidget(Shape_BootLock_MEC, 1, 0);
+  controls->addWidget(Label_BootLock_MEC, 1, 1);
+  controls->addWidget(Shape_FWP_MEC16, 2, 0);
+  controls->addWidget(Label_MEC16_FWP, 2, 1);
+  controls->addWidget(CheckBox_MEC16_RD, 3, 0, 1, 2);
+  controls->addWidget(BitBtn_RD_MEC16, 4, 0, 1, 2);
+  controls->addWidget(CheckBox_erase_mec16, 5, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_ERASE, 6, 0, 1, 2);
+  controls->addWidget(CheckBox_write_mec16, 7, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_WRITE, 8, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_HELP, 9, 0, 1, 2);
+  controls->addWidget(EXIT_MEC16, 10, 0, 1, 2);
+  controls->setRowStretch(11, 1);
+
+  auto* top = new QHBoxLayout;
+  top->addLayout(controls);
+  top->addWidget(Memo_MEC16, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top, 1);
+  layout->addWidget(CGauge_MEC16);
+  setFixedSize(820, 480);
+}
+
+// The worker (if any) ends within its bounds and talks to this window until it does.
+TMEC16_Form::~TMEC16_Form() = default;
+
+void TMEC16_Form::BitBtn_MEC16Click() { operations_.BitBtn_MEC16Click(); }
+void TMEC16_Form::BitBtn_RD_MEC16Click() { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); }
+void TMEC16_Form::BitBtn_MEC16_ERASEClick() { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); }
+void TMEC16_Form::BitBtn_MEC16_WRITEClick() { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); }
+void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
+void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
 
 }  // namespace jig

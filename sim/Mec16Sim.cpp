@@ -1,18 +1,335 @@
-// Stand-in until the command set is modelled: takes no byte, so the programmer stays
-// silent to the commands of this set.
+#include "sim/Mec16Sim.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
 #include "sim/SimCommandSets.h"
+#include "sim/SimState.h"
 
 namespace jig::sim {
 
 namespace {
-class Mec16Sim : public SimCommandSet {
- public:
-  bool onByte(std::uint8_t, SimContext&) override { return false; }
-  bool busy() const override { return false; }
-};
+
+constexpr const char* kMainFile = "mec16-main.bin";
+constexpr const char* kInfoFile = "mec16-info.bin";
+constexpr std::size_t kBlockData = 1024;
+constexpr std::size_t kPageBytes = 256;
+
+// What a board arrives with: the old firmware, never blank, so a write without an erase
+// shows its damage.
+std::vector<std::uint8_t> OldFirmware(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t state = seed;
+  for (auto& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<std::uint8_t>((state >> 24) & 0x7F);  // never FFh
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> LoadArray(const SimOptions& options, const char* name, std::size_t size,
+                                    std::uint32_t seed) {
+  std::error_code ec;
+  if (!options.stateDir.empty() && std::filesystem::exists(std::filesystem::path(options.stateDir) / name, ec))
+    return LoadBlob(options.stateDir, name, size, 0xFF);
+  return OldFirmware(size, seed);
+}
+
+bool IsHex(std::uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// "FFFFFFFF" or "0x1609": the ID in hex; the model's own ID when none or not hex.
+std::uint32_t ParseId(const std::string& text) {
+  try {
+    return text.empty() ? Mec16Sim::kDefaultId : static_cast<std::uint32_t>(std::stoull(text, nullptr, 16));
+  } catch (...) {
+    return Mec16Sim::kDefaultId;
+  }
+}
+
+std::uint32_t ParseHex(const std::string& digits) { return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16)); }
+
 }  // namespace
 
-std::unique_ptr<SimCommandSet> MakeMec16Sim(const SimOptions&) { return std::make_unique<Mec16Sim>(); }
-std::vector<FaultName> Mec16SimFaults() { return {}; }
+Mec16Sim::Mec16Sim(const SimOptions& options)
+    : options_(options),
+      main_(LoadArray(options, kMainFile, kMainSize, 0x1609)),
+      info_(LoadArray(options, kInfoFile, kInfoSize, 0x0409)),
+      id_(ParseId(options.value("mec16-id"))),
+      fwp_(options.has("mec16-fwp")),
+      bootLock_(options.has("mec16-boot-lock")) {}
+
+Mec16Sim::~Mec16Sim() {
+  std::lock_guard lock(mutex_);
+  if (dirty_) save();
+}
+
+void Mec16Sim::save() {
+  SaveBlob(options_.stateDir, kMainFile, main_);
+  SaveBlob(options_.stateDir, kInfoFile, info_);
+  dirty_ = false;
+}
+
+bool Mec16Sim::busy() const {
+  std::lock_guard lock(mutex_);
+  return state_ != State::Idle;
+}
+
+void Mec16Sim::reset() {
+  std::lock_guard lock(mutex_);
+  if (dirty_) save();
+  state_ = State::Idle;
+  digits_.clear();
+  page_.clear();
+  silent_ = false;
+}
+
+bool Mec16Sim::faultAt(const std::string& name, int index) const {
+  if (!options_.has(name)) return false;
+  std::stringstream list(options_.value(name));
+  std::string item;
+  while (std::getline(list, item, ','))
+    if (!item.empty() && std::strtol(item.c_str(), nullptr, 10) == index) return true;
+  return false;
+}
+
+void Mec16Sim::answer(SimContext& context, std::vector<std::uint8_t> bytes, std::chrono::microseconds delay) {
+  if (!silent_) context.send(bytes, delay);
+}
+
+void Mec16Sim::startOperation() {
+  registerAccesses_ = 0;
+  blocks_ = 0;
+  pages_ = 0;
+  silent_ = false;
+}
+
+bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
+  std::unique_lock lock(mutex_);
+  switch (state_) {
+    case State::Idle:
+      switch (byte) {
+        case '1':
+          startOperation();
+          answer(context, {'1'});
+          return true;
+        case 'j':
+          answer(context, {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
+                           static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)});
+          return true;
+        case 'r':
+        case 'w':
+        case 'R':
+          command_ = byte;
+          digits_.clear();
+          state_ = State::Collecting;
+          return true;
+        case 'W':
+          streamAddress_ = registers_[kFlashAddress] & 0xFFFFFF;
+          page_.clear();
+          state_ = State::Page;
+          answer(context, {'W'});
+          return true;
+        case 'N':
+        case 'X':
+        case 'I':
+        case 'O':
+        case '0':
+          return true;  // end marks, or a stream mark out of place: nothing to answer
+        default:
+          return false;
+      }
+    case State::Collecting: {
+      if (!IsHex(byte)) {  // a broken command: the firmware drops it and waits anew
+        state_ = State::Idle;
+        return true;
+      }
+      digits_.push_back(static_cast<char>(byte));
+      const std::size_t need = command_ == 'w' ? 14 : 6;
+      if (digits_.size() == need) {
+        state_ = State::Idle;
+        execute(context);
+      }
+      return true;
+    }
+    case State::Streaming:
+      if (byte == 'N') sendBlock(context);
+      else if (byte == 'X') state_ = State::Idle;
+      return true;
+    case State::Page:
+      page_.push_back(byte);
+      if (page_.size() == kPageBytes) programPage(context);
+      return true;
+    case State::BetweenPages:
+      if (byte == 'N') {
+        page_.clear();
+        state_ = State::Page;
+        answer(context, {'N'});
+      } else if (byte == 'X') {
+        state_ = State::Idle;
+        if (dirty_) save();
+      }
+      return true;
+  }
+  return false;
+}
+
+void Mec16Sim::execute(SimContext& context) {
+  const std::uint32_t address = ParseHex(digits_.substr(0, 6));
+  if (command_ == 'r') return registerRead(address, context);
+  if (command_ == 'w') return registerWrite(address, ParseHex(digits_.substr(6, 8)), context);
+  streamAddress_ = address;
+  state_ = State::Streaming;
+  sendBlock(context);
+}
+
+void Mec16Sim::registerRead(std::uint32_t address, SimContext& context) {
+  ++registerAccesses_;
+  std::uint32_t value = 0;
+  if (address == kFlashStatus) {
+    ++statusReads_;
+    value = (busyReadsLeft_ > 0 ? 0x01u : 0u) | (bootLock_ ? 0x08u : 0u) | (fwp_ ? 0x10u : 0u);
+    if (busyReadsLeft_ > 0) --busyReadsLeft_;
+  } else if (address == kDeviceRegister) {
+    value = kDeviceValue;
+  } else {
+    const auto it = registers_.find(address);
+    value = it == registers_.end() ? 0 : it->second;
+  }
+  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+                                     static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value), 0x01};
+  if (faultAt("mec16-lose-register", registerAccesses_)) bytes.pop_back();  // the last byte is lost
+  answer(context, bytes);
+}
+
+void Mec16Sim::registerWrite(std::uint32_t address, std::uint32_t value, SimContext& context) {
+  ++registerAccesses_;
+  if (faultAt("mec16-lose-register", registerAccesses_)) {
+    answer(context, {0x00});  // the controller did not take it
+    return;
+  }
+  if (address != kFlashStatus && address != kDeviceRegister) registers_[address] = value;
+  const bool eraseStart = address == kFlashAddress && (value == 0x00F80000 || value == 0x00FC0000) &&
+                          registers_[kFlashCommand] == 0x107 && registers_[kFlashEnable] == 1;
+  if (eraseStart && !fwp_ && !bootLock_) {
+    std::fill(main_.begin(), main_.end(), 0xFF);
+    if (value == 0x00FC0000) std::fill(info_.begin(), info_.end(), 0xFF);
+    busyReadsLeft_ = static_cast<int>(options_.number("mec16-erase-reads", 3));
+    ++erases_;
+    save();
+  }
+  answer(context, {0x01});
+}
+
+std::uint8_t* Mec16Sim::flashAt(std::uint32_t address, std::size_t length) {
+  if (address >= kMainBase && address + length <= kMainBase + kMainSize) return main_.data() + (address - kMainBase);
+  if (address >= kInfoBase && address + length <= kInfoBase + kInfoSize) return info_.data() + (address - kInfoBase);
+  return nullptr;
+}
+
+void Mec16Sim::sendBlock(SimContext& context) {
+  ++blocks_;
+  if (blockHook_) blockHook_(blocks_);
+  std::vector<std::uint8_t> block(kBlockData + 1, 0xFF);
+  const bool reading = registers_[kFlashEnable] == 1 && registers_[kFlashCommand] == 0x105;
+  const std::uint8_t* flash = flashAt(streamAddress_, kBlockData);
+  if (flash) std::copy_n(flash, kBlockData, block.begin());
+  block[kBlockData] = (reading && flash && !faultAt("mec16-bad-block", blocks_)) ? 0x01 : 0x00;
+  streamAddress_ += kBlockData;
+  const auto delay = std::chrono::microseconds(options_.number("mec16-slow-blocks", 0));
+  if (faultAt("mec16-silent-block", blocks_)) {
+    block.resize(kBlockData / 2);  // half a block, then nothing more in this operation
+    answer(context, block, delay);
+    silent_ = true;
+    return;
+  }
+  answer(context, block, delay);
+}
+
+void Mec16Sim::programPage(SimContext& context) {
+  ++pages_;
+  state_ = State::BetweenPages;
+  if (faultAt("mec16-silent-page", pages_)) {
+    silent_ = true;
+    return;
+  }
+  const bool programming = registers_[kFlashEnable] == 1 && registers_[kFlashCommand] == 0x106;
+  std::uint8_t* flash = flashAt(streamAddress_, kPageBytes);
+  if (!programming || !flash || fwp_ || bootLock_ || faultAt("mec16-no-g", pages_)) {
+    answer(context, {kPageRefused});
+    return;
+  }
+  // NOR: a program can only clear bits.
+  for (std::size_t i = 0; i < kPageBytes; ++i) flash[i] &= page_[i];
+  streamAddress_ += kPageBytes;
+  dirty_ = true;
+  answer(context, {'G'});
+}
+
+std::vector<std::uint8_t> Mec16Sim::mainArray() const {
+  std::lock_guard lock(mutex_);
+  return main_;
+}
+
+std::vector<std::uint8_t> Mec16Sim::infoArray() const {
+  std::lock_guard lock(mutex_);
+  return info_;
+}
+
+void Mec16Sim::setMainArray(std::vector<std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  bytes.resize(kMainSize, 0xFF);
+  main_ = std::move(bytes);
+}
+
+void Mec16Sim::setProtection(bool fwp, bool bootLock) {
+  std::lock_guard lock(mutex_);
+  fwp_ = fwp;
+  bootLock_ = bootLock;
+}
+
+void Mec16Sim::setId(std::uint32_t id) {
+  std::lock_guard lock(mutex_);
+  id_ = id;
+}
+
+std::uint32_t Mec16Sim::registerValue(std::uint32_t address) const {
+  std::lock_guard lock(mutex_);
+  const auto it = registers_.find(address);
+  return it == registers_.end() ? 0 : it->second;
+}
+
+int Mec16Sim::statusReads() const {
+  std::lock_guard lock(mutex_);
+  return statusReads_;
+}
+
+int Mec16Sim::erases() const {
+  std::lock_guard lock(mutex_);
+  return erases_;
+}
+
+void Mec16Sim::setBlockHook(std::function<void(int)> hook) {
+  std::lock_guard lock(mutex_);
+  blockHook_ = std::move(hook);
+}
+
+std::unique_ptr<SimCommandSet> MakeMec16Sim(const SimOptions& options) { return std::make_unique<Mec16Sim>(options); }
+
+std::vector<FaultName> Mec16SimFaults() {
+  return {
+      {"mec16-id=HEX", "the MEC16xx answers this ID to 'j' (FFFFFFFF: a dead chip)"},
+      {"mec16-fwp", "the MEC16xx's nFWP pin protects the flash"},
+      {"mec16-boot-lock", "the MEC16xx's Boot_Lock is set"},
+      {"mec16-erase-reads=N", "a MEC16xx erase holds the busy bit for N status reads (default 3)"},
+      {"mec16-lose-register=N[,M..]", "the MEC16xx's Nth register access of an operation is answered short"},
+      {"mec16-bad-block=N[,M..]", "the MEC16xx's Nth streamed read block has a bad status byte"},
+      {"mec16-silent-block=N", "the MEC16xx sends half of read block N, then nothing more"},
+      {"mec16-no-g=N[,M..]", "the MEC16xx does not program page N and answers it without 'G'"},
+      {"mec16-silent-page=N", "the MEC16xx answers nothing from page N on"},
+      {"mec16-slow-blocks=US", "each MEC16xx read block starts US microseconds late"},
+  };
+}
 
 }  // namespace jig::sim

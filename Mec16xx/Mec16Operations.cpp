@@ -1,0 +1,590 @@
+#include "Mec16xx/Mec16Operations.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Mec16xx/Mec16Protocol.h"
+#include "Mec16xx/Mec16Texts.h"
+#include "link/OpenProgrammer.h"
+#include "link/ReadIdioms.h"
+#include "link/TimeStamp.h"
+
+namespace jig {
+
+using namespace mec16;
+
+namespace {
+
+std::string Lost(std::string_view code) { return std::string(kLostPrefix) + std::string(code); }
+
+std::string Caption(std::string_view address) { return "Регистр " + std::string(address) + "h -> "; }
+
+bool AllFF(const std::array<std::uint8_t, 4>& id) {
+  return std::all_of(id.begin(), id.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
+
+}  // namespace
+
+std::string_view ModeText(Mec16Mode mode) {
+  switch (mode) {
+    case Mec16Mode::None: return "NONE";
+    case Mec16Mode::Id: return "ID";
+    case Mec16Mode::Erase: return "ERASE";
+    case Mec16Mode::ReadMain: return "READ_MAIN";
+    case Mec16Mode::ReadInfo: return "READ_INFO";
+    case Mec16Mode::WriteMain: return "WRITE_MAIN";
+  }
+  return "NONE";
+}
+
+Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
+    : d2xx_(d2xx), view_(view), bounds_(bounds), link_(d2xx, kBufferSize) {}
+
+Mec16Operations::~Mec16Operations() {
+  Stop_MEC16 = true;
+  joinWorker();
+}
+
+void Mec16Operations::joinWorker() {
+  if (ReadThread_MEC16.joinable()) ReadThread_MEC16.join();
+}
+
+// ---------------------------------------------------------------------------------------
+// The frame every operation shares.
+
+bool Mec16Operations::Begin(Mec16Mode mode) {
+  Mec16Mode idle = Mec16Mode::None;
+  if (!Mode_MEC16.compare_exchange_strong(idle, mode)) return false;
+  // The last worker set NONE as its last act and is ending; collect it.
+  joinWorker();
+  return true;
+}
+
+bool Mec16Operations::OpenLink() { return OpenProgrammer(link_, profiles::kMec16, view_) == OpenResult::Ready; }
+
+void Mec16Operations::Log(std::string_view line) { view_.log(std::string(line)); }
+
+void Mec16Operations::Log(std::string_view prefix, std::string_view rest) {
+  view_.log(std::string(prefix) + std::string(rest));
+}
+
+void Mec16Operations::TimeStamp() { Log(kCurrentTimeRu, LongTimeOfDay()); }
+
+void Mec16Operations::Send(std::uint8_t byte) { link_.writeByte(byte); }
+
+Mec16Operations::StartResult Mec16Operations::SendStartAndId(std::array<std::uint8_t, 4>& id) {
+  Send(kStart);
+  if (AwaitStartAnswer(link_, bounds_.answerMs) != WaitResult::Ok) {
+    Log(kNoAnswerTo1);
+    return StartResult::NoAnswer;
+  }
+  Log(kAnswerTo1);
+  Send(kReadId);
+  DWORD gathered = 0;
+  ReadId(link_, bounds_.answerMs, id, gathered);
+  if (gathered == 0) {
+    Log(kNoId);
+    return StartResult::NoAnswer;
+  }
+  StartResult result = StartResult::Ok;
+  if (gathered < 4) {
+    Log(kShortId);
+    result = StartResult::ShortId;
+  }
+  Log(kIdPrefix, RegisterValueText(id.data()));
+  return result;
+}
+
+bool Mec16Operations::WriteLogged(std::string_view address, std::string_view value, std::string_view shown,
+                                  std::string_view lossCode) {
+  Result_MEC16 = WriteReg_MEC16(link_, address, value);
+  if (Result_MEC16 == kMecLost) {
+    Log(Lost(lossCode));
+    return false;
+  }
+  Log(std::string(kWroteRegister) + std::string(address) + "h " + std::string(shown));
+  return true;
+}
+
+void Mec16Operations::Release(std::string_view loss1, std::string_view loss2, std::string_view loss3) {
+  WriteLogged(kFlashCommand, "00000100", "100h", loss1);
+  WriteLogged(kFlashCommand, "00000000", "0", loss2);
+  WriteLogged(kFlashEnable, "00000000", "0", loss3);
+}
+
+void Mec16Operations::Finish(bool success, bool logClosed) {
+  if (logClosed) Log(kClosed);
+  link_.close();
+  if (File_MEC16) {
+    File_MEC16->close();
+    File_MEC16.reset();
+  }
+  TimeStamp();
+  Log("");
+  Mode_MEC16 = Mec16Mode::None;
+  view_.ended(success);
+}
+
+void Mec16Operations::HandlerFailure() {
+  if (File_MEC16) {
+    File_MEC16->close();
+    File_MEC16.reset();
+  }
+  Send(kFailed);
+  Send(kClose);
+  Finish(false, true);
+}
+
+// ---------------------------------------------------------------------------------------
+// Probe, protection test, help, exit.
+
+bool Mec16Operations::CheckProtection_MEC16(std::uint8_t status) {
+  bool failed = false;
+  if (status & kStatusFwp) {
+    Log(kFwpSet);
+    view_.paint(kShapeFwp, colour::kRed);
+    failed = true;
+  } else {
+    Log(kFwpFree);
+    view_.paint(kShapeFwp, colour::kLime);
+  }
+  if (status & kStatusBootLock) {
+    Log(kBootLockSet);
+    view_.paint(kShapeBootLock, colour::kRed);
+    failed = true;
+  } else {
+    Log(kBootLockFree);
+    view_.paint(kShapeBootLock, colour::kLime);
+  }
+  return failed;
+}
+
+void Mec16Operations::BitBtn_MEC16Click() {
+  if (!Begin(Mec16Mode::Id)) return;
+  view_.setGauge(kGauge, 0);
+  view_.paint(kShapeBootLock, colour::kBlack);
+  view_.paint(kShapeFwp, colour::kBlack);
+  TimeStamp();
+  bool failed = false;
+  if (!OpenLink()) {
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  std::array<std::uint8_t, 4> id{};
+  const StartResult start = SendStartAndId(id);
+  if (start == StartResult::NoAnswer) {
+    Send(kFailed);
+    Send(kClose);
+    Finish(false, true);
+    return;
+  }
+  if (start == StartResult::ShortId) failed = true;
+
+  struct Step {
+    std::string_view address;
+    std::string_view lossCode;
+  };
+  static constexpr Step kSteps[] = {
+      {kDeviceRegister, "(I100)"}, {kFlashCommand, "(I101)"}, {kFlashEnable, "(I102)"}, {kFlashStatus, "(I103)"}};
+  RegisterAnswer status;
+  for (const Step& step : kSteps) {
+    RegisterAnswer answer = ReadReg_MEC16(link_, step.address);
+    Result_MEC16 = answer.text;
+    if (answer.lost()) {
+      Log(Lost(step.lossCode));
+      failed = true;
+    } else {
+      Log(Caption(step.address), answer.text);
+    }
+    status = answer;
+  }
+  if (!status.lost() && CheckProtection_MEC16(status.low())) failed = true;
+  Send(failed ? kFailed : kSucceeded);
+  Send(kClose);
+  Finish(!failed, true);
+}
+
+void Mec16Operations::BitBtn_MEC16_HELPClick() {
+  if (Mode_MEC16.load() != Mec16Mode::None) return;
+  for (std::string_view line : kHelp) Log(line);
+  view_.ended(true);
+}
+
+void Mec16Operations::EXIT_MEC16Click() {
+  if (Mode_MEC16.load() == Mec16Mode::None) {
+    view_.showWindow("Form1", true);
+    view_.showWindow("self", false);
+    view_.ended(true);
+    return;
+  }
+  // Only a running MAIN read looks at it, between blocks.
+  Stop_MEC16 = true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Erase: wholly in the click.
+
+void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
+  if (!Begin(Mec16Mode::Erase)) return;
+  view_.setGauge(kGauge, 0);
+  view_.paint(kShapeBootLock, colour::kBlack);
+  view_.paint(kShapeFwp, colour::kBlack);
+  TimeStamp();
+  bool failed = false;
+  if (!OpenLink()) {
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  auto close = [this](bool success) {
+    Send(kClose);
+    Finish(success, true);
+  };
+  std::array<std::uint8_t, 4> id{};
+  const StartResult start = SendStartAndId(id);
+  if (start != StartResult::Ok) failed = true;
+  if (start != StartResult::NoAnswer) {
+    const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
+    Result_MEC16 = status.text;
+    if (status.lost()) {
+      Log(Lost("(E100)"));
+      failed = true;
+    } else {
+      Log(Caption(kFlashStatus), status.text);
+      if (CheckProtection_MEC16(status.low())) failed = true;
+    }
+  }
+  if (failed) {
+    Send(kFailed);
+    Log(kEraseCancelled);
+    return close(false);
+  }
+  if (!WriteLogged(kFlashEnable, "00000001", "1", "(E101)")) return close(false);
+  if (!WriteLogged(kFlashCommand, "00000107", "107h", "(E102)")) return close(false);
+  Result_MEC16 = WriteReg_MEC16(link_, kFlashAddress, eraseInfoToo ? "00FC0000" : "00F80000");
+  if (Result_MEC16 == kMecLost) {
+    Log(Lost("(E103)"));
+    return close(false);
+  }
+  Log(kEraseSent);
+
+  // The busy bit stays set while the array erases; each read is bounded by the link's
+  // read time-out and the whole poll by the erase bound.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounds_.eraseMs);
+  for (;;) {
+    const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
+    Result_MEC16 = status.text;
+    if (status.lost()) {
+      Log(Lost("(E104)"));
+      return close(false);
+    }
+    if ((status.low() & kStatusBusy) == 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Log(kEraseTooLong);
+      return close(false);
+    }
+  }
+  Log(kEraseDone);
+  if (!WriteLogged(kFlashCommand, "00000100", "100h", "(E105)")) return close(false);
+  if (!WriteLogged(kFlashCommand, "00000000", "0", "(E106)")) return close(false);
+  if (!WriteLogged(kFlashEnable, "00000000", "0", "(E107)")) return close(false);
+  Send(kSucceeded);
+  close(true);
+}
+
+// ---------------------------------------------------------------------------------------
+// Read: set-up in the click, the stream in the worker.
+
+void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
+  if (!Begin(Mec16Mode::ReadMain)) return;
+  Stop_MEC16 = false;
+  view_.setGaugeColour(kGauge, colour::kLime);
+  view_.setGauge(kGauge, 0);
+  view_.setGaugeMax(kGauge, kMainBlocks);
+  if (!OpenLink()) {
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), ".bin", "Noname", true};
+  const std::optional<std::string> path = view_.askSaveFile(dialog);
+  if (!path) {
+    Log(kReadCancelled);
+    Send(kFailed);
+    Log(kClosed);
+    link_.close();
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  FileName_MEC16 = *path;
+  File_MEC16 = DumpFile::Create(FileName_MEC16);
+  if (!File_MEC16) {
+    Log(kCreateFailed);
+    Send(kFailed);
+    Log(kClosed);
+    link_.close();
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  TimeStamp();
+  Log(kReadingInto);
+  Log(FileName_MEC16);
+  if (readInfoToo) {
+    Log(kReadScopeBoth);
+    Scope_MEC16 = kScopeMainInfo;
+  } else {
+    Log(kReadScopeMain);
+    Scope_MEC16 = kScopeMainOnly;
+  }
+  Log(kReadStarted);
+  std::array<std::uint8_t, 4> id{};
+  if (SendStartAndId(id) == StartResult::NoAnswer) return HandlerFailure();
+  if (AllFF(id)) {
+    Log(kBadId);
+    return HandlerFailure();
+  }
+  if (!WriteLogged(kFlashEnable, "00000001", "1", "(R100)")) return HandlerFailure();
+  if (!WriteLogged(kFlashCommand, "00000105", "105h", "(R101)")) return HandlerFailure();
+  Counter_MEC16 = 1;
+  // The request goes out just before the worker starts: its blocks wait in the receive
+  // queue, and from here on only the worker touches the link and the file.
+  SendWithAddress(link_, kStreamRead, kMainAddress);
+  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+}
+
+void Mec16Operations::ReadThread_MEC16Execute() {
+  for (;;) {
+    bool more = false;
+    switch (Mode_MEC16.load()) {
+      case Mec16Mode::ReadMain: more = ReadMainPass(); break;
+      case Mec16Mode::ReadInfo: more = ReadInfoPass(); break;
+      case Mec16Mode::WriteMain: more = WritePass(); break;
+      default: break;
+    }
+    if (!more) return;
+  }
+}
+
+void Mec16Operations::StreamFailed() {
+  Send(kEndStream);
+  Send(kFailed);
+  Send(kClose);
+  Finish(false, true);
+}
+
+bool Mec16Operations::ReceiveBlock(std::string_view area) {
+  if (QueueWait(link_, kBlockBytes, bounds_.blockMs) != WaitResult::Ok) {
+    Log(std::string(kNoBlock) + std::to_string(Counter_MEC16) + " (" + std::string(area) + ")");
+    StreamFailed();
+    return false;
+  }
+  if (!File_MEC16->write(std::span<const std::uint8_t>(link_.buffer.data(), kBlockData))) {
+    Log(kFileWriteFailed);
+    StreamFailed();
+    return false;
+  }
+  return true;
+}
+
+void Mec16Operations::ReadSucceeded() {
+  // The dump counts as saved only once it is on the disk.
+  const bool saved = File_MEC16->close();
+  File_MEC16.reset();
+  if (!saved) Log(kFileWriteFailed);
+  Send(saved ? kSucceeded : kFailed);
+  Send(kClose);
+  Finish(saved, true);
+}
+
+bool Mec16Operations::ReadMainPass() {
+  if (!ReceiveBlock("MAIN")) return false;
+  // The gauge's maximum is 192: one step a block.
+  view_.setGauge(kGauge, Counter_MEC16);
+  if (Stop_MEC16.load()) {
+    Send(kEndStream);
+    Log(kUserStopped);
+    Release("(P100).", "(P101).", "(P102)");
+    Send(kClose);
+    Send(kFailed);
+    Finish(false, true);
+    return false;
+  }
+  if (link_.buffer[kBlockData] != kBlockGood) {
+    Send(kEndStream);
+    Log(Lost("(P103)."));
+    Send(kFailed);
+    Send(kClose);
+    Finish(false, true);
+    return false;
+  }
+  if (Counter_MEC16 != kMainBlocks) {
+    Send(kNext);
+    ++Counter_MEC16;
+    return true;
+  }
+  Send(kEndStream);
+  Log(kMainReadDone);
+  if (Scope_MEC16 == kScopeMainOnly) {
+    Release("(P104).", "(P105).", "(P106)");
+    ReadSucceeded();
+    return false;
+  }
+  Mode_MEC16 = Mec16Mode::ReadInfo;
+  Counter_MEC16 = 1;
+  WriteLogged(kFlashCommand, "00000100", "100h", "(P107).");
+  Log(kInfoReadStarts);
+  WriteLogged(kFlashCommand, "00000105", "105h", "(P108).");
+  SendWithAddress(link_, kStreamRead, kInfoAddress);
+  return true;
+}
+
+bool Mec16Operations::ReadInfoPass() {
+  if (!ReceiveBlock("INFO")) return false;
+  if (link_.buffer[kBlockData] != kBlockGood) {
+    Send(kEndStream);
+    Log(Lost("(P109)."));
+    Send(kFailed);
+    Send(kClose);
+    Finish(false, true);
+    return false;
+  }
+  if (Counter_MEC16 == kInfoBlocks) {
+    Send(kEndStream);
+    Log(kInfoReadDone);
+    Release("(P110).", "(P111).", "(P112)");
+    ReadSucceeded();
+    return false;
+  }
+  Send(kNext);
+  ++Counter_MEC16;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Write: set-up in the click, the pages in the worker.
+
+void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
+  if (!Begin(Mec16Mode::WriteMain)) return;
+  Stop_MEC16 = false;
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  view_.setGaugeMax(kGauge, kMainPages);
+  if (!OpenLink()) {
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
+  const std::optional<std::string> path = view_.askOpenFile(dialog);
+  if (!path) {
+    Log(kWriteCancelled);
+    Send(kFailed);
+    Log(kClosed);
+    link_.close();
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  FileName_MEC16 = *path;
+  File_MEC16 = DumpFile::OpenForReading(FileName_MEC16);
+  if (!File_MEC16) {
+    Log(kOpenFailed);
+    Send(kFailed);
+    Log(kClosed);
+    link_.close();
+    Mode_MEC16 = Mec16Mode::None;
+    view_.ended(false);
+    return;
+  }
+  TimeStamp();
+  Log(kWritingFrom);
+  Log(FileName_MEC16);
+  // The INFO block is never written: the box only chooses the line.
+  Log(writeInfoTicked ? kWriteScopeBoth : kWriteScopeMain);
+  Scope_MEC16 = kScopeMainOnly;
+  Log(kWriteStarted);
+  std::array<std::uint8_t, 4> id{};
+  if (SendStartAndId(id) == StartResult::NoAnswer) return HandlerFailure();
+  if (AllFF(id)) {
+    Log(kBadId);
+    return HandlerFailure();
+  }
+  const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
+  Result_MEC16 = status.text;
+  if (status.lost()) {
+    Log(Lost("(TW001)"));
+    return HandlerFailure();
+  }
+  if (CheckProtection_MEC16(status.low())) {
+    Log(kWriteRefused);
+    return HandlerFailure();
+  }
+  if (!WriteLogged(kFlashEnable, "00000001", "1", "(W100)")) return HandlerFailure();
+  if (!WriteLogged(kFlashCommand, "00000106", "106h", "(W101)")) return HandlerFailure();
+  if (!WriteLogged(kFlashAddress, "00000000", "0", "(W101A)")) return HandlerFailure();
+  Counter_MEC16 = 1;
+  Send(kStreamProgram);
+  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+}
+
+bool Mec16Operations::WritePass() {
+  // The programmer's byte before each page: the answer to "W" or to "N".
+  if (QueueWait(link_, 1, bounds_.answerMs) != WaitResult::Ok) {
+    Log(std::string(kNoStreamAnswer) + std::to_string(Counter_MEC16));
+    Send(kEndStream);
+    Send(kFailed);
+    Finish(false, false);
+    return false;
+  }
+  std::array<std::uint8_t, kPageBytes> page;
+  page.fill(0xFF);
+  const std::size_t got = File_MEC16->read(page);
+
+  auto awaitPageAnswer = [this]() -> std::optional<bool> {
+    if (QueueWait(link_, 1, bounds_.pageMs) != WaitResult::Ok) return std::nullopt;
+    return link_.buffer[0] == kPageDone;
+  };
+
+  if (got < kPageBytes) {
+    Log(kWarning);
+    Log(kFileShorter);
+    link_.write(page);
+    const std::optional<bool> answer = awaitPageAnswer();
+    if (!answer) Log(std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
+    else if (!*answer) Log(Lost("(W102)"));
+    const bool acknowledged = answer.value_or(false);
+    Send(kEndStream);
+    Release("(W104).", "(W105).", "(W106)");
+    // A last page that was not acknowledged is a failed write, whatever came before.
+    Send(acknowledged ? kSucceeded : kFailed);
+    Finish(acknowledged, false);
+    return false;
+  }
+  link_.write(page);
+  view_.setGauge(kGauge, Counter_MEC16);  // maximum 768: one step a page
+  const std::optional<bool> answer = awaitPageAnswer();
+  if (!answer.value_or(false)) {
+    Log(answer ? Lost("(W103)") : std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
+    Send(kEndStream);
+    Send(kFailed);
+    Finish(false, false);
+    return false;
+  }
+  if (Counter_MEC16 == kMainPages) {
+    Send(kEndStream);
+    Log(kMainWriteDone);
+    Release("(W104).", "(W105).", "(W106)");
+    Send(kSucceeded);
+    Send(kClose);
+    Finish(true, true);
+    return false;
+  }
+  ++Counter_MEC16;
+  Send(kNext);
+  return true;
+}
+
+}  // namespace jig

@@ -1,0 +1,106 @@
+#pragma once
+// What the MEC16xx window's buttons do: the probe and the erase run in the click, the
+// read and the write set up in the click and hand the stream to ReadThread_MEC16.
+// Mode_MEC16 is the only lock: a click while it is not NONE does nothing.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "link/D2xx.h"
+#include "link/DumpFile.h"
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+#include "link/limits.h"
+
+namespace jig {
+
+enum class Mec16Mode { None, Id, Erase, ReadMain, ReadInfo, WriteMain };
+// "NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO", "WRITE_MAIN".
+std::string_view ModeText(Mec16Mode mode);
+
+// The bounds of the waits, from limits.h; tests shorten them.
+struct Mec16Bounds {
+  std::uint32_t answerMs = limits::kMec16AnswerTimeoutMs;
+  std::uint32_t blockMs = limits::kMec16BlockTimeoutMs;
+  std::uint32_t pageMs = limits::kMec16PageTimeoutMs;
+  std::uint32_t eraseMs = limits::kMec16EraseTimeoutMs;
+};
+
+namespace mec16 {
+inline constexpr std::string_view kGauge = "CGauge_MEC16";
+inline constexpr std::string_view kShapeBootLock = "Shape_BootLock_MEC";
+inline constexpr std::string_view kShapeFwp = "Shape_FWP_MEC16";
+inline constexpr std::string_view kScopeMainOnly = "MAIN only";
+inline constexpr std::string_view kScopeMainInfo = "MAIN+INFO";
+}  // namespace mec16
+
+class Mec16Operations {
+ public:
+  Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds = {});
+  ~Mec16Operations();
+  Mec16Operations(const Mec16Operations&) = delete;
+  Mec16Operations& operator=(const Mec16Operations&) = delete;
+
+  // The buttons; the check boxes' states come with the click.
+  void BitBtn_MEC16Click();
+  void BitBtn_RD_MEC16Click(bool readInfoToo);
+  void BitBtn_MEC16_ERASEClick(bool eraseInfoToo);
+  void BitBtn_MEC16_WRITEClick(bool writeInfoTicked);
+  void BitBtn_MEC16_HELPClick();
+  void EXIT_MEC16Click();
+
+  // Logs both protection lines and paints both indicators; true when either bit is set.
+  bool CheckProtection_MEC16(std::uint8_t status);
+
+  Mec16Mode mode() const { return Mode_MEC16.load(); }
+  // Waits for a worker that has ended (or is ending) its run.
+  void joinWorker();
+
+ private:
+  enum class StartResult { Ok, ShortId, NoAnswer };
+
+  bool Begin(Mec16Mode mode);
+  bool OpenLink();
+  void Log(std::string_view line);
+  void Log(std::string_view prefix, std::string_view rest);
+  void TimeStamp();
+  void Send(std::uint8_t byte);
+  // "1" and "j"; logs the answer lines. NoAnswer: a bound ran out, already logged.
+  StartResult SendStartAndId(std::array<std::uint8_t, 4>& id);
+  // A register write logged by the convention; false (loss line logged) when lost.
+  bool WriteLogged(std::string_view address, std::string_view value, std::string_view shown,
+                   std::string_view lossCode);
+  void Release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
+  // Closes the programmer and the file, time-stamp and empty line, NONE, ended.
+  void Finish(bool success, bool logClosed);
+  // A set-up that failed after the open: file closed, "O" "0", the common tail.
+  void HandlerFailure();
+
+  void ReadThread_MEC16Execute();
+  bool ReceiveBlock(std::string_view area);
+  bool ReadMainPass();
+  bool ReadInfoPass();
+  bool WritePass();
+  void StreamFailed();
+  void ReadSucceeded();
+
+  D2xx& d2xx_;
+  TaskView& view_;
+  Mec16Bounds bounds_;
+
+  std::atomic<Mec16Mode> Mode_MEC16{Mec16Mode::None};
+  std::atomic<bool> Stop_MEC16{false};
+  std::string Scope_MEC16;
+  int Counter_MEC16 = 0;
+  std::string Result_MEC16;
+  std::optional<DumpFile> File_MEC16;
+  std::string FileName_MEC16;
+  ProgrammerLink link_;
+  std::jthread ReadThread_MEC16;
+};
+
+}  // namespace jig

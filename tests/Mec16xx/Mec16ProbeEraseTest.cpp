@@ -1,0 +1,217 @@
+// Register access, the probe with its protection test, and the erase.
+#include "Mec16xx/Mec16Protocol.h"
+#include "Mec16xx/Mec16Texts.h"
+#include "link/OpenProgrammer.h"
+#include "tests/Mec16xx/Mec16Bench.h"
+
+namespace jig::test {
+namespace {
+
+using sim::Mec16Sim;
+
+const std::string kProbeWire = "B1jrFFFD00rFF3908rFF3910rFF390C";
+
+TEST(Mec16Registers, AnswersBecomeValueTextsOrLost) {
+  const std::uint8_t bytes[4] = {0x00, 0x00, 0x01, 0x05};
+  EXPECT_EQ(mec16::RegisterValueText(bytes), "0000 0105h");
+
+  // The third access (a read) loses its fifth byte; the fourth (a write) is answered 00h.
+  Mec16Bench bench(V42({{"mec16-lose-register", "3,4"}}));
+  ProgrammerLink link(bench.d2xx, mec16::kBufferSize);
+  ASSERT_EQ(OpenProgrammer(link, profiles::kMec16, bench.view), OpenResult::Ready);
+  link.writeByte('1');
+  ASSERT_EQ(mec16::AwaitStartAnswer(link, 300), WaitResult::Ok);
+  EXPECT_EQ(mec16::WriteReg_MEC16(link, "FF3908", "FFFFFFFF"), "MEC_OK");
+  const auto all = mec16::ReadReg_MEC16(link, "FF3908");
+  EXPECT_EQ(all.text, "FFFF FFFFh");
+  EXPECT_EQ(all.low(), 0xFF);
+  EXPECT_TRUE(mec16::ReadReg_MEC16(link, "FF3908").lost());  // four bytes of five
+  EXPECT_EQ(mec16::WriteReg_MEC16(link, "FF3910", "00000001"), "MEC_lost");
+  EXPECT_EQ(bench.chip().registerValue(Mec16Sim::kFlashEnable), 0u);
+  link.close();
+  EXPECT_EQ(bench.host(), "B1wFF3908FFFFFFFFrFF3908rFF3908wFF391000000001");
+}
+
+TEST(Mec16Probe, FreeChipLogsEveryRegisterAndEndsWithI0) {
+  Mec16Bench bench;
+  bench.ops.BitBtn_MEC16Click();
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.host(), kProbeWire + "I0");
+  const std::vector<std::string> expected = {
+      "получили ответ после команды 1",
+      "Получен ID от MEC16 -> 1609 0001h",
+      "Регистр FFFD00h -> 0000 0001h",
+      "Регистр FF3908h -> 0000 0000h",
+      "Регистр FF3910h -> 0000 0000h",
+      "Регистр FF390Ch -> 0000 0000h",
+      "--> Стирание и запись разрешена (FWP ножка)",
+      "--> Стирание и запись загрузочного блока разрешена",
+      "Закрыли VCOM порт",
+  };
+  auto after = bench.linesAfter("Communication with programmer installed.");
+  ASSERT_EQ(after.size(), expected.size() + 2);
+  EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + 9), expected);
+  EXPECT_EQ(after[9].rfind("Текущее время  ", 0), 0u);
+  EXPECT_EQ(after[10], "");
+  EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kLime);
+  EXPECT_EQ(bench.view.colour("Shape_BootLock_MEC"), colour::kLime);
+}
+
+TEST(Mec16Probe, FwpBitPaintsRedAndEndsWithO) {
+  Mec16Bench bench(V42({{"mec16-fwp", ""}}));
+  bench.ops.BitBtn_MEC16Click();
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(bench.host(), kProbeWire + "O0");
+  EXPECT_TRUE(bench.logged("Регистр FF390Ch -> 0000 0010h"));
+  EXPECT_TRUE(bench.logged("--> СТОИТ ЗАЩИТА ЗАПИСИ ! (FWP ножка)"));
+  EXPECT_TRUE(bench.logged("--> Стирание и запись загрузочного блока разрешена"));
+  EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kRed);
+  EXPECT_EQ(bench.view.colour("Shape_BootLock_MEC"), colour::kLime);
+}
+
+TEST(Mec16Probe, LostRegisterReadsAreLoggedAndTheRestStillRead) {
+  {
+    Mec16Bench bench(V42({{"mec16-lose-register", "1"}, {"mec16-boot-lock", ""}}));
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), kProbeWire + "O0");
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I100)"));
+    EXPECT_FALSE(bench.logged("Регистр FFFD00h -> 0000 0001h"));
+    EXPECT_TRUE(bench.logged("Регистр FF3908h -> 0000 0000h"));
+    EXPECT_TRUE(bench.logged("Регистр FF390Ch -> 0000 0008h"));
+    EXPECT_EQ(bench.view.colour("Shape_BootLock_MEC"), colour::kRed);
+    EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kLime);
+  }
+  {
+    // A lost status read leaves both indicators black and logs no protection line.
+    Mec16Bench bench(V42({{"mec16-lose-register", "4"}}));
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I103)"));
+    EXPECT_FALSE(bench.logged("--> Стирание и запись разрешена (FWP ножка)"));
+    EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kBlack);
+    EXPECT_EQ(bench.view.colour("Shape_BootLock_MEC"), colour::kBlack);
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  }
+}
+
+TEST(Mec16Probe, SilentOrMissingProgrammerEndsIdleWithinTheBound) {
+  {
+    // "V42" gets through, then nothing: the answer to "1" never comes.
+    Mec16Bench bench(V42({{"silence-after", "3"}}));
+    const auto t0 = std::chrono::steady_clock::now();
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    EXPECT_TRUE(bench.logged(std::string(mec16::kNoAnswerTo1)));
+    EXPECT_EQ(bench.host(), "B1O0");
+    EXPECT_EQ(bench.view.lastLine(), "");
+  }
+  {
+    // Two ID bytes of four: logged, marked failed, the registers still read.
+    Mec16Bench bench(V42({{"silence-after", "6"}}));
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("ID готово 4 байта но сняли меньше ОШИБКА"));
+    EXPECT_TRUE(bench.logged("Получен ID от MEC16 -> 1609 0000h"));
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I103)"));
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  }
+  {
+    Mec16Bench bench(V42({{"silence-after", "4"}}));  // "1" answered, no ID at all
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged(std::string(mec16::kNoId)));
+    EXPECT_EQ(bench.host(), "B1jO0");
+  }
+  {
+    Mec16Bench bench(V42({{"open-fails", ""}}));
+    bench.ops.BitBtn_MEC16Click();
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), "");
+    EXPECT_EQ(bench.view.lastLine(), "The programmer is not found or does not respond");
+  }
+}
+
+TEST(Mec16Erase, ProtectionRefusesWithoutWritingAnyRegister) {
+  Mec16Bench bench(V42({{"mec16-boot-lock", ""}}));
+  bench.ops.BitBtn_MEC16_ERASEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.host(), "B1jrFF390CO0");
+  auto after = bench.linesAfter("Регистр FF390Ch -> 0000 0008h");
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_EQ(after[0], "--> Стирание и запись разрешена (FWP ножка)");
+  EXPECT_EQ(after[1], "--> Стоит Boot_Lock ! (защита загрузочного блока)");
+  EXPECT_EQ(after[2], "--> Каманда стирания отменена.");
+  EXPECT_EQ(after[3], "Закрыли VCOM порт");
+  EXPECT_EQ(bench.chip().erases(), 0);
+}
+
+TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
+  for (const bool infoToo : {false, true}) {
+    Mec16Bench bench(V42({{"mec16-erase-reads", "5"}}));
+    const auto infoBefore = bench.chip().infoArray();
+    bench.ops.BitBtn_MEC16_ERASEClick(infoToo);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+    const std::string start = infoToo ? "00FC0000" : "00F80000";
+    // One status read before, five busy reads and the one that finds the bit clear.
+    EXPECT_EQ(bench.host(), "B1jrFF390CwFF391000000001wFF390800000107wFF3904" + start + Repeat("rFF390C", 6) +
+                                "wFF390800000100wFF390800000000wFF391000000000I0");
+    EXPECT_EQ(bench.chip().statusReads(), 7);
+    EXPECT_EQ(bench.chip().mainArray(), std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+    EXPECT_EQ(bench.chip().infoArray() == std::vector<std::uint8_t>(Mec16Sim::kInfoSize, 0xFF), infoToo);
+    if (!infoToo) {
+      EXPECT_EQ(bench.chip().infoArray(), infoBefore);
+    }
+    const std::vector<std::string> expected = {
+        "Записали в регистр FF3910h 1", "Записали в регистр FF3908h 107h", "Отправили команду стирания.",
+        "Стирание завершено успешно.",  "Записали в регистр FF3908h 100h", "Записали в регистр FF3908h 0",
+        "Записали в регистр FF3910h 0", "Закрыли VCOM порт"};
+    auto after = bench.linesAfter("--> Стирание и запись загрузочного блока разрешена");
+    ASSERT_GE(after.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + 8), expected);
+  }
+}
+
+TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
+  {
+    // Access 5 is the first poll of the status register.
+    Mec16Bench bench(V42({{"mec16-lose-register", "5"}}));
+    bench.ops.BitBtn_MEC16_ERASEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (E104)"));
+    EXPECT_EQ(bench.host().substr(bench.host().size() - 8), "rFF390C0");
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-erase-reads", "100000000"}}));
+    const auto t0 = std::chrono::steady_clock::now();
+    bench.ops.BitBtn_MEC16_ERASEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.eraseMs + 2000));
+    EXPECT_TRUE(bench.logged(std::string(mec16::kEraseTooLong)));
+    EXPECT_FALSE(bench.logged("Стирание завершено успешно."));
+    EXPECT_EQ(bench.host().back(), '0');
+    EXPECT_EQ(bench.host().find("wFF390800000100"), std::string::npos);
+  }
+}
+
+TEST(Mec16Window, HelpAndExitWhenIdle) {
+  Mec16Bench bench;
+  bench.ops.BitBtn_MEC16_HELPClick();
+  const auto lines = bench.view.allLines();
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[0], "Распиновка для расширенной версии (PCB2):");
+  EXPECT_EQ(lines[8], "");
+  EXPECT_EQ(lines[15], "Не тестировалось с MEC1619 - могут быть проблемы с записью.");
+  bench.ops.EXIT_MEC16Click();
+  EXPECT_EQ(bench.view.visible("Form1"), true);
+  EXPECT_EQ(bench.view.visible("self"), false);
+  EXPECT_EQ(bench.host(), "");
+}
+
+}  // namespace
+}  // namespace jig::test

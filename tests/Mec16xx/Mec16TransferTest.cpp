@@ -1,0 +1,343 @@
+// The streamed read and the paged write against the MEC1609 model.
+#include "Mec16xx/Mec16Texts.h"
+#include "tests/Mec16xx/Mec16Bench.h"
+
+namespace jig::test {
+namespace {
+
+using sim::Mec16Sim;
+
+const std::string kReadSetUp = "B1jwFF391000000001wFF390800000105R000000";
+const std::string kRelease = "wFF390800000100wFF390800000000wFF391000000000";
+const std::string kWriteSetUp = "B1jrFF390CwFF391000000001wFF390800000106wFF390400000000W";
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + seed + (i >> 10));
+  return bytes;
+}
+
+std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
+}
+
+TEST(Mec16Read, MainOnlyCopiesTheArrayWithTheDocumentedWire) {
+  Mec16Bench bench;
+  const std::string path = bench.dir.file("main.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(ReadFileBytes(path), bench.chip().mainArray());
+  EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", 191) + "X" + kRelease + "I0");
+  EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 192);
+  EXPECT_EQ(bench.view.gaugeMax("CGauge_MEC16"), 192);
+  EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kLime);
+  const auto dialogs = bench.view.dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].title, "Укажите имя файла для сохранения.");
+  EXPECT_EQ(dialogs[0].defaultName, "Noname");
+  const std::vector<std::string> expected = {"Записали в регистр FF3910h 1",    "Записали в регистр FF3908h 105h",
+                                             "Чтение MAIN блока завершено успешно.", "Записали в регистр FF3908h 100h",
+                                             "Записали в регистр FF3908h 0",     "Записали в регистр FF3910h 0",
+                                             "Закрыли VCOM порт"};
+  auto after = bench.linesAfter("Получен ID от MEC16 -> 1609 0001h");
+  ASSERT_GE(after.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + 7), expected);
+  auto head = bench.linesAfter("Communication with programmer installed.");
+  ASSERT_GE(head.size(), 6u);
+  EXPECT_EQ(head[1], "Читаем в файл: ");
+  EXPECT_EQ(head[2], path);
+  EXPECT_EQ(head[3], "Выбрано чтение только MAIN блока");
+  EXPECT_EQ(head[4], "Начали чтение MEC16 main block ...");
+}
+
+TEST(Mec16Read, MainAndInfoAppendsInfoAtMainsEnd) {
+  Mec16Bench bench;
+  const std::string path = bench.dir.file("both.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(true);
+  bench.expectEndedIdle();
+  const auto file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 198656u);
+  EXPECT_EQ(Slice(file, 0, 196608), bench.chip().mainArray());
+  EXPECT_EQ(Slice(file, 196608, 2048), bench.chip().infoArray());
+  EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", 191) + "XwFF390800000100wFF390800000105R040000NX" + kRelease + "I0");
+  EXPECT_TRUE(bench.logged("Выбрано чтение MAIN и INFO блоков"));
+  auto after = bench.linesAfter("Чтение MAIN блока завершено успешно.");
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_EQ(after[0], "Записали в регистр FF3908h 100h");
+  EXPECT_EQ(after[1], "Запускаем чтение INFO блока.");
+  EXPECT_EQ(after[2], "Записали в регистр FF3908h 105h");
+  EXPECT_EQ(after[3], "Чтение INFO блока завершено успешно.");
+}
+
+TEST(Mec16Read, StopDuringBlockKeepsThatBlockAndEndsZeroThenO) {
+  for (const int n : {1, 7}) {
+    Mec16Bench bench;
+    bench.chip().setBlockHook([&bench, n](int block) {
+      if (block == n) bench.ops.EXIT_MEC16Click();
+    });
+    const std::string path = bench.dir.file("stopped.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(true);
+    bench.expectEndedIdle();
+    EXPECT_EQ(ReadFileBytes(path), Slice(bench.chip().mainArray(), 0, static_cast<std::size_t>(n) * 1024));
+    EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", n - 1) + "X" + kRelease + "0O");
+    EXPECT_TRUE(bench.logged("Пользователь прервал операцию чтения."));
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_EQ(bench.view.visible("self"), std::nullopt);  // a stop, not an exit
+  }
+}
+
+TEST(Mec16Read, BadStatusEndsAtOnceWithTheBadBlockWritten) {
+  {
+    Mec16Bench bench(V42({{"mec16-bad-block", "5"}}));
+    const std::string path = bench.dir.file("bad.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(ReadFileBytes(path), Slice(bench.chip().mainArray(), 0, 5 * 1024));
+    EXPECT_EQ(bench.host(), kReadSetUp + "NNNNXO0");
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P103)."));
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-bad-block", "194"}}));  // the second INFO block
+    const std::string path = bench.dir.file("badinfo.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(true);
+    bench.expectEndedIdle();
+    EXPECT_EQ(ReadFileBytes(path).size(), 198656u);
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P109)."));
+    EXPECT_EQ(bench.host().substr(bench.host().size() - 5), "0NXO0");
+  }
+}
+
+TEST(Mec16Read, IdAllOnesIsRefusedAndZeroAccepted) {
+  {
+    Mec16Bench bench(V42({{"mec16-id", "FFFFFFFF"}}));
+    const std::string path = bench.dir.file("dead.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Неверный ID. Операция прервана!"));
+    EXPECT_EQ(bench.host(), "B1jO0");
+    EXPECT_TRUE(ReadFileBytes(path).empty());
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-id", "0"}}));
+    const std::string path = bench.dir.file("zero.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Получен ID от MEC16 -> 0000 0000h"));
+    EXPECT_EQ(ReadFileBytes(path).size(), 196608u);
+  }
+}
+
+TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
+  {
+    Mec16Bench bench;
+    bench.view.answerDialog(std::nullopt);
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), "BO");
+    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
+              (std::vector<std::string>{"Операция чтения прервана", "Закрыли VCOM порт"}));
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-lose-register", "2"}}));
+    bench.view.answerDialog(bench.dir.file("r101.bin"));
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (R101)"));
+    EXPECT_EQ(bench.host(), "B1jwFF391000000001wFF390800000105O0");
+  }
+  {
+    // Half of block 3, then silence: two blocks in the file, ended by the block bound.
+    Mec16Bench bench(V42({{"mec16-silent-block", "3"}}));
+    const std::string path = bench.dir.file("silent.bin");
+    bench.view.answerDialog(path);
+    const auto t0 = std::chrono::steady_clock::now();
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.blockMs + 2000));
+    EXPECT_EQ(ReadFileBytes(path).size(), 2u * 1024);
+    EXPECT_TRUE(bench.logged(std::string(mec16::kNoBlock) + "3 (MAIN)"));
+    EXPECT_EQ(bench.host(), kReadSetUp + "NNXO0");
+  }
+  {
+    Mec16Bench bench(V42({{"unplug-after", "20000"}}));
+    const std::string path = bench.dir.file("unplugged.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_LT(ReadFileBytes(path).size(), 20000u);
+    EXPECT_EQ(ReadFileBytes(path).size() % 1024, 0u);
+  }
+}
+
+TEST(Mec16Write, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
+  Mec16Bench bench;
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  const auto infoBefore = bench.chip().infoArray();
+  const auto source = Pattern(200000, 3);
+  const std::string path = bench.dir.file("big.bin");
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(true);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.chip().mainArray(), Slice(source, 0, 196608));
+  EXPECT_EQ(bench.chip().infoArray(), infoBefore);
+  EXPECT_TRUE(bench.logged("Выбрана запись MAIN и INFO блоков"));
+  EXPECT_TRUE(bench.logged("Запись MAIN блока завершена успешно."));
+  EXPECT_FALSE(bench.logged("-> Записываемый файл короче!"));
+  EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 768);
+  EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kRed);
+  std::string pages;
+  for (int page = 0; page < 768; ++page) {
+    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
+    if (page != 767) pages += 'N';
+  }
+  EXPECT_EQ(bench.host(), kWriteSetUp + pages + "X" + kRelease + "I0");
+}
+
+TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
+  Mec16Bench bench;
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  const auto source = Pattern(1024, 9);
+  const std::string path = bench.dir.file("short.bin");
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(Slice(bench.chip().mainArray(), 0, 1024), source);
+  EXPECT_EQ(bench.chip().mainArray(), [&] {
+    auto expected = std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF);
+    std::copy(source.begin(), source.end(), expected.begin());
+    return expected;
+  }());
+  const std::string data(source.begin(), source.end());
+  EXPECT_EQ(bench.host(), kWriteSetUp + data.substr(0, 256) + "N" + data.substr(256, 256) + "N" + data.substr(512, 256) +
+                              "N" + data.substr(768, 256) + "N" + std::string(256, '\xFF') + "X" + kRelease + "I");
+  EXPECT_FALSE(bench.logged("Запись MAIN блока завершена успешно."));
+  EXPECT_FALSE(bench.logged("Закрыли VCOM порт"));
+  auto after = bench.linesAfter("-> Предупреждение!");
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_EQ(after[0], "-> Записываемый файл короче!");
+  EXPECT_EQ(after[1], "Записали в регистр FF3908h 100h");
+  EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 4);
+}
+
+TEST(Mec16Write, UnacknowledgedLastShortPageEndsWithFailureMark) {
+  Mec16Bench bench(V42({{"mec16-no-g", "5"}}));
+  const std::string path = bench.dir.file("short.bin");
+  WriteFileBytes(path, Pattern(1024, 1));
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W102)"));
+  EXPECT_EQ(bench.host().substr(bench.host().size() - 1 - kRelease.size() - 1), "X" + kRelease + "O");
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+}
+
+TEST(Mec16Write, MissingGOrSilenceEndsWithXOAndNoRelease) {
+  {
+    Mec16Bench bench(V42({{"mec16-no-g", "3"}}));
+    const std::string path = bench.dir.file("f.bin");
+    WriteFileBytes(path, Pattern(196608, 2));
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W103)"));
+    EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
+    EXPECT_EQ(bench.host().find(kRelease), std::string::npos);
+    EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 3);
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-silent-page", "2"}}));
+    const std::string path = bench.dir.file("f.bin");
+    WriteFileBytes(path, Pattern(196608, 2));
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged(std::string(mec16::kNoPageAnswer) + "2"));
+    EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
+  }
+}
+
+TEST(Mec16Write, RefusalsSendNoStream) {
+  {
+    Mec16Bench bench(V42({{"mec16-fwp", ""}}));
+    const std::string path = bench.dir.file("f.bin");
+    WriteFileBytes(path, Pattern(4096, 2));
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), "B1jrFF390CO0");
+    EXPECT_TRUE(bench.logged("--> Команда записи отменена (nFWP или BOOT_LOCK)"));
+    EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kRed);
+  }
+  {
+    Mec16Bench bench;
+    bench.view.answerDialog(bench.dir.file("missing.bin"));
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), "BO");
+    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
+              (std::vector<std::string>{"Ошибка открытия файла", "Закрыли VCOM порт"}));
+  }
+  {
+    Mec16Bench bench(V42({{"mec16-lose-register", "4"}}));  // the FF3904h write
+    const std::string path = bench.dir.file("f.bin");
+    WriteFileBytes(path, Pattern(4096, 2));
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W101A)"));
+    EXPECT_EQ(bench.host().substr(bench.host().size() - 17), "wFF390400000000O0");
+  }
+}
+
+TEST(Mec16Write, WithoutEraseTheNorArrayOnlyLosesBits) {
+  Mec16Bench bench;
+  const auto old = bench.chip().mainArray();
+  const auto source = Pattern(196608, 5);
+  const std::string path = bench.dir.file("f.bin");
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  const auto now = bench.chip().mainArray();
+  EXPECT_NE(now, source);
+  for (std::size_t i = 0; i < now.size(); ++i) ASSERT_EQ(now[i], old[i] & source[i]) << i;
+}
+
+TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
+  Mec16Bench bench(V42({{"mec16-slow-blocks", "2000"}}));
+  bench.view.answerDialog(bench.dir.file("slow.bin"));
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  const auto before = bench.view.allLines();
+  const auto wire = bench.host();
+  bench.ops.BitBtn_MEC16Click();
+  bench.ops.BitBtn_MEC16_ERASEClick(true);
+  bench.ops.BitBtn_RD_MEC16Click(true);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.BitBtn_MEC16_HELPClick();
+  EXPECT_EQ(bench.view.allLines(), before);
+  EXPECT_EQ(bench.view.dialogs().size(), 1u);
+  EXPECT_EQ(bench.host().find("1", wire.size()), std::string::npos);
+  EXPECT_TRUE(bench.view.endings().empty());
+  bench.ops.EXIT_MEC16Click();  // the stop
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_TRUE(bench.logged("Пользователь прервал операцию чтения."));
+}
+
+}  // namespace
+}  // namespace jig::test

@@ -1,0 +1,141 @@
+// The MEC16xx window offscreen: real buttons, real widgets, the simulated MEC1609.
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "Mec16xx/TMEC16_Form.h"
+#include "sim/Mec16Sim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig::test {
+namespace {
+
+constexpr Mec16Bounds kBounds{300, 400, 400, 1500};
+
+sim::SimOptions V42(std::map<std::string, std::string> faults = {}) {
+  sim::SimOptions options;
+  options.image = "V42";
+  options.faults = std::move(faults);
+  return options;
+}
+
+struct Window {
+  explicit Window(sim::SimOptions options = V42()) : programmer(d2xx.attach(std::move(options))), form(d2xx, kBounds) {
+    form.endedSeen = [this](bool success) { endings.push_back(success); };
+    form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> {
+      ++dialogs;
+      return answer;
+    };
+    form.show();
+  }
+  // Clicks and lets the event loop run until the operation ends.
+  bool clickAndWait(QAbstractButton* button) {
+    const std::size_t before = endings.size();
+    QTest::mouseClick(button, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return endings.size() > before; }, 15000);
+  }
+  QStringList log() const { return form.Memo_MEC16->toPlainText().split('\n'); }
+  sim::Mec16Sim& chip() { return dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")); }
+
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  TMEC16_Form form;
+  std::vector<bool> endings;
+  std::optional<std::string> answer;
+  int dialogs = 0;
+  TempDir dir;
+};
+
+TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
+  Window w;
+  EXPECT_EQ(w.form.windowTitle(), QString("Чтение и запись MEC16 09_06_16"));
+  EXPECT_EQ(w.form.BitBtn_RD_MEC16->text(), QString("Чтение FLASH MEC16 "));
+  EXPECT_EQ(w.form.EXIT_MEC16->text(), QString("СТОП или ВЫХОД"));
+  EXPECT_EQ(w.form.Label_MEC16_FWP->text(), QString("Зеленый=запись/стирание разрешено"));
+  EXPECT_FALSE(w.form.CheckBox_write_mec16->isEnabled());
+  EXPECT_FALSE(w.form.CheckBox_MEC16_RD->isChecked());
+  EXPECT_EQ(w.form.CGauge_MEC16->maximum(), 768);
+  EXPECT_FALSE(w.form.windowFlags() & Qt::WindowCloseButtonHint);
+  const QStringList log = w.log();
+  ASSERT_GE(log.size(), 5);
+  EXPECT_EQ(log[0], QString("Не готова запись INFO блока "));
+  EXPECT_EQ(log[3], QString("Перед записью нужно стереть! Автоматом пока не делает. "));
+  for (const char* name : {"BitBtn_MEC16", "Shape_BootLock_MEC", "Shape_FWP_MEC16", "BitBtn_MEC16_ERASE",
+                           "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16"})
+    EXPECT_NE(w.form.findChild<QWidget*>(name), nullptr) << name;
+}
+
+TEST(Mec16Form, ProbePaintsTheIndicatorsFromTheStatus) {
+  Window w(V42({{"mec16-fwp", ""}}));
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16));
+  EXPECT_EQ(w.endings, std::vector<bool>{false});
+  EXPECT_TRUE(w.log().contains("--> СТОИТ ЗАЩИТА ЗАПИСИ ! (FWP ножка)"));
+  EXPECT_TRUE(w.form.Shape_FWP_MEC16->styleSheet().contains("#ff0000"));
+  EXPECT_TRUE(w.form.Shape_BootLock_MEC->styleSheet().contains("#00ff00"));
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
+}
+
+TEST(Mec16Form, EraseWriteReadByClicksGivesTheFileBack) {
+  Window w;
+  w.form.CheckBox_erase_mec16->setChecked(true);
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_ERASE));
+  EXPECT_TRUE(w.programmer.hostBytes().size() > 0);
+  std::vector<std::uint8_t> source(196608);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 9));
+  const std::string in = w.dir.file("in.bin");
+  const std::string out = w.dir.file("out.bin");
+  WriteFileBytes(in, source);
+  w.answer = in;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
+  EXPECT_EQ(w.form.CGauge_MEC16->value(), 768);
+  w.answer = out;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
+  EXPECT_EQ(w.endings, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(ReadFileBytes(out), source);
+  EXPECT_EQ(w.form.CGauge_MEC16->value(), 192);
+  EXPECT_TRUE(w.log().contains("Чтение MAIN блока завершено успешно."));
+  EXPECT_EQ(w.form.operations().mode(), Mec16Mode::None);
+}
+
+TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
+  Window w(V42({{"mec16-slow-blocks", "3000"}}));
+  const std::string out = w.dir.file("stopped.bin");
+  w.answer = out;
+  QTest::mouseClick(w.form.BitBtn_RD_MEC16, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.form.CGauge_MEC16->value() >= 3; }, 10000));
+  const QString logBefore = w.form.Memo_MEC16->toPlainText();
+  for (QPushButton* button : {w.form.BitBtn_MEC16, w.form.BitBtn_RD_MEC16, w.form.BitBtn_MEC16_ERASE,
+                              w.form.BitBtn_MEC16_WRITE, w.form.BitBtn_MEC16_HELP})
+    QTest::mouseClick(button, Qt::LeftButton);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(w.form.Memo_MEC16->toPlainText(), logBefore);
+  EXPECT_EQ(w.dialogs, 1);
+  EXPECT_TRUE(w.endings.empty());
+
+  QTest::mouseClick(w.form.EXIT_MEC16, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endings.empty(); }, 10000));
+  EXPECT_EQ(w.endings, std::vector<bool>{false});
+  EXPECT_TRUE(w.form.isVisible());  // a stop, not an exit
+  EXPECT_TRUE(w.log().contains("Пользователь прервал операцию чтения."));
+  const auto file = ReadFileBytes(out);
+  const int blocks = w.form.CGauge_MEC16->value();
+  EXPECT_EQ(file.size(), static_cast<std::size_t>(blocks) * 1024);
+  EXPECT_GE(blocks, 3);
+  EXPECT_LT(blocks, 192);
+  const auto main = w.chip().mainArray();
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), main.begin()));
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
+}
+
+TEST(Mec16Form, ExitWhenIdleShowsTheMainWindow) {
+  TTaskWindow mainWindow("Form1", "Holbrenik_JIG");
+  Window w;
+  QTest::mouseClick(w.form.EXIT_MEC16, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.form.isVisible(); }, 5000));
+  EXPECT_TRUE(mainWindow.isVisible());
+  EXPECT_TRUE(w.programmer.hostBytes().empty());
+}
+
+}  // namespace
+}  // namespace jig::test
