@@ -97,7 +97,7 @@ TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
   if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
     w.paint("Shape116", colour::kRed);
     w.paint("Shape300", colour::kYellow);
-    w.paint("Shape759", colour::kRed);
+    w.paint("Shape768", colour::kRed);  // (24, 32)
     QApplication::processEvents();
     w.grab().save(QString::fromUtf8(dir) + "/keyboard-window.png");
   }
