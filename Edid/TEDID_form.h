@@ -1,7 +1,9 @@
 #pragma once
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <memory>
 
+#include "Edid/EdidOperations.h"
 #include "link/D2xx.h"
 #include "main/TTaskWindow.h"
 
@@ -9,14 +11,20 @@ namespace jig {
 
 class TEDID_form : public TTaskWindow {
  public:
-  explicit TEDID_form(D2xx& d2xx);
+  explicit TEDID_form(D2xx& d2xx, EdidBounds bounds = {});
+  ~TEDID_form() override;
+
+  void EDID_READClick();
+  void EDID_WRITEClick();
   void EXIT_EDIDClick();
 
-  QPlainTextEdit* EDID_Memo;
+  QPushButton* EDID_READ;
+  QPushButton* EDID_WRITE;
   QPushButton* EXIT_EDID;
+  QPlainTextEdit* EDID_Memo;
 
  private:
-  D2xx& d2xx_;
+  std::unique_ptr<EdidOperations> operations_;
 };
 
 }  // namespace jig

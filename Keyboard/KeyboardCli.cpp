@@ -1,10 +1,106 @@
 #include "Keyboard/KeyboardCli.h"
 
+#include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+#include "Keyboard/KeyboardOperations.h"
+#include "main/SwitchCli.h"
+
 namespace jig {
 
+namespace {
+
+constexpr long kDefaultSeconds = 10;
+constexpr long kMostSeconds = 24 * 3600;
+
+std::string ColourName(Rgb colour) {
+  if (colour == colour::kRed) return "red";
+  if (colour == colour::kYellow) return "yellow";
+  if (colour == colour::kAqua) return "aqua";
+  return "colour " + std::to_string(colour);
+}
+
+// The window's log on standard output, and one line for each indicator that changes.
+class ScanConsoleView : public ConsoleView {
+ public:
+  using ConsoleView::ConsoleView;
+  void paint(std::string_view indicator, Rgb colour) override {
+    std::string line(indicator);
+    int number = 0;
+    const std::string_view digits = indicator.substr(std::min<std::size_t>(5, indicator.size()));
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), number).ec == std::errc() && number > 0)
+      line += " (" + std::to_string((number - 1) / kMatrixLines + 1) + ", " +
+              std::to_string((number - 1) % kMatrixLines + 1) + ")";
+    log(line + " " + ColourName(colour));
+  }
+};
+
+// Timer_keyboard_scan of the command line: a tick every 100 ms, sleeping in between.
+class Ticker {
+ public:
+  explicit Ticker(KeyboardOperations& operations)
+      : thread_([this, &operations](std::stop_token stop) {
+          std::mutex mutex;
+          std::condition_variable_any sleep;
+          std::unique_lock lock(mutex);
+          while (!sleep.wait_for(lock, stop, std::chrono::milliseconds(limits::kKeyboardTickIntervalMs),
+                                 [] { return false; }) &&
+                 !stop.stop_requested())
+            operations.Timer_keyboard_scanTimer();
+        }) {}
+
+ private:
+  std::jthread thread_;
+};
+
+bool ParseScanOptions(const std::vector<std::string>& args, long& seconds, bool& noSound) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--no-sound") {
+      noSound = true;
+    } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+      const std::string& text = args[++i];
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+      if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > kMostSeconds)
+        return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 int RunKeyboardCommand(CliRequest& request) {
-  request.err << "keyboard " << request.action << ": not available in this build\n";
-  return kExitUsage;
+  long seconds = kDefaultSeconds;
+  bool noSound = false;
+  if (request.action != "scan" || !ParseScanOptions(request.args, seconds, noSound)) {
+    request.err << "usage: holbrenik-jig keyboard scan [--seconds N] [--no-sound]\n";
+    return kExitUsage;
+  }
+  if (!EnsureFirmware(request, "Keyboard testing")) return kExitFailed;
+  ScanConsoleView view(request.out, request.err);
+  KeyboardOperations operations(request.d2xx, view);
+  operations.setNoSound(noSound);
+  operations.START_SCANClick();
+  if (!operations.scanning()) return kExitFailed;  // not found or wrong firmware: logged
+  std::optional<bool> result;
+  {
+    Ticker ticker(operations);
+    // A scan that fails on its own ends earlier than the time asked for.
+    result = view.waitEnded(std::chrono::seconds(seconds));
+    if (!result) {
+      operations.EXIT_KB_TESTClick();
+      const auto bound = std::chrono::milliseconds(limits::kKeyboardReportTimeoutMs + limits::kKeyboardTickTimeoutMs);
+      result = view.waitEnded(bound + std::chrono::seconds(1));
+    }
+  }
+  operations.waitForScan();
+  view.log("Q");
+  return result.value_or(false) ? kExitOk : kExitFailed;
 }
 
 }  // namespace jig

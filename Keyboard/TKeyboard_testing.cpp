@@ -1,27 +1,155 @@
 #include "Keyboard/TKeyboard_testing.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
 #include <QVBoxLayout>
+#include <charconv>
 
 namespace jig {
 
-TKeyboard_testing::TKeyboard_testing(D2xx& d2xx) : TTaskWindow("TKeyboard_testing", "Keyboard_testing"), d2xx_(d2xx) {
+namespace {
+// The column numbers across the top, spaced to stand over their columns.
+constexpr const char* kColumnLabels = "2       6        11        16        21        26        31";
+constexpr int kRowLabels[] = {1, 6, 11, 16, 21, 26, 31};
+
+std::optional<int> ShapeNumber(std::string_view name) {
+  constexpr std::string_view prefix = "Shape";
+  if (name.substr(0, prefix.size()) != prefix) return std::nullopt;
+  const std::string_view digits = name.substr(prefix.size());
+  int number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (error != std::errc() || end != digits.data() + digits.size() || digits.empty() || digits[0] == '0')
+    return std::nullopt;
+  const LinePair pair{(number - 1) / kMatrixLines + 1, (number - 1) % kMatrixLines + 1};
+  if (!HasIndicator(pair)) return std::nullopt;
+  return number;
+}
+}  // namespace
+
+TKeyboardMatrix::TKeyboardMatrix(QWidget* parent) : QWidget(parent) {
+  setObjectName("Shapes");
+  colours_.fill(colour::kAqua);
+  setFixedSize(sizeHint());
+}
+
+QSize TKeyboardMatrix::sizeHint() const {
+  const int span = Offset(kMatrixLines - 2) + kCell;
+  return {span + kRight, span + kTop};
+}
+
+QRect TKeyboardMatrix::shapeRect(LinePair pair) const {
+  return {Offset(pair.column - 2), kTop + Offset(pair.row - 1), kCell, kCell};
+}
+
+bool TKeyboardMatrix::paintShape(std::string_view name, Rgb colour) {
+  const auto number = ShapeNumber(name);
+  if (!number) return false;
+  colours_[static_cast<std::size_t>(*number)] = colour;
+  const LinePair pair{(*number - 1) / kMatrixLines + 1, (*number - 1) % kMatrixLines + 1};
+  update(shapeRect(pair));
+  return true;
+}
+
+std::optional<Rgb> TKeyboardMatrix::shapeColour(std::string_view name) const {
+  const auto number = ShapeNumber(name);
+  if (!number) return std::nullopt;
+  return colours_[static_cast<std::size_t>(*number)];
+}
+
+void TKeyboardMatrix::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::gray, 1));
+  for (const LinePair& pair : AllPairs()) {
+    painter.setBrush(TTaskWindow::ToQColor(colours_[static_cast<std::size_t>(PairNumber(pair))]));
+    painter.drawRoundedRect(shapeRect(pair), 4, 4);
+  }
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(TTaskWindow::ToQColor(colour::kRed));
+  for (const QString& label : QString(kColumnLabels).split(' ', Qt::SkipEmptyParts)) {
+    const QRect cell = shapeRect({1, label.toInt()});
+    painter.drawText(QRect(cell.left() - 6, 0, cell.width() + 12, kTop - 4), Qt::AlignCenter, label);
+  }
+  painter.setPen(TTaskWindow::ToQColor(colour::kNavy));
+  const int labelLeft = Offset(kMatrixLines - 2) + kCell + 4;
+  for (int row : kRowLabels) {
+    const QRect cell = shapeRect({row, row + 1});
+    painter.drawText(QRect(labelLeft, cell.top(), kRight - 4, cell.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     QString::number(row));
+  }
+}
+
+TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
+    : TTaskWindow("Keyboard_testing", "Keyboard_testing") {
+  setClassName("TKeyboard_testing");
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+
+  Matrix = new TKeyboardMatrix(this);
+  START_SCAN = new QPushButton("START SCAN", this);
+  START_SCAN->setObjectName("START_SCAN");
+  START_SCAN->setMinimumHeight(60);
+  QFont big = START_SCAN->font();
+  big.setPointSize(big.pointSize() + 6);
+  big.setBold(true);
+  START_SCAN->setFont(big);
+  START_SCAN->setStyleSheet("color: #ff0000;");
+  EXIT_KB_TEST = new QPushButton("EXIT", this);
+  EXIT_KB_TEST->setObjectName("EXIT_KB_TEST");
+  Clear = new QPushButton("Clear", this);
+  Clear->setObjectName("Clear");
+  Clear->setStyleSheet("color: #00ffff;");
+  Buzzer_box = new QCheckBox(" No sound", this);
+  Buzzer_box->setObjectName("Buzzer_box");
+  Buzzer_box->setChecked(false);
   Memo_keyboard = new QPlainTextEdit(this);
   Memo_keyboard->setObjectName("Memo_keyboard");
   Memo_keyboard->setReadOnly(true);
+  Memo_keyboard->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_keyboard);
-  EXIT_KB_TEST = new QPushButton("EXIT", this);
-  EXIT_KB_TEST->setObjectName("EXIT_KB_TEST");
+  Timer_keyboard_scan = new QTimer(this);
+  Timer_keyboard_scan->setObjectName("Timer_keyboard_scan");
+  Timer_keyboard_scan->setInterval(static_cast<int>(limits::kKeyboardTickIntervalMs));
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(START_SCAN);
+  side->addWidget(EXIT_KB_TEST);
+  side->addWidget(Clear);
+  side->addWidget(Buzzer_box);
+  side->addWidget(Memo_keyboard, 1);
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(Matrix, 0, Qt::AlignTop);
+  layout->addLayout(side, 1);
+
+  connect(START_SCAN, &QPushButton::clicked, this, [this] { START_SCANClick(); });
   connect(EXIT_KB_TEST, &QPushButton::clicked, this, [this] { EXIT_KB_TESTClick(); });
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Memo_keyboard);
-  layout->addWidget(EXIT_KB_TEST);
-  resize(560, 420);
+  connect(Clear, &QPushButton::clicked, this, [this] { ClearClick(); });
+  connect(Timer_keyboard_scan, &QTimer::timeout, this, [this] { Timer_keyboard_scanTimer(); });
+  connect(Buzzer_box, &QCheckBox::toggled, this, [this](bool ticked) { operations_->setNoSound(ticked); });
+
+  operations_ = std::make_unique<KeyboardOperations>(d2xx, *this, bounds);
+  // Paints the worker already handed over land before Clear's aqua, never on top of it.
+  operations_->settlePaints = [this] { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); };
+  FormCreate();
+  resize(Matrix->sizeHint().width() + 300, Matrix->sizeHint().height() + 20);
 }
 
-void TKeyboard_testing::EXIT_KB_TESTClick() {
-  showWindow("Form1", true);
-  hide();
+TKeyboard_testing::~TKeyboard_testing() {
+  // The worker ends (with "Q" and the handle closed) while the window is still whole.
+  Timer_keyboard_scan->stop();
+  operations_.reset();
 }
+
+void TKeyboard_testing::FormCreate() { operations_->setNoSound(Buzzer_box->isChecked()); }
+
+void TKeyboard_testing::START_SCANClick() { operations_->START_SCANClick(); }
+void TKeyboard_testing::EXIT_KB_TESTClick() { operations_->EXIT_KB_TESTClick(); }
+void TKeyboard_testing::ClearClick() { operations_->ClearClick(); }
+void TKeyboard_testing::Timer_keyboard_scanTimer() { operations_->Timer_keyboard_scanTimer(); }
+
+bool TKeyboard_testing::paintIndicator(std::string_view name, Rgb colour) { return Matrix->paintShape(name, colour); }
 
 }  // namespace jig

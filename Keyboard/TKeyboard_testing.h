@@ -1,22 +1,69 @@
 #pragma once
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
 
+#include "Keyboard/KeyboardOperations.h"
 #include "link/D2xx.h"
 #include "main/TTaskWindow.h"
 
 namespace jig {
 
-class TKeyboard_testing : public TTaskWindow {
+// The 496 indicators Shape2 ... Shape992 in one widget: an upper triangle of rounded
+// squares, 24 pixels apart with 8 more after every fifth row and column.
+class TKeyboardMatrix : public QWidget {
  public:
-  explicit TKeyboard_testing(D2xx& d2xx);
-  void EXIT_KB_TESTClick();
+  static constexpr int kPitch = 24;
+  static constexpr int kGroupGap = 8;
+  static constexpr int kCell = 18;
+  static constexpr int kTop = 22;   // room for the column labels
+  static constexpr int kRight = 30; // room for the row labels
 
-  QPlainTextEdit* Memo_keyboard;
-  QPushButton* EXIT_KB_TEST;
+  explicit TKeyboardMatrix(QWidget* parent);
+  // "ShapeN": true when such an indicator exists (and it is painted).
+  bool paintShape(std::string_view name, Rgb colour);
+  std::optional<Rgb> shapeColour(std::string_view name) const;
+  QRect shapeRect(LinePair pair) const;
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
-  D2xx& d2xx_;
+  static int Offset(int index) { return index * kPitch + (index / 5) * kGroupGap; }
+  std::array<Rgb, kMatrixLines * kMatrixLines + 1> colours_;
+};
+
+class TKeyboard_testing : public TTaskWindow {
+ public:
+  explicit TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds = {});
+  ~TKeyboard_testing() override;
+
+  void FormCreate();
+  void START_SCANClick();
+  void EXIT_KB_TESTClick();
+  void ClearClick();
+  void Timer_keyboard_scanTimer();
+
+  KeyboardOperations& operations() { return *operations_; }
+
+  QPushButton* START_SCAN;
+  QPushButton* EXIT_KB_TEST;
+  QPushButton* Clear;
+  QCheckBox* Buzzer_box;
+  QPlainTextEdit* Memo_keyboard;
+  QTimer* Timer_keyboard_scan;
+  TKeyboardMatrix* Matrix;
+
+ protected:
+  bool paintIndicator(std::string_view name, Rgb colour) override;
+
+ private:
+  std::unique_ptr<KeyboardOperations> operations_;
 };
 
 }  // namespace jig

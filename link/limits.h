@@ -46,12 +46,25 @@ inline constexpr std::uint32_t kQueuePollSleepMs = 1;
 
 
 // EDID EEPROM.
-
-
+// The 258-byte read answer: the programmer reads 256 bytes over a 100 kHz I2C bus (about
+// 25 ms) and sends them in under 3 ms; two seconds leave room for a slow USB bus.
+inline constexpr std::uint32_t kEdidReadTimeoutMs = 2000;
+// The ready byte after 'E' 'w': the programmer answers at once.
+inline constexpr std::uint32_t kEdidReadyTimeoutMs = 1000;
+// The write status: 256 bytes written byte by byte at up to 10 ms each take 2.6 s at the
+// slowest; five seconds cover the slowest EEPROM.
+inline constexpr std::uint32_t kEdidWriteTimeoutMs = 5000;
 
 // Keyboard matrix test.
-
-
+// A report follows each "u" or "U" within milliseconds (the programmer scans 32 lines);
+// two seconds of silence mean the programmer or its cable is gone.
+inline constexpr std::uint32_t kKeyboardReportTimeoutMs = 2000;
+// Timer_keyboard_scan ticks every 100 ms; no tick for five seconds means the window's
+// timer is no longer running, and the scan must not wait for it for ever.
+inline constexpr std::uint32_t kKeyboardTickTimeoutMs = 5000;
+inline constexpr std::uint32_t kKeyboardTickIntervalMs = 100;
+// What one read takes and what one report may hold before its "&".
+inline constexpr std::uint32_t kKeyboardBufferBytes = 1024;
 
 // ENE KB90xx.
 

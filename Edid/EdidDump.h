@@ -1,0 +1,17 @@
+#pragma once
+// The EDID dump shown in the log: an empty line, then 16 lines of 16 bytes each.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace jig {
+
+inline constexpr std::size_t kEdidImageSize = 256;
+
+// ":" + 16 x (" " + two hex digits) + " " + 16 characters = 66 characters.
+std::string EdidDumpLine(std::span<const std::uint8_t> sixteen);
+// The empty line and the 16 lines of a 256-byte image.
+std::vector<std::string> EdidDump(std::span<const std::uint8_t> image);
+
+}  // namespace jig

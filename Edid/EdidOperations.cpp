@@ -1,0 +1,209 @@
+#include "Edid/EdidOperations.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "Edid/EdidDump.h"
+#include "link/DumpFile.h"
+#include "link/OpenProgrammer.h"
+#include "link/ReadIdioms.h"
+
+namespace jig {
+
+namespace {
+
+// 256 image bytes and the two status characters.
+constexpr std::size_t kReadAnswerSize = kEdidImageSize + 2;
+
+enum class Status { Ok, Er, Other };
+
+Status StatusOf(const std::uint8_t* two) {
+  if (two[0] == 'O' && two[1] == 'K') return Status::Ok;
+  if (two[0] == 'E' && two[1] == 'R') return Status::Er;
+  return Status::Other;
+}
+
+// Re-entry guard: the window's thread can only come back here through a dialog's own
+// event loop; such a click is ignored.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+  ~BusyScope() { busy_ = false; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace
+
+EdidOperations::EdidOperations(D2xx& d2xx, TaskView& view, EdidBounds bounds)
+    : link_(d2xx, kReadAnswerSize), view_(view), bounds_(bounds) {}
+
+FileDialog EdidOperations::SaveDialog1() {
+  return {"Укажите имя файла для сохранения.", "BIN файлы EEPROM (*.bin)|*.bin", ".bin", "Noname", true};
+}
+
+FileDialog EdidOperations::OpenDialog1() {
+  return {"Укажите файл за заливки.", "BIN файлы EEPROM (*.bin)|*.bin|Другие|*.*", "", "", false};
+}
+
+void EdidOperations::finish(std::uint8_t signal) {
+  link_.writeByte(signal);
+  link_.close();
+}
+
+void EdidOperations::failWithoutSignal(const char* line) {
+  view_.log(line);
+  link_.close();
+  view_.ended(false);
+}
+
+void EdidOperations::logDump(const std::uint8_t* image) {
+  for (auto& line : EdidDump(std::span<const std::uint8_t>(image, kEdidImageSize))) view_.log(std::move(line));
+}
+
+void EdidOperations::EDID_READClick() {
+  if (busy_) return;
+  BusyScope scope(busy_);
+  view_.clearLog();
+  if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
+    view_.ended(false);
+    return;
+  }
+  view_.log(edid_text::kReading);
+  const std::uint8_t command[2] = {'E', 'r'};
+  link_.write(command);
+  DWORD gathered = 0;
+  const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
+  if (gather == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
+  if (gather == WaitResult::TimedOut) {
+    view_.log(edid_text::kReadNoAnswer);
+    finish('O');
+    view_.ended(false);
+    return;
+  }
+  std::array<std::uint8_t, kEdidImageSize> image{};
+  std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
+  switch (StatusOf(link_.buffer.data() + kEdidImageSize)) {
+    case Status::Er:
+      view_.log(edid_text::kNoEepromRead);
+      view_.log("");
+      finish('O');
+      view_.ended(false);
+      return;
+    case Status::Other:
+      // Neither "OK" nor "ER": the programmer is closed without a signal, but the user is told.
+      return failWithoutSignal(edid_text::kReadBadStatus);
+    case Status::Ok:
+      break;
+  }
+  view_.log(edid_text::kReadDone);
+  logDump(image.data());
+  view_.log("");
+  finish('I');
+
+  const auto name = view_.askSaveFile(SaveDialog1());
+  if (!name) {
+    view_.log(edid_text::kSaveInterrupted);
+    view_.ended(false);
+    return;
+  }
+  view_.repaint();
+  auto file = DumpFile::Create(*name);
+  if (!file) {
+    view_.errorBox(edid_text::kCreateFailed);
+    view_.log("");
+    view_.ended(false);
+    return;
+  }
+  view_.log(edid_text::kSaveFile);
+  view_.log(*name);
+  const bool written = file->write(image);
+  const bool closed = file->close();
+  if (!written || !closed) {
+    view_.log(edid_text::kFileWriteFailed);
+    view_.ended(false);
+    return;
+  }
+  view_.ended(true);
+}
+
+void EdidOperations::EDID_WRITEClick() {
+  if (busy_) return;
+  BusyScope scope(busy_);
+  view_.clearLog();
+  if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
+    view_.ended(false);
+    return;
+  }
+  const auto name = view_.askOpenFile(OpenDialog1());
+  if (!name) return failWithoutSignal(edid_text::kWriteInterrupted);
+  view_.repaint();
+  auto file = DumpFile::OpenForReading(*name);
+  if (!file) {
+    view_.errorBox(edid_text::kOpenFailed);
+    view_.log("");
+    link_.close();
+    view_.ended(false);
+    return;
+  }
+  view_.log(edid_text::kWriting);
+  // A shorter file is padded with FFh, a longer one is cut.
+  std::array<std::uint8_t, kEdidImageSize> image;
+  image.fill(0xFF);
+  std::size_t filled = 0;
+  while (filled < image.size()) {
+    const std::size_t got = file->read(std::span<std::uint8_t>(image).subspan(filled));
+    if (got == 0) break;
+    filled += got;
+  }
+  file->close();
+
+  const std::uint8_t command[2] = {'E', 'w'};
+  link_.write(command);
+  const WaitResult ready = QueueWait(link_, 1, bounds_.readyMs);
+  if (ready == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
+  if (ready == WaitResult::TimedOut) {
+    view_.log(edid_text::kReadyNoAnswer);
+    finish('O');
+    view_.ended(false);
+    return;
+  }
+  logDump(image.data());
+  view_.log("");
+
+  link_.write(image);
+  const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
+  if (status == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
+  if (status == WaitResult::TimedOut) {
+    view_.log(edid_text::kWriteNoAnswer);
+    finish('O');
+    view_.ended(false);
+    return;
+  }
+  switch (StatusOf(link_.buffer.data())) {
+    case Status::Ok:
+      view_.log(edid_text::kWriteDone);
+      finish('I');
+      view_.ended(true);
+      return;
+    case Status::Er:
+      view_.log(edid_text::kNoEepromWrite);
+      finish('O');
+      view_.ended(false);
+      return;
+    case Status::Other:
+      return failWithoutSignal(edid_text::kWriteBadStatus);
+  }
+}
+
+void EdidOperations::EXIT_EDIDClick() {
+  view_.clearLog();
+  view_.showWindow("Form1", true);
+  view_.showWindow("self", false);
+}
+
+}  // namespace jig

@@ -1,0 +1,65 @@
+#pragma once
+// What the EDID window's buttons do. Both operations are short and run in the click: the
+// programmer is opened, the EEPROM image exchanged, the programmer closed again.
+#include <cstdint>
+
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+#include "link/limits.h"
+
+namespace jig {
+
+// How long each answer of the programmer is waited for (tests shorten them).
+struct EdidBounds {
+  std::uint32_t readAnswerMs = limits::kEdidReadTimeoutMs;
+  std::uint32_t readyMs = limits::kEdidReadyTimeoutMs;
+  std::uint32_t writeStatusMs = limits::kEdidWriteTimeoutMs;
+};
+
+// The log texts of the window.
+namespace edid_text {
+inline constexpr const char* kReading = "Reading EEPROM ...";
+inline constexpr const char* kNoEepromRead = "EEPROM does not respond, check the connection !!!";
+inline constexpr const char* kReadDone = "Reading from the EEPROM is completed successfully.";
+inline constexpr const char* kSaveInterrupted = "Write to file is interrupted.";
+inline constexpr const char* kCreateFailed = "Ошибка создания файла.";
+inline constexpr const char* kSaveFile = "Save the file: ";
+inline constexpr const char* kWriteInterrupted = "Write operation is interrupted.";
+inline constexpr const char* kOpenFailed = "Ошибка открытия файла.";
+inline constexpr const char* kWriting = "Writing EEPROM ...";
+inline constexpr const char* kWriteDone = "Writing data to EEPROM is completed successfully.";
+inline constexpr const char* kNoEepromWrite = "EEPROM does not respond, or write error! WP 7 pin = '0' ?";
+// Beyond the documented texts: answers that never came or that make no sense.
+inline constexpr const char* kReadNoAnswer = "The programmer does not answer the EEPROM read (timeout).";
+inline constexpr const char* kReadyNoAnswer = "The programmer does not answer the EEPROM write command (timeout).";
+inline constexpr const char* kWriteNoAnswer = "The programmer does not report the end of the EEPROM write (timeout).";
+inline constexpr const char* kProgrammerGone = "The programmer is disconnected.";
+inline constexpr const char* kReadBadStatus = "Unknown EEPROM read status from the programmer, the data is not kept.";
+inline constexpr const char* kWriteBadStatus = "Unknown EEPROM write status from the programmer, the result is not known.";
+inline constexpr const char* kFileWriteFailed = "The file could not be written completely.";
+}  // namespace edid_text
+
+class EdidOperations {
+ public:
+  EdidOperations(D2xx& d2xx, TaskView& view, EdidBounds bounds = {});
+
+  void EDID_READClick();
+  void EDID_WRITEClick();
+  void EXIT_EDIDClick();
+
+  static FileDialog SaveDialog1();
+  static FileDialog OpenDialog1();
+
+ private:
+  // 'I' after success, 'O' after failure, then the handle is closed.
+  void finish(std::uint8_t signal);
+  void failWithoutSignal(const char* line);
+  void logDump(const std::uint8_t* image);
+
+  ProgrammerLink link_;
+  TaskView& view_;
+  EdidBounds bounds_;
+  bool busy_ = false;
+};
+
+}  // namespace jig

@@ -1,0 +1,93 @@
+#pragma once
+// What the keyboard test window does: START_SCAN opens the programmer and starts the
+// worker ReadThread_keyboard, which asks for one report per tick of Timer_keyboard_scan,
+// decodes it and flips the indicators; EXIT_KB_TEST stops it; Clear paints all aqua.
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "Keyboard/KeyboardReport.h"
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+#include "link/limits.h"
+
+namespace jig {
+
+struct KeyboardBounds {
+  std::uint32_t reportMs = limits::kKeyboardReportTimeoutMs;
+  std::uint32_t tickMs = limits::kKeyboardTickTimeoutMs;
+};
+
+namespace keyboard_text {
+inline constexpr const char* kNoReport = "The programmer does not send the keyboard report (timeout), the scan is stopped.";
+inline constexpr const char* kNoTick = "Timer_keyboard_scan does not run, the scan is stopped.";
+inline constexpr const char* kProgrammerGone = "The programmer is disconnected, the scan is stopped.";
+inline constexpr const char* kReportTooLong = "Keyboard report longer than 1024 bytes, dropped.";
+}  // namespace keyboard_text
+
+enum class KeyboardMode { None, Keyboard };
+
+class KeyboardOperations {
+ public:
+  KeyboardOperations(D2xx& d2xx, TaskView& view, KeyboardBounds bounds = {});
+  ~KeyboardOperations();
+  KeyboardOperations(const KeyboardOperations&) = delete;
+  KeyboardOperations& operator=(const KeyboardOperations&) = delete;
+
+  void START_SCANClick();
+  void EXIT_KB_TESTClick();
+  void ClearClick();
+  void Timer_keyboard_scanTimer();
+  // Buzzer_box: when ticked the programmer is not asked to beep.
+  void setNoSound(bool ticked) { noSound_.store(ticked); }
+
+  // "NONE" or "Keyboard".
+  std::string_view modeText() const;
+  bool scanning() const { return Mode_keyboard.load() == KeyboardMode::Keyboard; }
+  Rgb colourOf(LinePair pair) const;
+  // Waits for the worker's end (window close, command line).
+  void waitForScan();
+
+  // The window lets paints already handed to its thread take effect before Clear paints,
+  // so that no older red or yellow lands on top of the aqua.
+  std::function<void()> settlePaints;
+
+  std::atomic<KeyboardMode> Mode_keyboard{KeyboardMode::None};
+  std::atomic<bool> Stop_keyboard{false};
+
+ private:
+  void ReadThread_keyboard(std::stop_token stop);
+  enum class Gathered { Report, Dropped, TimedOut, Gone, Cancelled };
+  Gathered gatherReport(const std::stop_token& stop);
+  enum class Ticked { Yes, TimedOut, Cancelled };
+  Ticked waitForTick(const std::stop_token& stop);
+  void handleReport();
+  void endScan(const char* reason);
+  static std::size_t Slot(LinePair pair);
+
+  ProgrammerLink link_;
+  TaskView& view_;
+  KeyboardBounds bounds_;
+  std::atomic<bool> noSound_{false};
+
+  std::vector<std::uint8_t> receive_;  // what one read brings
+  std::vector<std::uint8_t> report_;   // gathered until the "&"
+
+  std::mutex tickMutex_;
+  std::condition_variable_any tickChanged_;
+  bool Tick_keyboard = false;
+
+  mutable std::mutex colourMutex_;
+  std::array<Rgb, kMatrixLines * kMatrixLines + 1> colours_;
+
+  std::jthread worker_;
+};
+
+}  // namespace jig

@@ -1,0 +1,156 @@
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "Keyboard/TKeyboard_testing.h"
+#include "sim/KeyboardSim.h"
+#include "sim/SimD2xx.h"
+
+namespace jig {
+namespace {
+
+std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {
+  std::vector<std::uint8_t> out;
+  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+  return out;
+}
+
+// Runs the event loop (timers, queued paints) until done or the bound passes.
+bool SpinUntil(const std::function<bool()>& done, int boundMs = 3000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > boundMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+sim::SimOptions NothingPressed() {
+  sim::SimOptions options;
+  options.faults["keyboard-script"] = "0:";
+  return options;
+}
+
+struct KeyboardWindowBench {
+  explicit KeyboardWindowBench(sim::SimOptions options = NothingPressed())
+      : programmer(d2xx.attach(std::move(options))), window(d2xx, KeyboardBounds{1000, 1000}) {
+    window.endedSeen = [this](bool success) { endings.push_back(success); };
+  }
+  sim::KeyboardSim& keyboard() { return dynamic_cast<sim::KeyboardSim&>(*programmer.commandSet("KEYBOARD")); }
+  std::optional<Rgb> colour(const char* name) const { return window.Matrix->shapeColour(name); }
+
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  TKeyboard_testing window;
+  std::vector<bool> endings;
+};
+
+TEST(KeyboardWindow, ControlsAndIndicatorLayout) {
+  KeyboardWindowBench bench;
+  auto& w = bench.window;
+  EXPECT_EQ(w.windowTitle(), "Keyboard_testing");
+  EXPECT_EQ(w.START_SCAN->text(), "START SCAN");
+  EXPECT_EQ(w.EXIT_KB_TEST->text(), "EXIT");
+  EXPECT_EQ(w.Clear->text(), "Clear");
+  EXPECT_EQ(w.Buzzer_box->text(), " No sound");
+  EXPECT_FALSE(w.Buzzer_box->isChecked());
+  EXPECT_EQ(w.Timer_keyboard_scan->interval(), 100);
+  EXPECT_FALSE(w.Timer_keyboard_scan->isActive());
+  for (const LinePair& pair : AllPairs())
+    ASSERT_EQ(bench.colour(IndicatorName(pair).c_str()), colour::kAqua) << IndicatorName(pair);
+  EXPECT_FALSE(bench.colour("Shape1").has_value());
+  EXPECT_FALSE(bench.colour("Shape131").has_value());  // (5, 3)
+  EXPECT_FALSE(bench.colour("Shape993").has_value());
+  const auto* m = w.Matrix;
+  // 24 pixels apart, 8 more after every fifth row and column.
+  EXPECT_EQ(m->shapeRect({1, 3}).left() - m->shapeRect({1, 2}).left(), 24);
+  EXPECT_EQ(m->shapeRect({1, 7}).left() - m->shapeRect({1, 6}).left(), 32);
+  EXPECT_EQ(m->shapeRect({2, 10}).top() - m->shapeRect({1, 10}).top(), 24);
+  EXPECT_EQ(m->shapeRect({6, 10}).top() - m->shapeRect({5, 10}).top(), 32);
+  EXPECT_TRUE(m->rect().contains(m->shapeRect({31, 32})));
+}
+
+TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
+  KeyboardWindowBench bench;
+  bench.keyboard().queueReport(Raw({'>', 1, 2, 3, '&'}));
+  bench.keyboard().queueReport(Raw({'>', 1, 2, '&'}));
+  auto& w = bench.window;
+  w.show();
+  QTest::mouseClick(w.START_SCAN, Qt::LeftButton);
+  EXPECT_FALSE(w.START_SCAN->isEnabled());
+  EXPECT_EQ(w.EXIT_KB_TEST->text(), "STOP");
+  EXPECT_TRUE(w.Timer_keyboard_scan->isActive());
+  EXPECT_TRUE(w.Memo_keyboard->toPlainText().contains("Настроили порт 0"));
+  ASSERT_TRUE(SpinUntil([&] { return bench.colour("Shape2") == colour::kYellow; }));
+  EXPECT_EQ(bench.colour("Shape3"), colour::kRed);
+
+  // The pixels show it too.
+  const QImage picture = w.Matrix->grab().toImage();
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 2}).center()), QColor(255, 255, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 3}).center()), QColor(255, 0, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 4}).center()), QColor(0, 255, 255));
+  if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    w.paint("Shape116", colour::kRed);
+    w.paint("Shape300", colour::kYellow);
+    w.paint("Shape768", colour::kRed);  // (24, 32)
+    QApplication::processEvents();
+    w.grab().save(QString::fromUtf8(dir) + "/keyboard-window.png");
+  }
+
+  QTest::mouseClick(w.Clear, Qt::LeftButton);
+  EXPECT_EQ(bench.colour("Shape2"), colour::kAqua);
+  EXPECT_EQ(bench.colour("Shape3"), colour::kAqua);
+
+  bench.keyboard().queueReport(Raw({'>', 1, 3, '&'}));
+  ASSERT_TRUE(SpinUntil([&] { return bench.colour("Shape3") == colour::kRed; }));
+
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);  // STOP
+  ASSERT_TRUE(SpinUntil([&] { return !bench.endings.empty(); }));
+  EXPECT_EQ(bench.endings, std::vector<bool>{true});
+  EXPECT_TRUE(w.START_SCAN->isEnabled());
+  EXPECT_EQ(w.EXIT_KB_TEST->text(), "EXIT");
+  EXPECT_FALSE(w.Timer_keyboard_scan->isActive());
+  EXPECT_EQ(bench.programmer.hostBytes().back(), 'Q');
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  EXPECT_TRUE(w.isVisible());
+
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);  // EXIT
+  QApplication::processEvents();
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST(KeyboardWindow, NoSoundBoxKeepsTheProgrammerQuiet) {
+  sim::SimOptions options;
+  options.faults["keyboard-script"] = "0:7-8";
+  KeyboardWindowBench bench(options);
+  auto& w = bench.window;
+  QTest::mouseClick(w.Buzzer_box, Qt::LeftButton);
+  ASSERT_TRUE(w.Buzzer_box->isChecked());
+  QTest::mouseClick(w.START_SCAN, Qt::LeftButton);
+  ASSERT_TRUE(SpinUntil([&] { return bench.keyboard().requests() >= 3; }));
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);
+  ASSERT_TRUE(SpinUntil([&] { return !bench.endings.empty(); }));
+  const auto host = bench.programmer.hostBytes();
+  EXPECT_EQ(std::count(host.begin(), host.end(), 'I'), 0);
+  EXPECT_NE(bench.colour("Shape200"), colour::kAqua);  // (7, 8)
+}
+
+TEST(KeyboardWindow, ClosingTheWindowMidScanLeavesTheProgrammerClosed) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach(NothingPressed());
+  {
+    TKeyboard_testing window(d2xx);
+    QTest::mouseClick(window.START_SCAN, Qt::LeftButton);
+    QTest::qWait(150);
+  }
+  EXPECT_EQ(programmer.hostBytes().back(), 'Q');
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+}  // namespace
+}  // namespace jig
