@@ -42,8 +42,31 @@ inline constexpr std::uint32_t kBootLineTimeoutMs = 2000;
 inline constexpr std::uint32_t kQueuePollSleepMs = 1;
 
 // Firmware switch and boot loader.
-
-
+// The user has 5 s (Timer_5SEC) from the start of the boot phase to reach the boot loader.
+inline constexpr std::uint32_t kBootWindowMs = 5000;
+// '?' is answered with '!' within up to 5 reads of the 300 ms read time-out.
+inline constexpr int kBootJumpReads = 5;
+// Three attempts to get a greeting; each greeting byte gets up to three 1-byte reads.
+inline constexpr int kBootAttempts = 3;
+inline constexpr int kBootGreetingByteReads = 3;
+// A greeting is at most 16 bytes; it must end with XON within its first 15.
+inline constexpr std::uint32_t kBootGreetingMax = 16;
+// Longest sleep between two 'U' bytes while nothing answers: the write itself paces a
+// real link; this only keeps a link that takes bytes at once from being flooded.
+inline constexpr std::uint32_t kBootSyncPaceMs = 1;
+// "pf" makes the boot loader erase the application flash before it answers.
+inline constexpr std::uint32_t kBootEraseTimeoutMs = 3000;
+// The answers to the end record and to "g" come as soon as the loader has read them.
+inline constexpr std::uint32_t kBootEndTimeoutMs = 2000;
+inline constexpr std::uint32_t kBootStartTimeoutMs = 2000;
+// The boot loader's answer to a data line fits in 16 bytes with its XON.
+inline constexpr std::uint32_t kBootAnswerMax = 16;
+// Timer_RUN: the task window opens 300 ms after the switch ends; the command line waits
+// as long before it talks to the new firmware.
+inline constexpr std::uint32_t kTimerRunMs = 300;
+// The command line waits this long for a whole switch (boot phase, a 6144-byte upload at
+// 115200 baud takes about 3 s); the worker ends by its own bounds in any case.
+inline constexpr std::uint32_t kSwitchCliBoundMs = 120000;
 
 // EDID EEPROM.
 // The 258-byte read answer: the programmer reads 256 bytes over a 100 kHz I2C bus (about

@@ -1,6 +1,7 @@
 #include "main/MainForm.h"
 
 #include "link/OpenProgrammer.h"
+#include "main/FirmwareImage.h"
 #include "main/ReadThread_UPD.h"
 
 namespace jig {
@@ -11,7 +12,9 @@ constexpr std::size_t kMainBufferSize = 64;
 }  // namespace
 
 MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView)
-    : link_(d2xx, kMainBufferSize), mainView_(mainView), updateView_(updateView) {}
+    : link_(d2xx, kMainBufferSize), mainView_(mainView), updateView_(updateView) {
+  settings_.imageFolders = DefaultImageFolders();
+}
 
 MainForm::~MainForm() { waitForSwitch(); }
 
@@ -29,8 +32,8 @@ void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
     return;
   }
   worker_ = std::jthread([this, selectorText] {
-    SwitchContext context{link_, mainView_, updateView_, BootTimeoutFlag};
-    jig::ReadThread_UPD(context, selectorText);
+    SwitchContext context{link_, mainView_, updateView_, BootTimeoutFlag, settings_};
+    lastOutcome_ = jig::ReadThread_UPD(context, selectorText);
     switching_ = false;
   });
 }

@@ -8,6 +8,7 @@
 
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
+#include "main/ReadThread_UPD.h"
 #include "main/Tasks.h"
 
 namespace jig {
@@ -26,6 +27,10 @@ class MainForm {
   void Timer_5SECTimer();
 
   bool switching() const { return switching_.load(); }
+  // How the last switch ended (valid once it has ended).
+  SwitchOutcome lastOutcome() const { return lastOutcome_.load(); }
+  // Where images are looked for and the boot phase's limit; change before Start.
+  SwitchSettings& settings() { return settings_; }
   // Waits for the switch worker to end (the command line, tests).
   void waitForSwitch();
 
@@ -35,7 +40,9 @@ class MainForm {
   ProgrammerLink link_;
   TaskView& mainView_;
   TaskView& updateView_;
+  SwitchSettings settings_;
   std::atomic<bool> switching_{false};
+  std::atomic<SwitchOutcome> lastOutcome_{SwitchOutcome::Failed};
   std::jthread worker_;
 };
 

@@ -1,29 +1,137 @@
 #include "main/ReadThread_UPD.h"
 
+#include <algorithm>
+#include <array>
+
+#include "link/CharFilter.h"
 #include "link/OpenProgrammer.h"
+#include "link/ReadIdioms.h"
+#include "main/BootUpload.h"
+#include "main/FirmwareImage.h"
 #include "main/Tasks.h"
 
 namespace jig {
 
-void ReadThread_UPD(SwitchContext& context, const std::string& taskText) {
-  TaskView& view = context.updateView;
-  view.showWindow("self", true);
-  view.log("Current version of FW -> " + context.link.versionText);
-  view.log("User select -> " + taskText);
-  const Task* task = FindTask(taskText);
-  if (context.link.versionText != kVersionErrorAnswer && task &&
-      context.link.versionText.find(task->tag) != std::string::npos) {
-    context.mainView.setTimer("Timer_RUN", true);
-    view.showWindow("self", false);
-    context.link.close();
-    view.ended(true);
-    return;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kPushReset = "*** PLEASE PUSH RESET BUTTON ! ***";
+constexpr std::string_view kNoBootLoader = "You did not press the reset button or error response BOOT_loader";
+constexpr std::uint8_t kStartApplication[] = {'g', '\n'};
+constexpr DWORD kStartAnswer = 5;
+
+enum class Sync { Answered, TimeUp, Gone };
+
+// Writes 'U' back to back until a byte waits. A real link paces the loop by the write
+// itself; the short wait for an answer keeps a link that takes bytes at once from being
+// flooded, and ends the moment the boot loader answers.
+Sync SendSyncStream(SwitchContext& context, Clock::time_point deadline) {
+  ProgrammerLink& link = context.link;
+  for (;;) {
+    if (link.writeByte('U') != FT_OK) return Sync::Gone;
+    if (context.BootTimeoutFlag.load() == 1 || Clock::now() >= deadline) return Sync::TimeUp;
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, limits::kBootSyncPaceMs, &link.rxQueue);
+    if (status == FT_OK) return Sync::Answered;
+    if (status != FT_WAIT_TIMEOUT) return Sync::Gone;
   }
-  // The boot-loader upload is not part of this build yet.
-  view.log("The programmer must run " + std::string(task ? task->tag : "?") + " for this task.");
+}
+
+// The greeting, byte by byte, until XON or 16 bytes; each byte gets three 1-byte reads.
+std::size_t ReadGreeting(ProgrammerLink& link, std::array<std::uint8_t, 32>& greeting) {
+  std::size_t count = 0;
+  while (count < limits::kBootGreetingMax) {
+    if (!RetriedSingleByte(link, limits::kBootGreetingByteReads)) break;
+    greeting[count++] = link.buffer[0];
+    if (greeting[count - 1] == kXon) break;
+  }
+  return count;
+}
+
+SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
+  if (!line.empty()) context.updateView.log(std::string(line));
   context.link.close();
-  view.enable("SpeedButton_UPD_EXIT", true);
-  view.ended(false);
+  context.updateView.enable("SpeedButton_UPD_EXIT", true);
+  context.updateView.ended(false);
+  return SwitchOutcome::Failed;
+}
+
+std::string LoadAndUpload(SwitchContext& context, const std::string& task) {
+  LoadedImage loaded = LoadFirmwareImage(task, context.updateView, context.settings.imageFolders);
+  if (!loaded.ok()) return loaded.result;
+  return UploadFirmwareImage(context.link, loaded.image, context.updateView);
+}
+
+}  // namespace
+
+SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText) {
+  TaskView& view = context.updateView;
+  ProgrammerLink& link = context.link;
+  view.showWindow("self", true);
+  view.log("Current version of FW -> " + link.versionText);
+  view.log("User select -> " + taskText);
+
+  if (link.versionText != kVersionErrorAnswer) {
+    const Task* task = FindTask(taskText);
+    if (task && link.versionText.find(task->tag) != std::string::npos) {
+      context.mainView.setTimer("Timer_RUN", true);
+      view.showWindow("self", false);
+      link.close();
+      view.ended(true);
+      return SwitchOutcome::Fits;
+    }
+    view.log("Command go to BOOT ... ");
+    link.writeByte('?');
+    if (!RetriedSingleByte(link, limits::kBootJumpReads) || link.buffer[0] != '!')
+      view.log("*** FAULT ANSWER. PLEASE push reset button ***");
+  } else {
+    view.log(std::string(kPushReset));
+  }
+
+  // Boot phase: one 5-second limit across all attempts.
+  view.setGauge("CGauge_UPD", 0);
+  if (link.isOpen) {
+    link.d2xx->FT_SetBaudRate(link.handle, limits::kBootLoaderBaud);
+    link.d2xx->FT_SetTimeouts(link.handle, limits::kQueryTimeoutMs, limits::kQueryTimeoutMs);
+  }
+  context.BootTimeoutFlag = 0;
+  context.mainView.setTimer("Timer_5SEC", true);
+  const Clock::time_point deadline = Clock::now() + context.settings.bootWindow;
+  std::array<std::uint8_t, 32> greeting{};
+  std::size_t length = 0;
+  for (int attempt = 1;; ++attempt) {
+    if (link.isOpen) link.d2xx->FT_Purge(link.handle, FT_PURGE_RX | FT_PURGE_TX);
+    if (SendSyncStream(context, deadline) != Sync::Answered) return Fail(context, kNoBootLoader);
+    length = ReadGreeting(link, greeting);
+    if (length > 0 && length < limits::kBootGreetingMax && greeting[length - 1] == kXon) break;
+    if (attempt == limits::kBootAttempts) return Fail(context, kNoBootLoader);
+    view.log(std::string(kPushReset));
+  }
+  const auto said = std::span<const std::uint8_t>(greeting.data(), length);
+  view.log(HexBytes(said));
+  view.log("BOOT Q27 connected - " + FilterAnswer(said));
+  view.log("Update firmware ... ");
+
+  const std::string result = LoadAndUpload(context, taskText);
+  if (result == kResultFileFormat) view.log("Error format .hex file for Q27!");
+  else if (result == kResultUpgradeError) view.log("Flashing Q27 error!");
+  else if (result == kResultUpgradeOk) view.log("Exit from BOOT and RUN ... ");
+
+  // On every path the boot loader is told to start the application again.
+  link.write(kStartApplication);
+  bool started = false;
+  if (link.isOpen &&
+      link.d2xx->WaitForRx(link.handle, kStartAnswer, limits::kBootStartTimeoutMs, &link.rxQueue) == FT_OK) {
+    link.read(std::min<DWORD>(link.rxQueue, static_cast<DWORD>(link.buffer.size())));
+    started = true;
+  }
+  if (result != kResultUpgradeOk) return Fail(context, started ? "" : "BOOT_loader did not answer g");
+  if (!started) return Fail(context, "BOOT_loader did not answer g");
+  link.close();
+  view.showWindow("self", false);
+  context.mainView.setTimer("Timer_RUN", true);
+  view.ended(true);
+  return SwitchOutcome::Switched;
 }
 
 }  // namespace jig

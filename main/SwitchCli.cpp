@@ -1,15 +1,12 @@
 #include "main/SwitchCli.h"
 
 #include <chrono>
+#include <thread>
 
+#include "link/limits.h"
 #include "main/MainForm.h"
 
 namespace jig {
-
-namespace {
-// A whole switch (boot loader, 6144-byte upload at 115200 baud) takes a few seconds.
-constexpr auto kSwitchBound = std::chrono::seconds(60);
-}  // namespace
 
 bool EnsureFirmware(CliRequest& request, std::string_view task) {
   ConsoleView mainView(request.out, request.err);
@@ -17,9 +14,13 @@ bool EnsureFirmware(CliRequest& request, std::string_view task) {
   MainForm form(request.d2xx, mainView, updateView);
   form.MAIN_CONNECTClick(std::string(task));
   if (mainView.result().has_value()) return false;  // no programmer: the box said so
-  const auto result = updateView.waitEnded(kSwitchBound);
+  const auto result = updateView.waitEnded(std::chrono::milliseconds(limits::kSwitchCliBoundMs));
   form.waitForSwitch();
-  return result.value_or(false);
+  if (!result.value_or(false)) return false;
+  // As Timer_RUN does in the window: the new firmware gets its moment to start.
+  if (form.lastOutcome() == SwitchOutcome::Switched)
+    std::this_thread::sleep_for(std::chrono::milliseconds(limits::kTimerRunMs));
+  return true;
 }
 
 int RunSwitchCommand(CliRequest& request) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/BootLoaderSim.h"
 #include "sim/SimCommandSets.h"
 #include "sim/SimState.h"
 
@@ -11,6 +12,7 @@ namespace {
 constexpr std::uint32_t kFirmwareBaud = 921600;
 constexpr std::uint32_t kBootBaud = 115200;
 constexpr const char* kImageFile = "image.txt";
+constexpr long long kDefaultResetAfterMs = 1000;
 }  // namespace
 
 std::string DefaultVersionText(const std::string& tag) {
@@ -74,6 +76,7 @@ void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) 
   SimTime arrival = std::max(now, inWireFree_);
   for (std::uint8_t byte : bytes) {
     arrival += wire_.byteTime();
+    watchForResetCall(byte, arrival);
     // A byte sent at another baud rate reaches the programmer as noise it does not take.
     if (wire_.baud == listeningBaud()) dispatch(byte, arrival);
     if (gone_) break;
@@ -96,7 +99,7 @@ void SimProgrammer::dispatch(std::uint8_t byte, SimTime at) {
       sendLocked(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), at, {});
       return;
     }
-    if (byte == '?') {
+    if (byte == '?' && !options_.has("no-boot-jump")) {
       sendLocked(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("!"), 1), at, {});
       runImageLocked("BOOT");
       return;
@@ -129,6 +132,7 @@ void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, 
     // An answer sent at another baud rate than the host listens at is lost as noise.
     if (wire_.baud == listeningBaud()) enqueueToHost(byte, at + delay);
   }
+  if (!sent.empty()) calledSince_.reset();
   if (!sent.empty()) transcript_.push_back({false, std::move(sent), at + delay, listeningBaud()});
 }
 
@@ -217,6 +221,9 @@ void SimProgrammer::runImage(const std::string& tag) {
 
 void SimProgrammer::runImageLocked(const std::string& tag) {
   if (!IsKnownImage(tag)) return;
+  // The application flash holds the image that ran before the boot loader.
+  if (tag == "BOOT" && image_ != "BOOT" && !image_.empty())
+    static_cast<BootLoaderSim*>(sets_.at("BOOT").get())->setApplication(image_);
   for (auto& [name, set] : sets_) set->reset();
   image_ = tag;
   SaveText(options_.stateDir, kImageFile, image_);
@@ -244,9 +251,35 @@ bool SimProgrammer::gone() const {
 
 void SimProgrammer::pressReset() {
   std::lock_guard lock(mutex_);
+  pressResetLocked();
+}
+
+void SimProgrammer::pressResetLocked() {
   toHost_.clear();
   packetCount_ = 0;
+  ++resetPresses_;
   runImageLocked("BOOT");
+}
+
+int SimProgrammer::resetPresses() const {
+  std::lock_guard lock(mutex_);
+  return resetPresses_;
+}
+
+void SimProgrammer::watchForResetCall(std::uint8_t byte, SimTime at) {
+  if (wire_.baud != kBootBaud || byte != 'U') {
+    calledSince_.reset();
+    return;
+  }
+  if (options_.has("no-reset")) return;
+  if (!calledSince_) {
+    calledSince_ = at;
+    return;
+  }
+  if (at - *calledSince_ >= std::chrono::milliseconds(options_.number("reset-after", kDefaultResetAfterMs))) {
+    calledSince_.reset();
+    pressResetLocked();
+  }
 }
 
 std::vector<TranscriptEntry> SimProgrammer::transcript() const {

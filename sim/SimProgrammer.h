@@ -58,6 +58,8 @@ class SimProgrammer {
   void unplug();
   bool gone() const;
   void pressReset();  // the programmer's reset button: into the boot loader
+  // How often the reset button was pushed (by the bench or the simulated user).
+  int resetPresses() const;
   bool openFails() const { return options_.has("open-fails"); }
   std::vector<TranscriptEntry> transcript() const;
   std::vector<std::uint8_t> hostBytes() const;
@@ -75,6 +77,10 @@ class SimProgrammer {
   friend class SimContext;  // the command sets answer while the programmer holds its lock
   void sendLocked(std::span<const std::uint8_t> bytes, SimTime at, std::chrono::microseconds delay);
   void runImageLocked(const std::string& tag);
+  void pressResetLocked();
+  // The person at the bench: while the host calls for the boot loader ('U' at 115200)
+  // and nothing answers, they push reset after a while, unless nobody is there.
+  void watchForResetCall(std::uint8_t byte, SimTime at);
 
   struct QueuedByte {
     std::uint8_t value;
@@ -104,6 +110,8 @@ class SimProgrammer {
   SimTime packetFirst_{};
   std::uint64_t packetStart_ = 0;
   SimTime inWireFree_{};
+  std::optional<SimTime> calledSince_;
+  int resetPresses_ = 0;
 };
 
 }  // namespace jig::sim

@@ -1,0 +1,145 @@
+#include "main/FirmwareImage.h"
+
+#include <unistd.h>
+
+#include <optional>
+
+#include "link/CharFilter.h"
+#include "link/DumpFile.h"
+#include "main/Tasks.h"
+
+namespace jig {
+
+namespace {
+
+std::optional<std::uint8_t> HexDigit(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+  return std::nullopt;  // lowercase and anything else: refused, never misread
+}
+
+class HexReader {
+ public:
+  explicit HexReader(std::span<const std::uint8_t> text) : text_(text) {}
+  std::size_t position() const { return p_; }
+  bool atEnd() const { return p_ >= text_.size(); }
+  std::uint8_t peek() const { return text_[p_]; }
+  void skip(std::size_t count) { p_ += count; }
+  void finish() { p_ = text_.size(); }
+  // Two characters as one byte, high digit first; nullopt past the text or on a non-digit.
+  std::optional<std::uint8_t> byte() {
+    if (p_ + 2 > text_.size()) return std::nullopt;
+    const auto high = HexDigit(text_[p_]);
+    const auto low = HexDigit(text_[p_ + 1]);
+    if (!high || !low) return std::nullopt;
+    p_ += 2;
+    return static_cast<std::uint8_t>((*high << 4) | *low);
+  }
+
+ private:
+  std::span<const std::uint8_t> text_;
+  std::size_t p_ = 0;
+};
+
+// One record from the reader's position; false when it is not acceptable.
+bool ParseRecord(HexReader& in, FirmwareImage& image, bool& endSeen) {
+  if (in.peek() != ':') return false;
+  in.skip(1);
+  std::uint8_t sum = 0;
+  const auto count = in.byte();
+  const auto high = in.byte();
+  const auto low = in.byte();
+  const auto type = in.byte();
+  if (!count || !high || !low || !type) return false;
+  sum = static_cast<std::uint8_t>(*count + *high + *low + *type);
+  if (*type == 0x00) {
+    const std::size_t address = (static_cast<std::size_t>(*high) << 8) | *low;
+    if (address + *count > kFirmwareImageSize) return false;  // nothing lands outside the image
+    for (std::size_t i = 0; i < *count; ++i) {
+      const auto data = in.byte();
+      if (!data) return false;
+      image.bytes[address + i] = *data;
+      sum = static_cast<std::uint8_t>(sum + *data);
+    }
+    const auto check = in.byte();
+    if (!check) return false;
+    sum = static_cast<std::uint8_t>(sum + *check);
+    in.skip(2);  // the line end, not examined
+  } else if (*type == 0x01) {
+    const auto check = in.byte();
+    if (!check) return false;
+    sum = static_cast<std::uint8_t>(sum + *check);
+    endSeen = true;
+    in.finish();  // whatever follows the end record is not looked at
+  } else {
+    return false;
+  }
+  return sum == 0;
+}
+
+std::filesystem::path ProgramFolder() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : self.parent_path();
+}
+
+}  // namespace
+
+bool ParseFirmwareHex(std::span<const std::uint8_t> text, FirmwareImage& image) {
+  image.bytes.fill(0xFF);
+  image.lastUsed = 0;
+  HexReader in(text);
+  bool endSeen = false;
+  while (!in.atEnd())
+    if (!ParseRecord(in, image, endSeen)) return false;
+  // A buffer filled to the brim without an end record: the file went on beyond it.
+  if (!endSeen && text.size() >= kHexFileBufferSize) return false;
+  for (std::size_t i = kFirmwareImageSize; i-- > 0;)
+    if (image.bytes[i] != 0xFF) {
+      image.lastUsed = static_cast<unsigned>(i);
+      return true;
+    }
+  return false;  // nothing but FFh: there is nothing to program
+}
+
+std::vector<std::filesystem::path> DefaultImageFolders() {
+  std::vector<std::filesystem::path> folders{std::filesystem::path(".")};
+  if (auto own = ProgramFolder(); !own.empty()) folders.push_back(own);
+  return folders;
+}
+
+LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
+                              const std::vector<std::filesystem::path>& folders) {
+  LoadedImage loaded;
+  const Task* chosen = FindTask(task);
+  const std::string name = chosen ? std::string(chosen->imageFile) : std::string();
+  std::optional<DumpFile> file;
+  if (!name.empty())
+    for (const auto& folder : folders) {
+      std::error_code error;
+      const auto path = folder / name;
+      if (!std::filesystem::is_regular_file(path, error)) continue;
+      file = DumpFile::OpenForReading(path.string());
+      if (file) break;
+    }
+  if (!file) {
+    view.log("Not found .hex file -> " + name + " for Q27 in the program folder ");
+    loaded.result = std::string(kResultFileSearch);
+    return loaded;
+  }
+  std::vector<std::uint8_t> buffer(kHexFileBufferSize);
+  const std::size_t count = file->read(buffer);
+  view.log("UPGRADE file loaded to buffer (" + name + ")");
+  file->close();
+  view.log("Bytes read from file " + std::to_string(count));
+  if (!ParseFirmwareHex(std::span(buffer.data(), count), loaded.image)) {
+    view.log("Wrong file format!");
+    loaded.result = std::string(kResultFileFormat);
+    return loaded;
+  }
+  view.log("HEX position_buff " + Hex4(loaded.image.lastUsed));
+  view.setGaugeMax("CGauge_UPD", static_cast<int>(loaded.image.lastUsed));
+  return loaded;
+}
+
+}  // namespace jig
