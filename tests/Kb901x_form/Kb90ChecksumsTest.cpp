@@ -8,7 +8,7 @@
 namespace jig {
 namespace {
 
-TEST(Kb90Checksums, KnownValues) {
+TEST(Kb901xChecksums, KnownValues) {
   EXPECT_EQ(Crc16ArcUpdate(0, test::Bytes("123456789")), 0xBB3D);
 
   Kb90Sums abc;
@@ -24,7 +24,7 @@ TEST(Kb90Checksums, KnownValues) {
   EXPECT_EQ(blank.CRC16_KB90, 0x9401);
 }
 
-TEST(Kb90Checksums, BlockByBlockEqualsOneGo) {
+TEST(Kb901xChecksums, BlockByBlockEqualsOneGo) {
   std::vector<std::uint8_t> image(131072);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
   Kb90Sums parts;

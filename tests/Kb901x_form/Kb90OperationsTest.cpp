@@ -68,7 +68,7 @@ void ExpectIdleAndClosed(Bench& bench, Kb90Operations& ops) {
   EXPECT_EQ(bench.view.endings().size(), 1u);
 }
 
-TEST(Kb90Read, DumpsTheWholeFlashWithTheDocumentedSequence) {
+TEST(Kb901xRead, DumpsTheWholeFlashWithTheDocumentedSequence) {
   Bench bench;
   const Bytes flash = Pattern(kImage, 3);
   bench.chip().setFlash(flash);
@@ -102,7 +102,7 @@ TEST(Kb90Read, DumpsTheWholeFlashWithTheDocumentedSequence) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90Read, ProgrammerFaultsEndTheReadCleanly) {
+TEST(Kb901xRead, ProgrammerFaultsEndTheReadCleanly) {
   struct Case {
     std::string fault, value, line;
   } cases[] = {
@@ -130,7 +130,7 @@ TEST(Kb90Read, ProgrammerFaultsEndTheReadCleanly) {
   }
 }
 
-TEST(Kb90Read, UnplugMidReadSendsNothingMore) {
+TEST(Kb901xRead, UnplugMidReadSendsNothingMore) {
   sim::SimOptions options;
   options.faults["unplug-after"] = "5000";
   Bench bench(options);
@@ -142,7 +142,7 @@ TEST(Kb90Read, UnplugMidReadSendsNothingMore) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90LinkCheck, NoControllerNoDialog) {
+TEST(Kb901xLinkCheck, NoControllerNoDialog) {
   sim::SimOptions options;
   options.faults["kb90-no-controller"] = "";
   Bench bench(options);
@@ -158,7 +158,7 @@ TEST(Kb90LinkCheck, NoControllerNoDialog) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90LinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
+TEST(Kb901xLinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
   {
     sim::SimOptions options;
     options.faults["kb90-id"] = "0";
@@ -184,7 +184,7 @@ TEST(Kb90LinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
   }
 }
 
-TEST(Kb90Write, FullImageIsWrittenAndVerified) {
+TEST(Kb901xWrite, FullImageIsWrittenAndVerified) {
   Bench bench;
   const Bytes image = Pattern(kImage, 11);
   const std::string file = bench.dir.file("image.bin");
@@ -218,7 +218,7 @@ TEST(Kb90Write, FullImageIsWrittenAndVerified) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90Write, OneBadFlashByteFailsTheVerify) {
+TEST(Kb901xWrite, OneBadFlashByteFailsTheVerify) {
   sim::SimOptions options;
   options.faults["kb90-bad-byte"] = "70000";
   options.faults["kb90-stray-marks"] = "";
@@ -239,7 +239,7 @@ TEST(Kb90Write, OneBadFlashByteFailsTheVerify) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90Write, ShortFilesArePaddedAndNotVerified) {
+TEST(Kb901xWrite, ShortFilesArePaddedAndNotVerified) {
   for (std::size_t size : {std::size_t{65536}, std::size_t{0}, std::size_t{1000}}) {
     Bench bench;
     const Bytes image = Pattern(size, 9);
@@ -269,7 +269,7 @@ TEST(Kb90Write, ShortFilesArePaddedAndNotVerified) {
   }
 }
 
-TEST(Kb90Write, LongerFileSendsOnlyItsFirst128KiB) {
+TEST(Kb901xWrite, LongerFileSendsOnlyItsFirst128KiB) {
   Bench bench;
   const Bytes image = Pattern(kImage + 300, 21);
   const std::string file = bench.dir.file("long.bin");
@@ -284,7 +284,7 @@ TEST(Kb90Write, LongerFileSendsOnlyItsFirst128KiB) {
   EXPECT_FALSE(bench.hasLine(" __ Warning __"));
 }
 
-TEST(Kb90Write, RefusedBeforeAnythingIsSent) {
+TEST(Kb901xWrite, RefusedBeforeAnythingIsSent) {
   Bench bench;
   Kb90Operations ops(bench.d2xx, bench.view);
   // A folder opens but cannot be read; a missing file cannot be opened.
@@ -300,7 +300,7 @@ TEST(Kb90Write, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(ops.mode(), Kb90Mode::None);
 }
 
-TEST(Kb90Write, SilenceDuringTheChecksumEndsWithinItsBound) {
+TEST(Kb901xWrite, SilenceDuringTheChecksumEndsWithinItsBound) {
   sim::SimOptions options;
   // 'B' answer (3), 'V' answer (1), ready and done for 512 blocks (1024), then 100 marks.
   options.faults["silence-after"] = std::to_string(3 + 1 + 1024 + 100);
@@ -318,7 +318,7 @@ TEST(Kb90Write, SilenceDuringTheChecksumEndsWithinItsBound) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90Write, SilenceBeforeABlockEndsWithinItsBound) {
+TEST(Kb901xWrite, SilenceBeforeABlockEndsWithinItsBound) {
   sim::SimOptions options;
   options.faults["silence-after"] = std::to_string(3 + 1 + 2 * 40);  // ready for block 41 never comes
   Bench bench(options);
@@ -332,7 +332,7 @@ TEST(Kb90Write, SilenceBeforeABlockEndsWithinItsBound) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb90Operations, ClicksDuringAnOperationChangeNothing) {
+TEST(Kb901xOperations, ClicksDuringAnOperationChangeNothing) {
   sim::SimOptions options;
   options.faults["kb90-silence-block"] = "2";
   Bench bench(options);
@@ -360,7 +360,7 @@ TEST(Kb90Operations, ClicksDuringAnOperationChangeNothing) {
   EXPECT_TRUE(bench.view.lines().empty());
 }
 
-TEST(Kb90Operations, NoProgrammerEndsAtOnce) {
+TEST(Kb901xOperations, NoProgrammerEndsAtOnce) {
   sim::SimD2xx d2xx;  // nothing attached
   test::RecordingView view;
   Kb90Operations ops(d2xx, view);
@@ -370,7 +370,7 @@ TEST(Kb90Operations, NoProgrammerEndsAtOnce) {
   EXPECT_TRUE(view.dialogs().empty());
 }
 
-TEST(Kb90CommandLine, WriteThenReadThroughTheSavedState) {
+TEST(Kb901xCommandLine, WriteThenReadThroughTheSavedState) {
   test::TempDir dir;
   const std::string image = dir.file("f.bin"), dump = dir.file("g.bin");
   test::WriteFileBytes(image, Pattern(kImage, 77));

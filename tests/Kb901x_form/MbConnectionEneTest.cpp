@@ -10,7 +10,7 @@ namespace {
 using test::Bytes;
 constexpr const char* kExample = "Board-X KSO3=5 KSI4=12 KSI7=16 KSI6=14 KSI5=13";
 
-TEST(MbConnectionEne, LinesOfTheBase) {
+TEST(Kb901xBase, LinesOfTheBase) {
   const auto crlf = SplitBaseLines(Bytes("one KSO3=1\r\n\r\ntwo\r\nlast without end"));
   const auto lf = SplitBaseLines(Bytes("one KSO3=1\n\ntwo\nlast without end"));
   EXPECT_EQ(crlf, lf);
@@ -20,7 +20,7 @@ TEST(MbConnectionEne, LinesOfTheBase) {
   EXPECT_TRUE(SplitBaseLines(Bytes("no line end")).empty());
 }
 
-TEST(MbConnectionEne, LinesShownAsUtf8OrWindows1251) {
+TEST(Kb901xBase, LinesShownAsUtf8OrWindows1251) {
   const std::string cp1251 = "\xCF\xEB\xE0\xF2\xE0 KSO3=5";  // "Плата" in Windows-1251
   const std::string utf8 = "Плата KSO3=5";
   EXPECT_EQ(BaseList(Bytes(cp1251 + "\r\n" + utf8 + "\n")), (std::vector<std::string>{utf8, utf8}));
@@ -30,12 +30,12 @@ TEST(MbConnectionEne, LinesShownAsUtf8OrWindows1251) {
   EXPECT_TRUE(IsValidUtf8("plain ascii"));
 }
 
-TEST(MbConnectionEne, WorkedExampleBothOrientations) {
+TEST(Kb901xBase, WorkedExampleBothOrientations) {
   EXPECT_EQ(ComputeWiring(kExample, "30 pin", true).text, "Please connect GND and:  A5 B12 C16 D14 E13");
   EXPECT_EQ(ComputeWiring(kExample, "30 pin", false).text, "Please connect GND and:  A26 B19 C15 D17 E18");
 }
 
-TEST(MbConnectionEne, ValueTakesOneOrTwoCharacters) {
+TEST(Kb901xBase, ValueTakesOneOrTwoCharacters) {
   const std::string rest = " KSI4=1 KSI7=1 KSI6=1 KSI5=1";
   auto wireA = [&](const std::string& line) {
     const Wiring w = ComputeWiring(line, "32 pin", true);
@@ -50,12 +50,12 @@ TEST(MbConnectionEne, ValueTakesOneOrTwoCharacters) {
   EXPECT_EQ(wireA("KSI5=1 KSI6=1 KSO3=7 KSI7=1 KSI4=1 KSO3=9"), "Please connect GND and:  A7");
 }
 
-TEST(MbConnectionEne, CableOrientationMirror) {
+TEST(Kb901xBase, CableOrientationMirror) {
   const Wiring w = ComputeWiring("B KSO3=18 KSI4=1 KSI7=2 KSI6=17 KSI5=9", "18 pin", false);
   EXPECT_EQ(w.text, "Please connect GND and:  A1 B18 C17 D2 E10");
 }
 
-TEST(MbConnectionEne, PinAboveTheCableIsRefusedForEveryKey) {
+TEST(Kb901xBase, PinAboveTheCableIsRefusedForEveryKey) {
   const char* keys[] = {"KSO3=", "KSI4=", "KSI7=", "KSI6=", "KSI5="};
   for (int big = 0; big < 5; ++big) {
     std::string equal, above;
@@ -69,7 +69,7 @@ TEST(MbConnectionEne, PinAboveTheCableIsRefusedForEveryKey) {
   }
 }
 
-TEST(MbConnectionEne, BadLines) {
+TEST(Kb901xBase, BadLines) {
   EXPECT_EQ(ComputeWiring("", "30 pin", true).text, kFormatError);
   EXPECT_EQ(ComputeWiring("// comment line", "30 pin", true).text, kFormatError);
   EXPECT_EQ(ComputeWiring("kso3=5 KSI4=12 KSI7=16 KSI6=14 KSI5=13", "30 pin", true).text, kFormatError);
@@ -86,7 +86,7 @@ TEST(MbConnectionEne, BadLines) {
   EXPECT_EQ(w.text, "'' is not a valid integer value");
 }
 
-TEST(MbConnectionEne, LoadsTheFirstFolderThatHasTheBase) {
+TEST(Kb901xBase, LoadsTheFirstFolderThatHasTheBase) {
   test::TempDir first, second;
   test::WriteFileBytes(second.file(kBaseFileName), Bytes("x\n"));
   EXPECT_FALSE(LoadBase({first.path()}).has_value());
