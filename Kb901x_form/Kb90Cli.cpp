@@ -1,10 +1,108 @@
 #include "Kb901x_form/Kb90Cli.h"
 
+#include <chrono>
+#include <string>
+
+#include "Kb901x_form/Kb90Operations.h"
+#include "Kb901x_form/MbConnectionEne.h"
+#include "main/SwitchCli.h"
+
 namespace jig {
 
-int RunKb90Command(CliRequest& request) {
-  request.err << "kb90 " << request.action << ": not available in this build\n";
+namespace {
+
+constexpr const char* kUsage =
+    "usage: holbrenik-jig kb90 read FILE | kb90 write FILE | kb90 boards |"
+    " kb90 wiring --board N --ffc SIZE [--reversed]\n";
+
+int Usage(CliRequest& request) {
+  request.err << kUsage;
   return kExitUsage;
+}
+
+int RunOperation(CliRequest& request, bool write) {
+  if (request.args.size() != 1) return Usage(request);
+  if (!EnsureFirmware(request, kb90::kTaskName)) return kExitFailed;
+  ConsoleView view(request.out, request.err);
+  if (write) view.setOpenFile(request.args[0]);
+  else view.setSaveFile(request.args[0], request.force);
+  const Kb90Bounds bounds;
+  Kb90Operations operations(request.d2xx, view, bounds);
+  if (write) operations.KB901X_WRITEClick();
+  else operations.KB901X_READClick();
+  // Every wait of the operation has its own bound; this one only guards against an
+  // operation that never reports its end.
+  const auto result = view.waitEnded(std::chrono::milliseconds(bounds.worstCaseMs() + 10000));
+  if (!result) request.err << "kb90 " << request.action << ": the operation did not end\n";
+  return result.value_or(false) ? kExitOk : kExitFailed;
+}
+
+std::optional<std::vector<std::string>> LoadList(CliRequest& request) {
+  const auto base = ene::LoadBase(ene::BaseFolders());
+  if (!base) {
+    request.out << ene::kNoBase << '\n';
+    return std::nullopt;
+  }
+  return ene::BaseList(*base);
+}
+
+int RunBoards(CliRequest& request) {
+  if (!request.args.empty()) return Usage(request);
+  const auto list = LoadList(request);
+  if (!list) return kExitFailed;
+  for (std::size_t i = 0; i < list->size(); ++i) request.out << (i + 1) << ": " << (*list)[i] << '\n';
+  return kExitOk;
+}
+
+int RunWiring(CliRequest& request) {
+  std::size_t board = 0;
+  std::string cable;
+  bool reversed = false;
+  const auto& args = request.args;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--reversed") {
+      reversed = true;
+    } else if (args[i] == "--board" && i + 1 < args.size()) {
+      const std::string& text = args[++i];
+      if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return Usage(request);
+      board = std::stoul(text);
+    } else if (args[i] == "--ffc" && i + 1 < args.size()) {
+      cable = args[++i];
+    } else {
+      return Usage(request);
+    }
+  }
+  std::string ffcItem;
+  for (const char* size : ene::FfcSizes())
+    if (cable == size || cable + " pin" == size) ffcItem = size;
+  if (board == 0 || ffcItem.empty()) {
+    request.err << "--ffc takes one of 18 20 24 25 26 28 30 32; --board a line number from 1\n";
+    return Usage(request);
+  }
+  const auto list = LoadList(request);
+  if (!list) return kExitFailed;
+  if (board > list->size()) {
+    request.err << "the base has " << list->size() << " lines\n";
+    return kExitUsage;
+  }
+  const ene::Wiring wiring = ene::ComputeWiring((*list)[board - 1], ffcItem, !reversed);
+  if (wiring.kind == ene::Wiring::Kind::ConversionError) {
+    request.err << wiring.text << '\n';
+    return kExitFailed;
+  }
+  request.out << wiring.text << '\n';
+  return wiring.text.starts_with(ene::kConnectPrefix) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunKb90Command(CliRequest& request) {
+  if (request.action == "read") return RunOperation(request, false);
+  if (request.action == "write") return RunOperation(request, true);
+  if (request.action == "boards") return RunBoards(request);
+  if (request.action == "wiring") return RunWiring(request);
+  return Usage(request);
 }
 
 }  // namespace jig

@@ -1,27 +1,160 @@
 #include "Kb901x_form/TKB901X_forms.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace jig {
 
-TKB901X_forms::TKB901X_forms(D2xx& d2xx) : TTaskWindow("TKB901X_forms", "KB9010/9012/9016/9022  programming VER4.1+"), d2xx_(d2xx) {
+namespace {
+QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+constexpr int kTypedTextLimit = 15;
+}  // namespace
+
+TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> baseFolders, Kb90Bounds bounds)
+    : TTaskWindow("TKB901X_forms", "KB9010/9012/9016/9022  programming VER4.1+"),
+      baseFolders_(std::move(baseFolders)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+
+  GroupBox1 = new QGroupBox(" Help for FFC cable connection ", this);
+  GroupBox1->setObjectName("GroupBox1");
+  ComboBox_KB901X = new QComboBox(GroupBox1);
+  ComboBox_KB901X->setObjectName("ComboBox_KB901X");
+  ComboBox_KB901X->setEditable(true);
+  ComboBox_KB901X->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox_KB901X->setMaxVisibleItems(20);
+  // Typing is limited to 15 characters; the lines of the base may be longer.
+  ComboBox_KB901X->lineEdit()->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QString(".{0,%1}").arg(kTypedTextLimit)), ComboBox_KB901X));
+  ComboBox_KB901X->setEditText(ene::kSelectBoard);
+  ComboBox_KB901X->setEnabled(false);
+  ComboBox_KB901X_FFC = new QComboBox(GroupBox1);
+  ComboBox_KB901X_FFC->setObjectName("ComboBox_KB901X_FFC");
+  ComboBox_KB901X_FFC->setEditable(true);
+  ComboBox_KB901X_FFC->setInsertPolicy(QComboBox::NoInsert);
+  for (const char* size : ene::FfcSizes()) ComboBox_KB901X_FFC->addItem(size);
+  ComboBox_KB901X_FFC->setCurrentIndex(-1);
+  ComboBox_KB901X_FFC->setEditText(ene::kSelectCable);
+  ComboBox_KB901X_FFC->setEnabled(false);
+  CheckBox_KB901X = new QCheckBox("Pin 1 connected  to pin 1 on the MB keyboard connector", GroupBox1);
+  CheckBox_KB901X->setObjectName("CheckBox_KB901X");
+  CheckBox_KB901X->setChecked(true);
+  CheckBox_KB901X->setEnabled(false);
+  Label_result = new QLabel(ene::kLabelAtStart, GroupBox1);
+  Label_result->setObjectName("Label_result");
+  Label_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  colourList(ComboBox_KB901X, colour::kYellow);
+  colourList(ComboBox_KB901X_FFC, colour::kYellow);
+
+  auto* groupLayout = new QGridLayout(GroupBox1);
+  groupLayout->addWidget(ComboBox_KB901X, 0, 0, 1, 2);
+  groupLayout->addWidget(ComboBox_KB901X_FFC, 1, 0);
+  groupLayout->addWidget(CheckBox_KB901X, 1, 1);
+  groupLayout->addWidget(Label_result, 2, 0, 1, 2);
+
+  KB901X_READ = new QPushButton("KB90XX_READ", this);
+  KB901X_READ->setObjectName("KB901X_READ");
+  KB901X_READ->setStyleSheet("color: green;");
+  KB901X_WRITE = new QPushButton("KB90XX_WRITE", this);
+  KB901X_WRITE->setObjectName("KB901X_WRITE");
+  KB901X_WRITE->setStyleSheet("color: red;");
+  EXIT_KB901X = new QPushButton("EXIT", this);
+  EXIT_KB901X->setObjectName("EXIT_KB901X");
+
   KB901X_Memo = new QPlainTextEdit(this);
   KB901X_Memo->setObjectName("KB901X_Memo");
   KB901X_Memo->setReadOnly(true);
+  KB901X_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(KB901X_Memo);
-  EXIT_KB901X = new QPushButton("EXIT", this);
-  EXIT_KB901X->setObjectName("EXIT_KB901X");
-  connect(EXIT_KB901X, &QPushButton::clicked, this, [this] { EXIT_KB901XClick(); });
+  CGauge_KB901X = new QProgressBar(this);
+  CGauge_KB901X->setObjectName("CGauge_KB901X");
+  CGauge_KB901X->setRange(0, kb90::kGaugeMax);
+  CGauge_KB901X->setValue(0);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(KB901X_READ);
+  buttons->addWidget(KB901X_WRITE);
+  buttons->addStretch(1);
+  buttons->addWidget(EXIT_KB901X);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(KB901X_Memo);
-  layout->addWidget(EXIT_KB901X);
-  resize(560, 420);
+  layout->addWidget(GroupBox1);
+  layout->addLayout(buttons);
+  layout->addWidget(KB901X_Memo, 1);
+  layout->addWidget(CGauge_KB901X);
+  resize(620, 520);
+
+  operations_ = std::make_unique<Kb90Operations>(d2xx, *this, bounds);
+
+  connect(KB901X_READ, &QPushButton::clicked, this, [this] { KB901X_READClick(); });
+  connect(KB901X_WRITE, &QPushButton::clicked, this, [this] { KB901X_WRITEClick(); });
+  connect(EXIT_KB901X, &QPushButton::clicked, this, [this] { EXIT_KB901XClick(); });
+  connect(ComboBox_KB901X, &QComboBox::activated, this, [this] { ComboBox_KB901XSelect(); });
+  connect(ComboBox_KB901X_FFC, &QComboBox::activated, this, [this] { ComboBox_KB901X_FFCSelect(); });
+  connect(CheckBox_KB901X, &QCheckBox::clicked, this, [this] { CheckBox_KB901XClick(); });
+
+  FormCreate();
 }
 
-void TKB901X_forms::EXIT_KB901XClick() {
-  showWindow("Form1", true);
-  hide();
+// The worker reports through this window: it must end before the widgets go.
+TKB901X_forms::~TKB901X_forms() { operations_.reset(); }
+
+void TKB901X_forms::colourList(QComboBox* list, Rgb colour) {
+  list->setStyleSheet(QString("QComboBox { background-color: %1; }").arg(ToQColor(colour).name()));
+}
+
+void TKB901X_forms::FormCreate() {
+  if (ComboBox_KB901X->currentIndex() < 0) colourList(ComboBox_KB901X, colour::kYellow);
+  if (ComboBox_KB901X_FFC->currentIndex() < 0) colourList(ComboBox_KB901X_FFC, colour::kYellow);
+  const auto base = ene::LoadBase(baseFolders_);
+  if (!base) {
+    Label_result->setText(ene::kNoBase);
+    colourList(ComboBox_KB901X, colour::kButtonFace);
+    colourList(ComboBox_KB901X_FFC, colour::kButtonFace);
+    ComboBox_KB901X->setEnabled(false);
+    ComboBox_KB901X_FFC->setEnabled(false);
+    CheckBox_KB901X->setEnabled(false);
+    return;
+  }
+  ComboBox_KB901X->setEnabled(true);
+  ComboBox_KB901X_FFC->setEnabled(true);
+  CheckBox_KB901X->setEnabled(true);
+  ComboBox_KB901X->setEditText(ene::kSelectBoard);
+  ComboBox_KB901X_FFC->setEditText(ene::kSelectCable);
+  Label_result->clear();
+  for (const std::string& line : ene::BaseList(*base)) ComboBox_KB901X->addItem(Q(line));
+  ComboBox_KB901X->setCurrentIndex(-1);
+  ComboBox_KB901X->setEditText(ene::kSelectBoard);
+}
+
+void TKB901X_forms::KB901X_READClick() { operations_->KB901X_READClick(); }
+void TKB901X_forms::KB901X_WRITEClick() { operations_->KB901X_WRITEClick(); }
+void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
+
+void TKB901X_forms::ComboBox_KB901XSelect() {
+  colourList(ComboBox_KB901X, colour::kButtonFace);
+  if (ComboBox_KB901X_FFC->currentIndex() >= 0) computeWiring();
+}
+
+void TKB901X_forms::ComboBox_KB901X_FFCSelect() {
+  colourList(ComboBox_KB901X_FFC, colour::kButtonFace);
+  if (ComboBox_KB901X->currentIndex() >= 0) computeWiring();
+}
+
+void TKB901X_forms::CheckBox_KB901XClick() {
+  if (ComboBox_KB901X_FFC->currentIndex() >= 0 && ComboBox_KB901X->currentIndex() >= 0) computeWiring();
+}
+
+void TKB901X_forms::computeWiring() {
+  const ene::Wiring wiring = ene::ComputeWiring(ComboBox_KB901X->currentText().toStdString(),
+                                                ComboBox_KB901X_FFC->currentText().toStdString(),
+                                                CheckBox_KB901X->isChecked());
+  if (wiring.kind == ene::Wiring::Kind::ConversionError) {
+    errorBox(wiring.text);
+    return;
+  }
+  Label_result->setText(Q(wiring.text));
 }
 
 }  // namespace jig

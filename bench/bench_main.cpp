@@ -6,9 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "Kb901x_form/Kb90Operations.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "main/BootUpload.h"
@@ -62,6 +67,34 @@ class NullView : public jig::TaskView {
   std::optional<std::string> askSaveFile(const jig::FileDialog&) override { return std::nullopt; }
   std::optional<std::string> askOpenFile(const jig::FileDialog&) override { return std::nullopt; }
   void errorBox(std::string) override {}
+};
+
+// A view whose operation end can be waited for; dialogs answer with one file.
+class EndingView : public NullView {
+ public:
+  explicit EndingView(std::string file) : file_(std::move(file)) {}
+  void ended(bool ok) override {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    ok_ = ok;
+    changed_.notify_all();
+  }
+  std::optional<std::string> askSaveFile(const jig::FileDialog&) override { return file_; }
+  std::optional<std::string> askOpenFile(const jig::FileDialog&) override { return file_; }
+  bool waitEnded() {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::minutes(2), [&] { return ended_; });
+    const bool ok = ended_ && ok_;
+    ended_ = false;
+    return ok;
+  }
+
+ private:
+  std::string file_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ended_ = false;
+  bool ok_ = false;
 };
 
 // Runs body repeats times; the row holds the mean of one run.
@@ -159,6 +192,43 @@ int main() {
     }));
     link.close();
     if (!ok) std::printf("boot-loader upload FAILED\n");
+  }
+
+  {
+    // KB90xx: 128 KiB each way. Every block is an exchange of its own, so every partial
+    // last packet waits out the 2 ms latency timer.
+    using namespace jig;
+    const std::string file = (std::filesystem::temp_directory_path() / "jig-bench-kb90.bin").string();
+    {
+      std::ofstream out(file, std::ios::binary | std::ios::trunc);
+      for (int i = 0; i < 131072; ++i) out.put(static_cast<char>(i * 7));
+    }
+    const double open = ExchangeModelSeconds(1, 3, 921600, 16) + ExchangeModelSeconds(1, 1, 921600, 2);
+    double readModel = open;
+    for (int k = 0; k < 512; ++k) readModel += ExchangeModelSeconds(1, 256, 921600, 2);
+    double writeModel = open;
+    for (int k = 0; k < 512; ++k)
+      writeModel += ExchangeModelSeconds(1, 1, 921600, 2) + ExchangeModelSeconds(256, 1, 921600, 2);
+    writeModel += ExchangeModelSeconds(2, 512 + 4, 921600, 2);
+    for (const bool write : {true, false}) {
+      sim::SimD2xx d2xx;
+      sim::SimOptions options;
+      options.wireTime = true;
+      d2xx.attach(options);
+      EndingView view(write ? file : file + ".read");
+      Kb90Operations operations(d2xx, view);
+      bool ok = true;
+      rows.push_back(Measure(write ? "KB90xx write + verify, 128 KiB" : "KB90xx read, 128 KiB", 131072,
+                             write ? writeModel : readModel, 3, [&] {
+                               d2xx.programmer(0).setLatency(16);
+                               if (write) operations.KB901X_WRITEClick();
+                               else operations.KB901X_READClick();
+                               ok = view.waitEnded() && ok;
+                             }));
+      if (!ok) std::fprintf(stderr, "KB90xx %s did not succeed\n", write ? "write" : "read");
+    }
+    std::filesystem::remove(file);
+    std::filesystem::remove(file + ".read");
   }
 
   std::printf("%-34s %8s %11s %11s %8s %9s\n", "transfer", "bytes", "wall ms", "model ms", "ratio", "cpu/wall");

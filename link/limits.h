@@ -90,6 +90,20 @@ inline constexpr std::uint32_t kKeyboardTickIntervalMs = 100;
 inline constexpr std::uint32_t kKeyboardBufferBytes = 1024;
 
 // ENE KB90xx.
+// The controller's version ID comes back through the keyboard-connector wires within
+// milliseconds; a second covers a busy USB bus and a slow debug interface.
+inline constexpr std::uint32_t kKb90HandshakeTimeoutMs = 1000;
+// One 256-byte block of a read: 3 ms on the wire plus the controller's flash access.
+inline constexpr std::uint32_t kKb90BlockTimeoutMs = 3000;
+// The ready byte for a block of a write: before the first block the programmer erases the
+// whole 128 KiB flash, which takes the KB90xx a few seconds.
+inline constexpr std::uint32_t kKb90ReadyTimeoutMs = 10000;
+// The done byte after a block of a write: programming 256 bytes byte by byte.
+inline constexpr std::uint32_t kKb90DoneTimeoutMs = 3000;
+// Each progress mark of the checksum: the programmer reads one 256-byte block back.
+inline constexpr std::uint32_t kKb90MarkTimeoutMs = 3000;
+// The 4-byte checksum answer after the last mark.
+inline constexpr std::uint32_t kKb90ChecksumTimeoutMs = 1000;
 
 
 

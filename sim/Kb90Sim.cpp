@@ -1,18 +1,213 @@
-// Stand-in until the command set is modelled: takes no byte, so the programmer stays
-// silent to the commands of this set.
+#include "sim/Kb90Sim.h"
+
+#include <algorithm>
+#include <filesystem>
+
 #include "sim/SimCommandSets.h"
+#include "sim/SimState.h"
 
 namespace jig::sim {
 
 namespace {
-class Kb90Sim : public SimCommandSet {
- public:
-  bool onByte(std::uint8_t, SimContext&) override { return false; }
-  bool busy() const override { return false; }
-};
+// A block whose bytes stop coming for this long was abandoned by the host: the next byte
+// is a command again.
+constexpr auto kAbandonedBlock = std::chrono::milliseconds(500);
+
+// The programmer's own sum and CRC-16/ARC, bit by bit (the host keeps a table).
+void SumAndCrc(const std::vector<std::uint8_t>& bytes, std::uint16_t& sum, std::uint16_t& crc) {
+  sum = 0;
+  crc = 0;
+  for (std::uint8_t b : bytes) {
+    sum = static_cast<std::uint16_t>(sum + b);
+    crc ^= b;
+    for (int bit = 0; bit < 8; ++bit) crc = static_cast<std::uint16_t>((crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1);
+  }
+}
+
+// What a freshly bought board's controller holds: a recognisable, non-blank pattern.
+std::vector<std::uint8_t> FactoryImage() {
+  std::vector<std::uint8_t> image(Kb90Sim::kFlashSize);
+  std::uint32_t state = 0x9012u;
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    image[i] = static_cast<std::uint8_t>(state >> 24);
+  }
+  return image;
+}
 }  // namespace
 
-std::unique_ptr<SimCommandSet> MakeKb90Sim(const SimOptions&) { return std::make_unique<Kb90Sim>(); }
-std::vector<FaultName> Kb90SimFaults() { return {}; }
+Kb90Sim::Kb90Sim(const SimOptions& options) : options_(options) {
+  std::error_code error;
+  if (!options_.stateDir.empty() &&
+      std::filesystem::file_size(std::filesystem::path(options_.stateDir) / kStateFile, error) == kFlashSize)
+    flash_ = LoadBlob(options_.stateDir, kStateFile, kFlashSize, 0xFF);
+  else
+    flash_ = FactoryImage();
+}
+
+bool Kb90Sim::busy() const {
+  std::lock_guard lock(mutex_);
+  return state_ == State::ReceivingBlock;
+}
+
+void Kb90Sim::reset() {
+  std::lock_guard lock(mutex_);
+  state_ = State::Idle;
+  session_ = false;
+  incoming_.clear();
+}
+
+std::vector<std::uint8_t> Kb90Sim::flash() const {
+  std::lock_guard lock(mutex_);
+  return flash_;
+}
+
+void Kb90Sim::setFlash(std::vector<std::uint8_t> contents) {
+  std::lock_guard lock(mutex_);
+  contents.resize(kFlashSize, 0xFF);
+  flash_ = std::move(contents);
+  persist();
+}
+
+std::uint8_t Kb90Sim::lastEndMark() const {
+  std::lock_guard lock(mutex_);
+  return lastEndMark_;
+}
+
+void Kb90Sim::persist() { SaveBlob(options_.stateDir, kStateFile, flash_); }
+
+bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
+  std::lock_guard lock(mutex_);
+  if (state_ == State::ReceivingBlock && context.at() - lastByteAt_ > kAbandonedBlock) {
+    state_ = State::Idle;
+    incoming_.clear();
+  }
+  lastByteAt_ = context.at();
+  if (state_ == State::ReceivingBlock) {
+    incoming_.push_back(byte);
+    if (incoming_.size() == kBlock) {
+      programBlock();
+      state_ = State::Writing;
+      context.send(std::uint8_t{'K'});  // block done
+    }
+    return true;
+  }
+  switch (byte) {
+    case 'V': {
+      session_ = true;
+      lastEndMark_ = 0;
+      const bool noController = options_.has("kb90-no-controller");
+      const long long id = options_.number("kb90-id", kDefaultVersionId);
+      context.send(noController ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(id));
+      return true;
+    }
+    case 'R':
+      session_ = true;
+      lastEndMark_ = 0;
+      state_ = State::Reading;
+      block_ = 0;
+      sendBlock(context);
+      return true;
+    case 'W':
+      session_ = true;
+      lastEndMark_ = 0;
+      // The programmer erases the whole flash before it takes the first block.
+      std::fill(flash_.begin(), flash_.end(), std::uint8_t{0xFF});
+      state_ = State::ReceivingBlock;
+      block_ = 0;
+      incoming_.clear();
+      context.send(std::uint8_t{'K'});  // ready for block 1
+      return true;
+    case 'N':
+      if (state_ == State::Reading && block_ + 1 < kBlocks) {
+        ++block_;
+        sendBlock(context);
+        return true;
+      }
+      if (state_ == State::Writing && block_ + 1 < kBlocks) {
+        ++block_;
+        incoming_.clear();
+        state_ = State::ReceivingBlock;
+        context.send(std::uint8_t{'K'});  // ready for the next block
+        return true;
+      }
+      return state_ != State::Idle;
+    case 'X':
+      if (!session_) return false;
+      if (state_ == State::Writing) persist();
+      state_ = State::Idle;
+      return true;
+    case 'S':
+      if (state_ == State::Writing) persist();
+      session_ = true;
+      lastEndMark_ = 0;
+      state_ = State::Idle;
+      sendChecksum(context);
+      return true;
+    case 'I':
+    case 'O':
+      if (!session_) return false;
+      if (state_ == State::Writing) persist();
+      session_ = false;
+      state_ = State::Idle;
+      lastEndMark_ = byte;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Kb90Sim::sendBlock(SimContext& context) {
+  const long long silentBlock = options_.number("kb90-silence-block", -1);
+  if (silentBlock >= 1 && block_ + 1 >= silentBlock) return;  // the controller stopped answering
+  std::vector<std::uint8_t> out(flash_.begin() + static_cast<std::ptrdiff_t>(block_ * kBlock),
+                                flash_.begin() + static_cast<std::ptrdiff_t>((block_ + 1) * kBlock));
+  if (options_.number("kb90-surplus-block", -1) == block_ + 1) out.insert(out.end(), 8, std::uint8_t{0x00});
+  context.send(out);
+}
+
+void Kb90Sim::programBlock() {
+  const std::size_t base = static_cast<std::size_t>(block_) * kBlock;
+  const long long badAddress = options_.number("kb90-bad-byte", -1);
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    std::uint8_t value = incoming_[i];
+    // A weak cell keeps one bit that should have been cleared, or clears one it should not.
+    if (badAddress >= 0 && static_cast<std::size_t>(badAddress) == base + i) value ^= 0x01;
+    flash_[base + i] &= value;  // programming only clears bits
+  }
+  incoming_.clear();
+}
+
+void Kb90Sim::sendChecksum(SimContext& context) {
+  const bool stray = options_.has("kb90-stray-marks");
+  std::vector<std::uint8_t> out;
+  out.reserve(kBlocks * 2 + 4);
+  for (int i = 0; i < kBlocks; ++i) {
+    if (stray && i % 64 == 0) out.push_back(static_cast<std::uint8_t>('0' + i / 64));
+    out.push_back('-');
+  }
+  if (stray) out.push_back('\r');
+  std::uint16_t sum = 0;
+  std::uint16_t crc = 0;
+  SumAndCrc(flash_, sum, crc);
+  out.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(sum >> 8));
+  out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(crc >> 8));
+  context.send(out);
+}
+
+std::unique_ptr<SimCommandSet> MakeKb90Sim(const SimOptions& options) { return std::make_unique<Kb90Sim>(options); }
+
+std::vector<FaultName> Kb90SimFaults() {
+  return {
+      {"kb90-id=N", "the KB9012's Embedded Debug version ID answered to 'V' (255 = no controller)"},
+      {"kb90-no-controller", "no KB90xx controller answers: 'V' gives FFh"},
+      {"kb90-silence-block=N", "a KB90xx read goes silent from block N (1-512) on"},
+      {"kb90-surplus-block=N", "block N of a KB90xx read comes with 8 surplus bytes"},
+      {"kb90-bad-byte=ADDR", "the KB9012 flash stores the byte at ADDR wrong (one bit flipped)"},
+      {"kb90-stray-marks", "other bytes come mixed among the KB90xx checksum's '-' marks"},
+  };
+}
 
 }  // namespace jig::sim

@@ -1,0 +1,82 @@
+#pragma once
+// What the KB90xx window's buttons do: the read and the write with its verify, and the
+// worker that moves the 512 blocks. The Qt window TKB901X_forms forwards its events here;
+// the command line and the tests drive it through their own views.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Kb901x_form/Kb90Checksums.h"
+#include "Kb901x_form/Kb90Protocol.h"
+#include "link/DumpFile.h"
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+
+namespace jig {
+
+enum class Kb90Mode { None, Reading, Writing };
+// "NONE", "Reading", "Writing": the window's operation text.
+const char* ModeText(Kb90Mode mode);
+
+namespace kb90 {
+inline constexpr const char* kReadButton = "KB901X_READ";
+inline constexpr const char* kWriteButton = "KB901X_WRITE";
+inline constexpr const char* kExitButton = "EXIT_KB901X";
+inline constexpr const char* kGauge = "CGauge_KB901X";
+inline constexpr const char* kTaskName = "KB9010/12/16/22";
+
+FileDialog SaveDialog();  // SaveDialog_KB90
+FileDialog OpenDialog();  // OpenDialog_KB90
+}  // namespace kb90
+
+class Kb90Operations {
+ public:
+  Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds = {});
+  ~Kb90Operations();
+  Kb90Operations(const Kb90Operations&) = delete;
+  Kb90Operations& operator=(const Kb90Operations&) = delete;
+
+  // Each returns at once; a started operation ends with view.ended(success). A click while
+  // an operation runs is ignored.
+  void KB901X_READClick();
+  void KB901X_WRITEClick();
+  // Back to the main window; false (nothing done) while an operation runs.
+  bool EXIT_KB901XClick();
+
+  Kb90Mode mode() const { return Mode_KB90.load(); }
+
+ private:
+  // Open, link check; true with the programmer ready for the first command.
+  bool openAndCheck();
+  void startWorker();
+  void release(Kb90Mode mode, std::uint8_t firstCommand);
+
+  void ReadThread_KB90(std::stop_token stop);
+  bool readAll(std::stop_token& stop);
+  bool writeAll(std::stop_token& stop);
+  bool verify(std::stop_token& stop);
+  // The failure path of the worker: one line, 'O' when the link still answers.
+  void fail(const std::string& line, bool linkAnswers);
+  void finish(bool success, const char* enableButton);
+
+  TaskView& view_;
+  const Kb90Bounds bounds_;
+  ProgrammerLink link_;
+
+  std::atomic<Kb90Mode> Mode_KB90{Kb90Mode::None};
+  std::mutex modeMutex_;
+  std::condition_variable_any modeChanged_;
+  int Counter_KB90 = 0;
+  std::optional<DumpFile> File_KB90;
+  std::vector<std::uint8_t> image_;  // what a write sends (the file's first 131072 bytes at most)
+  Kb90Sums sums_;
+  std::jthread worker_;
+};
+
+}  // namespace jig

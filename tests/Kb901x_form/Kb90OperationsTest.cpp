@@ -1,0 +1,406 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "Kb901x_form/Kb90Operations.h"
+#include "app/Commands.h"
+#include "sim/Kb90Sim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kImage = 131072;
+
+// Short bounds so that a silent programmer ends a test in a fraction of a second.
+Kb90Bounds ShortBounds() { return {200, 200, 200, 200, 200, 200}; }
+
+Bytes Pattern(std::size_t size, unsigned seed) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 31 + seed) ^ (i >> 8));
+  return bytes;
+}
+
+struct Bench {
+  explicit Bench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)) {}
+  sim::Kb90Sim& chip() { return dynamic_cast<sim::Kb90Sim&>(*programmer.commandSet("KB90")); }
+  bool hasLine(const std::string& line) const {
+    const auto lines = view.lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  // The log without its time stamps.
+  std::vector<std::string> linesWithoutTime() const {
+    std::vector<std::string> out;
+    for (const auto& line : view.lines())
+      if (line.rfind("Current time  ", 0) != 0) out.push_back(line);
+    return out;
+  }
+
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  test::RecordingView view;
+  test::TempDir dir;
+};
+
+// What the host sends for a full write of image, ending with the given mark.
+Bytes FullWriteWire(const Bytes& image, std::uint8_t end) {
+  Bytes wire = {'B', 'V', 'W'};
+  for (int k = 0; k < 512; ++k) {
+    wire.insert(wire.end(), image.begin() + k * 256, image.begin() + (k + 1) * 256);
+    if (k < 511) wire.push_back('N');
+  }
+  wire.insert(wire.end(), {'X', 'S', end});
+  return wire;
+}
+
+void ExpectIdleAndClosed(Bench& bench, Kb90Operations& ops) {
+  EXPECT_EQ(ops.mode(), Kb90Mode::None);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  EXPECT_EQ(bench.view.enabled("KB901X_READ").value_or(true), true);
+  EXPECT_EQ(bench.view.enabled("KB901X_WRITE").value_or(true), true);
+  EXPECT_EQ(bench.view.enabled("EXIT_KB901X").value_or(true), true);
+  EXPECT_EQ(bench.view.endings().size(), 1u);
+}
+
+TEST(Kb901xRead, DumpsTheWholeFlashWithTheDocumentedSequence) {
+  Bench bench;
+  const Bytes flash = Pattern(kImage, 3);
+  bench.chip().setFlash(flash);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  const std::string file = bench.dir.file("dump.bin");
+  bench.view.answerDialog(file);
+  ops.KB901X_READClick();
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+
+  Bytes wire = {'B', 'V', 'R'};
+  wire.insert(wire.end(), 511, 'N');
+  wire.insert(wire.end(), {'X', 'I'});
+  EXPECT_EQ(bench.programmer.hostBytes(), wire);
+  EXPECT_EQ(test::ReadFileBytes(file), flash);
+
+  EXPECT_EQ(bench.linesWithoutTime(),
+            (std::vector<std::string>{"Number of VCOM ports found on the machine: 1",
+                                      "Communication with programmer installed.",
+                                      "Communication with KB90XX installed.", "Embedded Debug Version ID = 48",
+                                      "Save the file: ", file, "Reading KB9012 ...",
+                                      "Reading completed successfully."}));
+  EXPECT_EQ(bench.view.lines().back().rfind("Current time  ", 0), 0u);
+  const auto dialogs = bench.view.dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].title, "Укажите имя файла для сохранения.");
+  EXPECT_EQ(dialogs[0].defaultName, "Noname");
+  EXPECT_TRUE(dialogs[0].promptOverwrite);
+  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);
+  EXPECT_EQ(bench.view.gaugeColour("CGauge_KB901X"), colour::kGreen);
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xRead, ProgrammerFaultsEndTheReadCleanly) {
+  struct Case {
+    std::string fault, value, line;
+  } cases[] = {
+      {"kb90-silence-block", "17",
+       "Reading stopped: block 17 of 512 did not come from the programmer; the incomplete file was deleted."},
+      {"kb90-surplus-block", "3",
+       "Reading stopped: the programmer sent more than 256 bytes for block 3 of 512; the incomplete file was deleted."},
+      {"kb90-surplus-block", "512",
+       "Reading stopped: the programmer sent more than 256 bytes for block 512 of 512; the incomplete file was deleted."},
+  };
+  for (const Case& c : cases) {
+    sim::SimOptions options;
+    options.faults[c.fault] = c.value;
+    Bench bench(options);
+    Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+    const std::string file = bench.dir.file("dump.bin");
+    bench.view.answerDialog(file);
+    ops.KB901X_READClick();
+    ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5))) << c.fault;
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_EQ(bench.view.lastLine(), c.line);
+    EXPECT_EQ(bench.programmer.hostBytes().back(), 'O') << c.fault;
+    EXPECT_FALSE(std::filesystem::exists(file)) << c.fault;
+    ExpectIdleAndClosed(bench, ops);
+  }
+}
+
+TEST(Kb901xRead, UnplugMidReadSendsNothingMore) {
+  sim::SimOptions options;
+  options.faults["unplug-after"] = "5000";
+  Bench bench(options);
+  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  bench.view.answerDialog(bench.dir.file("dump.bin"));
+  ops.KB901X_READClick();
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
+  EXPECT_EQ(bench.view.lastLine().rfind("Reading stopped: the programmer was disconnected at block ", 0), 0u);
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xLinkCheck, NoControllerNoDialog) {
+  sim::SimOptions options;
+  options.faults["kb90-no-controller"] = "";
+  Bench bench(options);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V', 'O'}));
+  const auto lines = bench.view.lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+            (std::vector<std::string>{"", "No connection to the KB90XX!", "Motherboard is connected / powered ?"}));
+  EXPECT_TRUE(bench.view.dialogs().empty());
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xLinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
+  {
+    sim::SimOptions options;
+    options.faults["kb90-id"] = "0";
+    Bench bench(options);
+    Kb90Operations ops(bench.d2xx, bench.view);
+    ops.KB901X_READClick();  // the dialog is cancelled
+    ASSERT_TRUE(bench.view.waitEnded());
+    EXPECT_TRUE(bench.hasLine("Embedded Debug Version ID = 0"));
+    EXPECT_EQ(bench.view.lastLine(), "Write to file is interrupted.");
+    EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
+    ExpectIdleAndClosed(bench, ops);
+  }
+  {
+    sim::SimOptions options;
+    options.faults["silence-after"] = "3";  // answers 'B', then nothing
+    Bench bench(options);
+    Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+    ops.KB901X_READClick();
+    ASSERT_TRUE(bench.view.waitEnded());
+    EXPECT_EQ(bench.view.lastLine(), "Motherboard is connected / powered ?");
+    EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V', 'O'}));
+    ExpectIdleAndClosed(bench, ops);
+  }
+}
+
+TEST(Kb901xWrite, FullImageIsWrittenAndVerified) {
+  Bench bench;
+  const Bytes image = Pattern(kImage, 11);
+  const std::string file = bench.dir.file("image.bin");
+  test::WriteFileBytes(file, image);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  bench.view.answerDialog(file);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.programmer.hostBytes(), FullWriteWire(image, 'I'));
+  EXPECT_EQ(bench.chip().flash(), image);
+
+  Kb90Sums sums;
+  sums.add(image);
+  char summ[8], crc[8];
+  std::snprintf(summ, sizeof summ, "%04X", sums.SUMM_KB90);
+  std::snprintf(crc, sizeof crc, "%04X", sums.CRC16_KB90);
+  const std::string stars(34, '*');
+  EXPECT_EQ(bench.linesWithoutTime(),
+            (std::vector<std::string>{"Number of VCOM ports found on the machine: 1",
+                                      "Communication with programmer installed.",
+                                      "Communication with KB90XX installed.", "Embedded Debug Version ID = 48",
+                                      "Write in KB901X file:", file, "There is a writing KB901X...",
+                                      "Writing is completed successfully.", stars,
+                                      "SUMM of data from a file  -> " + std::string(summ), "CRC16 of data from a file -> " + std::string(crc),
+                                      stars, "SUMM FLASH KB90XX -> " + std::string(summ), "CRC16 FLASH KB90XX-> " + std::string(crc), stars,
+                                      "Writing and verify is OK !"}));
+  EXPECT_EQ(bench.view.dialogs().at(0).title, "Укажите файл за заливки.");
+  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);  // 512 marks counted
+  EXPECT_EQ(bench.view.gaugeColour("CGauge_KB901X"), colour::kYellow);
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xWrite, OneBadFlashByteFailsTheVerify) {
+  sim::SimOptions options;
+  options.faults["kb90-bad-byte"] = "70000";
+  options.faults["kb90-stray-marks"] = "";
+  Bench bench(options);
+  const Bytes image = Pattern(kImage, 5);
+  const std::string file = bench.dir.file("image.bin");
+  test::WriteFileBytes(file, image);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  bench.view.answerDialog(file);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(bench.programmer.hostBytes(), FullWriteWire(image, 'O'));
+  const auto lines = bench.view.lines();
+  EXPECT_EQ(lines[lines.size() - 2], "!!! Data is written incorrectly !!! ");
+  EXPECT_FALSE(bench.hasLine("Writing and verify is OK !"));
+  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);  // stray bytes did not count as marks
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xWrite, ShortFilesArePaddedAndNotVerified) {
+  for (std::size_t size : {std::size_t{65536}, std::size_t{0}, std::size_t{1000}}) {
+    Bench bench;
+    const Bytes image = Pattern(size, 9);
+    const std::string file = bench.dir.file("short.bin");
+    test::WriteFileBytes(file, image);
+    Kb90Operations ops(bench.d2xx, bench.view);
+    bench.view.answerDialog(file);
+    ops.KB901X_WRITEClick();
+    ASSERT_TRUE(bench.view.waitEnded());
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false}) << size;
+
+    Bytes padded = image;
+    padded.resize((size / 256 + 1) * 256, 0xFF);
+    Bytes wire = {'B', 'V', 'W'};
+    for (std::size_t at = 0; at < padded.size(); at += 256) {
+      if (at > 0) wire.push_back('N');
+      wire.insert(wire.end(), padded.begin() + static_cast<std::ptrdiff_t>(at),
+                  padded.begin() + static_cast<std::ptrdiff_t>(at + 256));
+    }
+    wire.insert(wire.end(), {'X', 'I'});
+    EXPECT_EQ(bench.programmer.hostBytes(), wire) << size;
+    const auto lines = bench.linesWithoutTime();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{" __ Warning __", "Recorded file is less than 128*1024 byte"}));
+    EXPECT_FALSE(bench.hasLine("Writing is completed successfully."));
+    ExpectIdleAndClosed(bench, ops);
+  }
+}
+
+TEST(Kb901xWrite, LongerFileSendsOnlyItsFirst128KiB) {
+  Bench bench;
+  const Bytes image = Pattern(kImage + 300, 21);
+  const std::string file = bench.dir.file("long.bin");
+  test::WriteFileBytes(file, image);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  bench.view.answerDialog(file);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  const Bytes first(image.begin(), image.begin() + kImage);
+  EXPECT_EQ(bench.programmer.hostBytes(), FullWriteWire(first, 'I'));
+  EXPECT_FALSE(bench.hasLine(" __ Warning __"));
+}
+
+TEST(Kb901xWrite, RefusedBeforeAnythingIsSent) {
+  Bench bench;
+  Kb90Operations ops(bench.d2xx, bench.view);
+  // A folder opens but cannot be read; a missing file cannot be opened.
+  for (const std::string& path : {bench.dir.path().string(), bench.dir.file("missing.bin")}) {
+    bench.programmer.clearTranscript();
+    bench.view.answerDialog(path);
+    ops.KB901X_WRITEClick();
+  }
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(10), 2));
+  EXPECT_EQ(bench.view.errorBoxes(), (std::vector<std::string>{"Ошибка открытия файла.", "Ошибка открытия файла."}));
+  EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  EXPECT_EQ(ops.mode(), Kb90Mode::None);
+}
+
+TEST(Kb901xWrite, SilenceDuringTheChecksumEndsWithinItsBound) {
+  sim::SimOptions options;
+  // 'B' answer (3), 'V' answer (1), ready and done for 512 blocks (1024), then 100 marks.
+  options.faults["silence-after"] = std::to_string(3 + 1 + 1024 + 100);
+  Bench bench(options);
+  const std::string file = bench.dir.file("image.bin");
+  test::WriteFileBytes(file, Pattern(kImage, 1));
+  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  bench.view.answerDialog(file);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
+  EXPECT_EQ(bench.view.lastLine(), "Verify stopped: progress mark 101 of 512 did not come from the programmer.");
+  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 6400);
+  EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
+  EXPECT_TRUE(std::filesystem::exists(file));  // a write never removes its source
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xWrite, SilenceBeforeABlockEndsWithinItsBound) {
+  sim::SimOptions options;
+  options.faults["silence-after"] = std::to_string(3 + 1 + 2 * 40);  // ready for block 41 never comes
+  Bench bench(options);
+  const std::string file = bench.dir.file("image.bin");
+  test::WriteFileBytes(file, Pattern(kImage, 1));
+  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  bench.view.answerDialog(file);
+  ops.KB901X_WRITEClick();
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
+  EXPECT_EQ(bench.view.lastLine(), "Writing stopped: the programmer was not ready for block 41 of 512.");
+  ExpectIdleAndClosed(bench, ops);
+}
+
+TEST(Kb901xOperations, ClicksDuringAnOperationChangeNothing) {
+  sim::SimOptions options;
+  options.faults["kb90-silence-block"] = "2";
+  Bench bench(options);
+  Kb90Operations ops(bench.d2xx, bench.view, {200, 600, 200, 200, 200, 200});
+  bench.view.answerDialog(bench.dir.file("dump.bin"));
+  ops.KB901X_READClick();
+  ASSERT_EQ(ops.mode(), Kb90Mode::Reading);
+  const auto linesBefore = bench.view.lines();
+  const auto eventsBefore = bench.view.events();
+  ops.KB901X_READClick();
+  ops.KB901X_WRITEClick();
+  EXPECT_FALSE(ops.EXIT_KB901XClick());
+  EXPECT_EQ(bench.view.lines(), linesBefore);
+  EXPECT_EQ(bench.view.events(), eventsBefore);
+  EXPECT_EQ(bench.view.dialogs().size(), 1u);
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
+  const Bytes sent = bench.programmer.hostBytes();
+  EXPECT_EQ(sent, (Bytes{'B', 'V', 'R', 'N', 'O'}));  // one open, one read, nothing from the ignored clicks
+
+  // Idle again: exit goes back to the main window.
+  EXPECT_TRUE(ops.EXIT_KB901XClick());
+  EXPECT_EQ(bench.view.visible("Form1"), true);
+  EXPECT_EQ(bench.view.visible("self"), false);
+  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 0);
+  EXPECT_TRUE(bench.view.lines().empty());
+}
+
+TEST(Kb901xOperations, NoProgrammerEndsAtOnce) {
+  sim::SimD2xx d2xx;  // nothing attached
+  test::RecordingView view;
+  Kb90Operations ops(d2xx, view);
+  ops.KB901X_READClick();
+  ASSERT_TRUE(view.waitEnded());
+  EXPECT_EQ(view.lastLine(), "VCOM port is not found on the machine!");
+  EXPECT_TRUE(view.dialogs().empty());
+}
+
+TEST(Kb901xCommandLine, WriteThenReadThroughTheSavedState) {
+  test::TempDir dir;
+  const std::string image = dir.file("f.bin"), dump = dir.file("g.bin");
+  test::WriteFileBytes(image, Pattern(kImage, 77));
+  sim::SimOptions options;
+  options.stateDir = dir.file("state");
+  {
+    sim::SimD2xx d2xx;
+    d2xx.attach(options);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommand(d2xx, {"kb90", "write", image}, false, out, err), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("Writing and verify is OK !\n"), std::string::npos);
+  }
+  {
+    sim::SimD2xx d2xx;  // a new run: the chip comes back from the state folder
+    d2xx.attach(options);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommand(d2xx, {"kb90", "read", dump}, false, out, err), kExitOk) << err.str();
+    EXPECT_EQ(test::ReadFileBytes(dump), test::ReadFileBytes(image));
+    // An existing dump is replaced only with --force.
+    EXPECT_EQ(RunCommand(d2xx, {"kb90", "read", dump}, false, out, err), kExitFailed);
+  }
+  {
+    sim::SimD2xx d2xx;
+    options.faults["kb90-bad-byte"] = "0";
+    d2xx.attach(options);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommand(d2xx, {"kb90", "write", image}, false, out, err), kExitFailed);
+    EXPECT_NE(out.str().find("!!! Data is written incorrectly !!! \n"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace jig

@@ -1,0 +1,177 @@
+// The KB90xx window offscreen: its real buttons and lists, the simulator behind it.
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "Kb901x_form/TKB901X_forms.h"
+#include "sim/Kb90Sim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Processes events until done() or the bound passes.
+bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > boundMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+struct Window {
+  explicit Window(const std::string& base, sim::SimOptions options = {}, Kb90Bounds bounds = {})
+      : programmer(d2xx.attach(options)) {
+    if (!base.empty()) test::WriteFileBytes(dir.file(ene::kBaseFileName), test::Bytes(base));
+    form = std::make_unique<TKB901X_forms>(d2xx, std::vector<std::filesystem::path>{dir.path()}, bounds);
+    form->endedSeen = [this](bool ok) { endings.push_back(ok); };
+    form->errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
+    form->show();
+  }
+  std::vector<std::string> memo() const {
+    std::vector<std::string> out;
+    for (const QString& line : form->KB901X_Memo->toPlainText().split('\n')) out.push_back(line.toStdString());
+    return out;
+  }
+  void choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+  }
+  std::string label() const { return form->Label_result->text().toStdString(); }
+
+  test::TempDir dir;
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  std::unique_ptr<TKB901X_forms> form;
+  std::vector<bool> endings;
+  std::vector<std::string> boxes;
+};
+
+constexpr const char* kBase = "Board-X KSO3=5 KSI4=12 KSI7=16 KSI6=14 KSI5=13\r\nComment only\r\nBad KSO3=q KSI4=1\r\n"
+                              "\xCF\xEB\xE0\xF2\xE0 KSO3=1 KSI4=2 KSI7=3 KSI6=4 KSI5=5\r\n"
+                              "Big KSO3=20 KSI4=1 KSI7=2 KSI6=3 KSI5=4\r\nunterminated";
+
+TEST(Kb901xWindow, ControlsAndTexts) {
+  Window w(kBase);
+  EXPECT_EQ(w.form->windowTitle(), "KB9010/9012/9016/9022  programming VER4.1+");
+  EXPECT_EQ(w.form->GroupBox1->title(), " Help for FFC cable connection ");
+  EXPECT_EQ(w.form->KB901X_READ->text(), "KB90XX_READ");
+  EXPECT_EQ(w.form->KB901X_WRITE->text(), "KB90XX_WRITE");
+  EXPECT_EQ(w.form->EXIT_KB901X->text(), "EXIT");
+  EXPECT_EQ(w.form->CheckBox_KB901X->text(), "Pin 1 connected  to pin 1 on the MB keyboard connector");
+  EXPECT_TRUE(w.form->CheckBox_KB901X->isChecked());
+  EXPECT_EQ(w.form->CGauge_KB901X->maximum(), 32768);
+  EXPECT_TRUE(w.form->KB901X_Memo->isReadOnly());
+
+  ASSERT_EQ(w.form->ComboBox_KB901X->count(), 5);
+  EXPECT_EQ(w.form->ComboBox_KB901X->itemText(3).toStdString(), "Плата KSO3=1 KSI4=2 KSI7=3 KSI6=4 KSI5=5");
+  EXPECT_EQ(w.form->ComboBox_KB901X->currentText().toStdString(), "Step 1 -> Select MB");
+  EXPECT_EQ(w.form->ComboBox_KB901X_FFC->currentText().toStdString(), "Step 2 -> Select FFC cable you used");
+  EXPECT_EQ(w.form->ComboBox_KB901X_FFC->count(), 8);
+  EXPECT_TRUE(w.form->ComboBox_KB901X->isEnabled());
+  EXPECT_TRUE(w.form->ComboBox_KB901X->styleSheet().contains("#ffff00"));
+  EXPECT_EQ(w.label(), "");
+}
+
+TEST(Kb901xWindow, NoBaseLeavesTheAidDisabled) {
+  Window w("");
+  EXPECT_EQ(w.label(), "Create base of connections KB90XX !");
+  EXPECT_FALSE(w.form->ComboBox_KB901X->isEnabled());
+  EXPECT_FALSE(w.form->ComboBox_KB901X_FFC->isEnabled());
+  EXPECT_FALSE(w.form->CheckBox_KB901X->isEnabled());
+  EXPECT_FALSE(w.form->ComboBox_KB901X->styleSheet().contains("#ffff00"));
+}
+
+TEST(Kb901xWindow, WiringFollowsTheChoices) {
+  Window w(kBase);
+  QTest::mouseClick(w.form->CheckBox_KB901X, Qt::LeftButton);  // nothing chosen yet: no computation
+  EXPECT_EQ(w.label(), "");
+  w.form->CheckBox_KB901X->setChecked(true);
+  w.choose(w.form->ComboBox_KB901X, 0);
+  EXPECT_EQ(w.label(), "");  // the cable is not chosen yet
+  EXPECT_FALSE(w.form->ComboBox_KB901X->styleSheet().contains("#ffff00"));
+  w.choose(w.form->ComboBox_KB901X_FFC, 6);  // "30 pin"
+  EXPECT_EQ(w.label(), "Please connect GND and:  A5 B12 C16 D14 E13");
+  QTest::mouseClick(w.form->CheckBox_KB901X, Qt::LeftButton);
+  EXPECT_EQ(w.label(), "Please connect GND and:  A26 B19 C15 D17 E18");
+
+  w.choose(w.form->ComboBox_KB901X, 2);  // a letter after '=': message box, label unchanged
+  EXPECT_EQ(w.boxes, std::vector<std::string>{"'q' is not a valid integer value"});
+  EXPECT_EQ(w.label(), "Please connect GND and:  A26 B19 C15 D17 E18");
+  w.choose(w.form->ComboBox_KB901X, 1);
+  EXPECT_EQ(w.label(), "Error data format!");
+  w.choose(w.form->ComboBox_KB901X_FFC, 0);  // "18 pin"
+  w.choose(w.form->ComboBox_KB901X, 4);       // pin 20 does not fit
+  EXPECT_EQ(w.label(), "Please select big pins FFC!");
+}
+
+TEST(Kb901xWindow, ReadAndWriteByClicks) {
+  Window w(kBase);
+  auto& chip = dynamic_cast<sim::Kb90Sim&>(*w.programmer.commandSet("KB90"));
+  Bytes image(131072);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + (i >> 10));
+  const std::string source = w.dir.file("in.bin"), dump = w.dir.file("out.bin");
+  test::WriteFileBytes(source, image);
+
+  w.form->dialogAnswer = [&](const FileDialog&) { return std::optional<std::string>(source); };
+  QTest::mouseClick(w.form->KB901X_WRITE, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !w.endings.empty(); }));
+  EXPECT_EQ(w.endings, std::vector<bool>{true});
+  EXPECT_EQ(w.memo().back().rfind("Current time  ", 0), 0u);
+  EXPECT_EQ(w.memo()[w.memo().size() - 2], "Writing and verify is OK !");
+  EXPECT_EQ(chip.flash(), image);
+  EXPECT_TRUE(w.form->KB901X_READ->isEnabled());
+  EXPECT_TRUE(w.form->EXIT_KB901X->isEnabled());
+
+  w.form->dialogAnswer = [&](const FileDialog&) { return std::optional<std::string>(dump); };
+  QTest::mouseClick(w.form->KB901X_READ, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return w.endings.size() == 2; }));
+  EXPECT_EQ(w.endings[1], true);
+  EXPECT_EQ(test::ReadFileBytes(dump), image);
+  EXPECT_EQ(w.form->CGauge_KB901X->value(), 32768);
+  EXPECT_TRUE(w.form->KB901X_WRITE->isEnabled());
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
+}
+
+TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
+  sim::SimOptions options;
+  options.faults["kb90-silence-block"] = "2";
+  Window w(kBase, options, {200, 800, 200, 200, 200, 200});
+  int dialogs = 0;
+  w.form->dialogAnswer = [&](const FileDialog&) {
+    ++dialogs;
+    return std::optional<std::string>(w.dir.file("out.bin"));
+  };
+  QTest::mouseClick(w.form->KB901X_READ, Qt::LeftButton);
+  ASSERT_EQ(w.form->mode(), Kb90Mode::Reading);
+  EXPECT_FALSE(w.form->KB901X_WRITE->isEnabled());
+  EXPECT_FALSE(w.form->EXIT_KB901X->isEnabled());
+  const auto memo = w.memo();
+  // Disabled buttons take no click; their handlers ignore one too while the mode is busy.
+  w.form->KB901X_READClick();
+  w.form->KB901X_WRITEClick();
+  w.form->EXIT_KB901XClick();
+  QTest::mouseClick(w.form->EXIT_KB901X, Qt::LeftButton);
+  EXPECT_EQ(w.memo(), memo);
+  EXPECT_TRUE(w.form->isVisible());
+  EXPECT_EQ(dialogs, 1);
+  ASSERT_TRUE(WaitFor([&] { return !w.endings.empty(); }));
+  EXPECT_EQ(w.endings, std::vector<bool>{false});
+  EXPECT_EQ(w.memo().back(),
+            "Reading stopped: block 2 of 512 did not come from the programmer; the incomplete file was deleted.");
+  EXPECT_TRUE(w.form->EXIT_KB901X->isEnabled());
+  EXPECT_EQ(w.programmer.hostBytes(), (Bytes{'B', 'V', 'R', 'N', 'O'}));
+
+  QTest::mouseClick(w.form->EXIT_KB901X, Qt::LeftButton);
+  EXPECT_FALSE(w.form->isVisible());
+  EXPECT_EQ(w.form->KB901X_Memo->toPlainText(), "");
+  EXPECT_EQ(w.form->CGauge_KB901X->value(), 0);
+}
+
+}  // namespace
+}  // namespace jig
