@@ -65,11 +65,15 @@ void IteSim::reset() {
   streaming_ = false;
 }
 
-bool IteSim::reachable() const { return !options_.has("ite-absent") && pinsKnown_ && applied_ == wiring_; }
+bool IteSim::reachable() const {
+  const long long lostFrom = options_.number("ite-lost-from", -1);
+  if (inAction_ && lostFrom >= 0 && commands_ >= lostFrom) return false;
+  return !options_.has("ite-absent") && pinsKnown_ && applied_ == wiring_;
+}
 
 bool IteSim::silenced() {
   const long long from = options_.number("ite-silent-from", -1);
-  return from >= 0 && commands_ >= from;
+  return inAction_ && from >= 0 && commands_ >= from;
 }
 
 void IteSim::answer(SimContext& context, std::uint8_t byte, std::chrono::microseconds delay) {
@@ -89,7 +93,10 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
   if (pending_ == Pending::None) {
     switch (byte) {
       case 'T': {
-        ++commands_;
+        commands_ = 1;  // faults count the commands of one action, from its Connect
+        inAction_ = true;
+        blocks_ = 0;
+        sessionPrograms_ = 0;
         const auto window = std::chrono::milliseconds(options_.number("ite-connect-window-ms", kDefaultConnectWindowMs));
         if (!reachable()) {
           // The firmware gives up when no controller answered within its window.
@@ -114,7 +121,9 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
         else answer(context, registers_[address_]);
         return true;
       case 'S':
-        ++commands_;
+        commands_ = 1;
+        inAction_ = false;
+        pinCommands_ = 0;
         if (options_.has("ite-settings-refused")) return answer(context, kRefused), true;
         settingsPins_ = applied_;
         pending_ = Pending::Settings;
@@ -174,7 +183,7 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
     case Pending::ProgramByte:
       pending_ = Pending::None;
       ++programCount_;
-      if (options_.number("ite-program-silent", -1) == programCount_) return true;
+      if (options_.number("ite-program-silent", -1) == ++sessionPrograms_) return true;
       if (!reachable()) return answer(context, kNoController), true;
       flash_[programAddress_] &= byte;  // programming only clears bits
       programAddress_ = (programAddress_ + 1) % kFlashSize;
@@ -252,17 +261,18 @@ std::unique_ptr<SimCommandSet> MakeIteSim(const SimOptions& options) { return st
 
 std::vector<FaultName> IteSimFaults() {
   return {
-      {"ite-absent", "ITE: no controller on the cable (Connect answers 65 after 5 s)"},
+      {"ite-absent", "ITE: no controller on the cable (Connect answers 65 when its window ends)"},
       {"ite-wiring=LIST", "ITE: the board's true wiring, 15 pins PD0..PD7,BUSY,STB,AFD,INIT,SLIN,KSI4,KSI5"},
       {"ite-plug-ms=N", "ITE: the controller answers Connect N ms after it (above 5000: never)"},
       {"ite-connect-window-ms=N", "ITE: how long Connect waits for the controller (default 5000)"},
       {"ite-erase-ms=N", "ITE: the chip erase takes N ms (default 200)"},
       {"ite-settings-refused", "ITE: Enter settings is not answered 2A"},
-      {"ite-pin-refused=N", "ITE: the N-th pin setting is refused"},
-      {"ite-bad-block=N", "ITE: Read block N ends with 65 instead of 6F"},
-      {"ite-short-block=N", "ITE: Read block N stops after 100 bytes"},
-      {"ite-program-silent=N", "ITE: the N-th Program byte is never answered"},
-      {"ite-silent-from=N", "ITE: no answer from the N-th command of the set on"},
+      {"ite-pin-refused=N", "ITE: the N-th pin setting after Enter settings is refused"},
+      {"ite-bad-block=N", "ITE: Read block N after Connect ends with 65 instead of 6F"},
+      {"ite-short-block=N", "ITE: Read block N after Connect stops after 100 bytes"},
+      {"ite-program-silent=N", "ITE: the N-th Program byte after Connect is never answered"},
+      {"ite-lost-from=N", "ITE: the controller stops answering (65) from the N-th command after Connect on"},
+      {"ite-silent-from=N", "ITE: no answer from the N-th command after Connect on (Connect is the 1st)"},
   };
 }
 

@@ -62,9 +62,11 @@ class IteSim : public SimCommandSet {
   std::uint32_t streamAddress_ = 0;
   std::uint32_t programAddress_ = 0;
 
-  int commands_ = 0;       // commands of this set seen (for silence from command N)
+  bool inAction_ = false;  // since a Connect (the settings are not counted)
+  int commands_ = 0;       // commands since the last Connect or Enter settings (faults count them)
   int blocks_ = 0;         // Read block commands seen
-  int programCount_ = 0;   // Program byte commands seen
+  int programCount_ = 0;   // Program byte commands seen since power-on
+  int sessionPrograms_ = 0;  // since the last Connect
 };
 
 }  // namespace jig::sim
