@@ -96,7 +96,7 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
         commands_ = 1;  // faults count the commands of one action, from its Connect
         inAction_ = true;
         blocks_ = 0;
-        sessionPrograms_ = 0;
+        actionPrograms_ = 0;
         const auto window = std::chrono::milliseconds(options_.number("ite-connect-window-ms", kDefaultConnectWindowMs));
         if (!reachable()) {
           // The firmware gives up when no controller answered within its window.
@@ -183,7 +183,7 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
     case Pending::ProgramByte:
       pending_ = Pending::None;
       ++programCount_;
-      if (options_.number("ite-program-silent", -1) == ++sessionPrograms_) return true;
+      if (options_.number("ite-program-silent", -1) == ++actionPrograms_) return true;
       if (!reachable()) return answer(context, kNoController), true;
       flash_[programAddress_] &= byte;  // programming only clears bits
       programAddress_ = (programAddress_ + 1) % kFlashSize;

@@ -66,7 +66,7 @@ class IteSim : public SimCommandSet {
   int commands_ = 0;       // commands since the last Connect or Enter settings (faults count them)
   int blocks_ = 0;         // Read block commands seen
   int programCount_ = 0;   // Program byte commands seen since power-on
-  int sessionPrograms_ = 0;  // since the last Connect
+  int actionPrograms_ = 0;  // since the last Connect
 };
 
 }  // namespace jig::sim
