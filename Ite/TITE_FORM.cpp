@@ -1,27 +1,143 @@
 #include "Ite/TITE_FORM.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QVBoxLayout>
+
+#include "Ite/Cp1251.h"
+#include "Ite/IteTexts.h"
 
 namespace jig {
 
-TITE_FORM::TITE_FORM(D2xx& d2xx) : TTaskWindow("TITE_FORM", "ITE 20_06_2016"), d2xx_(d2xx) {
+namespace {
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+QPushButton* Button(QWidget* parent, const char* name, std::string_view caption) {
+  auto* button = new QPushButton(Q(caption), parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QProgressBar* Gauge(QWidget* parent, const char* name, int maximum) {
+  auto* gauge = new QProgressBar(parent);
+  gauge->setObjectName(name);
+  gauge->setRange(0, maximum);
+  gauge->setValue(0);
+  return gauge;
+}
+}  // namespace
+
+TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
+    : TTaskWindow("TITE_FORM", Q(ite::text::kCaption)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+
+  ITE_ComboBox_MB_SWITCH = new QComboBox(this);
+  ITE_ComboBox_MB_SWITCH->setObjectName("ITE_ComboBox_MB_SWITCH");
+  ITE_ComboBox_MB_SWITCH->setMaxVisibleItems(30);
+  ITE_ComboBox_MB_SWITCH->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  ITE_ComboBox_MB_SWITCH->setMinimumWidth(760);
+
+  ITE_CheckBox = new QCheckBox(Q(ite::text::kCheckBox), this);
+  ITE_CheckBox->setObjectName("ITE_CheckBox");
+  ITE_CheckBox->setChecked(true);
+  ITE_CheckBox->setEnabled(false);
+
+  GroupBox1 = new QGroupBox(Q(ite::text::kGroupBox), this);
+  GroupBox1->setObjectName("GroupBox1");
+  auto* grid = new QGridLayout(GroupBox1);
+  QStringList entries{Q(ite::text::kNotConnected)};
+  for (int pin = 1; pin <= ite::kMaxPin; ++pin) entries << QString::number(pin);
+  for (int signal = 0; signal < ite::kSignalCount; ++signal) {
+    const ite::IteSignal& s = ite::kSignals[static_cast<std::size_t>(signal)];
+    auto* label = new QLabel(Q(s.label), GroupBox1);
+    auto* box = new QComboBox(GroupBox1);
+    box->setObjectName(Q(s.box));
+    box->addItems(entries);
+    box->setCurrentIndex(0);
+    pinBoxes[static_cast<std::size_t>(signal)] = box;
+    grid->addWidget(label, signal % 8, (signal / 8) * 2);
+    grid->addWidget(box, signal % 8, (signal / 8) * 2 + 1);
+    connect(box, &QComboBox::activated, this, [this, signal](int index) { ops_->setPin(signal, index); });
+  }
+  ITE_SETUP_BitBtn = Button(GroupBox1, "ITE_SETUP_BitBtn", ite::text::kSetupButton);
+  grid->addWidget(ITE_SETUP_BitBtn, 7, 3);
+
+  ITE_CHECK_CON_BitBtn = Button(this, "ITE_CHECK_CON_BitBtn", ite::text::kCheckButton);
+  ITE_READ_BitBtn = Button(this, "ITE_READ_BitBtn", ite::text::kReadButton);
+  ITE_WRITE_BitBtn = Button(this, "ITE_WRITE_BitBtn", ite::text::kWriteButton);
+  ITE_EXIT_BitBtn = Button(this, "ITE_EXIT_BitBtn", ite::text::kExitButton);
+
   ITE_Memo1 = new QPlainTextEdit(this);
   ITE_Memo1->setObjectName("ITE_Memo1");
   ITE_Memo1->setReadOnly(true);
+  ITE_Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  ITE_Memo1->setMinimumHeight(260);
   setLogWidget(ITE_Memo1);
-  ITE_EXIT_BitBtn = new QPushButton("Выход EXIT", this);
-  ITE_EXIT_BitBtn->setObjectName("ITE_EXIT_BitBtn");
-  connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
+  for (std::string_view row : ite::text::kHowTo) ITE_Memo1->appendPlainText(Q(row));
+
+  ITE_CGauge1 = Gauge(this, "ITE_CGauge1", 512);
+  SPEED_ITE_CGauge = Gauge(this, "SPEED_ITE_CGauge", 256);
+  SPEED_ITE_CGauge->setStyleSheet("QProgressBar::chunk { background-color: #ffff00; }");
+
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* button : {ITE_CHECK_CON_BitBtn, ITE_READ_BitBtn, ITE_WRITE_BitBtn, ITE_EXIT_BitBtn})
+    buttons->addWidget(button);
+  buttons->addStretch();
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(GroupBox1);
+  middle->addLayout(buttons);
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(ITE_ComboBox_MB_SWITCH);
+  layout->addWidget(ITE_CheckBox);
+  layout->addLayout(middle);
   layout->addWidget(ITE_Memo1);
-  layout->addWidget(ITE_EXIT_BitBtn);
-  resize(560, 420);
+  layout->addWidget(ITE_CGauge1);
+  layout->addWidget(SPEED_ITE_CGauge);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  ops_ = std::make_unique<IteOperations>(d2xx, *this);
+
+  connect(ITE_ComboBox_MB_SWITCH, &QComboBox::activated, this, [this] { ITE_ComboBox_MB_SWITCHSelect(); });
+  // clicked: the user's change of the check mark only, not the reset a new board makes.
+  connect(ITE_CheckBox, &QCheckBox::clicked, this, [this] { ITE_CheckBoxClick(); });
+  connect(ITE_SETUP_BitBtn, &QPushButton::clicked, this, [this] { ITE_SETUP_BitBtnClick(); });
+  connect(ITE_CHECK_CON_BitBtn, &QPushButton::clicked, this, [this] { ITE_CHECK_CON_BitBtnClick(); });
+  connect(ITE_READ_BitBtn, &QPushButton::clicked, this, [this] { ITE_READ_BitBtnClick(); });
+  connect(ITE_WRITE_BitBtn, &QPushButton::clicked, this, [this] { ITE_WRITE_BitBtnClick(); });
+  connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
+
+  FormCreate(basePath.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : basePath);
 }
 
-void TITE_FORM::ITE_EXIT_BitBtnClick() {
-  showWindow("Form1", true);
-  hide();
+TITE_FORM::~TITE_FORM() {
+  // The worker ends (its bounds hold) before the widgets it reports to go away.
+  ops_.reset();
 }
+
+void TITE_FORM::FormCreate(const std::string& basePath) {
+  ite::IteBase base = ite::LoadIteBase(basePath);
+  ITE_ComboBox_MB_SWITCH->clear();
+  if (!base.found) {
+    ITE_ComboBox_MB_SWITCH->addItem(Q(ite::text::kBaseNotFound));
+    ITE_ComboBox_MB_SWITCH->setStyleSheet("QComboBox { color: red; }");
+  } else {
+    ITE_ComboBox_MB_SWITCH->addItem(Q(ite::text::kSelectBoard));
+    for (const std::string& line : base.lines) ITE_ComboBox_MB_SWITCH->addItem(Q(DisplayText(line)));
+    ITE_ComboBox_MB_SWITCH->setStyleSheet("QComboBox { color: black; }");
+  }
+  ITE_ComboBox_MB_SWITCH->setCurrentIndex(0);
+  ops_->FormCreate(std::move(base));
+}
+
+void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {
+  ops_->ITE_ComboBox_MB_SWITCHSelect(ITE_ComboBox_MB_SWITCH->currentIndex());
+}
+void TITE_FORM::ITE_CheckBoxClick() { ops_->ITE_CheckBoxClick(ITE_CheckBox->isChecked()); }
+void TITE_FORM::ITE_SETUP_BitBtnClick() { ops_->ITE_SETUP_BitBtnClick(); }
+void TITE_FORM::ITE_CHECK_CON_BitBtnClick() { ops_->ITE_CHECK_CON_BitBtnClick(); }
+void TITE_FORM::ITE_READ_BitBtnClick() { ops_->ITE_READ_BitBtnClick(); }
+void TITE_FORM::ITE_WRITE_BitBtnClick() { ops_->ITE_WRITE_BitBtnClick(); }
+void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
 
 }  // namespace jig

@@ -1,0 +1,488 @@
+#include "Ite/IteOperations.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "Ite/IteTexts.h"
+#include "link/CharFilter.h"
+#include "link/OpenProgrammer.h"
+#include "link/TimeStamp.h"
+
+namespace jig {
+
+namespace {
+constexpr std::string_view kCheckButton = "ITE_CHECK_CON_BitBtn";
+constexpr std::string_view kExitButton = "ITE_EXIT_BitBtn";
+constexpr std::string_view kWriteButton = "ITE_WRITE_BitBtn";
+constexpr std::string_view kSetupButton = "ITE_SETUP_BitBtn";
+constexpr std::string_view kReadButton = "ITE_READ_BitBtn";
+constexpr std::string_view kCheckBox = "ITE_CheckBox";
+constexpr std::string_view kGauge = "ITE_CGauge1";
+constexpr std::string_view kSpeedGauge = "SPEED_ITE_CGauge";
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view part : parts) out += part;
+  return out;
+}
+}  // namespace
+
+std::string_view ModeText(IteMode mode) {
+  switch (mode) {
+    case IteMode::READ_ITE: return "READ_ITE";
+    case IteMode::WRITE_ITE_step_one: return "WRITE_ITE_step_one";
+    case IteMode::NONE: break;
+  }
+  return "NONE";
+}
+
+IteOperations::IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds)
+    : d2xx_(d2xx), view_(view), bounds_(bounds), link_(d2xx, ite::kBufferSize) {}
+
+IteOperations::~IteOperations() {
+  ReadThread_ITE.request_stop();
+  joinWorker();
+}
+
+void IteOperations::joinWorker() {
+  if (ReadThread_ITE.joinable()) ReadThread_ITE.join();
+}
+
+void IteOperations::log(std::string_view line) { view_.log(std::string(line)); }
+
+void IteOperations::logTimeStamp() { log(Concat({kCurrentTimeRu, LongTimeOfDay()})); }
+
+void IteOperations::logNoAnswer(std::uint32_t ms, std::string_view command) {
+  log(Concat({ite::text::kNoAnswerPrefix, std::to_string(ms), ite::text::kNoAnswerMiddle, command, "."}));
+}
+
+void IteOperations::logFailure(std::string_view code) {
+  log(Concat({ite::text::kFailurePrefix, code, ite::text::kFailureSuffix}));
+}
+
+// ---- Base, parse and mirror ----
+
+void IteOperations::FormCreate(ite::IteBase base) {
+  base_ = std::move(base);
+  entry_ = 0;
+}
+
+bool IteOperations::selectedLine(std::string& line) const {
+  if (!base_.found || entry_ < 1 || static_cast<std::size_t>(entry_) > base_.lines.size()) return false;
+  line = base_.lines[static_cast<std::size_t>(entry_ - 1)];
+  return true;
+}
+
+void IteOperations::showPins(const ite::PinAssignment& before) {
+  for (std::size_t signal = 0; signal < pins_.size(); ++signal)
+    if (pins_[signal] != before[signal]) view_.select(ite::kSignals[signal].box, pins_[signal]);
+}
+
+void IteOperations::ITE_ComboBox_MB_SWITCHSelect(int index) {
+  const int entries = base_.found ? static_cast<int>(base_.lines.size()) : 0;
+  if (index < 0 || index > entries) return;
+  entry_ = index;
+  std::string line;
+  if (!selectedLine(line)) {
+    checkEnabled_ = false;
+    view_.enable(kCheckBox, false);
+    view_.ended(true);
+    return;
+  }
+  // A reset, not the user's click: the mirror does not run.
+  checked_ = true;
+  checkEnabled_ = false;
+  view_.select(kCheckBox, 1);
+  view_.enable(kCheckBox, false);
+
+  const ite::PinAssignment before = pins_;
+  const ite::ParseResult parsed = ite::ParseMbLine(line, pins_);
+  pins_ = parsed.pins;
+  showPins(before);
+  const std::string_view name =
+      parsed.signal >= 0 ? ite::kSignals[static_cast<std::size_t>(parsed.signal)].name : std::string_view{};
+  switch (parsed.kind) {
+    case ite::ParseResult::Ok:
+      checkEnabled_ = true;
+      view_.enable(kCheckBox, true);
+      view_.ended(true);
+      return;
+    case ite::ParseResult::MissingKey:
+      log(Concat({ite::text::kMissingPinPrefix, name, ite::text::kSignalSuffix}));
+      break;
+    case ite::ParseResult::BadPin:
+      log(Concat({ite::text::kBadPinPrefix, name, ite::text::kSignalSuffix}));
+      break;
+    case ite::ParseResult::NotNumber:
+      view_.errorBox(Concat({ite::text::kNotNumberPrefix, name, ite::text::kNotNumberSuffix}));
+      break;
+  }
+  view_.ended(false);
+}
+
+void IteOperations::ITE_CheckBoxClick(bool checked) {
+  checked_ = checked;
+  std::string line;
+  if (!selectedLine(line)) {
+    view_.ended(false);
+    return;
+  }
+  const ite::MirrorResult mirrored = ite::MirrorPins(line, pins_);
+  switch (mirrored.kind) {
+    case ite::MirrorResult::Ok: {
+      const ite::PinAssignment before = pins_;
+      pins_ = mirrored.pins;
+      showPins(before);
+      view_.ended(true);
+      return;
+    }
+    case ite::MirrorResult::MissingCount: log(ite::text::kMissingCount); break;
+    case ite::MirrorResult::BadCount: log(ite::text::kBadCount); break;
+    case ite::MirrorResult::PinOutside: {
+      const int pin = pins_[static_cast<std::size_t>(mirrored.signal)];
+      log(Concat({ite::text::kPinOutsidePrefix, ite::kSignals[static_cast<std::size_t>(mirrored.signal)].name, " (",
+                  std::to_string(pin), ")", ite::text::kPinOutsideMiddle, std::to_string(mirrored.count),
+                  ite::text::kPinOutsideSuffix}));
+      break;
+    }
+  }
+  view_.ended(false);
+}
+
+void IteOperations::setPin(int signal, int pin) {
+  if (signal < 0 || signal >= ite::kSignalCount || pin < 0 || pin > ite::kMaxPin) return;
+  pins_[static_cast<std::size_t>(signal)] = pin;
+}
+
+// ---- APPLY ----
+
+void IteOperations::ITE_SETUP_BitBtnClick() {
+  // The handle belongs to a running transfer; its button is disabled meanwhile.
+  if (Mode_ITE.load() != IteMode::NONE) return;
+  logTimeStamp();
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) {
+    view_.ended(false);
+    return;
+  }
+  log(ite::text::kSendingSettings);
+  const ite::Reply entered = ite::Cmd_ITE(link_, ite::CmdKind::EnterSettings, 0, bounds_.answerMs);
+  if (!entered) logNoAnswer(bounds_.answerMs, "Enter settings (S)");
+  if (entered != ite::kSettingsEntered) {
+    log(ite::text::kSettingsError);
+    link_.close();
+    view_.ended(false);
+    return;
+  }
+  auto send = [this](std::uint8_t code1, std::uint8_t code2, std::uint8_t pin) {
+    const ite::StepResult result = ite::PinCmd_ITE(link_, code1, code2, pin, bounds_.answerMs);
+    if (result == ite::StepResult::NoAnswer)
+      logNoAnswer(bounds_.answerMs, Concat({"Pin setting (", std::string(1, static_cast<char>(code1)),
+                                            std::string(1, static_cast<char>(code2)), ")"}));
+    return result == ite::StepResult::Ok;
+  };
+  bool accepted = true;
+  for (const int signal : ite::kApplyOrder) {
+    const ite::IteSignal& s = ite::kSignals[static_cast<std::size_t>(signal)];
+    if (!(accepted = send(s.code1, s.code2, static_cast<std::uint8_t>(pins_[static_cast<std::size_t>(signal)]))))
+      break;
+  }
+  if (accepted) accepted = send(ite::kSettingsEnd, ite::kSettingsEnd, ite::kSettingsEnd);
+  if (!accepted) {
+    log(ite::text::kPinProtocolError);
+    link_.close();
+    view_.ended(false);
+    return;
+  }
+  log(ite::text::kSettingsSent);
+  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kReadButton}) view_.enable(button, true);
+  link_.close();
+  view_.ended(true);
+}
+
+// ---- Link check ----
+
+void IteOperations::ITE_CHECK_CON_BitBtnClick() {
+  if (Mode_ITE.load() != IteMode::NONE) return;
+  log("");
+  log(ite::text::kCheckStart);
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) {
+    view_.ended(false);
+    return;
+  }
+  log(ite::text::kProgrammerReady);
+  log("");
+  log(ite::text::kPlugNow);
+  auto fail = [this](std::string_view code) {
+    logFailure(code);
+    finish(ite::kEndFailure);
+    view_.ended(false);
+  };
+  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
+  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (connected != ite::kDone) return fail("00");
+  std::uint8_t id[3] = {};
+  static constexpr std::string_view kCodes[3] = {"01", "02", "03"};
+  for (std::uint8_t address = 0; address < 3; ++address) {
+    const ite::Reply set = ite::Cmd_ITE(link_, ite::CmdKind::SetAddress, address, bounds_.answerMs);
+    if (!set) logNoAnswer(bounds_.answerMs, Concat({"Set address (A ", Hex2(address), ")"}));
+    if (!set || *set == ite::kNoController) return fail(kCodes[address]);
+    const ite::Reply value = ite::Cmd_ITE(link_, ite::CmdKind::ReadRegister, 0, bounds_.answerMs);
+    if (!value) {
+      logNoAnswer(bounds_.answerMs, "Read register (R)");
+      return fail(kCodes[address]);
+    }
+    id[address] = *value;
+  }
+  log(Concat({ite::text::kFoundId, Hex2(id[0]), Hex2(id[1]), ite::text::kRevision, Hex2(id[2])}));
+  finish(ite::kEndSuccess);
+  view_.ended(true);
+}
+
+void IteOperations::finish(std::uint8_t endByte) {
+  if (!ite::Finish_ITE(link_, endByte, bounds_.drainMs)) log(ite::text::kNotDrained);
+}
+
+bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
+  for (const ite::RegStep& step : steps) {
+    const ite::StepResult result = ite::RegWrite_ITE(link_, step.reg, step.value, bounds_.answerMs);
+    if (result == ite::StepResult::Ok) continue;
+    if (result == ite::StepResult::NoAnswer)
+      logNoAnswer(bounds_.answerMs, Concat({"Write register ", Hex2(step.reg), "h = ", Hex2(step.value), "h"}));
+    logFailure(step.code);
+    return false;
+  }
+  return true;
+}
+
+void IteOperations::endClickFailed(bool sendEnd, bool enableRead, bool enableWrite) {
+  if (file_) {
+    file_->close();
+    file_.reset();
+  }
+  if (sendEnd) finish(ite::kEndFailure);
+  link_.close();
+  Mode_ITE.store(IteMode::NONE);
+  for (std::string_view button : {kCheckButton, kExitButton, kSetupButton}) view_.enable(button, true);
+  if (enableRead) view_.enable(kReadButton, true);
+  if (enableWrite) view_.enable(kWriteButton, true);
+  view_.ended(false);
+}
+
+// ---- Read ----
+
+void IteOperations::ITE_READ_BitBtnClick() {
+  IteMode idle = IteMode::NONE;
+  if (!Mode_ITE.compare_exchange_strong(idle, IteMode::READ_ITE)) return;
+  joinWorker();  // the last transfer's worker has done its last act already
+  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton}) view_.enable(button, false);
+  log("");
+  view_.setGaugeColour(kGauge, colour::kLime);
+  view_.setGauge(kGauge, 0);
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready)
+    return endClickFailed(false, false, true);
+  FileDialog dialog{std::string(ite::text::kSaveTitle), std::string(ite::text::kSaveFilter), ".bin",
+                    std::string(ite::text::kSaveName), true};
+  const auto path = view_.askSaveFile(dialog);
+  if (!path) {
+    log(ite::text::kReadCancelled);
+    return endClickFailed(true, false, true);
+  }
+  file_ = DumpFile::Create(*path);
+  if (!file_) {
+    log(ite::text::kCreateFailed);
+    view_.errorBox(std::string(ite::text::kCreateFailedBox));
+    return endClickFailed(true, false, true);
+  }
+  logTimeStamp();
+  log(ite::text::kReadStart);
+  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
+  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (connected != ite::kDone) {
+    logFailure("2F");
+    return endClickFailed(true, false, true);
+  }
+  log(ite::text::kPreparing);
+  if (!runRegisterSteps(ite::kReadPreparation)) return endClickFailed(true, false, true);
+  log(ite::text::kPrepared);
+  ReadThread_ITE = std::jthread([this](std::stop_token stop) { threadMain(stop); });
+}
+
+// ---- Write ----
+
+void IteOperations::ITE_WRITE_BitBtnClick() {
+  IteMode idle = IteMode::NONE;
+  if (!Mode_ITE.compare_exchange_strong(idle, IteMode::WRITE_ITE_step_one)) return;
+  joinWorker();
+  for (std::string_view button : {kCheckButton, kExitButton, kReadButton, kSetupButton}) view_.enable(button, false);
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  log("");
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return endClickFailed(false, true, true);
+  FileDialog dialog{std::string(ite::text::kOpenTitle), std::string(ite::text::kOpenFilter), "", "", false};
+  const auto path = view_.askOpenFile(dialog);
+  if (!path) {
+    log(ite::text::kWriteCancelled);
+    return endClickFailed(true, true, true);
+  }
+  file_ = DumpFile::OpenForReading(*path);
+  if (!file_) {
+    log(ite::text::kOpenFailed);
+    view_.errorBox(std::string(ite::text::kOpenFailedBox));
+    return endClickFailed(true, true, true);
+  }
+  logTimeStamp();
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(*path, ec);
+  log(Concat({ite::text::kWritingFrom, ec ? *path : full.string()}));
+  log(ite::text::kWriteStart);
+  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
+  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (connected != ite::kDone) {
+    logFailure("3F");
+    return endClickFailed(true, true, true);
+  }
+  ReadThread_ITE = std::jthread([this](std::stop_token stop) { threadMain(stop); });
+}
+
+// ---- ReadThread_ITE ----
+
+void IteOperations::threadMain(std::stop_token stop) {
+  switch (Mode_ITE.load()) {
+    case IteMode::READ_ITE: readBody(stop); break;
+    case IteMode::WRITE_ITE_step_one: writeBody(stop); break;
+    case IteMode::NONE: break;
+  }
+}
+
+void IteOperations::endWorker(bool success) {
+  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton})
+    view_.enable(button, true);
+  Mode_ITE.store(IteMode::NONE);
+  view_.ended(success);
+}
+
+void IteOperations::readBody(std::stop_token stop) {
+  log(ite::text::kReading);
+  bool success = false;
+  for (std::size_t block = 0; block < ite::kBlockCount; ++block) {
+    const std::string number = std::to_string(block + 1);
+    if (stop.stop_requested()) {
+      log(ite::text::kStopped);
+      break;
+    }
+    DWORD gathered = 0;
+    const WaitResult waited = ite::ReadBlock_ITE(link_, bounds_.blockMs, gathered);
+    if (waited != WaitResult::Ok) {
+      log(Concat({ite::text::kNoAnswerPrefix, std::to_string(bounds_.blockMs), ite::text::kShortBlockMiddle,
+                  std::to_string(gathered), " из 257."}));
+      log(Concat({ite::text::kBlockErrorPrefix, number}));
+      break;
+    }
+    if (link_.buffer[ite::kBlockSize] != ite::kDone) {
+      log(Concat({ite::text::kBlockErrorPrefix, number}));
+      break;
+    }
+    if (!file_->write(std::span<const std::uint8_t>(link_.buffer.data(), ite::kBlockSize))) {
+      log(Concat({ite::text::kFileWriteFailed, file_->path()}));
+      break;
+    }
+    view_.setGauge(kGauge, static_cast<int>(block + 1));
+    if (block + 1 == ite::kBlockCount) {
+      log(ite::text::kReadDone);
+      success = true;
+    }
+  }
+  finish(success ? ite::kEndSuccess : ite::kEndFailure);
+  logTimeStamp();
+  // A dump is reported read only when it is on the disk.
+  if (!file_->close() && success) {
+    log(Concat({ite::text::kFileWriteFailed, file_->path()}));
+    success = false;
+  }
+  file_.reset();
+  endWorker(success);
+}
+
+void IteOperations::writeBody(std::stop_token stop) {
+  auto fail = [this] {
+    if (file_) {
+      file_->close();
+      file_.reset();
+    }
+    finish(ite::kEndFailure);
+    logTimeStamp();
+    endWorker(false);
+  };
+  log(ite::text::kPreparing);
+  const std::span<const ite::RegStep> sequence(ite::kWriteSequence);
+  if (!runRegisterSteps(sequence.first(ite::kWritePreparationSteps))) return fail();
+  log(ite::text::kPrepared);
+  if (!runRegisterSteps(sequence.subspan(ite::kWritePreparationSteps))) return fail();
+  log(ite::text::kEraseSent);
+
+  std::vector<std::uint8_t> image(ite::kFlashSize, 0xFF);
+  std::size_t filled = 0;
+  while (filled < image.size()) {
+    const std::size_t got = file_->read(std::span(image).subspan(filled));
+    if (got == 0) break;
+    filled += got;
+  }
+  log(ite::text::kBuffered);
+  file_->close();
+  file_.reset();
+  const auto ffCount = std::count(image.begin(), image.end(), std::uint8_t{0xFF});
+  log(Concat({ite::text::kFfCount, std::to_string(ffCount)}));
+  log(ite::text::kWritingBytes);
+
+  bool addressNeeded = true;
+  bool firstAddress = true;  // answered only once the chip erase is over
+  for (std::uint32_t position = 0; position < ite::kFlashSize; ++position) {
+    const std::uint8_t byte = image[position];
+    if (byte == 0xFF) {
+      addressNeeded = true;
+    } else {
+      if (stop.stop_requested()) {
+        log(ite::text::kStopped);
+        return fail();
+      }
+      if (addressNeeded) {
+        const std::uint32_t bound = firstAddress ? bounds_.eraseMs : bounds_.answerMs;
+        firstAddress = false;
+        const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, bound);
+        if (!accepted)
+          logNoAnswer(bound, Concat({"Flash address (Y ", Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
+                                     Hex2(position & 0xFF), ")"}));
+        if (accepted != ite::kDone) {
+          log(ite::text::kAddressError);
+          return fail();
+        }
+        addressNeeded = false;
+      }
+      if (ite::ProgramByte_ITE(link_, byte) != ite::kDone) {
+        log(ite::text::kProgramError);
+        return fail();
+      }
+    }
+    const std::uint32_t counter = position + 1;
+    if ((counter & 0xFF) == 0) view_.setGauge(kGauge, static_cast<int>(counter / 256));
+    view_.setGauge(kSpeedGauge, static_cast<int>(counter & 0xFF));
+  }
+  log(ite::text::kWriteDone);
+  finish(ite::kEndSuccess);
+  logTimeStamp();
+  endWorker(true);
+}
+
+// ---- EXIT ----
+
+void IteOperations::ITE_EXIT_BitBtnClick() {
+  if (Mode_ITE.load() != IteMode::NONE) return;
+  view_.clearLog();
+  view_.showWindow("Form1", true);
+  view_.showWindow("self", false);
+  view_.setGauge(kGauge, 0);
+  view_.ended(true);
+}
+
+}  // namespace jig

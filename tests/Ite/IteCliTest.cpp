@@ -1,0 +1,83 @@
+// The "ite" command line against simulated programmers that keep their state in a folder,
+// as separate runs of the program would.
+#include <sstream>
+
+#include "Ite/IteCli.h"
+#include "tests/Ite/IteTestSupport.h"
+
+namespace jig {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun RunIte(const std::string& stateDir, const std::string& action, std::vector<std::string> args,
+           std::map<std::string, std::string> faults = {}) {
+  sim::SimD2xx d2xx;
+  sim::SimOptions options;
+  options.image = "ITE";
+  options.stateDir = stateDir;
+  options.faults = std::move(faults);
+  options.faults.emplace("ite-connect-window-ms", "300");
+  d2xx.attach(options);
+  std::ostringstream out, err;
+  CliRequest request{d2xx, action, std::move(args), false, out, err};
+  const int status = RunIteCommand(request);
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+  return {status, out.str(), err.str()};
+}
+
+class IteCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteFileBytes(dir.file("base.txt"), test::Bytes(test::kBoard1 + "\r\n" + test::kBoard2 + "\r\n"));
+  }
+  std::vector<std::string> WithBase(std::vector<std::string> args) const {
+    args.push_back("--base");
+    args.push_back(dir.file("base.txt"));
+    return args;
+  }
+  test::TempDir dir;
+  std::string state() const { return dir.file("state"); }
+};
+
+TEST_F(IteCli, ApplyWriteReadAcrossRunsGivesTheFileBack) {
+  EXPECT_EQ(RunIte(state(), "apply", WithBase({"--board", "1"})).status, kExitOk);
+  std::vector<std::uint8_t> image(5000);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i % 7 == 0 ? 0xFF : i);
+  test::WriteFileBytes(dir.file("in.bin"), image);
+  const CliRun write = RunIte(state(), "write", {dir.file("in.bin")});
+  EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
+  EXPECT_NE(write.out.find("Мы все записали. "), std::string::npos);
+  const CliRun read = RunIte(state(), "read", {dir.file("out.bin")});
+  EXPECT_EQ(read.status, kExitOk) << read.out << read.err;
+  auto expected = image;
+  expected.resize(131072, 0xFF);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("out.bin")), expected);
+}
+
+TEST_F(IteCli, WrongBoardFailsWithExitOneAndBadUsageWithTwo) {
+  const CliRun wrong = RunIte(state(), "check", WithBase({"--board", "2"}));
+  EXPECT_EQ(wrong.status, kExitFailed);
+  EXPECT_NE(wrong.out.find(test::FailureLine("00")), std::string::npos);
+  EXPECT_EQ(RunIte(state(), "read", {}).status, kExitUsage);
+  EXPECT_EQ(RunIte(state(), "apply", WithBase({})).status, kExitUsage);
+  EXPECT_EQ(RunIte(state(), "check", WithBase({"--board", "9"})).status, kExitUsage);
+  EXPECT_EQ(RunIte(state(), "apply", {"--pins", "PD0=1"}).status, kExitUsage);
+}
+
+TEST_F(IteCli, BoardsListsTheBaseAndPinsByNameApplyLikeABoard) {
+  const CliRun boards = RunIte(state(), "boards", WithBase({}));
+  EXPECT_EQ(boards.status, kExitOk);
+  EXPECT_EQ(boards.out.rfind("1  Board-1 ", 0), 0u);
+  const CliRun pins = RunIte(state(), "check",
+                          {"--pins", "PD0=1,PD1=2,PD2=3,PD3=4,PD4=5,PD5=6,PD6=7,PD7=8,BUSY=10,STB=11,AFD=12,INIT=13,"
+                                     "SLIN=14,KSI4=15,KSI5=16"});
+  EXPECT_EQ(pins.status, kExitOk) << pins.out;
+  EXPECT_NE(pins.out.find("Найден ID мульта -> 8502 ревизия -> 07"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace jig

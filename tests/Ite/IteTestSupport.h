@@ -1,0 +1,97 @@
+#pragma once
+// A simulated ITE bench for the tests: the programmer runs the ITE image, the board is
+// wired like "Board-1" below, and the operations run with short bounds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Ite/IteOperations.h"
+#include "sim/IteSim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig::test {
+
+inline const std::string kBoard1 =
+    "Board-1 PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=10 STB=11 AFD=12 INIT=13 SLIN=14 KSI4=15 "
+    "KSI5=16 KB_pins=30";
+inline const std::string kBoard2 =
+    "Board-2 PD0=30 PD1=29 PD2=28 PD3=27 PD4=26 PD5=25 PD6=24 PD7=23 BUSY=21 STB=20 AFD=19 INIT=18 SLIN=17 "
+    "KSI4=16 KSI5=15 KB_pins=30";
+
+inline ite::IteBounds ShortBounds() {
+  ite::IteBounds bounds;
+  bounds.connectMs = 1000;
+  bounds.answerMs = 300;
+  bounds.blockMs = 300;
+  bounds.eraseMs = 2000;
+  bounds.drainMs = 500;
+  return bounds;
+}
+
+class IteBench {
+ public:
+  explicit IteBench(sim::SimOptions options = {}, ite::IteBounds bounds = ShortBounds()) {
+    options.image = "ITE";
+    // A wrong board is told within 600 ms instead of the firmware's 5 s.
+    if (!options.has("ite-connect-window-ms")) options.faults["ite-connect-window-ms"] = "600";
+    programmer = &d2xx.attach(options);
+    chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
+    ops = std::make_unique<IteOperations>(d2xx, view, bounds);
+    ops->FormCreate({true, {kBoard1, kBoard2, ""}});
+  }
+
+  // Chooses a board and sends its pins; the transcript starts after it.
+  bool apply(int entry = 1) {
+    ops->ITE_ComboBox_MB_SWITCHSelect(entry);
+    ops->ITE_SETUP_BitBtnClick();
+    const bool ok = view.endings().back();
+    programmer->clearTranscript();
+    mark_ = view.endings().size();
+    return ok;
+  }
+
+  // Waits for the end of the action started since the last apply or wait.
+  bool waitEnded(int seconds) {
+    const bool ended = view.waitEnded(std::chrono::seconds(seconds), static_cast<int>(mark_ + 1));
+    mark_ = view.endings().size();
+    return ended;
+  }
+
+  // Host bytes after the open's 'B'.
+  std::vector<std::uint8_t> commands() const {
+    auto bytes = programmer->hostBytes();
+    if (!bytes.empty() && bytes.front() == 'B') bytes.erase(bytes.begin());
+    return bytes;
+  }
+
+  bool contains(const std::string& line) const {
+    const auto lines = view.allLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer* programmer = nullptr;
+  sim::IteSim* chip = nullptr;
+  RecordingView view;
+  std::unique_ptr<IteOperations> ops;
+
+ private:
+  std::size_t mark_ = 0;
+};
+
+inline sim::SimOptions Faults(std::initializer_list<std::pair<std::string, std::string>> faults) {
+  sim::SimOptions options;
+  for (const auto& [name, value] : faults) options.faults[name] = value;
+  return options;
+}
+
+inline std::string FailureLine(const std::string& code) {
+  return "ITE мульт нам не отвечает, проверяйте соединение и настройки выводов. MB запитана? (" + code + ")";
+}
+
+}  // namespace jig::test

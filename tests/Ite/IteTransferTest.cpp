@@ -1,0 +1,305 @@
+// Read and write through the worker: bytes on the wire, files, log lines and the end
+// state, also when the programmer fails in the middle.
+#include <random>
+
+#include "tests/Ite/IteTestSupport.h"
+
+namespace jig {
+namespace {
+
+using test::FailureLine;
+using test::IteBench;
+
+std::vector<std::uint8_t> RandomImage(unsigned seed, double ffShare) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> share(0.0, 1.0);
+  std::vector<std::uint8_t> image(131072);
+  for (auto& byte : image) byte = share(random) < ffShare ? 0xFF : static_cast<std::uint8_t>(random() % 255);
+  return image;
+}
+
+// The read's pre-preparation as register writes: A reg W value, thirteen times.
+std::vector<std::uint8_t> ReadPreparationBytes() {
+  const std::uint8_t table[13][2] = {{0x27, 0x01}, {0x27, 0x80}, {0x04, 0xFF}, {0x07, 0x7F}, {0x06, 0xFF},
+                                     {0x05, 0xFE}, {0x08, 0x00}, {0x05, 0xFD}, {0x08, 0x0B}, {0x08, 0x00},
+                                     {0x08, 0x00}, {0x08, 0x00}, {0x08, 0x00}};
+  std::vector<std::uint8_t> bytes;
+  for (const auto& step : table) bytes.insert(bytes.end(), {'A', step[0], 'W', step[1]});
+  return bytes;
+}
+
+std::vector<std::uint8_t> WriteSequenceBytes() {
+  const std::uint8_t table[19][2] = {{0x27, 0x01}, {0x27, 0x80}, {0x04, 0xFF}, {0x07, 0x7F}, {0x06, 0xFF},
+                                     {0x05, 0xFE}, {0x08, 0x00}, {0x05, 0xFD}, {0x08, 0x06}, {0x05, 0xFE},
+                                     {0x08, 0x00}, {0x05, 0xFD}, {0x08, 0x60}, {0x05, 0xFE}, {0x08, 0x00},
+                                     {0x05, 0xFD}, {0x08, 0xC7}, {0x05, 0xFE}, {0x08, 0x00}};
+  std::vector<std::uint8_t> bytes;
+  for (const auto& step : table) bytes.insert(bytes.end(), {'A', step[0], 'W', step[1]});
+  return bytes;
+}
+
+// Everything the host sent after the write's Connect and its register sequence.
+std::vector<std::uint8_t> ProgramPhase(const IteBench& bench) {
+  auto bytes = bench.commands();
+  const std::size_t head = 1 + WriteSequenceBytes().size();
+  EXPECT_GE(bytes.size(), head);
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 1, bytes.begin() + static_cast<long>(head)), WriteSequenceBytes());
+  return std::vector<std::uint8_t>(bytes.begin() + static_cast<long>(head), bytes.end());
+}
+
+TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
+  IteBench bench;
+  bench.chip->flash() = RandomImage(7, 0.3);
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  bench.view.answerDialog(dir.file("dump.bin"));
+  bench.ops->ITE_READ_BitBtnClick();
+  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::READ_ITE);
+  ASSERT_TRUE(bench.waitEnded(20));
+  EXPECT_EQ(bench.view.endings().back(), true);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip->flash());
+  EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
+  EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kLime);
+  EXPECT_TRUE(bench.contains("Мы все прочитали "));
+  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+  EXPECT_EQ(bench.view.enabled("ITE_SETUP_BitBtn"), true);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+
+  auto expected = std::vector<std::uint8_t>{'T'};
+  const auto prep = ReadPreparationBytes();
+  expected.insert(expected.end(), prep.begin(), prep.end());
+  expected.insert(expected.end(), 512, 'r');
+  expected.push_back('I');
+  EXPECT_EQ(bench.commands(), expected);
+  const auto dialog = bench.view.dialogs().back();
+  EXPECT_EQ(dialog.title, "Укажите имя файла для сохранения.");
+  EXPECT_EQ(dialog.filter, "BIN файл (*.bin)|*.bin");
+  EXPECT_EQ(dialog.defaultName, "ITE_");
+}
+
+TEST(IteRead, BadFifthBlockLeavesFourBlocksAndEndsWith4F) {
+  IteBench bench(test::Faults({{"ite-bad-block", "5"}}));
+  bench.chip->flash() = RandomImage(8, 0.0);
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  bench.view.answerDialog(dir.file("dump.bin"));
+  bench.ops->ITE_READ_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(10));
+  const auto file = test::ReadFileBytes(dir.file("dump.bin"));
+  ASSERT_EQ(file.size(), 1024u);
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), bench.chip->flash().begin()));
+  EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->5"));
+  EXPECT_EQ(bench.commands().back(), 'O');
+  EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 4);
+  EXPECT_EQ(bench.view.endings().back(), false);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+TEST(IteRead, ShortBlockEndsWithinTheBoundAndSecondPressIsIgnored) {
+  IteBench bench(test::Faults({{"ite-short-block", "3"}}));
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  bench.view.answerDialog(dir.file("dump.bin"));
+  const auto started = std::chrono::steady_clock::now();
+  bench.ops->ITE_READ_BitBtnClick();
+  bench.ops->ITE_READ_BitBtnClick();   // ignored: the mode is busy
+  bench.ops->ITE_WRITE_BitBtnClick();  // ignored too
+  ASSERT_TRUE(bench.waitEnded(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  EXPECT_EQ(bench.view.endings().size(), 3u);  // the board choice, APPLY and the read
+  EXPECT_EQ(bench.view.dialogs().size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")).size(), 512u);
+  EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс пришло байт блока: 100 из 257."));
+  EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->3"));
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+}
+
+TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply());
+    bench.view.answerDialog(std::nullopt);
+    bench.ops->ITE_READ_BitBtnClick();
+    EXPECT_EQ(bench.view.lastLine(), "Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)");
+    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+    EXPECT_EQ(bench.view.enabled("ITE_CHECK_CON_BitBtn"), true);
+    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+  {
+    IteBench bench(test::Faults({{"ite-lost-from", "8"}}));  // T, then 20..22 pass, 23 fails
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    bench.view.answerDialog(dir.file("dump.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    EXPECT_EQ(bench.view.lastLine(), FailureLine("23"));
+    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")).size(), 0u);  // created, stays empty
+    EXPECT_EQ(bench.view.endings().back(), false);
+  }
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply(2));
+    test::TempDir dir;
+    bench.view.answerDialog(dir.file("dump.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    EXPECT_EQ(bench.view.lastLine(), FailureLine("2F"));
+    EXPECT_EQ(bench.commands(), test::Bytes("TO"));
+  }
+}
+
+TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
+  IteBench bench;
+  bench.chip->flash().assign(131072, 0x00);
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  test::WriteFileBytes(dir.file("empty.bin"), {});
+  bench.view.answerDialog(dir.file("empty.bin"));
+  bench.ops->ITE_WRITE_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(10));
+  EXPECT_EQ(ProgramPhase(bench), test::Bytes("I"));
+  EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> 131072"));
+  EXPECT_TRUE(bench.contains("Считали 131072 байта в буфер ..."));
+  EXPECT_TRUE(bench.contains("Мы все записали. "));
+  EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
+  EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kRed);
+  EXPECT_EQ(bench.chip->flash(), std::vector<std::uint8_t>(131072, 0xFF));  // the erase did it
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  const auto dialog = bench.view.dialogs().back();
+  EXPECT_EQ(dialog.title, "Укажите файл за заливки.");
+  EXPECT_EQ(dialog.filter, "BIN файл  (*.bin)|*.bin|Другие|*.*");
+}
+
+TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    std::vector<std::uint8_t> image(131072, 0xFF);
+    image[0x10000] = 0x5A;
+    test::WriteFileBytes(dir.file("one.bin"), image);
+    bench.view.answerDialog(dir.file("one.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0x01, 0x00, 0x00, 0x77, 0x5A, 'I'}));
+    EXPECT_EQ(bench.chip->flash(), image);
+  }
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
+    bench.view.answerDialog(dir.file("three.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(ProgramPhase(bench),
+              (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 0x12, 0x59, 0, 0, 2, 0x77, 0x34, 'I'}));
+    EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> 131070"));
+  }
+}
+
+TEST(IteWrite, HalfFfImageReadsBackEqualAndShortFileCountsItsPadding) {
+  IteBench bench;
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  auto image = RandomImage(9, 0.5);
+  image.resize(65536);
+  test::WriteFileBytes(dir.file("half.bin"), image);
+  bench.view.answerDialog(dir.file("half.bin"));
+  bench.ops->ITE_WRITE_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(30));
+  ASSERT_EQ(bench.view.endings().back(), true);
+  const auto ffInFile = std::count(image.begin(), image.end(), std::uint8_t{0xFF});
+  EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> " + std::to_string(ffInFile + 65536)));
+  EXPECT_EQ(bench.chip->programCount(), 65536 - ffInFile);
+
+  bench.view.answerDialog(dir.file("back.bin"));
+  bench.ops->ITE_READ_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(20));
+  auto expected = image;
+  expected.resize(131072, 0xFF);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("back.bin")), expected);
+}
+
+TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
+  {
+    // The erase takes 500 ms, longer than an ordinary answer may (300 ms): only the
+    // first Flash address may wait that long.
+    IteBench bench(test::Faults({{"ite-erase-ms", "500"}}));
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
+    bench.view.answerDialog(dir.file("three.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(bench.view.endings().back(), true);
+  }
+  {
+    auto bounds = test::ShortBounds();
+    bounds.eraseMs = 200;
+    IteBench bench(test::Faults({{"ite-erase-ms", "1500"}}), bounds);
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("three.bin"), {0x12});
+    bench.view.answerDialog(dir.file("three.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду Flash address (Y 00 00 00)."));
+    EXPECT_TRUE(bench.contains("Ошибка протокола при отправке адреса во флеш."));
+    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+}
+
+TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
+  {
+    IteBench bench(test::Faults({{"ite-program-silent", "3"}}));
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("a.bin"), {1, 2, 3, 4});
+    bench.view.answerDialog(dir.file("a.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(5));
+    EXPECT_TRUE(bench.contains("Ошибка записи во флеш или потеряна связь с ITE"));
+    EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 1, 0x77, 2, 0x77, 3, 'O'}));
+    EXPECT_EQ(bench.chip->flash()[1], 2);  // what was programmed stays
+    EXPECT_EQ(bench.view.enabled("ITE_READ_BitBtn"), true);
+    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+  {
+    IteBench bench(test::Faults({{"ite-lost-from", "15"}}));  // T, T001..T006 pass, T007 fails
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("a.bin"), {1});
+    bench.view.answerDialog(dir.file("a.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(5));
+    EXPECT_TRUE(bench.contains(FailureLine("T007")));
+    EXPECT_EQ(bench.commands().back(), 'O');
+  }
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply(2));  // wrong board
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("a.bin"), {1});
+    bench.view.answerDialog(dir.file("a.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    EXPECT_EQ(bench.view.lastLine(), FailureLine("3F"));
+    EXPECT_EQ(bench.view.enabled("ITE_WRITE_BitBtn"), true);
+  }
+  {
+    IteBench bench;
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    bench.view.answerDialog(dir.file("missing.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    EXPECT_TRUE(bench.contains("Ошибка при открытии файла. (WR_OPN_DLG)"));
+    EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
+    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+  }
+}
+
+}  // namespace
+}  // namespace jig

@@ -1,0 +1,169 @@
+// The ITE window on the offscreen platform: real widgets, real clicks, the simulated bench.
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "Ite/IteTexts.h"
+#include "Ite/TITE_FORM.h"
+#include "tests/Ite/IteTestSupport.h"
+
+namespace jig {
+namespace {
+
+class IteWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::SimOptions options;
+    options.image = "ITE";
+    options.faults["ite-connect-window-ms"] = "300";  // a wrong board is told at once
+    programmer = &d2xx.attach(options);
+    chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
+    // The base as the bench keeps it: Windows-1251, CR LF.
+    std::vector<std::uint8_t> base = test::Bytes(test::kBoard1 + "\r\n" + test::kBoard2 + "\r\n");
+    const std::vector<std::uint8_t> russian = {0xCF, 0xEB, 0xE0, 0xF2, 0xE0, ' ', 'X', '\r', '\n'};
+    base.insert(base.end(), russian.begin(), russian.end());
+    test::WriteFileBytes(dir.file("base.txt"), base);
+    form = std::make_unique<TITE_FORM>(d2xx, dir.file("base.txt"));
+    form->endedSeen = [this](bool success) {
+      endings.push_back(success);
+      if (loop) loop->quit();
+    };
+  }
+
+  // Lets queued reports from the worker arrive until the count of endings is reached.
+  bool waitEndings(std::size_t count, int ms = 20000) {
+    QTimer timer;
+    timer.setSingleShot(true);
+    QEventLoop events;
+    loop = &events;
+    QObject::connect(&timer, &QTimer::timeout, &events, &QEventLoop::quit);
+    timer.start(ms);
+    while (endings.size() < count && timer.isActive()) events.exec();
+    loop = nullptr;
+    return endings.size() >= count;
+  }
+
+  QStringList logLines() const { return form->ITE_Memo1->toPlainText().split('\n'); }
+
+  void chooseBoard(int entry) {
+    form->ITE_ComboBox_MB_SWITCH->setFocus();
+    while (form->ITE_ComboBox_MB_SWITCH->currentIndex() < entry)
+      QTest::keyClick(form->ITE_ComboBox_MB_SWITCH, Qt::Key_Down);
+  }
+
+  test::TempDir dir;
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer* programmer = nullptr;
+  sim::IteSim* chip = nullptr;
+  std::unique_ptr<TITE_FORM> form;
+  std::vector<bool> endings;
+  QEventLoop* loop = nullptr;
+};
+
+TEST_F(IteWindow, StartsWithTheHowToTextTheBaseAndAllButtonsEnabled) {
+  EXPECT_EQ(form->windowTitle(), "ITE 20_06_2016");
+  QStringList expected;
+  for (std::string_view row : ite::text::kHowTo) expected << QString::fromUtf8(row.data(), static_cast<int>(row.size()));
+  EXPECT_EQ(form->ITE_Memo1->toPlainText(), expected.join('\n'));
+  EXPECT_EQ(logLines().size(), 17);
+  EXPECT_EQ(logLines()[5], "2 Настроить управляющие сигналы и нажать \"Применить\".  ");
+
+  auto* list = form->ITE_ComboBox_MB_SWITCH;
+  ASSERT_EQ(list->count(), 4);
+  EXPECT_EQ(list->itemText(0), "Please select MOTHERBOARD");
+  EXPECT_EQ(list->itemText(3), "Плата X");
+  EXPECT_EQ(list->maxVisibleItems(), 30);
+  EXPECT_TRUE(form->ITE_CheckBox->isChecked());
+  EXPECT_FALSE(form->ITE_CheckBox->isEnabled());
+  for (QComboBox* box : form->pinBoxes) {
+    EXPECT_EQ(box->count(), 33);
+    EXPECT_EQ(box->currentText(), "NC");
+  }
+  for (QPushButton* button : {form->ITE_SETUP_BitBtn, form->ITE_CHECK_CON_BitBtn, form->ITE_READ_BitBtn,
+                              form->ITE_WRITE_BitBtn, form->ITE_EXIT_BitBtn})
+    EXPECT_TRUE(button->isEnabled());
+  EXPECT_EQ(form->ITE_CGauge1->maximum(), 512);
+  EXPECT_EQ(form->SPEED_ITE_CGauge->maximum(), 256);
+
+  TITE_FORM missing(d2xx, dir.file("none.txt"));
+  ASSERT_EQ(missing.ITE_ComboBox_MB_SWITCH->count(), 1);
+  EXPECT_EQ(missing.ITE_ComboBox_MB_SWITCH->itemText(0), "File [MB connection ITE.txt] not found. Please read manual!");
+}
+
+TEST_F(IteWindow, BoardChoiceFillsTheBoxesAndTheCheckBoxMirrors) {
+  chooseBoard(1);
+  EXPECT_EQ(form->findChild<QComboBox*>("ComboBox13")->currentText(), "10");  // BUSY
+  EXPECT_TRUE(form->ITE_CheckBox->isEnabled());
+  QTest::mouseClick(form->ITE_CheckBox, Qt::LeftButton);
+  EXPECT_FALSE(form->ITE_CheckBox->isChecked());
+  EXPECT_EQ(form->findChild<QComboBox*>("ComboBox1")->currentText(), "30");
+  // A box set to "NC" by hand stays "NC" through the mirror.
+  auto* ksi4 = form->findChild<QComboBox*>("ComboBox14");
+  ksi4->setFocus();
+  while (ksi4->currentIndex() > 0) QTest::keyClick(ksi4, Qt::Key_Up);
+  QTest::mouseClick(form->ITE_CheckBox, Qt::LeftButton);
+  EXPECT_EQ(form->findChild<QComboBox*>("ComboBox1")->currentText(), "1");
+  EXPECT_EQ(ksi4->currentText(), "NC");
+  EXPECT_EQ(form->operations().pins()[13], 0);
+}
+
+TEST_F(IteWindow, ApplyCheckWriteAndReadByClicks) {
+  chooseBoard(1);
+  QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);
+  EXPECT_EQ(logLines().last(), "Настройки все отправлены.");
+  QTest::mouseClick(form->ITE_CHECK_CON_BitBtn, Qt::LeftButton);
+  EXPECT_TRUE(logLines().contains("Найден ID мульта -> 8502 ревизия -> 07"));
+
+  std::vector<std::uint8_t> image(131072, 0xFF);
+  for (std::size_t i = 0; i < 4096; ++i) image[i * 16] = static_cast<std::uint8_t>(i);
+  test::WriteFileBytes(dir.file("in.bin"), image);
+  std::vector<FileDialog> asked;
+  std::vector<std::string> answers = {dir.file("in.bin"), dir.file("out.bin")};
+  form->dialogAnswer = [&](const FileDialog& dialog) -> std::optional<std::string> {
+    asked.push_back(dialog);
+    return answers.at(asked.size() - 1);
+  };
+  const std::size_t before = endings.size();
+  QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
+  EXPECT_FALSE(form->ITE_READ_BitBtn->isEnabled());
+  QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);  // busy: ignored
+  ASSERT_TRUE(waitEndings(before + 1));
+  EXPECT_TRUE(endings.back());
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(form->ITE_CGauge1->value(), 512);
+  EXPECT_TRUE(form->ITE_READ_BitBtn->isEnabled());
+
+  QTest::mouseClick(form->ITE_READ_BitBtn, Qt::LeftButton);
+  ASSERT_TRUE(waitEndings(before + 2));
+  EXPECT_TRUE(endings.back());
+  EXPECT_EQ(test::ReadFileBytes(dir.file("out.bin")), image);
+  EXPECT_EQ(logLines().contains("Мы все прочитали "), true);
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+  for (QPushButton* button : {form->ITE_SETUP_BitBtn, form->ITE_CHECK_CON_BitBtn, form->ITE_WRITE_BitBtn,
+                              form->ITE_EXIT_BitBtn})
+    EXPECT_TRUE(button->isEnabled());
+}
+
+TEST_F(IteWindow, WrongBoardFailsTheWriteAndExitClearsTheLog) {
+  chooseBoard(2);
+  QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);
+  test::WriteFileBytes(dir.file("in.bin"), {1, 2, 3});
+  const std::size_t before = endings.size();
+  form->dialogAnswer = [&](const FileDialog&) -> std::optional<std::string> { return dir.file("in.bin"); };
+  QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
+  ASSERT_TRUE(waitEndings(before + 1, 10000));
+  EXPECT_FALSE(endings.back());
+  EXPECT_EQ(logLines().last().toStdString(), test::FailureLine("3F"));
+  EXPECT_EQ(programmer->hostBytes().back(), 'O');
+  EXPECT_TRUE(form->ITE_READ_BitBtn->isEnabled());
+
+  form->show();
+  QTest::mouseClick(form->ITE_EXIT_BitBtn, Qt::LeftButton);
+  EXPECT_TRUE(form->ITE_Memo1->toPlainText().isEmpty());
+  EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace jig
