@@ -24,6 +24,9 @@ bool Cmd_NPCE(ProgrammerLink& link, std::uint8_t b, int tries) {
 }
 
 bool NpceHandshake(ProgrammerLink& link, TaskView& view, int tries) {
+  // A version answer longer than the open reads leaves its rest waiting; it must not be
+  // taken for the ID.
+  if (link.isOpen) link.d2xx->FT_Purge(link.handle, FT_PURGE_RX);
   link.writeByte(kReadId);
   const DWORD got = TimedRead(link, kIdAnswerLength);
   if (IsFlashId(std::span(link.buffer.data(), got))) {

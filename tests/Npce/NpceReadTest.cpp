@@ -53,6 +53,15 @@ INSTANTIATE_TEST_SUITE_P(Answers, NpceIdCheck,
                                            IdCase{"EF401300", false}, IdCase{"EF4012", false},
                                            IdCase{"EE401214", false}, IdCase{"", false}));
 
+TEST(NpceRead, RestOfALongVersionAnswerIsNotTakenForTheId) {
+  NpceBench bench(Faults{{"version", "Q27 NPCE288 FW 1.7 with a long tail of text\\r\\n"}});
+  bench.view.answerDialog(std::nullopt);
+  bench.ops.NPCE_READClick();
+  ASSERT_TRUE(bench.view.waitEnded(5s));
+  EXPECT_TRUE(bench.hasLine("ID FLASH EFh 4012h "));
+  EXPECT_EQ(bench.sent(), Bytes("ZI"));
+}
+
 TEST(NpceRead, SendsOneRPerBlockAndStoresTheWholeFlash) {
   NpceBench bench;
   const auto flash = Pattern(npce::kFlashSize, 5);
