@@ -126,8 +126,9 @@ FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE hand
     if (*available >= count) return FT_OK;
     if (now >= deadline) return FT_WAIT_TIMEOUT;
     SimTime until = deadline;
-    if (const auto next = h->programmer->nextRelease(); next && *next > now) until = std::min(until, *next);
-    else if (next) until = now;  // released meanwhile: look again
+    // Sleep until the next byte held back on the wire is released (a released byte at the
+    // front does not end the wait while fewer than count have come).
+    if (const auto next = h->programmer->nextReleaseAfter(now)) until = std::min(until, *next);
     if (until > now) changed_.wait_until(lock, until);
   }
 }

@@ -175,6 +175,13 @@ std::optional<SimTime> SimProgrammer::nextRelease() const {
   return toHost_.front().release;
 }
 
+std::optional<SimTime> SimProgrammer::nextReleaseAfter(SimTime now) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& queued : toHost_)
+    if (queued.release > now) return queued.release;
+  return std::nullopt;
+}
+
 std::size_t SimProgrammer::txQueue(SimTime now) const {
   std::lock_guard lock(mutex_);
   if (!wire_.enabled || inWireFree_ <= now) return 0;

@@ -41,6 +41,8 @@ class SimProgrammer {
   std::size_t available(SimTime now) const;
   std::size_t take(std::uint8_t* out, std::size_t max, SimTime now);
   std::optional<SimTime> nextRelease() const;
+  // The release time of the first byte still held back at now (none: all are out).
+  std::optional<SimTime> nextReleaseAfter(SimTime now) const;
   std::size_t txQueue(SimTime now) const;
   std::optional<SimTime> txEmptyAt() const;
   void purge(bool rx, bool tx);
