@@ -10,13 +10,17 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Kb901x_form/Kb90Operations.h"
+#include "Npce/NpceOperations.h"
+#include "link/ConsoleView.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "main/BootUpload.h"
+#include "sim/NpceSim.h"
 #include "sim/StandInImage.h"
 #include "sim/SimD2xx.h"
 #include "sim/WireModel.h"
@@ -229,6 +233,55 @@ int main() {
     }
     std::filesystem::remove(file);
     std::filesystem::remove(file + ".read");
+  }
+
+  {
+    // NPCE: the whole click, from the open to the last signal, against the sum of its
+    // exchanges; the open asks before it sets the latency timer (the bridge's 16 ms).
+    using sim::NpceSim;
+    constexpr std::uint32_t kBaud = 921600;
+    constexpr long long kEraseMs = 200;
+    sim::SimOptions options;
+    options.image = "NPCE";
+    options.wireTime = true;
+    options.faults["version"] = "Q27 NPCE288 FW 1.7 bench units\\r\\n";  // the 32 bytes the open reads
+    options.faults["npce-erase-ms"] = std::to_string(kEraseMs);
+    sim::SimD2xx d2xx;
+    d2xx.attach(options);
+    const std::string path = "/tmp/jig-bench-npce.bin";
+    std::vector<std::uint8_t> image(NpceSim::kFlashSize);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
+    {
+      std::FILE* file = std::fopen(path.c_str(), "wb");
+      if (file) {
+        std::fwrite(image.data(), 1, image.size(), file);
+        std::fclose(file);
+      }
+    }
+    auto exchange = [&](std::size_t request, std::size_t answer) { return ExchangeModelSeconds(request, answer, kBaud, 2); };
+    const double open = ExchangeModelSeconds(1, 32, kBaud, 16) + exchange(1, 4) + exchange(1, 1);
+    const double readBack = 256 * exchange(1, 512) + exchange(1, 2) + exchange(1, 1);
+    const double readModel = open + readBack;
+    const double writeModel = open + exchange(1, 2) + kEraseMs / 1000.0 + exchange(1, 2) +
+                              std::chrono::duration<double>(NpceSim::kBlankCheckTime).count() +
+                              512 * (exchange(1, 1) + exchange(256, 1) +
+                                     std::chrono::duration<double>(NpceSim::kPageProgramTime).count()) +
+                              exchange(1, 1) + readBack;
+    auto run = [&](bool write) {
+      d2xx.programmer(0).setLatency(16);
+      std::ostringstream out, err;
+      ConsoleView view(out, err);
+      if (write) view.setOpenFile(path);
+      else view.setSaveFile(path + ".read", true);
+      NpceOperations operations(d2xx, view);
+      if (write) operations.NPCE_WRITEClick();
+      else operations.NPCE_READClick();
+      if (view.waitEnded(std::chrono::seconds(60)) != true) std::fprintf(stderr, "NPCE %s failed:\n%s", write ? "write" : "read", out.str().c_str());
+    };
+    rows.push_back(Measure("NPCE read 128 KiB", NpceSim::kFlashSize, readModel, 3, [&] { run(false); }));
+    rows.push_back(Measure("NPCE erase, write and verify", 2 * NpceSim::kFlashSize, writeModel, 2, [&] { run(true); }));
+    std::remove(path.c_str());
+    std::remove((path + ".read").c_str());
   }
 
   std::printf("%-34s %8s %11s %11s %8s %9s\n", "transfer", "bytes", "wall ms", "model ms", "ratio", "cpu/wall");

@@ -1,0 +1,339 @@
+#include "Npce/NpceOperations.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+
+#include "Npce/NpceProtocol.h"
+#include "link/OpenProgrammer.h"
+#include "link/ReadIdioms.h"
+#include "link/TimeStamp.h"
+
+namespace jig {
+
+using namespace npce;
+
+std::string_view ModeText(NpceMode mode) {
+  switch (mode) {
+    case NpceMode::Reading_NPCE: return "Reading_NPCE";
+    case NpceMode::Write_NPCE: return "Write_NPCE";
+    case NpceMode::NONE: break;
+  }
+  return "NONE";
+}
+
+NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
+    : d2xx_(d2xx), view_(view), bounds_(bounds), link_(d2xx, kBufferSize), Image_NPCE(kFlashSize, 0xFF) {}
+
+NpceOperations::~NpceOperations() {
+  if (ReadThread_NPCE.joinable()) {
+    ReadThread_NPCE.request_stop();
+    ReadThread_NPCE.join();
+  }
+}
+
+void NpceOperations::timeStamp() { view_.log(std::string(kCurrentTime) + LongTimeOfDay()); }
+
+void NpceOperations::stopInClick() {
+  link_.close();
+  view_.ended(false);
+}
+
+bool NpceOperations::openAndCheck() {
+  // The last worker set "NONE" as its last act on the link; let it finish its exit.
+  if (ReadThread_NPCE.joinable()) ReadThread_NPCE.join();
+  view_.log("");
+  if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready) {
+    view_.ended(false);
+    return false;
+  }
+  if (!NpceHandshake(link_, view_, bounds_.byteTries)) {
+    stopInClick();
+    return false;
+  }
+  return true;
+}
+
+void NpceOperations::end(bool success) {
+  link_.close();
+  if (File_NPCE) {
+    if (!File_NPCE->close() && success) {
+      view_.log("The file " + File_NPCE->path() + " could not be saved to the disk.");
+      success = false;
+    }
+    File_NPCE.reset();
+  }
+  Mode_NPCE = NpceMode::NONE;
+  view_.enable(kWriteButton, true);
+  view_.enable(kReadButton, true);
+  view_.enable(kExitButton, true);
+  view_.ended(success);
+}
+
+void NpceOperations::failWithSignal(std::string line, bool stamp) {
+  view_.log(std::move(line));
+  if (stamp) timeStamp();
+  if (link_.isOpen) link_.d2xx->FT_Purge(link_.handle, FT_PURGE_RX);
+  Cmd_NPCE(link_, kSignalFail, bounds_.byteTries);
+  end(false);
+}
+
+// ---------------------------------------------------------------------------- read
+
+void NpceOperations::NPCE_READClick() {
+  if (Mode_NPCE != NpceMode::NONE) return;
+  if (!openAndCheck()) return;
+  const auto name = view_.askSaveFile(SaveDialog_NPCE());
+  if (!name) {
+    view_.log(text::kSaveInterrupted);
+    stopInClick();
+    return;
+  }
+  view_.repaint();
+  auto file = DumpFile::Create(*name);
+  if (!file) {
+    view_.errorBox(text::kCreateFailed);
+    stopInClick();
+    return;
+  }
+  File_NPCE = std::move(file);
+  view_.log(text::kSaveTheFile);
+  view_.log(*name);
+  view_.setGaugeColour(kGauge, colour::kGreen);
+  view_.setGauge(kGauge, 0);
+  view_.log(text::kReading);
+  view_.enable(kWriteButton, false);
+  view_.enable(kExitButton, false);
+  timeStamp();
+  Mode_NPCE = NpceMode::Reading_NPCE;
+  Counter_NPCE = 1;
+  link_.writeByte(kReadBlock);
+  // From here on only the worker touches the link and the file.
+  ReadThread_NPCE = std::jthread([this](std::stop_token stop) { readWork(stop); });
+}
+
+void NpceOperations::readWork(std::stop_token stop) {
+  for (;;) {
+    const int block = Counter_NPCE;
+    WaitResult result;
+    AwaitBlock(link_, bounds_.blockMs, result);
+    if (result != WaitResult::Ok) {
+      const std::string what = "block " + std::to_string(block) + " of " + std::to_string(kReadBlocks);
+      failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
+      return;
+    }
+    if (!File_NPCE->write(std::span(link_.buffer.data(), kReadBlockSize))) {
+      view_.log("The file " + File_NPCE->path() + " cannot be written; the read is stopped at block " +
+                std::to_string(block) + ".");
+      finishRead(false);
+      return;
+    }
+    view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
+    if (block == kReadBlocks) break;
+    if (stop.stop_requested()) {
+      failWithSignal("The read is stopped: the window is closing.", true);
+      return;
+    }
+    link_.writeByte(kReadBlock);
+    Counter_NPCE = block + 1;
+  }
+  finishRead(true);
+}
+
+void NpceOperations::finishRead(bool fileOk) {
+  link_.writeByte(kEndTransfer);
+  view_.log(text::kReadingComplete);
+  timeStamp();
+  const DWORD got = TimedRead(link_, 2);
+  bool success = fileOk;
+  if (got == 0) {
+    view_.log(NoAnswerLine("the answer to '-'", limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
+    success = false;
+  } else if (link_.buffer[0] == 0) {
+    view_.log(text::kCorrupted);
+    success = false;
+  }
+  Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
+  end(success);
+}
+
+// ---------------------------------------------------------------------------- write
+
+void NpceOperations::NPCE_WRITEClick() {
+  if (Mode_NPCE != NpceMode::NONE) return;
+  if (!openAndCheck()) return;
+  const auto name = view_.askOpenFile(OpenDialog_NPCE());
+  if (!name) {
+    view_.log(text::kWriteInterrupted);
+    stopInClick();
+    return;
+  }
+  view_.repaint();
+  auto file = DumpFile::OpenForReading(*name);
+  if (!file) {
+    view_.errorBox(text::kOpenFailed);
+    stopInClick();
+    return;
+  }
+  view_.log(text::kWriteFile);
+  view_.log(*name);
+  // A shorter file leaves FFh in the rest; a longer one's excess is not read.
+  std::fill(Image_NPCE.begin(), Image_NPCE.end(), 0xFF);
+  file->read(Image_NPCE);
+  file->close();
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  timeStamp();
+  view_.log(text::kErase);
+  view_.enable(kReadButton, false);
+  view_.enable(kExitButton, false);
+  // The erase takes seconds: it runs in the worker so the window stays responsive, and the
+  // mode holds the lock from here, so a second click cannot start another operation.
+  Mode_NPCE = NpceMode::Write_NPCE;
+  ReadThread_NPCE = std::jthread([this](std::stop_token stop) { writeWork(stop); });
+}
+
+bool NpceOperations::eraseAndCheck() {
+  link_.writeByte(kErase);
+  const WaitResult erased = QueueWait(link_, 2, bounds_.eraseMs);
+  if (erased != WaitResult::Ok) {
+    failWithSignal(NoAnswerLine("the end of the erase", bounds_.eraseMs, erased), true);
+    return false;
+  }
+  if (link_.buffer[0] != 1) {
+    failWithSignal(text::kEraseFailed, true);
+    return false;
+  }
+  view_.log(text::kCheckClear);
+  link_.writeByte(kBlankCheck);
+  WaitResult checked;
+  const DWORD got = AwaitAnswer(link_, 2, bounds_.blankCheckMs, checked);
+  if (got == 0) {
+    failWithSignal(NoAnswerLine("the answer of the blank check", bounds_.blankCheckMs, checked), true);
+    return false;
+  }
+  if (link_.buffer[0] != 1) {
+    failWithSignal(text::kNotClear, true);
+    return false;
+  }
+  view_.log(text::kAllClear);
+  view_.log(text::kWrite);
+  return true;
+}
+
+void NpceOperations::writeWork(std::stop_token stop) {
+  if (!eraseAndCheck()) return;
+  const DWORD byteBoundMs = static_cast<DWORD>(bounds_.byteTries) * limits::kNpceQueryTimeoutMs;
+  auto fail = [&](std::string line) {
+    view_.log(std::move(line));
+    timeStamp();
+    end(false);
+  };
+  std::size_t offset = 0;
+  Counter_NPCE = 1;
+  link_.writeByte(kWriteBlock);
+  for (;;) {
+    const int block = Counter_NPCE;
+    const std::string of = " of block " + std::to_string(block) + " of " + std::to_string(kWriteBlocks);
+    if (!RetriedSingleByte(link_, bounds_.byteTries)) {
+      fail(NoAnswerLine("the ready byte '*'" + of, byteBoundMs, WaitResult::TimedOut));
+      return;
+    }
+    if (link_.buffer[0] != kReadyForBlock) {
+      fail(text::kProtocolError);
+      return;
+    }
+    link_.write(std::span(Image_NPCE.data() + offset, kWriteBlockSize));
+    offset += kWriteBlockSize;
+    if (const WaitResult drained = Drain(link_, bounds_.drainMs); drained != WaitResult::Ok) {
+      fail(NoAnswerLine("the transmission" + of, bounds_.drainMs, drained));
+      return;
+    }
+    view_.setGauge(kGauge, kGaugeMax / kWriteBlocks * block);
+    if (!RetriedSingleByte(link_, bounds_.byteTries)) {
+      fail(NoAnswerLine("the status" + of, byteBoundMs, WaitResult::TimedOut));
+      return;
+    }
+    if (link_.buffer[0] == 0) {
+      Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
+      fail(text::kBlockFailed);
+      return;
+    }
+    if (block == kWriteBlocks) {
+      if (!Cmd_NPCE(link_, kEndWriting, bounds_.byteTries)) {
+        fail(NoAnswerLine("the answer to 07h", byteBoundMs, WaitResult::TimedOut));
+        return;
+      }
+      verify(stop);
+      return;
+    }
+    if (stop.stop_requested()) {
+      Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
+      fail("The write is stopped: the window is closing.");
+      return;
+    }
+    Counter_NPCE = block + 1;
+    link_.writeByte(kWriteBlock);
+  }
+}
+
+void NpceOperations::verify(std::stop_token stop) {
+  view_.log(text::kVerify);
+  view_.setGaugeColour(kGauge, colour::kYellow);
+  view_.setGauge(kGauge, 0);
+  std::size_t offset = 0;
+  Counter_NPCE = 0;
+  bool allEqual = true;
+  do {
+    if (stop.stop_requested()) {
+      failWithSignal("The verify is stopped: the window is closing.", true);
+      return;
+    }
+    link_.writeByte(kReadBlock);
+    WaitResult result;
+    const DWORD got = AwaitBlock(link_, bounds_.blockMs, result);
+    const int block = Counter_NPCE + 1;
+    if (got == 0) {
+      const std::string what = "read-back block " + std::to_string(block) + " of " + std::to_string(kReadBlocks);
+      failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
+      return;
+    }
+    if (got != kReadBlockSize) {
+      view_.log(text::kShortBlock + std::to_string(got));
+      // The bytes that did not come cannot be confirmed: a short block counts as a difference.
+      allEqual = false;
+    }
+    Counter_NPCE = block;
+    if (!std::equal(link_.buffer.begin(), link_.buffer.begin() + got, Image_NPCE.begin() + static_cast<std::ptrdiff_t>(offset)))
+      allEqual = false;
+    offset += kReadBlockSize;
+    view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
+  } while (allEqual && Counter_NPCE < kReadBlocks);
+
+  link_.writeByte(kEndTransfer);
+  WaitResult answered;
+  if (AwaitAnswer(link_, 2, bounds_.answerMs, answered) == 0) {
+    failWithSignal(NoAnswerLine("the answer to '-'", bounds_.answerMs, answered), true);
+    return;
+  }
+  bool success = false;
+  if (link_.buffer[0] != 1) {
+    view_.log(text::kCorrupted);
+  } else if (allEqual) {
+    view_.log(text::kProgrammed);
+    success = true;
+  } else {
+    view_.log(text::kWrittenIncorrectly);
+  }
+  Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
+  timeStamp();
+  end(success);
+}
+
+void NpceOperations::EXIT_NPCEClick() {
+  if (Mode_NPCE != NpceMode::NONE) return;
+  view_.showWindow("Form1", true);
+  view_.showWindow("self", false);
+}
+
+}  // namespace jig

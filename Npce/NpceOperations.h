@@ -1,0 +1,74 @@
+#pragma once
+// What the NPCE window's buttons do: the read to a dump file, and the erase, blank check,
+// write and verify from one. The click runs the open, the ID check and the dialog; the
+// worker ReadThread_NPCE runs the transfer and ends it on every path.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "link/D2xx.h"
+#include "link/DumpFile.h"
+#include "link/ProgrammerLink.h"
+#include "link/TaskView.h"
+#include "link/limits.h"
+
+namespace jig {
+
+enum class NpceMode { NONE, Reading_NPCE, Write_NPCE };
+std::string_view ModeText(NpceMode mode);
+
+// The bounds of the waits that the programmer's answers get (tests shorten them).
+struct NpceBounds {
+  DWORD eraseMs = limits::kNpceEraseTimeoutMs;
+  DWORD blankCheckMs = limits::kNpceBlankCheckTimeoutMs;
+  DWORD blockMs = limits::kNpceBlockTimeoutMs;
+  DWORD answerMs = limits::kNpceAnswerTimeoutMs;
+  DWORD drainMs = limits::kDrainTimeoutMs;
+  int byteTries = limits::kNpceByteReadTries;
+};
+
+class NpceOperations {
+ public:
+  NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds = {});
+  ~NpceOperations();
+  NpceOperations(const NpceOperations&) = delete;
+  NpceOperations& operator=(const NpceOperations&) = delete;
+
+  void NPCE_READClick();
+  void NPCE_WRITEClick();
+  void EXIT_NPCEClick();
+
+  // The window's only lock: "NONE" when idle.
+  std::atomic<NpceMode> Mode_NPCE{NpceMode::NONE};
+  std::atomic<int> Counter_NPCE{0};
+
+ private:
+  // Empty line, open, ID check; false (with ended called) when the click goes no further.
+  bool openAndCheck();
+  void stopInClick();
+  void readWork(std::stop_token stop);
+  void finishRead(bool fileOk);
+  void writeWork(std::stop_token stop);
+  bool eraseAndCheck();
+  void verify(std::stop_token stop);
+  // Failure with 'O' after a wait ran out: stale bytes are dropped so they are not taken
+  // for the signal's answer.
+  void failWithSignal(std::string line, bool timeStamp);
+  void timeStamp();
+  // Closes the handle (and the file), back to "NONE", the three buttons enabled, ended.
+  void end(bool success);
+
+  D2xx& d2xx_;
+  TaskView& view_;
+  NpceBounds bounds_;
+  ProgrammerLink link_;
+  std::vector<std::uint8_t> Image_NPCE;
+  std::optional<DumpFile> File_NPCE;
+  std::jthread ReadThread_NPCE;  // last: joined before the rest goes
+};
+
+}  // namespace jig

@@ -1,0 +1,121 @@
+// The NPCE window driven by clicks on its real buttons, offscreen.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "Npce/TNPCE_FORM.h"
+#include "tests/Npce/NpceBench.h"
+
+namespace jig::test {
+namespace {
+
+// Runs the event loop until done() or the bound passes.
+bool Pump(const std::function<bool()>& done, int boundMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < boundMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+struct WindowBench {
+  explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, ShortBounds()) {
+    form.endedSeen = [this](bool success) { endings.push_back(success); };
+    form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return answer; };
+    form.show();
+  }
+  sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
+  QStringList lines() const { return form.NPCE_Memo->toPlainText().split('\n'); }
+  bool buttonsEnabled() const {
+    return form.NPCE_READ->isEnabled() && form.NPCE_WRITE->isEnabled() && form.EXIT_NPCE->isEnabled();
+  }
+
+  TempDir dir;
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  TNPCE_FORM form;
+  std::optional<std::string> answer;
+  std::vector<bool> endings;
+};
+
+TEST(NpceWindow, ControlsCarryTheirNamesAndCaptions) {
+  WindowBench bench;
+  EXPECT_EQ(bench.form.windowTitle(), "NPCE288N/388N 16_05_2016");
+  EXPECT_EQ(bench.form.NPCE_READ->text(), "Nuvoton_READ");
+  EXPECT_EQ(bench.form.NPCE_WRITE->text(), "Nuvoton_WRITE");
+  EXPECT_EQ(bench.form.EXIT_NPCE->text(), "EXIT");
+  EXPECT_EQ(bench.form.CGauge_NPCE->maximum(), 512);
+  EXPECT_TRUE(bench.form.NPCE_Memo->isReadOnly());
+  EXPECT_EQ(bench.form.findChild<QWidget*>("NPCE_Memo"), bench.form.NPCE_Memo);
+}
+
+TEST(NpceWindow, ReadClickDumpsTheFlash) {
+  WindowBench bench;
+  const auto flash = Pattern(131072, 11);
+  bench.chip().setFlash(flash);
+  bench.answer = bench.dir.file("read.bin");
+  QTest::mouseClick(bench.form.NPCE_READ, Qt::LeftButton);
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 10000));
+  EXPECT_EQ(bench.endings, std::vector<bool>{true});
+  EXPECT_EQ(ReadFileBytes(*bench.answer), flash);
+  EXPECT_TRUE(bench.lines().contains("Reading complete ..."));
+  EXPECT_EQ(bench.form.CGauge_NPCE->value(), 512);
+  EXPECT_TRUE(bench.buttonsEnabled());
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+// The erase takes its time in the worker: the click returns at once, the window keeps
+// handling events with READ and EXIT disabled, and the write then verifies.
+TEST(NpceWindow, WindowStaysResponsiveDuringTheEraseAndTheWriteVerifies) {
+  WindowBench bench(Faults{{"npce-erase-ms", "400"}});
+  const auto file = Pattern(70000, 12);
+  bench.answer = bench.dir.file("image.bin");
+  WriteFileBytes(*bench.answer, file);
+
+  bool timerFired = false;
+  QTimer::singleShot(100, [&] { timerFired = true; });
+  QElapsedTimer clock;
+  clock.start();
+  QTest::mouseClick(bench.form.NPCE_WRITE, Qt::LeftButton);
+  EXPECT_LT(clock.elapsed(), 300);
+  ASSERT_TRUE(Pump([&] { return timerFired; }, 1000));
+  EXPECT_TRUE(bench.endings.empty());  // still erasing
+  EXPECT_FALSE(bench.form.NPCE_READ->isEnabled());
+  EXPECT_FALSE(bench.form.EXIT_NPCE->isEnabled());
+  QTest::mouseClick(bench.form.NPCE_WRITE, Qt::LeftButton);  // ignored while busy
+
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 15000));
+  Pump([] { return false; }, 50);
+  EXPECT_EQ(bench.endings, std::vector<bool>{true});
+  EXPECT_TRUE(bench.lines().contains("Nuvoton chip is programmed succesfully!"));
+  auto padded = file;
+  padded.resize(131072, 0xFF);
+  EXPECT_EQ(bench.chip().flash(), padded);
+  EXPECT_TRUE(bench.buttonsEnabled());
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+TEST(NpceWindow, StuckBitShowsTheWriteAsIncorrect) {
+  WindowBench bench(Faults{{"npce-stuck-bit", "0x200"}});
+  auto file = Pattern(131072, 13);
+  file[0x200] = 0x10;
+  bench.answer = bench.dir.file("image.bin");
+  WriteFileBytes(*bench.answer, file);
+  QTest::mouseClick(bench.form.NPCE_WRITE, Qt::LeftButton);
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 15000));
+  EXPECT_EQ(bench.endings, std::vector<bool>{false});
+  EXPECT_TRUE(bench.lines().contains("*** Data is written incorrectly ***"));
+  EXPECT_EQ(bench.form.CGauge_NPCE->value(), 4);  // stopped after the second read-back block
+  EXPECT_TRUE(bench.buttonsEnabled());
+}
+
+TEST(NpceWindow, ExitHidesTheWindow) {
+  WindowBench bench;
+  ASSERT_TRUE(bench.form.isVisible());
+  QTest::mouseClick(bench.form.EXIT_NPCE, Qt::LeftButton);
+  EXPECT_FALSE(bench.form.isVisible());
+}
+
+}  // namespace
+}  // namespace jig::test
