@@ -4,7 +4,7 @@
 #include <map>
 #include <mutex>
 
-#include "Ite/Cp1251.h"
+#include "link/Cp1251.h"
 #include "Ite/IteOperations.h"
 #include "main/SwitchCli.h"
 

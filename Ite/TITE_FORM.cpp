@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "Ite/Cp1251.h"
+#include "link/Cp1251.h"
 #include "Ite/IteTexts.h"
 
 namespace jig {

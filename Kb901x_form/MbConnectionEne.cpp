@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "Kb901x_form/Cp1251.h"
+#include "link/Cp1251.h"
 
 namespace jig::ene {
 
@@ -82,7 +82,7 @@ std::vector<std::string> SplitBaseLines(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::string> BaseList(std::span<const std::uint8_t> bytes) {
   std::vector<std::string> list;
-  for (const auto& raw : SplitBaseLines(bytes)) list.push_back(DecodeBaseLine(raw));
+  for (const auto& raw : SplitBaseLines(bytes)) list.push_back(DisplayText(raw));
   return list;
 }
 

@@ -1,7 +1,7 @@
 // The base file, the parse of a motherboard line and the reversed-cable mirror.
 #include <gtest/gtest.h>
 
-#include "Ite/Cp1251.h"
+#include "link/Cp1251.h"
 #include "Ite/MbConnectionIte.h"
 #include "tests/Ite/IteTestSupport.h"
 

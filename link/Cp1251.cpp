@@ -1,4 +1,4 @@
-#include "Ite/Cp1251.h"
+#include "link/Cp1251.h"
 
 #include <cstdint>
 
