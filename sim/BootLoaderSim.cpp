@@ -42,7 +42,9 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }  // namespace
 
 BootLoaderSim::BootLoaderSim(const SimOptions& options) : options_(options) {
-  const std::string start = IsKnownImage(options.image) && options.image != "BOOT" ? options.image : "V41";
+  // Without an upload of its own, the boot loader holds the application the programmer ran.
+  std::string start = options.image.empty() ? LoadText(options.stateDir, "image.txt", "V41") : options.image;
+  if (!IsKnownImage(start) || start == "BOOT") start = "V41";
   setApplication(LoadText(options.stateDir, kApplicationFile, start));
 }
 

@@ -9,7 +9,8 @@
 namespace jig::sim {
 
 struct SimOptions {
-  std::string image = "V41";                    // "V41", "V42", "ITE", "NPCE" or "BOOT"
+  // "V41", "V42", "ITE", "NPCE" or "BOOT"; empty: what the state folder kept, else "V41".
+  std::string image;
   std::map<std::string, std::string> faults;    // name -> value ("" when the fault has none)
   std::string stateDir;                         // empty: nothing kept between runs
   bool wireTime = false;                        // deliver bytes at wire speed

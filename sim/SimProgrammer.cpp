@@ -50,8 +50,10 @@ SimProgrammer::SimProgrammer(SimOptions options) : options_(std::move(options)) 
   sets_["MEC16"] = MakeMec16Sim(options_);
   sets_["ITE"] = MakeIteSim(options_);
   sets_["NPCE"] = MakeNpceSim(options_);
-  std::string start = LoadText(options_.stateDir, kImageFile, options_.image);
+  // An image named on the command line wins over the one the state folder kept.
+  const std::string start = options_.image.empty() ? LoadText(options_.stateDir, kImageFile, "V41") : options_.image;
   image_ = IsKnownImage(start) ? start : "V41";
+  SaveText(options_.stateDir, kImageFile, image_);
   if (options_.has("version"))
     for (const char* tag : {"V41", "V42", "ITE", "NPCE"}) versionTexts_[tag] = DecodeEscapes(options_.value("version"));
 }
