@@ -125,6 +125,15 @@ void Mec16Operations::Finish(bool success, bool logClosed) {
   view_.ended(success);
 }
 
+void Mec16Operations::RefuseSetUp(std::string_view line) {
+  Log(line);
+  Send(kFailed);
+  Log(kClosed);
+  link_.close();
+  Mode_MEC16 = Mec16Mode::None;
+  view_.ended(false);
+}
+
 void Mec16Operations::HandlerFailure() {
   if (File_MEC16) {
     File_MEC16->close();
@@ -309,26 +318,10 @@ void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   }
   const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), ".bin", "Noname", true};
   const std::optional<std::string> path = view_.askSaveFile(dialog);
-  if (!path) {
-    Log(kReadCancelled);
-    Send(kFailed);
-    Log(kClosed);
-    link_.close();
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!path) return RefuseSetUp(kReadCancelled);
   FileName_MEC16 = *path;
   File_MEC16 = DumpFile::Create(FileName_MEC16);
-  if (!File_MEC16) {
-    Log(kCreateFailed);
-    Send(kFailed);
-    Log(kClosed);
-    link_.close();
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!File_MEC16) return RefuseSetUp(kCreateFailed);
   TimeStamp();
   Log(kReadingInto);
   Log(FileName_MEC16);
@@ -479,26 +472,10 @@ void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   }
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
-  if (!path) {
-    Log(kWriteCancelled);
-    Send(kFailed);
-    Log(kClosed);
-    link_.close();
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!path) return RefuseSetUp(kWriteCancelled);
   FileName_MEC16 = *path;
   File_MEC16 = DumpFile::OpenForReading(FileName_MEC16);
-  if (!File_MEC16) {
-    Log(kOpenFailed);
-    Send(kFailed);
-    Log(kClosed);
-    link_.close();
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!File_MEC16) return RefuseSetUp(kOpenFailed);
   TimeStamp();
   Log(kWritingFrom);
   Log(FileName_MEC16);

@@ -79,6 +79,8 @@ class Mec16Operations {
   void Finish(bool success, bool logClosed);
   // A set-up that failed after the open: file closed, "O" "0", the common tail.
   void HandlerFailure();
+  // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
+  void RefuseSetUp(std::string_view line);
 
   void ReadThread_MEC16Execute();
   bool ReceiveBlock(std::string_view area);
