@@ -191,7 +191,9 @@ std::optional<SimTime> SimProgrammer::nextReleaseAfter(SimTime now) const {
 std::size_t SimProgrammer::txQueue(SimTime now) const {
   std::lock_guard lock(mutex_);
   if (!wire_.enabled || inWireFree_ <= now) return 0;
-  return static_cast<std::size_t>((inWireFree_ - now) / wire_.byteTime()) + 1;
+  // Bytes still on their way: a byte counts until its last bit has arrived.
+  const auto left = inWireFree_ - now;
+  return static_cast<std::size_t>((left + wire_.byteTime() - std::chrono::nanoseconds(1)) / wire_.byteTime());
 }
 
 std::optional<SimTime> SimProgrammer::txEmptyAt() const {

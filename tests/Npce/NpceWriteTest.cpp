@@ -200,7 +200,9 @@ TEST_P(NpceWriteSilence, EveryWaitEndsIdleWithOneLine) {
   NpceBench bench(Faults{{"npce-silent-from", GetParam().command}});
   const auto started = std::chrono::steady_clock::now();
   RunWrite(bench, Pattern(2048, 3));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
+  // Far below the real bounds (the erase alone may take 20 s): the short ones were obeyed,
+  // with room for a loaded machine under the sanitizers.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_TRUE(bench.hasLine(GetParam().line));
   EXPECT_FALSE(bench.hasLine("Nuvoton chip is programmed succesfully!"));

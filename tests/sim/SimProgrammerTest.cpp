@@ -134,41 +134,40 @@ TEST(SimProgrammer, UnplugWakesAWaitingReader) {
   link.close();
 }
 
+// The wire model on exact times (no threads, no clock): 10 bits a byte at 921600 baud is
+// 10850 ns; the bridge releases a partial packet when its latency timer runs out after the
+// packet's first byte, and a full 62-byte packet at once.
 TEST(SimProgrammer, WireTimeDeliversAfterTheLatencyTimer) {
   SimOptions options;
   options.wireTime = true;
-  SimD2xx d2xx;
-  d2xx.attach(options);
-  auto link = Open(d2xx);
-  d2xx.FT_SetLatencyTimer(link.handle, 2);
-  const auto start = Clock::now();
-  link.writeByte('B');
-  DWORD rx = 0, tx = 0, event = 0;
-  d2xx.FT_GetStatus(link.handle, &rx, &tx, &event);
-  EXPECT_EQ(rx, 0u) << "nothing can be back before the wire and the latency timer";
-  ASSERT_EQ(QueueWait(link, 3, 1000), WaitResult::Ok);
-  const auto took = Clock::now() - start;
-  // 'B' out (10.85 us), "V41" back (32.6 us), then the 2 ms timer releases the packet.
-  EXPECT_GE(took, std::chrono::microseconds(2040));
-  EXPECT_LT(took, std::chrono::milliseconds(20));
-  link.close();
+  SimProgrammer programmer(options);
+  programmer.setBaud(921600);
+  programmer.setLatency(2);
+  const SimTime t0 = SimClock::now();
+  const std::uint8_t b[] = {'B'};
+  programmer.hostWrite(b, t0);
+  EXPECT_EQ(programmer.txQueue(t0), 1u);
+  EXPECT_EQ(programmer.txQueue(t0 + std::chrono::nanoseconds(10850)), 0u);
+  // 'B' arrives at 10850 ns, the first answer byte at the bridge at 21700 ns, +2 ms.
+  const SimTime release = t0 + std::chrono::nanoseconds(21700) + std::chrono::milliseconds(2);
+  EXPECT_EQ(programmer.available(release - std::chrono::nanoseconds(1)), 0u);
+  EXPECT_EQ(programmer.available(release), 3u);
 }
 
 TEST(SimProgrammer, WireTimeFullPacketsLeaveWithoutTheLatencyTimer) {
   SimOptions options;
   options.wireTime = true;
   options.faults["version"] = std::string(124, 'v');  // two full packets
-  SimD2xx d2xx;
-  d2xx.attach(options);
-  auto link = Open(d2xx);
-  d2xx.FT_SetLatencyTimer(link.handle, 16);
-  const auto start = Clock::now();
-  link.writeByte('B');
-  ASSERT_EQ(QueueWait(link, 124, 1000), WaitResult::Ok);
-  const auto took = Clock::now() - start;
-  EXPECT_GE(took, std::chrono::microseconds(125 * 10'000'000 / 921600 / 1000));
-  EXPECT_LT(took, std::chrono::milliseconds(10)) << "a 16 ms timer must not hold full packets";
-  link.close();
+  SimProgrammer programmer(options);
+  programmer.setBaud(921600);
+  programmer.setLatency(16);
+  const SimTime t0 = SimClock::now();
+  const std::uint8_t b[] = {'B'};
+  programmer.hostWrite(b, t0);
+  const auto byte = std::chrono::nanoseconds(10850);
+  EXPECT_EQ(programmer.available(t0 + 63 * byte - std::chrono::nanoseconds(1)), 0u);
+  EXPECT_EQ(programmer.available(t0 + 63 * byte), 62u) << "the first packet leaves when it is full";
+  EXPECT_EQ(programmer.available(t0 + 125 * byte), 124u) << "a 16 ms timer must not hold full packets";
 }
 
 TEST(SimProgrammer, KeepsItsImageInTheStateFolder) {
