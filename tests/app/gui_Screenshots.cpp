@@ -40,8 +40,9 @@ void Shoot(QWidget& window, const QString& name) {
   for (int y = 0; y < picture.height(); y += 3)
     for (int x = 0; x < picture.width(); x += 3) colours.insert(picture.pixel(x, y));
   EXPECT_GT(colours.size(), 8u) << name.toStdString() << ": an empty picture";
-  if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty())
+  if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
     EXPECT_TRUE(picture.save(QString::fromUtf8(dir) + "/" + name + ".png")) << name.toStdString();
+  }
 }
 
 QString LogOf(QWidget& window) { return window.findChild<QPlainTextEdit*>()->toPlainText(); }
