@@ -148,7 +148,8 @@ int RunIteCommand(CliRequest& request) {
   ite::IteBase base = ite::LoadIteBase(basePath);
   if (action == "boards") {
     if (!base.found) {
-      request.err << "File [" << ite::kBaseFileName << "] not found. Please read manual!\n";
+      request.err << "File [" << ite::kBaseFileName << "] not found. Please read manual!\n"
+                  << ite::MissingBaseLine(basePath) << '\n';
       return kExitFailed;
     }
     for (std::size_t i = 0; i < base.lines.size(); ++i) request.out << i + 1 << "  " << DisplayText(base.lines[i]) << '\n';

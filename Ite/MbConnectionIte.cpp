@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "link/DataFiles.h"
+
 namespace jig::ite {
 
 // clang-format off
@@ -55,16 +57,19 @@ IteBase LoadIteBase(const std::string& path) {
   return base;
 }
 
-std::string FindBesideProgram(const std::string& name) {
+std::string FindBesideProgram(const std::string& name) { return FindDataFile(name).path.value_or(name); }
+
+DataFileSearch WhereBaseWasSought(const std::string& basePath) {
   namespace fs = std::filesystem;
-  std::error_code ec;
-  if (fs::exists(name, ec)) return name;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    const fs::path beside = self.parent_path() / name;
-    if (fs::exists(beside, ec)) return beside.string();
-  }
-  return name;
+  if (basePath == kBaseFileName) return FindDataFile(kBaseFileName);
+  DataFileSearch search;
+  const fs::path folder = fs::path(basePath).parent_path();
+  search.places.push_back(folder.empty() ? fs::current_path().string() : folder.string());
+  return search;
+}
+
+std::string MissingBaseLine(const std::string& basePath) {
+  return MissingFileLine(std::filesystem::path(basePath).filename().string(), WhereBaseWasSought(basePath));
 }
 
 namespace {

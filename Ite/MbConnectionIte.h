@@ -39,8 +39,12 @@ struct IteBase {
 // last LF is not taken.
 std::vector<std::string> SplitBaseLines(std::string_view bytes);
 IteBase LoadIteBase(const std::string& path);
-// The current directory first, then the program's own folder.
+// The current directory first, then the program's own folder, then the installed data
+// folder; the bare name when none has it.
 std::string FindBesideProgram(const std::string& name);
+// The line that follows the missing-base message: where the base at basePath (the bare
+// name: the default search) was looked for.
+std::string MissingBaseLine(const std::string& basePath);
 
 // The value after a key: one or two characters, the second unless it is a space or the
 // line ends.

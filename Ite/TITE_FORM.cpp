@@ -127,7 +127,9 @@ void TITE_FORM::FormCreate(const std::string& basePath) {
     ITE_ComboBox_MB_SWITCH->setStyleSheet("QComboBox { color: black; }");
   }
   ITE_ComboBox_MB_SWITCH->setCurrentIndex(0);
+  const bool found = base.found;
   ops_->FormCreate(std::move(base));
+  if (!found) log(ite::MissingBaseLine(basePath));
 }
 
 void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {

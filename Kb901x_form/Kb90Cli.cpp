@@ -40,7 +40,7 @@ int RunOperation(CliRequest& request, bool write) {
 std::optional<std::vector<std::string>> LoadList(CliRequest& request) {
   const auto base = ene::LoadBase(ene::BaseFolders());
   if (!base) {
-    request.out << ene::kNoBase << '\n';
+    request.out << ene::kNoBase << '\n' << ene::MissingBaseLine(ene::BaseFolders()) << '\n';
     return std::nullopt;
   }
   return ene::BaseList(*base);

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "link/Cp1251.h"
+#include "link/DataFiles.h"
 
 namespace jig::ene {
 
@@ -57,12 +58,10 @@ std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesys
   return std::nullopt;
 }
 
-std::vector<std::filesystem::path> BaseFolders() {
-  std::vector<std::filesystem::path> folders{"."};
-  std::error_code error;
-  const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error && program.has_parent_path()) folders.push_back(program.parent_path());
-  return folders;
+std::vector<std::filesystem::path> BaseFolders() { return DataFolders(); }
+
+std::string MissingBaseLine(const std::vector<std::filesystem::path>& folders) {
+  return MissingFileLine(kBaseFileName, FindDataFile(kBaseFileName, folders));
 }
 
 std::vector<std::string> SplitBaseLines(std::span<const std::uint8_t> bytes) {

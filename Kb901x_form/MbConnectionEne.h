@@ -27,8 +27,10 @@ std::span<const char* const> FfcSizes();
 
 // The base's bytes: the first readable file of that name in the folders, in order.
 std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders);
-// The current folder, then the program's own folder.
+// The current folder, the program's own folder, then the installed data folder.
 std::vector<std::filesystem::path> BaseFolders();
+// The line that follows kNoBase: where the base was looked for.
+std::string MissingBaseLine(const std::vector<std::filesystem::path>& folders);
 
 // Every LF-terminated line (CR dropped wherever it stands), raw bytes; an unterminated
 // last line is not listed.

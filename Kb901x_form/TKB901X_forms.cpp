@@ -110,6 +110,7 @@ void TKB901X_forms::FormCreate() {
   const auto base = ene::LoadBase(baseFolders_);
   if (!base) {
     Label_result->setText(ene::kNoBase);
+    log(ene::MissingBaseLine(baseFolders_));
     colourList(ComboBox_KB901X, colour::kButtonFace);
     colourList(ComboBox_KB901X_FFC, colour::kButtonFace);
     ComboBox_KB901X->setEnabled(false);

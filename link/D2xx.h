@@ -2,6 +2,8 @@
 // The device library surface the tool relies on: one method per library call, named as
 // the library names it, status 0 = FT_OK. Backends: SerialD2xx (termios) and SimD2xx.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace jig {
 
@@ -32,6 +34,12 @@ inline constexpr UCHAR FT_BITS_8 = 8;
 inline constexpr UCHAR FT_STOP_BITS_1 = 0;
 inline constexpr UCHAR FT_PARITY_NONE = 0;
 
+// What a port's latency timer holds now.
+struct LatencyReading {
+  std::string port;  // the device path, e.g. /dev/ttyUSB0
+  int ms = 0;
+};
+
 class D2xx {
  public:
   virtual ~D2xx() = default;
@@ -57,6 +65,13 @@ class D2xx {
   virtual FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) = 0;
   // Sleeps until the transmit queue is empty or the time passes.
   virtual FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) = 0;
+
+  // Not library calls: what the open needs to tell the technician what to fix. A backend
+  // that cannot tell answers nullopt.
+  // The device path when the last FT_Open of index failed for lack of permission.
+  virtual std::optional<std::string> OpenDenied(int /*index*/) { return std::nullopt; }
+  // The latency timer the open port keeps now.
+  virtual std::optional<LatencyReading> LatencyTimer(FT_HANDLE /*handle*/) { return std::nullopt; }
 };
 
 }  // namespace jig

@@ -1,36 +1,40 @@
 #include "link/DataFiles.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace jig {
 
 namespace fs = std::filesystem;
 
-namespace {
-std::vector<std::string> Places() {
-  std::vector<std::string> places;
+std::vector<fs::path> DataFolders() {
+  std::vector<fs::path> places;
   std::error_code ec;
   const fs::path current = fs::current_path(ec);
-  if (!ec) places.push_back(current.string());
+  if (!ec) places.push_back(current);
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) places.push_back(self.parent_path().string());
+  if (!ec) places.push_back(self.parent_path());
 #ifdef JIG_DATA_DIR
   places.push_back(JIG_DATA_DIR);
 #endif
-  std::vector<std::string> unique;
-  for (auto& place : places)
+  // An installation moved as a whole (another prefix, a package) keeps its data here.
+  if (!ec) places.push_back((self.parent_path() / ".." / "share" / "holbrenik-jig").lexically_normal());
+  std::vector<fs::path> unique;
+  for (auto& place : places) {
+    place = place.lexically_normal();
+    if (!place.empty() && place.string().size() > 1 && place.string().back() == '/') place = place.parent_path();
     if (std::find(unique.begin(), unique.end(), place) == unique.end()) unique.push_back(place);
+  }
   return unique;
 }
-}  // namespace
 
-DataFileSearch FindDataFile(const std::string& name) {
+DataFileSearch FindDataFile(const std::string& name) { return FindDataFile(name, DataFolders()); }
+
+DataFileSearch FindDataFile(const std::string& name, const std::vector<fs::path>& folders) {
   DataFileSearch search;
-  search.places = Places();
-  for (const auto& place : search.places) {
+  for (const auto& place : folders) search.places.push_back(place.string());
+  for (const auto& place : folders) {
     std::error_code ec;
-    const fs::path candidate = fs::path(place) / name;
+    const fs::path candidate = place / name;
     if (fs::is_regular_file(candidate, ec)) {
       search.path = candidate.string();
       break;
@@ -43,6 +47,10 @@ std::string DescribePlaces(const DataFileSearch& search) {
   std::string text = "looked in: ";
   for (std::size_t i = 0; i < search.places.size(); ++i) text += (i ? ", " : "") + search.places[i];
   return text;
+}
+
+std::string MissingFileLine(const std::string& name, const DataFileSearch& search) {
+  return name + ": " + DescribePlaces(search);
 }
 
 }  // namespace jig

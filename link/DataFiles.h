@@ -1,7 +1,9 @@
 #pragma once
 // Files the program reads beside itself (firmware images, motherboard bases): looked for in
 // the current directory, then in the program's own folder, then in the installed data
-// folder.
+// folder. One search serves the image loader and both bases, so all of them say alike
+// where they looked when a file is missing.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,8 +15,14 @@ struct DataFileSearch {
   std::vector<std::string> places;   // the folders looked in, in order
 };
 
+// The folders, in the order they are searched; each once.
+std::vector<std::filesystem::path> DataFolders();
+
 DataFileSearch FindDataFile(const std::string& name);
+DataFileSearch FindDataFile(const std::string& name, const std::vector<std::filesystem::path>& folders);
 // "looked in: /a, /b, /c" for a log line when the file was not found.
 std::string DescribePlaces(const DataFileSearch& search);
+// "<name>: looked in: /a, /b, /c", the line that follows a missing-file message.
+std::string MissingFileLine(const std::string& name, const DataFileSearch& search);
 
 }  // namespace jig

@@ -1,9 +1,11 @@
 #include "link/OpenProgrammer.h"
 
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "link/CharFilter.h"
+#include "link/Preflight.h"
 #include "link/limits.h"
 
 namespace jig {
@@ -69,9 +71,13 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
   }
   log.log("Number of VCOM ports found on the machine: " + std::to_string(count));
   const bool steps = profile.logsConfigurationSteps;
+  std::optional<std::string> denied;  // a programmer that is there but may not be opened
   for (int index = static_cast<int>(count) - 1; index >= 0; --index) {
     FT_HANDLE handle = 0;
-    if (d.FT_Open(index, &handle) != FT_OK) continue;
+    if (d.FT_Open(index, &handle) != FT_OK) {
+      if (auto path = d.OpenDenied(index); path && !denied) denied = path;
+      continue;
+    }
     link.handle = handle;
     link.isOpen = true;
     d.FT_ResetDevice(handle);
@@ -124,9 +130,14 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
         break;
     }
     d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
+    // The timer is the driver's; without the rights to set it every round trip is slow.
+    if (auto latency = d.LatencyTimer(handle); latency && latency->ms > limits::kLatencyMs)
+      log.log(SlowLatencyLine(*latency, limits::kLatencyMs));
     return OpenResult::Ready;
   }
-  log.log(std::string(profile.notFoundMessage));
+  // "Not found" would send the technician looking for a cable fault when the programmer
+  // is there and only the rights are missing.
+  log.log(denied ? PermissionDeniedLine(*denied) : std::string(profile.notFoundMessage));
   return OpenResult::NotFound;
 }
 

@@ -165,6 +165,10 @@ std::shared_ptr<SerialD2xx::Port> SerialD2xx::find(FT_HANDLE handle) {
 
 FT_STATUS SerialD2xx::FT_CreateDeviceInfoList(DWORD* count) {
   devices_ = fixedPorts_.empty() ? FindFtdiPorts(sysfsRoot_) : fixedPorts_;
+  {
+    std::lock_guard lock(mutex_);
+    denied_.clear();
+  }
   *count = static_cast<DWORD>(devices_.size());
   return FT_OK;
 }
@@ -173,7 +177,17 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
   if (index < 0 || static_cast<std::size_t>(index) >= devices_.size()) return FT_DEVICE_NOT_FOUND;
   const std::string& path = devices_[static_cast<std::size_t>(index)];
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return FT_DEVICE_NOT_OPENED;
+  if (fd < 0) {
+    const int error = errno;
+    std::lock_guard lock(mutex_);
+    if (error == EACCES || error == EPERM) denied_[index] = path;
+    else denied_.erase(index);
+    return FT_DEVICE_NOT_OPENED;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    denied_.erase(index);
+  }
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) {
     ::close(fd);
@@ -239,8 +253,7 @@ FT_STATUS SerialD2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
   auto port = find(handle);
   if (!port) return FT_INVALID_HANDLE;
   // The FTDI driver offers the timer in sysfs; writing it needs the udev rule's rights.
-  const std::string name = fs::path(port->path).filename().string();
-  const fs::path file = fs::path(sysfsRoot_) / "class" / "tty" / name / "device" / "latency_timer";
+  const fs::path file = latencyFile(port->path);
   {
     std::ofstream out(file);
     if (out && (out << static_cast<int>(ms) << '\n') && out.flush()) return FT_OK;
@@ -252,6 +265,28 @@ FT_STATUS SerialD2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
     ioctl(port->fd, TIOCSSERIAL, &serial);
   }
   return FT_OK;
+}
+
+fs::path SerialD2xx::latencyFile(const std::string& port) const {
+  const std::string name = fs::path(port).filename().string();
+  return fs::path(sysfsRoot_) / "class" / "tty" / name / "device" / "latency_timer";
+}
+
+std::optional<std::string> SerialD2xx::OpenDenied(int index) {
+  std::lock_guard lock(mutex_);
+  const auto it = denied_.find(index);
+  if (it == denied_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<LatencyReading> SerialD2xx::LatencyTimer(FT_HANDLE handle) {
+  auto port = find(handle);
+  if (!port) return std::nullopt;
+  // Only the FTDI driver has the timer; a pty or another adapter has nothing to report.
+  std::ifstream in(latencyFile(port->path));
+  int ms = 0;
+  if (!(in >> ms)) return std::nullopt;
+  return LatencyReading{port->path, ms};
 }
 
 FT_STATUS SerialD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {

@@ -1,7 +1,9 @@
 #pragma once
 // The device library over POSIX termios: the tty ports whose USB vendor is FTDI (0403),
 // or the paths given on the command line (other adapters, virtual ports).
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +34,8 @@ class SerialD2xx : public D2xx {
   FT_STATUS FT_Close(FT_HANDLE handle) override;
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
+  std::optional<std::string> OpenDenied(int index) override;
+  std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
 
   // The FTDI tty ports under sysfsRoot, as device paths, in a stable order.
   static std::vector<std::string> FindFtdiPorts(const std::string& sysfsRoot);
@@ -41,6 +45,7 @@ class SerialD2xx : public D2xx {
 
  private:
   std::shared_ptr<Port> find(FT_HANDLE handle);
+  std::filesystem::path latencyFile(const std::string& port) const;
 
   std::vector<std::string> fixedPorts_;
   std::string sysfsRoot_;
@@ -48,6 +53,7 @@ class SerialD2xx : public D2xx {
   std::mutex mutex_;
   std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
   FT_HANDLE nextHandle_ = 1;
+  std::map<int, std::string> denied_;  // index -> path, since the last device list
 };
 
 }  // namespace jig

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "link/CharFilter.h"
+#include "link/DataFiles.h"
 #include "link/DumpFile.h"
 #include "main/Tasks.h"
 
@@ -77,12 +78,6 @@ bool ParseRecord(HexReader& in, FirmwareImage& image, bool& endSeen) {
   return sum == 0;
 }
 
-std::filesystem::path ProgramFolder() {
-  std::error_code error;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path() : self.parent_path();
-}
-
 }  // namespace
 
 bool ParseFirmwareHex(std::span<const std::uint8_t> text, FirmwareImage& image) {
@@ -102,11 +97,7 @@ bool ParseFirmwareHex(std::span<const std::uint8_t> text, FirmwareImage& image) 
   return false;  // nothing but FFh: there is nothing to program
 }
 
-std::vector<std::filesystem::path> DefaultImageFolders() {
-  std::vector<std::filesystem::path> folders{std::filesystem::path(".")};
-  if (auto own = ProgramFolder(); !own.empty()) folders.push_back(own);
-  return folders;
-}
+std::vector<std::filesystem::path> DefaultImageFolders() { return DataFolders(); }
 
 LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
                               const std::vector<std::filesystem::path>& folders) {
@@ -124,6 +115,7 @@ LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
     }
   if (!file) {
     view.log("Not found .hex file -> " + name + " for Q27 in the program folder ");
+    if (!name.empty()) view.log(MissingFileLine(name, FindDataFile(name, folders)));
     loaded.result = std::string(kResultFileSearch);
     return loaded;
   }

@@ -40,7 +40,8 @@ struct LoadedImage {
   bool ok() const { return result.empty(); }
 };
 
-// The folders looked in for the image file: the current folder, then the program's own.
+// The folders looked in for the image file: the current folder, the program's own, then
+// the installed data folder.
 std::vector<std::filesystem::path> DefaultImageFolders();
 
 // Chooses the file by the task's selector text, reads and parses it, logs each step and

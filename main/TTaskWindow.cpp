@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
@@ -73,6 +75,66 @@ QObject* TTaskWindow::control(std::string_view name) const {
   for (TTaskWindow* window : Windows())
     if (QObject* other = window->findChild<QObject*>(key)) return other;
   return nullptr;
+}
+
+void TTaskWindow::setLogWidget(QPlainTextEdit* memo) {
+  memo_ = memo;
+  if (!memo_) return;
+  memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = logMenu();
+    menu->exec(memo_->viewport()->mapToGlobal(at));
+    delete menu;
+  });
+}
+
+QString TTaskWindow::ProgramVersion() {
+#ifdef JIG_VERSION
+  return QStringLiteral("Holbrenik_JIG " JIG_VERSION);
+#else
+  return QStringLiteral("Holbrenik_JIG");
+#endif
+}
+
+QMenu* TTaskWindow::logMenu() {
+  QMenu* menu = memo_ ? memo_->createStandardContextMenu() : new QMenu(this);
+  menu->addSeparator();
+  QAction* save = menu->addAction(QString::fromUtf8(kSaveLogAction));
+  save->setObjectName("SaveLogAction");
+  save->setEnabled(memo_ != nullptr);
+  connect(save, &QAction::triggered, this, [this] { saveLogAs(); });
+  return menu;
+}
+
+bool TTaskWindow::saveLogAs() {
+  if (!memo_) return false;
+  FileDialog dialog;
+  dialog.title = "Save log";
+  dialog.filter = "Text (*.txt)|*.txt|All files|*";
+  dialog.defaultExtension = ".txt";
+  dialog.defaultName = objectName().toStdString() + "-log.txt";
+  dialog.promptOverwrite = true;
+  const auto path = askSaveFile(dialog);
+  if (!path) return false;
+  if (saveLog(Q(*path))) return true;
+  errorBox("The log could not be saved to " + *path);
+  return false;
+}
+
+bool TTaskWindow::saveLog(const QString& path) {
+  if (!memo_) return false;
+  QString text = ProgramVersion() + "\n" + windowTitle() + "\n" +
+                 QDateTime::currentDateTime().toString(Qt::ISODate) + "\n\n" + memo_->toPlainText();
+  if (!text.endsWith('\n')) text += '\n';
+  // Written aside and renamed, so a full disk never leaves half a log under the name.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+  const QByteArray bytes = text.toUtf8();
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
 }
 
 void TTaskWindow::log(std::string line) {

@@ -1,6 +1,7 @@
 #pragma once
 // The Qt side of a window's view: finds controls by their objectName, carries out calls
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QWidget>
 #include <functional>
@@ -42,13 +43,23 @@ class TTaskWindow : public QWidget, public TaskView {
   std::function<void(const std::string&)> errorBoxSeen;
   std::function<void(bool)> endedSeen;
 
+  // "Save log..." on the log's context menu: the program's name and version, the window,
+  // the time, then the log as it stands.
+  static constexpr const char* kSaveLogAction = "Save log...";
+  // The log's context menu (the editor's own entries, then "Save log..."); the caller owns it.
+  QMenu* logMenu();
+  // Asks for a file and saves the log into it; false when cancelled or not written.
+  bool saveLogAs();
+  bool saveLog(const QString& path);
+  static QString ProgramVersion();
+
   static QColor ToQColor(Rgb colour);
   // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
   static QString QtFilter(const std::string& filter);
 
  protected:
   void setClassName(const QString& name) { className_ = name; }
-  void setLogWidget(QPlainTextEdit* memo) { memo_ = memo; }
+  void setLogWidget(QPlainTextEdit* memo);
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
   // A widget of this window, or of any window when this one has none of that name.

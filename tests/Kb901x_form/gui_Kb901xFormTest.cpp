@@ -85,6 +85,8 @@ TEST(Kb901xWindow, NoBaseLeavesTheAidDisabled) {
   EXPECT_FALSE(w.form->ComboBox_KB901X_FFC->isEnabled());
   EXPECT_FALSE(w.form->CheckBox_KB901X->isEnabled());
   EXPECT_FALSE(w.form->ComboBox_KB901X->styleSheet().contains("#ffff00"));
+  // The log says where the base was looked for.
+  EXPECT_EQ(w.memo(), std::vector<std::string>{"MB connection ENE.txt: looked in: " + w.dir.path().string()});
 }
 
 TEST(Kb901xWindow, WiringFollowsTheChoices) {

@@ -129,7 +129,9 @@ TEST(FirmwareImage, FileChosenByTaskAndMissingFileLogged) {
   RecordingView view;
   auto loaded = LoadFirmwareImage("NPCE288N/388N", view, {dir.path()});
   EXPECT_EQ(loaded.result, "ERROR FILE SEARCH");
-  EXPECT_EQ(view.lines(), (std::vector<std::string>{"Not found .hex file -> Q27_NPCE288.hex for Q27 in the program folder "}));
+  // The documented line, then where the file was looked for.
+  EXPECT_EQ(view.lines(), (std::vector<std::string>{"Not found .hex file -> Q27_NPCE288.hex for Q27 in the program folder ",
+                                                    "Q27_NPCE288.hex: looked in: " + dir.path().string()}));
 
   // A task outside the list has no file name.
   RecordingView other;

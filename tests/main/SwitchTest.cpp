@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 
 #include "app/Commands.h"
@@ -230,12 +231,13 @@ TEST(FirmwareSwitch, FailedLoadStillStartsTheApplication) {
     std::string fileText;  // empty: no file
     std::vector<std::string> tail;
   };
+  test::TempDir dir;
   const Case cases[] = {
-      {"", {"Not found .hex file -> Q27_jtag.hex for Q27 in the program folder "}},
+      {"", {"Not found .hex file -> Q27_jtag.hex for Q27 in the program folder ", "Q27_jtag.hex: looked in: " + dir.path().string()}},
       {":0400000001020304F2\n:0400040001020304EE\n", {"Bytes read from file 40", "Wrong file format!", "Error format .hex file for Q27!"}},
   };
   for (const Case& c : cases) {
-    test::TempDir dir;
+    std::filesystem::remove(dir.file("Q27_jtag.hex"));
     if (!c.fileText.empty()) test::WriteFileBytes(dir.file("Q27_jtag.hex"), Bytes(c.fileText));
     Bench bench;
     bench.form.settings().imageFolders = {dir.path()};

@@ -1,0 +1,168 @@
+// Every window rendered offscreen after a representative simulated run: the main window,
+// the update window in the middle of an upload, each task window after a successful
+// operation and the keyboard window with pairs lit. With JIG_SCREENSHOT_DIR set, the
+// pictures are written there as PNG (scripts/screenshots makes docs/ from them).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <functional>
+#include <set>
+
+#include "app/TWindows.h"
+#include "sim/KeyboardSim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+bool Pump(const std::function<bool()>& done, int boundMs = 20000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > boundMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// A picture worth showing: the window's size, and more than a few colours in it.
+void Shoot(QWidget& window, const QString& name) {
+  QApplication::processEvents();
+  const QImage picture = window.grab().toImage();
+  ASSERT_FALSE(picture.isNull()) << name.toStdString();
+  EXPECT_EQ(picture.size(), window.size() * window.devicePixelRatio()) << name.toStdString();
+  std::set<QRgb> colours;
+  for (int y = 0; y < picture.height(); y += 3)
+    for (int x = 0; x < picture.width(); x += 3) colours.insert(picture.pixel(x, y));
+  EXPECT_GT(colours.size(), 8u) << name.toStdString() << ": an empty picture";
+  if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    EXPECT_TRUE(picture.save(QString::fromUtf8(dir) + "/" + name + ".png")) << name.toStdString();
+  }
+}
+
+QString LogOf(QWidget& window) { return window.findChild<QPlainTextEdit*>()->toPlainText(); }
+
+// One task window with its own simulated programmer running the task's image.
+template <class Window>
+struct Bench {
+  explicit Bench(const std::string& image, std::map<std::string, std::string> faults = {}) {
+    sim::SimOptions options;
+    options.image = image;
+    options.faults = std::move(faults);
+    programmer = &d2xx.attach(options);
+  }
+  template <class... Args>
+  Window& open(Args&&... args) {
+    window = std::make_unique<Window>(d2xx, std::forward<Args>(args)...);
+    window->endedSeen = [this](bool ok) { endings.push_back(ok); };
+    window->dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return dir.file("dump.bin"); };
+    window->show();
+    return *window;
+  }
+  // Clicks and waits for the operation's end; true when it succeeded.
+  bool run(QAbstractButton* button) {
+    const std::size_t before = endings.size();
+    QTest::mouseClick(button, Qt::LeftButton);
+    return Pump([&] { return endings.size() > before; }) && endings.back();
+  }
+  test::TempDir dir;
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer* programmer = nullptr;
+  std::unique_ptr<Window> window;
+  std::vector<bool> endings;
+};
+
+const std::filesystem::path kExampleData = std::filesystem::path(JIG_SOURCE_DIR) / "packaging" / "data";
+
+TEST(Screenshots, MainWindowAndTheUpdateWindowMidUpload) {
+  sim::SimD2xx d2xx;
+  sim::SimOptions options;
+  options.wireTime = true;  // the upload takes its real time, so there is a middle to show
+  d2xx.attach(options);
+  TWindows windows(d2xx);
+  windows.Form1->form()->settings().imageFolders = {JIG_BINARY_DIR};
+  windows.Form1->show();
+  windows.Form1->MAIN_SELECTOR->setCurrentText("MEC1609");
+  Shoot(*windows.Form1, "main-window");
+
+  bool shot = false;
+  QProgressBar* gauge = windows.UPDATE_FORM->CGauge_UPD;
+  QObject::connect(gauge, &QProgressBar::valueChanged, [&](int value) {
+    if (!shot && value > gauge->maximum() / 2) {
+      shot = true;
+      Shoot(*windows.UPDATE_FORM, "update-window");
+    }
+  });
+  QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
+  EXPECT_TRUE(Pump([&] { return shot; }, 30000)) << "the upload never reached its middle";
+  EXPECT_TRUE(LogOf(*windows.UPDATE_FORM).contains("HEX position_buff"));
+  windows.Form1->form()->waitForSwitch();
+}
+
+TEST(Screenshots, TaskWindowsAfterASuccessfulOperation) {
+  {
+    Bench<TEDID_form> bench("V41");
+    auto& w = bench.open();
+    ASSERT_TRUE(bench.run(w.EDID_READ));
+    Shoot(w, "edid-window");
+  }
+  {
+    Bench<TKB901X_forms> bench("V41");
+    auto& w = bench.open(std::vector<std::filesystem::path>{kExampleData});
+    w.ComboBox_KB901X->setCurrentIndex(0);
+    emit w.ComboBox_KB901X->activated(0);
+    w.ComboBox_KB901X_FFC->setCurrentIndex(6);  // "30 pin"
+    emit w.ComboBox_KB901X_FFC->activated(6);
+    EXPECT_TRUE(w.Label_result->text().startsWith("Please connect GND and:"));
+    ASSERT_TRUE(bench.run(w.KB901X_READ));
+    EXPECT_TRUE(LogOf(w).contains("Reading completed successfully."));
+    Shoot(w, "kb90-window");
+  }
+  {
+    Bench<TMEC16_Form> bench("V42");
+    auto& w = bench.open();
+    ASSERT_TRUE(bench.run(w.BitBtn_MEC16));
+    ASSERT_TRUE(bench.run(w.BitBtn_RD_MEC16));
+    Shoot(w, "mec16-window");
+  }
+  {
+    Bench<TITE_FORM> bench("ITE", {{"ite-connect-window-ms", "300"}});
+    auto& w = bench.open((kExampleData / "MB connection ITE.txt").string());
+    w.ITE_ComboBox_MB_SWITCH->setCurrentIndex(1);
+    w.ITE_ComboBox_MB_SWITCHSelect();
+    QTest::mouseClick(w.ITE_SETUP_BitBtn, Qt::LeftButton);
+    QTest::mouseClick(w.ITE_CHECK_CON_BitBtn, Qt::LeftButton);
+    ASSERT_TRUE(bench.run(w.ITE_READ_BitBtn));
+    Shoot(w, "ite-window");
+  }
+  {
+    Bench<TNPCE_FORM> bench("NPCE");
+    auto& w = bench.open();
+    ASSERT_TRUE(bench.run(w.NPCE_READ));
+    Shoot(w, "npce-window");
+  }
+}
+
+TEST(Screenshots, KeyboardWindowWithPairsLit) {
+  Bench<TKeyboard_testing> bench("V41", {{"keyboard-script", "0:"}});
+  auto& w = bench.open(KeyboardBounds{1000, 1000});
+  auto& keyboard = dynamic_cast<sim::KeyboardSim&>(*bench.programmer->commandSet("KEYBOARD"));
+  keyboard.queueReport({'>', 1, 2, 3, '&'});
+  keyboard.queueReport({'>', 1, 2, '&'});
+  keyboard.queueReport({'>', 5, 20, '&'});
+  keyboard.queueReport({'>', 24, 32, '&'});
+  QTest::mouseClick(w.START_SCAN, Qt::LeftButton);
+  ASSERT_TRUE(Pump([&] { return w.Matrix->shapeColour(IndicatorName({24, 32})) == colour::kRed; }, 5000));
+  Shoot(w, "keyboard-window");
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);  // STOP
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 5000));
+  EXPECT_EQ(bench.endings, std::vector<bool>{true});
+}
+
+}  // namespace
+}  // namespace jig

@@ -1,0 +1,89 @@
+// "Save log..." on every window's log: the program's version on top, then the log as shown.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <filesystem>
+
+#include "app/TWindows.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+QAction* SaveAction(QMenu& menu) {
+  for (QAction* action : menu.actions())
+    if (action->text() == "Save log...") return action;
+  return nullptr;
+}
+
+TEST(SaveLog, EveryWindowWithALogSavesItWithTheVersionOnTop) {
+  EXPECT_TRUE(QRegularExpression("^Holbrenik_JIG \\d+\\.\\d+$").match(TTaskWindow::ProgramVersion()).hasMatch())
+      << TTaskWindow::ProgramVersion().toStdString();
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  test::TempDir dir;
+  const std::vector<TTaskWindow*> withLog = {windows.EDID_form.get(),  windows.KB901X_forms.get(),
+                                             windows.Keyboard_testing.get(), windows.MEC16_Form.get(),
+                                             windows.ITE_FORM.get(),   windows.NPCE_FORM.get(),
+                                             windows.UPDATE_FORM.get()};
+  for (TTaskWindow* window : withLog) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    auto* memo = window->findChild<QPlainTextEdit*>();
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(memo->contextMenuPolicy(), Qt::CustomContextMenu);
+    window->log("Текущее время  12:00:00");
+    window->log("Reading completed successfully.");
+
+    const std::string path = dir.file(window->objectName().toStdString() + ".txt");
+    std::vector<FileDialog> asked;
+    window->dialogAnswer = [&](const FileDialog& dialog) -> std::optional<std::string> {
+      asked.push_back(dialog);
+      return path;
+    };
+    std::unique_ptr<QMenu> menu(window->logMenu());
+    QAction* save = SaveAction(*menu);
+    ASSERT_NE(save, nullptr);
+    EXPECT_TRUE(save->isEnabled());
+    save->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].promptOverwrite);
+
+    const auto bytes = test::ReadFileBytes(path);
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+    const QStringList lines = text.split('\n');
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], TTaskWindow::ProgramVersion());
+    EXPECT_EQ(lines[1], window->windowTitle());
+    EXPECT_TRUE(lines[3].isEmpty());
+    // The log follows whole, UTF-8, ending in one line end.
+    EXPECT_TRUE(text.endsWith(memo->toPlainText() + "\n"));
+    EXPECT_TRUE(text.contains("Текущее время  12:00:00\nReading completed successfully.\n"));
+    window->dialogAnswer = nullptr;
+  }
+}
+
+TEST(SaveLog, ACancelledDialogWritesNothingAndAnUnwritableFileSaysSo) {
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  TTaskWindow& window = *windows.NPCE_FORM;
+  window.log("line");
+  window.dialogAnswer = [](const FileDialog&) -> std::optional<std::string> { return std::nullopt; };
+  std::vector<std::string> boxes;
+  window.errorBoxSeen = [&](const std::string& text) { boxes.push_back(text); };
+  EXPECT_FALSE(window.saveLogAs());
+  EXPECT_TRUE(boxes.empty());
+
+  test::TempDir dir;
+  const std::string inMissingFolder = dir.file("no/such/folder/log.txt");
+  window.dialogAnswer = [&](const FileDialog&) -> std::optional<std::string> { return inMissingFolder; };
+  EXPECT_FALSE(window.saveLogAs());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(inMissingFolder), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(inMissingFolder));
+}
+
+}  // namespace
+}  // namespace jig
