@@ -65,6 +65,9 @@ class D2xx {
   virtual FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) = 0;
   // Sleeps until the transmit queue is empty or the time passes.
   virtual FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) = 0;
+  // Not a library call: true for the simulated programmers, whose stand-in firmware images
+  // must never be sent to real hardware.
+  virtual bool simulated() const { return false; }
 
   // Not library calls: what the open needs to tell the technician what to fix. A backend
   // that cannot tell answers nullopt.

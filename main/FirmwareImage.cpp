@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "link/CharFilter.h"
@@ -98,6 +99,11 @@ bool ParseFirmwareHex(std::span<const std::uint8_t> text, FirmwareImage& image) 
 }
 
 std::vector<std::filesystem::path> DefaultImageFolders() { return DataFolders(); }
+
+bool IsStandInImage(const FirmwareImage& image) {
+  return std::equal(kStandInImageMarker.begin(), kStandInImageMarker.end(), image.bytes.begin(),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
 
 LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
                               const std::vector<std::filesystem::path>& folders) {

@@ -34,6 +34,11 @@ struct FirmwareImage {
 // end record (the rest of the file was not read).
 bool ParseFirmwareHex(std::span<const std::uint8_t> text, FirmwareImage& image);
 
+// The images this project builds for its simulator begin with this text. They must never
+// reach a real programmer: it would run an image that is not its firmware.
+inline constexpr std::string_view kStandInImageMarker = "HJIG-FW:";
+bool IsStandInImage(const FirmwareImage& image);
+
 struct LoadedImage {
   std::string result;  // empty on success, else kResultFileSearch or kResultFileFormat
   FirmwareImage image;

@@ -59,6 +59,10 @@ SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
 std::string LoadAndUpload(SwitchContext& context, const std::string& task) {
   LoadedImage loaded = LoadFirmwareImage(task, context.updateView, context.settings.imageFolders);
   if (!loaded.ok()) return loaded.result;
+  if (IsStandInImage(loaded.image) && !context.link.d2xx->simulated()) {
+    context.updateView.log("This image is a stand-in for the simulated programmer; put the vendor's image beside the program.");
+    return std::string(kResultFileSearch);
+  }
   return UploadFirmwareImage(context.link, loaded.image, context.updateView);
 }
 

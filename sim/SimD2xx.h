@@ -40,6 +40,7 @@ class SimD2xx : public D2xx {
   FT_STATUS FT_Close(FT_HANDLE handle) override;
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
+  bool simulated() const override { return true; }
 
  private:
   struct Handle {

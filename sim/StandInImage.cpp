@@ -1,5 +1,7 @@
 #include "sim/StandInImage.h"
 
+#include "main/FirmwareImage.h"
+
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -7,7 +9,8 @@
 namespace jig::sim {
 
 namespace {
-constexpr char kMarker[] = "HJIG-FW:";
+// The host refuses images with this marker on a real programmer.
+constexpr std::string_view kMarker = kStandInImageMarker;
 
 struct ImageShape {
   const char* tag;
@@ -51,8 +54,8 @@ std::string StandInImageFile(const std::string& tag) {
 }
 
 std::string ImageTagOf(std::span<const std::uint8_t> flash) {
-  const std::size_t markerLength = sizeof kMarker - 1;
-  if (flash.size() < markerLength || std::memcmp(flash.data(), kMarker, markerLength) != 0) return "";
+  const std::size_t markerLength = kMarker.size();
+  if (flash.size() < markerLength || std::memcmp(flash.data(), kMarker.data(), markerLength) != 0) return "";
   std::string tag;
   for (std::size_t i = markerLength; i < flash.size() && i < markerLength + 8 && flash[i] != 0; ++i)
     tag.push_back(static_cast<char>(flash[i]));

@@ -319,3 +319,36 @@ TEST(FirmwareSwitch, CommandLine) {
 
 }  // namespace
 }  // namespace jig
+
+namespace jig {
+namespace {
+
+// A simulated programmer that passes for real hardware.
+class HardwareLookalike : public sim::SimD2xx {
+ public:
+  bool simulated() const override { return false; }
+};
+
+TEST(FirmwareSwitch, StandInImagesNeverReachARealProgrammer) {
+  HardwareLookalike d2xx;
+  auto& programmer = d2xx.attach(Options("V41"));
+  RecordingView mainView, updateView;
+  MainForm form(d2xx, mainView, updateView);
+  form.settings().imageFolders = {JIG_BINARY_DIR};
+  form.settings().bootWindow = std::chrono::milliseconds(1500);
+  form.MAIN_CONNECTClick("MEC1609");
+  ASSERT_TRUE(updateView.waitEnded(std::chrono::seconds(20)));
+  form.waitForSwitch();
+  EXPECT_EQ(updateView.endings(), std::vector<bool>{false});
+  EXPECT_EQ(programmer.hostBytes(), Concat({Bytes("B?U"), Bytes("g\n")})) << "nothing of the image was sent";
+  const auto lines = updateView.lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "This image is a stand-in for the simulated programmer; put the vendor's image beside the program."),
+            lines.end());
+  EXPECT_EQ(programmer.image(), "V41") << "the boot loader starts the application it still holds";
+  EXPECT_EQ(updateView.enabled("SpeedButton_UPD_EXIT"), true);
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+}  // namespace
+}  // namespace jig
