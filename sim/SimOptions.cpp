@@ -34,10 +34,10 @@ std::vector<FaultName> AllFaultNames() {
   return names;
 }
 
-bool AddFault(SimOptions& options, const std::string& spec, std::string& error) {
-  const auto eq = spec.find('=');
-  const std::string name = spec.substr(0, eq);
-  const std::string value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+bool AddFault(SimOptions& options, const std::string& fault, std::string& error) {
+  const auto eq = fault.find('=');
+  const std::string name = fault.substr(0, eq);
+  const std::string value = eq == std::string::npos ? "" : fault.substr(eq + 1);
   const auto names = AllFaultNames();
   const bool known = std::any_of(names.begin(), names.end(), [&](const FaultName& f) {
     return f.name.substr(0, f.name.find('=')) == name;

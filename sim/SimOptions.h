@@ -28,7 +28,7 @@ struct FaultName {
 // Every fault a programmer and its chips understand, for --help and for checking names.
 std::vector<FaultName> AllFaultNames();
 // "name" or "name=value"; false when the name is not known.
-bool AddFault(SimOptions& options, const std::string& spec, std::string& error);
+bool AddFault(SimOptions& options, const std::string& fault, std::string& error);
 
 // Decodes \r, \n, \t, \\ and \xHH in a text given on the command line.
 std::string DecodeEscapes(const std::string& text);
