@@ -1,6 +1,7 @@
 #include "sim/WireModel.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace jig::sim {
 
@@ -73,6 +74,26 @@ WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript) {
     if (!bestReleases.empty()) end = std::max(end, bestReleases.back());
   }
   return end - origin;
+}
+
+WireDuration HostTurnaround(std::span<const TranscriptEntry> transcript) {
+  PacketClock out;
+  std::vector<WireTime> releases;
+  std::optional<WireTime> previousWrite;
+  WireDuration total{0};
+  for (const TranscriptEntry& entry : transcript) {
+    if (!entry.toDevice) {
+      Release(out, entry.at, entry.bytes.size(), WireModel::ByteTime(entry.baud),
+              std::chrono::milliseconds(entry.latencyMs), releases);
+      continue;
+    }
+    std::optional<WireTime> could = previousWrite;
+    const auto had = std::upper_bound(releases.begin(), releases.end(), entry.at);
+    if (had != releases.begin() && (!could || *std::prev(had) > *could)) could = *std::prev(had);
+    if (could) total += entry.at - *could;
+    previousWrite = entry.at;
+  }
+  return total;
 }
 
 }  // namespace jig::sim

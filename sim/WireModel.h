@@ -92,4 +92,10 @@ struct TranscriptEntry {
 // what it took. What is left of a measured time beyond this is the host's doing.
 WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript);
 
+// The host's own share of a recorded run: for every write, the time from the moment it
+// could have written (the last answer byte released before it, or its previous write)
+// to the write. Where a measured time exceeds the best case, this says how much of it
+// the host spent turning around between exchanges.
+WireDuration HostTurnaround(std::span<const TranscriptEntry> transcript);
+
 }  // namespace jig::sim
