@@ -1,5 +1,6 @@
 #include "bench/Startup.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -26,6 +27,7 @@ Startup MeasureStartup(const std::string& probe, int starts) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);  // Qt's notes
     char* argv[] = {const_cast<char*>(probe.c_str()), nullptr};
     pid_t child = 0;
     const auto t0 = std::chrono::steady_clock::now();

@@ -37,7 +37,7 @@ void Release(PacketClock& clock, WireTime generated, std::size_t count, WireDura
 
 }  // namespace
 
-WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript) {
+WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript, std::optional<std::uint32_t> latencyMs) {
   if (transcript.empty()) return WireDuration(0);
   // Replays the recorded run twice at once: as it happened (to learn which answers the
   // host had before each write) and at best (every wait as short as the wire allows).
@@ -66,11 +66,12 @@ WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript) {
       continue;
     }
     const WireDuration latency = std::chrono::milliseconds(entry.latencyMs);
+    const WireDuration bestLatency = std::chrono::milliseconds(latencyMs.value_or(entry.latencyMs));
     // The programmer starts after the byte it answers reached it and its work is done.
     const WireTime bestStart =
         entry.cause < bestArrivals.size() ? bestArrivals[entry.cause] + entry.work : lastWrite + entry.work;
     Release(realOut, entry.at, entry.bytes.size(), byteTime, latency, realReleases);
-    Release(bestOut, bestStart, entry.bytes.size(), byteTime, latency, bestReleases);
+    Release(bestOut, bestStart, entry.bytes.size(), byteTime, bestLatency, bestReleases);
     if (!bestReleases.empty()) end = std::max(end, bestReleases.back());
   }
   return end - origin;

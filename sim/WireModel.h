@@ -4,6 +4,7 @@
 // or a partial packet when its latency timer runs out. Off, every byte is there at once.
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -90,7 +91,10 @@ struct TranscriptEntry {
 // byte is released, when every host write goes out the moment the answers it had
 // read before it (in the recorded run) are released, and the programmer's work takes
 // what it took. What is left of a measured time beyond this is the host's doing.
-WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript);
+// latencyMs, when given, replaces the bridge's latency timer in the best case (the run's
+// own timer still decides which answers the host waited for).
+WireDuration BestCaseTime(std::span<const TranscriptEntry> transcript,
+                          std::optional<std::uint32_t> latencyMs = std::nullopt);
 
 // The host's own share of a recorded run: for every write, the time from the moment it
 // could have written (the last answer byte released before it, or its previous write)

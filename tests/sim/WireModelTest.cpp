@@ -90,10 +90,14 @@ TEST(WireModel, HostDelaysDoNotCountButTheWaitsTheHostNeededDo) {
       HostWrite(1, {}), Answer(3, 0, kFast), HostWrite(1, lateWrite),
       Answer(1, 1, lateWrite + kFast + milliseconds(1), milliseconds(1))};
   EXPECT_EQ(BestCaseTime(run), firstRelease + kFast + milliseconds(1) + kFast + milliseconds(2));
+  EXPECT_EQ(HostTurnaround(run), milliseconds(5)) << "the host's 5 ms, and nothing of the wire";
+  // The same lock-step run with the bridge's 16 ms default: each answer waits 16 ms.
+  EXPECT_EQ(BestCaseTime(run, 16), 2 * kFast + milliseconds(16) + kFast + milliseconds(1) + kFast + milliseconds(16));
   // A write the host made before the first answer was released did not wait for it.
   const std::vector<TranscriptEntry> pipelined = {HostWrite(1, {}), Answer(3, 0, kFast), HostWrite(1, microseconds(5)),
                                                   Answer(1, 1, microseconds(5) + kFast)};
   EXPECT_EQ(BestCaseTime(pipelined), 2 * kFast + milliseconds(2)) << "both answers share one packet";
+  EXPECT_EQ(HostTurnaround(pipelined), microseconds(5)) << "counted from its previous write";
   EXPECT_EQ(BestCaseTime({}), nanoseconds(0));
 }
 
