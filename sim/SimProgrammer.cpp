@@ -74,10 +74,16 @@ std::vector<SimCommandSet*> SimProgrammer::activeSets() const {
 void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) {
   std::lock_guard lock(mutex_);
   if (gone_ || bytes.empty()) return;
-  transcript_.push_back({true, {bytes.begin(), bytes.end()}, now, wire_.baud});
+  TranscriptEntry entry;
+  entry.bytes.assign(bytes.begin(), bytes.end());
+  entry.at = now;
+  entry.baud = wire_.baud;
+  entry.latencyMs = wire_.latencyMs;
+  transcript_.push_back(std::move(entry));
   SimTime arrival = std::max(now, inWireFree_);
   for (std::uint8_t byte : bytes) {
     arrival += wire_.byteTime();
+    handling_ = hostBytesSeen_++;
     watchForResetCall(byte, arrival);
     // A byte sent at another baud rate reaches the programmer as noise it does not take.
     if (wire_.baud == listeningBaud()) dispatch(byte, arrival);
@@ -135,24 +141,25 @@ void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, 
     if (wire_.baud == listeningBaud()) enqueueToHost(byte, at + delay);
   }
   if (!sent.empty()) calledSince_.reset();
-  if (!sent.empty()) transcript_.push_back({false, std::move(sent), at + delay, listeningBaud()});
+  if (sent.empty()) return;
+  TranscriptEntry entry;
+  entry.toDevice = false;
+  entry.bytes = std::move(sent);
+  entry.at = at + delay;
+  entry.baud = listeningBaud();
+  entry.latencyMs = wire_.latencyMs;
+  entry.cause = handling_;
+  entry.work = delay;
+  transcript_.push_back(std::move(entry));
 }
 
 void SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated) {
-  const SimTime arrival = std::max(generated, outWireFree_) + wire_.byteTime();
-  outWireFree_ = arrival;
-  if (packetCount_ > 0 && arrival > packetFirst_ + wire_.latency()) packetCount_ = 0;
-  if (packetCount_ == 0) {
-    packetFirst_ = arrival;
-    packetStart_ = sequence_;
-  }
-  toHost_.push_back({byte, packetFirst_ + wire_.latency(), sequence_++});
-  if (++packetCount_ == WireModel::kPacketDataBytes) {
+  const PacketClock::Placed placed = toHostClock_.place(generated, wire_.byteTime(), wire_.latency());
+  toHost_.push_back({byte, placed.release, sequence_++});
+  if (placed.packetFull)
     // A full packet leaves at once, earlier than its latency timer would have sent it.
-    for (auto it = toHost_.rbegin(); it != toHost_.rend() && it->sequence >= packetStart_; ++it)
-      it->release = arrival;
-    packetCount_ = 0;
-  }
+    for (auto it = toHost_.rbegin(); it != toHost_.rend() && it->sequence >= placed.packetFirstByte; ++it)
+      it->release = placed.release;
 }
 
 std::size_t SimProgrammer::available(SimTime now) const {
@@ -205,7 +212,7 @@ void SimProgrammer::purge(bool rx, bool tx) {
   std::lock_guard lock(mutex_);
   if (rx) {
     toHost_.clear();
-    packetCount_ = 0;
+    toHostClock_.dropPacket();
   }
   (void)tx;  // what the host wrote is on the wire already
 }
@@ -267,7 +274,7 @@ void SimProgrammer::pressReset() {
 
 void SimProgrammer::pressResetLocked() {
   toHost_.clear();
-  packetCount_ = 0;
+  toHostClock_.dropPacket();
   ++resetPresses_;
   runImageLocked("BOOT");
 }
@@ -317,6 +324,7 @@ std::vector<std::uint8_t> SimProgrammer::deviceBytes() const {
 void SimProgrammer::clearTranscript() {
   std::lock_guard lock(mutex_);
   transcript_.clear();
+  hostBytesSeen_ = 0;
 }
 
 std::uint64_t SimProgrammer::bytesToHost() const {

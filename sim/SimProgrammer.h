@@ -17,13 +17,6 @@
 
 namespace jig::sim {
 
-struct TranscriptEntry {
-  bool toDevice = true;  // host -> programmer, else programmer -> host
-  std::vector<std::uint8_t> bytes;
-  SimTime at;
-  std::uint32_t baud = 0;
-};
-
 // The answer each image gives to 'B' unless a fault says otherwise.
 std::string DefaultVersionText(const std::string& tag);
 // The tags of the four images, and "BOOT" for the boot loader.
@@ -107,10 +100,9 @@ class SimProgrammer {
   std::uint64_t sequence_ = 0;
   std::uint64_t sentToHost_ = 0;
   std::uint32_t garbageState_ = 0x1234567u;
-  SimTime outWireFree_{};
-  std::size_t packetCount_ = 0;
-  SimTime packetFirst_{};
-  std::uint64_t packetStart_ = 0;
+  PacketClock toHostClock_;
+  std::uint64_t hostBytesSeen_ = 0;  // host bytes in the transcript so far
+  std::uint64_t handling_ = 0;       // the host byte being dispatched
   SimTime inWireFree_{};
   std::optional<SimTime> calledSince_;
   int resetPresses_ = 0;
