@@ -121,6 +121,7 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
         else answer(context, registers_[address_]);
         return true;
       case 'S':
+        argument_.clear();  // a new command: nothing of an earlier one is its argument
         commands_ = 1;
         inAction_ = false;
         pinCommands_ = 0;
@@ -160,12 +161,14 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
   switch (pending_) {
     case Pending::SetAddress:
       pending_ = Pending::None;
+      argument_.clear();
       if (!reachable()) return answer(context, kNoController), true;
       address_ = byte;
       answer(context, kDone);
       return true;
     case Pending::WriteRegister:
       pending_ = Pending::None;
+      argument_.clear();
       if (!reachable()) return answer(context, kNoController), true;
       writeRegister(byte, context.at());
       answer(context, kDone);
