@@ -55,6 +55,12 @@ void EdidOperations::finish(std::uint8_t signal) {
   link_.close();
 }
 
+void EdidOperations::failWithSignal(const char* line) {
+  view_.log(line);
+  finish('O');
+  view_.ended(false);
+}
+
 void EdidOperations::failWithoutSignal(const char* line) {
   view_.log(line);
   link_.close();
@@ -80,10 +86,7 @@ void EdidOperations::EDID_READClick() {
   const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
   if (gather == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
   if (gather == WaitResult::TimedOut) {
-    view_.log(edid_text::kReadNoAnswer);
-    finish('O');
-    view_.ended(false);
-    return;
+    return failWithSignal(edid_text::kReadNoAnswer);
   }
   std::array<std::uint8_t, kEdidImageSize> image{};
   std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
@@ -167,10 +170,7 @@ void EdidOperations::EDID_WRITEClick() {
   const WaitResult ready = QueueWait(link_, 1, bounds_.readyMs);
   if (ready == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
   if (ready == WaitResult::TimedOut) {
-    view_.log(edid_text::kReadyNoAnswer);
-    finish('O');
-    view_.ended(false);
-    return;
+    return failWithSignal(edid_text::kReadyNoAnswer);
   }
   logDump(image.data());
   view_.log("");
@@ -179,10 +179,7 @@ void EdidOperations::EDID_WRITEClick() {
   const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
   if (status == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
   if (status == WaitResult::TimedOut) {
-    view_.log(edid_text::kWriteNoAnswer);
-    finish('O');
-    view_.ended(false);
-    return;
+    return failWithSignal(edid_text::kWriteNoAnswer);
   }
   switch (StatusOf(link_.buffer.data())) {
     case Status::Ok:
@@ -191,10 +188,7 @@ void EdidOperations::EDID_WRITEClick() {
       view_.ended(true);
       return;
     case Status::Er:
-      view_.log(edid_text::kNoEepromWrite);
-      finish('O');
-      view_.ended(false);
-      return;
+      return failWithSignal(edid_text::kNoEepromWrite);
     case Status::Other:
       return failWithoutSignal(edid_text::kWriteBadStatus);
   }

@@ -53,6 +53,8 @@ class EdidOperations {
  private:
   // 'I' after success, 'O' after failure, then the handle is closed.
   void finish(std::uint8_t signal);
+  // Logs the line, sends 'O', closes and ends as a failure.
+  void failWithSignal(const char* line);
   void failWithoutSignal(const char* line);
   void logDump(const std::uint8_t* image);
 

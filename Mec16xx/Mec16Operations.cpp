@@ -125,6 +125,18 @@ void Mec16Operations::Finish(bool success, bool logClosed) {
   view_.ended(success);
 }
 
+bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum) {
+  if (!Begin(mode)) return false;
+  Stop_MEC16 = false;
+  view_.setGaugeColour(kGauge, gaugeColour);
+  view_.setGauge(kGauge, 0);
+  view_.setGaugeMax(kGauge, gaugeMaximum);
+  if (OpenLink()) return true;
+  Mode_MEC16 = Mec16Mode::None;
+  view_.ended(false);
+  return false;
+}
+
 void Mec16Operations::RefuseSetUp(std::string_view line) {
   Log(line);
   Send(kFailed);
@@ -306,16 +318,7 @@ void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
 // Read: set-up in the click, the stream in the worker.
 
 void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
-  if (!Begin(Mec16Mode::ReadMain)) return;
-  Stop_MEC16 = false;
-  view_.setGaugeColour(kGauge, colour::kLime);
-  view_.setGauge(kGauge, 0);
-  view_.setGaugeMax(kGauge, kMainBlocks);
-  if (!OpenLink()) {
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!BeginTransfer(Mec16Mode::ReadMain, colour::kLime, kMainBlocks)) return;
   const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), ".bin", "Noname", true};
   const std::optional<std::string> path = view_.askSaveFile(dialog);
   if (!path) return RefuseSetUp(kReadCancelled);
@@ -460,16 +463,7 @@ bool Mec16Operations::ReadInfoPass() {
 // Write: set-up in the click, the pages in the worker.
 
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
-  if (!Begin(Mec16Mode::WriteMain)) return;
-  Stop_MEC16 = false;
-  view_.setGaugeColour(kGauge, colour::kRed);
-  view_.setGauge(kGauge, 0);
-  view_.setGaugeMax(kGauge, kMainPages);
-  if (!OpenLink()) {
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!BeginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
   if (!path) return RefuseSetUp(kWriteCancelled);

@@ -81,6 +81,9 @@ class Mec16Operations {
   void HandlerFailure();
   // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
   void RefuseSetUp(std::string_view line);
+  // The start a read and a write share: the lock, the gauge, the open. False: refused or
+  // not opened (then it has ended).
+  bool BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum);
 
   void ReadThread_MEC16Execute();
   bool ReceiveBlock(std::string_view area);
