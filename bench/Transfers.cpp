@@ -64,6 +64,7 @@ class QuietView : public TaskView {
   std::optional<std::string> askSaveFile(const FileDialog&) override { return std::nullopt; }
   std::optional<std::string> askOpenFile(const FileDialog&) override { return std::nullopt; }
   void errorBox(std::string) override {}
+  bool askYesNo(std::string) override { return false; }
 };
 
 // With JIG_BENCH_GAPS set: the three longest host turnarounds of a run and what the

@@ -43,6 +43,17 @@ std::optional<std::string> ConsoleView::askOpenFile(const FileDialog&) {
   return openFile_;
 }
 
+void ConsoleView::setYesNoAnswer(bool yes) {
+  std::lock_guard lock(mutex_);
+  yes_ = yes;
+}
+
+bool ConsoleView::askYesNo(std::string question) {
+  std::lock_guard lock(mutex_);
+  err_ << question << ' ' << (yes_ ? "Yes" : "No") << '\n' << std::flush;
+  return yes_;
+}
+
 void ConsoleView::errorBox(std::string text) {
   std::lock_guard lock(mutex_);
   err_ << text << '\n' << std::flush;

@@ -21,6 +21,8 @@ class ConsoleView : public TaskView {
   // The file a save dialog answers with; an existing one only with replace.
   void setSaveFile(std::string path, bool replace);
   void setOpenFile(std::string path);
+  // How the command line answers a Yes/No question (No unless the command says otherwise).
+  void setYesNoAnswer(bool yes);
 
   void log(std::string line) override;
   void clearLog() override {}
@@ -37,6 +39,7 @@ class ConsoleView : public TaskView {
   std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
   std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
   void errorBox(std::string text) override;
+  bool askYesNo(std::string question) override;
 
   // Waits for the operation's end; nullopt when the bound passed first.
   std::optional<bool> waitEnded(std::chrono::milliseconds bound);
@@ -50,6 +53,7 @@ class ConsoleView : public TaskView {
   std::optional<bool> result_;
   std::string saveFile_, openFile_;
   bool replace_ = false;
+  bool yes_ = false;
 };
 
 // What a task's command gets from the command line.

@@ -55,6 +55,8 @@ class TaskView {
   virtual std::optional<std::string> askSaveFile(const FileDialog& dialog) = 0;
   virtual std::optional<std::string> askOpenFile(const FileDialog& dialog) = 0;
   virtual void errorBox(std::string text) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool askYesNo(std::string question) = 0;
   virtual void repaint() {}
 };
 

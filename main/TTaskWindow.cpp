@@ -262,6 +262,12 @@ void TTaskWindow::errorBox(std::string text) {
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok);
 }
 
+bool TTaskWindow::askYesNo(std::string question) {
+  if (yesNoAnswer) return yesNoAnswer(question);
+  return QMessageBox::question(this, QApplication::applicationName(), QString::fromStdString(question),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TTaskWindow::repaint() { QWidget::repaint(); }
 
 void TTaskWindow::closeEvent(QCloseEvent* event) {

@@ -36,11 +36,13 @@ class TTaskWindow : public QWidget, public TaskView {
   std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
   std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
   void errorBox(std::string text) override;
+  bool askYesNo(std::string question) override;
   void repaint() override;
 
   // Tests: answer dialogs and message boxes instead of showing them, see the endings.
   std::function<std::optional<std::string>(const FileDialog&)> dialogAnswer;
   std::function<void(const std::string&)> errorBoxSeen;
+  std::function<bool(const std::string&)> yesNoAnswer;
   std::function<void(bool)> endedSeen;
 
   // "Save log..." on the log's context menu: the program's name and version, the window,

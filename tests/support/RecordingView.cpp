@@ -89,6 +89,25 @@ void RecordingView::errorBox(std::string text) {
   errorBoxes_.push_back(std::move(text));
 }
 
+bool RecordingView::askYesNo(std::string question) {
+  std::lock_guard lock(mutex_);
+  questions_.push_back(std::move(question));
+  if (yesNoAnswers_.empty()) return false;
+  const bool yes = yesNoAnswers_.front();
+  yesNoAnswers_.pop_front();
+  return yes;
+}
+
+void RecordingView::answerYesNo(bool yes) {
+  std::lock_guard lock(mutex_);
+  yesNoAnswers_.push_back(yes);
+}
+
+std::vector<std::string> RecordingView::questions() const {
+  std::lock_guard lock(mutex_);
+  return questions_;
+}
+
 void RecordingView::answerDialog(std::optional<std::string> answer) {
   std::lock_guard lock(mutex_);
   answers_.push_back(std::move(answer));

@@ -31,9 +31,13 @@ class RecordingView : public TaskView {
   std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
   std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
   void errorBox(std::string text) override;
+  // Answers from answerYesNo(), in order; No once they run out.
+  bool askYesNo(std::string question) override;
 
   // Script: the next dialogs' answers, in order (nullopt = cancelled).
   void answerDialog(std::optional<std::string> answer);
+  void answerYesNo(bool yes);
+  std::vector<std::string> questions() const;
 
   // Waits until ended() has been called count times in all; false when the time passed.
   bool waitEnded(std::chrono::milliseconds bound = std::chrono::seconds(10), int count = 1);
@@ -64,6 +68,8 @@ class RecordingView : public TaskView {
   std::vector<std::string> lines_, allLines_, errorBoxes_, events_;
   std::vector<FileDialog> dialogs_;
   std::deque<std::optional<std::string>> answers_;
+  std::deque<bool> yesNoAnswers_;
+  std::vector<std::string> questions_;
   std::vector<bool> endings_;
   std::map<std::string, bool> enabled_, visible_, timers_;
   std::map<std::string, Rgb> colours_, gaugeColours_;
