@@ -3,6 +3,7 @@
 // as they are and for copies with faults put in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
