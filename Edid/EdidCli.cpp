@@ -1,25 +1,77 @@
 #include "Edid/EdidCli.h"
 
+#include <array>
+
+#include "Edid/EdidDecode.h"
+#include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
+#include "link/DumpFile.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
 
-int RunEdidCommand(CliRequest& request) {
-  const bool read = request.action == "read";
-  if ((!read && request.action != "write") || request.args.size() != 1) {
-    request.err << "usage: holbrenik-jig edid read FILE | edid write FILE\n";
-    return kExitUsage;
+namespace {
+
+constexpr const char* kUsage =
+    "usage: holbrenik-jig edid read FILE | edid write FILE [--yes] | edid check FILE | edid fix FILE\n";
+
+int Usage(CliRequest& request) {
+  request.err << kUsage;
+  return kExitUsage;
+}
+
+// Offline: the summary of the image a write of FILE would send (padded with FFh or cut to
+// 256 bytes, as the write does).
+int RunCheck(CliRequest& request, const std::string& path) {
+  auto file = DumpFile::OpenForReading(path);
+  if (!file) {
+    request.err << edid_text::kOpenFailed << ' ' << path << '\n';
+    return kExitFailed;
   }
-  if (!EnsureFirmware(request, "EEPROM lcd (EDID)")) return kExitFailed;
+  std::array<std::uint8_t, kEdidImageSize> image;
+  image.fill(0xFF);
+  std::size_t filled = 0;
+  while (filled < image.size()) {
+    const std::size_t got = file->read(std::span<std::uint8_t>(image).subspan(filled));
+    if (got == 0) break;
+    filled += got;
+  }
+  file->close();
+  const EdidInfo info = DecodeEdid(image);
+  for (const auto& line : EdidSummary(info)) request.out << line << '\n';
+  return info.valid() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunEdidCommand(CliRequest& request) {
+  const std::string& action = request.action;
+  if (action != "read" && action != "write" && action != "check" && action != "fix") return Usage(request);
+  if (request.args.empty()) return Usage(request);
+  const std::string path = request.args[0];
+  bool yes = false;
+  for (std::size_t i = 1; i < request.args.size(); ++i) {
+    if (action == "write" && request.args[i] == "--yes") yes = true;
+    else return Usage(request);
+  }
+  if (action == "check") return RunCheck(request, path);
+
   ConsoleView view(request.out, request.err);
   EdidOperations operations(request.d2xx, view);
+  if (action == "fix") {
+    view.setOpenFile(path);
+    operations.FixChecksumClick();
+    return view.result().value_or(false) ? kExitOk : kExitFailed;
+  }
+  if (!EnsureFirmware(request, "EEPROM lcd (EDID)")) return kExitFailed;
   // Both operations run to their end in the call, as they do in the window's click.
-  if (read) {
-    view.setSaveFile(request.args[0], request.force);
+  if (action == "read") {
+    view.setSaveFile(path, request.force);
     operations.EDID_READClick();
   } else {
-    view.setOpenFile(request.args[0]);
+    // Without --yes an image with a wrong checksum is answered No and not written.
+    view.setYesNoAnswer(yes);
+    view.setOpenFile(path);
     operations.EDID_WRITEClick();
   }
   return view.result().value_or(false) ? kExitOk : kExitFailed;

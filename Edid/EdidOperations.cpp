@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <system_error>
 #include <span>
 
+#include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
+#include "link/DumpChecks.h"
 #include "link/DumpFile.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
@@ -71,6 +75,10 @@ void EdidOperations::logDump(const std::uint8_t* image) {
   for (auto& line : EdidDump(std::span<const std::uint8_t>(image, kEdidImageSize))) view_.log(std::move(line));
 }
 
+void EdidOperations::logSummary(std::span<const std::uint8_t> image) {
+  for (auto& line : EdidSummary(DecodeEdid(image))) view_.log(std::move(line));
+}
+
 void EdidOperations::EDID_READClick() {
   if (busy_) return;
   BusyScope scope(busy_);
@@ -107,6 +115,9 @@ void EdidOperations::EDID_READClick() {
   logDump(image.data());
   view_.log("");
   finish('I');
+  // What the image is, and whether it looks like an EEPROM at all, before it is saved.
+  logSummary(image);
+  view_.log(DumpPatternLine(CheckDumpPattern(image), LogLanguage::English));
 
   const auto name = view_.askSaveFile(SaveDialog1());
   if (!name) {
@@ -165,6 +176,15 @@ void EdidOperations::EDID_WRITEClick() {
   }
   file->close();
 
+  logSummary(image);
+  const EdidInfo info = DecodeEdid(image);
+  if (info.base && !info.base->valid()) {
+    // A panel with a wrong base-block checksum is usually ignored by the laptop: write only
+    // when the technician says so. Nothing has been sent for the write yet.
+    if (!view_.askYesNo(WrongChecksumQuestion(*info.base))) return failWithoutSignal(edid_text::kNotWritten);
+    view_.log(edid_text::kWrittenAnyway);
+  }
+
   const std::uint8_t command[2] = {'E', 'w'};
   link_.write(command);
   const WaitResult ready = QueueWait(link_, 1, bounds_.readyMs);
@@ -192,6 +212,83 @@ void EdidOperations::EDID_WRITEClick() {
     case Status::Other:
       return failWithoutSignal(edid_text::kWriteBadStatus);
   }
+}
+
+void EdidOperations::FixChecksumClick() {
+  if (busy_) return;
+  BusyScope scope(busy_);
+  view_.clearLog();
+  const auto name = view_.askOpenFile(OpenDialog1());
+  if (!name) {
+    view_.log(edid_text::kFixInterrupted);
+    view_.ended(false);
+    return;
+  }
+  view_.repaint();
+  // One byte more than an image holds tells a longer file from a whole one.
+  std::array<std::uint8_t, kEdidImageSize + 1> bytes{};
+  std::size_t size = 0;
+  {
+    auto file = DumpFile::OpenForReading(*name);
+    if (!file) {
+      view_.errorBox(edid_text::kOpenFailed);
+      view_.log("");
+      view_.ended(false);
+      return;
+    }
+    while (size < bytes.size()) {
+      const std::size_t got = file->read(std::span<std::uint8_t>(bytes).subspan(size));
+      if (got == 0) break;
+      size += got;
+    }
+    file->close();
+  }
+  // Only a whole base block or a base block and its extension have checksum bytes where
+  // this fix puts them.
+  if (size != kEdidBlockSize && size != kEdidImageSize) {
+    view_.log(edid_text::kFixWrongSize);
+    view_.ended(false);
+    return;
+  }
+  const std::span<std::uint8_t> image(bytes.data(), size);
+  if (!DecodeEdid(image).headerValid) {
+    // A right checksum would make garbage look like a sound EDID to the write's check.
+    view_.log(edid_text::kFixNotEdid);
+    view_.ended(false);
+    return;
+  }
+  const auto fixes = FixEdidChecksums(image);
+  if (fixes.empty()) {
+    view_.log(edid_text::kFixNothing);
+    logSummary(image);
+    view_.ended(true);
+    return;
+  }
+  for (const auto& fix : fixes) view_.log(ChecksumFixLine(fix));
+  // The corrected image goes to a file beside the original and replaces it only when
+  // whole on the disk, so a failed save never leaves the technician without the image.
+  const std::string temporary = *name + ".fix";
+  auto out = DumpFile::Create(temporary);
+  bool saved = false;
+  if (out) {
+    const bool written = out->write(image);
+    const bool closed = out->close();
+    std::error_code error;
+    if (written && closed) std::filesystem::rename(temporary, *name, error);
+    saved = written && closed && !error;
+  }
+  if (!saved) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    view_.errorBox(edid_text::kCreateFailed);
+    view_.log("");
+    view_.ended(false);
+    return;
+  }
+  view_.log(edid_text::kFixSaved);
+  view_.log(*name);
+  logSummary(image);
+  view_.ended(true);
 }
 
 void EdidOperations::EXIT_EDIDClick() {

@@ -2,6 +2,7 @@
 // What the EDID window's buttons do. Both operations are short and run in the click: the
 // programmer is opened, the EEPROM image exchanged, the programmer closed again.
 #include <cstdint>
+#include <span>
 
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
@@ -37,6 +38,15 @@ inline constexpr const char* kProgrammerGone = "The programmer is disconnected."
 inline constexpr const char* kReadBadStatus = "Unknown EEPROM read status from the programmer, the data is not kept.";
 inline constexpr const char* kWriteBadStatus = "Unknown EEPROM write status from the programmer, the result is not known.";
 inline constexpr const char* kFileWriteFailed = "The file could not be written completely.";
+// The check of the image before a write and the checksum fix.
+inline constexpr const char* kNotWritten = "The image is not written to the EEPROM: its checksum is wrong.";
+inline constexpr const char* kWrittenAnyway = "The image is written with its wrong checksum, as confirmed.";
+inline constexpr const char* kFixInterrupted = "Fix checksum is interrupted: no file chosen.";
+inline constexpr const char* kFixNothing = "Fix checksum: the checksums are already correct, the file is not changed.";
+inline constexpr const char* kFixNotEdid =
+    "Fix checksum: the EDID header is wrong, this is not an EDID image; the file is not changed.";
+inline constexpr const char* kFixWrongSize = "Fix checksum: the file must be 128 or 256 bytes long; it is not changed.";
+inline constexpr const char* kFixSaved = "Fix checksum: the corrected file is saved.";
 }  // namespace edid_text
 
 class EdidOperations {
@@ -46,6 +56,8 @@ class EdidOperations {
   void EDID_READClick();
   void EDID_WRITEClick();
   void EXIT_EDIDClick();
+  // Asks for an image file, corrects its block checksums and saves it in place.
+  void FixChecksumClick();
 
   static FileDialog SaveDialog1();
   static FileDialog OpenDialog1();
@@ -57,6 +69,8 @@ class EdidOperations {
   void failWithSignal(const char* line);
   void failWithoutSignal(const char* line);
   void logDump(const std::uint8_t* image);
+  // The decoded summary of an image; the dump-pattern line too after a read.
+  void logSummary(std::span<const std::uint8_t> image);
 
   ProgrammerLink link_;
   TaskView& view_;

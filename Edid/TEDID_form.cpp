@@ -15,6 +15,8 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   EDID_READ->setObjectName("EDID_READ");
   EDID_WRITE = new QPushButton("EDID_WRITE", this);
   EDID_WRITE->setObjectName("EDID_WRITE");
+  FixChecksum = new QPushButton("Fix checksum", this);
+  FixChecksum->setObjectName("FixChecksum");
   EXIT_EDID = new QPushButton("EXIT", this);
   EXIT_EDID->setObjectName("EXIT_EDID");
   EDID_Memo = new QPlainTextEdit(this);
@@ -28,6 +30,7 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(EDID_READ);
   buttons->addWidget(EDID_WRITE);
+  buttons->addWidget(FixChecksum);
   buttons->addStretch();
   buttons->addWidget(EXIT_EDID);
   auto* layout = new QVBoxLayout(this);
@@ -36,6 +39,7 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
 
   connect(EDID_READ, &QPushButton::clicked, this, [this] { EDID_READClick(); });
   connect(EDID_WRITE, &QPushButton::clicked, this, [this] { EDID_WRITEClick(); });
+  connect(FixChecksum, &QPushButton::clicked, this, [this] { FixChecksumClick(); });
   connect(EXIT_EDID, &QPushButton::clicked, this, [this] { EXIT_EDIDClick(); });
 
   operations_ = std::make_unique<EdidOperations>(d2xx, *this, bounds);
@@ -47,5 +51,6 @@ TEDID_form::~TEDID_form() = default;
 void TEDID_form::EDID_READClick() { operations_->EDID_READClick(); }
 void TEDID_form::EDID_WRITEClick() { operations_->EDID_WRITEClick(); }
 void TEDID_form::EXIT_EDIDClick() { operations_->EXIT_EDIDClick(); }
+void TEDID_form::FixChecksumClick() { operations_->FixChecksumClick(); }
 
 }  // namespace jig

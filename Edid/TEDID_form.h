@@ -17,10 +17,12 @@ class TEDID_form : public TTaskWindow {
   void EDID_READClick();
   void EDID_WRITEClick();
   void EXIT_EDIDClick();
+  void FixChecksumClick();
 
   QPushButton* EDID_READ;
   QPushButton* EDID_WRITE;
   QPushButton* EXIT_EDID;
+  QPushButton* FixChecksum;
   QPlainTextEdit* EDID_Memo;
 
  private:

@@ -27,7 +27,7 @@ int RunVersionCommand(CliRequest& request) {
 constexpr Command kCommands[] = {
     {"version",  "",                  "version",                        "print the programmer's answer to the version query", RunVersionCommand},
     {"switch",   "",                  "switch TASK",                    "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", RunSwitchCommand},
-    {"edid",     "EEPROM lcd (EDID)", "edid read FILE | edid write FILE", "read or write an LCD panel's EDID EEPROM", RunEdidCommand},
+    {"edid",     "EEPROM lcd (EDID)", "edid read FILE | write FILE [--yes] | check FILE | fix FILE", "read or write an LCD panel's EDID EEPROM (--yes writes a wrong checksum); check or fix a file's checksums offline", RunEdidCommand},
     {"keyboard", "Keyboard testing",  "keyboard scan [--seconds N] [--no-sound]", "scan a keyboard matrix and print each closed pair", RunKeyboardCommand},
     {"kb90",     "KB9010/12/16/22",   "kb90 read FILE | write FILE | boards | wiring", "read or write (and verify) an ENE KB90xx flash; the wiring aid", RunKb90Command},
     {"mec16",    "MEC1609",           "mec16 probe | read FILE [--info] | erase [--info] | write FILE | help", "MEC16xx over JTAG: probe, read (MAIN, --info adds INFO), erase, write MAIN", RunMec16Command},

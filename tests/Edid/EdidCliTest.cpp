@@ -29,7 +29,7 @@ TEST(EdidCli, WriteThenReadGivesThePaddedFileAndPrintsTheDump) {
   const std::string in = dir.file("F.bin"), out = dir.file("G.bin");
   test::WriteFileBytes(in, test::Bytes("EDID panel image"));
 
-  const CliRun write = RunCli(d2xx, {"edid", "write", in});
+  const CliRun write = RunCli(d2xx, {"edid", "write", in, "--yes"});
   EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   EXPECT_NE(write.out.find("Writing data to EEPROM is completed successfully."), std::string::npos);
 

@@ -74,7 +74,10 @@ TEST(EdidRead, SavesTheEepromAndLogsItsDump) {
   std::vector<std::string> tail = {"Communication with programmer installed.", "Reading EEPROM ...",
                                    "Reading from the EEPROM is completed successfully."};
   tail.insert(tail.end(), dump.begin(), dump.end());
-  tail.insert(tail.end(), {"", "Save the file: ", file});
+  tail.insert(tail.end(), {"", "EDID header: OK.", "Checksum of block 0: OK (15h).", "Checksum of block 1: OK (ABh).",
+                           "Manufacturer: SDC, product code: 16705 (4141h), serial number: 0.",
+                           "Made in week 19 of 2019, EDID version 1.4.", "Dump check: the content looks like real data.",
+                           "Save the file: ", file});
   ASSERT_GE(lines.size(), tail.size());
   EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(tail.size()), lines.end()), tail);
   ASSERT_EQ(bench.view.dialogs().size(), 1u);
@@ -200,6 +203,7 @@ TEST(EdidWrite, LongFileIsCutAndAnEmptyFileIsAllFf) {
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
     WriteFileBytes(bench.dir.file("big.bin"), big);
     bench.view.answerDialog(bench.dir.file("big.bin"));
+    bench.view.answerYesNo(true);  // no EDID, so its checksum is wrong
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.chip().contents(), std::vector<std::uint8_t>(big.begin(), big.begin() + 256));
     EXPECT_EQ(bench.programmer.hostBytes().size(), 1u + 2u + 256u + 1u);
@@ -209,6 +213,7 @@ TEST(EdidWrite, LongFileIsCutAndAnEmptyFileIsAllFf) {
     bench.chip().setContents(std::vector<std::uint8_t>(256, 0x00));
     WriteFileBytes(bench.dir.file("empty.bin"), {});
     bench.view.answerDialog(bench.dir.file("empty.bin"));
+    bench.view.answerYesNo(true);
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.chip().contents(), std::vector<std::uint8_t>(256, 0xFF));
   }
@@ -221,6 +226,7 @@ TEST(EdidWrite, WriteProtectedEepromSaysSoAndKeepsItsData) {
   const auto before = bench.chip().contents();
   WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x11));
   bench.view.answerDialog(bench.dir.file("a.bin"));
+  bench.view.answerYesNo(true);
   bench.ops.EDID_WRITEClick();
   EXPECT_EQ(bench.view.lastLine(), "EEPROM does not respond, or write error! WP 7 pin = '0' ?");
   EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
@@ -273,6 +279,7 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     EdidBench bench(options);
     WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
     bench.view.answerDialog(bench.dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteNoAnswer);
     EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
@@ -285,6 +292,7 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     EdidBench bench(options);
     WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
     bench.view.answerDialog(bench.dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteBadStatus);
     const auto host = bench.programmer.hostBytes();

@@ -19,6 +19,10 @@ struct EdidWindowBench {
     };
     window.errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
     window.endedSeen = [this](bool success) { endings.push_back(success); };
+    window.yesNoAnswer = [this](const std::string& question) {
+      questions.push_back(question);
+      return yes;
+    };
   }
   sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
   QString memo() const { return window.EDID_Memo->toPlainText(); }
@@ -27,7 +31,8 @@ struct EdidWindowBench {
   sim::SimProgrammer& programmer;
   TEDID_form window;
   std::optional<std::string> answer;
-  std::vector<std::string> dialogs, boxes;
+  bool yes = false;
+  std::vector<std::string> dialogs, boxes, questions;
   std::vector<bool> endings;
   test::TempDir dir;
 };
@@ -39,6 +44,7 @@ TEST(EdidWindow, HasTheDocumentedControls) {
   EXPECT_EQ(window.findChild<QPushButton*>("EDID_READ")->text(), "EDID_READ");
   EXPECT_EQ(window.findChild<QPushButton*>("EDID_WRITE")->text(), "EDID_WRITE");
   EXPECT_EQ(window.findChild<QPushButton*>("EXIT_EDID")->text(), "EXIT");
+  EXPECT_EQ(window.findChild<QPushButton*>("FixChecksum")->text(), "Fix checksum");
   EXPECT_TRUE(window.findChild<QPlainTextEdit*>("EDID_Memo")->isReadOnly());
   EXPECT_EQ(TTaskWindow::Find("TEDID_form"), &window);
 }
@@ -50,6 +56,7 @@ TEST(EdidWindow, WriteThenReadByClicks) {
   test::WriteFileBytes(bench.dir.file("in.bin"), image);
 
   bench.answer = bench.dir.file("in.bin");
+  bench.yes = true;  // a test pattern, not an EDID: its checksum is wrong
   QTest::mouseClick(bench.window.EDID_WRITE, Qt::LeftButton);
   QApplication::processEvents();
   EXPECT_EQ(bench.endings, std::vector<bool>{true});
@@ -84,6 +91,51 @@ TEST(EdidWindow, AbsentEepromAndExit) {
   QApplication::processEvents();
   EXPECT_TRUE(bench.memo().isEmpty());
   EXPECT_FALSE(bench.window.isVisible());
+}
+
+// A panel image with a wrong base checksum: refused on No, written on Yes, corrected by
+// Fix checksum and then written without a question.
+TEST(EdidWindow, WrongChecksumAskFixAndWriteByClicks) {
+  EdidWindowBench bench;
+  auto image = test::ReadFileBytes(std::string(JIG_SOURCE_DIR) + "/../shared/testdata/edid/SDC_SDC4141_1FB7B65F5CB0.bin");
+  ASSERT_EQ(image.size(), 256u);
+  const auto sound = image;
+  image[127] = 0x16;
+  const std::string path = bench.dir.file("panel.bin");
+  test::WriteFileBytes(path, image);
+  const auto before = bench.chip().contents();
+  bench.answer = path;
+
+  bench.yes = false;
+  QTest::mouseClick(bench.window.EDID_WRITE, Qt::LeftButton);
+  QApplication::processEvents();
+  ASSERT_EQ(bench.questions.size(), 1u);
+  EXPECT_TRUE(bench.questions[0].starts_with("The checksum of block 0 is wrong (byte 127 is 16h, should be 15h)."));
+  EXPECT_EQ(bench.chip().contents(), before);
+  EXPECT_TRUE(bench.memo().endsWith("The image is not written to the EEPROM: its checksum is wrong."));
+  EXPECT_EQ(bench.endings, std::vector<bool>{false});
+  EXPECT_TRUE(bench.window.EDID_WRITE->isEnabled());
+
+  bench.yes = true;
+  QTest::mouseClick(bench.window.EDID_WRITE, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(bench.questions.size(), 2u);
+  EXPECT_EQ(bench.chip().contents(), image);
+  EXPECT_TRUE(bench.memo().contains("The image is written with its wrong checksum, as confirmed."));
+  EXPECT_EQ(bench.endings, (std::vector<bool>{false, true}));
+
+  QTest::mouseClick(bench.window.FixChecksum, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(bench.memo().startsWith("Fix checksum: byte 127 changed from 16h to 15h.\nFix checksum: the corrected file is saved.\n"));
+  EXPECT_EQ(test::ReadFileBytes(path), sound);
+  EXPECT_EQ(bench.endings, (std::vector<bool>{false, true, true}));
+
+  QTest::mouseClick(bench.window.EDID_WRITE, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(bench.questions.size(), 2u);  // sound now: no question
+  EXPECT_EQ(bench.chip().contents(), sound);
+  EXPECT_EQ(bench.endings, (std::vector<bool>{false, true, true, true}));
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
 }  // namespace

@@ -77,7 +77,10 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
       EdidOperations ops(device, view, EdidBounds{10, 10, 10});
       view.answerDialog(action == EdidRead ? files.dump : files.edidSource);
       if (action == EdidRead) ops.EDID_READClick();
-      else ops.EDID_WRITEClick();
+      else {
+        view.answerYesNo(true);  // the pattern is no EDID: write it past the checksum question
+        ops.EDID_WRITEClick();
+      }
       ended();
       break;
     }

@@ -66,6 +66,7 @@ class EdidRig : public Rig {
   }
   void click() override {
     view.answerDialog(write_ ? sourcePath : dumpPath);
+    if (write_) view.answerYesNo(true);  // the test pattern is no EDID: write it past the checksum question
     if (write_) ops_->EDID_WRITEClick();
     else ops_->EDID_READClick();
   }
