@@ -438,6 +438,10 @@ void IteOperations::readBody(std::stop_token stop) {
 }
 
 bool IteOperations::readAgain(std::vector<std::uint8_t>& dump, std::stop_token stop) {
+  if (stop.stop_requested()) {
+    log(ite::text::kStopped);
+    return false;
+  }
   log("");
   view_.setGaugeColour(kGauge, colour::kLime);
   view_.setGauge(kGauge, 0);
