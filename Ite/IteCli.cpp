@@ -16,10 +16,13 @@ constexpr const char* kUsage =
     "usage: holbrenik-jig ite boards [--base FILE]\n"
     "       holbrenik-jig ite apply (--board N [--reversed] | --pins PD0=P,...,KSI5=P) [--base FILE]\n"
     "       holbrenik-jig ite check [--board N [--reversed] | --pins ...]\n"
-    "       holbrenik-jig ite read FILE [--board N [--reversed] | --pins ...]\n"
-    "       holbrenik-jig ite write FILE [--board N [--reversed] | --pins ...]\n"
+    "       holbrenik-jig ite read FILE [--read-twice] [--board N [--reversed] | --pins ...]\n"
+    "       holbrenik-jig ite write FILE [--no-verify] [--board N [--reversed] | --pins ...]\n"
     "  --board N sends that motherboard's pins (APPLY) before the action; without it the\n"
-    "  programmer keeps the pins it was last given. P is 1-32 or NC.\n";
+    "  programmer keeps the pins it was last given. P is 1-32 or NC.\n"
+    "  write reads the flash back and compares it with the image (all 128 KiB, FFh padding\n"
+    "  included); --no-verify skips that. --read-twice reads twice and writes FILE only when\n"
+    "  both reads match. A failed verify or a differing pair exits 1.\n";
 
 // The console view, counting endings so that several actions can run one after another.
 class IteConsoleView : public ConsoleView {
@@ -46,6 +49,8 @@ struct IteArgs {
   bool reversed = false;
   std::string pins;
   std::string base;
+  bool noVerify = false;
+  bool readTwice = false;
   std::string error;
 };
 
@@ -73,6 +78,10 @@ IteArgs ParseArgs(const std::vector<std::string>& args) {
       parsed.reversed = true;
     } else if (word == "--pins") {
       parsed.pins = value();
+    } else if (word == "--no-verify") {
+      parsed.noVerify = true;
+    } else if (word == "--read-twice") {
+      parsed.readTwice = true;
     } else if (word == "--base") {
       parsed.base = value();
     } else if (!word.empty() && word[0] != '-' && parsed.file.empty()) {
@@ -132,7 +141,8 @@ int RunIteCommand(CliRequest& request) {
   const bool known = action == "boards" || action == "apply" || action == "check" || needsFile;
   const bool choosesPins = args.board > 0 || !args.pins.empty();
   if (!args.error.empty() || !known || needsFile != !args.file.empty() || (action == "apply" && !choosesPins) ||
-      (args.board > 0 && !args.pins.empty()) || (args.reversed && args.board < 0)) {
+      (args.board > 0 && !args.pins.empty()) || (args.reversed && args.board < 0) ||
+      (args.noVerify && action != "write") || (args.readTwice && action != "read")) {
     if (!args.error.empty()) request.err << args.error << '\n';
     request.err << kUsage;
     return kExitUsage;
@@ -164,6 +174,8 @@ int RunIteCommand(CliRequest& request) {
   if (!EnsureFirmware(request, "ITE chip")) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
+  ops.setVerifyAfterWrite(!args.noVerify);
+  ops.setReadTwice(args.readTwice);
   ops.FormCreate(std::move(base));
 
   if (args.board > 0) {

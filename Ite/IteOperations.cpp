@@ -6,6 +6,7 @@
 
 #include "Ite/IteTexts.h"
 #include "link/CharFilter.h"
+#include "link/DumpChecks.h"
 #include "link/OpenProgrammer.h"
 #include "link/TimeStamp.h"
 
@@ -20,6 +21,10 @@ constexpr std::string_view kReadButton = "ITE_READ_BitBtn";
 constexpr std::string_view kCheckBox = "ITE_CheckBox";
 constexpr std::string_view kGauge = "ITE_CGauge1";
 constexpr std::string_view kSpeedGauge = "SPEED_ITE_CGauge";
+constexpr std::string_view kVerifyBox = "VerifyAfterWrite";
+constexpr std::string_view kReadTwiceBox = "ReadTwice";
+// The window's log speaks Russian; so do the lines about verify and the read pair.
+constexpr LogLanguage kLanguage = LogLanguage::Russian;
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
   std::string out;
@@ -243,6 +248,19 @@ void IteOperations::finish(std::uint8_t endByte) {
   if (!ite::Finish_ITE(link_, endByte, bounds_.drainMs)) log(ite::text::kNotDrained);
 }
 
+bool IteOperations::connectForRead() {
+  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
+  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (connected != ite::kDone) {
+    logFailure("2F");
+    return false;
+  }
+  log(ite::text::kPreparing);
+  if (!runRegisterSteps(ite::kReadPreparation)) return false;
+  log(ite::text::kPrepared);
+  return true;
+}
+
 bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
   for (const ite::RegStep& step : steps) {
     const ite::StepResult result = ite::RegWrite_ITE(link_, step.reg, step.value, bounds_.answerMs);
@@ -266,6 +284,7 @@ void IteOperations::endClickFailed(bool sendEnd, bool enableRead, bool enableWri
   for (std::string_view button : {kCheckButton, kExitButton, kSetupButton}) view_.enable(button, true);
   if (enableRead) view_.enable(kReadButton, true);
   if (enableWrite) view_.enable(kWriteButton, true);
+  for (std::string_view box : {kVerifyBox, kReadTwiceBox}) view_.enable(box, true);
   view_.ended(false);
 }
 
@@ -275,7 +294,9 @@ void IteOperations::ITE_READ_BitBtnClick() {
   IteMode idle = IteMode::NONE;
   if (!Mode_ITE.compare_exchange_strong(idle, IteMode::READ_ITE)) return;
   joinWorker();  // the last transfer's worker has done its last act already
-  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton}) view_.enable(button, false);
+  readTwiceThisRead_ = readTwice_.load();
+  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton, kVerifyBox, kReadTwiceBox})
+    view_.enable(button, false);
   log("");
   view_.setGaugeColour(kGauge, colour::kLime);
   view_.setGauge(kGauge, 0);
@@ -288,23 +309,20 @@ void IteOperations::ITE_READ_BitBtnClick() {
     log(ite::text::kReadCancelled);
     return endClickFailed(true, false, true);
   }
-  file_ = DumpFile::Create(*path);
-  if (!file_) {
-    log(ite::text::kCreateFailed);
-    view_.errorBox(std::string(ite::text::kCreateFailedBox));
-    return endClickFailed(true, false, true);
+  // Read twice keeps both reads in memory and creates the file only from a matching
+  // pair: an older dump under that name is not cut short by a pair that differs.
+  savePath_ = *path;
+  if (!readTwiceThisRead_) {
+    file_ = DumpFile::Create(*path);
+    if (!file_) {
+      log(ite::text::kCreateFailed);
+      view_.errorBox(std::string(ite::text::kCreateFailedBox));
+      return endClickFailed(true, false, true);
+    }
   }
   logTimeStamp();
   log(ite::text::kReadStart);
-  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
-  if (connected != ite::kDone) {
-    logFailure("2F");
-    return endClickFailed(true, false, true);
-  }
-  log(ite::text::kPreparing);
-  if (!runRegisterSteps(ite::kReadPreparation)) return endClickFailed(true, false, true);
-  log(ite::text::kPrepared);
+  if (!connectForRead()) return endClickFailed(true, false, true);
   ReadThread_ITE = std::jthread([this](std::stop_token stop) { threadMain(stop); });
 }
 
@@ -314,7 +332,9 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
   IteMode idle = IteMode::NONE;
   if (!Mode_ITE.compare_exchange_strong(idle, IteMode::WRITE_ITE_step_one)) return;
   joinWorker();
-  for (std::string_view button : {kCheckButton, kExitButton, kReadButton, kSetupButton}) view_.enable(button, false);
+  verifyThisWrite_ = verifyAfterWrite_.load();
+  for (std::string_view button : {kCheckButton, kExitButton, kReadButton, kSetupButton, kVerifyBox, kReadTwiceBox})
+    view_.enable(button, false);
   view_.setGaugeColour(kGauge, colour::kRed);
   view_.setGauge(kGauge, 0);
   log("");
@@ -356,20 +376,22 @@ void IteOperations::threadMain(std::stop_token stop) {
 }
 
 void IteOperations::endWorker(bool success) {
-  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton})
+  for (std::string_view button :
+       {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton, kVerifyBox, kReadTwiceBox})
     view_.enable(button, true);
   Mode_ITE.store(IteMode::NONE);
   view_.ended(success);
 }
 
-void IteOperations::readBody(std::stop_token stop) {
+bool IteOperations::readBlocks(std::vector<std::uint8_t>& dump, DumpFile* file, std::stop_token stop) {
   log(ite::text::kReading);
-  bool success = false;
+  dump.clear();
+  dump.reserve(ite::kFlashSize);
   for (std::size_t block = 0; block < ite::kBlockCount; ++block) {
     const std::string number = std::to_string(block + 1);
     if (stop.stop_requested()) {
       log(ite::text::kStopped);
-      break;
+      return false;
     }
     DWORD gathered = 0;
     const WaitResult waited = ite::ReadBlock_ITE(link_, bounds_.blockMs, gathered);
@@ -377,31 +399,90 @@ void IteOperations::readBody(std::stop_token stop) {
       log(Concat({ite::text::kNoAnswerPrefix, std::to_string(bounds_.blockMs), ite::text::kShortBlockMiddle,
                   std::to_string(gathered), " из 257."}));
       log(Concat({ite::text::kBlockErrorPrefix, number}));
-      break;
+      return false;
     }
     if (link_.buffer[ite::kBlockSize] != ite::kDone) {
       log(Concat({ite::text::kBlockErrorPrefix, number}));
-      break;
+      return false;
     }
-    if (!file_->write(std::span<const std::uint8_t>(link_.buffer.data(), ite::kBlockSize))) {
-      log(Concat({ite::text::kFileWriteFailed, file_->path()}));
-      break;
+    const std::span<const std::uint8_t> data(link_.buffer.data(), ite::kBlockSize);
+    if (file && !file->write(data)) {
+      log(Concat({ite::text::kFileWriteFailed, file->path()}));
+      return false;
     }
+    dump.insert(dump.end(), data.begin(), data.end());
     view_.setGauge(kGauge, static_cast<int>(block + 1));
-    if (block + 1 == ite::kBlockCount) {
-      log(ite::text::kReadDone);
-      success = true;
-    }
   }
+  log(ite::text::kReadDone);
+  return true;
+}
+
+void IteOperations::readBody(std::stop_token stop) {
+  bool success = readBlocks(dump_, file_ ? &*file_ : nullptr, stop);
+  // A dump of one value or one short pattern is almost always a bad contact.
+  if (success) log(DumpPatternLine(CheckDumpPattern(dump_), kLanguage));
   finish(success ? ite::kEndSuccess : ite::kEndFailure);
   logTimeStamp();
   // A dump is reported read only when it is on the disk.
-  if (!file_->close() && success) {
-    log(Concat({ite::text::kFileWriteFailed, file_->path()}));
-    success = false;
+  if (file_) {
+    if (!file_->close() && success) {
+      log(Concat({ite::text::kFileWriteFailed, file_->path()}));
+      success = false;
+    }
+    file_.reset();
   }
-  file_.reset();
+  if (success && readTwiceThisRead_) success = secondReadAndSave(stop);
+  dump_.clear();
+  dump_.shrink_to_fit();
   endWorker(success);
+}
+
+bool IteOperations::readAgain(std::vector<std::uint8_t>& dump, std::stop_token stop) {
+  if (stop.stop_requested()) {
+    log(ite::text::kStopped);
+    return false;
+  }
+  log("");
+  view_.setGaugeColour(kGauge, colour::kLime);
+  view_.setGauge(kGauge, 0);
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return false;
+  logTimeStamp();
+  log(ite::text::kReadStart);
+  // The board is still on the cable from the action before: the controller answers
+  // Connect at once, and a board taken off meanwhile fails within the connect bound.
+  bool success = connectForRead() && readBlocks(dump, nullptr, stop);
+  finish(success ? ite::kEndSuccess : ite::kEndFailure);
+  logTimeStamp();
+  return success;
+}
+
+bool IteOperations::secondReadAndSave(std::stop_token stop) {
+  log(ite::text::kSecondReadStart);
+  std::vector<std::uint8_t> second;
+  if (!readAgain(second, stop)) {
+    log(ite::text::kSecondReadNotDone);
+    return false;
+  }
+  const auto difference = CompareDumps(dump_, second);
+  log(ReadTwiceLine(difference, kLanguage));
+  if (difference) return false;
+  return saveDump(savePath_);
+}
+
+bool IteOperations::saveDump(const std::string& path) {
+  std::optional<DumpFile> file = DumpFile::Create(path);
+  if (!file) {
+    log(ite::text::kCreateFailed);
+    return false;
+  }
+  const bool written = file->write(dump_);
+  if (file->close() && written) return true;
+  file.reset();
+  // A dump cut short is worse than none: it would be taken for the board's flash.
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  log(Concat({ite::text::kFileWriteFailed, path}));
+  return false;
 }
 
 void IteOperations::writeBody(std::stop_token stop) {
@@ -471,7 +552,19 @@ void IteOperations::writeBody(std::stop_token stop) {
   log(ite::text::kWriteDone);
   finish(ite::kEndSuccess);
   logTimeStamp();
-  endWorker(true);
+  if (!verifyThisWrite_) return endWorker(true);
+
+  // The write itself is not checked by the programmer: read the flash back and compare
+  // all 128 KiB, the FF padding of a short file too.
+  log(ite::text::kVerifyStart);
+  std::vector<std::uint8_t> readBack;
+  if (!readAgain(readBack, stop)) {
+    log(ite::text::kVerifyNotDone);
+    return endWorker(false);
+  }
+  const auto difference = CompareDumps(image, readBack);
+  log(VerifyLine(difference, kLanguage));
+  endWorker(!difference);
 }
 
 // ---- EXIT ----

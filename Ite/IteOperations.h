@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "Ite/IteProtocol.h"
 #include "Ite/IteSequences.h"
@@ -47,6 +48,15 @@ class IteOperations {
   void ITE_WRITE_BitBtnClick();
   void ITE_EXIT_BitBtnClick();
 
+  // Read the flash back after a write that ended well and compare it with the image
+  // written (on unless turned off). Taken when the write starts.
+  void setVerifyAfterWrite(bool on) { verifyAfterWrite_.store(on); }
+  // Read twice and save the dump only from a matching pair (off unless turned on).
+  // Taken when the read starts.
+  void setReadTwice(bool on) { readTwice_.store(on); }
+  bool verifyAfterWrite() const { return verifyAfterWrite_.load(); }
+  bool readTwice() const { return readTwice_.load(); }
+
   // Waits for a running worker to end (the command line, tests, the window's end).
   void joinWorker();
 
@@ -68,6 +78,17 @@ class IteOperations {
   void finish(std::uint8_t endByte);
   void endWorker(bool success);
 
+  // Connect and the read's pre-preparation; logs the failing step's lines.
+  bool connectForRead();
+  // The read's block loop into dump (and the file when there is one); true when all came.
+  bool readBlocks(std::vector<std::uint8_t>& dump, DumpFile* file, std::stop_token stop);
+  // The whole read once more as its own exchange (open, Connect, pre-preparation, blocks,
+  // end byte, close), from the worker, into dump.
+  bool readAgain(std::vector<std::uint8_t>& dump, std::stop_token stop);
+  // Read twice: the second read, the comparison, and the file from a matching pair.
+  bool secondReadAndSave(std::stop_token stop);
+  bool saveDump(const std::string& path);
+
   void threadMain(std::stop_token stop);
   void readBody(std::stop_token stop);
   void writeBody(std::stop_token stop);
@@ -83,6 +104,13 @@ class IteOperations {
 
   ProgrammerLink link_;
   std::optional<DumpFile> file_;
+  std::atomic<bool> verifyAfterWrite_{true};
+  std::atomic<bool> readTwice_{false};
+  // What the running action was started with.
+  bool verifyThisWrite_ = true;
+  bool readTwiceThisRead_ = false;
+  std::string savePath_;               // read twice: the file the matching pair goes to
+  std::vector<std::uint8_t> dump_;     // the read's dump as it came
   std::jthread ReadThread_ITE;
 };
 

@@ -108,4 +108,14 @@ inline constexpr std::string_view kNotDrained = "Программатор не �
 inline constexpr std::string_view kFileWriteFailed = "Ошибка записи в файл: ";
 inline constexpr std::string_view kStopped = "Операция прервана: окно закрывается.";
 
+// Ours: the read-back after a write and the second read, and why they ended early.
+inline constexpr std::string_view kVerifyBox = "Verify after write";
+inline constexpr std::string_view kReadTwiceBox = "Read twice and compare";
+inline constexpr std::string_view kVerifyStart = "Проверка после записи: читаем флеш обратно ...";
+inline constexpr std::string_view kVerifyNotDone =
+    "Проверка после записи не выполнена: флеш не удалось прочитать обратно. Запись не подтверждена.";
+inline constexpr std::string_view kSecondReadStart = "Двойное чтение: читаем флеш второй раз ...";
+inline constexpr std::string_view kSecondReadNotDone =
+    "Двойное чтение: второе чтение не удалось, сравнивать не с чем. Файл не записан.";
+
 }  // namespace jig::ite::text

@@ -67,6 +67,12 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   ITE_READ_BitBtn = Button(this, "ITE_READ_BitBtn", ite::text::kReadButton);
   ITE_WRITE_BitBtn = Button(this, "ITE_WRITE_BitBtn", ite::text::kWriteButton);
   ITE_EXIT_BitBtn = Button(this, "ITE_EXIT_BitBtn", ite::text::kExitButton);
+  VerifyAfterWrite = new QCheckBox(Q(ite::text::kVerifyBox), this);
+  VerifyAfterWrite->setObjectName("VerifyAfterWrite");
+  VerifyAfterWrite->setChecked(true);
+  ReadTwice = new QCheckBox(Q(ite::text::kReadTwiceBox), this);
+  ReadTwice->setObjectName("ReadTwice");
+  ReadTwice->setChecked(false);
 
   ITE_Memo1 = new QPlainTextEdit(this);
   ITE_Memo1->setObjectName("ITE_Memo1");
@@ -81,8 +87,17 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   SPEED_ITE_CGauge->setStyleSheet("QProgressBar::chunk { background-color: #ffff00; }");
 
   auto* buttons = new QVBoxLayout;
-  for (QPushButton* button : {ITE_CHECK_CON_BitBtn, ITE_READ_BitBtn, ITE_WRITE_BitBtn, ITE_EXIT_BitBtn})
-    buttons->addWidget(button);
+  // Each option stands beside the button it changes.
+  auto* readRow = new QHBoxLayout;
+  readRow->addWidget(ITE_READ_BitBtn);
+  readRow->addWidget(ReadTwice);
+  auto* writeRow = new QHBoxLayout;
+  writeRow->addWidget(ITE_WRITE_BitBtn);
+  writeRow->addWidget(VerifyAfterWrite);
+  buttons->addWidget(ITE_CHECK_CON_BitBtn);
+  buttons->addLayout(readRow);
+  buttons->addLayout(writeRow);
+  buttons->addWidget(ITE_EXIT_BitBtn);
   buttons->addStretch();
   auto* middle = new QHBoxLayout;
   middle->addWidget(GroupBox1);
@@ -138,8 +153,14 @@ void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {
 void TITE_FORM::ITE_CheckBoxClick() { ops_->ITE_CheckBoxClick(ITE_CheckBox->isChecked()); }
 void TITE_FORM::ITE_SETUP_BitBtnClick() { ops_->ITE_SETUP_BitBtnClick(); }
 void TITE_FORM::ITE_CHECK_CON_BitBtnClick() { ops_->ITE_CHECK_CON_BitBtnClick(); }
-void TITE_FORM::ITE_READ_BitBtnClick() { ops_->ITE_READ_BitBtnClick(); }
-void TITE_FORM::ITE_WRITE_BitBtnClick() { ops_->ITE_WRITE_BitBtnClick(); }
+void TITE_FORM::ITE_READ_BitBtnClick() {
+  ops_->setReadTwice(ReadTwice->isChecked());
+  ops_->ITE_READ_BitBtnClick();
+}
+void TITE_FORM::ITE_WRITE_BitBtnClick() {
+  ops_->setVerifyAfterWrite(VerifyAfterWrite->isChecked());
+  ops_->ITE_WRITE_BitBtnClick();
+}
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
 
 }  // namespace jig

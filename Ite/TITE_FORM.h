@@ -42,6 +42,8 @@ class TITE_FORM : public TTaskWindow {
   QPushButton* ITE_READ_BitBtn;
   QPushButton* ITE_WRITE_BitBtn;
   QPushButton* ITE_EXIT_BitBtn;
+  QCheckBox* VerifyAfterWrite;
+  QCheckBox* ReadTwice;
   QPlainTextEdit* ITE_Memo1;
   QProgressBar* ITE_CGauge1;
   QProgressBar* SPEED_ITE_CGauge;

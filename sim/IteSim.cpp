@@ -97,15 +97,20 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
         inAction_ = true;
         blocks_ = 0;
         actionPrograms_ = 0;
+        erasedInAction_ = false;
         const auto window = std::chrono::milliseconds(options_.number("ite-connect-window-ms", kDefaultConnectWindowMs));
         if (!reachable()) {
           // The firmware gives up when no controller answered within its window.
           answer(context, kNoController, window);
           return true;
         }
-        const long long plugMs = std::max(0LL, options_.number("ite-plug-ms", 0));
-        if (std::chrono::milliseconds(plugMs) > window) answer(context, kNoController, window);
-        else answer(context, kDone, std::chrono::milliseconds(plugMs));
+        // The user plugs the adapter in after the first Connect; it stays on the board
+        // for the actions that follow (a read-back after a write finds it there).
+        if (!pluggedAt_)
+          pluggedAt_ = context.at() + std::chrono::milliseconds(std::max(0LL, options_.number("ite-plug-ms", 0)));
+        const auto wait = std::max(SimTime::duration::zero(), *pluggedAt_ - context.at());
+        if (wait > window) answer(context, kNoController, window);
+        else answer(context, kDone, std::chrono::duration_cast<std::chrono::microseconds>(wait));
         return true;
       }
       case 'A': pending_ = Pending::SetAddress; break;
@@ -139,6 +144,9 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
           block[i] = flash_[streamAddress_];
           streamAddress_ = (streamAddress_ + 1) % kFlashSize;
         }
+        // A clip that sat badly while the second read began: its first block comes wrong.
+        if (ok && ++streamBlocks_ == 1 && streams_ == 2 && options_.has("ite-unstable-first-block"))
+          for (std::size_t i = 0; i < 256; ++i) block[i] ^= 0xFF;
         block[256] = ok ? kDone : kNoController;
         if (options_.number("ite-bad-block", -1) == blocks_) block[256] = kNoController;
         if (options_.number("ite-short-block", -1) == blocks_) block.resize(100);
@@ -147,6 +155,11 @@ bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
       }
       case 'I':
       case 'O':
+        // A cell that lost its charge after the write: seen only by a read that follows.
+        if (byte == 'I' && erasedInAction_ && !bitFlipped_ && options_.has("ite-flip-bit")) {
+          flash_[static_cast<std::size_t>(options_.number("ite-flip-bit", 0)) % kFlashSize] ^= 0x01;
+          bitFlipped_ = true;
+        }
         save();
         return true;
       default:
@@ -237,6 +250,8 @@ void IteSim::writeRegister(std::uint8_t value, SimTime at) {
   // Fast read: command, three address bytes, one dummy byte, then the flash streams.
   if (frame_.size() == 5 && frame_[0] == 0x0B) {
     streaming_ = true;
+    ++streams_;
+    streamBlocks_ = 0;
     streamAddress_ = ((frame_[1] << 16) | (frame_[2] << 8) | frame_[3]) % kFlashSize;
   }
 }
@@ -251,6 +266,7 @@ void IteSim::frameBoundary(SimTime at) {
     } else if ((command == 0x60 || command == 0xC7) && writeEnabled_) {
       std::fill(flash_.begin(), flash_.end(), 0xFF);
       writeEnabled_ = false;
+      erasedInAction_ = true;
       eraseEnd_ = at + std::chrono::milliseconds(std::max(0LL, options_.number("ite-erase-ms", 200)));
       save();
     } else if (command == 0x04) {
@@ -266,7 +282,7 @@ std::vector<FaultName> IteSimFaults() {
   return {
       {"ite-absent", "ITE: no controller on the cable (Connect answers 65 when its window ends)"},
       {"ite-wiring=LIST", "ITE: the board's true wiring, 15 pins PD0..PD7,BUSY,STB,AFD,INIT,SLIN,KSI4,KSI5"},
-      {"ite-plug-ms=N", "ITE: the controller answers Connect N ms after it (above 5000: never)"},
+      {"ite-plug-ms=N", "ITE: the adapter goes onto the board N ms after the first Connect and stays (above the connect window: never)"},
       {"ite-connect-window-ms=N", "ITE: how long Connect waits for the controller (default 5000)"},
       {"ite-erase-ms=N", "ITE: the chip erase takes N ms (default 200)"},
       {"ite-settings-refused", "ITE: Enter settings is not answered 2A"},
@@ -276,6 +292,8 @@ std::vector<FaultName> IteSimFaults() {
       {"ite-program-silent=N", "ITE: the N-th Program byte after Connect is never answered"},
       {"ite-lost-from=N", "ITE: the controller stops answering (65) from the N-th command after Connect on"},
       {"ite-silent-from=N", "ITE: no answer from the N-th command after Connect on (Connect is the 1st)"},
+      {"ite-flip-bit=ADDR", "ITE: bit 0 of the flash byte at ADDR flips once a write (chip erase) has ended with 49"},
+      {"ite-unstable-first-block", "ITE: the first block of the second fast read since power-on comes inverted"},
   };
 }
 

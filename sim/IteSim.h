@@ -4,6 +4,7 @@
 // pin assignment last applied matches the board's true wiring, as on a bench.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "sim/SimCommandSet.h"
@@ -61,6 +62,11 @@ class IteSim : public SimCommandSet {
   bool streaming_ = false;
   std::uint32_t streamAddress_ = 0;
   std::uint32_t programAddress_ = 0;
+  int streams_ = 0;        // fast reads started since power-on (faults count them)
+  int streamBlocks_ = 0;   // Read block commands served from the current fast read
+  bool erasedInAction_ = false;  // a chip erase since the last Connect
+  bool bitFlipped_ = false;
+  std::optional<SimTime> pluggedAt_;  // when the adapter went onto the board
 
   bool inAction_ = false;  // since a Connect (the settings are not counted)
   int commands_ = 0;       // commands since the last Connect or Enter settings (faults count them)

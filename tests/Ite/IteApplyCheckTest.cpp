@@ -53,8 +53,8 @@ TEST(IteApply, StopsAtTheFirstRefusedPinOrRefusedSettings) {
 }
 
 TEST(IteApply, SilentProgrammerEndsWithinTheBoundAndSaysSo) {
-  // The version text (21 bytes), '*' and three '+' come; then silence.
-  IteBench bench(test::Faults({{"silence-after", "25"}}));
+  // The version text (32 bytes), '*' and three '+' come; then silence.
+  IteBench bench(test::Faults({{"silence-after", "36"}}));
   bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
   const auto started = std::chrono::steady_clock::now();
   bench.ops->ITE_SETUP_BitBtnClick();

@@ -1,5 +1,6 @@
 // The "ite" command line against simulated programmers that keep their state in a folder,
 // as separate runs of the program would.
+#include <filesystem>
 #include <sstream>
 
 #include "Ite/IteCli.h"
@@ -11,6 +12,7 @@ namespace {
 struct CliRun {
   int status;
   std::string out, err;
+  std::vector<std::uint8_t> host;  // every byte the program sent
 };
 
 CliRun RunIte(const std::string& stateDir, const std::string& action, std::vector<std::string> args,
@@ -21,12 +23,12 @@ CliRun RunIte(const std::string& stateDir, const std::string& action, std::vecto
   options.stateDir = stateDir;
   options.faults = std::move(faults);
   options.faults.emplace("ite-connect-window-ms", "300");
-  d2xx.attach(options);
+  auto& programmer = d2xx.attach(options);
   std::ostringstream out, err;
   CliRequest request{d2xx, action, std::move(args), false, out, err};
   const int status = RunIteCommand(request);
   EXPECT_EQ(d2xx.openHandles(), 0u);
-  return {status, out.str(), err.str()};
+  return {status, out.str(), err.str(), programmer.hostBytes()};
 }
 
 class IteCli : public ::testing::Test {
@@ -77,6 +79,53 @@ TEST_F(IteCli, BoardsListsTheBaseAndPinsByNameApplyLikeABoard) {
                                      "SLIN=14,KSI4=15,KSI5=16"});
   EXPECT_EQ(pins.status, kExitOk) << pins.out;
   EXPECT_NE(pins.out.find("Найден ID мульта -> 8502 ревизия -> 07"), std::string::npos);
+}
+
+std::size_t Blocks(const CliRun& run) {
+  return static_cast<std::size_t>(std::count(run.host.begin(), run.host.end(), std::uint8_t{'r'}));
+}
+
+TEST_F(IteCli, WriteVerifiesUnlessToldNotToAndAFailedVerifyExitsOne) {
+  EXPECT_EQ(RunIte(state(), "apply", WithBase({"--board", "1"})).status, kExitOk);
+  std::vector<std::uint8_t> image(131072, 0xFF);
+  image[0x1FFFF] = 0x5A;
+  test::WriteFileBytes(dir.file("in.bin"), image);
+
+  const CliRun verified = RunIte(state(), "write", {dir.file("in.bin")});
+  EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+  EXPECT_EQ(Blocks(verified), 512u);
+  EXPECT_NE(verified.out.find("Проверка после записи: OK, флеш совпадает с образом.\n"), std::string::npos);
+
+  const CliRun unverified = RunIte(state(), "write", {dir.file("in.bin"), "--no-verify"}, {{"ite-flip-bit", "0x1FFFF"}});
+  EXPECT_EQ(unverified.status, kExitOk);
+  EXPECT_EQ(Blocks(unverified), 0u);
+  EXPECT_EQ(unverified.host.back(), 'I');
+  EXPECT_EQ(unverified.out.find("Проверка после записи"), std::string::npos);
+
+  const CliRun flipped = RunIte(state(), "write", {dir.file("in.bin")}, {{"ite-flip-bit", "0x1FFFF"}});
+  EXPECT_EQ(flipped.status, kExitFailed);
+  EXPECT_NE(flipped.out.find("Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.\n"),
+            std::string::npos);
+
+  // Each option belongs to one action.
+  EXPECT_EQ(RunIte(state(), "read", {dir.file("x.bin"), "--no-verify"}).status, kExitUsage);
+  EXPECT_EQ(RunIte(state(), "write", {dir.file("in.bin"), "--read-twice"}).status, kExitUsage);
+}
+
+TEST_F(IteCli, ReadTwiceSavesOnlyAMatchingPair) {
+  EXPECT_EQ(RunIte(state(), "apply", WithBase({"--board", "1"})).status, kExitOk);
+  const CliRun differ = RunIte(state(), "read", {dir.file("a.bin"), "--read-twice"}, {{"ite-unstable-first-block", ""}});
+  EXPECT_EQ(differ.status, kExitFailed);
+  EXPECT_EQ(Blocks(differ), 1024u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
+  EXPECT_NE(differ.out.find("Файл не записан.\n"), std::string::npos);
+
+  const CliRun match = RunIte(state(), "read", {dir.file("b.bin"), "--read-twice"});
+  EXPECT_EQ(match.status, kExitOk) << match.out << match.err;
+  EXPECT_NE(match.out.find("Двойное чтение: оба чтения совпадают.\n"), std::string::npos);
+  // The simulated flash starts erased: a saved dump, and a warning about it.
+  EXPECT_EQ(test::ReadFileBytes(dir.file("b.bin")), std::vector<std::uint8_t>(131072, 0xFF));
+  EXPECT_NE(match.out.find("Внимание: дамп весь из FFh."), std::string::npos);
 }
 
 }  // namespace

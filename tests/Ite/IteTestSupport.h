@@ -23,6 +23,8 @@ inline const std::string kBoard2 =
     "Board-2 PD0=30 PD1=29 PD2=28 PD3=27 PD4=26 PD5=25 PD6=24 PD7=23 BUSY=21 STB=20 AFD=19 INIT=18 SLIN=17 "
     "KSI4=16 KSI5=15 KB_pins=30";
 
+inline const std::string kFullVersion = "Q27 ITE_PROJ FW 2.3 bench unit\\r\\n";
+
 inline ite::IteBounds ShortBounds() {
   ite::IteBounds bounds;
   bounds.connectMs = 1000;
@@ -39,6 +41,8 @@ class IteBench {
     options.image = "ITE";
     // A wrong board is told within 600 ms instead of the firmware's 5 s.
     if (!options.has("ite-connect-window-ms")) options.faults["ite-connect-window-ms"] = "600";
+    // A version text of the full 32 bytes spares every open the read time-out.
+    if (!options.has("version")) options.faults["version"] = kFullVersion;
     programmer = &d2xx.attach(options);
     chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
     ops = std::make_unique<IteOperations>(d2xx, view, bounds);
@@ -88,6 +92,26 @@ inline sim::SimOptions Faults(std::initializer_list<std::pair<std::string, std::
   sim::SimOptions options;
   for (const auto& [name, value] : faults) options.faults[name] = value;
   return options;
+}
+
+// The read's pre-preparation as register writes: A reg W value, thirteen times.
+inline std::vector<std::uint8_t> ReadPreparationBytes() {
+  const std::uint8_t table[13][2] = {{0x27, 0x01}, {0x27, 0x80}, {0x04, 0xFF}, {0x07, 0x7F}, {0x06, 0xFF},
+                                     {0x05, 0xFE}, {0x08, 0x00}, {0x05, 0xFD}, {0x08, 0x0B}, {0x08, 0x00},
+                                     {0x08, 0x00}, {0x08, 0x00}, {0x08, 0x00}};
+  std::vector<std::uint8_t> bytes;
+  for (const auto& step : table) bytes.insert(bytes.end(), {'A', step[0], 'W', step[1]});
+  return bytes;
+}
+
+// The whole read exchange after the open's 'B': Connect, pre-preparation, 512 blocks, 49.
+inline std::vector<std::uint8_t> ReadExchange() {
+  std::vector<std::uint8_t> bytes{'T'};
+  const auto prep = ReadPreparationBytes();
+  bytes.insert(bytes.end(), prep.begin(), prep.end());
+  bytes.insert(bytes.end(), 512, 'r');
+  bytes.push_back('I');
+  return bytes;
 }
 
 inline std::string FailureLine(const std::string& code) {

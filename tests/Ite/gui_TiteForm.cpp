@@ -18,6 +18,7 @@ class IteWindow : public ::testing::Test {
     sim::SimOptions options;
     options.image = "ITE";
     options.faults["ite-connect-window-ms"] = "300";  // a wrong board is told at once
+    options.faults["version"] = test::kFullVersion;    // no open waits for the rest of the text
     programmer = &d2xx.attach(options);
     chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
     // The base as the bench keeps it: Windows-1251, CR LF.
@@ -163,6 +164,63 @@ TEST_F(IteWindow, WrongBoardFailsTheWriteAndExitClearsTheLog) {
   QTest::mouseClick(form->ITE_EXIT_BitBtn, Qt::LeftButton);
   EXPECT_TRUE(form->ITE_Memo1->toPlainText().isEmpty());
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfer) {
+  EXPECT_EQ(form->VerifyAfterWrite->text(), "Verify after write");
+  EXPECT_TRUE(form->VerifyAfterWrite->isChecked());
+  EXPECT_EQ(form->ReadTwice->text(), "Read twice and compare");
+  EXPECT_FALSE(form->ReadTwice->isChecked());
+  chooseBoard(1);
+  QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);
+  std::vector<std::uint8_t> image(300, 0xFF);
+  image[299] = 0x42;
+  test::WriteFileBytes(dir.file("in.bin"), image);
+  std::vector<std::string> answers = {dir.file("in.bin"), dir.file("in.bin"), dir.file("out.bin")};
+  std::size_t asked = 0;
+  form->dialogAnswer = [&](const FileDialog&) -> std::optional<std::string> { return answers.at(asked++); };
+  auto blocks = [this] {
+    const auto bytes = programmer->hostBytes();
+    return std::count(bytes.begin(), bytes.end(), std::uint8_t{'r'});
+  };
+
+  // On (the default): the write reads back; the boxes rest while it runs.
+  std::size_t before = endings.size();
+  QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
+  EXPECT_FALSE(form->VerifyAfterWrite->isEnabled());
+  EXPECT_FALSE(form->ReadTwice->isEnabled());
+  ASSERT_TRUE(waitEndings(before + 1));
+  EXPECT_TRUE(endings.back());
+  EXPECT_EQ(logLines().last(), "Проверка после записи: OK, флеш совпадает с образом.");
+  EXPECT_EQ(blocks(), 512);
+  EXPECT_TRUE(form->VerifyAfterWrite->isEnabled());
+  EXPECT_TRUE(form->ReadTwice->isEnabled());
+
+  // Off by a click: no read-back at all.
+  programmer->clearTranscript();
+  QTest::mouseClick(form->VerifyAfterWrite, Qt::LeftButton);
+  EXPECT_FALSE(form->VerifyAfterWrite->isChecked());
+  before = endings.size();
+  QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
+  ASSERT_TRUE(waitEndings(before + 1));
+  EXPECT_TRUE(endings.back());
+  EXPECT_EQ(blocks(), 0);
+  EXPECT_EQ(programmer->hostBytes().back(), 'I');
+
+  // Read twice by a click: two reads, and the file from the matching pair.
+  programmer->clearTranscript();
+  QTest::mouseClick(form->ReadTwice, Qt::LeftButton);
+  before = endings.size();
+  QTest::mouseClick(form->ITE_READ_BitBtn, Qt::LeftButton);
+  ASSERT_TRUE(waitEndings(before + 1));
+  EXPECT_TRUE(endings.back());
+  EXPECT_EQ(blocks(), 1024);
+  EXPECT_EQ(logLines().last(), "Двойное чтение: оба чтения совпадают.");
+  EXPECT_EQ(logLines().count("Проверка дампа: содержимое похоже на настоящие данные."), 1);
+  auto expected = image;
+  expected.resize(131072, 0xFF);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("out.bin")), expected);
+  EXPECT_EQ(d2xx.openHandles(), 0u);
 }
 
 }  // namespace

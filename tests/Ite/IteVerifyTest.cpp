@@ -1,0 +1,233 @@
+// What comes after the documented read and write: the read-back that verifies a write,
+// the second read that confirms a dump, and the line that flags a dump of no real content.
+#include <filesystem>
+#include <random>
+
+#include "Ite/IteTexts.h"
+#include "tests/Ite/IteTestSupport.h"
+
+namespace jig {
+namespace {
+
+using test::IteBench;
+
+constexpr const char* kVerifyOk = "Проверка после записи: OK, флеш совпадает с образом.";
+constexpr const char* kRealData = "Проверка дампа: содержимое похоже на настоящие данные.";
+
+std::vector<std::uint8_t> MixedImage(unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> image(131072);
+  for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+  return image;
+}
+
+std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line) {
+  return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+
+std::size_t CountOf(const std::vector<std::uint8_t>& bytes, std::uint8_t value) {
+  return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), value));
+}
+
+// A write whose image is FF but for a few bytes: quick on the wire, and the last byte counts.
+struct SparseWrite {
+  explicit SparseWrite(sim::SimOptions options = {}, std::size_t fileSize = 131072) : bench(std::move(options)) {
+    image.assign(fileSize, 0xFF);
+    image[0] = 0x12;
+    if (fileSize == 131072) image[0x1FFFF] = 0x5A;
+  }
+  bool run(int seconds = 10) {
+    if (!bench.apply()) return false;
+    test::WriteFileBytes(dir.file("in.bin"), image);
+    bench.view.answerDialog(dir.file("in.bin"));
+    bench.ops->ITE_WRITE_BitBtnClick();
+    return bench.waitEnded(seconds);
+  }
+  void expectIdle() const {
+    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+    for (const char* control : {"ITE_READ_BitBtn", "ITE_SETUP_BitBtn", "ITE_CHECK_CON_BitBtn", "ITE_EXIT_BitBtn",
+                                "VerifyAfterWrite", "ReadTwice"})
+      EXPECT_EQ(bench.view.enabled(control), true) << control;
+  }
+  IteBench bench;
+  test::TempDir dir;
+  std::vector<std::uint8_t> image;
+};
+
+TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
+  SparseWrite write;
+  ASSERT_TRUE(write.run());
+  EXPECT_EQ(write.bench.view.endings().back(), true);
+  const auto lines = write.bench.view.allLines();
+  EXPECT_EQ(write.bench.view.lastLine(), kVerifyOk);
+  EXPECT_LT(IndexOf(lines, "Мы все записали. "), IndexOf(lines, std::string(ite::text::kVerifyStart)));
+  EXPECT_LT(IndexOf(lines, std::string(ite::text::kVerifyStart)), IndexOf(lines, "Мы все прочитали "));
+  // The read-back says nothing about the dump's content: the image is what counts.
+  EXPECT_EQ(IndexOf(lines, kRealData), lines.size());
+
+  // The write ends with its 49 before a new open ('B') and the whole read exchange.
+  auto tail = std::vector<std::uint8_t>{0x77, 0x5A, 'I', 'B'};
+  const auto read = test::ReadExchange();
+  tail.insert(tail.end(), read.begin(), read.end());
+  const auto commands = write.bench.commands();
+  ASSERT_GE(commands.size(), tail.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
+  EXPECT_EQ(write.bench.view.gauge("ITE_CGauge1"), 512);
+  write.expectIdle();
+}
+
+TEST(IteVerify, CatchesOneFlippedBitAtTheLastByteAndInTheFfPaddingOfAShortFile) {
+  {
+    SparseWrite write(test::Faults({{"ite-flip-bit", "0x1FFFF"}}));
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(write.bench.chip->flash()[0x1FFFF], 0x5B);
+    EXPECT_EQ(write.bench.view.endings().back(), false);
+    EXPECT_EQ(write.bench.view.lastLine(),
+              "Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.");
+    EXPECT_TRUE(write.bench.contains("Мы все записали. "));  // the write itself went through
+    write.expectIdle();
+  }
+  {
+    // A 3-byte file: everything from 3 on is padding, and the padding is compared too.
+    SparseWrite write(test::Faults({{"ite-flip-bit", "0x10000"}}), 3);
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(write.bench.view.endings().back(), false);
+    EXPECT_EQ(write.bench.view.lastLine(),
+              "Проверка после записи: ОШИБКА, первое отличие по адресу 00010000, различных байт: 1.");
+  }
+}
+
+TEST(IteVerify, OffMeansNoReadBackAndAFailedWriteIsNotReadBack) {
+  {
+    SparseWrite write(test::Faults({{"ite-flip-bit", "0x1FFFF"}}));
+    write.bench.ops->setVerifyAfterWrite(false);
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(write.bench.view.endings().back(), true);
+    EXPECT_EQ(CountOf(write.bench.commands(), 'r'), 0u);
+    EXPECT_EQ(write.bench.commands().back(), 'I');
+    EXPECT_FALSE(write.bench.contains(std::string(ite::text::kVerifyStart)));
+  }
+  {
+    SparseWrite write(test::Faults({{"ite-program-silent", "2"}}));
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(write.bench.view.endings(), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(write.bench.view.lastLine().rfind("Текущее время  ", 0), 0u);
+    EXPECT_EQ(CountOf(write.bench.commands(), 'r'), 0u);
+  }
+}
+
+TEST(IteVerify, TimeOutInTheReadBackEndsIdleWithinItsBound) {
+  // The write takes 41 commands after its Connect; the read-back's 100th is block 73.
+  SparseWrite write(test::Faults({{"ite-silent-from", "100"}}));
+  ASSERT_TRUE(write.bench.apply());
+  test::WriteFileBytes(write.dir.file("in.bin"), write.image);
+  write.bench.view.answerDialog(write.dir.file("in.bin"));
+  write.bench.ops->ITE_WRITE_BitBtnClick();
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(write.bench.waitEnded(10));
+  // The erase (200 ms), the read up to block 73, the 300 ms block bound and the drain.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3000));
+  EXPECT_EQ(write.bench.view.endings(), (std::vector<bool>{true, true, false}));
+  EXPECT_TRUE(write.bench.contains("Ошибка при чтении блока ->73"));
+  EXPECT_EQ(write.bench.view.lastLine(), std::string(ite::text::kVerifyNotDone));
+  EXPECT_EQ(write.bench.commands().back(), 'O');
+  write.expectIdle();
+}
+
+TEST(IteReadTwice, MatchingPairWritesTheFileWhole) {
+  IteBench bench;
+  bench.chip->flash() = MixedImage(3);
+  bench.ops->setReadTwice(true);
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  bench.view.answerDialog(dir.file("dump.bin"));
+  bench.ops->ITE_READ_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(10));
+  EXPECT_EQ(bench.view.endings().back(), true);
+  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip->flash());
+  EXPECT_EQ(bench.view.lastLine(), "Двойное чтение: оба чтения совпадают.");
+  // Two whole read exchanges, each with its own open and end byte.
+  auto expected = test::ReadExchange();
+  expected.push_back('B');
+  const auto second = test::ReadExchange();
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(bench.commands(), expected);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), kRealData), 1);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+TEST(IteReadTwice, DifferenceInTheFirstBlockLeavesNoFileAndAnOldOneUntouched) {
+  {
+    IteBench bench(test::Faults({{"ite-unstable-first-block", ""}}));
+    bench.chip->flash() = MixedImage(4);
+    bench.ops->setReadTwice(true);
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    bench.view.answerDialog(dir.file("dump.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_EQ(bench.view.lastLine(),
+              "Двойное чтение: чтения различаются, первое отличие по адресу 00000000, различных байт: 256. "
+              "Файл не записан.");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
+    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.view.enabled("ReadTwice"), true);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+  {
+    // The same fault without read twice: the documented read saves what it got.
+    IteBench bench(test::Faults({{"ite-unstable-first-block", ""}}));
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("old.bin"), {1, 2, 3});
+    bench.view.answerDialog(dir.file("first.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(test::ReadFileBytes(dir.file("first.bin")).size(), 131072u);
+    // With read twice the older dump under the chosen name survives a differing pair.
+    bench.ops->setReadTwice(true);
+    bench.view.answerDialog(dir.file("old.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_EQ(test::ReadFileBytes(dir.file("old.bin")), (std::vector<std::uint8_t>{1, 2, 3}));
+  }
+}
+
+TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
+  IteBench bench;
+  ASSERT_TRUE(bench.apply());
+  test::TempDir dir;
+  std::vector<std::uint8_t> pattern(131072);
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(0x30 + i % 16);
+  const std::vector<std::pair<std::vector<std::uint8_t>, std::string>> cases = {
+      {std::vector<std::uint8_t>(131072, 0xFF),
+       "Внимание: дамп весь из FFh. Обычно это плохой контакт; не записывайте такой дамп обратно."},
+      {std::vector<std::uint8_t>(131072, 0x00),
+       "Внимание: дамп весь из 00h. Обычно это плохой контакт; не записывайте такой дамп обратно."},
+      {pattern,
+       "Внимание: дамп повторяет один и тот же блок из 16 байт. Обычно это плохой контакт; не записывайте такой "
+       "дамп обратно."},
+      {MixedImage(5), kRealData},
+  };
+  for (const auto& [flash, line] : cases) {
+    bench.chip->flash() = flash;
+    bench.view.clearLog();
+    bench.view.answerDialog(dir.file("dump.bin"));
+    bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    // A warning, not a failure: the dump is saved all the same.
+    EXPECT_EQ(bench.view.endings().back(), true) << line;
+    EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), flash);
+    const auto lines = bench.view.lines();
+    const std::size_t done = IndexOf(lines, "Мы все прочитали ");
+    ASSERT_LT(done + 1, lines.size());
+    EXPECT_EQ(lines[done + 1], line);
+  }
+}
+
+}  // namespace
+}  // namespace jig
