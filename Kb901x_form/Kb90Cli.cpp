@@ -1,7 +1,9 @@
 #include "Kb901x_form/Kb90Cli.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
@@ -12,7 +14,7 @@ namespace jig {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: holbrenik-jig kb90 read FILE | kb90 write FILE | kb90 boards |"
+    "usage: holbrenik-jig kb90 read FILE [--read-twice] | kb90 write FILE | kb90 boards |"
     " kb90 wiring --board N --ffc SIZE [--reversed]\n";
 
 int Usage(CliRequest& request) {
@@ -21,18 +23,27 @@ int Usage(CliRequest& request) {
 }
 
 int RunOperation(CliRequest& request, bool write) {
-  if (request.args.size() != 1) return Usage(request);
+  std::vector<std::string> files;
+  bool readTwice = false;
+  for (const std::string& arg : request.args) {
+    if (arg == "--read-twice" && !write) readTwice = true;
+    else if (arg.starts_with("--")) return Usage(request);
+    else files.push_back(arg);
+  }
+  if (files.size() != 1) return Usage(request);
   if (!EnsureFirmware(request, kb90::kTaskName)) return kExitFailed;
   ConsoleView view(request.out, request.err);
-  if (write) view.setOpenFile(request.args[0]);
-  else view.setSaveFile(request.args[0], request.force);
+  if (write) view.setOpenFile(files[0]);
+  else view.setSaveFile(files[0], request.force);
   const Kb90Bounds bounds;
   Kb90Operations operations(request.d2xx, view, bounds);
+  operations.setReadTwice(readTwice);
   if (write) operations.KB901X_WRITEClick();
   else operations.KB901X_READClick();
   // Every wait of the operation has its own bound; this one only guards against an
-  // operation that never reports its end.
-  const auto result = view.waitEnded(std::chrono::milliseconds(bounds.worstCaseMs() + 10000));
+  // operation that never reports its end. A second read may take as long as the first.
+  const std::uint64_t runs = readTwice ? 2 : 1;
+  const auto result = view.waitEnded(std::chrono::milliseconds(runs * bounds.worstCaseMs() + 10000));
   if (!result) request.err << "kb90 " << request.action << ": the operation did not end\n";
   return result.value_or(false) ? kExitOk : kExitFailed;
 }

@@ -4,7 +4,10 @@
 #include <array>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "link/CharFilter.h"
+#include "link/DumpChecks.h"
 #include "link/OpenProgrammer.h"
 #include "link/TimeStamp.h"
 
@@ -16,6 +19,16 @@ constexpr std::size_t kLinkBufferSize = kb90::kBlockSize + 4;
 
 std::string TimeStampLine() { return std::string(kCurrentTime) + LongTimeOfDay(); }
 std::string BlockOf(int block) { return std::to_string(block) + " of " + std::to_string(kb90::kBlockCount); }
+
+// A read that keeps its dump in memory until both reads agree creates the file only then;
+// this asks beforehand whether it could, so a folder that cannot take it is told at once.
+bool CouldCreate(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path target(path);
+  if (std::filesystem::exists(target, error)) return std::filesystem::is_regular_file(target, error) && ::access(path.c_str(), W_OK) == 0;
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
 }  // namespace
 
 const char* ModeText(Kb90Mode mode) {
@@ -75,6 +88,7 @@ void Kb90Operations::release(Kb90Mode mode, std::uint8_t firstCommand) {
 
 void Kb90Operations::KB901X_READClick() {
   if (Mode_KB90.load() != Kb90Mode::None) return;
+  readTwiceNow_ = readTwice_.load();
   view_.clearLog();
   if (!openAndCheck()) {
     view_.ended(false);
@@ -88,8 +102,16 @@ void Kb90Operations::KB901X_READClick() {
     return;
   }
   view_.repaint();
-  File_KB90 = DumpFile::Create(*path);
-  if (!File_KB90) {
+  dumpPath_ = *path;
+  // Reading twice, both reads go to memory: the file is created only from a matching pair.
+  bool fileReady = false;
+  if (readTwiceNow_) {
+    fileReady = CouldCreate(*path);
+  } else {
+    File_KB90 = DumpFile::Create(*path);
+    fileReady = File_KB90.has_value();
+  }
+  if (!fileReady) {
     view_.errorBox("Ошибка создания файла.");
     link_.close();
     view_.ended(false);
@@ -103,6 +125,7 @@ void Kb90Operations::KB901X_READClick() {
   view_.log("Reading KB9012 ...");
   view_.enable(kb90::kWriteButton, false);
   view_.enable(kb90::kExitButton, false);
+  view_.enable(kb90::kReadTwiceBox, false);
   startWorker();
   view_.log(TimeStampLine());
   release(Kb90Mode::Reading, kb90::kRead);
@@ -160,6 +183,7 @@ void Kb90Operations::KB901X_WRITEClick() {
   view_.log("There is a writing KB901X...");
   view_.enable(kb90::kReadButton, false);
   view_.enable(kb90::kExitButton, false);
+  view_.enable(kb90::kReadTwiceBox, false);
   startWorker();
   view_.log(TimeStampLine());
   sums_ = {};
@@ -192,6 +216,7 @@ void Kb90Operations::finish(bool success, const char* enableButton) {
   File_KB90.reset();
   view_.enable(enableButton, true);
   view_.enable(kb90::kExitButton, true);
+  view_.enable(kb90::kReadTwiceBox, true);
   Mode_KB90.store(Kb90Mode::None);
   view_.ended(success);
 }
@@ -212,7 +237,9 @@ void Kb90Operations::fail(const std::string& line, bool linkAnswers) {
   finish(false, reading ? kb90::kWriteButton : kb90::kReadButton);
 }
 
-bool Kb90Operations::readAll(std::stop_token& stop) {
+bool Kb90Operations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass) {
+  pass.clear();
+  pass.reserve(kb90::kImageSize);
   for (;;) {
     if (stop.stop_requested()) {
       fail("Reading stopped: the window was closed", true);
@@ -231,10 +258,12 @@ bool Kb90Operations::readAll(std::stop_token& stop) {
         fail("Reading stopped: the programmer was disconnected at block " + BlockOf(Counter_KB90), false);
         return false;
     }
-    if (!File_KB90->write(std::span(link_.buffer.data(), kb90::kBlockSize))) {
+    const auto bytes = std::span(link_.buffer.data(), kb90::kBlockSize);
+    if (File_KB90 && !File_KB90->write(bytes)) {
       fail("Reading stopped: the file cannot be written", true);
       return false;
     }
+    pass.insert(pass.end(), bytes.begin(), bytes.end());
     view_.setGauge(kb90::kGauge, kb90::kGaugePerBlock * Counter_KB90);
     if (Counter_KB90 == kb90::kBlockCount) break;
     link_.writeByte(kb90::kNext);
@@ -246,7 +275,7 @@ bool Kb90Operations::readAll(std::stop_token& stop) {
     return false;
   }
   // The dump must be on the disk before it is reported saved.
-  if (!File_KB90->close()) {
+  if (File_KB90 && !File_KB90->close()) {
     fail("Reading stopped: the file cannot be written", true);
     return false;
   }
@@ -254,8 +283,61 @@ bool Kb90Operations::readAll(std::stop_token& stop) {
   view_.log("Reading completed successfully.");
   view_.log(TimeStampLine());
   link_.writeByte(kb90::kSuccess);
-  finish(true, kb90::kWriteButton);
+  link_.close();
   return true;
+}
+
+void Kb90Operations::readAll(std::stop_token& stop) {
+  if (!readPass(stop, dump_)) return;
+  if (!readTwiceNow_) {
+    view_.log(DumpPatternLine(CheckDumpPattern(dump_), LogLanguage::English));
+    finish(true, kb90::kWriteButton);
+    return;
+  }
+  if (!startSecondRead(stop) || !readPass(stop, second_)) return;
+  compareAndSave();
+}
+
+bool Kb90Operations::startSecondRead(std::stop_token& stop) {
+  if (stop.stop_requested()) {
+    fail("Reading stopped: the window was closed", false);
+    return false;
+  }
+  view_.log("Reading KB9012 again to compare ...");
+  if (!openAndCheck()) {
+    view_.log("The second read did not start; the file is not written.");
+    finish(false, kb90::kWriteButton);
+    return false;
+  }
+  view_.setGaugeColour(kb90::kGauge, colour::kGreen);
+  view_.setGauge(kb90::kGauge, 0);
+  view_.log(TimeStampLine());
+  Counter_KB90 = 1;
+  link_.writeByte(kb90::kRead);
+  return true;
+}
+
+void Kb90Operations::compareAndSave() {
+  const auto difference = CompareDumps(dump_, second_);
+  view_.log(ReadTwiceLine(difference, LogLanguage::English));
+  if (difference) {
+    finish(false, kb90::kWriteButton);
+    return;
+  }
+  auto file = DumpFile::Create(dumpPath_);
+  const bool saved = file && file->write(dump_) && file->close();
+  if (!saved) {
+    std::error_code error;
+    if (file) {
+      file->close();
+      std::filesystem::remove(dumpPath_, error);  // a part of a dump is no dump
+    }
+    view_.log("The file " + dumpPath_ + " cannot be written; the dump is not saved.");
+    finish(false, kb90::kWriteButton);
+    return;
+  }
+  view_.log(DumpPatternLine(CheckDumpPattern(dump_), LogLanguage::English));
+  finish(true, kb90::kWriteButton);
 }
 
 bool Kb90Operations::writeAll(std::stop_token& stop) {

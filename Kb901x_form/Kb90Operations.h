@@ -29,6 +29,7 @@ inline constexpr const char* kReadButton = "KB901X_READ";
 inline constexpr const char* kWriteButton = "KB901X_WRITE";
 inline constexpr const char* kExitButton = "EXIT_KB901X";
 inline constexpr const char* kGauge = "CGauge_KB901X";
+inline constexpr const char* kReadTwiceBox = "ReadTwice";
 inline constexpr const char* kTaskName = "KB9010/12/16/22";
 
 FileDialog SaveDialog();  // SaveDialog_KB90
@@ -51,6 +52,10 @@ class Kb90Operations {
 
   Kb90Mode mode() const { return Mode_KB90.load(); }
 
+  // Read twice and compare: taken when a read starts. Off, the read is the documented one.
+  void setReadTwice(bool on) { readTwice_.store(on); }
+  bool readTwice() const { return readTwice_.load(); }
+
  private:
   // Open, link check; true with the programmer ready for the first command.
   bool openAndCheck();
@@ -58,7 +63,13 @@ class Kb90Operations {
   void release(Kb90Mode mode, std::uint8_t firstCommand);
 
   void ReadThread_KB90(std::stop_token stop);
-  bool readAll(std::stop_token& stop);
+  // One run of the read exchange into the pass's memory (and the file, when one is open);
+  // false when it failed and the operation has ended.
+  bool readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass);
+  void readAll(std::stop_token& stop);
+  // The second run of the read: its own open and link check; false when the operation ended.
+  bool startSecondRead(std::stop_token& stop);
+  void compareAndSave();
   bool writeAll(std::stop_token& stop);
   bool verify(std::stop_token& stop);
   // The failure path of the worker: one line, 'O' when the link still answers.
@@ -75,6 +86,11 @@ class Kb90Operations {
   int Counter_KB90 = 0;
   std::optional<DumpFile> File_KB90;
   std::vector<std::uint8_t> image_;  // what a write sends (the file's first 131072 bytes at most)
+  std::atomic<bool> readTwice_{false};
+  bool readTwiceNow_ = false;         // the setting the running read took
+  std::string dumpPath_;              // where a read's dump goes
+  std::vector<std::uint8_t> dump_;    // the (first) read's bytes
+  std::vector<std::uint8_t> second_;  // the second read's bytes
   Kb90Sums sums_;
   std::jthread worker_;
 };

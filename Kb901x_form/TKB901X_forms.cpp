@@ -62,6 +62,9 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   KB901X_WRITE->setStyleSheet("color: red;");
   EXIT_KB901X = new QPushButton("EXIT", this);
   EXIT_KB901X->setObjectName("EXIT_KB901X");
+  ReadTwice = new QCheckBox("Read twice and compare", this);
+  ReadTwice->setObjectName(kb90::kReadTwiceBox);
+  ReadTwice->setChecked(false);
 
   KB901X_Memo = new QPlainTextEdit(this);
   KB901X_Memo->setObjectName("KB901X_Memo");
@@ -76,6 +79,7 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(KB901X_READ);
   buttons->addWidget(KB901X_WRITE);
+  buttons->addWidget(ReadTwice);
   buttons->addStretch(1);
   buttons->addWidget(EXIT_KB901X);
   auto* layout = new QVBoxLayout(this);
@@ -129,7 +133,10 @@ void TKB901X_forms::FormCreate() {
   ComboBox_KB901X->setEditText(ene::kSelectBoard);
 }
 
-void TKB901X_forms::KB901X_READClick() { operations_->KB901X_READClick(); }
+void TKB901X_forms::KB901X_READClick() {
+  operations_->setReadTwice(ReadTwice->isChecked());
+  operations_->KB901X_READClick();
+}
 void TKB901X_forms::KB901X_WRITEClick() { operations_->KB901X_WRITEClick(); }
 void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
 

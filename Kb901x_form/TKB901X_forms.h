@@ -43,6 +43,7 @@ class TKB901X_forms : public TTaskWindow {
   QPushButton* KB901X_READ;
   QPushButton* KB901X_WRITE;
   QPushButton* EXIT_KB901X;
+  QCheckBox* ReadTwice;
   QPlainTextEdit* KB901X_Memo;
   QProgressBar* CGauge_KB901X;
 

@@ -1,10 +1,14 @@
 #include "Npce/NpceOperations.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <span>
 #include <string>
 
 #include "Npce/NpceProtocol.h"
+#include "link/DumpChecks.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "link/TimeStamp.h"
@@ -12,6 +16,21 @@
 namespace jig {
 
 using namespace npce;
+
+namespace {
+constexpr std::string_view kReadTwiceBox = "ReadTwice";
+
+// A read that keeps its dump in memory until both reads agree creates the file only then;
+// this asks beforehand whether it could, so a folder that cannot take it is told at once.
+bool CouldCreate(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path target(path);
+  if (std::filesystem::exists(target, error))
+    return std::filesystem::is_regular_file(target, error) && ::access(path.c_str(), W_OK) == 0;
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+}  // namespace
 
 std::string_view ModeText(NpceMode mode) {
   switch (mode) {
@@ -67,6 +86,7 @@ void NpceOperations::end(bool success) {
   view_.enable(kWriteButton, true);
   view_.enable(kReadButton, true);
   view_.enable(kExitButton, true);
+  view_.enable(kReadTwiceBox, true);
   view_.ended(success);
 }
 
@@ -82,6 +102,7 @@ void NpceOperations::failWithSignal(std::string line, bool stamp) {
 
 void NpceOperations::NPCE_READClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
+  readTwiceNow_ = readTwice_.load();
   if (!openAndCheck()) return;
   const auto name = view_.askSaveFile(SaveDialog_NPCE());
   if (!name) {
@@ -90,13 +111,23 @@ void NpceOperations::NPCE_READClick() {
     return;
   }
   view_.repaint();
-  auto file = DumpFile::Create(*name);
-  if (!file) {
-    view_.errorBox(text::kCreateFailed);
-    stopInClick();
-    return;
+  dumpPath_ = *name;
+  // Reading twice, both reads go to memory: the file is created only from a matching pair.
+  if (readTwiceNow_) {
+    if (!CouldCreate(*name)) {
+      view_.errorBox(text::kCreateFailed);
+      stopInClick();
+      return;
+    }
+  } else {
+    auto file = DumpFile::Create(*name);
+    if (!file) {
+      view_.errorBox(text::kCreateFailed);
+      stopInClick();
+      return;
+    }
+    File_NPCE = std::move(file);
   }
-  File_NPCE = std::move(file);
   view_.log(text::kSaveTheFile);
   view_.log(*name);
   view_.setGaugeColour(kGauge, colour::kGreen);
@@ -104,6 +135,7 @@ void NpceOperations::NPCE_READClick() {
   view_.log(text::kReading);
   view_.enable(kWriteButton, false);
   view_.enable(kExitButton, false);
+  view_.enable(kReadTwiceBox, false);
   timeStamp();
   Mode_NPCE = NpceMode::Reading_NPCE;
   Counter_NPCE = 1;
@@ -113,6 +145,28 @@ void NpceOperations::NPCE_READClick() {
 }
 
 void NpceOperations::readWork(std::stop_token stop) {
+  if (!readPass(stop, firstRead_)) return;
+  if (!readTwiceNow_) {
+    // The dump is on the disk before it is judged.
+    link_.close();
+    if (!File_NPCE->close()) {
+      view_.log("The file " + File_NPCE->path() + " could not be saved to the disk.");
+      File_NPCE.reset();
+      end(false);
+      return;
+    }
+    File_NPCE.reset();
+    view_.log(DumpPatternLine(CheckDumpPattern(firstRead_), LogLanguage::English));
+    end(true);
+    return;
+  }
+  if (!startSecondRead(stop) || !readPass(stop, secondRead_)) return;
+  compareAndSave();
+}
+
+bool NpceOperations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass) {
+  pass.clear();
+  pass.reserve(kFlashSize);
   for (;;) {
     const int block = Counter_NPCE;
     WaitResult result;
@@ -120,27 +174,34 @@ void NpceOperations::readWork(std::stop_token stop) {
     if (result != WaitResult::Ok) {
       const std::string what = "block " + std::to_string(block) + " of " + std::to_string(kReadBlocks);
       failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
-      return;
+      return false;
     }
-    if (!File_NPCE->write(std::span(link_.buffer.data(), kReadBlockSize))) {
+    const auto bytes = std::span(link_.buffer.data(), kReadBlockSize);
+    if (File_NPCE && !File_NPCE->write(bytes)) {
       view_.log("The file " + File_NPCE->path() + " cannot be written; the read is stopped at block " +
                 std::to_string(block) + ".");
       finishRead(false);
-      return;
+      end(false);
+      return false;
     }
+    pass.insert(pass.end(), bytes.begin(), bytes.end());
     view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
     if (block == kReadBlocks) break;
     if (stop.stop_requested()) {
       failWithSignal("The read is stopped: the window is closing.", true);
-      return;
+      return false;
     }
     link_.writeByte(kReadBlock);
     Counter_NPCE = block + 1;
   }
-  finishRead(true);
+  if (!finishRead(true)) {
+    end(false);
+    return false;
+  }
+  return true;
 }
 
-void NpceOperations::finishRead(bool fileOk) {
+bool NpceOperations::finishRead(bool fileOk) {
   link_.writeByte(kEndTransfer);
   view_.log(text::kReadingComplete);
   timeStamp();
@@ -154,7 +215,53 @@ void NpceOperations::finishRead(bool fileOk) {
     success = false;
   }
   Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
-  end(success);
+  return success;
+}
+
+bool NpceOperations::startSecondRead(std::stop_token& stop) {
+  link_.close();
+  if (stop.stop_requested()) {
+    view_.log("The read is stopped: the window is closing.");
+    end(false);
+    return false;
+  }
+  view_.log("Reading again to compare ...");
+  if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready ||
+      !NpceHandshake(link_, view_, bounds_.byteTries)) {
+    view_.log("The second read did not start; the file is not written.");
+    end(false);
+    return false;
+  }
+  view_.setGaugeColour(kGauge, colour::kGreen);
+  view_.setGauge(kGauge, 0);
+  timeStamp();
+  Counter_NPCE = 1;
+  link_.writeByte(kReadBlock);
+  return true;
+}
+
+void NpceOperations::compareAndSave() {
+  link_.close();
+  const auto difference = CompareDumps(firstRead_, secondRead_);
+  view_.log(ReadTwiceLine(difference, LogLanguage::English));
+  if (difference) {
+    end(false);
+    return;
+  }
+  auto file = DumpFile::Create(dumpPath_);
+  const bool saved = file && file->write(firstRead_) && file->close();
+  if (!saved) {
+    if (file) {
+      file->close();
+      std::error_code error;
+      std::filesystem::remove(dumpPath_, error);  // a part of a dump is no dump
+    }
+    view_.log("The file " + dumpPath_ + " could not be saved to the disk.");
+    end(false);
+    return;
+  }
+  view_.log(DumpPatternLine(CheckDumpPattern(firstRead_), LogLanguage::English));
+  end(true);
 }
 
 // ---------------------------------------------------------------------------- write
@@ -187,6 +294,7 @@ void NpceOperations::NPCE_WRITEClick() {
   view_.log(text::kErase);
   view_.enable(kReadButton, false);
   view_.enable(kExitButton, false);
+  view_.enable(kReadTwiceBox, false);
   // The erase takes seconds: it runs in the worker so the window stays responsive, and the
   // mode holds the lock from here, so a second click cannot start another operation.
   Mode_NPCE = NpceMode::Write_NPCE;

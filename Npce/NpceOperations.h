@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <stop_token>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -42,6 +43,10 @@ class NpceOperations {
   void NPCE_WRITEClick();
   void EXIT_NPCEClick();
 
+  // Read twice and compare: taken when a read starts. Off, the read is the documented one.
+  void setReadTwice(bool on) { readTwice_.store(on); }
+  bool readTwice() const { return readTwice_.load(); }
+
   // The window's only lock: "NONE" when idle.
   std::atomic<NpceMode> Mode_NPCE{NpceMode::NONE};
   std::atomic<int> Counter_NPCE{0};
@@ -51,7 +56,14 @@ class NpceOperations {
   bool openAndCheck();
   void stopInClick();
   void readWork(std::stop_token stop);
-  void finishRead(bool fileOk);
+  // One run of the read exchange into pass (and the file, when one is open), with its end
+  // answer and signal; false when it failed and the operation has ended.
+  bool readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass);
+  // The end of a pass: '-', its answer, 'I' or 'O'; true when the answer was not a failure.
+  bool finishRead(bool fileOk);
+  // The second run of the read: its own open and ID check; false when the operation ended.
+  bool startSecondRead(std::stop_token& stop);
+  void compareAndSave();
   void writeWork(std::stop_token stop);
   bool eraseAndCheck();
   void verify(std::stop_token stop);
@@ -68,6 +80,11 @@ class NpceOperations {
   ProgrammerLink link_;
   std::vector<std::uint8_t> Image_NPCE;
   std::optional<DumpFile> File_NPCE;
+  std::atomic<bool> readTwice_{false};
+  bool readTwiceNow_ = false;            // the setting the running read took
+  std::string dumpPath_;                 // where a read's dump goes
+  std::vector<std::uint8_t> firstRead_;  // the (first) read's bytes
+  std::vector<std::uint8_t> secondRead_;
   std::jthread ReadThread_NPCE;  // last: joined before the rest goes
 };
 

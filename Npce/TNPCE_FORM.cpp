@@ -17,6 +17,9 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   NPCE_WRITE->setObjectName("NPCE_WRITE");
   EXIT_NPCE = new QPushButton("EXIT", this);
   EXIT_NPCE->setObjectName("EXIT_NPCE");
+  ReadTwice = new QCheckBox("Read twice and compare", this);
+  ReadTwice->setObjectName("ReadTwice");
+  ReadTwice->setChecked(false);
 
   NPCE_Memo = new QPlainTextEdit(this);
   NPCE_Memo->setObjectName("NPCE_Memo");
@@ -36,6 +39,7 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(NPCE_READ);
   buttons->addWidget(NPCE_WRITE);
+  buttons->addWidget(ReadTwice);
   buttons->addStretch();
   buttons->addWidget(EXIT_NPCE);
   auto* layout = new QVBoxLayout(this);
@@ -48,7 +52,10 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
 // The worker is joined here, while the widgets it reports to still exist.
 TNPCE_FORM::~TNPCE_FORM() = default;
 
-void TNPCE_FORM::NPCE_READClick() { operations_.NPCE_READClick(); }
+void TNPCE_FORM::NPCE_READClick() {
+  operations_.setReadTwice(ReadTwice->isChecked());
+  operations_.NPCE_READClick();
+}
 void TNPCE_FORM::NPCE_WRITEClick() { operations_.NPCE_WRITEClick(); }
 void TNPCE_FORM::EXIT_NPCEClick() { operations_.EXIT_NPCEClick(); }
 

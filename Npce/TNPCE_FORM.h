@@ -1,4 +1,5 @@
 #pragma once
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,6 +25,7 @@ class TNPCE_FORM : public TTaskWindow {
   QPushButton* NPCE_READ;
   QPushButton* NPCE_WRITE;
   QPushButton* EXIT_NPCE;
+  QCheckBox* ReadTwice;
   QPlainTextEdit* NPCE_Memo;
   QProgressBar* CGauge_NPCE;
 

@@ -34,6 +34,26 @@ std::vector<std::uint8_t> FactoryImage() {
   }
   return image;
 }
+// kb90-fill=HEX: the flash holds these bytes repeated from end to end.
+std::vector<std::uint8_t> FilledImage(const std::string& hex) {
+  std::vector<std::uint8_t> unit;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    const auto digit = [](char c) -> int {
+      if (c >= '0' && c <= '9') return c - '0';
+      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+      return -1;
+    };
+    const int high = digit(hex[i]);
+    const int low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) break;
+    unit.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  if (unit.empty()) unit.push_back(0xFF);
+  std::vector<std::uint8_t> image(Kb90Sim::kFlashSize);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = unit[i % unit.size()];
+  return image;
+}
 }  // namespace
 
 Kb90Sim::Kb90Sim(const SimOptions& options) : options_(options) {
@@ -43,6 +63,7 @@ Kb90Sim::Kb90Sim(const SimOptions& options) : options_(options) {
     flash_ = LoadBlob(options_.stateDir, kStateFile, kFlashSize, 0xFF);
   else
     flash_ = FactoryImage();
+  if (options_.has("kb90-fill")) flash_ = FilledImage(options_.value("kb90-fill"));
 }
 
 bool Kb90Sim::busy() const {
@@ -102,6 +123,7 @@ bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
       return true;
     }
     case 'R':
+      ++reads_;
       session_ = true;
       lastEndMark_ = 0;
       state_ = State::Reading;
@@ -163,6 +185,9 @@ void Kb90Sim::sendBlock(SimContext& context) {
   std::vector<std::uint8_t> out(flash_.begin() + static_cast<std::ptrdiff_t>(block_ * kBlock),
                                 flash_.begin() + static_cast<std::ptrdiff_t>((block_ + 1) * kBlock));
   if (options_.number("kb90-surplus-block", -1) == block_ + 1) out.insert(out.end(), 8, std::uint8_t{0x00});
+  // A clip that sits badly: the same flash reads back differently the second time.
+  if (block_ == 0 && reads_ == 2 && options_.has("kb90-unstable-first-block"))
+    for (std::size_t address : kUnstableAddresses) out[address] ^= 0x01;
   context.send(out);
 }
 
@@ -207,6 +232,9 @@ std::vector<FaultName> Kb90SimFaults() {
       {"kb90-surplus-block=N", "block N of a KB90xx read comes with 8 surplus bytes"},
       {"kb90-bad-byte=ADDR", "the KB9012 flash stores the byte at ADDR wrong (one bit flipped)"},
       {"kb90-stray-marks", "other bytes come mixed among the KB90xx checksum's '-' marks"},
+      {"kb90-unstable-first-block",
+       "block 1 of the second KB90xx read since power-on comes with bit 0 of bytes 00h and FFh flipped"},
+      {"kb90-fill=HEX", "the KB9012 flash holds HEX (e.g. FF, 00, or a 16-byte pattern) repeated from end to end"},
   };
 }
 

@@ -19,6 +19,8 @@ class Kb90Sim : public SimCommandSet {
   static constexpr int kBlocks = 512;
   static constexpr std::uint8_t kDefaultVersionId = 0x30;
   static constexpr const char* kStateFile = "kb9012.bin";
+  // kb90-unstable-first-block: these bytes of block 1 come with bit 0 flipped.
+  static constexpr std::size_t kUnstableAddresses[] = {0x00, 0xFF};
 
   explicit Kb90Sim(const SimOptions& options);
 
@@ -49,6 +51,7 @@ class Kb90Sim : public SimCommandSet {
   bool session_ = false;  // a command of this set came since the last end mark
   std::uint8_t lastEndMark_ = 0;
   SimTime lastByteAt_{};
+  int reads_ = 0;  // 'R' commands since power-on (a reset of the image keeps the count)
 };
 
 }  // namespace jig::sim

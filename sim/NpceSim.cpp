@@ -51,6 +51,11 @@ NpceSim::NpceSim(const SimOptions& options)
   const bool kept = !options.stateDir.empty() &&
                     std::filesystem::exists(std::filesystem::path(options.stateDir) / kStateFile);
   flash_ = kept ? LoadBlob(options.stateDir, kStateFile, kFlashSize, 0xFF) : FactoryContents();
+  if (options.has("npce-fill")) {
+    auto unit = ParseHex(options.value("npce-fill"));
+    if (unit.empty()) unit.push_back(0xFF);
+    for (std::size_t i = 0; i < kFlashSize; ++i) flash_[i] = unit[i % unit.size()];
+  }
 }
 
 NpceSim::~NpceSim() {
@@ -123,6 +128,16 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
       ++readBlocks_;
       std::size_t count = kReadBlock;
       if (options_.number("npce-short-block", -1) == readBlocks_) --count;
+      if (readAddress_ == 0) ++readPasses_;
+      if (readAddress_ == 0 && readPasses_ == 2 && options_.has("npce-unstable-first-block")) {
+        // A clip that sits badly: the same flash reads back differently the second time.
+        std::vector<std::uint8_t> block(flash_.begin(), flash_.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t address : kUnstableAddresses)
+          if (address < count) block[address] ^= 0x01;
+        context.send(block);
+        readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
+        break;
+      }
       context.send(std::span(flash_.data() + readAddress_, count));
       readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
       break;
@@ -209,6 +224,9 @@ std::vector<FaultName> NpceSimFaults() {
       {"npce-end-answer=V", "NPCE: byte 0 of the answer to '-' (default 1)"},
       {"npce-bad-ready=N", "NPCE: block request N is answered with '!' instead of '*'"},
       {"npce-silent-from=C", "NPCE: from the first command byte C (a character or 0xHH) the chip answers nothing"},
+      {"npce-unstable-first-block",
+       "NPCE: the first block of the second read since power-on comes with bit 0 of bytes 000h and 1FFh flipped"},
+      {"npce-fill=HEX", "NPCE: the flash holds HEX (e.g. FF, 00, or a 16-byte pattern) repeated from end to end"},
   };
 }
 

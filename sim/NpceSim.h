@@ -21,6 +21,8 @@ class NpceSim : public SimCommandSet {
   static constexpr std::chrono::microseconds kPageProgramTime{400};
   static constexpr long long kDefaultEraseMs = 1500;
   static constexpr std::uint32_t kNotBlankAddress = 0x1234;
+  // npce-unstable-first-block: these bytes of the first 512-byte block come with bit 0 flipped.
+  static constexpr std::size_t kUnstableAddresses[] = {0x000, 0x1FF};
 
   explicit NpceSim(const SimOptions& options);
   ~NpceSim() override;
@@ -56,6 +58,7 @@ class NpceSim : public SimCommandSet {
   std::size_t writeAddress_ = 0;
   int readBlocks_ = 0;   // 'r' answered since the read pointer went back to 0
   int writeBlocks_ = 0;  // 'w' answered since the ID check or the erase
+  int readPasses_ = 0;   // reads that started at address 0 since power-on
   bool dirty_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
@@ -51,6 +53,8 @@ struct Window {
   std::vector<bool> endings;
   std::vector<std::string> boxes;
 };
+
+Bytes chipFlash(Window& w) { return dynamic_cast<sim::Kb90Sim&>(*w.programmer.commandSet("KB90")).flash(); }
 
 constexpr const char* kBase = "Board-X KSO3=5 KSI4=12 KSI7=16 KSI6=14 KSI5=13\r\nComment only\r\nBad KSO3=q KSI4=1\r\n"
                               "\xCF\xEB\xE0\xF2\xE0 KSO3=1 KSI4=2 KSI7=3 KSI6=4 KSI5=5\r\n"
@@ -173,6 +177,42 @@ TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
   EXPECT_FALSE(w.form->isVisible());
   EXPECT_EQ(w.form->KB901X_Memo->toPlainText(), "");
   EXPECT_EQ(w.form->CGauge_KB901X->value(), 0);
+}
+
+// The check box by clicks: off by default; on, it reads twice, and a pair that differs
+// leaves no file; off again, the next read is the documented one.
+TEST(Kb901xWindow, ReadTwiceCheckBoxByClicks) {
+  sim::SimOptions options;
+  options.faults["kb90-unstable-first-block"] = "";
+  Window w(kBase, options, {200, 800, 200, 200, 200, 200});
+  QCheckBox* box = w.form->ReadTwice;
+  ASSERT_EQ(w.form->findChild<QCheckBox*>("ReadTwice"), box);
+  EXPECT_EQ(box->text(), "Read twice and compare");
+  EXPECT_FALSE(box->isChecked());
+  const std::string dump = w.dir.file("out.bin");
+  w.form->dialogAnswer = [&](const FileDialog&) { return std::optional<std::string>(dump); };
+
+  QTest::mouseClick(box, Qt::LeftButton);
+  ASSERT_TRUE(box->isChecked());
+  QTest::mouseClick(w.form->KB901X_READ, Qt::LeftButton);
+  EXPECT_FALSE(box->isEnabled());  // not changed under a running read
+  ASSERT_TRUE(WaitFor([&] { return !w.endings.empty(); }));
+  EXPECT_EQ(w.endings, std::vector<bool>{false});
+  EXPECT_EQ(w.memo().back(),
+            "Read twice: the reads differ, first difference at 00000000, 2 bytes differ. The file is not written.");
+  EXPECT_FALSE(std::filesystem::exists(dump));
+  EXPECT_TRUE(box->isEnabled());
+  EXPECT_TRUE(w.form->KB901X_WRITE->isEnabled());
+  EXPECT_EQ(w.form->mode(), Kb90Mode::None);
+
+  QTest::mouseClick(box, Qt::LeftButton);
+  ASSERT_FALSE(box->isChecked());
+  QTest::mouseClick(w.form->KB901X_READ, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return w.endings.size() == 2; }));
+  EXPECT_EQ(w.endings[1], true);
+  EXPECT_EQ(w.memo().back(), "Dump check: the content looks like real data.");
+  EXPECT_EQ(test::ReadFileBytes(dump), chipFlash(w));
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }
 
 }  // namespace

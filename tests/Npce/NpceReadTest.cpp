@@ -76,7 +76,7 @@ TEST(NpceRead, SendsOneRPerBlockAndStoresTheWholeFlash) {
   EXPECT_EQ(ReadFileBytes(path), flash);
 
   const auto lines = bench.view.lines();
-  ASSERT_EQ(lines.size(), 12u);
+  ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1], "Number of VCOM ports found on the machine: 1");
   EXPECT_EQ(lines[2], kFullVersionLine);
@@ -87,6 +87,7 @@ TEST(NpceRead, SendsOneRPerBlockAndStoresTheWholeFlash) {
   EXPECT_TRUE(std::regex_match(lines[9], kTimeStamp)) << lines[9];
   EXPECT_EQ(lines[10], "Reading complete ...");
   EXPECT_TRUE(std::regex_match(lines[11], kTimeStamp)) << lines[11];
+  EXPECT_EQ(lines[12], "Dump check: the content looks like real data.");
 
   const FileDialog dialog = bench.view.dialogs().at(0);
   EXPECT_EQ(dialog.title, "Укажите имя файла для сохранения.");

@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Npce/TNPCE_FORM.h"
 #include "tests/Npce/NpceBench.h"
 
@@ -115,6 +117,37 @@ TEST(NpceWindow, ExitHidesTheWindow) {
   ASSERT_TRUE(bench.form.isVisible());
   QTest::mouseClick(bench.form.EXIT_NPCE, Qt::LeftButton);
   EXPECT_FALSE(bench.form.isVisible());
+}
+
+// The check box by clicks: off by default; on, a pair that differs leaves no file; on again
+// with a steady chip, the matching pair is written whole.
+TEST(NpceWindow, ReadTwiceCheckBoxByClicks) {
+  WindowBench bench(Faults{{"npce-unstable-first-block", ""}});
+  QCheckBox* box = bench.form.ReadTwice;
+  ASSERT_EQ(bench.form.findChild<QCheckBox*>("ReadTwice"), box);
+  EXPECT_EQ(box->text(), "Read twice and compare");
+  EXPECT_FALSE(box->isChecked());
+  bench.answer = bench.dir.file("read.bin");
+
+  QTest::mouseClick(box, Qt::LeftButton);
+  ASSERT_TRUE(box->isChecked());
+  QTest::mouseClick(bench.form.NPCE_READ, Qt::LeftButton);
+  EXPECT_FALSE(box->isEnabled());  // not changed under a running read
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 10000));
+  EXPECT_EQ(bench.endings, std::vector<bool>{false});
+  EXPECT_EQ(bench.lines().last(),
+            "Read twice: the reads differ, first difference at 00000000, 2 bytes differ. The file is not written.");
+  EXPECT_FALSE(std::filesystem::exists(*bench.answer));
+  EXPECT_TRUE(box->isEnabled());
+  EXPECT_TRUE(bench.buttonsEnabled());
+
+  // The fault touches the second read since power-on only: this pair is steady.
+  QTest::mouseClick(bench.form.NPCE_READ, Qt::LeftButton);
+  ASSERT_TRUE(Pump([&] { return bench.endings.size() == 2; }, 10000));
+  EXPECT_EQ(bench.endings[1], true);
+  EXPECT_TRUE(bench.lines().contains("Read twice: both reads match."));
+  EXPECT_EQ(ReadFileBytes(*bench.answer), bench.chip().flash());
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
 }  // namespace

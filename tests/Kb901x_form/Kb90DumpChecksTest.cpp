@@ -1,0 +1,266 @@
+// What a KB90xx read says about its dump, and the read twice: bytes on the wire, the file
+// (whole or none), the last line, and the end state on every path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+#include "Kb901x_form/Kb90Operations.h"
+#include "app/Commands.h"
+#include "sim/Kb90Sim.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+constexpr std::size_t kImage = 131072;
+
+const std::string kLooksReal = "Dump check: the content looks like real data.";
+const std::string kAdvice = " This usually means a bad contact; do not write this dump back.";
+const std::string kMatch = "Read twice: both reads match.";
+const std::string kAgain = "Reading KB9012 again to compare ...";
+
+Kb90Bounds ShortBounds() { return {200, 200, 200, 200, 200, 200}; }
+
+// Code and tables in the low part, erased flash above: what a real EC image looks like.
+Bytes FirmwareLike() {
+  Bytes image(kImage, 0xFF);
+  std::uint32_t state = 0x5EED;
+  for (std::size_t i = 0; i < 0x15000; ++i) {
+    state = state * 1103515245u + 12345u;
+    image[i] = static_cast<std::uint8_t>(state >> 16);
+  }
+  return image;
+}
+
+struct Bench {
+  explicit Bench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), ops(d2xx, view, ShortBounds()) {}
+  sim::Kb90Sim& chip() { return dynamic_cast<sim::Kb90Sim&>(*programmer.commandSet("KB90")); }
+  bool hasLine(const std::string& line) const {
+    const auto lines = view.lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  void read(bool twice) {
+    ops.setReadTwice(twice);
+    view.answerDialog(file);
+    ops.KB901X_READClick();
+  }
+  void expectIdleAndClosed() {
+    EXPECT_EQ(ops.mode(), Kb90Mode::None);
+    EXPECT_EQ(d2xx.openHandles(), 0u);
+    for (const char* control : {"KB901X_READ", "KB901X_WRITE", "EXIT_KB901X", "ReadTwice"})
+      EXPECT_NE(view.enabled(control), false) << control;
+    EXPECT_EQ(view.endings().size(), 1u);
+  }
+
+  sim::SimD2xx d2xx;
+  sim::SimProgrammer& programmer;
+  test::RecordingView view;
+  test::TempDir dir;
+  Kb90Operations ops;
+  std::string file = dir.file("dump.bin");
+};
+
+// What the host sends for one documented read, from the version query on.
+Bytes OneReadWire() {
+  Bytes wire = {'B', 'V', 'R'};
+  wire.insert(wire.end(), 511, 'N');
+  wire.insert(wire.end(), {'X', 'I'});
+  return wire;
+}
+
+Bytes Twice(const Bytes& once) {
+  Bytes both = once;
+  both.insert(both.end(), once.begin(), once.end());
+  return both;
+}
+
+TEST(Kb901xDumpCheck, EachReadEndsWithItsVerdictOnTheDump) {
+  struct Case {
+    const char* name;
+    std::string fill;  // kb90-fill; empty: the flash is set directly
+    Bytes flash;
+    std::string line;
+  };
+  Bytes pattern16;
+  for (std::size_t i = 0; i < kImage; ++i) pattern16.push_back(static_cast<std::uint8_t>(0x30 + (i % 16) * 7));
+  const Case cases[] = {
+      {"all FFh", "FF", {}, "Warning: the dump is all FFh." + kAdvice},
+      {"all 00h", "", Bytes(kImage, 0x00), "Warning: the dump is all 00h." + kAdvice},
+      {"16-byte pattern", "", pattern16, "Warning: the dump repeats one 16-byte pattern throughout." + kAdvice},
+      {"16-byte pattern by the fault", "0123456789ABCDEF0011223344556677", {},
+       "Warning: the dump repeats one 16-byte pattern throughout." + kAdvice},
+      {"firmware-like", "", FirmwareLike(), kLooksReal},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimOptions options;
+    if (!c.fill.empty()) options.faults["kb90-fill"] = c.fill;
+    Bench bench(options);
+    if (c.fill.empty()) bench.chip().setFlash(c.flash);
+    const Bytes flash = bench.chip().flash();
+    bench.read(false);
+    ASSERT_TRUE(bench.view.waitEnded(10s));
+    // A suspicious dump is a warning: the read itself succeeded and the dump is kept whole.
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+    EXPECT_EQ(bench.view.lastLine(), c.line);
+    const auto lines = bench.view.lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("Warning: ") || l.starts_with("Dump check: "); }),
+              1);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "Reading completed successfully.");
+    EXPECT_EQ(test::ReadFileBytes(bench.file), flash);
+    // Without read twice the wire is the documented read, unchanged.
+    EXPECT_EQ(bench.programmer.hostBytes(), OneReadWire());
+    bench.expectIdleAndClosed();
+  }
+}
+
+TEST(Kb901xReadTwice, MatchingPairWritesTheWholeFlash) {
+  Bench bench;
+  const Bytes flash = FirmwareLike();
+  bench.chip().setFlash(flash);
+  bench.read(true);
+  ASSERT_TRUE(bench.view.waitEnded(10s));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.programmer.hostBytes(), Twice(OneReadWire()));
+  EXPECT_EQ(test::ReadFileBytes(bench.file), flash);
+  const auto lines = bench.view.lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], kMatch);
+  EXPECT_EQ(lines.back(), kLooksReal);
+  EXPECT_TRUE(bench.hasLine(kAgain));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Reading completed successfully."), 2);
+  EXPECT_EQ(bench.chip().lastEndMark(), 'I');
+  bench.expectIdleAndClosed();
+}
+
+TEST(Kb901xReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
+  sim::SimOptions options;
+  options.faults["kb90-unstable-first-block"] = "";
+  Bench bench(options);
+  bench.chip().setFlash(FirmwareLike());
+  bench.read(true);
+  ASSERT_TRUE(bench.view.waitEnded(10s));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  // Both reads ran to their end: the difference is in the data, not in the exchange.
+  EXPECT_EQ(bench.programmer.hostBytes(), Twice(OneReadWire()));
+  EXPECT_EQ(bench.view.lastLine(),
+            "Read twice: the reads differ, first difference at 00000000, 2 bytes differ. The file is not written.");
+  EXPECT_FALSE(std::filesystem::exists(bench.file));
+  EXPECT_FALSE(bench.hasLine(kLooksReal));
+  bench.expectIdleAndClosed();
+}
+
+TEST(Kb901xReadTwice, ExistingFileIsLeftAsItWasWhenTheReadsDiffer) {
+  sim::SimOptions options;
+  options.faults["kb90-unstable-first-block"] = "";
+  Bench bench(options);
+  const Bytes old = {1, 2, 3};
+  test::WriteFileBytes(bench.file, old);
+  bench.read(true);
+  ASSERT_TRUE(bench.view.waitEnded(10s));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(test::ReadFileBytes(bench.file), old);
+}
+
+// The device bytes a clean read takes, to place a fault inside the second one.
+std::size_t BytesOfOneRead() {
+  Bench bench;
+  bench.read(false);
+  EXPECT_TRUE(bench.view.waitEnded(10s));
+  return bench.programmer.deviceBytes().size();
+}
+
+TEST(Kb901xReadTwice, SecondReadFailingEndsIdleWithOneLineAndNoFile) {
+  const std::size_t once = BytesOfOneRead();
+  struct Case {
+    const char* fault;
+    const char* lineStart;
+    bool endMarkSent;
+  } cases[] = {
+      {"silence-after", "Reading stopped: block ", true},
+      {"unplug-after", "Reading stopped: the programmer was disconnected at block ", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    sim::SimOptions options;
+    options.faults[c.fault] = std::to_string(once + once / 2);
+    Bench bench(options);
+    const auto started = std::chrono::steady_clock::now();
+    bench.read(true);
+    ASSERT_TRUE(bench.view.waitEnded(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    const auto lines = bench.view.lines();
+    const auto again = std::find(lines.begin(), lines.end(), kAgain);
+    ASSERT_NE(again, lines.end()) << "the fault did not reach the second read";
+    // After the second open's own lines, the failure is the one and last line.
+    EXPECT_TRUE(lines.back().starts_with(c.lineStart)) << lines.back();
+    EXPECT_EQ(std::count_if(again, lines.end(), [](const std::string& l) { return l.starts_with("Reading stopped"); }), 1);
+    EXPECT_FALSE(bench.hasLine(kMatch));
+    EXPECT_FALSE(std::filesystem::exists(bench.file));
+    if (c.endMarkSent) {
+      EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
+    }
+    bench.expectIdleAndClosed();
+  }
+}
+
+TEST(Kb901xReadTwice, FolderThatCannotTakeTheFileIsToldBeforeReading) {
+  Bench bench;
+  bench.file = bench.dir.file("missing/dump.bin");
+  bench.read(true);
+  ASSERT_TRUE(bench.view.waitEnded(5s));
+  EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка создания файла."});
+  EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
+  bench.expectIdleAndClosed();
+}
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun Kb90(sim::SimOptions options, std::vector<std::string> words) {
+  sim::SimD2xx d2xx;
+  d2xx.attach(options);
+  std::ostringstream out, err;
+  words.insert(words.begin(), "kb90");
+  const int status = RunCommand(d2xx, words, false, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(Kb901xCli, ReadTwiceOption) {
+  test::TempDir dir;
+  const CliRun match = Kb90({}, {"read", dir.file("a.bin"), "--read-twice"});
+  EXPECT_EQ(match.status, kExitOk) << match.out << match.err;
+  EXPECT_NE(match.out.find(kMatch + "\n" + kLooksReal + "\n"), std::string::npos) << match.out;
+  EXPECT_EQ(test::ReadFileBytes(dir.file("a.bin")).size(), kImage);
+
+  sim::SimOptions unstable;
+  unstable.faults["kb90-unstable-first-block"] = "";
+  const CliRun differ = Kb90(unstable, {"read", "--read-twice", dir.file("b.bin")});
+  EXPECT_EQ(differ.status, kExitFailed);
+  EXPECT_NE(differ.out.find("The file is not written.\n"), std::string::npos) << differ.out;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("b.bin")));
+
+  sim::SimOptions blank;
+  blank.faults["kb90-fill"] = "FF";
+  const CliRun flagged = Kb90(blank, {"read", dir.file("c.bin")});
+  EXPECT_EQ(flagged.status, kExitOk);
+  EXPECT_NE(flagged.out.find("Warning: the dump is all FFh." + kAdvice + "\n"), std::string::npos) << flagged.out;
+
+  EXPECT_EQ(Kb90({}, {"write", dir.file("a.bin"), "--read-twice"}).status, kExitUsage);
+  EXPECT_EQ(Kb90({}, {"read", dir.file("d.bin"), "--twice"}).status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace jig
