@@ -1,6 +1,8 @@
 #include "Mec16xx/Mec16Cli.h"
 
 #include <chrono>
+#include <string_view>
+#include <vector>
 
 #include "Mec16xx/Mec16Operations.h"
 #include "main/SwitchCli.h"
@@ -13,11 +15,17 @@ namespace {
 constexpr auto kOperationBound = std::chrono::minutes(10);
 
 constexpr const char* kUsage =
-    "usage: holbrenik-jig mec16 probe | read FILE [--info] | erase [--info] | write FILE | help\n";
+    "usage: holbrenik-jig mec16 probe | read FILE [--info] [--read-twice] | erase [--info] | write FILE [--no-verify]"
+    " | help\n";
 
 int Usage(CliRequest& request) {
   request.err << kUsage;
   return kExitUsage;
+}
+
+// Takes a flag out of the arguments; true when it was there.
+bool TakeFlag(std::vector<std::string>& args, std::string_view flag) {
+  return std::erase_if(args, [&](const std::string& arg) { return arg == flag; }) != 0;
 }
 
 }  // namespace
@@ -25,20 +33,20 @@ int Usage(CliRequest& request) {
 int RunMec16Command(CliRequest& request) {
   const std::string& action = request.action;
   std::vector<std::string> args = request.args;
-  bool info = false;
-  std::erase_if(args, [&](const std::string& arg) {
-    if (arg != "--info") return false;
-    info = true;
-    return true;
-  });
+  const bool info = TakeFlag(args, "--info");
+  const bool readTwice = TakeFlag(args, "--read-twice");
+  const bool noVerify = TakeFlag(args, "--no-verify");
   const bool takesFile = action == "read" || action == "write";
   const bool takesInfo = action == "read" || action == "erase";
   if (action != "probe" && action != "read" && action != "erase" && action != "write" && action != "help")
     return Usage(request);
   if (args.size() != (takesFile ? 1u : 0u) || (info && !takesInfo)) return Usage(request);
+  if ((readTwice && action != "read") || (noVerify && action != "write")) return Usage(request);
 
   ConsoleView view(request.out, request.err);
   Mec16Operations operations(request.d2xx, view);
+  operations.setVerifyAfterWrite(!noVerify);
+  operations.setReadTwice(readTwice);
   if (action == "help") {
     operations.BitBtn_MEC16_HELPClick();
     return kExitOk;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <span>
+#include <utility>
 
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "link/DumpChecks.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "link/TimeStamp.h"
@@ -21,6 +24,15 @@ std::string Caption(std::string_view address) { return "Регистр " + std::
 
 bool AllFF(const std::array<std::uint8_t, 4>& id) {
   return std::all_of(id.begin(), id.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
+
+// The window's log is Russian, and so are its read-back verdicts.
+constexpr LogLanguage kLanguage = LogLanguage::Russian;
+
+// The MAIN block of a dump: the firmware a technician may flash back, and so what the
+// sanity check judges (a blank INFO block behind real firmware is normal).
+std::span<const std::uint8_t> MainPart(const std::vector<std::uint8_t>& dump) {
+  return std::span<const std::uint8_t>(dump).first(std::min(dump.size(), kMainBytes));
 }
 
 }  // namespace
@@ -57,6 +69,12 @@ bool Mec16Operations::Begin(Mec16Mode mode) {
   if (!Mode_MEC16.compare_exchange_strong(idle, mode)) return false;
   // The last worker set NONE as its last act and is ending; collect it.
   joinWorker();
+  kind_ = mode;
+  followUp_ = FollowUp::None;
+  inFollowUp_ = false;
+  followUpStarted_ = false;
+  received_.clear();
+  expected_.clear();
   return true;
 }
 
@@ -121,19 +139,92 @@ void Mec16Operations::Finish(bool success, bool logClosed) {
   }
   TimeStamp();
   Log("");
+  AfterOperation(success);
+}
+
+void Mec16Operations::EndAction(bool success) {
+  if (boxesHeld_) {
+    view_.enable(kVerifyAfterWrite, true);
+    view_.enable(kReadTwice, true);
+    boxesHeld_ = false;
+  }
   Mode_MEC16 = Mec16Mode::None;
   view_.ended(success);
+}
+
+// The read-back checks come after the documented run has closed its handle, each as a
+// run of its own; the click still ends once, successful only when the check agrees too.
+void Mec16Operations::AfterOperation(bool success) {
+  if (!success) return EndAction(false);
+  if (!inFollowUp_) {
+    if (kind_ == Mec16Mode::ReadMain) {
+      Log(DumpPatternLine(CheckDumpPattern(MainPart(received_)), kLanguage));
+      if (followUp_ == FollowUp::ReadTwice) {
+        expected_ = std::move(received_);
+        received_.clear();
+        return StartFollowUpRead();
+      }
+    }
+    if (kind_ == Mec16Mode::WriteMain && followUp_ == FollowUp::Verify) return StartFollowUpRead();
+    return EndAction(true);
+  }
+  if (followUp_ == FollowUp::Verify) {
+    // Only the pages sent are compared: a short file leaves the rest of MAIN as it was.
+    const auto back = std::span<const std::uint8_t>(received_).first(std::min(received_.size(), expected_.size()));
+    const auto difference = CompareDumps(expected_, back);
+    Log(VerifyLine(difference, kLanguage));
+    return EndAction(!difference);
+  }
+  const auto difference = CompareDumps(expected_, received_);
+  Log(ReadTwiceLine(difference, kLanguage));
+  if (difference) return EndAction(false);
+  EndAction(SaveDump(received_));
+}
+
+void Mec16Operations::StartFollowUpRead() {
+  inFollowUp_ = true;
+  received_.clear();
+  // The mode never went back to NONE: the click is not over. A stop pressed during the
+  // first run is kept, so it ends this one at its first block.
+  Mode_MEC16 = Mec16Mode::ReadMain;
+  if (followUp_ == FollowUp::Verify) Scope_MEC16 = kScopeMainOnly;
+  view_.setGaugeColour(kGauge, colour::kLime);
+  view_.setGauge(kGauge, 0);
+  view_.setGaugeMax(kGauge, kMainBlocks);
+  TimeStamp();
+  Log(followUp_ == FollowUp::Verify ? kVerifyReadStarts : kSecondReadStarts);
+  if (!OpenLink()) return EndAction(false);
+  Log(kReadStarted);
+  if (StartMainStream()) followUpStarted_ = true;
+}
+
+bool Mec16Operations::SaveDump(const std::vector<std::uint8_t>& dump) {
+  std::optional<DumpFile> file = DumpFile::Create(FileName_MEC16);
+  if (!file) {
+    Log(kCreateFailed);
+    return false;
+  }
+  // Closing flushes to the disk: the dump counts as saved only then.
+  const bool written = file->write(dump);
+  const bool closed = file->close();
+  if (!written || !closed) {
+    Log(kFileWriteFailed);
+    return false;
+  }
+  return true;
 }
 
 bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum) {
   if (!Begin(mode)) return false;
   Stop_MEC16 = false;
+  view_.enable(kVerifyAfterWrite, false);
+  view_.enable(kReadTwice, false);
+  boxesHeld_ = true;
   view_.setGaugeColour(kGauge, gaugeColour);
   view_.setGauge(kGauge, 0);
   view_.setGaugeMax(kGauge, gaugeMaximum);
   if (OpenLink()) return true;
-  Mode_MEC16 = Mec16Mode::None;
-  view_.ended(false);
+  EndAction(false);
   return false;
 }
 
@@ -142,8 +233,7 @@ void Mec16Operations::RefuseSetUp(std::string_view line) {
   Send(kFailed);
   Log(kClosed);
   link_.close();
-  Mode_MEC16 = Mec16Mode::None;
-  view_.ended(false);
+  EndAction(false);
 }
 
 void Mec16Operations::HandlerFailure() {
@@ -187,11 +277,7 @@ void Mec16Operations::BitBtn_MEC16Click() {
   view_.paint(kShapeFwp, colour::kBlack);
   TimeStamp();
   bool failed = false;
-  if (!OpenLink()) {
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!OpenLink()) return EndAction(false);
   std::array<std::uint8_t, 4> id{};
   const StartResult start = SendStartAndId(id);
   if (start == StartResult::NoAnswer) {
@@ -253,11 +339,7 @@ void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
   view_.paint(kShapeFwp, colour::kBlack);
   TimeStamp();
   bool failed = false;
-  if (!OpenLink()) {
-    Mode_MEC16 = Mec16Mode::None;
-    view_.ended(false);
-    return;
-  }
+  if (!OpenLink()) return EndAction(false);
   auto close = [this](bool success) {
     Send(kClose);
     Finish(success, true);
@@ -319,12 +401,17 @@ void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
 
 void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   if (!BeginTransfer(Mec16Mode::ReadMain, colour::kLime, kMainBlocks)) return;
+  followUp_ = readTwice_.load() ? FollowUp::ReadTwice : FollowUp::None;
   const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), ".bin", "Noname", true};
   const std::optional<std::string> path = view_.askSaveFile(dialog);
   if (!path) return RefuseSetUp(kReadCancelled);
   FileName_MEC16 = *path;
-  File_MEC16 = DumpFile::Create(FileName_MEC16);
-  if (!File_MEC16) return RefuseSetUp(kCreateFailed);
+  // Read twice keeps both reads in memory and touches the file only for a matching pair,
+  // so a pair that differs leaves no file (and an old one as it was).
+  if (followUp_ == FollowUp::None) {
+    File_MEC16 = DumpFile::Create(FileName_MEC16);
+    if (!File_MEC16) return RefuseSetUp(kCreateFailed);
+  }
   TimeStamp();
   Log(kReadingInto);
   Log(FileName_MEC16);
@@ -336,19 +423,32 @@ void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
     Scope_MEC16 = kScopeMainOnly;
   }
   Log(kReadStarted);
+  if (!StartMainStream()) return;
+  // From here on only the worker touches the link and the file.
+  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+}
+
+bool Mec16Operations::StartMainStream() {
   std::array<std::uint8_t, 4> id{};
-  if (SendStartAndId(id) == StartResult::NoAnswer) return HandlerFailure();
+  if (SendStartAndId(id) == StartResult::NoAnswer) {
+    HandlerFailure();
+    return false;
+  }
   if (AllFF(id)) {
     Log(kBadId);
-    return HandlerFailure();
+    HandlerFailure();
+    return false;
   }
-  if (!WriteLogged(kFlashEnable, "00000001", "1", "(R100)")) return HandlerFailure();
-  if (!WriteLogged(kFlashCommand, "00000105", "105h", "(R101)")) return HandlerFailure();
+  if (!WriteLogged(kFlashEnable, "00000001", "1", "(R100)") ||
+      !WriteLogged(kFlashCommand, "00000105", "105h", "(R101)")) {
+    HandlerFailure();
+    return false;
+  }
   Counter_MEC16 = 1;
-  // The request goes out just before the worker starts: its blocks wait in the receive
-  // queue, and from here on only the worker touches the link and the file.
+  received_.reserve(kMainBytes + kInfoBytes);
+  // The request goes out before the worker reads: its blocks wait in the receive queue.
   SendWithAddress(link_, kStreamRead, kMainAddress);
-  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+  return true;
 }
 
 void Mec16Operations::ReadThread_MEC16Execute() {
@@ -360,7 +460,9 @@ void Mec16Operations::ReadThread_MEC16Execute() {
       case Mec16Mode::WriteMain: more = WritePass(); break;
       default: break;
     }
-    if (!more) return;
+    // A pass that ended its run may have started the follow-up read in its place; the
+    // mode alone cannot tell, as a new click may already hold it once NONE was set.
+    if (!more && !std::exchange(followUpStarted_, false)) return;
   }
 }
 
@@ -377,7 +479,9 @@ bool Mec16Operations::ReceiveBlock(std::string_view area) {
     StreamFailed();
     return false;
   }
-  if (!File_MEC16->write(std::span<const std::uint8_t>(link_.buffer.data(), kBlockData))) {
+  const std::span<const std::uint8_t> data(link_.buffer.data(), kBlockData);
+  received_.insert(received_.end(), data.begin(), data.end());
+  if (File_MEC16 && !File_MEC16->write(data)) {
     Log(kFileWriteFailed);
     StreamFailed();
     return false;
@@ -387,8 +491,11 @@ bool Mec16Operations::ReceiveBlock(std::string_view area) {
 
 void Mec16Operations::ReadSucceeded() {
   // The dump counts as saved only once it is on the disk.
-  const bool saved = File_MEC16->close();
-  File_MEC16.reset();
+  bool saved = true;
+  if (File_MEC16) {
+    saved = File_MEC16->close();
+    File_MEC16.reset();
+  }
   if (!saved) Log(kFileWriteFailed);
   Send(saved ? kSucceeded : kFailed);
   Send(kClose);
@@ -464,6 +571,7 @@ bool Mec16Operations::ReadInfoPass() {
 
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   if (!BeginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
+  followUp_ = verifyAfterWrite_.load() ? FollowUp::Verify : FollowUp::None;
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
   if (!path) return RefuseSetUp(kWriteCancelled);
@@ -519,6 +627,8 @@ bool Mec16Operations::WritePass() {
     return link_.buffer[0] == kPageDone;
   };
 
+  // What the flash should hold afterwards, for the verify: the pages as sent.
+  expected_.insert(expected_.end(), page.begin(), page.end());
   if (got < kPageBytes) {
     Log(kWarning);
     Log(kFileShorter);

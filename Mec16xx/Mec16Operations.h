@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "link/D2xx.h"
 #include "link/DumpFile.h"
@@ -36,6 +37,9 @@ inline constexpr std::string_view kShapeBootLock = "Shape_BootLock_MEC";
 inline constexpr std::string_view kShapeFwp = "Shape_FWP_MEC16";
 inline constexpr std::string_view kScopeMainOnly = "MAIN only";
 inline constexpr std::string_view kScopeMainInfo = "MAIN+INFO";
+// The check boxes of the read-back checks: held while a transfer runs.
+inline constexpr std::string_view kVerifyAfterWrite = "VerifyAfterWrite";
+inline constexpr std::string_view kReadTwice = "ReadTwice";
 }  // namespace mec16
 
 class Mec16Operations {
@@ -53,6 +57,12 @@ class Mec16Operations {
   void BitBtn_MEC16_HELPClick();
   void EXIT_MEC16Click();
 
+  // Read back MAIN after a write that ended well and compare it with the pages sent (on
+  // unless turned off); read a second time and write the dump only from a matching pair
+  // (off unless turned on). Each click takes the setting as it stands when it starts.
+  void setVerifyAfterWrite(bool on) { verifyAfterWrite_ = on; }
+  void setReadTwice(bool on) { readTwice_ = on; }
+
   // Logs both protection lines and paints both indicators; true when either bit is set.
   bool CheckProtection_MEC16(std::uint8_t status);
 
@@ -62,6 +72,8 @@ class Mec16Operations {
 
  private:
   enum class StartResult { Ok, ShortId, NoAnswer };
+  // What follows the documented read or write within the same click.
+  enum class FollowUp { None, ReadTwice, Verify };
 
   bool Begin(Mec16Mode mode);
   bool OpenLink();
@@ -75,8 +87,18 @@ class Mec16Operations {
   bool WriteLogged(std::string_view address, std::string_view value, std::string_view shown,
                    std::string_view lossCode);
   void Release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
-  // Closes the programmer and the file, time-stamp and empty line, NONE, ended.
+  // Closes the programmer and the file, time-stamp and empty line; then the follow-up
+  // read, or the end of the click.
   void Finish(bool success, bool logClosed);
+  void AfterOperation(bool success);
+  // The check boxes back, NONE, ended: the last act of every click.
+  void EndAction(bool success);
+  // The second read or the verify read: a run of its own (open, the read, close).
+  void StartFollowUpRead();
+  // Steps 8 to 12 of the read set-up: start, ID, flash registers, the stream request.
+  // False when it failed (then the operation has ended).
+  bool StartMainStream();
+  bool SaveDump(const std::vector<std::uint8_t>& dump);
   // A set-up that failed after the open: file closed, "O" "0", the common tail.
   void HandlerFailure();
   // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
@@ -96,6 +118,17 @@ class Mec16Operations {
   D2xx& d2xx_;
   TaskView& view_;
   Mec16Bounds bounds_;
+
+  std::atomic<bool> verifyAfterWrite_{true};
+  std::atomic<bool> readTwice_{false};
+  // The click's own state, owned by whichever thread holds the operation.
+  Mec16Mode kind_ = Mec16Mode::None;
+  FollowUp followUp_ = FollowUp::None;
+  bool inFollowUp_ = false;
+  bool followUpStarted_ = false;  // the worker's loop goes on with the follow-up stream
+  bool boxesHeld_ = false;
+  std::vector<std::uint8_t> received_;  // the blocks of the current read, MAIN then INFO
+  std::vector<std::uint8_t> expected_;  // the first read, or the pages a write sent
 
   std::atomic<Mec16Mode> Mode_MEC16{Mec16Mode::None};
   std::atomic<bool> Stop_MEC16{false};

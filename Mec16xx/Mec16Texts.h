@@ -19,10 +19,9 @@ inline constexpr std::string_view kWriteCaption = "Запись FLASH MEC16";
 inline constexpr std::string_view kExitCaption = "СТОП или ВЫХОД";
 inline constexpr std::string_view kHelpCaption = "HELP";
 
-inline constexpr std::array<std::string_view, 5> kInitialLog = {
+// The window verifies a write itself now: the old note that it could not is gone.
+inline constexpr std::array<std::string_view, 3> kInitialLog = {
     "Не готова запись INFO блока ",
-    "Не готова верификация, но можно сравнить в стороннем ",
-    "редакторе",
     "Перед записью нужно стереть! Автоматом пока не делает. ",
     "",
 };
@@ -67,6 +66,13 @@ inline constexpr std::string_view kNoStreamAnswer = "Нет ответа от п
 inline constexpr std::string_view kNoPageAnswer = "Нет ответа от MEC16 на запись страницы ";
 inline constexpr std::string_view kEraseTooLong = "MEC16 не закончил стирание за отведенное время";
 inline constexpr std::string_view kFileWriteFailed = "Ошибка записи в файл";
+
+// The read-back checks around the documented read and write (their verdicts come from
+// the dump checks every window shares).
+inline constexpr std::string_view kVerifyCheck = "Verify after write";
+inline constexpr std::string_view kReadTwiceCheck = "Read twice and compare";
+inline constexpr std::string_view kVerifyReadStarts = "Проверка после записи: читаем MAIN блок обратно.";
+inline constexpr std::string_view kSecondReadStarts = "Двойное чтение: читаем второй раз.";
 
 // Protection test.
 inline constexpr std::string_view kFwpSet = "--> СТОИТ ЗАЩИТА ЗАПИСИ ! (FWP ножка)";

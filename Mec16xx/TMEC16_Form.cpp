@@ -45,6 +45,13 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), "CheckBox_write_mec16");
   CheckBox_write_mec16->setEnabled(false);
   BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), "BitBtn_MEC16_WRITE");
+  // The read-back checks; the operations take their state when a click starts.
+  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::kVerifyCheck), this), "VerifyAfterWrite");
+  VerifyAfterWrite->setChecked(true);
+  ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), "ReadTwice");
+  ReadTwice->setChecked(false);
+  operations_.setVerifyAfterWrite(true);
+  operations_.setReadTwice(false);
   EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), "EXIT_MEC16");
   BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), "BitBtn_MEC16_HELP");
   Memo_MEC16 = Named(new QPlainTextEdit(this), "Memo_MEC16");
@@ -62,6 +69,8 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
   connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
   connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
+  connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.setVerifyAfterWrite(on); });
+  connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.setReadTwice(on); });
 
   auto* controls = new QGridLayout;
   controls->addWidget(BitBtn_MEC16, 0, 0, 1, 2);
@@ -70,14 +79,16 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   controls->addWidget(Shape_FWP_MEC16, 2, 0);
   controls->addWidget(Label_MEC16_FWP, 2, 1);
   controls->addWidget(CheckBox_MEC16_RD, 3, 0, 1, 2);
-  controls->addWidget(BitBtn_RD_MEC16, 4, 0, 1, 2);
-  controls->addWidget(CheckBox_erase_mec16, 5, 0, 1, 2);
-  controls->addWidget(BitBtn_MEC16_ERASE, 6, 0, 1, 2);
-  controls->addWidget(CheckBox_write_mec16, 7, 0, 1, 2);
-  controls->addWidget(BitBtn_MEC16_WRITE, 8, 0, 1, 2);
-  controls->addWidget(BitBtn_MEC16_HELP, 9, 0, 1, 2);
-  controls->addWidget(EXIT_MEC16, 10, 0, 1, 2);
-  controls->setRowStretch(11, 1);
+  controls->addWidget(ReadTwice, 4, 0, 1, 2);
+  controls->addWidget(BitBtn_RD_MEC16, 5, 0, 1, 2);
+  controls->addWidget(CheckBox_erase_mec16, 6, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_ERASE, 7, 0, 1, 2);
+  controls->addWidget(CheckBox_write_mec16, 8, 0, 1, 2);
+  controls->addWidget(VerifyAfterWrite, 9, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_WRITE, 10, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_HELP, 11, 0, 1, 2);
+  controls->addWidget(EXIT_MEC16, 12, 0, 1, 2);
+  controls->setRowStretch(13, 1);
 
   auto* top = new QHBoxLayout;
   top->addLayout(controls);
@@ -85,7 +96,7 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
   layout->addWidget(CGauge_MEC16);
-  setFixedSize(820, 480);
+  setFixedSize(820, 540);
 }
 
 // The worker (if any) ends within its bounds and talks to this window until it does.

@@ -39,6 +39,8 @@ class TMEC16_Form : public TTaskWindow {
   QPushButton* BitBtn_MEC16_ERASE;
   QCheckBox* CheckBox_write_mec16;
   QPushButton* BitBtn_MEC16_WRITE;
+  QCheckBox* VerifyAfterWrite;
+  QCheckBox* ReadTwice;
   QPushButton* EXIT_MEC16;
   QPushButton* BitBtn_MEC16_HELP;
   QPlainTextEdit* Memo_MEC16;

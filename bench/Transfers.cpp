@@ -381,7 +381,7 @@ std::vector<Row> RunTransfers(int repeats) {
   });
   add("MEC16xx MAIN write, 192 KiB", [&] {
     return Clicks<Mec16Operations>(WireOn("V42"), sim::Mec16Sim::kMainSize, few, OpenFrom(mec16),
-                                   [](Mec16Operations& o, CountingView&) { o.BitBtn_MEC16_WRITEClick(false); });
+                                   [](Mec16Operations& o, CountingView&) { o.setVerifyAfterWrite(false); o.BitBtn_MEC16_WRITEClick(false); });
   });
 
   // The ITE and NPCE opens read 32 bytes of version text with a read time-out: a shorter

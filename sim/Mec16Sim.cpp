@@ -50,6 +50,20 @@ std::uint32_t ParseId(const std::string& text) {
 
 std::uint32_t ParseHex(const std::string& digits) { return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16)); }
 
+// "2FFFF" or "0x2FFFF": a flash address in hex; nothing when it is not one.
+std::optional<std::uint32_t> ParseAddress(const SimOptions& options, const std::string& name) {
+  if (!options.has(name)) return std::nullopt;
+  try {
+    std::size_t used = 0;
+    const std::string text = options.value(name);
+    const unsigned long value = std::stoul(text, &used, 16);
+    if (used != text.size()) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 Mec16Sim::Mec16Sim(const SimOptions& options)
@@ -58,7 +72,8 @@ Mec16Sim::Mec16Sim(const SimOptions& options)
       info_(LoadArray(options, kInfoFile, kInfoSize, 0x0409)),
       id_(ParseId(options.value("mec16-id"))),
       fwp_(options.has("mec16-fwp")),
-      bootLock_(options.has("mec16-boot-lock")) {}
+      bootLock_(options.has("mec16-boot-lock")),
+      flipAddress_(ParseAddress(options, "mec16-flip-bit")) {}
 
 Mec16Sim::~Mec16Sim() {
   std::lock_guard lock(mutex_);
@@ -180,6 +195,8 @@ void Mec16Sim::execute(SimContext& context) {
   if (command_ == 'r') return registerRead(address, context);
   if (command_ == 'w') return registerWrite(address, ParseHex(digits_.substr(6, 8)), context);
   streamAddress_ = address;
+  streamBlocks_ = 0;
+  if (address == kMainBase) ++mainReads_;
   state_ = State::Streaming;
   sendBlock(context);
 }
@@ -235,6 +252,9 @@ void Mec16Sim::sendBlock(SimContext& context) {
   const bool reading = registers_[kFlashEnable] == 1 && registers_[kFlashCommand] == 0x105;
   const std::uint8_t* flash = flashAt(streamAddress_, kBlockData);
   if (flash) std::copy_n(flash, kBlockData, block.begin());
+  // A contact that settles after the first read: its second read starts wrong.
+  if (++streamBlocks_ == 1 && mainReads_ == 2 && streamAddress_ == kMainBase && options_.has("mec16-unstable-first-block"))
+    for (std::size_t i = 0; i < kUnstableBytes; ++i) block[kUnstableOffset + i] ^= 0xFF;
   block[kBlockData] = (reading && flash && !faultAt("mec16-bad-block", blocks_)) ? 0x01 : 0x00;
   streamAddress_ += kBlockData;
   const auto delay = std::chrono::microseconds(options_.number("mec16-slow-blocks", 0));
@@ -262,6 +282,9 @@ void Mec16Sim::programPage(SimContext& context) {
   }
   // NOR: a program can only clear bits.
   for (std::size_t i = 0; i < kPageBytes; ++i) flash[i] &= page_[i];
+  // A weak cell: one bit of the stored byte turns the other way after programming.
+  if (flipAddress_ && *flipAddress_ >= streamAddress_ && *flipAddress_ < streamAddress_ + kPageBytes)
+    flash[*flipAddress_ - streamAddress_] ^= 0x01;
   streamAddress_ += kPageBytes;
   dirty_ = true;
   answer(context, {'G'});
@@ -305,6 +328,11 @@ int Mec16Sim::statusReads() const {
   return statusReads_;
 }
 
+int Mec16Sim::mainReads() const {
+  std::lock_guard lock(mutex_);
+  return mainReads_;
+}
+
 int Mec16Sim::erases() const {
   std::lock_guard lock(mutex_);
   return erases_;
@@ -329,6 +357,8 @@ std::vector<FaultName> Mec16SimFaults() {
       {"mec16-no-g=N[,M..]", "the MEC16xx does not program page N and answers it without 'G'"},
       {"mec16-silent-page=N", "the MEC16xx answers nothing from page N on"},
       {"mec16-slow-blocks=US", "each MEC16xx read block starts US microseconds late"},
+      {"mec16-flip-bit=ADDR", "bit 0 of the MEC16xx flash byte at ADDR (hex) flips once its page is programmed"},
+      {"mec16-unstable-first-block", "the first block of the MEC16xx's second MAIN read comes with 4 bytes at 200h inverted"},
   };
 }
 

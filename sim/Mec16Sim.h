@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ class Mec16Sim : public SimCommandSet {
   static constexpr std::uint32_t kDeviceValue = 0x00000001;
   static constexpr std::uint32_t kDefaultId = 0x16090001;
   static constexpr std::uint8_t kPageRefused = 'E';
+  // mec16-unstable-first-block: where and how the first block of the second MAIN read
+  // comes changed.
+  static constexpr std::size_t kUnstableOffset = 0x200;
+  static constexpr std::size_t kUnstableBytes = 4;
 
   explicit Mec16Sim(const SimOptions& options);
   ~Mec16Sim() override;
@@ -44,6 +49,7 @@ class Mec16Sim : public SimCommandSet {
   std::uint32_t registerValue(std::uint32_t address) const;
   int statusReads() const;  // reads of FF390Ch since power-on
   int erases() const;       // erases that ran
+  int mainReads() const;    // streamed reads from the start of MAIN since power-on
   // Called when a streamed block (counted from 1 within the operation) starts out, with
   // the set's lock held: keep it short and do not call back into the programmer.
   void setBlockHook(std::function<void(int)> hook);
@@ -72,6 +78,9 @@ class Mec16Sim : public SimCommandSet {
   int statusReads_ = 0;
   int erases_ = 0;
   bool dirty_ = false;
+  std::optional<std::uint32_t> flipAddress_;  // mec16-flip-bit
+  int mainReads_ = 0;
+  int streamBlocks_ = 0;  // blocks of the current stream
 
   State state_ = State::Idle;
   std::uint8_t command_ = 0;

@@ -3,6 +3,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Mec16xx/TMEC16_Form.h"
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
@@ -36,6 +38,8 @@ struct Window {
     return QTest::qWaitFor([&] { return endings.size() > before; }, 15000);
   }
   QStringList log() const { return form.Memo_MEC16->toPlainText().split('\n'); }
+  // A check box takes a click on its box, at its left end.
+  static void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
   sim::Mec16Sim& chip() { return dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")); }
 
   sim::SimD2xx d2xx;
@@ -58,11 +62,18 @@ TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
   EXPECT_EQ(w.form.CGauge_MEC16->maximum(), 768);
   EXPECT_FALSE(w.form.windowFlags() & Qt::WindowCloseButtonHint);
   const QStringList log = w.log();
-  ASSERT_GE(log.size(), 5);
+  ASSERT_GE(log.size(), 3);
   EXPECT_EQ(log[0], QString("Не готова запись INFO блока "));
-  EXPECT_EQ(log[3], QString("Перед записью нужно стереть! Автоматом пока не делает. "));
+  EXPECT_EQ(log[1], QString("Перед записью нужно стереть! Автоматом пока не делает. "));
+  // The window verifies its writes: the note that it cannot is gone.
+  EXPECT_FALSE(w.form.Memo_MEC16->toPlainText().contains("верификация"));
+  EXPECT_EQ(w.form.VerifyAfterWrite->text(), QString("Verify after write"));
+  EXPECT_TRUE(w.form.VerifyAfterWrite->isChecked());
+  EXPECT_EQ(w.form.ReadTwice->text(), QString("Read twice and compare"));
+  EXPECT_FALSE(w.form.ReadTwice->isChecked());
   for (const char* name : {"BitBtn_MEC16", "Shape_BootLock_MEC", "Shape_FWP_MEC16", "BitBtn_MEC16_ERASE",
-                           "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16"})
+                           "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16",
+                           "VerifyAfterWrite", "ReadTwice"})
     EXPECT_NE(w.form.findChild<QWidget*>(name), nullptr) << name;
 }
 
@@ -88,7 +99,9 @@ TEST(Mec16Form, EraseWriteReadByClicksGivesTheFileBack) {
   WriteFileBytes(in, source);
   w.answer = in;
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
-  EXPECT_EQ(w.form.CGauge_MEC16->value(), 768);
+  // The verify read-back leaves its own block count on the gauge.
+  EXPECT_EQ(w.form.CGauge_MEC16->value(), 192);
+  EXPECT_TRUE(w.log().contains("Проверка после записи: OK, флеш совпадает с образом."));
   w.answer = out;
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
   EXPECT_EQ(w.endings, (std::vector<bool>{true, true, true}));
@@ -112,11 +125,16 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   EXPECT_EQ(w.form.Memo_MEC16->toPlainText(), logBefore);
   EXPECT_EQ(w.dialogs, 1);
   EXPECT_TRUE(w.endings.empty());
+  // The read-back check boxes are held while the transfer runs.
+  EXPECT_FALSE(w.form.ReadTwice->isEnabled());
+  EXPECT_FALSE(w.form.VerifyAfterWrite->isEnabled());
 
   QTest::mouseClick(w.form.EXIT_MEC16, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endings.empty(); }, 10000));
   EXPECT_EQ(w.endings, std::vector<bool>{false});
   EXPECT_TRUE(w.form.isVisible());  // a stop, not an exit
+  EXPECT_TRUE(w.form.ReadTwice->isEnabled());
+  EXPECT_TRUE(w.form.VerifyAfterWrite->isEnabled());
   EXPECT_TRUE(w.log().contains("Пользователь прервал операцию чтения."));
   const auto file = ReadFileBytes(out);
   const int blocks = w.form.CGauge_MEC16->value();
@@ -125,6 +143,48 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   EXPECT_LT(blocks, 192);
   const auto main = w.chip().mainArray();
   EXPECT_TRUE(std::equal(file.begin(), file.end(), main.begin()));
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
+}
+
+TEST(Mec16Form, ReadBackCheckBoxesByClicks) {
+  Window w(V42({{"mec16-unstable-first-block", ""}, {"mec16-flip-bit", "100"}}));
+  w.chip().setMainArray(std::vector<std::uint8_t>(196608, 0xFF));
+  std::vector<std::uint8_t> source(196608);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>((i * 5) ^ (i >> 10));
+  const std::string in = w.dir.file("in.bin");
+  WriteFileBytes(in, source);
+
+  // Verify on, as the window opens: the flipped bit fails the click.
+  w.answer = in;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
+  EXPECT_EQ(w.endings.back(), false);
+  EXPECT_TRUE(w.log().contains("Проверка после записи: ОШИБКА, первое отличие по адресу 00000100, различных байт: 1."));
+
+  // Verify off by a click: no read-back, the write alone succeeds.
+  Window::tick(w.form.VerifyAfterWrite);
+  ASSERT_FALSE(w.form.VerifyAfterWrite->isChecked());
+  w.chip().setMainArray(std::vector<std::uint8_t>(196608, 0xFF));
+  const std::size_t wire = w.programmer.hostBytes().size();
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
+  EXPECT_EQ(w.endings.back(), true);
+  const auto host = w.programmer.hostBytes();
+  const std::string sent(host.begin() + static_cast<std::ptrdiff_t>(wire), host.end());
+  EXPECT_EQ(sent.find("wFF390800000105R000000"), std::string::npos);
+  EXPECT_TRUE(sent.ends_with("wFF391000000000I0"));
+
+  // Read twice by a click: the chip's second MAIN read since power-on (the first read
+  // of this pair, after the verify read) comes changed in its first block; no file.
+  Window::tick(w.form.ReadTwice);
+  ASSERT_TRUE(w.form.ReadTwice->isChecked());
+  const std::string out = w.dir.file("out.bin");
+  w.answer = out;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
+  EXPECT_EQ(w.endings.back(), false);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(w.log().contains("Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: "
+                               "4. Файл не записан."));
+  EXPECT_EQ(w.dialogs, 3);
+  EXPECT_EQ(w.form.operations().mode(), Mec16Mode::None);
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }
 

@@ -1,0 +1,314 @@
+// The read-back checks around the documented transfers: the verify after a write, the
+// second read of a read, and the one line about what a dump looks like.
+#include <filesystem>
+
+#include "Mec16xx/Mec16Texts.h"
+#include "link/DumpChecks.h"
+#include "tests/Mec16xx/Mec16Bench.h"
+
+namespace jig::test {
+namespace {
+
+using sim::Mec16Sim;
+
+const std::string kReadSetUp = "B1jwFF391000000001wFF390800000105R000000";
+const std::string kRelease = "wFF390800000100wFF390800000000wFF391000000000";
+const std::string kWriteSetUp = "B1jrFF390CwFF391000000001wFF390800000106wFF390400000000W";
+const std::string kMainRead = kReadSetUp + Repeat("N", 191) + "X" + kRelease + "I0";
+
+std::vector<std::uint8_t> Firmware(std::size_t size, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 29 + seed + (i >> 8));
+  return bytes;
+}
+
+std::string WritePages(const std::vector<std::uint8_t>& source) {
+  std::string pages;
+  for (int page = 0; page < 768; ++page) {
+    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
+    if (page != 767) pages += 'N';
+  }
+  return pages;
+}
+
+// The last line that says something: not a time stamp, not empty.
+std::string LastSaying(const std::vector<std::string>& lines) {
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+    if (!it->empty() && it->rfind("Текущее время  ", 0) != 0) return *it;
+  return {};
+}
+
+int Count(const std::vector<std::string>& lines, const std::string& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+// A write of a whole MAIN image onto an erased array.
+struct WriteBench : Mec16Bench {
+  explicit WriteBench(sim::SimOptions options = V42()) : Mec16Bench(std::move(options)) {
+    chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+    WriteFileBytes(path, source);
+    view.answerDialog(path);
+  }
+  std::vector<std::uint8_t> source = Firmware(Mec16Sim::kMainSize, 11);
+  std::string path = dir.file("image.bin");
+};
+
+TEST(Mec16Verify, ReadsBackInASeparateRunAndSaysTheFlashMatches) {
+  WriteBench bench;
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  // The write closes its handle and the read-back opens anew: "B" is the open's query.
+  EXPECT_EQ(bench.host(), kWriteSetUp + WritePages(bench.source) + "X" + kRelease + "I0" + kMainRead);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(LastSaying(lines), VerifyLine(std::nullopt, LogLanguage::Russian));
+  EXPECT_EQ(LastSaying(lines), "Проверка после записи: OK, флеш совпадает с образом.");
+  const auto after = bench.linesAfter("Запись MAIN блока завершена успешно.");
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(Count(after, std::string(mec16::kVerifyReadStarts)), 1);
+  EXPECT_EQ(Count(after, "Чтение MAIN блока завершено успешно."), 1);
+  EXPECT_EQ(Count(after, "Закрыли VCOM порт"), 2);
+  // The verify read is no dump: no sanity line.
+  EXPECT_EQ(Count(lines, DumpPatternLine({}, LogLanguage::Russian)), 0);
+  // The check boxes are held through both runs and given back before the end.
+  EXPECT_EQ(bench.view.events(), (std::vector<std::string>{"enable VerifyAfterWrite 0", "enable ReadTwice 0",
+                                                            "enable VerifyAfterWrite 1", "enable ReadTwice 1",
+                                                            "ended ok"}));
+  EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kLime);
+  EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 192);
+}
+
+TEST(Mec16Verify, CatchesOneFlippedBitInTheLastByteOfMain) {
+  WriteBench bench(V42({{"mec16-flip-bit", "2FFFF"}}));
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  // The documented write went well; the click fails on the verify alone.
+  EXPECT_TRUE(bench.logged("Запись MAIN блока завершена успешно."));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(LastSaying(bench.view.allLines()),
+            "Проверка после записи: ОШИБКА, первое отличие по адресу 0002FFFF, различных байт: 1.");
+  EXPECT_EQ(bench.chip().mainArray()[0x2FFFF], bench.source[0x2FFFF] ^ 0x01);
+}
+
+TEST(Mec16Verify, WriteWithoutEraseFailsTheVerifyAtTheFirstByteThatDidNotTake) {
+  Mec16Bench bench;
+  auto old = bench.chip().mainArray();
+  std::vector<std::uint8_t> source(Mec16Sim::kMainSize);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(old[i] | (i % 3 == 2 ? 0x80 : 0));
+  const std::string path = bench.dir.file("f.bin");
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  // The old image has no byte with bit 7 set: every third byte keeps it cleared.
+  EXPECT_EQ(LastSaying(bench.view.allLines()),
+            "Проверка после записи: ОШИБКА, первое отличие по адресу 00000002, различных байт: 65536.");
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+}
+
+TEST(Mec16Verify, ShortFileComparesOnlyThePagesSent) {
+  WriteBench bench;
+  const auto source = Firmware(1000, 4);
+  WriteFileBytes(bench.path, source);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_TRUE(bench.logged("-> Записываемый файл короче!"));
+  EXPECT_EQ(LastSaying(bench.view.allLines()), "Проверка после записи: OK, флеш совпадает с образом.");
+  // The short write ends without "0"; the read-back follows at once.
+  EXPECT_NE(bench.host().find("X" + kRelease + "I" + kMainRead), std::string::npos);
+}
+
+TEST(Mec16Verify, TurnedOffReadsNothingBack) {
+  WriteBench bench;
+  bench.ops.setVerifyAfterWrite(false);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.host(), kWriteSetUp + WritePages(bench.source) + "X" + kRelease + "I0");
+  EXPECT_EQ(bench.chip().mainReads(), 0);
+  EXPECT_EQ(LastSaying(bench.view.allLines()), "Закрыли VCOM порт");
+}
+
+TEST(Mec16Verify, FailedWriteIsNotReadBack) {
+  WriteBench bench(V42({{"mec16-no-g", "3"}}));
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
+  EXPECT_EQ(bench.chip().mainReads(), 0);
+  EXPECT_EQ(LastSaying(bench.view.allLines()), "Потеряна связь с MEC16 (W103)");
+}
+
+TEST(Mec16Verify, SilenceInTheVerifyReadEndsIdleWithinItsBoundAndOneLine) {
+  WriteBench bench(V42({{"mec16-silent-block", "3"}}));
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
+  bench.ops.joinWorker();
+  EXPECT_EQ(bench.ops.mode(), Mec16Mode::None);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  const auto after = bench.linesAfter(std::string(mec16::kVerifyReadStarts));
+  const std::string timedOut = std::string(mec16::kNoBlock) + "3 (MAIN)";
+  ASSERT_EQ(Count(after, timedOut), 1);
+  // Nothing after it but the closing of the run.
+  const auto tail = bench.linesAfter(timedOut);
+  ASSERT_EQ(tail.size(), 3u);
+  EXPECT_EQ(tail[0], "Закрыли VCOM порт");
+  EXPECT_EQ(tail[2], "");
+  EXPECT_EQ(bench.host().substr(bench.host().size() - 5), "NNXO0");
+  EXPECT_EQ(bench.view.enabled("VerifyAfterWrite"), true);
+}
+
+TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
+  // The same silence timed against a clean verify of the same write.
+  auto timed = [](sim::SimOptions options) {
+    WriteBench bench(std::move(options));
+    const auto t0 = std::chrono::steady_clock::now();
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    EXPECT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
+    bench.ops.joinWorker();
+    return std::chrono::steady_clock::now() - t0;
+  };
+  const auto clean = timed(V42());
+  const auto silent = timed(V42({{"mec16-silent-block", "3"}}));
+  EXPECT_LT(silent, clean + std::chrono::milliseconds(kTestBounds.blockMs + 1500));
+  EXPECT_GE(silent, std::chrono::milliseconds(kTestBounds.blockMs));
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(Mec16ReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
+  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
+  bench.ops.setReadTwice(true);
+  const std::string path = bench.dir.file("pair.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(bench.chip().mainReads(), 2);
+  EXPECT_EQ(bench.host(), kMainRead + kMainRead);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(lines.back(), "Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: 4. "
+                          "Файл не записан.");
+  EXPECT_EQ(Count(lines, std::string(mec16::kSecondReadStarts)), 1);
+  EXPECT_EQ(Count(lines, "Закрыли VCOM порт"), 2);
+}
+
+TEST(Mec16ReadTwice, DifferingPairLeavesAnOldFileAsItWas) {
+  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
+  bench.ops.setReadTwice(true);
+  const std::string path = bench.dir.file("old.bin");
+  const std::vector<std::uint8_t> old = {1, 2, 3};
+  WriteFileBytes(path, old);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(ReadFileBytes(path), old);
+}
+
+TEST(Mec16ReadTwice, MatchingPairWithInfoWritesTheWholeFile) {
+  Mec16Bench bench;
+  bench.ops.setReadTwice(true);
+  const std::string path = bench.dir.file("pair.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(true);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  auto expected = bench.chip().mainArray();
+  const auto info = bench.chip().infoArray();
+  expected.insert(expected.end(), info.begin(), info.end());
+  EXPECT_EQ(ReadFileBytes(path), expected);
+  const std::string withInfo = kReadSetUp + Repeat("N", 191) + "XwFF390800000100wFF390800000105R040000NX" + kRelease + "I0";
+  EXPECT_EQ(bench.host(), withInfo + withInfo);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(lines.back(), "Двойное чтение: оба чтения совпадают.");
+  EXPECT_EQ(Count(lines, "Чтение INFO блока завершено успешно."), 2);
+  EXPECT_EQ(Count(lines, DumpPatternLine({}, LogLanguage::Russian)), 1);
+  EXPECT_EQ(bench.view.dialogs().size(), 1u);
+}
+
+TEST(Mec16ReadTwice, StopDuringTheSecondReadEndsItWithoutAFile) {
+  Mec16Bench bench;
+  bench.ops.setReadTwice(true);
+  int reads = 0;  // the hook runs under the chip's lock: count here, do not ask the chip
+  bench.chip().setBlockHook([&bench, &reads](int block) {
+    if (block == 1) ++reads;
+    if (block == 5 && reads == 2) bench.ops.EXIT_MEC16Click();
+  });
+  const std::string path = bench.dir.file("pair.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  const auto second = bench.linesAfter(std::string(mec16::kSecondReadStarts));
+  EXPECT_EQ(Count(second, "Пользователь прервал операцию чтения."), 1);
+  EXPECT_EQ(LastSaying(second), "Закрыли VCOM порт");
+  EXPECT_EQ(bench.host(), kMainRead + kReadSetUp + "NNNNX" + kRelease + "0O");
+}
+
+TEST(Mec16ReadTwice, OffReadsOnceAsDocumented) {
+  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
+  const std::string path = bench.dir.file("once.bin");
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.host(), kMainRead);
+  EXPECT_EQ(ReadFileBytes(path), bench.chip().mainArray());
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(Mec16DumpCheck, BlankAndPatternedDumpsAreFlaggedAndFirmwareIsNot) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> main;
+    DumpVerdict verdict;
+  };
+  std::vector<std::uint8_t> pattern(Mec16Sim::kMainSize);
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(0xA0 + (i % 16) * 3);
+  std::vector<Case> cases = {
+      {"all FFh", std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF), {DumpPattern::AllFF, 1}},
+      {"all 00h", std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0x00), {DumpPattern::All00, 1}},
+      {"16-byte pattern", pattern, {DumpPattern::Repeated, 16}},
+      {"firmware", Firmware(Mec16Sim::kMainSize, 7), {}},
+  };
+  // A firmware image with its unused end left blank is still firmware.
+  auto padded = Firmware(Mec16Sim::kMainSize, 9);
+  std::fill(padded.begin() + 0x20000, padded.end(), 0xFF);
+  cases.push_back({"firmware and blank", padded, {}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mec16Bench bench;
+    bench.chip().setMainArray(c.main);
+    const std::string path = bench.dir.file("dump.bin");
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(true);
+    bench.expectEndedIdle();
+    // A warning, not a failure: the dump is kept whole.
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+    EXPECT_EQ(ReadFileBytes(path).size(), 198656u);
+    const auto lines = bench.view.allLines();
+    EXPECT_EQ(lines.back(), DumpPatternLine(c.verdict, LogLanguage::Russian));
+    const bool flagged = c.verdict.pattern != DumpPattern::Mixed;
+    EXPECT_EQ(lines.back().rfind("Внимание: ", 0) == 0, flagged) << lines.back();
+  }
+}
+
+TEST(Mec16DumpCheck, FailedReadSaysNothingAboutTheDump) {
+  Mec16Bench bench(V42({{"mec16-bad-block", "5"}}));
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  bench.view.answerDialog(bench.dir.file("bad.bin"));
+  bench.ops.BitBtn_RD_MEC16Click(false);
+  bench.expectEndedIdle();
+  for (const auto& line : bench.view.allLines()) {
+    EXPECT_EQ(line.rfind("Внимание: ", 0), std::string::npos) << line;
+    EXPECT_EQ(line.rfind("Проверка дампа", 0), std::string::npos) << line;
+  }
+}
+
+}  // namespace
+}  // namespace jig::test
