@@ -29,10 +29,10 @@ constexpr Command kCommands[] = {
     {"switch",   "",                  "switch TASK",                    "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", RunSwitchCommand},
     {"edid",     "EEPROM lcd (EDID)", "edid read FILE | write FILE [--yes] | check FILE | fix FILE", "read or write an LCD panel's EDID EEPROM (--yes writes a wrong checksum); check or fix a file's checksums offline", RunEdidCommand},
     {"keyboard", "Keyboard testing",  "keyboard scan [--seconds N] [--no-sound]", "scan a keyboard matrix and print each closed pair", RunKeyboardCommand},
-    {"kb90",     "KB9010/12/16/22",   "kb90 read FILE | write FILE | boards | wiring", "read or write (and verify) an ENE KB90xx flash; the wiring aid", RunKb90Command},
-    {"mec16",    "MEC1609",           "mec16 probe | read FILE [--info] | erase [--info] | write FILE | help", "MEC16xx over JTAG: probe, read (MAIN, --info adds INFO), erase, write MAIN", RunMec16Command},
-    {"ite",      "ITE chip",          "ite boards | apply | check | read FILE | write FILE  (--board N | --pins ...)", "ITE controllers: pin assignment, link check, read, write", RunIteCommand},
-    {"npce",     "NPCE288N/388N",     "npce read FILE | npce write FILE", "Nuvoton NPCE288N/388N", RunNpceCommand},
+    {"kb90",     "KB9010/12/16/22",   "kb90 read FILE [--read-twice] | write FILE | boards | wiring", "read or write (and verify) an ENE KB90xx flash; the wiring aid", RunKb90Command},
+    {"mec16",    "MEC1609",           "mec16 probe | read FILE [--info] [--read-twice] | erase [--info] | write FILE [--no-verify] | help", "MEC16xx over JTAG: probe, read (MAIN, --info adds INFO), erase, write MAIN and read it back", RunMec16Command},
+    {"ite",      "ITE chip",          "ite boards | apply | check | read FILE [--read-twice] | write FILE [--no-verify]  (--board N | --pins ...)", "ITE controllers: pin assignment, link check, read, write and read back", RunIteCommand},
+    {"npce",     "NPCE288N/388N",     "npce read FILE [--read-twice] | npce write FILE", "Nuvoton NPCE288N/388N", RunNpceCommand},
 };
 // clang-format on
 

@@ -24,6 +24,8 @@ std::vector<TTaskWindow*>& Windows() {
   return windows;
 }
 
+const QEvent::Type kFromWorkersEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 }  // namespace
 
@@ -65,7 +67,29 @@ void TTaskWindow::onGui(std::function<void()> work) {
   if (QThread::currentThread() == thread()) {
     work();
   } else {
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    {
+      std::lock_guard lock(fromWorkersMutex_);
+      fromWorkers_.push_back(std::move(work));
+    }
+    QCoreApplication::postEvent(this, new QEvent(kFromWorkersEvent));
+  }
+}
+
+void TTaskWindow::customEvent(QEvent*) {
+  // Only our own wake-up comes here; its fields are Qt's, so they are not read.
+  runFromWorkers();
+}
+
+void TTaskWindow::runFromWorkers() {
+  for (;;) {
+    std::function<void()> next;
+    {
+      std::lock_guard lock(fromWorkersMutex_);
+      if (fromWorkers_.empty()) return;
+      next = std::move(fromWorkers_.front());
+      fromWorkers_.pop_front();
+    }
+    next();
   }
 }
 

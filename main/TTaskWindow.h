@@ -4,7 +4,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QWidget>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -69,9 +71,18 @@ class TTaskWindow : public QWidget, public TaskView {
   // Windows that paint indicators themselves (one widget for many) take this call.
   virtual bool paintIndicator(std::string_view, Rgb) { return false; }
   void closeEvent(QCloseEvent* event) override;
+  // The wake-up posted by onGui from a worker.
+  void customEvent(QEvent* event) override;
 
  private:
+  void runFromWorkers();
+
   QString className_;
+  // Calls from workers wait here, in order, until the GUI thread runs them. The queue is
+  // ours, under a std::mutex, so the hand-over is one the thread checker can see; Qt's
+  // event only wakes the GUI thread.
+  std::mutex fromWorkersMutex_;
+  std::deque<std::function<void()>> fromWorkers_;
   QPlainTextEdit* memo_ = nullptr;
 };
 
