@@ -189,7 +189,11 @@ class IteRig : public Rig {
     if (action_ == IteAction::Read) dumpPath = dir.file("ite-dump.bin");
     if (action_ == IteAction::Write) {
       sourcePath = dir.file("ite.bin");
-      WriteFileBytes(sourcePath, Pattern(131072, 7));
+      // Data in the first 8 KiB, erased flash after it: the write skips FFh runs, so the
+      // clean run (and every case built on it) programs 8 KiB byte by byte, not 128 KiB.
+      auto image = Pattern(8192, 7);
+      image.resize(131072, 0xFF);
+      WriteFileBytes(sourcePath, image);
     }
   }
   void prepare() override {
