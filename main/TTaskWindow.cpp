@@ -13,7 +13,11 @@
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace jig {
@@ -24,8 +28,6 @@ std::vector<TTaskWindow*>& Windows() {
   return windows;
 }
 
-const QEvent::Type kFromWorkersEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 }  // namespace
 
@@ -34,9 +36,23 @@ TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* p
   setObjectName(name);
   setWindowTitle(caption);
   Windows().push_back(this);
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wakeFd_ >= 0) {
+    wake_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+    connect(wake_, &QSocketNotifier::activated, this, [this] {
+      std::uint64_t count = 0;
+      while (::read(wakeFd_, &count, sizeof count) == static_cast<ssize_t>(sizeof count)) {
+      }
+      runFromWorkers();
+    });
+  }
 }
 
 TTaskWindow::~TTaskWindow() {
+  // The notifier goes before its descriptor; workers are joined by now (the operations
+  // belong to the derived window, destroyed first).
+  delete wake_;
+  if (wakeFd_ >= 0) ::close(wakeFd_);
   auto& windows = Windows();
   windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
 }
@@ -71,13 +87,11 @@ void TTaskWindow::onGui(std::function<void()> work) {
       std::lock_guard lock(fromWorkersMutex_);
       fromWorkers_.push_back(std::move(work));
     }
-    QCoreApplication::postEvent(this, new QEvent(kFromWorkersEvent));
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) return;
+    // No eventfd (out of descriptors): Qt's own queue still runs it.
+    QMetaObject::invokeMethod(this, [this] { runFromWorkers(); }, Qt::QueuedConnection);
   }
-}
-
-void TTaskWindow::customEvent(QEvent*) {
-  // Only our own wake-up comes here; its fields are Qt's, so they are not read.
-  runFromWorkers();
 }
 
 void TTaskWindow::runFromWorkers() {

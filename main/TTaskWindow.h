@@ -3,6 +3,7 @@
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSocketNotifier>
 #include <QWidget>
 #include <deque>
 #include <functional>
@@ -71,18 +72,19 @@ class TTaskWindow : public QWidget, public TaskView {
   // Windows that paint indicators themselves (one widget for many) take this call.
   virtual bool paintIndicator(std::string_view, Rgb) { return false; }
   void closeEvent(QCloseEvent* event) override;
-  // The wake-up posted by onGui from a worker.
-  void customEvent(QEvent* event) override;
 
  private:
   void runFromWorkers();
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them. The queue is
-  // ours, under a std::mutex, so the hand-over is one the thread checker can see; Qt's
-  // event only wakes the GUI thread.
+  // ours, under a std::mutex, and the GUI thread is woken through an eventfd: nothing a
+  // worker allocates passes through Qt's event queue, whose hand-over between threads the
+  // thread checker cannot see.
   std::mutex fromWorkersMutex_;
   std::deque<std::function<void()>> fromWorkers_;
+  int wakeFd_ = -1;
+  QSocketNotifier* wake_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
 };
 

@@ -93,7 +93,9 @@ const CleanRun& Clean(const Action& action) {
   rig->join();
   EXPECT_EQ(rig->endings().size(), endingsBefore + 1) << action.name << ": the clean run did not end";
   if (!action.endless) {
-    EXPECT_TRUE(rig->endings().back()) << action.name << ": the clean run failed";
+    const auto lines = rig->report();
+    EXPECT_TRUE(rig->endings().back()) << action.name << ": the clean run failed, saying: "
+                                       << (lines.empty() ? std::string("nothing") : lines.back());
   }
   run.after = rig->programmer().deviceBytes().size();
   for (const auto& line : rig->report()) run.report.insert(line);
