@@ -28,14 +28,7 @@ int RunCheck(CliRequest& request, const std::string& path) {
     request.err << edid_text::kOpenFailed << ' ' << path << '\n';
     return kExitFailed;
   }
-  std::array<std::uint8_t, kEdidImageSize> image;
-  image.fill(0xFF);
-  std::size_t filled = 0;
-  while (filled < image.size()) {
-    const std::size_t got = file->read(std::span<std::uint8_t>(image).subspan(filled));
-    if (got == 0) break;
-    filled += got;
-  }
+  const auto image = ReadEdidImage(*file);
   file->close();
   const EdidInfo info = DecodeEdid(image);
   for (const auto& line : EdidSummary(info)) request.out << line << '\n';

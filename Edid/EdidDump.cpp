@@ -1,8 +1,21 @@
 #include "Edid/EdidDump.h"
 
 #include "link/CharFilter.h"
+#include "link/DumpFile.h"
 
 namespace jig {
+
+std::array<std::uint8_t, kEdidImageSize> ReadEdidImage(DumpFile& file) {
+  std::array<std::uint8_t, kEdidImageSize> image;
+  image.fill(0xFF);
+  std::size_t filled = 0;
+  while (filled < image.size()) {
+    const std::size_t got = file.read(std::span<std::uint8_t>(image).subspan(filled));
+    if (got == 0) break;
+    filled += got;
+  }
+  return image;
+}
 
 std::string EdidDumpLine(std::span<const std::uint8_t> sixteen) {
   std::string line = ":";

@@ -1,5 +1,6 @@
 #pragma once
 // The EDID dump shown in the log: an empty line, then 16 lines of 16 bytes each.
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -8,6 +9,10 @@
 namespace jig {
 
 inline constexpr std::size_t kEdidImageSize = 256;
+
+class DumpFile;
+// The image a write of this file sends: a shorter file is padded with FFh, a longer one is cut.
+std::array<std::uint8_t, kEdidImageSize> ReadEdidImage(DumpFile& file);
 
 // ":" + 16 x (" " + two hex digits) + " " + 16 characters = 66 characters.
 std::string EdidDumpLine(std::span<const std::uint8_t> sixteen);

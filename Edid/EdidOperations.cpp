@@ -165,15 +165,7 @@ void EdidOperations::EDID_WRITEClick() {
     return;
   }
   view_.log(edid_text::kWriting);
-  // A shorter file is padded with FFh, a longer one is cut.
-  std::array<std::uint8_t, kEdidImageSize> image;
-  image.fill(0xFF);
-  std::size_t filled = 0;
-  while (filled < image.size()) {
-    const std::size_t got = file->read(std::span<std::uint8_t>(image).subspan(filled));
-    if (got == 0) break;
-    filled += got;
-  }
+  const auto image = ReadEdidImage(*file);
   file->close();
 
   logSummary(image);
