@@ -42,7 +42,7 @@ int RunEdidCommand(CliRequest& request) {
   if (action != "read" && action != "write" && action != "check" && action != "fix") return Usage(request);
   if (request.args.empty()) return Usage(request);
   const std::string path = request.args[0];
-  bool yes = false;
+  bool yes = request.yes;
   for (std::size_t i = 1; i < request.args.size(); ++i) {
     if (action == "write" && request.args[i] == "--yes") yes = true;
     else return Usage(request);

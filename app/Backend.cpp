@@ -12,7 +12,11 @@ Backend MakeBackend(const Options& options) {
     backend.sim = sim.get();
     backend.d2xx = std::move(sim);
   } else {
-    backend.d2xx = std::make_unique<SerialD2xx>(options.ports);
+    auto serial = std::make_unique<SerialD2xx>(options.ports);
+    // A command keeps the port from its first open to its end (firmware check, operation,
+    // verify, read twice); the windows take it for each operation.
+    serial->holdPortLocks(!options.words.empty());
+    backend.d2xx = std::move(serial);
   }
   return backend;
 }

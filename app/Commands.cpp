@@ -19,6 +19,7 @@ int RunVersionCommand(CliRequest& request) {
   const std::string text = QueryProgrammerVersion(link);
   link.close();
   request.out << text << '\n';
+  if (!link.refusalLine.empty() && text == kVersionErrorAnswer) request.err << link.refusalLine << '\n';
   const bool answered = text != kVersionDeviceNotFound && text != kVersionErrorAnswer;
   return answered ? kExitOk : kExitFailed;
 }
@@ -54,7 +55,12 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& words, bool force, st
       request.action = words[1];
       next = 2;
     }
-    request.args.assign(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
+    // The answers every write shares, whatever the task: taken here, not by each command.
+    for (auto word = words.begin() + static_cast<std::ptrdiff_t>(next); word != words.end(); ++word) {
+      if (*word == "--yes") request.yes = true;
+      else if (*word == "--no-backup") request.backup = false;
+      else request.args.push_back(*word);
+    }
     return command.run(request);
   }
   err << "unknown command: " << (words.empty() ? "" : words[0]) << " (--help lists them)\n";

@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "app/Options.h"
 #include "app/TWindows.h"
+#include "link/CliInterrupt.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -19,8 +20,10 @@ int main(int argc, char** argv) {
     return jig::kExitUsage;
   }
   jig::Backend backend = jig::MakeBackend(options);
-  if (!options.words.empty())
+  if (!options.words.empty()) {
+    jig::InstallInterruptHandlers();
     return jig::RunCommand(*backend.d2xx, options.words, options.force, std::cout, std::cerr);
+  }
 
   QApplication application(argc, argv);
   QApplication::setApplicationName("Holbrenik_JIG");

@@ -1,6 +1,6 @@
 #include "link/ConsoleView.h"
 
-#include <filesystem>
+#include "link/DumpSink.h"
 
 namespace jig {
 
@@ -29,8 +29,8 @@ void ConsoleView::ended(bool success) {
 std::optional<std::string> ConsoleView::askSaveFile(const FileDialog&) {
   std::lock_guard lock(mutex_);
   if (saveFile_.empty()) return std::nullopt;
-  std::error_code ec;
-  if (std::filesystem::exists(saveFile_, ec) && !replace_) {
+  // lstat: a dangling link counts as existing; it is replaced only when asked.
+  if (PathTaken(saveFile_) && !replace_) {
     err_ << saveFile_ << " exists; --force replaces it\n";
     return std::nullopt;
   }

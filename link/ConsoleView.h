@@ -64,6 +64,8 @@ struct CliRequest {
   bool force = false;               // replace an existing output file
   std::ostream& out;
   std::ostream& err;
+  bool yes = false;                 // --yes: answer Yes to the questions before a write
+  bool backup = true;               // --no-backup: no backup read before a write
 };
 
 // Exit statuses of the command line.

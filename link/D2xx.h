@@ -34,6 +34,14 @@ inline constexpr UCHAR FT_BITS_8 = 8;
 inline constexpr UCHAR FT_STOP_BITS_1 = 0;
 inline constexpr UCHAR FT_PARITY_NONE = 0;
 
+// Why a port that is there could not be opened: the open says so instead of "not found".
+struct OpenRefusal {
+  enum class Why { Permission, InUse };
+  Why why = Why::Permission;
+  std::string port;         // the device path, e.g. /dev/ttyUSB0
+  std::optional<long> pid;  // the program holding a port in use, when it can be found
+};
+
 // What a port's latency timer holds now.
 struct LatencyReading {
   std::string port;  // the device path, e.g. /dev/ttyUSB0
@@ -71,8 +79,8 @@ class D2xx {
 
   // Not library calls: what the open needs to tell the technician what to fix. A backend
   // that cannot tell answers nullopt.
-  // The device path when the last FT_Open of index failed for lack of permission.
-  virtual std::optional<std::string> OpenDenied(int /*index*/) { return std::nullopt; }
+  // Why the last FT_Open of index failed, when it was refused (rights, another program).
+  virtual std::optional<OpenRefusal> OpenRefused(int /*index*/) { return std::nullopt; }
   // The latency timer the open port keeps now.
   virtual std::optional<LatencyReading> LatencyTimer(FT_HANDLE /*handle*/) { return std::nullopt; }
 };

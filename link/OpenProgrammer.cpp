@@ -12,10 +12,15 @@ namespace jig {
 
 namespace {
 
+// What an earlier command left behind (a block still coming after Ctrl-C, an answer nobody
+// read) must not be taken for this open's answer: both queues are emptied first.
+void EmptyQueues(ProgrammerLink& link) { link.d2xx->FT_Purge(link.handle, FT_PURGE_RX | FT_PURGE_TX); }
+
 // Every open sets the same link: 921600 baud, 8 data bits, 1 stop bit, no parity.
 void ConfigureFirmwareLink(ProgrammerLink& link) {
   D2xx& d = *link.d2xx;
   d.FT_ResetDevice(link.handle);
+  EmptyQueues(link);
   d.FT_SetBaudRate(link.handle, limits::kFirmwareBaud);
   d.FT_SetDataCharacteristics(link.handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE);
 }
@@ -27,10 +32,16 @@ DWORD AskVersion(ProgrammerLink& link, DWORD readLength) {
   return link.transferred;
 }
 
+void NoteRefusal(ProgrammerLink& link, int index) {
+  if (!link.refusalLine.empty()) return;
+  if (auto refusal = link.d2xx->OpenRefused(index)) link.refusalLine = RefusalLine(*refusal);
+}
+
 }  // namespace
 
 std::string QueryProgrammerVersion(ProgrammerLink& link) {
   link.versionText = std::string(kVersionDeviceNotFound);
+  link.refusalLine.clear();
   D2xx& d = *link.d2xx;
   DWORD count = 0;
   if (d.FT_CreateDeviceInfoList(&count) != FT_OK || count == 0) return link.versionText;
@@ -38,7 +49,10 @@ std::string QueryProgrammerVersion(ProgrammerLink& link) {
   link.versionText = std::string(kVersionErrorAnswer);
   for (int index = static_cast<int>(count) - 1; index >= 0; --index) {
     FT_HANDLE handle = 0;
-    if (d.FT_Open(index, &handle) != FT_OK) continue;
+    if (d.FT_Open(index, &handle) != FT_OK) {
+      NoteRefusal(link, index);
+      continue;
+    }
     // Only the last device opened is needed later (the switch reaches the boot loader
     // through it); one that stayed silent before it would otherwise be left open.
     link.close();
@@ -59,6 +73,7 @@ std::string QueryProgrammerVersion(ProgrammerLink& link) {
 OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, TaskView& log) {
   D2xx& d = *link.d2xx;
   link.close();
+  link.refusalLine.clear();
   DWORD count = 0;
   if (d.FT_CreateDeviceInfoList(&count) != FT_OK) {
     log.log("I can not get a list of VCOM ports");
@@ -71,16 +86,16 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
   }
   log.log("Number of VCOM ports found on the machine: " + std::to_string(count));
   const bool steps = profile.logsConfigurationSteps;
-  std::optional<std::string> denied;  // a programmer that is there but may not be opened
   for (int index = static_cast<int>(count) - 1; index >= 0; --index) {
     FT_HANDLE handle = 0;
     if (d.FT_Open(index, &handle) != FT_OK) {
-      if (auto path = d.OpenDenied(index); path && !denied) denied = path;
+      NoteRefusal(link, index);
       continue;
     }
     link.handle = handle;
     link.isOpen = true;
     d.FT_ResetDevice(handle);
+    EmptyQueues(link);
     if (steps) log.log("COM порт сброшен.");
     d.FT_SetBaudRate(handle, limits::kFirmwareBaud);
     if (steps) log.log("Установлена скорость 921600 bps.");
@@ -135,9 +150,10 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
       log.log(SlowLatencyLine(*latency, limits::kLatencyMs));
     return OpenResult::Ready;
   }
-  // "Not found" would send the technician looking for a cable fault when the programmer
-  // is there and only the rights are missing.
-  log.log(denied ? PermissionDeniedLine(*denied) : std::string(profile.notFoundMessage));
+  log.log(std::string(profile.notFoundMessage));
+  // "Not found" alone would send the technician looking for a cable fault when the
+  // programmer is there and only the rights are missing or another program holds it.
+  if (!link.refusalLine.empty()) log.log(link.refusalLine);
   return OpenResult::NotFound;
 }
 

@@ -9,6 +9,10 @@ namespace jig {
 
 // The port exists but this user may not open it.
 std::string PermissionDeniedLine(const std::string& port);
+// Another program holds the port.
+std::string PortInUseLine(const std::string& port, std::optional<long> pid);
+// The line for a refused open: one of the two above.
+std::string RefusalLine(const OpenRefusal& refusal);
 // The port's latency timer stays above what the exchanges need.
 std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs);
 

@@ -23,6 +23,9 @@ struct ProgrammerLink {
   DWORD eventStatus = 0;
   std::vector<std::uint8_t> buffer;
   std::string versionText;  // the main window's record only
+  // Set by an open that found a programmer but was refused it (rights, another program):
+  // the line to log after the documented one. Empty otherwise.
+  std::string refusalLine;
 
   // Writes bytes (from the buffer or elsewhere); transferred gets the written count.
   FT_STATUS write(std::span<const std::uint8_t> bytes);

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -13,7 +16,9 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "link/limits.h"
@@ -114,6 +119,27 @@ bool SleepForInput(SerialD2xx::Port& port, Clock::time_point deadline) {
   return true;
 }
 
+// The program that holds a port's advisory lock, from the kernel's list of locks.
+std::optional<long> LockHolder(const std::string& path) {
+  struct stat node {};
+  if (::stat(path.c_str(), &node) != 0) return std::nullopt;
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:05:567 0 EOF"; waiters carry "->" and are skipped.
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, device;
+    long pid = 0;
+    if (!(fields >> number >> kind >> mode >> access >> pid >> device) || kind == "->") continue;
+    unsigned major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(device.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+    if (major == ::major(node.st_dev) && minor == ::minor(node.st_dev) && inode == node.st_ino && pid != ::getpid())
+      return pid;
+  }
+  return std::nullopt;
+}
+
 Clock::time_point DeadlineFor(DWORD timeoutMs) {
   const DWORD ms = timeoutMs == 0 ? limits::kUnlimitedReadCapMs : timeoutMs;
   return Clock::now() + std::chrono::milliseconds(ms);
@@ -127,7 +153,11 @@ SerialD2xx::SerialD2xx(std::vector<std::string> ports, std::string sysfsRoot)
 SerialD2xx::~SerialD2xx() {
   std::lock_guard lock(mutex_);
   for (auto& [handle, port] : ports_)
-    if (port->fd >= 0) ::close(port->fd);
+    if (port->fd >= 0) {
+      ioctl(port->fd, TIOCNXCL);
+      ::close(port->fd);
+    }
+  for (auto& [path, fd] : heldLocks_) ::close(fd);
 }
 
 std::vector<std::string> SerialD2xx::FindFtdiPorts(const std::string& sysfsRoot) {
@@ -167,7 +197,7 @@ FT_STATUS SerialD2xx::FT_CreateDeviceInfoList(DWORD* count) {
   devices_ = fixedPorts_.empty() ? FindFtdiPorts(sysfsRoot_) : fixedPorts_;
   {
     std::lock_guard lock(mutex_);
-    denied_.clear();
+    refused_.clear();
   }
   *count = static_cast<DWORD>(devices_.size());
   return FT_OK;
@@ -176,17 +206,38 @@ FT_STATUS SerialD2xx::FT_CreateDeviceInfoList(DWORD* count) {
 FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
   if (index < 0 || static_cast<std::size_t>(index) >= devices_.size()) return FT_DEVICE_NOT_FOUND;
   const std::string& path = devices_[static_cast<std::size_t>(index)];
+  auto refuse = [&](OpenRefusal::Why why) {
+    std::lock_guard lock(mutex_);
+    refused_[index] = OpenRefusal{why, path, why == OpenRefusal::Why::InUse ? LockHolder(path) : std::nullopt};
+    return FT_DEVICE_NOT_OPENED;
+  };
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
+    if (error == EACCES || error == EPERM) return refuse(OpenRefusal::Why::Permission);
+    if (error == EBUSY) return refuse(OpenRefusal::Why::InUse);  // another holder set TIOCEXCL
     std::lock_guard lock(mutex_);
-    if (error == EACCES || error == EPERM) denied_[index] = path;
-    else denied_.erase(index);
+    refused_.erase(index);
     return FT_DEVICE_NOT_OPENED;
   }
+  bool held = false;
   {
     std::lock_guard lock(mutex_);
-    denied_.erase(index);
+    refused_.erase(index);
+    held = heldLocks_.count(path) != 0;
+  }
+  // The lock is what keeps two programs apart, root's included (TIOCEXCL does not stop
+  // root); a lock this object already holds for the port covers the new descriptor.
+  if (!held) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      ::close(fd);
+      return refuse(OpenRefusal::Why::InUse);
+    }
+    if (holdLocks_) {
+      const int keeper = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+      std::lock_guard lock(mutex_);
+      if (keeper >= 0) heldLocks_[path] = keeper;
+    }
   }
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) {
@@ -272,10 +323,10 @@ fs::path SerialD2xx::latencyFile(const std::string& port) const {
   return fs::path(sysfsRoot_) / "class" / "tty" / name / "device" / "latency_timer";
 }
 
-std::optional<std::string> SerialD2xx::OpenDenied(int index) {
+std::optional<OpenRefusal> SerialD2xx::OpenRefused(int index) {
   std::lock_guard lock(mutex_);
-  const auto it = denied_.find(index);
-  if (it == denied_.end()) return std::nullopt;
+  const auto it = refused_.find(index);
+  if (it == refused_.end()) return std::nullopt;
   return it->second;
 }
 
@@ -368,6 +419,9 @@ FT_STATUS SerialD2xx::FT_Close(FT_HANDLE handle) {
     port = it->second;
     ports_.erase(it);
   }
+  // TIOCEXCL is cleared, so that the next open (this program's or, once the lock is free,
+  // another's without root) is not refused by a descriptor that is gone.
+  ioctl(port->fd, TIOCNXCL);
   ::close(port->fd);
   port->fd = -1;
   return FT_OK;

@@ -34,8 +34,13 @@ class SerialD2xx : public D2xx {
   FT_STATUS FT_Close(FT_HANDLE handle) override;
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
-  std::optional<std::string> OpenDenied(int index) override;
+  std::optional<OpenRefusal> OpenRefused(int index) override;
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
+
+  // Every open takes an advisory lock on its port (a second program is refused at once).
+  // Held, the lock stays from the first open until this object goes, across every close
+  // and open again: a command keeps the port for its whole run.
+  void holdPortLocks(bool hold) { holdLocks_ = hold; }
 
   // The FTDI tty ports under sysfsRoot, as device paths, in a stable order.
   static std::vector<std::string> FindFtdiPorts(const std::string& sysfsRoot);
@@ -53,7 +58,9 @@ class SerialD2xx : public D2xx {
   std::mutex mutex_;
   std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
   FT_HANDLE nextHandle_ = 1;
-  std::map<int, std::string> denied_;  // index -> path, since the last device list
+  std::map<int, OpenRefusal> refused_;  // index -> why, since the last device list
+  bool holdLocks_ = false;
+  std::map<std::string, int> heldLocks_;  // path -> a descriptor that keeps the port's lock
 };
 
 }  // namespace jig

@@ -74,6 +74,10 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   view.showWindow("self", true);
   view.log("Current version of FW -> " + link.versionText);
   view.log("User select -> " + taskText);
+  // A programmer that is there but refused (rights, another program) is no case for the
+  // reset button: say what holds it and stop.
+  if (link.versionText == kVersionErrorAnswer && !link.refusalLine.empty() && !link.isOpen)
+    return Fail(context, link.refusalLine);
 
   if (link.versionText != kVersionErrorAnswer) {
     const Task* task = FindTask(taskText);

@@ -35,9 +35,9 @@ class BenchD2xx : public sim::SimD2xx {
     if (deniedIndexes.count(index)) return FT_DEVICE_NOT_OPENED;
     return SimD2xx::FT_Open(index, handle);
   }
-  std::optional<std::string> OpenDenied(int index) override {
+  std::optional<OpenRefusal> OpenRefused(int index) override {
     if (!deniedIndexes.count(index)) return std::nullopt;
-    return "/dev/ttyUSB" + std::to_string(index);
+    return OpenRefusal{OpenRefusal::Why::Permission, "/dev/ttyUSB" + std::to_string(index), std::nullopt};
   }
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE) override {
     if (!latencyMs) return std::nullopt;
@@ -52,7 +52,8 @@ TEST(Preflight, ADeniedProgrammerIsNamedWithTheFixInsteadOfNotFound) {
   ProgrammerLink link(d2xx, 64);
   RecordingView view;
   EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::NotFound);
-  EXPECT_EQ(view.lines(), (std::vector<std::string>{"Number of VCOM ports found on the machine: 1",
+  // The documented line stays; the refusal follows it.
+  EXPECT_EQ(view.lines(), (std::vector<std::string>{"Number of VCOM ports found on the machine: 1", kNotFound,
                                                     PermissionDeniedLine("/dev/ttyUSB0")}));
   EXPECT_NE(view.lastLine().find("dialout"), std::string::npos);
   EXPECT_NE(view.lastLine().find("99-holbrenik-jig.rules"), std::string::npos);
@@ -115,7 +116,7 @@ TEST(Preflight, SerialBackendTellsAPermissionRefusalFromAMissingPort) {
   ASSERT_EQ(missing.FT_CreateDeviceInfoList(&count), FT_OK);
   FT_HANDLE handle = 0;
   EXPECT_NE(missing.FT_Open(0, &handle), FT_OK);
-  EXPECT_FALSE(missing.OpenDenied(0).has_value());
+  EXPECT_FALSE(missing.OpenRefused(0).has_value());
 
   test::TempDir dir;
   const std::string port = dir.file("ttyUSB0");
@@ -131,8 +132,8 @@ TEST(Preflight, SerialBackendTellsAPermissionRefusalFromAMissingPort) {
     FT_HANDLE h = 0;
     d2xx.FT_CreateDeviceInfoList(&n);
     if (d2xx.FT_Open(0, &h) == FT_OK) _exit(4);
-    const auto denied = d2xx.OpenDenied(0);
-    _exit(denied && *denied == port ? 0 : 5);
+    const auto denied = d2xx.OpenRefused(0);
+    _exit(denied && denied->port == port && denied->why == OpenRefusal::Why::Permission ? 0 : 5);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -1,0 +1,140 @@
+#include "link/DumpSink.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <utility>
+
+namespace jig {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<std::size_t> g_writeFaultAfter{SIZE_MAX};
+std::atomic<std::size_t> g_written{0};
+
+std::string FolderOf(const std::string& target) {
+  const fs::path path(target);
+  return path.has_parent_path() ? path.parent_path().string() : std::string(".");
+}
+
+std::string RandomSuffix() {
+  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  thread_local std::mt19937_64 generator{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+  std::string suffix;
+  for (int i = 0; i < 8; ++i) suffix += kDigits[generator() % 36];
+  return suffix;
+}
+
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+  ::close(fd);
+  return synced;
+}
+
+}  // namespace
+
+void InjectDumpWriteFault(std::optional<std::size_t> afterBytes) {
+  g_written = 0;
+  g_writeFaultAfter = afterBytes.value_or(SIZE_MAX);
+}
+
+bool PathTaken(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+std::optional<DumpSink> DumpSink::Create(const std::string& target) {
+  if (target.empty()) return std::nullopt;
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return std::nullopt;
+  const std::string folder = FolderOf(target);
+  const std::string name = fs::path(target).filename().string();
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string temporary = (fs::path(folder) / ("." + name + "." + RandomSuffix() + ".part")).string();
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) return DumpSink(fd, target, temporary);
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+DumpSink::DumpSink(DumpSink&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, std::string())),
+      failed_(other.failed_) {}
+
+DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
+  if (this != &other) {
+    abandon();
+    fd_ = std::exchange(other.fd_, -1);
+    target_ = std::move(other.target_);
+    temporary_ = std::exchange(other.temporary_, std::string());
+    failed_ = other.failed_;
+  }
+  return *this;
+}
+
+DumpSink::~DumpSink() { abandon(); }
+
+bool DumpSink::write(std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0 || failed_) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    std::size_t want = bytes.size() - done;
+    const std::size_t faultAfter = g_writeFaultAfter.load();
+    if (faultAfter != SIZE_MAX) {
+      const std::size_t written = g_written.load();
+      if (written >= faultAfter) {
+        failed_ = true;
+        return false;
+      }
+      want = std::min(want, faultAfter - written);
+    }
+    const ssize_t n = ::write(fd_, bytes.data() + done, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+    g_written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool DumpSink::commit() {
+  if (fd_ < 0) return false;
+  const bool synced = !failed_ && ::fsync(fd_) == 0;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  if (!synced || !closed || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    abandon();
+    return false;
+  }
+  temporary_.clear();
+  SyncFolder(FolderOf(target_));  // the rename is done; a folder that cannot sync keeps it
+  return true;
+}
+
+void DumpSink::abandon() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+}  // namespace jig

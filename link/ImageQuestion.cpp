@@ -1,0 +1,41 @@
+#include "link/ImageQuestion.h"
+
+#include <algorithm>
+
+namespace jig {
+
+namespace {
+bool AllOf(std::span<const std::uint8_t> image, std::uint8_t value) {
+  return std::all_of(image.begin(), image.end(), [value](std::uint8_t b) { return b == value; });
+}
+}  // namespace
+
+std::optional<std::string> ImageQuestion(const std::string& path, std::span<const std::uint8_t> image,
+                                         std::size_t chipSize, LogLanguage language) {
+  const bool ru = language == LogLanguage::Russian;
+  std::string question;
+  if (image.size() != chipSize) {
+    question += ru ? "Файл " + path + " содержит " + std::to_string(image.size()) + " байт, микросхема — " +
+                         std::to_string(chipSize) + ". Остаток микросхемы будет FFh. "
+                   : "The file " + path + " holds " + std::to_string(image.size()) + " bytes; the chip holds " +
+                         std::to_string(chipSize) + ". The rest of the chip will be FFh. ";
+  }
+  if (!image.empty() && (AllOf(image, 0xFF) || AllOf(image, 0x00))) {
+    const std::string value = image[0] == 0xFF ? "FFh" : "00h";
+    question += ru ? "Файл " + path + " содержит только " + value + ": это не прошивка. "
+                   : "The file " + path + " holds nothing but " + value + ": that is no firmware. ";
+  }
+  if (question.empty()) return std::nullopt;
+  return question + (ru ? "Всё равно записать?" : "Write it anyway?");
+}
+
+bool ConfirmImage(TaskView& view, const std::string& path, std::span<const std::uint8_t> image,
+                  std::size_t chipSize, LogLanguage language) {
+  const auto question = ImageQuestion(path, image, chipSize, language);
+  if (!question || view.askYesNo(*question)) return true;
+  view.log(language == LogLanguage::Russian ? "Запись отменена; микросхема не тронута."
+                                            : "The write is cancelled; the chip is not touched.");
+  return false;
+}
+
+}  // namespace jig

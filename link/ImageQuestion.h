@@ -1,0 +1,24 @@
+#pragma once
+// The question before a write whose image is not what a chip usually gets: a file whose
+// size is not the chip's (the rest of the chip is left FFh), or an image of nothing but FFh
+// or 00h. The answer defaults to No: a slip of the file dialog must not cost a board.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "link/DumpChecks.h"
+#include "link/TaskView.h"
+
+namespace jig {
+
+// Nothing when the image needs no question.
+std::optional<std::string> ImageQuestion(const std::string& path, std::span<const std::uint8_t> image,
+                                         std::size_t chipSize, LogLanguage language);
+
+// Asks when needed; false (with one log line) when the technician said No.
+bool ConfirmImage(TaskView& view, const std::string& path, std::span<const std::uint8_t> image,
+                  std::size_t chipSize, LogLanguage language);
+
+}  // namespace jig
