@@ -5,7 +5,7 @@
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
-#include "link/DumpFile.h"
+#include "link/SourceFile.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
@@ -20,16 +20,18 @@ int Usage(CliRequest& request) {
   return kExitUsage;
 }
 
-// Offline: the summary of the image a write of FILE would send (padded with FFh or cut to
-// 256 bytes, as the write does).
+// Offline: the summary of the image a write of FILE would send (padded with FFh, as the
+// write does; a longer file is refused, as the write refuses it).
 int RunCheck(CliRequest& request, const std::string& path) {
-  auto file = DumpFile::OpenForReading(path);
-  if (!file) {
-    request.err << edid_text::kOpenFailed << ' ' << path << '\n';
+  const SourceFile source = ReadSourceFile(path, kEdidImageSize);
+  if (!source.ok()) {
+    request.err << (source.problem == SourceProblem::CannotOpen
+                        ? std::string(edid_text::kOpenFailed) + ' ' + path
+                        : SourceProblemLine(path, source, kEdidImageSize, LogLanguage::English))
+                << '\n';
     return kExitFailed;
   }
-  const auto image = ReadEdidImage(*file);
-  file->close();
+  const auto image = EdidWriteImage(source.bytes);
   const EdidInfo info = DecodeEdid(image);
   for (const auto& line : EdidSummary(info)) request.out << line << '\n';
   return info.valid() ? kExitOk : kExitFailed;
@@ -65,6 +67,7 @@ int RunEdidCommand(CliRequest& request) {
     // Without --yes an image with a wrong checksum is answered No and not written.
     view.setYesNoAnswer(yes);
     view.setOpenFile(path);
+    operations.setBackup(request.backup);
     operations.EDID_WRITEClick();
   }
   return view.result().value_or(false) ? kExitOk : kExitFailed;

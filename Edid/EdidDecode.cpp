@@ -86,6 +86,24 @@ std::string WrongChecksumQuestion(const EdidBlockCheck& base) {
          ", should be " + H(base.expected) + "). Write this image to the EEPROM anyway?";
 }
 
+bool IsOneRepeatedByte(std::span<const std::uint8_t> image) {
+  return !image.empty() && std::all_of(image.begin(), image.end(), [&](std::uint8_t b) { return b == image[0]; });
+}
+
+std::optional<std::string> EdidWriteQuestion(const EdidInfo& info, std::span<const std::uint8_t> image) {
+  const bool repeated = IsOneRepeatedByte(image);
+  const bool badChecksum = info.base && !info.base->valid();
+  if (info.headerValid && !repeated) {
+    if (!badChecksum) return std::nullopt;
+    return WrongChecksumQuestion(*info.base);  // the one fault a fixed file often has
+  }
+  std::string question;
+  if (repeated) question += "The image is one byte (" + H(image[0]) + ") repeated: no EEPROM content. ";
+  else question += "The image does not start with the EDID header 00 FF FF FF FF FF FF 00. ";
+  if (badChecksum) question += "The checksum of block 0 is wrong. ";
+  return question + "Write this image to the EEPROM anyway?";
+}
+
 std::vector<ChecksumFix> FixEdidChecksums(std::span<std::uint8_t> image) {
   std::vector<ChecksumFix> fixes;
   const EdidInfo info = DecodeEdid(image);

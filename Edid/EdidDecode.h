@@ -51,6 +51,11 @@ EdidInfo DecodeEdid(std::span<const std::uint8_t> image);
 std::vector<std::string> EdidSummary(const EdidInfo& info);
 // The Yes/No question before writing an image whose base-block checksum is wrong.
 std::string WrongChecksumQuestion(const EdidBlockCheck& base);
+// An image of one byte value from end to end: an EEPROM that answered nothing real.
+bool IsOneRepeatedByte(std::span<const std::uint8_t> image);
+// The question before a write of an image that does not look like a sound EDID (wrong
+// header, one repeated byte, wrong base-block checksum); nothing when it does.
+std::optional<std::string> EdidWriteQuestion(const EdidInfo& info, std::span<const std::uint8_t> image);
 
 struct ChecksumFix {
   std::size_t offset = 0;

@@ -1,19 +1,15 @@
 #include "Edid/EdidDump.h"
 
+#include <algorithm>
+
 #include "link/CharFilter.h"
-#include "link/DumpFile.h"
 
 namespace jig {
 
-std::array<std::uint8_t, kEdidImageSize> ReadEdidImage(DumpFile& file) {
+std::array<std::uint8_t, kEdidImageSize> EdidWriteImage(std::span<const std::uint8_t> file) {
   std::array<std::uint8_t, kEdidImageSize> image;
   image.fill(0xFF);
-  std::size_t filled = 0;
-  while (filled < image.size()) {
-    const std::size_t got = file.read(std::span<std::uint8_t>(image).subspan(filled));
-    if (got == 0) break;
-    filled += got;
-  }
+  std::copy_n(file.begin(), std::min(file.size(), image.size()), image.begin());
   return image;
 }
 

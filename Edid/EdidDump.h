@@ -10,9 +10,8 @@ namespace jig {
 
 inline constexpr std::size_t kEdidImageSize = 256;
 
-class DumpFile;
-// The image a write of this file sends: a shorter file is padded with FFh, a longer one is cut.
-std::array<std::uint8_t, kEdidImageSize> ReadEdidImage(DumpFile& file);
+// The image a write of these file bytes sends: a shorter file is padded with FFh.
+std::array<std::uint8_t, kEdidImageSize> EdidWriteImage(std::span<const std::uint8_t> file);
 
 // ":" + 16 x (" " + two hex digits) + " " + 16 characters = 66 characters.
 std::string EdidDumpLine(std::span<const std::uint8_t> sixteen);

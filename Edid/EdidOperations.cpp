@@ -8,10 +8,14 @@
 
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
+#include "link/Backups.h"
 #include "link/DumpChecks.h"
 #include "link/DumpFile.h"
+#include "link/DumpSink.h"
+#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
+#include "link/SourceFile.h"
 
 namespace jig {
 
@@ -79,6 +83,43 @@ void EdidOperations::logSummary(std::span<const std::uint8_t> image) {
   for (auto& line : EdidSummary(DecodeEdid(image))) view_.log(std::move(line));
 }
 
+bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image) {
+  const std::uint8_t command[2] = {'E', 'r'};
+  link_.write(command);
+  DWORD gathered = 0;
+  const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
+  if (gather == WaitResult::Gone) {
+    view_.log(edid_text::kProgrammerGone);
+    link_.close();
+    return false;
+  }
+  if (gather == WaitResult::TimedOut) {
+    view_.log(edid_text::kReadNoAnswer);
+    finish('O');
+    return false;
+  }
+  std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
+  switch (StatusOf(link_.buffer.data() + kEdidImageSize)) {
+    case Status::Er:
+      view_.log(edid_text::kNoEepromRead);
+      view_.log("");
+      finish('O');
+      return false;
+    case Status::Other:
+      // Neither "OK" nor "ER": the programmer is closed without a signal, but the user is told.
+      view_.log(edid_text::kReadBadStatus);
+      link_.close();
+      return false;
+    case Status::Ok:
+      break;
+  }
+  view_.log(edid_text::kReadDone);
+  logDump(image.data());
+  view_.log("");
+  finish('I');
+  return true;
+}
+
 void EdidOperations::EDID_READClick() {
   if (busy_) return;
   BusyScope scope(busy_);
@@ -88,33 +129,11 @@ void EdidOperations::EDID_READClick() {
     return;
   }
   view_.log(edid_text::kReading);
-  const std::uint8_t command[2] = {'E', 'r'};
-  link_.write(command);
-  DWORD gathered = 0;
-  const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
-  if (gather == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
-  if (gather == WaitResult::TimedOut) {
-    return failWithSignal(edid_text::kReadNoAnswer);
-  }
   std::array<std::uint8_t, kEdidImageSize> image{};
-  std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
-  switch (StatusOf(link_.buffer.data() + kEdidImageSize)) {
-    case Status::Er:
-      view_.log(edid_text::kNoEepromRead);
-      view_.log("");
-      finish('O');
-      view_.ended(false);
-      return;
-    case Status::Other:
-      // Neither "OK" nor "ER": the programmer is closed without a signal, but the user is told.
-      return failWithoutSignal(edid_text::kReadBadStatus);
-    case Status::Ok:
-      break;
+  if (!readEeprom(image)) {
+    view_.ended(false);
+    return;
   }
-  view_.log(edid_text::kReadDone);
-  logDump(image.data());
-  view_.log("");
-  finish('I');
   // What the image is, and whether it looks like an EEPROM at all, before it is saved.
   logSummary(image);
   view_.log(DumpPatternLine(CheckDumpPattern(image), LogLanguage::English));
@@ -126,7 +145,7 @@ void EdidOperations::EDID_READClick() {
     return;
   }
   view_.repaint();
-  auto file = DumpFile::Create(*name);
+  auto file = DumpSink::Create(*name);
   if (!file) {
     view_.errorBox(edid_text::kCreateFailed);
     view_.log("");
@@ -135,14 +154,44 @@ void EdidOperations::EDID_READClick() {
   }
   view_.log(edid_text::kSaveFile);
   view_.log(*name);
-  const bool written = file->write(image);
-  const bool closed = file->close();
-  if (!written || !closed) {
+  if (!file->write(image) || !file->commit()) {
     view_.log(edid_text::kFileWriteFailed);
     view_.ended(false);
     return;
   }
   view_.ended(true);
+}
+
+bool EdidOperations::confirmWrite(const std::string& path, std::span<const std::uint8_t> file,
+                                  std::span<const std::uint8_t> image) {
+  const bool blank = ImageQuestion(path, file, kEdidImageSize, LogLanguage::English) &&
+                     CheckDumpPattern(file).pattern != DumpPattern::Mixed && file.size() == kEdidImageSize;
+  if (!ConfirmImage(view_, path, file, kEdidImageSize, LogLanguage::English)) return false;
+  if (blank) return true;  // an all-FFh or all-00h image was asked about already
+  const auto question = EdidWriteQuestion(DecodeEdid(image), image);
+  if (!question) return true;
+  // A panel with a wrong header or checksum is usually ignored by the laptop: write only
+  // when the technician says so. Nothing has been sent for the write yet.
+  const bool checksumOnly = DecodeEdid(image).headerValid && !IsOneRepeatedByte(image);
+  if (!view_.askYesNo(*question)) {
+    view_.log(checksumOnly ? edid_text::kNotWritten : edid_text::kNotAnEdid);
+    return false;
+  }
+  view_.log(checksumOnly ? edid_text::kWrittenAnyway : edid_text::kWrittenAsItIs);
+  return true;
+}
+
+bool EdidOperations::backUp() {
+  view_.log(BackupStartLine(LogLanguage::English));
+  std::array<std::uint8_t, kEdidImageSize> old{};
+  if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready || !readEeprom(old)) {
+    link_.close();
+    view_.log(BackupReadFailedLine(LogLanguage::English));
+    return false;
+  }
+  const SavedBackup saved = SaveBackup("edid", old);
+  for (auto& line : BackupLines(saved, LogLanguage::English)) view_.log(std::move(line));
+  return saved.ok;
 }
 
 void EdidOperations::EDID_WRITEClick() {
@@ -156,25 +205,32 @@ void EdidOperations::EDID_WRITEClick() {
   const auto name = view_.askOpenFile(OpenDialog1());
   if (!name) return failWithoutSignal(edid_text::kWriteInterrupted);
   view_.repaint();
-  auto file = DumpFile::OpenForReading(*name);
-  if (!file) {
+  const SourceFile source = ReadSourceFile(*name, kEdidImageSize);
+  if (source.problem == SourceProblem::CannotOpen) {
     view_.errorBox(edid_text::kOpenFailed);
     view_.log("");
     link_.close();
     view_.ended(false);
     return;
   }
+  if (!source.ok()) return failWithoutSignal(SourceProblemLine(*name, source, kEdidImageSize, LogLanguage::English).c_str());
   view_.log(edid_text::kWriting);
-  const auto image = ReadEdidImage(*file);
-  file->close();
+  const auto image = EdidWriteImage(source.bytes);
 
   logSummary(image);
-  const EdidInfo info = DecodeEdid(image);
-  if (info.base && !info.base->valid()) {
-    // A panel with a wrong base-block checksum is usually ignored by the laptop: write only
-    // when the technician says so. Nothing has been sent for the write yet.
-    if (!view_.askYesNo(WrongChecksumQuestion(*info.base))) return failWithoutSignal(edid_text::kNotWritten);
-    view_.log(edid_text::kWrittenAnyway);
+  if (!confirmWrite(*name, source.bytes, image)) {
+    link_.close();
+    view_.ended(false);
+    return;
+  }
+  // The copy of the EEPROM is read through its own open; the write then opens anew.
+  if (backup_.load()) {
+    link_.close();
+    if (!backUp() || OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
+      link_.close();
+      view_.ended(false);
+      return;
+    }
   }
 
   const std::uint8_t command[2] = {'E', 'w'};
@@ -221,19 +277,21 @@ void EdidOperations::FixChecksumClick() {
   std::array<std::uint8_t, kEdidImageSize + 1> bytes{};
   std::size_t size = 0;
   {
-    auto file = DumpFile::OpenForReading(*name);
-    if (!file) {
+    const SourceFile source = ReadSourceFile(*name, bytes.size());
+    if (source.problem == SourceProblem::CannotOpen) {
       view_.errorBox(edid_text::kOpenFailed);
       view_.log("");
       view_.ended(false);
       return;
     }
-    while (size < bytes.size()) {
-      const std::size_t got = file->read(std::span<std::uint8_t>(bytes).subspan(size));
-      if (got == 0) break;
-      size += got;
+    // Too large is told by the size check below; anything else is no file to fix.
+    if (!source.ok() && source.problem != SourceProblem::TooLarge) {
+      view_.log(SourceProblemLine(*name, source, bytes.size(), LogLanguage::English));
+      view_.ended(false);
+      return;
     }
-    file->close();
+    size = source.problem == SourceProblem::TooLarge ? bytes.size() : source.bytes.size();
+    std::copy(source.bytes.begin(), source.bytes.end(), bytes.begin());
   }
   // Only a whole base block or a base block and its extension have checksum bytes where
   // this fix puts them.
@@ -259,19 +317,8 @@ void EdidOperations::FixChecksumClick() {
   for (const auto& fix : fixes) view_.log(ChecksumFixLine(fix));
   // The corrected image goes to a file beside the original and replaces it only when
   // whole on the disk, so a failed save never leaves the technician without the image.
-  const std::string temporary = *name + ".fix";
-  auto out = DumpFile::Create(temporary);
-  bool saved = false;
-  if (out) {
-    const bool written = out->write(image);
-    const bool closed = out->close();
-    std::error_code error;
-    if (written && closed) std::filesystem::rename(temporary, *name, error);
-    saved = written && closed && !error;
-  }
-  if (!saved) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+  auto out = DumpSink::Create(*name);
+  if (!out || !out->write(image) || !out->commit()) {
     view_.errorBox(edid_text::kCreateFailed);
     view_.log("");
     view_.ended(false);

@@ -1,6 +1,8 @@
 #pragma once
 // What the EDID window's buttons do. Both operations are short and run in the click: the
 // programmer is opened, the EEPROM image exchanged, the programmer closed again.
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 
@@ -41,6 +43,8 @@ inline constexpr const char* kFileWriteFailed = "The file could not be written c
 // The check of the image before a write and the checksum fix.
 inline constexpr const char* kNotWritten = "The image is not written to the EEPROM: its checksum is wrong.";
 inline constexpr const char* kWrittenAnyway = "The image is written with its wrong checksum, as confirmed.";
+inline constexpr const char* kNotAnEdid = "The image is not written to the EEPROM: it does not look like an EDID.";
+inline constexpr const char* kWrittenAsItIs = "The image is written as it is, as confirmed.";
 inline constexpr const char* kFixInterrupted = "Fix checksum is interrupted: no file chosen.";
 inline constexpr const char* kFixNothing = "Fix checksum: the checksums are already correct, the file is not changed.";
 inline constexpr const char* kFixNotEdid =
@@ -59,6 +63,10 @@ class EdidOperations {
   // Asks for an image file, corrects its block checksums and saves it in place.
   void FixChecksumClick();
 
+  // Backup before write: taken when a write starts. Off, the write is the documented one.
+  void setBackup(bool on) { backup_.store(on); }
+  bool backup() const { return backup_.load(); }
+
   static FileDialog SaveDialog1();
   static FileDialog OpenDialog1();
 
@@ -71,11 +79,19 @@ class EdidOperations {
   void logDump(const std::uint8_t* image);
   // The decoded summary of an image; the dump-pattern line too after a read.
   void logSummary(std::span<const std::uint8_t> image);
+  // On an open link: 'E' 'r', the image and its status, 'I' or 'O', closed. True with the
+  // image when the EEPROM answered "OK".
+  bool readEeprom(std::array<std::uint8_t, 256>& image);
+  // The questions before a write; false (logged) when the answer was No.
+  bool confirmWrite(const std::string& path, std::span<const std::uint8_t> file, std::span<const std::uint8_t> image);
+  // Reads the EEPROM through its own open and keeps the copy; false when the write must not start.
+  bool backUp();
 
   ProgrammerLink link_;
   TaskView& view_;
   EdidBounds bounds_;
   bool busy_ = false;
+  std::atomic<bool> backup_{true};
 };
 
 }  // namespace jig

@@ -17,6 +17,9 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   EDID_WRITE->setObjectName("EDID_WRITE");
   FixChecksum = new QPushButton("Fix checksum", this);
   FixChecksum->setObjectName("FixChecksum");
+  BackupBeforeWrite = new QCheckBox("Backup before write", this);
+  BackupBeforeWrite->setObjectName("Backup_EDID");
+  BackupBeforeWrite->setChecked(true);
   EXIT_EDID = new QPushButton("EXIT", this);
   EXIT_EDID->setObjectName("EXIT_EDID");
   EDID_Memo = new QPlainTextEdit(this);
@@ -31,6 +34,7 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   buttons->addWidget(EDID_READ);
   buttons->addWidget(EDID_WRITE);
   buttons->addWidget(FixChecksum);
+  buttons->addWidget(BackupBeforeWrite);
   buttons->addStretch();
   buttons->addWidget(EXIT_EDID);
   auto* layout = new QVBoxLayout(this);
@@ -41,6 +45,7 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   connect(EDID_WRITE, &QPushButton::clicked, this, [this] { EDID_WRITEClick(); });
   connect(FixChecksum, &QPushButton::clicked, this, [this] { FixChecksumClick(); });
   connect(EXIT_EDID, &QPushButton::clicked, this, [this] { EXIT_EDIDClick(); });
+  connect(BackupBeforeWrite, &QCheckBox::toggled, this, [this](bool on) { operations_->setBackup(on); });
 
   operations_ = std::make_unique<EdidOperations>(d2xx, *this, bounds);
   resize(640, 480);

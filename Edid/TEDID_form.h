@@ -1,4 +1,5 @@
 #pragma once
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <memory>
@@ -23,6 +24,7 @@ class TEDID_form : public TTaskWindow {
   QPushButton* EDID_WRITE;
   QPushButton* EXIT_EDID;
   QPushButton* FixChecksum;
+  QCheckBox* BackupBeforeWrite;
   QPlainTextEdit* EDID_Memo;
 
  private:

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "link/DumpSink.h"
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidOperations.h"
 #include "app/Commands.h"
@@ -230,11 +231,13 @@ TEST(EdidCheckFix, ACorrectedFileThatCannotBeSavedKeepsTheOriginal) {
   auto image = Sdc();
   image[127] = 0;
   const std::string path = bench.file("panel.bin", image);
-  // A folder where the corrected copy would go: it cannot be created as a file.
-  std::filesystem::create_directory(path + ".fix");
+  // The disk fills up while the corrected copy is written.
+  InjectDumpWriteFault(10);
   bench.view.answerDialog(path);
   bench.ops.FixChecksumClick();
+  InjectDumpWriteFault(std::nullopt);
   EXPECT_EQ(ReadFileBytes(path), image);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bench.dir.path()), {}), 1) << "no temporary file left";
   EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка создания файла."});
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
 }
@@ -294,7 +297,7 @@ TEST(EdidCheckCli, CheckFixAndTheWriteQuestion) {
             std::string::npos);
   EXPECT_NE(read.out.find("Dump check: the content looks like real data.\nSave the file: \n"), std::string::npos);
 
-  EXPECT_EQ(RunCli(bench.d2xx, {"edid", "read", bench.dir.file("x.bin"), "--yes"}).status, kExitUsage);
+  EXPECT_EQ(RunCli(bench.d2xx, {"edid", "read", bench.dir.file("x.bin"), "--loud"}).status, kExitUsage);
   EXPECT_EQ(RunCli(bench.d2xx, {"edid", "check"}).status, kExitUsage);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }

@@ -6,6 +6,7 @@
 
 #include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
+#include "link/Sha256.h"
 #include "sim/EdidSim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/RecordingView.h"
@@ -34,8 +35,12 @@ std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>
 // Short bounds so that a silent programmer ends a test quickly.
 constexpr EdidBounds kShort{300, 200, 300};
 
+// The documented exchanges alone: the backup read before a write is off unless a test
+// turns it on.
 struct EdidBench {
-  explicit EdidBench(sim::SimOptions options = {}) : programmer(d2xx.attach(std::move(options))) {}
+  explicit EdidBench(sim::SimOptions options = {}) : programmer(d2xx.attach(std::move(options))) {
+    ops.setBackup(false);
+  }
   sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
   std::vector<std::string> dumpLines() const {
     std::vector<std::string> dump;
@@ -178,9 +183,12 @@ TEST(EdidWrite, ShortFileIsPaddedWithFf) {
   const std::string file = bench.dir.file("boe.bin");
   WriteFileBytes(file, panel);
   bench.view.answerDialog(file);
+  bench.view.answerYesNo(true);  // a file shorter than the EEPROM is asked about
 
   bench.ops.EDID_WRITEClick();
 
+  ASSERT_EQ(bench.view.questions().size(), 1u);
+  EXPECT_NE(bench.view.questions()[0].find("holds 128 bytes; the chip holds 256"), std::string::npos);
   const auto padded = Concat({panel, std::vector<std::uint8_t>(128, 0xFF)});
   EXPECT_EQ(bench.chip().contents(), padded);
   EXPECT_EQ(bench.programmer.hostBytes(), Concat({Bytes("BEw"), padded, Bytes("I")}));
@@ -196,27 +204,78 @@ TEST(EdidWrite, ShortFileIsPaddedWithFf) {
   EXPECT_EQ(bench.view.dialogs()[0].filter, "BIN файлы EEPROM (*.bin)|*.bin|Другие|*.*");
 }
 
-TEST(EdidWrite, LongFileIsCutAndAnEmptyFileIsAllFf) {
-  {
+// A file the EEPROM cannot hold, or none at all, is refused after the open, before 'E' 'w';
+// a file of one repeated byte or a wrong header is asked about, and No sends nothing.
+TEST(EdidWrite, ALongEmptyOrNonEdidFileIsRefusedOrAskedAboutBeforeTheWrite) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    const char* line;  // a part of the last line
+  };
+  std::vector<std::uint8_t> big(300);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+  std::vector<std::uint8_t> zeros(256, 0x00);
+  std::vector<std::uint8_t> noHeader = Panel("SDC_SDC4141_1FB7B65F5CB0.bin");
+  noHeader[1] = 0x00;
+  const std::vector<Case> cases = {
+      {"big.bin", big, "holds 300 bytes, more than the chip's 256; the chip is not touched."},
+      {"empty.bin", {}, "is empty; the chip is not touched."},
+      {"zeros.bin", zeros, "The write is cancelled; the chip is not touched."},
+      {"sevens.bin", std::vector<std::uint8_t>(256, 0x77), edid_text::kNotAnEdid},
+      {"noheader.bin", noHeader, edid_text::kNotAnEdid},
+  };
+  for (const auto& c : cases) {
     EdidBench bench;
-    std::vector<std::uint8_t> big(300);
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
-    WriteFileBytes(bench.dir.file("big.bin"), big);
-    bench.view.answerDialog(bench.dir.file("big.bin"));
-    bench.view.answerYesNo(true);  // no EDID, so its checksum is wrong
+    const auto before = bench.chip().contents();
+    WriteFileBytes(bench.dir.file(c.name), c.bytes);
+    bench.view.answerDialog(bench.dir.file(c.name));
     bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.chip().contents(), std::vector<std::uint8_t>(big.begin(), big.begin() + 256));
-    EXPECT_EQ(bench.programmer.hostBytes().size(), 1u + 2u + 256u + 1u);
+    EXPECT_NE(bench.view.lastLine().find(c.line), std::string::npos) << c.name << ": " << bench.view.lastLine();
+    EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B")) << c.name;
+    EXPECT_EQ(bench.chip().contents(), before) << c.name;
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false}) << c.name;
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u) << c.name;
   }
-  {
-    EdidBench bench;
-    bench.chip().setContents(std::vector<std::uint8_t>(256, 0x00));
-    WriteFileBytes(bench.dir.file("empty.bin"), {});
-    bench.view.answerDialog(bench.dir.file("empty.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.chip().contents(), std::vector<std::uint8_t>(256, 0xFF));
-  }
+}
+
+// With the backup on, the EEPROM is read and kept before the write; the copy is the old
+// contents, named by its digest.
+TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
+  EdidBench bench;
+  test::TempDir home;
+  setenv("XDG_DATA_HOME", home.path().c_str(), 1);
+  const auto old = Panel("SDC_SDC4141_1FB7B65F5CB0.bin");
+  bench.chip().setContents(old);
+  const auto panel = Concat({Panel("BOE_BOE05DF_042BEAC195EB.bin"), std::vector<std::uint8_t>(128, 0xFF)});
+  WriteFileBytes(bench.dir.file("new.bin"), panel);
+  bench.view.answerDialog(bench.dir.file("new.bin"));
+  bench.ops.setBackup(true);
+  bench.ops.EDID_WRITEClick();
+
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.chip().contents(), panel);
+  EXPECT_EQ(bench.programmer.hostBytes(), Concat({Bytes("B" "BErI" "BEw"), panel, Bytes("I")}));
+  const auto folder = home.path() / "holbrenik-jig" / "backups";
+  std::vector<std::filesystem::path> backups;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) backups.push_back(entry.path());
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(backups[0].string()), old);
+  EXPECT_TRUE(backups[0].filename().string().starts_with("edid-"));
+  EXPECT_TRUE(bench.logged("Backup of the chip: " + backups[0].string() + " SHA-256 " + Sha256Hex(old)));
+
+  // A backup that cannot be read keeps the write from starting.
+  sim::SimOptions silent;
+  silent.faults["edid-status"] = "ER";
+  EdidBench failing(silent);
+  WriteFileBytes(failing.dir.file("new.bin"), panel);
+  failing.view.answerDialog(failing.dir.file("new.bin"));
+  failing.ops.setBackup(true);
+  failing.ops.EDID_WRITEClick();
+  EXPECT_EQ(failing.view.lastLine(), "The backup read failed; the write does not start.");
+  EXPECT_EQ(failing.programmer.hostBytes(), Bytes("B" "BErO"));
+  EXPECT_EQ(failing.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(failing.d2xx.openHandles(), 0u);
+  unsetenv("XDG_DATA_HOME");
 }
 
 TEST(EdidWrite, WriteProtectedEepromSaysSoAndKeepsItsData) {
@@ -264,6 +323,7 @@ TEST(EdidWrite, MissingReadyByteEndsWithinItsBoundWithoutSendingTheImage) {
   const auto before = bench.chip().contents();
   WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x22));
   bench.view.answerDialog(bench.dir.file("a.bin"));
+  bench.view.answerYesNo(true);
   bench.ops.EDID_WRITEClick();
   EXPECT_EQ(bench.view.lastLine(), edid_text::kReadyNoAnswer);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BEwO"));
@@ -279,7 +339,8 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     EdidBench bench(options);
     WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
     bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);
+    bench.view.answerYesNo(true);  // its size
+    bench.view.answerYesNo(true);  // no EDID header
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteNoAnswer);
     EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
@@ -292,7 +353,8 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     EdidBench bench(options);
     WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
     bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);
+    bench.view.answerYesNo(true);  // its size
+    bench.view.answerYesNo(true);  // no EDID header
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteBadStatus);
     const auto host = bench.programmer.hostBytes();
