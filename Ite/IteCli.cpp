@@ -156,6 +156,7 @@ int RunIteCommand(CliRequest& request) {
 
   const std::string basePath = args.base.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : args.base;
   ite::IteBase base = ite::LoadIteBase(basePath);
+  if (!base.problem.empty()) request.err << base.problem << '\n';
   if (action == "boards") {
     if (!base.found) {
       request.err << "File [" << ite::kBaseFileName << "] not found. Please read manual!\n"

@@ -49,11 +49,10 @@ std::vector<std::string> SplitBaseLines(std::string_view bytes) {
 
 IteBase LoadIteBase(const std::string& path) {
   IteBase base;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return base;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto bytes = ReadDataFile(path, base.problem);
+  if (!bytes) return base;
   base.found = true;
-  base.lines = SplitBaseLines(bytes);
+  base.lines = SplitBaseLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
   return base;
 }
 

@@ -33,6 +33,7 @@ using PinAssignment = std::array<int, kSignalCount>;  // 0 = "NC", 1..32
 struct IteBase {
   bool found = false;
   std::vector<std::string> lines;
+  std::string problem;  // why a file that is there is not used (a folder, a FIFO, too large)
 };
 
 // Bytes to lines: LF ends a line, CR is dropped wherever it stands, text after the

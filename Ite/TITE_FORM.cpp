@@ -132,6 +132,7 @@ TITE_FORM::~TITE_FORM() {
 
 void TITE_FORM::FormCreate(const std::string& basePath) {
   ite::IteBase base = ite::LoadIteBase(basePath);
+  if (!base.problem.empty()) log(base.problem);
   ITE_ComboBox_MB_SWITCH->clear();
   if (!base.found) {
     ITE_ComboBox_MB_SWITCH->addItem(Q(ite::text::kBaseNotFound));

@@ -49,7 +49,9 @@ int RunOperation(CliRequest& request, bool write) {
 }
 
 std::optional<std::vector<std::string>> LoadList(CliRequest& request) {
-  const auto base = ene::LoadBase(ene::BaseFolders());
+  std::vector<std::string> problems;
+  const auto base = ene::LoadBase(ene::BaseFolders(), &problems);
+  for (const auto& problem : problems) request.err << problem << '\n';
   if (!base) {
     request.out << ene::kNoBase << '\n' << ene::MissingBaseLine(ene::BaseFolders()) << '\n';
     return std::nullopt;

@@ -48,12 +48,12 @@ std::string ConversionError(const std::string& taken) { return "'" + taken + "' 
 
 std::span<const char* const> FfcSizes() { return kFfcSizes; }
 
-std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders) {
+std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders,
+                                                  std::vector<std::string>* problems) {
   for (const auto& folder : folders) {
-    std::ifstream in(folder / kBaseFileName, std::ios::binary);
-    if (!in) continue;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return bytes;
+    std::string problem;
+    if (auto bytes = ReadDataFile(folder / kBaseFileName, problem)) return bytes;
+    if (!problem.empty() && problems) problems->push_back(problem);
   }
   return std::nullopt;
 }

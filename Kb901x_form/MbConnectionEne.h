@@ -26,7 +26,10 @@ inline constexpr const char* kLabelAtStart = "*************";
 std::span<const char* const> FfcSizes();
 
 // The base's bytes: the first readable file of that name in the folders, in order.
-std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders);
+// A base that is there but cannot be used (a folder, a FIFO, too large) is passed over as
+// if missing; problems gets a line for each.
+std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders,
+                                                  std::vector<std::string>* problems = nullptr);
 // The current folder, the program's own folder, then the installed data folder.
 std::vector<std::filesystem::path> BaseFolders();
 // The line that follows kNoBase: where the base was looked for.

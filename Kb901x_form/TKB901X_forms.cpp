@@ -111,7 +111,9 @@ void TKB901X_forms::colourList(QComboBox* list, Rgb colour) {
 void TKB901X_forms::FormCreate() {
   if (ComboBox_KB901X->currentIndex() < 0) colourList(ComboBox_KB901X, colour::kYellow);
   if (ComboBox_KB901X_FFC->currentIndex() < 0) colourList(ComboBox_KB901X_FFC, colour::kYellow);
-  const auto base = ene::LoadBase(baseFolders_);
+  std::vector<std::string> problems;
+  const auto base = ene::LoadBase(baseFolders_, &problems);
+  for (const auto& problem : problems) log(problem);
   if (!base) {
     Label_result->setText(ene::kNoBase);
     log(ene::MissingBaseLine(baseFolders_));

@@ -1,6 +1,10 @@
 #include "link/DataFiles.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+
+#include "link/SourceFile.h"
 
 namespace jig {
 
@@ -41,6 +45,18 @@ DataFileSearch FindDataFile(const std::string& name, const std::vector<fs::path>
     }
   }
   return search;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadDataFile(const fs::path& path, std::string& problem) {
+  problem.clear();
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;  // not there: no line of its own
+  SourceFile source = ReadSourceFile(path.string(), kMaxDataFileBytes);
+  if (source.ok()) return std::move(source.bytes);
+  // An empty file is there and is read as such; what it holds is the reader's to judge.
+  if (source.problem == SourceProblem::Empty) return std::vector<std::uint8_t>{};
+  problem = DataFileProblemLine(path.string(), source, kMaxDataFileBytes);
+  return std::nullopt;
 }
 
 std::string DescribePlaces(const DataFileSearch& search) {

@@ -3,6 +3,7 @@
 // the current directory, then in the program's own folder, then in the installed data
 // folder. One search serves the image loader and both bases, so all of them say alike
 // where they looked when a file is missing.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,14 @@ std::vector<std::filesystem::path> DataFolders();
 
 DataFileSearch FindDataFile(const std::string& name);
 DataFileSearch FindDataFile(const std::string& name, const std::vector<std::filesystem::path>& folders);
+// A file beside the program is a regular file of at most this size (bases are a few KiB,
+// firmware HEX files tens of KiB): a folder, a FIFO or a link to a device is never read.
+inline constexpr std::size_t kMaxDataFileBytes = 1024 * 1024;
+
+// The bytes of a file beside the program; nullopt when it is missing or not usable, and
+// then problem gets the line that says why (empty when the file is simply not there).
+std::optional<std::vector<std::uint8_t>> ReadDataFile(const std::filesystem::path& path, std::string& problem);
+
 // "looked in: /a, /b, /c" for a log line when the file was not found.
 std::string DescribePlaces(const DataFileSearch& search);
 // "<name>: looked in: /a, /b, /c", the line that follows a missing-file message.

@@ -7,7 +7,6 @@
 
 #include "link/CharFilter.h"
 #include "link/DataFiles.h"
-#include "link/DumpFile.h"
 #include "main/Tasks.h"
 
 namespace jig {
@@ -110,14 +109,13 @@ LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
   LoadedImage loaded;
   const Task* chosen = FindTask(task);
   const std::string name = chosen ? std::string(chosen->imageFile) : std::string();
-  std::optional<DumpFile> file;
+  std::optional<std::vector<std::uint8_t>> file;
   if (!name.empty())
     for (const auto& folder : folders) {
-      std::error_code error;
-      const auto path = folder / name;
-      if (!std::filesystem::is_regular_file(path, error)) continue;
-      file = DumpFile::OpenForReading(path.string());
+      std::string problem;
+      file = ReadDataFile(folder / name, problem);
       if (file) break;
+      if (!problem.empty()) view.log(problem);
     }
   if (!file) {
     view.log("Not found .hex file -> " + name + " for Q27 in the program folder ");
@@ -125,10 +123,10 @@ LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
     loaded.result = std::string(kResultFileSearch);
     return loaded;
   }
-  std::vector<std::uint8_t> buffer(kHexFileBufferSize);
-  const std::size_t count = file->read(buffer);
+  // One read of at most the buffer's size: a longer file is taken up to it.
+  std::vector<std::uint8_t> buffer(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(std::min(file->size(), kHexFileBufferSize)));
+  const std::size_t count = buffer.size();
   view.log("UPGRADE file loaded to buffer (" + name + ")");
-  file->close();
   view.log("Bytes read from file " + std::to_string(count));
   if (!ParseFirmwareHex(std::span(buffer.data(), count), loaded.image)) {
     view.log("Wrong file format!");

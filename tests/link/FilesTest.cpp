@@ -1,0 +1,254 @@
+// The shared file layer: what a source file must be before a chip is touched, how a dump
+// reaches its name whole or not at all, the backups before a write and their digests.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "link/Backups.h"
+#include "link/DataFiles.h"
+#include "link/DumpSink.h"
+#include "link/ImageQuestion.h"
+#include "link/Sha256.h"
+#include "link/SourceFile.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(SourceFile, OnlyAWholeRegularFileWithinTheChipIsTaken) {
+  test::TempDir dir;
+  WriteFileBytes(dir.file("good.bin"), std::vector<std::uint8_t>(100, 0x5A));
+  WriteFileBytes(dir.file("big.bin"), std::vector<std::uint8_t>(101, 0x5A));
+  WriteFileBytes(dir.file("empty.bin"), {});
+  fs::create_directory(dir.file("folder"));
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+  fs::create_symlink(dir.file("good.bin"), dir.file("link.bin"));
+  fs::create_symlink("/dev/zero", dir.file("zero.bin"));
+  struct Case {
+    const char* name;
+    SourceProblem problem;
+    const char* line;  // a part of the English line
+  };
+  const Case cases[] = {
+      {"good.bin", SourceProblem::None, ""},
+      {"link.bin", SourceProblem::None, ""},
+      {"big.bin", SourceProblem::TooLarge, "holds 101 bytes, more than the chip's 100; the chip is not touched."},
+      {"empty.bin", SourceProblem::Empty, "is empty; the chip is not touched."},
+      {"folder", SourceProblem::NotRegular, "is not a regular file (a folder, a pipe or a device)"},
+      {"fifo", SourceProblem::NotRegular, "is not a regular file"},
+      {"zero.bin", SourceProblem::NotRegular, "is not a regular file"},
+      {"missing.bin", SourceProblem::CannotOpen, "cannot be opened (No such file or directory)"},
+  };
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const SourceFile source = ReadSourceFile(dir.file(c.name), 100);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name << " must not block";
+    EXPECT_EQ(source.problem, c.problem) << c.name;
+    if (c.problem == SourceProblem::None) {
+      EXPECT_EQ(source.bytes, std::vector<std::uint8_t>(100, 0x5A)) << c.name;
+      continue;
+    }
+    EXPECT_TRUE(source.bytes.empty()) << c.name;
+    const std::string line = SourceProblemLine(dir.file(c.name), source, 100, LogLanguage::English);
+    EXPECT_NE(line.find(c.line), std::string::npos) << line;
+    EXPECT_NE(line.find(dir.file(c.name)), std::string::npos) << "names the file: " << line;
+    EXPECT_NE(SourceProblemLine(dir.file(c.name), source, 100, LogLanguage::Russian).find("микросхема не тронута"),
+              std::string::npos);
+  }
+  // A stick pulled mid-file: the read error is a refusal, never a short image.
+  InjectSourceReadFault(40);
+  const SourceFile cut = ReadSourceFile(dir.file("good.bin"), 100);
+  InjectSourceReadFault(std::nullopt);
+  EXPECT_EQ(cut.problem, SourceProblem::ReadError);
+  EXPECT_NE(SourceProblemLine("x", cut, 100, LogLanguage::English).find("could not be read whole (Input/output error)"),
+            std::string::npos);
+}
+
+TEST(DataFile, ABaseOrImageThatIsNoFileIsPassedOverWithOneLine) {
+  test::TempDir dir;
+  fs::create_directory(dir.file("MB connection ENE.txt"));
+  fs::create_symlink("/dev/zero", dir.file("Q27_jtag.hex"));
+  WriteFileBytes(dir.file("empty.hex"), {});
+  std::string problem;
+  EXPECT_FALSE(ReadDataFile(dir.file("MB connection ENE.txt"), problem));
+  EXPECT_EQ(problem, dir.file("MB connection ENE.txt") + " is not a regular file; it is not used.");
+  EXPECT_FALSE(ReadDataFile(dir.file("Q27_jtag.hex"), problem));
+  EXPECT_EQ(problem, dir.file("Q27_jtag.hex") + " is not a regular file; it is not used.");
+  EXPECT_FALSE(ReadDataFile(dir.file("absent.txt"), problem));
+  EXPECT_TRUE(problem.empty()) << "a missing file says nothing of its own";
+  EXPECT_EQ(ReadDataFile(dir.file("empty.hex"), problem), std::vector<std::uint8_t>{});
+}
+
+class DumpSinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteFileBytes(target(), old); }
+  void TearDown() override { InjectDumpWriteFault(std::nullopt); }
+  std::string target() const { return dir.file("dump.bin"); }
+  test::TempDir dir;
+  const std::vector<std::uint8_t> old = std::vector<std::uint8_t>(300, 0x11);
+  const std::vector<std::uint8_t> fresh = std::vector<std::uint8_t>(500, 0x22);
+};
+
+TEST_F(DumpSinkTest, AWholeDumpReplacesTheTargetAndNothingElseIsLeft) {
+  auto sink = DumpSink::Create(target());
+  ASSERT_TRUE(sink);
+  ASSERT_TRUE(sink->write(std::span(fresh).first(200)));
+  EXPECT_EQ(ReadFileBytes(target()), old) << "the old dump stays until the new one is whole";
+  ASSERT_TRUE(sink->write(std::span(fresh).subspan(200)));
+  ASSERT_TRUE(sink->commit());
+  EXPECT_EQ(ReadFileBytes(target()), fresh);
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"dump.bin"});
+  struct stat info {};
+  ASSERT_EQ(stat(target().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644 & ~static_cast<unsigned>([] { mode_t m = umask(0); umask(m); return m; }()));
+}
+
+TEST_F(DumpSinkTest, EveryFailureKeepsTheOldDumpAndRemovesTheTemporaryFile) {
+  enum class End { Abandon, Destroy, FullDisk };
+  for (End end : {End::Abandon, End::Destroy, End::FullDisk}) {
+    {
+      if (end == End::FullDisk) InjectDumpWriteFault(100);
+      auto sink = DumpSink::Create(target());
+      ASSERT_TRUE(sink);
+      const bool written = sink->write(fresh);
+      if (end == End::FullDisk) {
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(sink->commit());
+      } else if (end == End::Abandon) {
+        sink->abandon();
+      }
+      InjectDumpWriteFault(std::nullopt);
+    }
+    EXPECT_EQ(ReadFileBytes(target()), old) << static_cast<int>(end);
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"dump.bin"}) << static_cast<int>(end);
+  }
+}
+
+TEST_F(DumpSinkTest, ALinkIsReplacedNotFollowedAndAFolderIsNoTarget) {
+  const std::string elsewhere = dir.file("elsewhere.bin");
+  fs::create_symlink(elsewhere, dir.file("dangling.bin"));
+  EXPECT_TRUE(PathTaken(dir.file("dangling.bin"))) << "a dangling link counts as existing";
+  EXPECT_FALSE(PathTaken(dir.file("none.bin")));
+  auto sink = DumpSink::Create(dir.file("dangling.bin"));
+  ASSERT_TRUE(sink);
+  ASSERT_TRUE(sink->write(fresh) && sink->commit());
+  EXPECT_FALSE(fs::exists(elsewhere)) << "nothing is created where the link pointed";
+  EXPECT_FALSE(fs::is_symlink(dir.file("dangling.bin")));
+  EXPECT_EQ(ReadFileBytes(dir.file("dangling.bin")), fresh);
+
+  fs::create_directory(dir.file("folder"));
+  EXPECT_FALSE(DumpSink::Create(dir.file("folder")));
+  EXPECT_FALSE(DumpSink::Create(dir.file("no-such-folder/dump.bin")));
+}
+
+TEST(Sha256, KnownDigests) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [text, digest] : cases)
+    EXPECT_EQ(Sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())), digest)
+        << text.size();
+}
+
+TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
+  test::TempDir dir;
+  const std::vector<std::uint8_t> image(1000, 0x42);
+  // kMaxBackups older ones already there, one of another task among them.
+  for (std::size_t i = 0; i < kMaxBackups; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s-20200101-%06zu-0000abcd.bin", i == 5 ? "mec16" : "kb90", i);
+    WriteFileBytes(dir.file(name), {1});
+  }
+  WriteFileBytes(dir.file("notes.txt"), {1});  // not a backup: never removed
+  const SavedBackup saved = SaveBackup("npce", image, dir.path());
+  ASSERT_TRUE(saved.ok);
+  EXPECT_EQ(saved.sha256, Sha256Hex(image));
+  const std::string name = fs::path(saved.path).filename().string();
+  EXPECT_TRUE(name.starts_with("npce-")) << name;
+  EXPECT_TRUE(name.ends_with("-" + saved.sha256.substr(0, 8) + ".bin")) << name;
+  EXPECT_EQ(name.size(), std::string("npce-YYYYmmdd-HHMMSS-12345678.bin").size()) << name;
+  EXPECT_EQ(ReadFileBytes(saved.path), image);
+  EXPECT_EQ(saved.removed, std::vector<std::string>{dir.file("kb90-20200101-000000-0000abcd.bin")});
+  EXPECT_EQ(Entries(dir.path()).size(), kMaxBackups + 1);
+
+  const auto lines = BackupLines(saved, LogLanguage::English);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Backup of the chip: " + saved.path + " SHA-256 " + saved.sha256);
+  EXPECT_EQ(lines[1], "The oldest backup " + saved.removed[0] + " was removed (at most 200 are kept).");
+
+  // The same contents again within the second: a second name, nothing overwritten.
+  const SavedBackup again = SaveBackup("npce", image, dir.path());
+  ASSERT_TRUE(again.ok);
+  EXPECT_NE(again.path, saved.path);
+  EXPECT_EQ(ReadFileBytes(saved.path), image);
+}
+
+TEST(Backups, TheFolderFollowsXdgDataHome) {
+  const char* before = std::getenv("XDG_DATA_HOME");
+  const std::string kept = before ? before : "";
+  setenv("XDG_DATA_HOME", "/data/home", 1);
+  EXPECT_EQ(BackupFolder(), fs::path("/data/home/holbrenik-jig/backups"));
+  unsetenv("XDG_DATA_HOME");
+  setenv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root", 1);
+  EXPECT_EQ(BackupFolder(), fs::path(std::getenv("HOME")) / ".local/share/holbrenik-jig/backups");
+  if (before) setenv("XDG_DATA_HOME", kept.c_str(), 1);
+}
+
+TEST(ImageQuestion, AsksAboutASizeThatIsNotTheChipsAndABlankImage) {
+  std::vector<std::uint8_t> real(64);
+  for (std::size_t i = 0; i < real.size(); ++i) real[i] = static_cast<std::uint8_t>(i);
+  struct Case {
+    std::vector<std::uint8_t> image;
+    const char* part;  // nullptr: no question
+  };
+  const Case cases[] = {
+      {real, nullptr},
+      {std::vector<std::uint8_t>(real.begin(), real.begin() + 32), "holds 32 bytes; the chip holds 64. The rest of the chip will be FFh."},
+      {std::vector<std::uint8_t>(64, 0xFF), "holds nothing but FFh"},
+      {std::vector<std::uint8_t>(64, 0x00), "holds nothing but 00h"},
+      {std::vector<std::uint8_t>(16, 0xFF), "holds 16 bytes; the chip holds 64. The rest of the chip will be FFh. The file f.bin holds nothing but FFh"},
+  };
+  for (const auto& c : cases) {
+    const auto question = ImageQuestion("f.bin", c.image, 64, LogLanguage::English);
+    if (!c.part) {
+      EXPECT_FALSE(question) << *question;
+      continue;
+    }
+    ASSERT_TRUE(question);
+    EXPECT_NE(question->find(c.part), std::string::npos) << *question;
+    EXPECT_TRUE(question->ends_with("Write it anyway?")) << *question;
+  }
+  EXPECT_NE(ImageQuestion("f.bin", std::vector<std::uint8_t>(32, 1), 64, LogLanguage::Russian)->find("Остаток микросхемы будет FFh"),
+            std::string::npos);
+
+  test::RecordingView view;  // answers No when nothing is scripted
+  EXPECT_FALSE(ConfirmImage(view, "f.bin", std::vector<std::uint8_t>(64, 0xFF), 64, LogLanguage::English));
+  EXPECT_EQ(view.lastLine(), "The write is cancelled; the chip is not touched.");
+  view.answerYesNo(true);
+  EXPECT_TRUE(ConfirmImage(view, "f.bin", std::vector<std::uint8_t>(64, 0xFF), 64, LogLanguage::English));
+  EXPECT_TRUE(ConfirmImage(view, "f.bin", real, 64, LogLanguage::English));
+  EXPECT_EQ(view.questions().size(), 2u) << "a real image of the chip's size is not asked about";
+}
+
+}  // namespace
+}  // namespace jig
