@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace jig::test {
@@ -48,6 +49,55 @@ void SimProcess::stop() {
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;
+}
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments) {
+  int out[2];
+  if (pipe(out) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(out[1], STDERR_FILENO);
+    close(out[0]);
+    close(out[1]);
+    auto argv = Argv(arguments);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  out_ = out[0];
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  std::string ignored;
+  if (pid_ > 0) wait(0, ignored);
+}
+
+void BackgroundProgram::signal(int number) {
+  if (pid_ > 0) kill(pid_, number);
+}
+
+int BackgroundProgram::wait(int boundMs, std::string& output) {
+  if (pid_ <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+  char buffer[512];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{out_, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    const ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) break;
+    output.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+  }
+  close(out_);
+  pid_ = -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 int RunProgram(const std::vector<std::string>& arguments, std::string& output) {

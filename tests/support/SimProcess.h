@@ -23,6 +23,23 @@ class SimProcess {
   std::string path_;
 };
 
+// A program running beside the test, its standard output and error gathered together.
+class BackgroundProgram {
+ public:
+  explicit BackgroundProgram(const std::vector<std::string>& arguments);
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+  pid_t pid() const { return pid_; }
+  void signal(int number);
+  // Waits for the end (killed after boundMs); the exit status, or 128 + the signal.
+  int wait(int boundMs, std::string& output);
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
 // Runs a program, returns its exit status and what it printed on standard output.
 int RunProgram(const std::vector<std::string>& arguments, std::string& output);
 

@@ -1,0 +1,219 @@
+// Files are the technician's: over the command line of every task that reads or writes a
+// chip, a bad source sends nothing after the open, a failed read leaves the old dump as it
+// was with no temporary file beside it, a dangling link is never followed, and the backup
+// before a write holds the chip's old contents.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "app/Commands.h"
+#include "link/CliInterrupt.h"
+#include "link/DumpSink.h"
+#include "link/SourceFile.h"
+#include "sim/SimD2xx.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+struct TaskRow {
+  const char* word;
+  const char* image;     // the firmware the simulated programmer runs from the start
+  std::size_t chipSize;  // a whole dump
+  std::size_t largest;   // the largest file a write takes
+  std::map<std::string, std::string> faults;  // what keeps the simulated chip quick
+  bool stoppable;        // a read that runs in a worker and can be stopped midway
+};
+
+std::string Name(const ::testing::TestParamInfo<TaskRow>& info) { return info.param.word; }
+void PrintTo(const TaskRow& row, std::ostream* os) { *os << row.word; }
+
+const std::string kIteBase =
+    "Board-1 PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=10 STB=11 AFD=12 INIT=13 SLIN=14 KSI4=15 "
+    "KSI5=16 KB_pins=30\r\n";
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+class FileSafety : public ::testing::TestWithParam<TaskRow> {
+ protected:
+  void SetUp() override {
+    setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    WriteFileBytes(dir.file("base.txt"), test::Bytes(kIteBase));
+  }
+  void TearDown() override {
+    InjectSourceReadFault(std::nullopt);
+    InjectDumpWriteFault(std::nullopt);
+    ResetInterrupts();
+  }
+
+  sim::SimProgrammer& attach(sim::SimD2xx& d2xx, std::map<std::string, std::string> extra = {}, bool wire = false) {
+    sim::SimOptions options;
+    options.image = GetParam().image;
+    options.stateDir = dir.file("state");
+    options.wireTime = wire;
+    options.faults = GetParam().faults;
+    for (auto& [name, value] : extra) options.faults[name] = value;
+    auto& programmer = d2xx.attach(options);
+    if (std::string(GetParam().word) == "ite") {
+      std::ostringstream out, err;
+      EXPECT_EQ(RunCommand(d2xx, {"ite", "apply", "--board", "1", "--base", dir.file("base.txt")}, false, out, err),
+                kExitOk)
+          << out.str() << err.str();
+      programmer.clearTranscript();
+    }
+    return programmer;
+  }
+  CliRun run(sim::SimD2xx& d2xx, std::vector<std::string> words, bool force = false) {
+    words.insert(words.begin(), GetParam().word);
+    std::ostringstream out, err;
+    const int status = RunCommand(d2xx, words, force, out, err);
+    EXPECT_EQ(d2xx.openHandles(), 0u);
+    return {status, out.str(), err.str()};
+  }
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      if (entry.path().filename().string().ends_with(".part")) names.push_back(entry.path().string());
+    return names;
+  }
+  std::vector<std::uint8_t> Pattern(std::size_t size) const {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 37 + 11) ^ (i >> 8));
+    return bytes;
+  }
+  test::TempDir dir;
+};
+
+// What the programmer hears when the file cannot even be opened: the documented open and
+// handshake, then the end. A bad source must add nothing to it.
+TEST_P(FileSafety, ABadSourceSendsNothingAfterTheOpen) {
+  std::vector<std::uint8_t> reference;
+  {
+    sim::SimD2xx d2xx;
+    auto& programmer = attach(d2xx);
+    EXPECT_EQ(run(d2xx, {"write", dir.file("missing.bin"), "--no-backup"}).status, kExitFailed);
+    reference = programmer.hostBytes();
+  }
+  const std::size_t size = GetParam().chipSize;
+  WriteFileBytes(dir.file("large.bin"), std::vector<std::uint8_t>(GetParam().largest + 1, 0x12));
+  WriteFileBytes(dir.file("empty.bin"), {});
+  WriteFileBytes(dir.file("whole.bin"), Pattern(size));
+  fs::create_directory(dir.file("folder"));
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir.file("zero.bin"));
+  struct Source {
+    const char* name;
+    std::optional<std::size_t> readFault;
+  };
+  for (const Source source : {Source{"folder", {}}, Source{"fifo", {}}, Source{"empty.bin", {}}, Source{"zero.bin", {}},
+                              Source{"large.bin", {}}, Source{"whole.bin", size / 2}}) {
+    sim::SimD2xx d2xx;
+    auto& programmer = attach(d2xx);
+    InjectSourceReadFault(source.readFault);
+    const auto start = std::chrono::steady_clock::now();
+    const CliRun result = run(d2xx, {"write", dir.file(source.name), "--yes", "--no-backup"});
+    InjectSourceReadFault(std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << source.name;
+    EXPECT_EQ(result.status, kExitFailed) << source.name;
+    EXPECT_EQ(programmer.hostBytes(), reference) << source.name << "\n" << result.out << result.err;
+    const std::string said = result.out + result.err;
+    EXPECT_NE(said.find(dir.file(source.name)), std::string::npos) << source.name << ": " << said;
+  }
+}
+
+// The old dump survives every way a read can fail, and nothing is left beside it.
+TEST_P(FileSafety, AFailedReadKeepsTheOldDumpWhole) {
+  const auto old = Pattern(1000);
+  const std::string target = dir.file("dump.bin");
+  enum class Failure { SilenceMidRead, FullDisk, Interrupt };
+  for (Failure failure : {Failure::SilenceMidRead, Failure::FullDisk, Failure::Interrupt}) {
+    if (failure == Failure::Interrupt && !GetParam().stoppable) continue;
+    SCOPED_TRACE(static_cast<int>(failure));
+    WriteFileBytes(target, old);
+    sim::SimD2xx d2xx;
+    std::map<std::string, std::string> faults;
+    if (failure == Failure::SilenceMidRead) faults["silence-after"] = std::to_string(GetParam().chipSize / 3);
+    auto& programmer = attach(d2xx, faults, failure == Failure::Interrupt);
+    if (failure == Failure::FullDisk) InjectDumpWriteFault(GetParam().chipSize / 2);
+    std::atomic<bool> done{false};
+    std::thread interrupter;
+    if (failure == Failure::Interrupt) {
+      // Ctrl-C once a third of the chip has come.
+      interrupter = std::thread([&] {
+        while (!done && programmer.bytesToHost() < GetParam().chipSize / 3)
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!done) NoteInterrupt(SIGINT);
+      });
+    }
+    const CliRun result = run(d2xx, {"read", target}, true);
+    done = true;
+    if (interrupter.joinable()) interrupter.join();
+    InjectDumpWriteFault(std::nullopt);
+    ResetInterrupts();
+    EXPECT_EQ(result.status, failure == Failure::Interrupt ? 128 + SIGINT : kExitFailed) << result.out << result.err;
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  }
+}
+
+// A dangling link counts as existing; replaced only with --force, and then the link itself
+// is replaced: nothing is created where it pointed.
+TEST_P(FileSafety, ADanglingLinkIsNeverFollowed) {
+  const std::string link = dir.file("link.bin");
+  const std::string elsewhere = dir.file("elsewhere.bin");
+  fs::create_symlink(elsewhere, link);
+  sim::SimD2xx d2xx;
+  attach(d2xx);
+  const CliRun refused = run(d2xx, {"read", link});
+  EXPECT_EQ(refused.status, kExitFailed);
+  EXPECT_NE(refused.err.find(link + " exists; --force replaces it"), std::string::npos) << refused.err;
+  EXPECT_TRUE(fs::is_symlink(link));
+  const CliRun forced = run(d2xx, {"read", link}, true);
+  EXPECT_EQ(forced.status, kExitOk) << forced.out << forced.err;
+  EXPECT_FALSE(fs::exists(elsewhere));
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(fs::file_size(link), GetParam().chipSize);
+}
+
+// The backup before a write is what the chip held, and the log names it.
+TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
+  sim::SimD2xx d2xx;
+  attach(d2xx);
+  const CliRun before = run(d2xx, {"read", dir.file("old.bin")});
+  ASSERT_EQ(before.status, kExitOk) << before.out << before.err;
+  WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
+  const CliRun write = run(d2xx, {"write", dir.file("new.bin"), "--yes"});  // an EDID pattern is no EDID
+  ASSERT_EQ(write.status, kExitOk) << write.out << write.err;
+  const fs::path folder = fs::path(dir.file("data")) / "holbrenik-jig" / "backups";
+  std::vector<fs::path> backups;
+  for (const auto& entry : fs::directory_iterator(folder)) backups.push_back(entry.path());
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_TRUE(backups[0].filename().string().starts_with(std::string(GetParam().word) + "-"));
+  EXPECT_EQ(ReadFileBytes(backups[0].string()), ReadFileBytes(dir.file("old.bin")));
+  EXPECT_NE(write.out.find(backups[0].string() + " SHA-256 "), std::string::npos) << write.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tasks, FileSafety,
+    ::testing::Values(TaskRow{"edid", "V41", 256, 256, {}, false},
+                      TaskRow{"kb90", "V41", 131072, 131072, {}, true},
+                      TaskRow{"mec16", "V42", 196608, 196608 + 2048, {}, true},
+                      TaskRow{"ite", "ITE", 131072, 131072, {{"ite-connect-window-ms", "300"}}, true},
+                      TaskRow{"npce", "NPCE", 131072, 131072,
+                              {{"npce-erase-ms", "10"}, {"version", "Q27 NPCE288 FW 1.0 bench unit 0123\\r\\n"}}, true}),
+    Name);
+
+}  // namespace
+}  // namespace jig
