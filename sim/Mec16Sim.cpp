@@ -97,6 +97,7 @@ void Mec16Sim::reset() {
   state_ = State::Idle;
   digits_.clear();
   page_.clear();
+  pageAnswer_.reset();
   silent_ = false;
 }
 
@@ -109,8 +110,10 @@ bool Mec16Sim::faultAt(const std::string& name, int index) const {
   return false;
 }
 
-void Mec16Sim::answer(SimContext& context, std::vector<std::uint8_t> bytes, std::chrono::microseconds delay) {
-  if (!silent_) context.send(bytes, delay);
+std::optional<std::uint64_t> Mec16Sim::answer(SimContext& context, std::vector<std::uint8_t> bytes,
+                                              std::chrono::microseconds delay) {
+  if (silent_) return std::nullopt;
+  return context.send(bytes, delay);
 }
 
 void Mec16Sim::startOperation() {
@@ -144,7 +147,7 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
           streamAddress_ = registers_[kFlashAddress] & 0xFFFFFF;
           page_.clear();
           state_ = State::Page;
-          answer(context, {'W'});
+          pageAnswer_ = answer(context, {'W'});
           return true;
         case 'N':
         case 'X':
@@ -173,6 +176,12 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
       else if (byte == 'X') state_ = State::Idle;
       return true;
     case State::Page:
+      // The firmware takes a page only once its answer to "W" or "N" has gone to the host:
+      // bytes that come before the host has read that answer fall on deaf ears.
+      if (pageAnswer_ && !context.hostHasTaken(*pageAnswer_)) {
+        ++lostPageBytes_;
+        return true;
+      }
       page_.push_back(byte);
       if (page_.size() == kPageBytes) programPage(context);
       return true;
@@ -180,7 +189,7 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
       if (byte == 'N') {
         page_.clear();
         state_ = State::Page;
-        answer(context, {'N'});
+        pageAnswer_ = answer(context, {'N'});
       } else if (byte == 'X') {
         state_ = State::Idle;
         if (dirty_) save();
@@ -331,6 +340,11 @@ int Mec16Sim::statusReads() const {
 int Mec16Sim::mainReads() const {
   std::lock_guard lock(mutex_);
   return mainReads_;
+}
+
+int Mec16Sim::lostPageBytes() const {
+  std::lock_guard lock(mutex_);
+  return lostPageBytes_;
 }
 
 int Mec16Sim::erases() const {
