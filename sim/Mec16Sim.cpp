@@ -132,10 +132,15 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
           startOperation();
           answer(context, {'1'});
           return true;
-        case 'j':
-          answer(context, {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
-                           static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)});
+        case 'j': {
+          std::vector<std::uint8_t> id = {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
+                                          static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)};
+          // A JTAG chain that drops out mid-answer: only the first bytes of the ID come.
+          const long long bytes = options_.number("mec16-id-bytes", 4);
+          if (bytes >= 1 && bytes < 4) id.resize(static_cast<std::size_t>(bytes));
+          answer(context, id);
           return true;
+        }
         case 'r':
         case 'w':
         case 'R':
@@ -362,6 +367,7 @@ std::unique_ptr<SimCommandSet> MakeMec16Sim(const SimOptions& options) { return 
 std::vector<FaultName> Mec16SimFaults() {
   return {
       {"mec16-id=HEX", "the MEC16xx answers this ID to 'j' (FFFFFFFF: a dead chip)"},
+      {"mec16-id-bytes=N", "the MEC16xx answers 'j' with only the first N (1-3) bytes of its ID"},
       {"mec16-fwp", "the MEC16xx's nFWP pin protects the flash"},
       {"mec16-boot-lock", "the MEC16xx's Boot_Lock is set"},
       {"mec16-erase-reads=N", "a MEC16xx erase holds the busy bit for N status reads (default 3)"},
