@@ -220,7 +220,9 @@ void Mec16Sim::registerRead(std::uint32_t address, SimContext& context) {
   std::uint32_t value = 0;
   if (address == kFlashStatus) {
     ++statusReads_;
-    value = (busyReadsLeft_ > 0 ? 0x01u : 0u) | (bootLock_ ? 0x08u : 0u) | (fwp_ ? 0x10u : 0u);
+    // Busy for the erase's time and, past it, for the reads still owed.
+    const bool busy = busyReadsLeft_ > 0 || context.at() < eraseEnd_;
+    value = (busy ? 0x01u : 0u) | (bootLock_ ? 0x08u : 0u) | (fwp_ ? 0x10u : 0u);
     if (busyReadsLeft_ > 0) --busyReadsLeft_;
   } else if (address == kDeviceRegister) {
     value = kDeviceValue;
@@ -247,6 +249,7 @@ void Mec16Sim::registerWrite(std::uint32_t address, std::uint32_t value, SimCont
     std::fill(main_.begin(), main_.end(), 0xFF);
     if (value == 0x00FC0000) std::fill(info_.begin(), info_.end(), 0xFF);
     busyReadsLeft_ = static_cast<int>(options_.number("mec16-erase-reads", 3));
+    eraseEnd_ = context.at() + std::chrono::milliseconds(std::max(0LL, options_.number("mec16-erase-ms", 0)));
     ++erases_;
     save();
   }
@@ -290,8 +293,10 @@ void Mec16Sim::programPage(SimContext& context) {
   }
   const bool programming = registers_[kFlashEnable] == 1 && registers_[kFlashCommand] == 0x106;
   std::uint8_t* flash = flashAt(streamAddress_, kPageBytes);
+  // Paced, the answer comes when the page is programmed (64 words over JTAG), not at once.
+  const auto programTime = std::chrono::microseconds(std::max(0LL, options_.number("mec16-page-us", 0)));
   if (!programming || !flash || fwp_ || bootLock_ || faultAt("mec16-no-g", pages_)) {
-    answer(context, {kPageRefused});
+    answer(context, {kPageRefused}, programTime);
     return;
   }
   // NOR: a program can only clear bits.
@@ -301,7 +306,7 @@ void Mec16Sim::programPage(SimContext& context) {
     flash[*flipAddress_ - streamAddress_] ^= 0x01;
   streamAddress_ += kPageBytes;
   dirty_ = true;
-  answer(context, {'G'});
+  answer(context, {'G'}, programTime);
 }
 
 std::vector<std::uint8_t> Mec16Sim::mainArray() const {
@@ -371,12 +376,14 @@ std::vector<FaultName> Mec16SimFaults() {
       {"mec16-fwp", "the MEC16xx's nFWP pin protects the flash"},
       {"mec16-boot-lock", "the MEC16xx's Boot_Lock is set"},
       {"mec16-erase-reads=N", "a MEC16xx erase holds the busy bit for N status reads (default 3)"},
+      {"mec16-erase-ms=N", "a MEC16xx erase holds the busy bit for N ms as well (default 0)"},
       {"mec16-lose-register=N[,M..]", "the MEC16xx's Nth register access of an operation is answered short"},
       {"mec16-bad-block=N[,M..]", "the MEC16xx's Nth streamed read block has a bad status byte"},
       {"mec16-silent-block=N", "the MEC16xx sends half of read block N, then nothing more"},
       {"mec16-no-g=N[,M..]", "the MEC16xx does not program page N and answers it without 'G'"},
       {"mec16-silent-page=N", "the MEC16xx answers nothing from page N on"},
       {"mec16-slow-blocks=US", "each MEC16xx read block starts US microseconds late"},
+      {"mec16-page-us=US", "pacing: the MEC16xx answers each written page US microseconds after its last byte, when it is programmed"},
       {"mec16-flip-bit=ADDR", "bit 0 of the MEC16xx flash byte at ADDR (hex) flips once its page is programmed"},
       {"mec16-unstable-first-block", "the first block of the MEC16xx's second MAIN read comes with 4 bytes at 200h inverted"},
   };

@@ -78,6 +78,7 @@ class Mec16Sim : public SimCommandSet {
   std::uint32_t id_;
   bool fwp_, bootLock_;
   int busyReadsLeft_ = 0;
+  SimTime eraseEnd_{};
   int statusReads_ = 0;
   int erases_ = 0;
   bool dirty_ = false;

@@ -181,8 +181,11 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
   }
 }
 
-TEST(Mec16Write, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
-  Mec16Bench bench;
+// Each page's 'G' at once, and paced as the programmer answers once the page is programmed.
+class Mec16WritePaced : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Mec16WritePaced, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
+  Mec16Bench bench(V42({{"mec16-page-us", GetParam()}}));
   bench.ops.setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto infoBefore = bench.chip().infoArray();
@@ -208,6 +211,8 @@ TEST(Mec16Write, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
   EXPECT_EQ(bench.host(), kWriteSetUp + pages + "X" + kRelease + "I0");
   EXPECT_EQ(bench.chip().lostPageBytes(), 0);  // every page waited for the answer before it
 }
+
+INSTANTIATE_TEST_SUITE_P(PageAnswers, Mec16WritePaced, ::testing::Values("0", "300"));
 
 // The firmware listens for a page only once its answer to "W" or "N" is out: a page sent
 // before the host has read that answer is lost (and never acknowledged).
