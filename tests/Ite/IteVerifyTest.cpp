@@ -160,7 +160,7 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
   {
     // Without the read-back the documented write sends no Flash address; a read started
     // at once meets the erasing flash, which ignores its fast read.
-    SparseWrite write(test::Faults({{"ite-erase-ms", "2000"}}));
+    SparseWrite write(test::Faults({{"ite-erase-ms", "10000"}}));
     std::fill(write.image.begin(), write.image.end(), 0xFF);
     write.bench.ops->setVerifyAfterWrite(false);
     ASSERT_TRUE(write.run());
