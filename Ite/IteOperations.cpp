@@ -518,6 +518,17 @@ void IteOperations::writeBody(std::stop_token stop) {
 
   bool addressNeeded = true;
   bool firstAddress = true;  // answered only once the chip erase is over
+  auto sendAddress = [&](std::uint32_t position) {
+    const std::uint32_t bound = firstAddress ? bounds_.eraseMs : bounds_.answerMs;
+    firstAddress = false;
+    const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, bound);
+    if (!accepted)
+      logNoAnswer(bound, Concat({"Flash address (Y ", Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
+                                 Hex2(position & 0xFF), ")"}));
+    if (accepted == ite::kDone) return true;
+    log(ite::text::kAddressError);
+    return false;
+  };
   for (std::uint32_t position = 0; position < ite::kFlashSize; ++position) {
     const std::uint8_t byte = image[position];
     if (byte == 0xFF) {
@@ -528,16 +539,7 @@ void IteOperations::writeBody(std::stop_token stop) {
         return fail();
       }
       if (addressNeeded) {
-        const std::uint32_t bound = firstAddress ? bounds_.eraseMs : bounds_.answerMs;
-        firstAddress = false;
-        const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, bound);
-        if (!accepted)
-          logNoAnswer(bound, Concat({"Flash address (Y ", Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
-                                     Hex2(position & 0xFF), ")"}));
-        if (accepted != ite::kDone) {
-          log(ite::text::kAddressError);
-          return fail();
-        }
+        if (!sendAddress(position)) return fail();
         addressNeeded = false;
       }
       if (ite::ProgramByte_ITE(link_, byte) != ite::kDone) {
@@ -549,6 +551,10 @@ void IteOperations::writeBody(std::stop_token stop) {
     if ((counter & 0xFF) == 0) view_.setGauge(kGauge, static_cast<int>(counter / 256));
     view_.setGauge(kSpeedGauge, static_cast<int>(counter & 0xFF));
   }
+  // An image of nothing but FFh sent no Flash address, so nothing has waited for the chip
+  // erase; a flash that is still erasing ignores the read-back's fast read. The first
+  // Flash address is answered once the erase is over.
+  if (verifyThisWrite_ && firstAddress && !sendAddress(0)) return fail();
   log(ite::text::kWriteDone);
   finish(ite::kEndSuccess);
   logTimeStamp();

@@ -308,6 +308,13 @@ bool NpceOperations::eraseAndCheck() {
     failWithSignal(NoAnswerLine("the end of the erase", bounds_.eraseMs, erased), true);
     return false;
   }
+  // The answer is taken only as exactly 2 bytes: a byte more is no answer this firmware
+  // gives, and left waiting it would be read as the blank check's answer.
+  DWORD left = 0, tx = 0, event = 0;
+  if (link_.d2xx->FT_GetStatus(link_.handle, &left, &tx, &event) == FT_OK && left > 0) {
+    failWithSignal("The answer to the erase came with " + std::to_string(2 + left) + " bytes instead of 2.", true);
+    return false;
+  }
   if (link_.buffer[0] != 1) {
     failWithSignal(text::kEraseFailed, true);
     return false;

@@ -244,8 +244,15 @@ void IteSim::writeRegister(std::uint8_t value, SimTime at) {
   if (address_ != 0x08) return;
   // The flash interface works once it has been readied (register 27 set to 80).
   if (registers_[0x27] != 0x80) return;
+  if (registers_[0x05] != 0xFE && registers_[0x05] != 0xFD) return;
+  // A serial flash that is erasing ignores every frame: a fast read sent now streams
+  // nothing, and a command sent now is never carried out.
+  if (at < eraseEnd_) {
+    frame_.clear();
+    ++ignoredWhileErasing_;
+    return;
+  }
   if (registers_[0x05] == 0xFE) return frameBoundary(at);
-  if (registers_[0x05] != 0xFD) return;
   frame_.push_back(value);
   // Fast read: command, three address bytes, one dummy byte, then the flash streams.
   if (frame_.size() == 5 && frame_[0] == 0x0B) {
@@ -259,7 +266,7 @@ void IteSim::writeRegister(std::uint8_t value, SimTime at) {
 void IteSim::frameBoundary(SimTime at) {
   // A serial flash acts on a command when its frame ends (chip select rises).
   streaming_ = false;
-  if (frame_.size() == 1 && at >= eraseEnd_) {
+  if (frame_.size() == 1) {
     const std::uint8_t command = frame_[0];
     if (command == 0x06) {
       writeEnabled_ = true;

@@ -32,6 +32,8 @@ class IteSim : public SimCommandSet {
   bool reachable() const;
   std::uint8_t reg(std::uint8_t address) const { return registers_[address]; }
   int programCount() const { return programCount_; }
+  // Flash frame bytes and boundaries that came while a chip erase ran (the flash ignored them).
+  int ignoredWhileErasing() const { return ignoredWhileErasing_; }
   void save() const;
 
  private:
@@ -59,6 +61,7 @@ class IteSim : public SimCommandSet {
   std::vector<std::uint8_t> frame_;
   bool writeEnabled_ = false;
   SimTime eraseEnd_{};
+  int ignoredWhileErasing_ = 0;
   bool streaming_ = false;
   std::uint32_t streamAddress_ = 0;
   std::uint32_t programAddress_ = 0;

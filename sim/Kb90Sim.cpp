@@ -205,13 +205,26 @@ void Kb90Sim::programBlock() {
 
 void Kb90Sim::sendChecksum(SimContext& context) {
   const bool stray = options_.has("kb90-stray-marks");
+  // Paced, the programmer sends each mark as it has read a block back, and the checksum
+  // when it has computed it; unpaced, everything leaves in one burst.
+  const auto perBlock = std::chrono::microseconds(
+      options_.has("kb90-pace-marks") ? std::max(1LL, options_.number("kb90-pace-marks", kDefaultMarkPaceUs)) : 0);
+  const auto split = std::chrono::microseconds(
+      options_.has("kb90-split-checksum") ? std::max(1LL, options_.number("kb90-split-checksum", kDefaultSplitUs)) : 0);
   std::vector<std::uint8_t> out;
   out.reserve(kBlocks * 2 + 4);
+  auto flush = [&](std::chrono::microseconds delay) {
+    if (out.empty()) return;
+    context.send(out, delay);
+    out.clear();
+  };
   for (int i = 0; i < kBlocks; ++i) {
     if (stray && i % 64 == 0) out.push_back(static_cast<std::uint8_t>('0' + i / 64));
     out.push_back('-');
+    if (perBlock.count() > 0) flush(perBlock * (i + 1));
   }
   if (stray) out.push_back('\r');
+  if (perBlock.count() > 0 || split.count() > 0) flush(perBlock * kBlocks);
   std::uint16_t sum = 0;
   std::uint16_t crc = 0;
   SumAndCrc(flash_, sum, crc);
@@ -219,7 +232,8 @@ void Kb90Sim::sendChecksum(SimContext& context) {
   out.push_back(static_cast<std::uint8_t>(sum >> 8));
   out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
   out.push_back(static_cast<std::uint8_t>(crc >> 8));
-  context.send(out);
+  // Unsplit, the checksum leaves with the last mark (in the same burst when unpaced).
+  flush(perBlock * kBlocks + split);
 }
 
 std::unique_ptr<SimCommandSet> MakeKb90Sim(const SimOptions& options) { return std::make_unique<Kb90Sim>(options); }
@@ -232,6 +246,8 @@ std::vector<FaultName> Kb90SimFaults() {
       {"kb90-surplus-block=N", "block N of a KB90xx read comes with 8 surplus bytes"},
       {"kb90-bad-byte=ADDR", "the KB9012 flash stores the byte at ADDR wrong (one bit flipped)"},
       {"kb90-stray-marks", "other bytes come mixed among the KB90xx checksum's '-' marks"},
+      {"kb90-pace-marks=US", "pacing: the KB90xx checksum's marks come one per block as the flash is read back, US apart (no value: 100)"},
+      {"kb90-split-checksum=US", "pacing: the KB90xx checksum comes US after its last mark, not with it (no value: 2000)"},
       {"kb90-unstable-first-block",
        "block 1 of the second KB90xx read since power-on comes with bit 0 of bytes 00h and FFh flipped"},
       {"kb90-fill=HEX", "the KB9012 flash holds HEX (e.g. FF, 00, or a 16-byte pattern) repeated from end to end"},

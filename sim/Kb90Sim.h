@@ -21,6 +21,10 @@ class Kb90Sim : public SimCommandSet {
   static constexpr const char* kStateFile = "kb9012.bin";
   // kb90-unstable-first-block: these bytes of block 1 come with bit 0 flipped.
   static constexpr std::size_t kUnstableAddresses[] = {0x00, 0xFF};
+  // kb90-pace-marks and kb90-split-checksum without a value: a mark every 100 us (the
+  // sum of 512 blocks in about 50 ms), the checksum 2 ms after the last mark.
+  static constexpr long long kDefaultMarkPaceUs = 100;
+  static constexpr long long kDefaultSplitUs = 2000;
 
   explicit Kb90Sim(const SimOptions& options);
 

@@ -97,6 +97,7 @@ void Mec16Sim::reset() {
   state_ = State::Idle;
   digits_.clear();
   page_.clear();
+  pageAnswer_.reset();
   silent_ = false;
 }
 
@@ -109,8 +110,10 @@ bool Mec16Sim::faultAt(const std::string& name, int index) const {
   return false;
 }
 
-void Mec16Sim::answer(SimContext& context, std::vector<std::uint8_t> bytes, std::chrono::microseconds delay) {
-  if (!silent_) context.send(bytes, delay);
+std::optional<std::uint64_t> Mec16Sim::answer(SimContext& context, std::vector<std::uint8_t> bytes,
+                                              std::chrono::microseconds delay) {
+  if (silent_) return std::nullopt;
+  return context.send(bytes, delay);
 }
 
 void Mec16Sim::startOperation() {
@@ -129,10 +132,15 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
           startOperation();
           answer(context, {'1'});
           return true;
-        case 'j':
-          answer(context, {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
-                           static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)});
+        case 'j': {
+          std::vector<std::uint8_t> id = {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
+                                          static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)};
+          // A JTAG chain that drops out mid-answer: only the first bytes of the ID come.
+          const long long bytes = options_.number("mec16-id-bytes", 4);
+          if (bytes >= 1 && bytes < 4) id.resize(static_cast<std::size_t>(bytes));
+          answer(context, id);
           return true;
+        }
         case 'r':
         case 'w':
         case 'R':
@@ -144,7 +152,7 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
           streamAddress_ = registers_[kFlashAddress] & 0xFFFFFF;
           page_.clear();
           state_ = State::Page;
-          answer(context, {'W'});
+          pageAnswer_ = answer(context, {'W'});
           return true;
         case 'N':
         case 'X':
@@ -173,6 +181,12 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
       else if (byte == 'X') state_ = State::Idle;
       return true;
     case State::Page:
+      // The firmware takes a page only once its answer to "W" or "N" has gone to the host:
+      // bytes that come before the host has read that answer fall on deaf ears.
+      if (pageAnswer_ && !context.hostHasTaken(*pageAnswer_)) {
+        ++lostPageBytes_;
+        return true;
+      }
       page_.push_back(byte);
       if (page_.size() == kPageBytes) programPage(context);
       return true;
@@ -180,7 +194,7 @@ bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
       if (byte == 'N') {
         page_.clear();
         state_ = State::Page;
-        answer(context, {'N'});
+        pageAnswer_ = answer(context, {'N'});
       } else if (byte == 'X') {
         state_ = State::Idle;
         if (dirty_) save();
@@ -206,7 +220,9 @@ void Mec16Sim::registerRead(std::uint32_t address, SimContext& context) {
   std::uint32_t value = 0;
   if (address == kFlashStatus) {
     ++statusReads_;
-    value = (busyReadsLeft_ > 0 ? 0x01u : 0u) | (bootLock_ ? 0x08u : 0u) | (fwp_ ? 0x10u : 0u);
+    // Busy for the erase's time and, past it, for the reads still owed.
+    const bool busy = busyReadsLeft_ > 0 || context.at() < eraseEnd_;
+    value = (busy ? 0x01u : 0u) | (bootLock_ ? 0x08u : 0u) | (fwp_ ? 0x10u : 0u);
     if (busyReadsLeft_ > 0) --busyReadsLeft_;
   } else if (address == kDeviceRegister) {
     value = kDeviceValue;
@@ -233,6 +249,7 @@ void Mec16Sim::registerWrite(std::uint32_t address, std::uint32_t value, SimCont
     std::fill(main_.begin(), main_.end(), 0xFF);
     if (value == 0x00FC0000) std::fill(info_.begin(), info_.end(), 0xFF);
     busyReadsLeft_ = static_cast<int>(options_.number("mec16-erase-reads", 3));
+    eraseEnd_ = context.at() + std::chrono::milliseconds(std::max(0LL, options_.number("mec16-erase-ms", 0)));
     ++erases_;
     save();
   }
@@ -276,8 +293,10 @@ void Mec16Sim::programPage(SimContext& context) {
   }
   const bool programming = registers_[kFlashEnable] == 1 && registers_[kFlashCommand] == 0x106;
   std::uint8_t* flash = flashAt(streamAddress_, kPageBytes);
+  // Paced, the answer comes when the page is programmed (64 words over JTAG), not at once.
+  const auto programTime = std::chrono::microseconds(std::max(0LL, options_.number("mec16-page-us", 0)));
   if (!programming || !flash || fwp_ || bootLock_ || faultAt("mec16-no-g", pages_)) {
-    answer(context, {kPageRefused});
+    answer(context, {kPageRefused}, programTime);
     return;
   }
   // NOR: a program can only clear bits.
@@ -287,7 +306,7 @@ void Mec16Sim::programPage(SimContext& context) {
     flash[*flipAddress_ - streamAddress_] ^= 0x01;
   streamAddress_ += kPageBytes;
   dirty_ = true;
-  answer(context, {'G'});
+  answer(context, {'G'}, programTime);
 }
 
 std::vector<std::uint8_t> Mec16Sim::mainArray() const {
@@ -333,6 +352,11 @@ int Mec16Sim::mainReads() const {
   return mainReads_;
 }
 
+int Mec16Sim::lostPageBytes() const {
+  std::lock_guard lock(mutex_);
+  return lostPageBytes_;
+}
+
 int Mec16Sim::erases() const {
   std::lock_guard lock(mutex_);
   return erases_;
@@ -348,15 +372,18 @@ std::unique_ptr<SimCommandSet> MakeMec16Sim(const SimOptions& options) { return 
 std::vector<FaultName> Mec16SimFaults() {
   return {
       {"mec16-id=HEX", "the MEC16xx answers this ID to 'j' (FFFFFFFF: a dead chip)"},
+      {"mec16-id-bytes=N", "the MEC16xx answers 'j' with only the first N (1-3) bytes of its ID"},
       {"mec16-fwp", "the MEC16xx's nFWP pin protects the flash"},
       {"mec16-boot-lock", "the MEC16xx's Boot_Lock is set"},
       {"mec16-erase-reads=N", "a MEC16xx erase holds the busy bit for N status reads (default 3)"},
+      {"mec16-erase-ms=N", "a MEC16xx erase holds the busy bit for N ms as well (default 0)"},
       {"mec16-lose-register=N[,M..]", "the MEC16xx's Nth register access of an operation is answered short"},
       {"mec16-bad-block=N[,M..]", "the MEC16xx's Nth streamed read block has a bad status byte"},
       {"mec16-silent-block=N", "the MEC16xx sends half of read block N, then nothing more"},
       {"mec16-no-g=N[,M..]", "the MEC16xx does not program page N and answers it without 'G'"},
       {"mec16-silent-page=N", "the MEC16xx answers nothing from page N on"},
       {"mec16-slow-blocks=US", "each MEC16xx read block starts US microseconds late"},
+      {"mec16-page-us=US", "pacing: the MEC16xx answers each written page US microseconds after its last byte, when it is programmed"},
       {"mec16-flip-bit=ADDR", "bit 0 of the MEC16xx flash byte at ADDR (hex) flips once its page is programmed"},
       {"mec16-unstable-first-block", "the first block of the MEC16xx's second MAIN read comes with 4 bytes at 200h inverted"},
   };

@@ -50,6 +50,8 @@ class Mec16Sim : public SimCommandSet {
   int statusReads() const;  // reads of FF390Ch since power-on
   int erases() const;       // erases that ran
   int mainReads() const;    // streamed reads from the start of MAIN since power-on
+  // Page bytes that came before the host had read the answer to "W" or "N" (lost).
+  int lostPageBytes() const;
   // Called when a streamed block (counted from 1 within the operation) starts out, with
   // the set's lock held: keep it short and do not call back into the programmer.
   void setBlockHook(std::function<void(int)> hook);
@@ -63,7 +65,8 @@ class Mec16Sim : public SimCommandSet {
   void registerWrite(std::uint32_t address, std::uint32_t value, SimContext& context);
   void sendBlock(SimContext& context);
   void programPage(SimContext& context);
-  void answer(SimContext& context, std::vector<std::uint8_t> bytes, std::chrono::microseconds delay = {});
+  std::optional<std::uint64_t> answer(SimContext& context, std::vector<std::uint8_t> bytes,
+                                      std::chrono::microseconds delay = {});
   std::uint8_t* flashAt(std::uint32_t address, std::size_t length);
   bool faultAt(const std::string& name, int index) const;
   void save();
@@ -75,6 +78,7 @@ class Mec16Sim : public SimCommandSet {
   std::uint32_t id_;
   bool fwp_, bootLock_;
   int busyReadsLeft_ = 0;
+  SimTime eraseEnd_{};
   int statusReads_ = 0;
   int erases_ = 0;
   bool dirty_ = false;
@@ -87,6 +91,8 @@ class Mec16Sim : public SimCommandSet {
   std::string digits_;
   std::uint32_t streamAddress_ = 0;
   std::vector<std::uint8_t> page_;
+  std::optional<std::uint64_t> pageAnswer_;  // the answer to "W" or "N" the page waits behind
+  int lostPageBytes_ = 0;
   // Counted from the "1" that starts an operation, for the faults.
   int registerAccesses_ = 0;
   int blocks_ = 0;

@@ -143,8 +143,8 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
       break;
     }
     case '-': {
-      readAddress_ = 0;
-      readBlocks_ = 0;
+      // The end of a read leaves the read pointer where it is: only the ID check and 07h
+      // bring it back to address 0.
       const std::uint8_t answer[2] = {static_cast<std::uint8_t>(options_.number("npce-end-answer", 1)), 0};
       context.send(answer);
       break;
@@ -161,7 +161,13 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
       }
       writeAddress_ = 0;
       writeBlocks_ = 0;
-      context.send(answer, std::chrono::milliseconds(std::max(0LL, eraseMs_)));
+      // A third byte after the answer: a host that takes the first two and goes on finds
+      // it in front of the blank check's answer, where it reads as "blank".
+      const std::uint8_t surplus[3] = {answer[0], answer[1], 1};
+      const std::span<const std::uint8_t> bytes = options_.has("npce-erase-surplus")
+                                                      ? std::span<const std::uint8_t>(surplus)
+                                                      : std::span<const std::uint8_t>(answer);
+      context.send(bytes, std::chrono::milliseconds(std::max(0LL, eraseMs_)));
       break;
     }
     case 'x': {
@@ -217,6 +223,7 @@ std::vector<FaultName> NpceSimFaults() {
       {"npce-id=HEX", "NPCE: the answer to 'Z' in hex (default EF401214; EF401300 is wrong, EF4012 short)"},
       {"npce-erase-ms=N", "NPCE: the erase takes N ms (default 1500)"},
       {"npce-erase-fails", "NPCE: the erase answers 0 and leaves the flash as it was"},
+      {"npce-erase-surplus", "NPCE: the erase's 2-byte answer comes with a third byte (01h) after it"},
       {"npce-not-blank", "NPCE: after the erase one byte (1234h) stays 00h, so the blank check fails"},
       {"npce-block-fails=N", "NPCE: write block N (from 1) answers status 0 and is not programmed"},
       {"npce-stuck-bit=ADDR", "NPCE: bit 0 of the flash byte at ADDR is stuck at 1 (the verify fails)"},

@@ -5,6 +5,7 @@
 // across firmware switches.
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -22,9 +23,13 @@ class SimContext {
   SimContext(SimProgrammer& programmer, SimTime at) : programmer_(programmer), at_(at) {}
   // When the byte being handled reached the programmer.
   SimTime at() const { return at_; }
-  // Queues an answer; delay is the programmer's own work before it starts sending.
-  void send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay = {});
-  void send(std::uint8_t byte, std::chrono::microseconds delay = {});
+  // Queues an answer; delay is the programmer's own work before it starts sending. Returns
+  // the number of its last byte in the bridge's queue (none when nothing was queued: a
+  // fault silenced it, or it went out at a baud rate the host does not listen at).
+  std::optional<std::uint64_t> send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay = {});
+  std::optional<std::uint64_t> send(std::uint8_t byte, std::chrono::microseconds delay = {});
+  // Whether the host has read (or purged) the queued byte of that number.
+  bool hostHasTaken(std::uint64_t queued) const;
   // The boot loader starts an application image; the firmware enters the boot loader.
   void runImage(std::string_view tag);
   const SimOptions& options() const;

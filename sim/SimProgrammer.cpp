@@ -28,14 +28,16 @@ bool IsKnownImage(const std::string& tag) {
   return tag == "V41" || tag == "V42" || tag == "ITE" || tag == "NPCE" || tag == "BOOT";
 }
 
-void SimContext::send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay) {
-  programmer_.sendLocked(bytes, at_, delay);
+std::optional<std::uint64_t> SimContext::send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay) {
+  return programmer_.sendLocked(bytes, at_, delay);
 }
 
-void SimContext::send(std::uint8_t byte, std::chrono::microseconds delay) {
+std::optional<std::uint64_t> SimContext::send(std::uint8_t byte, std::chrono::microseconds delay) {
   const std::uint8_t one[1] = {byte};
-  programmer_.sendLocked(one, at_, delay);
+  return programmer_.sendLocked(one, at_, delay);
 }
+
+bool SimContext::hostHasTaken(std::uint64_t queued) const { return programmer_.takenLocked(queued); }
 
 void SimContext::runImage(std::string_view tag) { programmer_.runImageLocked(std::string(tag)); }
 
@@ -117,8 +119,10 @@ void SimProgrammer::dispatch(std::uint8_t byte, SimTime at) {
     if (set->onByte(byte, context)) return;
 }
 
-void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, std::chrono::microseconds delay) {
-  if (gone_ || bytes.empty()) return;
+std::optional<std::uint64_t> SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at,
+                                                       std::chrono::microseconds delay) {
+  if (gone_ || bytes.empty()) return std::nullopt;
+  std::optional<std::uint64_t> last;
   std::vector<std::uint8_t> sent;
   const long long silenceAfter =
       options_.has("no-answer") ? 0 : options_.number("silence-after", -1);
@@ -138,10 +142,10 @@ void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, 
     ++sentToHost_;
     sent.push_back(byte);
     // An answer sent at another baud rate than the host listens at is lost as noise.
-    if (wire_.baud == listeningBaud()) enqueueToHost(byte, at + delay);
+    if (wire_.baud == listeningBaud()) last = enqueueToHost(byte, at + delay);
   }
   if (!sent.empty()) calledSince_.reset();
-  if (sent.empty()) return;
+  if (sent.empty()) return last;
   TranscriptEntry entry;
   entry.toDevice = false;
   entry.bytes = std::move(sent);
@@ -151,15 +155,23 @@ void SimProgrammer::sendLocked(std::span<const std::uint8_t> bytes, SimTime at, 
   entry.cause = handling_;
   entry.work = delay;
   transcript_.push_back(std::move(entry));
+  return last;
 }
 
-void SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated) {
+std::uint64_t SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated) {
   const PacketClock::Placed placed = toHostClock_.place(generated, wire_.byteTime(), wire_.latency());
-  toHost_.push_back({byte, placed.release, sequence_++});
+  const std::uint64_t number = sequence_++;
+  toHost_.push_back({byte, placed.release, number});
   if (placed.packetFull)
     // A full packet leaves at once, earlier than its latency timer would have sent it.
     for (auto it = toHost_.rbegin(); it != toHost_.rend() && it->sequence >= placed.packetFirstByte; ++it)
       it->release = placed.release;
+  return number;
+}
+
+bool SimProgrammer::takenLocked(std::uint64_t queued) const {
+  // The queue holds the bytes not yet read, oldest first.
+  return toHost_.empty() ? queued < sequence_ : queued < toHost_.front().sequence;
 }
 
 std::size_t SimProgrammer::available(SimTime now) const {

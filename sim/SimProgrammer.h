@@ -70,7 +70,9 @@ class SimProgrammer {
 
  private:
   friend class SimContext;  // the command sets answer while the programmer holds its lock
-  void sendLocked(std::span<const std::uint8_t> bytes, SimTime at, std::chrono::microseconds delay);
+  std::optional<std::uint64_t> sendLocked(std::span<const std::uint8_t> bytes, SimTime at,
+                                          std::chrono::microseconds delay);
+  bool takenLocked(std::uint64_t queued) const;
   void runImageLocked(const std::string& tag);
   void pressResetLocked();
   // The person at the bench: while the host calls for the boot loader ('U' at 115200)
@@ -83,7 +85,7 @@ class SimProgrammer {
     std::uint64_t sequence;
   };
   void dispatch(std::uint8_t byte, SimTime at);
-  void enqueueToHost(std::uint8_t byte, SimTime generated);
+  std::uint64_t enqueueToHost(std::uint8_t byte, SimTime generated);
   std::uint32_t listeningBaud() const;
   std::vector<SimCommandSet*> activeSets() const;
 

@@ -135,6 +135,46 @@ TEST(IteVerify, TimeOutInTheReadBackEndsIdleWithinItsBound) {
   write.expectIdle();
 }
 
+// A serial flash that erases ignores every frame, the read's fast read too. An image with
+// no byte to program sends no Flash address, so nothing in the write waits for the erase:
+// the read-back must, or its fast read is lost and block 1 comes without 6F.
+TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
+  for (const std::size_t size : {std::size_t{131072}, std::size_t{0}}) {
+    SparseWrite write(test::Faults({{"ite-erase-ms", "400"}}));
+    write.image.assign(size, 0xFF);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(write.run());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400)) << size;
+    EXPECT_EQ(write.bench.view.endings().back(), true) << size;
+    EXPECT_EQ(write.bench.view.lastLine(), kVerifyOk) << size;
+    // One Flash address, answered when the erase is over, before the write's 49.
+    auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
+    const auto read = test::ReadExchange();
+    tail.insert(tail.end(), read.begin(), read.end());
+    const auto commands = write.bench.commands();
+    ASSERT_GE(commands.size(), tail.size());
+    EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
+    EXPECT_EQ(CountOf(commands, 0x59), 1u);
+    write.expectIdle();
+  }
+  {
+    // Without the read-back the documented write sends no Flash address; a read started
+    // at once meets the erasing flash, which ignores its fast read.
+    SparseWrite write(test::Faults({{"ite-erase-ms", "10000"}}));
+    std::fill(write.image.begin(), write.image.end(), 0xFF);
+    write.bench.ops->setVerifyAfterWrite(false);
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(CountOf(write.bench.commands(), 0x59), 0u);
+    const int ignoredByWrite = write.bench.chip->ignoredWhileErasing();  // the second erase command
+    write.bench.view.answerDialog(write.dir.file("dump.bin"));
+    write.bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(write.bench.waitEnded(10));
+    EXPECT_EQ(write.bench.view.endings().back(), false);
+    EXPECT_TRUE(write.bench.contains("Ошибка при чтении блока ->1"));
+    EXPECT_GT(write.bench.chip->ignoredWhileErasing(), ignoredByWrite);
+  }
+}
+
 TEST(IteReadTwice, MatchingPairWritesTheFileWhole) {
   IteBench bench;
   bench.chip->flash() = MixedImage(3);

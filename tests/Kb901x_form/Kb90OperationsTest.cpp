@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "Kb901x_form/Kb90Operations.h"
@@ -186,8 +187,23 @@ TEST(Kb901xLinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
   }
 }
 
-TEST(Kb901xWrite, FullImageIsWrittenAndVerified) {
-  Bench bench;
+// The checksum's marks as a burst (the simulator's default), one per block as a real
+// programmer sends them while it reads the flash back, and with the checksum apart from the
+// last mark: a reader that stops one mark early or takes marks and checksum in one read
+// passes only the burst.
+struct Pacing {
+  const char* name;
+  std::map<std::string, std::string> options;
+};
+
+void PrintTo(const Pacing& pacing, std::ostream* out) { *out << pacing.name; }
+
+class Kb901xWritePaced : public ::testing::TestWithParam<Pacing> {};
+
+TEST_P(Kb901xWritePaced, FullImageIsWrittenAndVerified) {
+  sim::SimOptions options;
+  for (const auto& [name, value] : GetParam().options) options.faults[name] = value;
+  Bench bench(options);
   const Bytes image = Pattern(kImage, 11);
   const std::string file = bench.dir.file("image.bin");
   test::WriteFileBytes(file, image);
@@ -219,6 +235,13 @@ TEST(Kb901xWrite, FullImageIsWrittenAndVerified) {
   EXPECT_EQ(bench.view.gaugeColour("CGauge_KB901X"), colour::kYellow);
   ExpectIdleAndClosed(bench, ops);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Marks, Kb901xWritePaced,
+    ::testing::Values(Pacing{"burst", {}}, Pacing{"onePerBlock", {{"kb90-pace-marks", ""}}},
+                      Pacing{"onePerBlockChecksumApart", {{"kb90-pace-marks", ""}, {"kb90-split-checksum", ""}}},
+                      Pacing{"burstChecksumApart", {{"kb90-split-checksum", "5000"}}}),
+    [](const ::testing::TestParamInfo<Pacing>& row) { return std::string(row.param.name); });
 
 TEST(Kb901xWrite, OneBadFlashByteFailsTheVerify) {
   sim::SimOptions options;

@@ -176,6 +176,17 @@ TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
   }
 }
 
+TEST(Mec16Erase, TheBusyPollWaitsOutTheErasesTime) {
+  Mec16Bench bench(V42({{"mec16-erase-reads", "0"}, {"mec16-erase-ms", "300"}}));
+  const auto t0 = std::chrono::steady_clock::now();
+  bench.ops.BitBtn_MEC16_ERASEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_TRUE(bench.logged("Стирание завершено успешно."));
+  EXPECT_GT(bench.chip().statusReads(), 2);
+}
+
 TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
   {
     // Access 5 is the first poll of the status register.
@@ -187,7 +198,8 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   }
   {
-    Mec16Bench bench(V42({{"mec16-erase-reads", "100000000"}}));
+    // An erase that takes a minute: the poll gives up at its bound, on any machine.
+    Mec16Bench bench(V42({{"mec16-erase-ms", "60000"}}));
     const auto t0 = std::chrono::steady_clock::now();
     bench.ops.BitBtn_MEC16_ERASEClick(false);
     bench.expectEndedIdle();
@@ -198,6 +210,54 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     EXPECT_EQ(bench.host().find("wFF390800000100"), std::string::npos);
   }
 }
+
+// An ID of one to three bytes: the wait for four ends at its bound and the short ID is
+// logged; the probe and the erase count it a failure, the read and the write go on.
+struct ShortIdCase {
+  const char* action;
+  int bytes;
+  const char* idText;
+  bool succeeds;
+};
+
+void PrintTo(const ShortIdCase& c, std::ostream* out) { *out << c.action << " " << c.bytes; }
+
+class Mec16ShortId : public ::testing::TestWithParam<ShortIdCase> {};
+
+TEST_P(Mec16ShortId, IsLoggedAndOnlyTheProbeAndTheEraseFail) {
+  const ShortIdCase c = GetParam();
+  Mec16Bench bench(V42({{"mec16-id-bytes", std::to_string(c.bytes)}}));
+  bench.chip().setMainArray({});
+  const std::string action = c.action;
+  const std::string path = bench.dir.file("f.bin");
+  if (action == "write") WriteFileBytes(path, std::vector<std::uint8_t>(4096, 0x5A));
+  bench.view.answerDialog(path);
+  if (action == "probe") bench.ops.BitBtn_MEC16Click();
+  if (action == "erase") bench.ops.BitBtn_MEC16_ERASEClick(false);
+  if (action == "read") bench.ops.BitBtn_RD_MEC16Click(false);
+  if (action == "write") bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{c.succeeds});
+  EXPECT_EQ(bench.linesAfter(std::string(mec16::kShortId)).at(0), std::string(mec16::kIdPrefix) + c.idText);
+  EXPECT_EQ(bench.host().substr(bench.host().size() - 2), c.succeeds ? "I0" : "O0");
+  if (action == "erase") {
+    EXPECT_EQ(bench.host(), "B1jrFF390CO0");
+    EXPECT_TRUE(bench.logged("--> Каманда стирания отменена."));
+  }
+  if (action == "read") {
+    EXPECT_EQ(ReadFileBytes(path), bench.chip().mainArray());
+  }
+  if (action == "write") {
+    EXPECT_EQ(bench.chip().mainArray()[4095], 0x5A);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, Mec16ShortId,
+                         ::testing::Values(ShortIdCase{"probe", 1, "1600 0000h", false},
+                                           ShortIdCase{"probe", 3, "1609 0000h", false},
+                                           ShortIdCase{"erase", 2, "1609 0000h", false},
+                                           ShortIdCase{"read", 3, "1609 0000h", true},
+                                           ShortIdCase{"write", 1, "1600 0000h", true}));
 
 TEST(Mec16Window, HelpAndExitWhenIdle) {
   Mec16Bench bench;

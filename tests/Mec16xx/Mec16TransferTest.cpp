@@ -1,5 +1,7 @@
 // The streamed read and the paged write against the MEC1609 model.
+#include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "link/OpenProgrammer.h"
 #include "tests/Mec16xx/Mec16Bench.h"
 
 namespace jig::test {
@@ -179,8 +181,11 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
   }
 }
 
-TEST(Mec16Write, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
-  Mec16Bench bench;
+// Each page's 'G' at once, and paced as the programmer answers once the page is programmed.
+class Mec16WritePaced : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Mec16WritePaced, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
+  Mec16Bench bench(V42({{"mec16-page-us", GetParam()}}));
   bench.ops.setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto infoBefore = bench.chip().infoArray();
@@ -204,6 +209,38 @@ TEST(Mec16Write, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
     if (page != 767) pages += 'N';
   }
   EXPECT_EQ(bench.host(), kWriteSetUp + pages + "X" + kRelease + "I0");
+  EXPECT_EQ(bench.chip().lostPageBytes(), 0);  // every page waited for the answer before it
+}
+
+INSTANTIATE_TEST_SUITE_P(PageAnswers, Mec16WritePaced, ::testing::Values("0", "300"));
+
+// The firmware listens for a page only once its answer to "W" or "N" is out: a page sent
+// before the host has read that answer is lost (and never acknowledged).
+TEST(Mec16Write, PageBytesBeforeTheAnswerToWOrNWasReadAreLost) {
+  Mec16Bench bench;
+  bench.chip().setMainArray({});
+  ProgrammerLink link(bench.d2xx, mec16::kBufferSize);
+  ASSERT_EQ(OpenProgrammer(link, profiles::kMec16, bench.view), OpenResult::Ready);
+  for (const char* setUp : {"w" "FF3910" "00000001", "w" "FF3908" "00000106", "w" "FF3904" "00000000"}) {
+    link.write(Bytes(setUp));
+    ASSERT_EQ(TimedRead(link, 1), 1u);
+  }
+  const auto page = Pattern(256, 4);
+  link.writeByte('W');
+  link.write(page);  // too early: the answer to "W" is still waiting
+  EXPECT_EQ(bench.chip().lostPageBytes(), 256);
+  ASSERT_EQ(QueueWait(link, 1, 300), WaitResult::Ok);
+  EXPECT_EQ(link.buffer[0], 'W');
+  EXPECT_EQ(QueueWait(link, 1, 100), WaitResult::TimedOut) << "a lost page is not acknowledged";
+  link.write(page);  // after the answer: taken
+  ASSERT_EQ(QueueWait(link, 1, 300), WaitResult::Ok);
+  EXPECT_EQ(link.buffer[0], 'G');
+  link.writeByte('N');
+  link.write(page);
+  EXPECT_EQ(bench.chip().lostPageBytes(), 512);
+  link.close();
+  EXPECT_EQ(Slice(bench.chip().mainArray(), 0, 256), page);
+  EXPECT_EQ(Slice(bench.chip().mainArray(), 256, 256), std::vector<std::uint8_t>(256, 0xFF));
 }
 
 TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {

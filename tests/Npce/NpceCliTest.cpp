@@ -38,10 +38,19 @@ TEST(NpceCli, WriteThenReadGivesThePaddedImageBack) {
   padded.resize(131072, 0xFF);
   EXPECT_EQ(ReadFileBytes(dir.file("G.bin")), padded);
 
-  // An existing dump is replaced only when asked to.
-  const CliRun again = RunJig(NpceOptions({}, state), {"npce", "read", dir.file("G.bin")});
-  EXPECT_EQ(again.status, kExitFailed);
-  EXPECT_NE(again.out.find("Write to file is interrupted."), std::string::npos);
+  // An existing file is replaced only with --force; without it the file stays as it was.
+  const struct {
+    bool force;
+    int status;
+    std::vector<std::uint8_t> after;
+  } existing[] = {{false, kExitFailed, {1, 2, 3}}, {true, kExitOk, padded}};
+  for (const auto& c : existing) {
+    WriteFileBytes(dir.file("G.bin"), {1, 2, 3});
+    const CliRun again = RunJig(NpceOptions({}, state), {"npce", "read", dir.file("G.bin")}, c.force);
+    EXPECT_EQ(again.status, c.status) << c.force;
+    EXPECT_EQ(again.out.find("Write to file is interrupted.") == std::string::npos, c.force) << again.out;
+    EXPECT_EQ(ReadFileBytes(dir.file("G.bin")), c.after) << c.force;
+  }
 }
 
 TEST(NpceCli, StuckBitFailsTheWrite) {

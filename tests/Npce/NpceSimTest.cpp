@@ -49,6 +49,24 @@ TEST(NpceSim, ProgrammingOnlyClearsBitsAndEraseSetsFf) {
   EXPECT_EQ(raw.ask(Bytes("r"), 512), Cat({Repeat(0x42, 256), Repeat(0xFF, 256)}));
 }
 
+// The read pointer goes back to address 0 only at the ID check and at 07h: the end of a
+// read ('-') leaves it where it stands.
+TEST(NpceSim, ReadPointerGoesBackOnlyAtTheIdCheckAndEndOfWriting) {
+  RawLink raw;
+  const auto flash = Pattern(131072, 5);
+  raw.chip().setFlash(flash);
+  const auto block = [&](int n) { return std::vector<std::uint8_t>(flash.begin() + n * 512, flash.begin() + (n + 1) * 512); };
+  ASSERT_EQ(raw.ask(Bytes("Z"), 4).size(), 4u);
+  EXPECT_EQ(raw.ask(Bytes("r"), 512), block(0));
+  EXPECT_EQ(raw.ask(Bytes("-"), 2).size(), 2u);
+  EXPECT_EQ(raw.ask(Bytes("r"), 512), block(1));
+  EXPECT_EQ(raw.ask({0x07}, 1).size(), 1u);
+  EXPECT_EQ(raw.ask(Bytes("r"), 512), block(0));
+  EXPECT_EQ(raw.ask(Bytes("r"), 512), block(1));
+  ASSERT_EQ(raw.ask(Bytes("Z"), 4).size(), 4u);
+  EXPECT_EQ(raw.ask(Bytes("r"), 512), block(0));
+}
+
 TEST(NpceSim, EraseTakesItsConfiguredTime) {
   RawLink raw(Faults{{"npce-erase-ms", "150"}});
   raw.link.write(Bytes("e"));

@@ -80,26 +80,39 @@ TEST(NpceWrite, LongerFileIsCutToTheFlash) {
   EXPECT_EQ(bench.chip().flash(), image);
 }
 
-TEST(NpceWrite, DifferenceInTheFirstBlockEndsTheVerifyAtOnce) {
-  NpceBench bench(Faults{{"npce-stuck-bit", "0x10"}});
-  auto file = Pattern(npce::kFlashSize, 1);
-  file[0x10] = 0x00;
+// A bit stuck at 1 in the first, a middle and the very last byte of the flash: the verify
+// reads up to the block that differs and no further. A read afterwards starts at address 0
+// again (its ID check rewinds the chip), however far the verify had read.
+struct StuckBitCase {
+  std::size_t address;
+  int blocksRead;
+};
+
+class NpceStuckBit : public ::testing::TestWithParam<StuckBitCase> {};
+
+TEST_P(NpceStuckBit, VerifyStopsAfterTheBlockThatDiffers) {
+  const StuckBitCase c = GetParam();
+  NpceBench bench(Faults{{"npce-stuck-bit", std::to_string(c.address)}});
+  auto file = Pattern(npce::kFlashSize, static_cast<unsigned>(c.address));
+  file[c.address] &= 0xFE;
   RunWrite(bench, file);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(file, 512), {0x07}, Bytes("r-O")}));
+  EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(file, 512), {0x07}, Repeat('r', c.blocksRead), Bytes("-O")}));
   EXPECT_TRUE(bench.hasLine("*** Data is written incorrectly ***"));
   EXPECT_FALSE(bench.hasLine("Nuvoton chip is programmed succesfully!"));
+  EXPECT_EQ(bench.view.gauge("CGauge_NPCE"), 2 * c.blocksRead);
+
+  const std::string dump = bench.dir.file("dump.bin");
+  bench.view.answerDialog(dump);
+  bench.ops.NPCE_READClick();
+  ASSERT_TRUE(bench.view.waitEnded(20s, 2));
+  EXPECT_EQ(bench.view.endings().back(), true);
+  EXPECT_EQ(ReadFileBytes(dump), bench.chip().flash());
 }
 
-TEST(NpceWrite, DifferenceLaterStopsAfterItsBlock) {
-  NpceBench bench(Faults{{"npce-stuck-bit", std::to_string(100 * 512 + 7)}});
-  auto file = Pattern(npce::kFlashSize, 2);
-  file[100 * 512 + 7] = 0xFE;
-  RunWrite(bench, file);
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(file, 512), {0x07}, Repeat('r', 101), Bytes("-O")}));
-  EXPECT_EQ(bench.view.gauge("CGauge_NPCE"), 202);
-}
+INSTANTIATE_TEST_SUITE_P(Blocks, NpceStuckBit,
+                         ::testing::Values(StuckBitCase{0x10, 1}, StuckBitCase{100 * 512 + 7, 101},
+                                           StuckBitCase{npce::kFlashSize - 1, 256}));
 
 TEST(NpceWrite, FailedBlockSendsEndOfWritingAndStopsWithoutVerifyOrSignal) {
   NpceBench bench(Faults{{"npce-block-fails", "1"}});
@@ -121,6 +134,8 @@ struct FailCase {
   const char* line;
 };
 
+void PrintTo(const FailCase& c, std::ostream* out) { *out << c.fault; }
+
 class NpceEraseFailure : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(NpceEraseFailure, EndsWithTheFailureSignal) {
@@ -136,7 +151,10 @@ TEST_P(NpceEraseFailure, EndsWithTheFailureSignal) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, NpceEraseFailure,
                          ::testing::Values(FailCase{"npce-erase-fails", "eO", "** Lost contact with the chip or ERROR timeout **"},
-                                           FailCase{"npce-not-blank", "exO", "** Data not clear !**"}));
+                                           FailCase{"npce-not-blank", "exO", "** Data not clear !**"},
+                                           // Taken only when exactly 2 bytes wait: a third is no answer.
+                                           FailCase{"npce-erase-surplus", "eO",
+                                                    "The answer to the erase came with 3 bytes instead of 2."}));
 
 TEST(NpceWrite, VerifyEndAnswerCountsOnlyWhenItIsOne) {
   NpceBench bench(Faults{{"npce-end-answer", "2"}});

@@ -1,7 +1,10 @@
 // The command line: options, the command table, and the version command against the
-// simulator and, end to end, against jig-sim over the termios backend.
+// simulator and, end to end, against jig-sim over the termios backend; scripts/run in the
+// caller's folder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "app/Commands.h"
@@ -9,6 +12,7 @@
 #include "link/SerialD2xx.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TestFiles.h"
 
 namespace jig {
 namespace {
@@ -96,6 +100,26 @@ TEST(VersionCommand, EndToEndSimulatedAndAbsent) {
   out.clear();
   EXPECT_EQ(test::RunProgram({kProgram, "version"}, out), 1);
   EXPECT_EQ(out, "FTDI device not found\n");
+}
+
+// scripts/run starts the program in the caller's folder: a relative dump file and state
+// folder land there. The programmer starts on the NPCE image, so the read first switches it
+// with the stand-in image found only beside the program. The test's own build serves as the
+// script's build folder, so nothing is configured or built again.
+TEST(CommandLine, RunScriptKeepsTheCallersFolder) {
+  test::TempDir here;
+  const std::string dump = "run-script-" + std::to_string(::getpid()) + ".bin";
+  std::string out;
+  const int status = test::RunProgram(
+      {"/bin/sh", "-c", "cd \"$1\" && JIG_BUILD_DIR=\"$2\" exec \"$3\" --simulate --sim-image NPCE --sim-state st kb90 read \"$4\" 2>/dev/null",
+       "sh", here.path().string(), JIG_BINARY_DIR, std::string(JIG_SOURCE_DIR) + "/scripts/run", dump},
+      out);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(test::ReadFileBytes(here.file(dump)).size(), 131072u);
+  EXPECT_TRUE(std::filesystem::is_directory(here.file("st")));
+  std::error_code error;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(JIG_BINARY_DIR, error))
+    EXPECT_NE(entry.path().filename().string(), dump) << "a relative path was taken from the build folder";
 }
 
 }  // namespace

@@ -86,6 +86,12 @@ TEST(FirmwareImage, RefusesFilesOutsideWhatItTakes) {
   std::transform(lowercase.begin(), lowercase.end(), lowercase.begin(), [](char c) { return std::tolower(c); });
   std::string badSum = good;
   badSum[good.find("\r\n") - 1] ^= 1;
+  // The last data record's checksum, then the end record's.
+  std::string badLastSum = good;
+  const std::size_t endRecord = good.find(":00000001FF");
+  badLastSum[endRecord - 3] ^= 1;
+  std::string badEndSum = good;
+  badEndSum[endRecord + 10] = 'E';
   // 8 bytes at 17F8 fit; 16 bytes there would reach 1807.
   const std::string beyond = ":1017F800000102030405060708090A0B0C0D0E0F69\r\n";
   // The last record cut off by the 32768-byte buffer.
@@ -102,6 +108,10 @@ TEST(FirmwareImage, RefusesFilesOutsideWhatItTakes) {
       {"LF-only line ends", lfOnly},
       {"lowercase digits", lowercase},
       {"checksum", badSum},
+      {"checksum of the last data record", badLastSum},
+      {"checksum of the end record", badEndSum},
+      // 01h + 11h = 12h: the checksum is the two's complement of the sum (EEh), not the sum.
+      {"checksum that is the sum itself", ":010000001112\r\n:00000001FF\r\n"},
       {"extended address record", ":020000040000FA\r\n" + good},
       {"record beyond 17FF", beyond},
       {"record cut off by the end of the file", good.substr(0, 20)},

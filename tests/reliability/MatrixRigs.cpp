@@ -329,11 +329,11 @@ std::vector<Action> AllActions() {
       {"Kb90Write", Make<Kb90Rig>(true), "V41", 0, kb90Buttons,
        {{"kb90-bad-byte", "4660"}, {"kb90-stray-marks", ""}, {"kb90-no-controller", ""}}, kb90Fail},
       {"KeyboardScan", Make<KeyboardRig>(), "V41", 0, {"START_SCAN"}, {}, keyboardFail, true},
-      {"Mec16Probe", Make<Mec16Rig>(Mec16Action::Probe), "V42", 0, {}, {{"mec16-lose-register", "2"}}, mec16Fail, false, false, true, {"Закрыли VCOM порт"}},
+      {"Mec16Probe", Make<Mec16Rig>(Mec16Action::Probe), "V42", 0, {}, {{"mec16-lose-register", "2"}, {"mec16-id-bytes", "1"}}, mec16Fail, false, false, true, {"Закрыли VCOM порт"}},
       {"Mec16Read", Make<Mec16Rig>(Mec16Action::Read), "V42", 1024, {},
        {{"mec16-bad-block", "60"}, {"mec16-silent-block", "60"}}, mec16Fail, false, false, false, {"Закрыли VCOM порт"}},
       {"Mec16Erase", Make<Mec16Rig>(Mec16Action::Erase), "V42", 0, {},
-       {{"mec16-lose-register", "5"}, {"mec16-erase-reads", "100000"}}, mec16Fail, false, false, false, {"Закрыли VCOM порт"}},
+       {{"mec16-lose-register", "5"}, {"mec16-erase-ms", "60000"}, {"mec16-id-bytes", "2"}}, mec16Fail, false, false, false, {"Закрыли VCOM порт"}},
       {"Mec16Write", Make<Mec16Rig>(Mec16Action::Write), "V42", 0, {},
        {{"mec16-no-g", "30"}, {"mec16-silent-page", "30"}}, mec16Fail, false, false, false, {"Закрыли VCOM порт"}},
       {"IteApply", Make<IteRig>(IteAction::Apply), "ITE", 0, iteButtons,
@@ -347,7 +347,7 @@ std::vector<Action> AllActions() {
       {"NpceRead", Make<NpceRig>(false), "NPCE", 512, npceButtons,
        {{"npce-short-block", "100"}, {"npce-id", "EF401300"}, {"npce-silent-from", "0x2D"}}, npceFail, false, true},
       {"NpceWrite", Make<NpceRig>(true), "NPCE", 0, npceButtons,
-       {{"npce-erase-fails", ""}, {"npce-not-blank", ""}, {"npce-block-fails", "100"}, {"npce-stuck-bit", "4097"}, {"npce-bad-ready", "100"},
+       {{"npce-erase-fails", ""}, {"npce-erase-surplus", ""}, {"npce-not-blank", ""}, {"npce-block-fails", "100"}, {"npce-stuck-bit", "4097"}, {"npce-bad-ready", "100"},
         {"npce-silent-from", "0x2D"}}, npceFail},
   };
 }
