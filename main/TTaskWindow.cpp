@@ -18,7 +18,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <vector>
+
+#include "link/DumpSink.h"
 
 namespace jig {
 
@@ -279,7 +282,13 @@ std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
   if (!dialog.defaultName.empty()) box.selectFile(QString::fromStdString(dialog.defaultName));
   box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.promptOverwrite);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
-  return box.selectedFiles().first().toStdString();
+  const std::string path = box.selectedFiles().first().toStdString();
+  // The dialog asks only about names that lead to a file; a dangling link is asked about too.
+  std::error_code error;
+  if (dialog.promptOverwrite && PathTaken(path) && !std::filesystem::exists(path, error) &&
+      !askYesNo(path + " already exists (a link to nothing). Replace it?"))
+    return std::nullopt;
+  return path;
 }
 
 std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
