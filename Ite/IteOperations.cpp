@@ -408,7 +408,7 @@ void IteOperations::backupThenWrite(std::stop_token stop) {
   view_.setGaugeColour(kGauge, colour::kRed);
   view_.setGauge(kGauge, 0);
   log("");
-  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return endWorker(false);
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return endClickFailed(false, true, true);
   if (!beginWrite()) return endClickFailed(true, true, true);
   writeBody(stop);
 }
