@@ -316,7 +316,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
 // The file to write is read whole before the chip erase; a dump under the chosen name is
 // always whole.
 
-SourceFile Problem(SourceProblem kind, int error = 0, std::uint64_t size = 0) {
+std::optional<SourceFile> Refused(SourceProblem kind, int error = 0, std::uint64_t size = 0) {
   SourceFile source;
   source.problem = kind;
   source.error = error;
@@ -324,23 +324,27 @@ SourceFile Problem(SourceProblem kind, int error = 0, std::uint64_t size = 0) {
   return source;
 }
 
-TEST(IteWrite, BadSourceSendsNothingAfterTheOpen) {
+// A file refused (not a regular file, empty, too large, cut by a read error) or an image
+// the technician says No to: the open, then the end byte; no Connect, no erase.
+TEST(IteWrite, RefusedImageSendsNothingAfterTheOpen) {
+  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { test::WriteFileBytes(p, image); }; };
   struct Case {
     const char* name;
     std::function<void(const std::string&)> make;
-    SourceFile expected;
-    std::optional<std::size_t> readFault;
+    std::optional<SourceFile> problem;  // none: a question answered No
+    std::optional<std::size_t> readFault = {};
   };
   const std::vector<Case> cases = {
-      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, Problem(SourceProblem::NotRegular), {}},
-      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, Problem(SourceProblem::NotRegular), {}},
+      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, Refused(SourceProblem::NotRegular)},
+      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, Refused(SourceProblem::NotRegular)},
       {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
-       Problem(SourceProblem::NotRegular), {}},
-      {"empty", [](const std::string& p) { test::WriteFileBytes(p, {}); }, Problem(SourceProblem::Empty), {}},
-      {"larger than the flash", [](const std::string& p) { test::WriteFileBytes(p, std::vector<std::uint8_t>(131073, 0x11)); },
-       Problem(SourceProblem::TooLarge, 0, 131073), {}},
-      {"read error mid-file", [](const std::string& p) { test::WriteFileBytes(p, RandomImage(3, 0.5)); },
-       Problem(SourceProblem::ReadError, EIO, 131072), 65536},
+       Refused(SourceProblem::NotRegular)},
+      {"empty", bytes({}), Refused(SourceProblem::Empty)},
+      {"larger than the flash", bytes(std::vector<std::uint8_t>(131073, 0x11)), Refused(SourceProblem::TooLarge, 0, 131073)},
+      {"read error mid-file", bytes(RandomImage(3, 0.5)), Refused(SourceProblem::ReadError, EIO, 131072), 65536},
+      {"shorter than the flash, No", bytes({0x12, 0xFF, 0x34}), {}},
+      {"all FFh, No", bytes(std::vector<std::uint8_t>(131072, 0xFF)), {}},
+      {"all 00h, No", bytes(std::vector<std::uint8_t>(131072, 0x00)), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -352,45 +356,21 @@ TEST(IteWrite, BadSourceSendsNothingAfterTheOpen) {
     const std::string path = dir.file("source.bin");
     c.make(path);
     InjectSourceReadFault(c.readFault);
-    bench.view.answerDialog(path);
+    bench.view.answerDialog(path);  // and No to a question, as it defaults
     bench.ops->ITE_WRITE_BitBtnClick();
     InjectSourceReadFault(std::nullopt);
     ASSERT_TRUE(bench.waitEnded(5));
-    // The open's version query, then the end byte of the refusal: no Connect, no erase.
     EXPECT_EQ(bench.commands(), test::Bytes("O"));
-    EXPECT_EQ(bench.view.lastLine(), SourceProblemLine(path, c.expected, 131072, LogLanguage::Russian));
-    EXPECT_TRUE(bench.view.questions().empty());
+    EXPECT_EQ(bench.view.lastLine(), c.problem ? SourceProblemLine(path, *c.problem, 131072, LogLanguage::Russian)
+                                               : "Запись отменена; микросхема не тронута.");
+    const auto questions = bench.view.questions();
+    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
+    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
     EXPECT_TRUE(bench.view.errorBoxes().empty());
     EXPECT_EQ(bench.view.endings().back(), false);
     EXPECT_EQ(bench.chip->flash(), before);
     EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-}
-
-TEST(IteWrite, UnusualImageIsAskedAboutAndNoLeavesTheChipUntouched) {
-  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases = {
-      {"shorter than the flash", {0x12, 0xFF, 0x34}},
-      {"all FFh", std::vector<std::uint8_t>(131072, 0xFF)},
-      {"all 00h", std::vector<std::uint8_t>(131072, 0x00)},
-  };
-  for (const auto& [name, image] : cases) {
-    SCOPED_TRACE(name);
-    IteBench bench;
-    bench.chip->flash() = RandomImage(5, 0.2);
-    const auto before = bench.chip->flash();
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("image.bin"), image);
-    bench.view.answerDialog(dir.file("image.bin"));  // and No to the question, as it defaults
-    bench.ops->ITE_WRITE_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(5));
-    ASSERT_EQ(bench.view.questions().size(), 1u);
-    EXPECT_NE(bench.view.questions()[0].find(dir.file("image.bin")), std::string::npos);
-    EXPECT_EQ(bench.commands(), test::Bytes("O"));
-    EXPECT_EQ(bench.view.lastLine(), "Запись отменена; микросхема не тронута.");
-    EXPECT_EQ(bench.chip->flash(), before);
-    EXPECT_EQ(bench.view.endings().back(), false);
   }
 }
 

@@ -372,31 +372,36 @@ TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
 // The file to write is checked whole before the chip is touched; a dump under the chosen
 // name is always whole.
 
-TEST(Mec16Write, BadSourceSendsNothingAfterTheOpen) {
+// A file refused (not a regular file, empty, too large, cut by a read error) or an image
+// the technician says No to: the open, then the documented refusal; nothing of the write.
+TEST(Mec16Write, RefusedImageSendsNothingAfterTheOpen) {
   constexpr std::size_t kLargest = 198656;  // MAIN and INFO
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
-    SourceFile expected;  // what the line reports
-    std::optional<std::size_t> readFault;
-  };
-  auto problem = [](SourceProblem kind, int error = 0, std::uint64_t size = 0) {
+  const std::string kNo = "Запись отменена; микросхема не тронута.";
+  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { WriteFileBytes(p, image); }; };
+  auto refused = [](SourceProblem kind, int error = 0, std::uint64_t size = 0) {
     SourceFile source;
     source.problem = kind;
     source.error = error;
     source.size = size;
-    return source;
+    return std::optional<SourceFile>(source);
+  };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::optional<SourceFile> problem;  // none: a question answered No
+    std::optional<std::size_t> readFault = {};
   };
   const std::vector<Case> cases = {
-      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, problem(SourceProblem::NotRegular), {}},
-      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, problem(SourceProblem::NotRegular), {}},
+      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, refused(SourceProblem::NotRegular)},
+      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, refused(SourceProblem::NotRegular)},
       {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
-       problem(SourceProblem::NotRegular), {}},
-      {"empty", [](const std::string& p) { WriteFileBytes(p, {}); }, problem(SourceProblem::Empty), {}},
-      {"larger than MAIN and INFO", [](const std::string& p) { WriteFileBytes(p, Pattern(kLargest + 1, 1)); },
-       problem(SourceProblem::TooLarge, 0, kLargest + 1), {}},
-      {"read error mid-file", [](const std::string& p) { WriteFileBytes(p, Pattern(196608, 1)); },
-       problem(SourceProblem::ReadError, EIO, 196608), 100000},
+       refused(SourceProblem::NotRegular)},
+      {"empty", bytes({}), refused(SourceProblem::Empty)},
+      {"larger than MAIN and INFO", bytes(Pattern(kLargest + 1, 1)), refused(SourceProblem::TooLarge, 0, kLargest + 1)},
+      {"read error mid-file", bytes(Pattern(196608, 1)), refused(SourceProblem::ReadError, EIO, 196608), 100000},
+      {"shorter than MAIN, No", bytes(Pattern(99 * 1024, 4)), {}},
+      {"all FFh, No", bytes(std::vector<std::uint8_t>(196608, 0xFF)), {}},
+      {"all 00h, No", bytes(std::vector<std::uint8_t>(196608, 0x00)), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -405,43 +410,20 @@ TEST(Mec16Write, BadSourceSendsNothingAfterTheOpen) {
     const std::string path = bench.dir.file("source.bin");
     c.make(path);
     InjectSourceReadFault(c.readFault);
-    bench.view.answerDialog(path);
+    bench.view.answerDialog(path);  // and No to a question, as it defaults
     bench.ops.BitBtn_MEC16_WRITEClick(false);
     InjectSourceReadFault(std::nullopt);
     bench.expectEndedIdle();
-    // The open's version query, then the documented refusal: nothing of the write.
     EXPECT_EQ(bench.host(), "BO");
+    const std::string why = c.problem ? SourceProblemLine(path, *c.problem, kLargest, LogLanguage::Russian) : kNo;
     EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-              (std::vector<std::string>{SourceProblemLine(path, c.expected, kLargest, LogLanguage::Russian),
-                                        "Закрыли VCOM порт"}));
-    EXPECT_TRUE(bench.view.questions().empty());
+              (std::vector<std::string>{why, "Закрыли VCOM порт"}));
+    // Only an image that could be read is asked about, and the question names the file.
+    const auto questions = bench.view.questions();
+    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
+    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     EXPECT_EQ(bench.chip().mainArray(), before);
-  }
-}
-
-TEST(Mec16Write, UnusualImageIsAskedAboutAndNoLeavesTheChipUntouched) {
-  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases = {
-      {"shorter than MAIN", Pattern(99 * 1024, 4)},
-      {"all FFh", std::vector<std::uint8_t>(196608, 0xFF)},
-      {"all 00h", std::vector<std::uint8_t>(196608, 0x00)},
-  };
-  for (const auto& [name, image] : cases) {
-    SCOPED_TRACE(name);
-    Mec16Bench bench;
-    const auto before = bench.chip().mainArray();
-    const std::string path = bench.dir.file("image.bin");
-    WriteFileBytes(path, image);
-    bench.view.answerDialog(path);  // and No to the question, as it defaults
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    ASSERT_EQ(bench.view.questions().size(), 1u);
-    EXPECT_NE(bench.view.questions()[0].find(path), std::string::npos);
-    EXPECT_EQ(bench.host(), "BO");
-    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-              (std::vector<std::string>{"Запись отменена; микросхема не тронута.", "Закрыли VCOM порт"}));
-    EXPECT_EQ(bench.chip().mainArray(), before);
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   }
 }
 
