@@ -98,10 +98,10 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   auto* writeRow = new QHBoxLayout;
   writeRow->addWidget(ITE_WRITE_BitBtn);
   writeRow->addWidget(VerifyAfterWrite);
-  writeRow->addWidget(Backup_ITE);
   buttons->addWidget(ITE_CHECK_CON_BitBtn);
   buttons->addLayout(readRow);
   buttons->addLayout(writeRow);
+  buttons->addWidget(Backup_ITE, 0, Qt::AlignRight);
   buttons->addWidget(ITE_EXIT_BitBtn);
   buttons->addStretch();
   auto* middle = new QHBoxLayout;
