@@ -4,7 +4,9 @@
 #include <map>
 #include <mutex>
 
+#include "link/CliInterrupt.h"
 #include "link/Cp1251.h"
+#include "link/limits.h"
 #include "Ite/IteOperations.h"
 #include "main/SwitchCli.h"
 
@@ -17,30 +19,42 @@ constexpr const char* kUsage =
     "       holbrenik-jig ite apply (--board N [--reversed] | --pins PD0=P,...,KSI5=P) [--base FILE]\n"
     "       holbrenik-jig ite check [--board N [--reversed] | --pins ...]\n"
     "       holbrenik-jig ite read FILE [--read-twice] [--board N [--reversed] | --pins ...]\n"
-    "       holbrenik-jig ite write FILE [--no-verify] [--board N [--reversed] | --pins ...]\n"
+    "       holbrenik-jig ite write FILE [--no-verify] [--yes] [--no-backup] [--board N [--reversed] | --pins ...]\n"
     "  --board N sends that motherboard's pins (APPLY) before the action; without it the\n"
     "  programmer keeps the pins it was last given. P is 1-32 or NC.\n"
     "  write reads the flash back and compares it with the image (all 128 KiB, FFh padding\n"
     "  included); --no-verify skips that. --read-twice reads twice and writes FILE only when\n"
-    "  both reads match. A failed verify or a differing pair exits 1.\n";
+    "  both reads match. A failed verify or a differing pair exits 1.\n"
+    "  write first copies the flash into the backup folder (--no-backup skips that) and asks\n"
+    "  before an image that is not 128 KiB or holds only FFh or 00h (--yes answers Yes).\n";
 
-// The console view, counting endings so that several actions can run one after another.
+// The console view: the board choice and APPLY before the action end one by one (last()),
+// and only the action itself, once armed, ends what the command waits for.
 class IteConsoleView : public ConsoleView {
  public:
   using ConsoleView::ConsoleView;
   void ended(bool success) override {
-    ConsoleView::ended(success);
-    std::lock_guard lock(mutex_);
-    last_ = success;
+    bool armed = false;
+    {
+      std::lock_guard lock(mutex_);
+      last_ = success;
+      armed = armed_;
+    }
+    if (armed) ConsoleView::ended(success);
   }
   bool last() const {
     std::lock_guard lock(mutex_);
     return last_;
   }
+  void arm() {
+    std::lock_guard lock(mutex_);
+    armed_ = true;
+  }
 
  private:
   mutable std::mutex mutex_;
   bool last_ = false;
+  bool armed_ = false;
 };
 
 struct IteArgs {
@@ -177,6 +191,7 @@ int RunIteCommand(CliRequest& request) {
   IteOperations ops(request.d2xx, view);
   ops.setVerifyAfterWrite(!args.noVerify);
   ops.setReadTwice(args.readTwice);
+  ops.setBackup(request.backup);
   ops.FormCreate(std::move(base));
 
   if (args.board > 0) {
@@ -194,6 +209,10 @@ int RunIteCommand(CliRequest& request) {
     if (!view.last()) return kExitFailed;
   }
 
+  if (action == "apply") return kExitOk;
+  // A Ctrl-C before the action: it is not begun at all.
+  if (InterruptCount() > 0) return 128 + InterruptSignal();
+  view.arm();
   if (action == "check") {
     ops.ITE_CHECK_CON_BitBtnClick();
   } else if (action == "read") {
@@ -201,11 +220,14 @@ int RunIteCommand(CliRequest& request) {
     ops.ITE_READ_BitBtnClick();
   } else if (action == "write") {
     view.setOpenFile(args.file);
+    view.setYesNoAnswer(request.yes);
     ops.ITE_WRITE_BitBtnClick();
   }
+  const CliStop stop{[&ops] { ops.requestStop(); }, action == "write"};
+  const int status = AwaitOperation(view, std::chrono::milliseconds(limits::kIteOperationBoundMs), stop, "ite " + action);
   // The worker ends by itself: every wait in it has its bound.
   ops.joinWorker();
-  return view.last() ? kExitOk : kExitFailed;
+  return status;
 }
 
 }  // namespace jig

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "Ite/IteTexts.h"
+#include "link/Backups.h"
 #include "link/CharFilter.h"
 #include "link/DumpChecks.h"
+#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
+#include "link/SourceFile.h"
 #include "link/TimeStamp.h"
 
 namespace jig {
@@ -23,6 +26,7 @@ constexpr std::string_view kGauge = "ITE_CGauge1";
 constexpr std::string_view kSpeedGauge = "SPEED_ITE_CGauge";
 constexpr std::string_view kVerifyBox = "VerifyAfterWrite";
 constexpr std::string_view kReadTwiceBox = "ReadTwice";
+constexpr std::string_view kBackupBox = "Backup_ITE";
 // The window's log speaks Russian; so do the lines about verify and the read pair.
 constexpr LogLanguage kLanguage = LogLanguage::Russian;
 
@@ -274,17 +278,14 @@ bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
 }
 
 void IteOperations::endClickFailed(bool sendEnd, bool enableRead, bool enableWrite) {
-  if (file_) {
-    file_->close();
-    file_.reset();
-  }
+  file_.reset();
   if (sendEnd) finish(ite::kEndFailure);
   link_.close();
   Mode_ITE.store(IteMode::NONE);
   for (std::string_view button : {kCheckButton, kExitButton, kSetupButton}) view_.enable(button, true);
   if (enableRead) view_.enable(kReadButton, true);
   if (enableWrite) view_.enable(kWriteButton, true);
-  for (std::string_view box : {kVerifyBox, kReadTwiceBox}) view_.enable(box, true);
+  for (std::string_view box : {kVerifyBox, kReadTwiceBox, kBackupBox}) view_.enable(box, true);
   view_.ended(false);
 }
 
@@ -294,8 +295,10 @@ void IteOperations::ITE_READ_BitBtnClick() {
   IteMode idle = IteMode::NONE;
   if (!Mode_ITE.compare_exchange_strong(idle, IteMode::READ_ITE)) return;
   joinWorker();  // the last transfer's worker has done its last act already
+  cancel_.store(false);
   readTwiceThisRead_ = readTwice_.load();
-  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kSetupButton, kVerifyBox, kReadTwiceBox})
+  for (std::string_view button :
+       {kCheckButton, kExitButton, kWriteButton, kSetupButton, kVerifyBox, kReadTwiceBox, kBackupBox})
     view_.enable(button, false);
   log("");
   view_.setGaugeColour(kGauge, colour::kLime);
@@ -309,16 +312,14 @@ void IteOperations::ITE_READ_BitBtnClick() {
     log(ite::text::kReadCancelled);
     return endClickFailed(true, false, true);
   }
-  // Read twice keeps both reads in memory and creates the file only from a matching
-  // pair: an older dump under that name is not cut short by a pair that differs.
-  savePath_ = *path;
-  if (!readTwiceThisRead_) {
-    file_ = DumpFile::Create(*path);
-    if (!file_) {
-      log(ite::text::kCreateFailed);
-      view_.errorBox(std::string(ite::text::kCreateFailedBox));
-      return endClickFailed(true, false, true);
-    }
+  // The dump goes to a temporary file beside the chosen name and replaces it only when
+  // whole. Read twice keeps both reads in memory and writes only a matching pair, so an
+  // older dump under that name outlives a pair that differs.
+  file_ = DumpSink::Create(*path);
+  if (!file_) {
+    log(ite::text::kCreateFailed);
+    view_.errorBox(std::string(ite::text::kCreateFailedBox));
+    return endClickFailed(true, false, true);
   }
   logTimeStamp();
   log(ite::text::kReadStart);
@@ -332,8 +333,11 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
   IteMode idle = IteMode::NONE;
   if (!Mode_ITE.compare_exchange_strong(idle, IteMode::WRITE_ITE_step_one)) return;
   joinWorker();
+  cancel_.store(false);
   verifyThisWrite_ = verifyAfterWrite_.load();
-  for (std::string_view button : {kCheckButton, kExitButton, kReadButton, kSetupButton, kVerifyBox, kReadTwiceBox})
+  backupThisWrite_ = backup_.load();
+  for (std::string_view button :
+       {kCheckButton, kExitButton, kReadButton, kSetupButton, kVerifyBox, kReadTwiceBox, kBackupBox})
     view_.enable(button, false);
   view_.setGaugeColour(kGauge, colour::kRed);
   view_.setGauge(kGauge, 0);
@@ -345,24 +349,68 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
     log(ite::text::kWriteCancelled);
     return endClickFailed(true, true, true);
   }
-  file_ = DumpFile::OpenForReading(*path);
-  if (!file_) {
-    log(ite::text::kOpenFailed);
-    view_.errorBox(std::string(ite::text::kOpenFailedBox));
+  // The whole image is read and checked here, before the chip erase: a file that fails
+  // to read can no longer leave an erased chip behind.
+  if (!takeImage(*path)) return endClickFailed(true, true, true);
+  writePath_ = *path;
+  if (backupThisWrite_) {
+    // The backup is a read of its own; the write opens the programmer anew after it.
+    link_.close();
+  } else if (!beginWrite()) {
     return endClickFailed(true, true, true);
   }
+  ReadThread_ITE = std::jthread([this](std::stop_token stop) { threadMain(stop); });
+}
+
+bool IteOperations::takeImage(const std::string& path) {
+  SourceFile source = ReadSourceFile(path, ite::kFlashSize);
+  if (source.problem == SourceProblem::CannotOpen) {
+    log(ite::text::kOpenFailed);
+    view_.errorBox(std::string(ite::text::kOpenFailedBox));
+    return false;
+  }
+  if (!source.ok()) {
+    log(SourceProblemLine(path, source, ite::kFlashSize, kLanguage));
+    return false;
+  }
+  if (!ConfirmImage(view_, path, source.bytes, ite::kFlashSize, kLanguage)) return false;
+  image_.assign(ite::kFlashSize, 0xFF);
+  std::copy(source.bytes.begin(), source.bytes.end(), image_.begin());
+  return true;
+}
+
+bool IteOperations::beginWrite() {
   logTimeStamp();
   std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(*path, ec);
-  log(Concat({ite::text::kWritingFrom, ec ? *path : full.string()}));
+  const std::filesystem::path full = std::filesystem::absolute(writePath_, ec);
+  log(Concat({ite::text::kWritingFrom, ec ? writePath_ : full.string()}));
   log(ite::text::kWriteStart);
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
   if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
   if (connected != ite::kDone) {
     logFailure("3F");
-    return endClickFailed(true, true, true);
+    return false;
   }
-  ReadThread_ITE = std::jthread([this](std::stop_token stop) { threadMain(stop); });
+  return true;
+}
+
+void IteOperations::backupThenWrite(std::stop_token stop) {
+  log(BackupStartLine(kLanguage));
+  std::vector<std::uint8_t> backup;
+  if (!readAgain(backup, stop)) {
+    log(BackupReadFailedLine(kLanguage));
+    return endWorker(false);
+  }
+  const SavedBackup saved = SaveBackup("ite", backup);
+  for (const std::string& line : BackupLines(saved, kLanguage)) log(line);
+  if (!saved.ok) return endWorker(false);
+  // The documented write, from its own open on.
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  log("");
+  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return endClickFailed(false, true, true);
+  if (!beginWrite()) return endClickFailed(true, true, true);
+  writeBody(stop);
 }
 
 // ---- ReadThread_ITE ----
@@ -370,26 +418,29 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
 void IteOperations::threadMain(std::stop_token stop) {
   switch (Mode_ITE.load()) {
     case IteMode::READ_ITE: readBody(stop); break;
-    case IteMode::WRITE_ITE_step_one: writeBody(stop); break;
+    case IteMode::WRITE_ITE_step_one:
+      if (backupThisWrite_) backupThenWrite(stop);
+      else writeBody(stop);
+      break;
     case IteMode::NONE: break;
   }
 }
 
 void IteOperations::endWorker(bool success) {
   for (std::string_view button :
-       {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton, kVerifyBox, kReadTwiceBox})
+       {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton, kVerifyBox, kReadTwiceBox, kBackupBox})
     view_.enable(button, true);
   Mode_ITE.store(IteMode::NONE);
   view_.ended(success);
 }
 
-bool IteOperations::readBlocks(std::vector<std::uint8_t>& dump, DumpFile* file, std::stop_token stop) {
+bool IteOperations::readBlocks(std::vector<std::uint8_t>& dump, DumpSink* file, std::stop_token stop) {
   log(ite::text::kReading);
   dump.clear();
   dump.reserve(ite::kFlashSize);
   for (std::size_t block = 0; block < ite::kBlockCount; ++block) {
     const std::string number = std::to_string(block + 1);
-    if (stop.stop_requested()) {
+    if (stopAsked(stop)) {
       log(ite::text::kStopped);
       return false;
     }
@@ -418,27 +469,28 @@ bool IteOperations::readBlocks(std::vector<std::uint8_t>& dump, DumpFile* file, 
 }
 
 void IteOperations::readBody(std::stop_token stop) {
-  bool success = readBlocks(dump_, file_ ? &*file_ : nullptr, stop);
+  // A single read sends the blocks to the dump as they come; read twice keeps the first
+  // read in memory until the second agrees with it.
+  bool success = readBlocks(dump_, readTwiceThisRead_ ? nullptr : &*file_, stop);
   // A dump of one value or one short pattern is almost always a bad contact.
   if (success) log(DumpPatternLine(CheckDumpPattern(dump_), kLanguage));
+  // A dump is reported read only when it is whole on the disk under its name.
+  if (success && !readTwiceThisRead_ && !file_->commit()) {
+    log(Concat({ite::text::kFileWriteFailed, file_->path()}));
+    success = false;
+  }
   finish(success ? ite::kEndSuccess : ite::kEndFailure);
   logTimeStamp();
-  // A dump is reported read only when it is on the disk.
-  if (file_) {
-    if (!file_->close() && success) {
-      log(Concat({ite::text::kFileWriteFailed, file_->path()}));
-      success = false;
-    }
-    file_.reset();
-  }
   if (success && readTwiceThisRead_) success = secondReadAndSave(stop);
+  // Not committed: the temporary file goes and an older dump stays as it was.
+  file_.reset();
   dump_.clear();
   dump_.shrink_to_fit();
   endWorker(success);
 }
 
 bool IteOperations::readAgain(std::vector<std::uint8_t>& dump, std::stop_token stop) {
-  if (stop.stop_requested()) {
+  if (stopAsked(stop)) {
     log(ite::text::kStopped);
     return false;
   }
@@ -466,31 +518,17 @@ bool IteOperations::secondReadAndSave(std::stop_token stop) {
   const auto difference = CompareDumps(dump_, second);
   log(ReadTwiceLine(difference, kLanguage));
   if (difference) return false;
-  return saveDump(savePath_);
+  return saveDump();
 }
 
-bool IteOperations::saveDump(const std::string& path) {
-  std::optional<DumpFile> file = DumpFile::Create(path);
-  if (!file) {
-    log(ite::text::kCreateFailed);
-    return false;
-  }
-  const bool written = file->write(dump_);
-  if (file->close() && written) return true;
-  file.reset();
-  // A dump cut short is worse than none: it would be taken for the board's flash.
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-  log(Concat({ite::text::kFileWriteFailed, path}));
+bool IteOperations::saveDump() {
+  if (file_ && file_->write(dump_) && file_->commit()) return true;
+  log(Concat({ite::text::kFileWriteFailed, file_ ? file_->path() : std::string()}));
   return false;
 }
 
 void IteOperations::writeBody(std::stop_token stop) {
   auto fail = [this] {
-    if (file_) {
-      file_->close();
-      file_.reset();
-    }
     finish(ite::kEndFailure);
     logTimeStamp();
     endWorker(false);
@@ -502,16 +540,9 @@ void IteOperations::writeBody(std::stop_token stop) {
   if (!runRegisterSteps(sequence.subspan(ite::kWritePreparationSteps))) return fail();
   log(ite::text::kEraseSent);
 
-  std::vector<std::uint8_t> image(ite::kFlashSize, 0xFF);
-  std::size_t filled = 0;
-  while (filled < image.size()) {
-    const std::size_t got = file_->read(std::span(image).subspan(filled));
-    if (got == 0) break;
-    filled += got;
-  }
+  // The image was read whole in the click, before the erase; its lines stay here.
+  const std::vector<std::uint8_t>& image = image_;
   log(ite::text::kBuffered);
-  file_->close();
-  file_.reset();
   const auto ffCount = std::count(image.begin(), image.end(), std::uint8_t{0xFF});
   log(Concat({ite::text::kFfCount, std::to_string(ffCount)}));
   log(ite::text::kWritingBytes);
@@ -534,7 +565,7 @@ void IteOperations::writeBody(std::stop_token stop) {
     if (byte == 0xFF) {
       addressNeeded = true;
     } else {
-      if (stop.stop_requested()) {
+      if (stopAsked(stop)) {
         log(ite::text::kStopped);
         return fail();
       }
@@ -552,9 +583,20 @@ void IteOperations::writeBody(std::stop_token stop) {
     view_.setGauge(kSpeedGauge, static_cast<int>(counter & 0xFF));
   }
   // An image of nothing but FFh sent no Flash address, so nothing has waited for the chip
-  // erase; a flash that is still erasing ignores the read-back's fast read. The first
+  // erase; the read-back would find a flash that ignores commands while it erases. One
   // Flash address is answered once the erase is over.
-  if (verifyThisWrite_ && firstAddress && !sendAddress(0)) return fail();
+  if (firstAddress && verifyThisWrite_) {
+    const ite::Reply ready = ite::FlashAddress_ITE(link_, 0, bounds_.eraseMs);
+    if (!ready) {
+      logNoAnswer(bounds_.eraseMs, "Flash address (Y 00 00 00)");
+      log(ite::text::kEraseNotOver);
+      return fail();
+    }
+    if (*ready != ite::kDone) {
+      log(ite::text::kAddressError);
+      return fail();
+    }
+  }
   log(ite::text::kWriteDone);
   finish(ite::kEndSuccess);
   logTimeStamp();

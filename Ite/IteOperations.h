@@ -13,7 +13,7 @@
 #include "Ite/IteProtocol.h"
 #include "Ite/IteSequences.h"
 #include "Ite/MbConnectionIte.h"
-#include "link/DumpFile.h"
+#include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 
@@ -54,8 +54,16 @@ class IteOperations {
   // Read twice and save the dump only from a matching pair (off unless turned on).
   // Taken when the read starts.
   void setReadTwice(bool on) { readTwice_.store(on); }
+  // Read the flash through the documented read and keep it as a backup before a write
+  // starts (off unless turned on: the window and the command line turn it on by default).
+  // Taken when the write starts.
+  void setBackup(bool on) { backup_.store(on); }
   bool verifyAfterWrite() const { return verifyAfterWrite_.load(); }
   bool readTwice() const { return readTwice_.load(); }
+
+  // The command line's stop (a signal), from any thread: the running read or write ends
+  // through its failure path at its next block or byte.
+  void requestStop() { cancel_.store(true); }
 
   // Waits for a running worker to end (the command line, tests, the window's end).
   void joinWorker();
@@ -81,14 +89,23 @@ class IteOperations {
   // Connect and the read's pre-preparation; logs the failing step's lines.
   bool connectForRead();
   // The read's block loop into dump (and the file when there is one); true when all came.
-  bool readBlocks(std::vector<std::uint8_t>& dump, DumpFile* file, std::stop_token stop);
+  bool readBlocks(std::vector<std::uint8_t>& dump, DumpSink* file, std::stop_token stop);
   // The whole read once more as its own exchange (open, Connect, pre-preparation, blocks,
   // end byte, close), from the worker, into dump.
   bool readAgain(std::vector<std::uint8_t>& dump, std::stop_token stop);
   // Read twice: the second read, the comparison, and the file from a matching pair.
   bool secondReadAndSave(std::stop_token stop);
-  bool saveDump(const std::string& path);
+  bool saveDump();
 
+  // The file to write, checked whole and asked about, into image_; false (logged) when not.
+  bool takeImage(const std::string& path);
+  // The write's lines and Connect on an open link; false (failure line logged) when not.
+  bool beginWrite();
+  // The backup read, then the write from its own open.
+  void backupThenWrite(std::stop_token stop);
+
+  // The window going away (the worker's stop token) or the command line's stop.
+  bool stopAsked(const std::stop_token& stop) const { return stop.stop_requested() || cancel_.load(); }
   void threadMain(std::stop_token stop);
   void readBody(std::stop_token stop);
   void writeBody(std::stop_token stop);
@@ -103,13 +120,18 @@ class IteOperations {
   bool checkEnabled_ = false;
 
   ProgrammerLink link_;
-  std::optional<DumpFile> file_;
+  // The dump being read: a temporary file until the dump is whole.
+  std::optional<DumpSink> file_;
   std::atomic<bool> verifyAfterWrite_{true};
   std::atomic<bool> readTwice_{false};
+  std::atomic<bool> backup_{false};
+  std::atomic<bool> cancel_{false};
   // What the running action was started with.
   bool verifyThisWrite_ = true;
   bool readTwiceThisRead_ = false;
-  std::string savePath_;               // read twice: the file the matching pair goes to
+  bool backupThisWrite_ = false;
+  std::string writePath_;              // the file to write, as chosen
+  std::vector<std::uint8_t> image_;    // its bytes, FFh-padded to the flash size
   std::vector<std::uint8_t> dump_;     // the read's dump as it came
   std::jthread ReadThread_ITE;
 };

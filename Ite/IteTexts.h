@@ -106,12 +106,17 @@ inline constexpr std::string_view kNoAnswerMiddle = " мс на команду "
 inline constexpr std::string_view kShortBlockMiddle = " мс пришло байт блока: ";
 inline constexpr std::string_view kNotDrained = "Программатор не принял последний байт (очередь передачи не опустела).";
 inline constexpr std::string_view kFileWriteFailed = "Ошибка записи в файл: ";
-inline constexpr std::string_view kStopped = "Операция прервана: окно закрывается.";
+// The window closing or a Ctrl-C on the command line.
+inline constexpr std::string_view kStopped = "Операция прервана: получен запрос на остановку.";
 
 // Ours: the read-back after a write and the second read, and why they ended early.
 inline constexpr std::string_view kVerifyBox = "Verify after write";
 inline constexpr std::string_view kReadTwiceBox = "Read twice and compare";
+inline constexpr std::string_view kBackupBox = "Резервная копия перед записью";
 inline constexpr std::string_view kVerifyStart = "Проверка после записи: читаем флеш обратно ...";
+// An image of nothing but FFh sends no Flash address, so nothing has waited for the chip
+// erase when the read-back would start.
+inline constexpr std::string_view kEraseNotOver = "Стирание чипа не закончилось: проверка после записи не начата.";
 inline constexpr std::string_view kVerifyNotDone =
     "Проверка после записи не выполнена: флеш не удалось прочитать обратно. Запись не подтверждена.";
 inline constexpr std::string_view kSecondReadStart = "Двойное чтение: читаем флеш второй раз ...";

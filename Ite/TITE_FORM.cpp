@@ -73,6 +73,10 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   ReadTwice = new QCheckBox(Q(ite::text::kReadTwiceBox), this);
   ReadTwice->setObjectName("ReadTwice");
   ReadTwice->setChecked(false);
+  // A copy of the flash before every write unless the technician turns it off.
+  Backup_ITE = new QCheckBox(Q(ite::text::kBackupBox), this);
+  Backup_ITE->setObjectName("Backup_ITE");
+  Backup_ITE->setChecked(true);
 
   ITE_Memo1 = new QPlainTextEdit(this);
   ITE_Memo1->setObjectName("ITE_Memo1");
@@ -97,6 +101,7 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   buttons->addWidget(ITE_CHECK_CON_BitBtn);
   buttons->addLayout(readRow);
   buttons->addLayout(writeRow);
+  buttons->addWidget(Backup_ITE, 0, Qt::AlignRight);
   buttons->addWidget(ITE_EXIT_BitBtn);
   buttons->addStretch();
   auto* middle = new QHBoxLayout;
@@ -160,6 +165,7 @@ void TITE_FORM::ITE_READ_BitBtnClick() {
 }
 void TITE_FORM::ITE_WRITE_BitBtnClick() {
   ops_->setVerifyAfterWrite(VerifyAfterWrite->isChecked());
+  ops_->setBackup(Backup_ITE->isChecked());
   ops_->ITE_WRITE_BitBtnClick();
 }
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }

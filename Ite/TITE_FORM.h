@@ -44,6 +44,7 @@ class TITE_FORM : public TTaskWindow {
   QPushButton* ITE_EXIT_BitBtn;
   QCheckBox* VerifyAfterWrite;
   QCheckBox* ReadTwice;
+  QCheckBox* Backup_ITE;
   QPlainTextEdit* ITE_Memo1;
   QProgressBar* ITE_CGauge1;
   QProgressBar* SPEED_ITE_CGauge;

@@ -5,18 +5,17 @@
 #include <vector>
 
 #include "Mec16xx/Mec16Operations.h"
+#include "link/CliInterrupt.h"
+#include "link/limits.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
 
 namespace {
 
-// Longer than any operation's own bounds added up: each of those ends it first.
-constexpr auto kOperationBound = std::chrono::minutes(10);
-
 constexpr const char* kUsage =
     "usage: holbrenik-jig mec16 probe | read FILE [--info] [--read-twice] | erase [--info] | write FILE [--no-verify]"
-    " | help\n";
+    " [--yes] [--no-backup] | help\n";
 
 int Usage(CliRequest& request) {
   request.err << kUsage;
@@ -47,11 +46,14 @@ int RunMec16Command(CliRequest& request) {
   Mec16Operations operations(request.d2xx, view);
   operations.setVerifyAfterWrite(!noVerify);
   operations.setReadTwice(readTwice);
+  operations.setBackup(request.backup);
   if (action == "help") {
     operations.BitBtn_MEC16_HELPClick();
     return kExitOk;
   }
   if (!EnsureFirmware(request, "MEC1609")) return kExitFailed;
+  // A Ctrl-C during the firmware check: the operation is not begun at all.
+  if (InterruptCount() > 0) return 128 + InterruptSignal();
   if (action == "probe") operations.BitBtn_MEC16Click();
   if (action == "erase") operations.BitBtn_MEC16_ERASEClick(info);
   if (action == "read") {
@@ -60,11 +62,11 @@ int RunMec16Command(CliRequest& request) {
   }
   if (action == "write") {
     view.setOpenFile(args[0]);
+    view.setYesNoAnswer(request.yes);
     operations.BitBtn_MEC16_WRITEClick(false);
   }
-  const std::optional<bool> result = view.waitEnded(kOperationBound);
-  if (!result) request.err << "mec16 " << action << ": the operation did not end\n";
-  return result.value_or(false) ? kExitOk : kExitFailed;
+  const CliStop stop{[&operations] { operations.requestStop(); }, action == "write"};
+  return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);
 }
 
 }  // namespace jig

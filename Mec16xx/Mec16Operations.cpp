@@ -7,9 +7,12 @@
 
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "link/Backups.h"
 #include "link/DumpChecks.h"
+#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
+#include "link/SourceFile.h"
 #include "link/TimeStamp.h"
 
 namespace jig {
@@ -73,8 +76,14 @@ bool Mec16Operations::Begin(Mec16Mode mode) {
   followUp_ = FollowUp::None;
   inFollowUp_ = false;
   followUpStarted_ = false;
+  inBackup_ = false;
+  streamToFile_ = false;
+  cancel_ = false;
+  writeRunning_ = false;
+  writeStopNoted_ = false;
   received_.clear();
   expected_.clear();
+  image_.clear();
   return true;
 }
 
@@ -133,19 +142,19 @@ void Mec16Operations::Release(std::string_view loss1, std::string_view loss2, st
 void Mec16Operations::Finish(bool success, bool logClosed) {
   if (logClosed) Log(kClosed);
   link_.close();
-  if (File_MEC16) {
-    File_MEC16->close();
-    File_MEC16.reset();
-  }
   TimeStamp();
   Log("");
   AfterOperation(success);
 }
 
 void Mec16Operations::EndAction(bool success) {
+  // A dump not committed by now is not whole: its temporary file goes, the target stays.
+  File_MEC16.reset();
+  writeRunning_ = false;
   if (boxesHeld_) {
     view_.enable(kVerifyAfterWrite, true);
     view_.enable(kReadTwice, true);
+    view_.enable(kBackup, true);
     boxesHeld_ = false;
   }
   Mode_MEC16 = Mec16Mode::None;
@@ -155,6 +164,17 @@ void Mec16Operations::EndAction(bool success) {
 // The read-back checks come after the documented run has closed its handle, each as a
 // run of its own; the click still ends once, successful only when the check agrees too.
 void Mec16Operations::AfterOperation(bool success) {
+  if (std::exchange(inBackup_, false)) {
+    if (!success) {
+      Log(BackupReadFailedLine(kLanguage));
+      return EndAction(false);
+    }
+    const SavedBackup saved = SaveBackup("mec16", received_);
+    for (const std::string& line : BackupLines(saved, kLanguage)) Log(line);
+    received_.clear();
+    if (!saved.ok) return EndAction(false);
+    return ContinueWithWrite();
+  }
   if (!success) return EndAction(false);
   if (!inFollowUp_) {
     if (kind_ == Mec16Mode::ReadMain) {
@@ -183,35 +203,34 @@ void Mec16Operations::AfterOperation(bool success) {
 
 void Mec16Operations::StartFollowUpRead() {
   inFollowUp_ = true;
-  received_.clear();
-  // The mode never went back to NONE: the click is not over. A stop pressed during the
-  // first run is kept, so it ends this one at its first block.
-  Mode_MEC16 = Mec16Mode::ReadMain;
+  // A stop pressed during the first read of a pair is kept, so it ends the second at its
+  // first block. A write never sets it: the verify runs whatever the exit button says.
   if (followUp_ == FollowUp::Verify) Scope_MEC16 = kScopeMainOnly;
+  if (StartExtraRead(followUp_ == FollowUp::Verify ? kVerifyReadStarts : kSecondReadStarts)) followUpStarted_ = true;
+}
+
+bool Mec16Operations::StartExtraRead(std::string_view line) {
+  received_.clear();
+  // The mode never went back to NONE: the click is not over.
+  Mode_MEC16 = Mec16Mode::ReadMain;
   view_.setGaugeColour(kGauge, colour::kLime);
   view_.setGauge(kGauge, 0);
   view_.setGaugeMax(kGauge, kMainBlocks);
   TimeStamp();
-  Log(followUp_ == FollowUp::Verify ? kVerifyReadStarts : kSecondReadStarts);
-  if (!OpenLink()) return EndAction(false);
+  Log(line);
+  if (!OpenLink()) {
+    AfterOperation(false);
+    return false;
+  }
   Log(kReadStarted);
-  if (StartMainStream()) followUpStarted_ = true;
+  return StartMainStream();
 }
 
 bool Mec16Operations::SaveDump(const std::vector<std::uint8_t>& dump) {
-  std::optional<DumpFile> file = DumpFile::Create(FileName_MEC16);
-  if (!file) {
-    Log(kCreateFailed);
-    return false;
-  }
-  // Closing flushes to the disk: the dump counts as saved only then.
-  const bool written = file->write(dump);
-  const bool closed = file->close();
-  if (!written || !closed) {
-    Log(kFileWriteFailed);
-    return false;
-  }
-  return true;
+  // Renamed over the chosen name only once it is whole on the disk.
+  if (File_MEC16 && File_MEC16->write(dump) && File_MEC16->commit()) return true;
+  Log(kFileWriteFailed);
+  return false;
 }
 
 bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum) {
@@ -219,6 +238,7 @@ bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMa
   Stop_MEC16 = false;
   view_.enable(kVerifyAfterWrite, false);
   view_.enable(kReadTwice, false);
+  view_.enable(kBackup, false);
   boxesHeld_ = true;
   view_.setGaugeColour(kGauge, gaugeColour);
   view_.setGauge(kGauge, 0);
@@ -230,6 +250,10 @@ bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMa
 
 void Mec16Operations::RefuseSetUp(std::string_view line) {
   Log(line);
+  RefuseAfterOpen();
+}
+
+void Mec16Operations::RefuseAfterOpen() {
   Send(kFailed);
   Log(kClosed);
   link_.close();
@@ -237,10 +261,6 @@ void Mec16Operations::RefuseSetUp(std::string_view line) {
 }
 
 void Mec16Operations::HandlerFailure() {
-  if (File_MEC16) {
-    File_MEC16->close();
-    File_MEC16.reset();
-  }
   Send(kFailed);
   Send(kClose);
   Finish(false, true);
@@ -325,6 +345,12 @@ void Mec16Operations::EXIT_MEC16Click() {
     view_.ended(true);
     return;
   }
+  // A write cannot be stopped midway: the chip would be left half written. Its verify
+  // runs to its end too, so the window stays until the write's verdict is known.
+  if (writeRunning_.load()) {
+    if (!writeStopNoted_.exchange(true)) Log(kWriteCannotStop);
+    return;
+  }
   // Only a running MAIN read looks at it, between blocks.
   Stop_MEC16 = true;
 }
@@ -406,12 +432,12 @@ void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   const std::optional<std::string> path = view_.askSaveFile(dialog);
   if (!path) return RefuseSetUp(kReadCancelled);
   FileName_MEC16 = *path;
-  // Read twice keeps both reads in memory and touches the file only for a matching pair,
-  // so a pair that differs leaves no file (and an old one as it was).
-  if (followUp_ == FollowUp::None) {
-    File_MEC16 = DumpFile::Create(FileName_MEC16);
-    if (!File_MEC16) return RefuseSetUp(kCreateFailed);
-  }
+  // The dump goes to a temporary file beside the chosen name and replaces it only when
+  // whole. Read twice keeps both reads in memory and writes only a matching pair, so a
+  // pair that differs leaves an old file as it was.
+  File_MEC16 = DumpSink::Create(FileName_MEC16);
+  if (!File_MEC16) return RefuseSetUp(kCreateFailed);
+  streamToFile_ = followUp_ == FollowUp::None;
   TimeStamp();
   Log(kReadingInto);
   Log(FileName_MEC16);
@@ -481,7 +507,7 @@ bool Mec16Operations::ReceiveBlock(std::string_view area) {
   }
   const std::span<const std::uint8_t> data(link_.buffer.data(), kBlockData);
   received_.insert(received_.end(), data.begin(), data.end());
-  if (File_MEC16 && !File_MEC16->write(data)) {
+  if (streamToFile_ && !File_MEC16->write(data)) {
     Log(kFileWriteFailed);
     StreamFailed();
     return false;
@@ -490,12 +516,8 @@ bool Mec16Operations::ReceiveBlock(std::string_view area) {
 }
 
 void Mec16Operations::ReadSucceeded() {
-  // The dump counts as saved only once it is on the disk.
-  bool saved = true;
-  if (File_MEC16) {
-    saved = File_MEC16->close();
-    File_MEC16.reset();
-  }
+  // The dump counts as saved only once it is whole on the disk under its name.
+  const bool saved = !streamToFile_ || File_MEC16->commit();
   if (!saved) Log(kFileWriteFailed);
   Send(saved ? kSucceeded : kFailed);
   Send(kClose);
@@ -506,7 +528,7 @@ bool Mec16Operations::ReadMainPass() {
   if (!ReceiveBlock("MAIN")) return false;
   // The gauge's maximum is 192: one step a block.
   view_.setGauge(kGauge, Counter_MEC16);
-  if (Stop_MEC16.load()) {
+  if (Stop_MEC16.load() || cancel_.load()) {
     Send(kEndStream);
     Log(kUserStopped);
     Release("(P100).", "(P101).", "(P102)");
@@ -561,6 +583,15 @@ bool Mec16Operations::ReadInfoPass() {
     ReadSucceeded();
     return false;
   }
+  // The exit button is not obeyed during INFO; a stop from the command line is.
+  if (cancel_.load()) {
+    Send(kEndStream);
+    Log(kUserStopped);
+    Send(kFailed);
+    Send(kClose);
+    Finish(false, true);
+    return false;
+  }
   Send(kNext);
   ++Counter_MEC16;
   return true;
@@ -572,41 +603,99 @@ bool Mec16Operations::ReadInfoPass() {
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   if (!BeginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
   followUp_ = verifyAfterWrite_.load() ? FollowUp::Verify : FollowUp::None;
+  writeInfoTicked_ = writeInfoTicked;
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
   if (!path) return RefuseSetUp(kWriteCancelled);
   FileName_MEC16 = *path;
-  File_MEC16 = DumpFile::OpenForReading(FileName_MEC16);
-  if (!File_MEC16) return RefuseSetUp(kOpenFailed);
+  if (!TakeImage()) return;
+  if (backup_.load()) return StartBackupRead();
+  if (!StartWriteStream()) return;
+  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+}
+
+bool Mec16Operations::TakeImage() {
+  // A dump read with INFO must still write back: MAIN and INFO is the largest file taken.
+  constexpr std::size_t kLargest = kMainBytes + kInfoBytes;
+  SourceFile source = ReadSourceFile(FileName_MEC16, kLargest);
+  if (source.problem == SourceProblem::CannotOpen) {
+    RefuseSetUp(kOpenFailed);
+    return false;
+  }
+  if (!source.ok()) {
+    RefuseSetUp(SourceProblemLine(FileName_MEC16, source, kLargest, kLanguage));
+    return false;
+  }
+  // Only MAIN is written: what follows it in the file (INFO) is neither sent nor asked about.
+  source.bytes.resize(std::min(source.bytes.size(), kMainBytes));
+  if (!ConfirmImage(view_, FileName_MEC16, source.bytes, kMainBytes, kLanguage)) {
+    RefuseAfterOpen();
+    return false;
+  }
+  image_ = std::move(source.bytes);
+  return true;
+}
+
+void Mec16Operations::StartBackupRead() {
+  // The backup is a read of its own; the write opens the programmer anew after it.
+  link_.close();
+  inBackup_ = true;
+  Scope_MEC16 = kScopeMainOnly;
+  if (!StartExtraRead(BackupStartLine(kLanguage))) return;
+  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+}
+
+void Mec16Operations::ContinueWithWrite() {
+  writeRunning_ = true;
+  // A stop asked for during the backup, after its last block, still keeps the chip as it was.
+  if (Stop_MEC16.exchange(false) || cancel_.load()) {
+    Log(kWriteNotStarted);
+    return EndAction(false);
+  }
+  Mode_MEC16 = Mec16Mode::WriteMain;
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  view_.setGaugeMax(kGauge, kMainPages);
+  if (!OpenLink()) return EndAction(false);
+  if (StartWriteStream()) followUpStarted_ = true;
+}
+
+bool Mec16Operations::StartWriteStream() {
   TimeStamp();
   Log(kWritingFrom);
   Log(FileName_MEC16);
   // The INFO block is never written: the box only chooses the line.
-  Log(writeInfoTicked ? kWriteScopeBoth : kWriteScopeMain);
+  Log(writeInfoTicked_ ? kWriteScopeBoth : kWriteScopeMain);
   Scope_MEC16 = kScopeMainOnly;
   Log(kWriteStarted);
+  auto failed = [this] {
+    HandlerFailure();
+    return false;
+  };
   std::array<std::uint8_t, 4> id{};
-  if (SendStartAndId(id) == StartResult::NoAnswer) return HandlerFailure();
+  if (SendStartAndId(id) == StartResult::NoAnswer) return failed();
   if (AllFF(id)) {
     Log(kBadId);
-    return HandlerFailure();
+    return failed();
   }
   const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
   Result_MEC16 = status.text;
   if (status.lost()) {
     Log(Lost("(TW001)"));
-    return HandlerFailure();
+    return failed();
   }
   if (CheckProtection_MEC16(status.low())) {
     Log(kWriteRefused);
-    return HandlerFailure();
+    return failed();
   }
-  if (!WriteLogged(kFlashEnable, "00000001", "1", "(W100)")) return HandlerFailure();
-  if (!WriteLogged(kFlashCommand, "00000106", "106h", "(W101)")) return HandlerFailure();
-  if (!WriteLogged(kFlashAddress, "00000000", "0", "(W101A)")) return HandlerFailure();
+  if (!WriteLogged(kFlashEnable, "00000001", "1", "(W100)")) return failed();
+  if (!WriteLogged(kFlashCommand, "00000106", "106h", "(W101)")) return failed();
+  if (!WriteLogged(kFlashAddress, "00000000", "0", "(W101A)")) return failed();
   Counter_MEC16 = 1;
+  expected_.clear();
+  writeRunning_ = true;
   Send(kStreamProgram);
-  ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
+  return true;
 }
 
 bool Mec16Operations::WritePass() {
@@ -620,7 +709,9 @@ bool Mec16Operations::WritePass() {
   }
   std::array<std::uint8_t, kPageBytes> page;
   page.fill(0xFF);
-  const std::size_t got = File_MEC16->read(page);
+  const std::size_t offset = static_cast<std::size_t>(Counter_MEC16 - 1) * kPageBytes;
+  const std::size_t got = offset < image_.size() ? std::min(kPageBytes, image_.size() - offset) : 0;
+  if (got > 0) std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(offset), got, page.begin());
 
   auto awaitPageAnswer = [this]() -> std::optional<bool> {
     if (QueueWait(link_, 1, bounds_.pageMs) != WaitResult::Ok) return std::nullopt;
@@ -649,6 +740,14 @@ bool Mec16Operations::WritePass() {
   const std::optional<bool> answer = awaitPageAnswer();
   if (!answer.value_or(false)) {
     Log(answer ? Lost("(W103)") : std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
+    Send(kEndStream);
+    Send(kFailed);
+    Finish(false, false);
+    return false;
+  }
+  // Only the command line stops a write (a second Ctrl-C), between pages.
+  if (Counter_MEC16 != kMainPages && cancel_.load()) {
+    Log(kWriteStopped);
     Send(kEndStream);
     Send(kFailed);
     Finish(false, false);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
-#include "link/DumpFile.h"
+#include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 #include "link/limits.h"
@@ -40,6 +40,8 @@ inline constexpr std::string_view kScopeMainInfo = "MAIN+INFO";
 // The check boxes of the read-back checks: held while a transfer runs.
 inline constexpr std::string_view kVerifyAfterWrite = "VerifyAfterWrite";
 inline constexpr std::string_view kReadTwice = "ReadTwice";
+// The copy of MAIN before a write: held like the read-back boxes.
+inline constexpr std::string_view kBackup = "Backup_MEC16";
 }  // namespace mec16
 
 class Mec16Operations {
@@ -62,6 +64,13 @@ class Mec16Operations {
   // (off unless turned on). Each click takes the setting as it stands when it starts.
   void setVerifyAfterWrite(bool on) { verifyAfterWrite_ = on; }
   void setReadTwice(bool on) { readTwice_ = on; }
+  // Read MAIN through the documented read and keep it as a backup before a write starts
+  // (off unless turned on: the window and the command line turn it on by default).
+  void setBackup(bool on) { backup_ = on; }
+
+  // The command line's stop (a signal): a read ends through its failure path at its next
+  // block, a write through its failure path at its next page.
+  void requestStop() { cancel_ = true; }
 
   // Logs both protection lines and paints both indicators; true when either bit is set.
   bool CheckProtection_MEC16(std::uint8_t status);
@@ -95,6 +104,19 @@ class Mec16Operations {
   void EndAction(bool success);
   // The second read or the verify read: a run of its own (open, the read, close).
   void StartFollowUpRead();
+  // A MAIN read of its own before the documented ones (backup) or after them (follow-up):
+  // mode, gauge, the opening line, open, stream. False when it did not start (then the
+  // click has ended).
+  bool StartExtraRead(std::string_view line);
+  // The image to write, checked whole and asked about; false when the click has ended.
+  bool TakeImage();
+  // The backup read before a write; the write follows it from the worker.
+  void StartBackupRead();
+  // After a backup that was saved: the write's own open and set-up from the worker.
+  void ContinueWithWrite();
+  // Steps 5 to 13 of the write set-up on an open link, up to "W". False when it failed
+  // (then the operation has ended).
+  bool StartWriteStream();
   // Steps 8 to 12 of the read set-up: start, ID, flash registers, the stream request.
   // False when it failed (then the operation has ended).
   bool StartMainStream();
@@ -103,6 +125,7 @@ class Mec16Operations {
   void HandlerFailure();
   // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
   void RefuseSetUp(std::string_view line);
+  void RefuseAfterOpen();
   // The start a read and a write share: the lock, the gauge, the open. False: refused or
   // not opened (then it has ended).
   bool BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum);
@@ -121,11 +144,20 @@ class Mec16Operations {
 
   std::atomic<bool> verifyAfterWrite_{true};
   std::atomic<bool> readTwice_{false};
+  std::atomic<bool> backup_{false};
+  std::atomic<bool> cancel_{false};
+  // From "W" until the verify has ended: the exit button says once that it cannot stop.
+  std::atomic<bool> writeRunning_{false};
+  std::atomic<bool> writeStopNoted_{false};
   // The click's own state, owned by whichever thread holds the operation.
   Mec16Mode kind_ = Mec16Mode::None;
   FollowUp followUp_ = FollowUp::None;
   bool inFollowUp_ = false;
   bool followUpStarted_ = false;  // the worker's loop goes on with the follow-up stream
+  bool inBackup_ = false;         // the read running is the copy taken before a write
+  bool writeInfoTicked_ = false;
+  bool streamToFile_ = false;     // blocks go to the dump as they come (a single read)
+  std::vector<std::uint8_t> image_;     // the MAIN part of the file to write
   bool boxesHeld_ = false;
   std::vector<std::uint8_t> received_;  // the blocks of the current read, MAIN then INFO
   std::vector<std::uint8_t> expected_;  // the first read, or the pages a write sent
@@ -135,7 +167,8 @@ class Mec16Operations {
   std::string Scope_MEC16;
   int Counter_MEC16 = 0;
   std::string Result_MEC16;
-  std::optional<DumpFile> File_MEC16;
+  // The dump being read: a temporary file until the dump is whole.
+  std::optional<DumpSink> File_MEC16;
   std::string FileName_MEC16;
   ProgrammerLink link_;
   std::jthread ReadThread_MEC16;

@@ -74,6 +74,10 @@ inline constexpr std::string_view kReadTwiceCheck = "Read twice and compare";
 inline constexpr std::string_view kVerifyReadStarts = "Проверка после записи: читаем MAIN блок обратно.";
 inline constexpr std::string_view kSecondReadStarts = "Двойное чтение: читаем второй раз.";
 
+// The copy of MAIN taken before a write (its log lines come from the backups every window
+// shares).
+inline constexpr std::string_view kBackupCheck = "Резервная копия перед записью";
+
 // Protection test.
 inline constexpr std::string_view kFwpSet = "--> СТОИТ ЗАЩИТА ЗАПИСИ ! (FWP ножка)";
 inline constexpr std::string_view kFwpFree = "--> Стирание и запись разрешена (FWP ножка)";
@@ -108,6 +112,13 @@ inline constexpr std::string_view kWriteRefused = "--> Команда запис
 inline constexpr std::string_view kWarning = "-> Предупреждение!";
 inline constexpr std::string_view kFileShorter = "-> Записываемый файл короче!";
 inline constexpr std::string_view kMainWriteDone = "Запись MAIN блока завершена успешно.";
+// Ours: the exit button during a write and its verify; a stop asked by the command line
+// (a second Ctrl-C); a stop that came before the write began.
+inline constexpr std::string_view kWriteCannotStop =
+    "Запись не останавливается: прерванная запись оставит микросхему записанной наполовину. Дождитесь окончания "
+    "записи и проверки.";
+inline constexpr std::string_view kWriteStopped = "Запись прервана по запросу: микросхема записана не полностью.";
+inline constexpr std::string_view kWriteNotStarted = "Запись не начата: операция прервана.";
 
 // "Потеряна связь с MEC16" and the step's code, punctuation as each step has it.
 inline constexpr std::string_view kLostPrefix = "Потеряна связь с MEC16 ";

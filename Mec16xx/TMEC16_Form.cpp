@@ -50,8 +50,12 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   VerifyAfterWrite->setChecked(true);
   ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), "ReadTwice");
   ReadTwice->setChecked(false);
+  // A copy of MAIN before every write unless the technician turns it off.
+  Backup_MEC16 = Named(new QCheckBox(Q(mec16::kBackupCheck), this), "Backup_MEC16");
+  Backup_MEC16->setChecked(true);
   operations_.setVerifyAfterWrite(true);
   operations_.setReadTwice(false);
+  operations_.setBackup(true);
   EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), "EXIT_MEC16");
   BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), "BitBtn_MEC16_HELP");
   Memo_MEC16 = Named(new QPlainTextEdit(this), "Memo_MEC16");
@@ -71,6 +75,7 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
   connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.setVerifyAfterWrite(on); });
   connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.setReadTwice(on); });
+  connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.setBackup(on); });
 
   auto* controls = new QGridLayout;
   controls->addWidget(BitBtn_MEC16, 0, 0, 1, 2);
@@ -85,10 +90,11 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   controls->addWidget(BitBtn_MEC16_ERASE, 7, 0, 1, 2);
   controls->addWidget(CheckBox_write_mec16, 8, 0, 1, 2);
   controls->addWidget(VerifyAfterWrite, 9, 0, 1, 2);
-  controls->addWidget(BitBtn_MEC16_WRITE, 10, 0, 1, 2);
-  controls->addWidget(BitBtn_MEC16_HELP, 11, 0, 1, 2);
-  controls->addWidget(EXIT_MEC16, 12, 0, 1, 2);
-  controls->setRowStretch(13, 1);
+  controls->addWidget(Backup_MEC16, 10, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_WRITE, 11, 0, 1, 2);
+  controls->addWidget(BitBtn_MEC16_HELP, 12, 0, 1, 2);
+  controls->addWidget(EXIT_MEC16, 13, 0, 1, 2);
+  controls->setRowStretch(14, 1);
 
   auto* top = new QHBoxLayout;
   top->addLayout(controls);

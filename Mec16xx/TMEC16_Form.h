@@ -41,6 +41,7 @@ class TMEC16_Form : public TTaskWindow {
   QPushButton* BitBtn_MEC16_WRITE;
   QCheckBox* VerifyAfterWrite;
   QCheckBox* ReadTwice;
+  QCheckBox* Backup_MEC16;
   QPushButton* EXIT_MEC16;
   QPushButton* BitBtn_MEC16_HELP;
   QPlainTextEdit* Memo_MEC16;

@@ -120,6 +120,9 @@ inline constexpr std::uint32_t kMec16PageTimeoutMs = 3000;
 // The busy bit of an erase: erasing the 192 KiB array (and INFO) takes a few seconds on
 // the real part; 30 s leaves room for a slow one without holding the bench for ever.
 inline constexpr std::uint32_t kMec16EraseTimeoutMs = 30000;
+// The command line's safety net over a whole MEC16xx click (a backup read, 768 pages and
+// the verify read take well under a minute on the real part); each step is bounded above.
+inline constexpr std::uint32_t kMec16OperationBoundMs = 600000;
 
 // ITE.
 // Connect: the user is told to plug the adapter in within 5 s after pressing the button,
@@ -137,6 +140,9 @@ inline constexpr std::uint32_t kIteBlockBoundMs = 3000;
 inline constexpr std::uint32_t kIteEraseBoundMs = 30000;
 // Program byte: one read with the 300 ms read time-out the ITE link runs with.
 inline constexpr std::uint32_t kIteProgramByteMs = 300;
+// The command line's safety net over a whole ITE action: the how-to text promises a write
+// within 10 minutes and a read in 20 s; a backup and a verify read come on top of a write.
+inline constexpr std::uint32_t kIteOperationBoundMs = 1800000;
 
 
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "Ite/IteCli.h"
+#include "app/Commands.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -12,11 +12,13 @@ namespace {
 struct CliRun {
   int status;
   std::string out, err;
-  std::vector<std::uint8_t> host;  // every byte the program sent
+  std::vector<std::uint8_t> host;    // every byte the program sent
+  std::vector<std::vector<std::uint8_t>> backups;  // saved before a write
 };
 
 CliRun RunIte(const std::string& stateDir, const std::string& action, std::vector<std::string> args,
            std::map<std::string, std::string> faults = {}) {
+  test::ScratchBackupFolder backups;
   sim::SimD2xx d2xx;
   sim::SimOptions options;
   options.image = "ITE";
@@ -25,10 +27,13 @@ CliRun RunIte(const std::string& stateDir, const std::string& action, std::vecto
   options.faults.emplace("ite-connect-window-ms", "300");
   auto& programmer = d2xx.attach(options);
   std::ostringstream out, err;
-  CliRequest request{d2xx, action, std::move(args), false, out, err};
-  const int status = RunIteCommand(request);
+  std::vector<std::string> words = {"ite", action};
+  words.insert(words.end(), args.begin(), args.end());
+  const int status = RunCommand(d2xx, words, false, out, err);
   EXPECT_EQ(d2xx.openHandles(), 0u);
-  return {status, out.str(), err.str(), programmer.hostBytes()};
+  std::vector<std::vector<std::uint8_t>> saved;
+  for (const std::string& file : backups.files()) saved.push_back(test::ReadFileBytes(file));
+  return {status, out.str(), err.str(), programmer.hostBytes(), saved};
 }
 
 class IteCli : public ::testing::Test {
@@ -50,9 +55,18 @@ TEST_F(IteCli, ApplyWriteReadAcrossRunsGivesTheFileBack) {
   std::vector<std::uint8_t> image(5000);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i % 7 == 0 ? 0xFF : i);
   test::WriteFileBytes(dir.file("in.bin"), image);
-  const CliRun write = RunIte(state(), "write", {dir.file("in.bin")});
+  // Without --yes the short file is refused before anything is sent after the open.
+  const CliRun refused = RunIte(state(), "write", {dir.file("in.bin")});
+  EXPECT_EQ(refused.status, kExitFailed);
+  EXPECT_EQ(std::count(refused.host.begin(), refused.host.end(), std::uint8_t{'T'}), 0);
+  EXPECT_EQ(refused.host.back(), 'O');
+  EXPECT_TRUE(refused.err.ends_with(" No\n")) << refused.err;
+  const CliRun write = RunIte(state(), "write", {dir.file("in.bin"), "--yes"});
   EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   EXPECT_NE(write.out.find("Мы все записали. "), std::string::npos);
+  // The flash as it was before the write, kept by default.
+  ASSERT_EQ(write.backups.size(), 1u);
+  EXPECT_EQ(write.backups[0], std::vector<std::uint8_t>(131072, 0xFF));
   const CliRun read = RunIte(state(), "read", {dir.file("out.bin")});
   EXPECT_EQ(read.status, kExitOk) << read.out << read.err;
   auto expected = image;
@@ -91,18 +105,20 @@ TEST_F(IteCli, WriteVerifiesUnlessToldNotToAndAFailedVerifyExitsOne) {
   image[0x1FFFF] = 0x5A;
   test::WriteFileBytes(dir.file("in.bin"), image);
 
-  const CliRun verified = RunIte(state(), "write", {dir.file("in.bin")});
+  const CliRun verified = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"});
   EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
   EXPECT_EQ(Blocks(verified), 512u);
+  EXPECT_TRUE(verified.backups.empty());
   EXPECT_NE(verified.out.find("Проверка после записи: OK, флеш совпадает с образом.\n"), std::string::npos);
 
-  const CliRun unverified = RunIte(state(), "write", {dir.file("in.bin"), "--no-verify"}, {{"ite-flip-bit", "0x1FFFF"}});
+  const CliRun unverified =
+      RunIte(state(), "write", {dir.file("in.bin"), "--no-verify", "--no-backup"}, {{"ite-flip-bit", "0x1FFFF"}});
   EXPECT_EQ(unverified.status, kExitOk);
   EXPECT_EQ(Blocks(unverified), 0u);
   EXPECT_EQ(unverified.host.back(), 'I');
   EXPECT_EQ(unverified.out.find("Проверка после записи"), std::string::npos);
 
-  const CliRun flipped = RunIte(state(), "write", {dir.file("in.bin")}, {{"ite-flip-bit", "0x1FFFF"}});
+  const CliRun flipped = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"}, {{"ite-flip-bit", "0x1FFFF"}});
   EXPECT_EQ(flipped.status, kExitFailed);
   EXPECT_NE(flipped.out.find("Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.\n"),
             std::string::npos);

@@ -11,6 +11,7 @@
 #include "Ite/IteOperations.h"
 #include "sim/IteSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -78,10 +79,11 @@ class IteBench {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
+  ScratchBackupFolder backups;  // first: no backup of a test goes into the real home
   sim::SimD2xx d2xx;
   sim::SimProgrammer* programmer = nullptr;
   sim::IteSim* chip = nullptr;
-  RecordingView view;
+  HookedView view;
   std::unique_ptr<IteOperations> ops;
 
  private:

@@ -1,7 +1,16 @@
 // Read and write through the worker: bytes on the wire, files, log lines and the end
 // state, also when the programmer fails in the middle.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
 #include <random>
 
+#include "Ite/IteTexts.h"
+#include "link/DumpSink.h"
+#include "link/SourceFile.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -68,7 +77,7 @@ TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
   EXPECT_EQ(dialog.defaultName, "ITE_");
 }
 
-TEST(IteRead, BadFifthBlockLeavesFourBlocksAndEndsWith4F) {
+TEST(IteRead, BadFifthBlockLeavesNoFileAndEndsWith4F) {
   IteBench bench(test::Faults({{"ite-bad-block", "5"}}));
   bench.chip->flash() = RandomImage(8, 0.0);
   ASSERT_TRUE(bench.apply());
@@ -76,9 +85,9 @@ TEST(IteRead, BadFifthBlockLeavesFourBlocksAndEndsWith4F) {
   bench.view.answerDialog(dir.file("dump.bin"));
   bench.ops->ITE_READ_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(10));
-  const auto file = test::ReadFileBytes(dir.file("dump.bin"));
-  ASSERT_EQ(file.size(), 1024u);
-  EXPECT_TRUE(std::equal(file.begin(), file.end(), bench.chip->flash().begin()));
+  // Four blocks are no dump: nothing goes under the chosen name.
+  EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
+  EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
   EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->5"));
   EXPECT_EQ(bench.commands().back(), 'O');
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 4);
@@ -99,7 +108,7 @@ TEST(IteRead, ShortBlockEndsWithinTheBoundAndSecondPressIsIgnored) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
   EXPECT_EQ(bench.view.endings().size(), 3u);  // the board choice, APPLY and the read
   EXPECT_EQ(bench.view.dialogs().size(), 1u);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")).size(), 512u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
   EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс пришло байт блока: 100 из 257."));
   EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->3"));
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
@@ -126,7 +135,7 @@ TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
     bench.ops->ITE_READ_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), FailureLine("23"));
     EXPECT_EQ(bench.commands().back(), 'O');
-    EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")).size(), 0u);  // created, stays empty
+    EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));  // no dump: no file
     EXPECT_EQ(bench.view.endings().back(), false);
   }
   {
@@ -145,8 +154,9 @@ TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
   bench.chip->flash().assign(131072, 0x00);
   ASSERT_TRUE(bench.apply());
   test::TempDir dir;
-  test::WriteFileBytes(dir.file("empty.bin"), {});
-  bench.view.answerDialog(dir.file("empty.bin"));
+  test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
+  bench.view.answerDialog(dir.file("blank.bin"));
+  bench.view.answerYesNo(true);  // an image of nothing but FFh is asked about
   bench.ops->setVerifyAfterWrite(false);  // the write's own exchange alone
   bench.ops->ITE_WRITE_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(10));
@@ -184,6 +194,7 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
     bench.view.answerDialog(dir.file("three.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->setVerifyAfterWrite(false);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
@@ -201,6 +212,7 @@ TEST(IteWrite, HalfFfImageReadsBackEqualAndShortFileCountsItsPadding) {
   image.resize(65536);
   test::WriteFileBytes(dir.file("half.bin"), image);
   bench.view.answerDialog(dir.file("half.bin"));
+  bench.view.answerYesNo(true);
   bench.ops->ITE_WRITE_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(30));
   ASSERT_EQ(bench.view.endings().back(), true);
@@ -225,6 +237,7 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
     bench.view.answerDialog(dir.file("three.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(bench.view.endings().back(), true);
@@ -237,6 +250,7 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("three.bin"), {0x12});
     bench.view.answerDialog(dir.file("three.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду Flash address (Y 00 00 00)."));
@@ -253,6 +267,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("a.bin"), {1, 2, 3, 4});
     bench.view.answerDialog(dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(5));
     EXPECT_TRUE(bench.contains("Ошибка записи во флеш или потеряна связь с ITE"));
@@ -268,6 +283,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("a.bin"), {1});
     bench.view.answerDialog(dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(5));
     EXPECT_TRUE(bench.contains(FailureLine("T007")));
@@ -279,6 +295,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     test::TempDir dir;
     test::WriteFileBytes(dir.file("a.bin"), {1});
     bench.view.answerDialog(dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), FailureLine("3F"));
     EXPECT_EQ(bench.view.enabled("ITE_WRITE_BitBtn"), true);
@@ -293,6 +310,155 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
     EXPECT_EQ(bench.commands(), test::Bytes("O"));
   }
+}
+
+// ---------------------------------------------------------------------------------------
+// The file to write is read whole before the chip erase; a dump under the chosen name is
+// always whole.
+
+std::optional<SourceFile> Refused(SourceProblem kind, int error = 0, std::uint64_t size = 0) {
+  SourceFile source;
+  source.problem = kind;
+  source.error = error;
+  source.size = size;
+  return source;
+}
+
+// A file refused (not a regular file, empty, too large, cut by a read error) or an image
+// the technician says No to: the open, then the end byte; no Connect, no erase.
+TEST(IteWrite, RefusedImageSendsNothingAfterTheOpen) {
+  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { test::WriteFileBytes(p, image); }; };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::optional<SourceFile> problem;  // none: a question answered No
+    std::optional<std::size_t> readFault = {};
+  };
+  const std::vector<Case> cases = {
+      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, Refused(SourceProblem::NotRegular)},
+      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, Refused(SourceProblem::NotRegular)},
+      {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
+       Refused(SourceProblem::NotRegular)},
+      {"empty", bytes({}), Refused(SourceProblem::Empty)},
+      {"larger than the flash", bytes(std::vector<std::uint8_t>(131073, 0x11)), Refused(SourceProblem::TooLarge, 0, 131073)},
+      {"read error mid-file", bytes(RandomImage(3, 0.5)), Refused(SourceProblem::ReadError, EIO, 131072), 65536},
+      {"shorter than the flash, No", bytes({0x12, 0xFF, 0x34}), {}},
+      {"all FFh, No", bytes(std::vector<std::uint8_t>(131072, 0xFF)), {}},
+      {"all 00h, No", bytes(std::vector<std::uint8_t>(131072, 0x00)), {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IteBench bench;
+    bench.chip->flash() = RandomImage(4, 0.2);
+    const auto before = bench.chip->flash();
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    const std::string path = dir.file("source.bin");
+    c.make(path);
+    InjectSourceReadFault(c.readFault);
+    bench.view.answerDialog(path);  // and No to a question, as it defaults
+    bench.ops->ITE_WRITE_BitBtnClick();
+    InjectSourceReadFault(std::nullopt);
+    ASSERT_TRUE(bench.waitEnded(5));
+    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+    EXPECT_EQ(bench.view.lastLine(), c.problem ? SourceProblemLine(path, *c.problem, 131072, LogLanguage::Russian)
+                                               : "Запись отменена; микросхема не тронута.");
+    const auto questions = bench.view.questions();
+    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
+    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
+    EXPECT_TRUE(bench.view.errorBoxes().empty());
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_EQ(bench.chip->flash(), before);
+    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+}
+
+TEST(IteRead, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    bool readTwice = false;
+    std::optional<std::size_t> diskFullAfter;
+    int stopAtBlock = 0;  // the command line's stop
+  };
+  const std::vector<Case> cases = {
+      {"bad block", test::Faults({{"ite-bad-block", "200"}})},
+      {"short block", test::Faults({{"ite-short-block", "200"}})},
+      {"silence mid-read", test::Faults({{"ite-silent-from", "100"}})},
+      {"command-line stop", {}, false, {}, 5},
+      {"command-line stop, read twice", {}, true, {}, 5},
+      {"disk full mid-read", {}, false, 5000},
+      {"disk full writing a matching pair", {}, true, 1000},
+      {"pair that differs", test::Faults({{"ite-unstable-first-block", ""}}), true},
+  };
+  const std::vector<std::uint8_t> old = {0x4F, 0x4C, 0x44, 0x0A};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IteBench bench(c.options);
+    bench.chip->flash() = RandomImage(6, 0.3);
+    bench.ops->setReadTwice(c.readTwice);
+    ASSERT_TRUE(bench.apply());
+    bench.view.onGauge = [&bench, block = c.stopAtBlock](std::string_view gauge, int progress) {
+      if (block != 0 && gauge == "ITE_CGauge1" && progress == block) bench.ops->requestStop();
+    };
+    test::TempDir dir;
+    const std::string path = dir.file("dump.bin");
+    test::WriteFileBytes(path, old);
+    InjectDumpWriteFault(c.diskFullAfter);
+    bench.view.answerDialog(path);
+    bench.ops->ITE_READ_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    bench.ops->joinWorker();
+    InjectDumpWriteFault(std::nullopt);
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_EQ(test::ReadFileBytes(path), old);
+    EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
+    EXPECT_EQ(bench.contains(std::string(ite::text::kStopped)), c.stopAtBlock != 0);
+    EXPECT_EQ(bench.contains(std::string(ite::text::kFileWriteFailed) + path), c.diskFullAfter.has_value());
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+}
+
+TEST(IteRead, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
+  for (const bool readTwice : {false, true}) {
+    for (const char* target : {"no-such-folder/dump.bin", "a-folder"}) {
+      SCOPED_TRACE(std::string(target) + (readTwice ? ", read twice" : ""));
+      IteBench bench;
+      bench.ops->setReadTwice(readTwice);
+      ASSERT_TRUE(bench.apply());
+      test::TempDir dir;
+      std::filesystem::create_directory(dir.file("a-folder"));
+      bench.view.answerDialog(dir.file(target));
+      bench.ops->ITE_READ_BitBtnClick();
+      EXPECT_EQ(bench.view.lastLine(), "Ошибка при создании файла. (RD_CRT_DLG)");
+      EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка создания файла."});
+      EXPECT_EQ(bench.commands(), test::Bytes("O"));
+      EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    }
+  }
+}
+
+TEST(IteWrite, CommandLineStopEndsTheWriteThroughItsFailurePath) {
+  IteBench bench;
+  bench.ops->setVerifyAfterWrite(false);
+  ASSERT_TRUE(bench.apply());
+  bench.view.onGauge = [&bench](std::string_view gauge, int progress) {
+    if (gauge == "ITE_CGauge1" && progress == 2) bench.ops->requestStop();
+  };
+  test::TempDir dir;
+  test::WriteFileBytes(dir.file("in.bin"), RandomImage(7, 0.0));
+  bench.view.answerDialog(dir.file("in.bin"));
+  bench.ops->ITE_WRITE_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(30));
+  EXPECT_EQ(bench.view.endings().back(), false);
+  EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 2);
+  EXPECT_TRUE(bench.contains(std::string(ite::text::kStopped)));
+  EXPECT_FALSE(bench.contains("Мы все записали. "));
+  // Two pages programmed, then the end byte of a failure.
+  EXPECT_EQ(bench.chip->programCount(), 512);
+  EXPECT_EQ(bench.commands().back(), 'O');
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <random>
 
 #include "Ite/IteTexts.h"
+#include "link/Backups.h"
+#include "link/Sha256.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -40,6 +42,7 @@ struct SparseWrite {
     if (!bench.apply()) return false;
     test::WriteFileBytes(dir.file("in.bin"), image);
     bench.view.answerDialog(dir.file("in.bin"));
+    if (image.size() != 131072) bench.view.answerYesNo(true);  // a short file is asked about
     bench.ops->ITE_WRITE_BitBtnClick();
     return bench.waitEnded(seconds);
   }
@@ -47,7 +50,7 @@ struct SparseWrite {
     EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
     for (const char* control : {"ITE_READ_BitBtn", "ITE_SETUP_BitBtn", "ITE_CHECK_CON_BitBtn", "ITE_EXIT_BitBtn",
-                                "VerifyAfterWrite", "ReadTwice"})
+                                "VerifyAfterWrite", "ReadTwice", "Backup_ITE"})
       EXPECT_EQ(bench.view.enabled(control), true) << control;
   }
   IteBench bench;
@@ -266,6 +269,119 @@ TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
     const std::size_t done = IndexOf(lines, "Мы все прочитали ");
     ASSERT_LT(done + 1, lines.size());
     EXPECT_EQ(lines[done + 1], line);
+  }
+}
+
+// An image of nothing but FFh sends no Flash address, so nothing waits for the chip erase
+// on its own: a real serial flash ignores the read-back's commands until the erase ends.
+TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
+  {
+    IteBench bench(test::Faults({{"ite-erase-ms", "600"}}));
+    bench.chip->flash() = MixedImage(8);
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
+    bench.view.answerDialog(dir.file("blank.bin"));
+    bench.view.answerYesNo(true);
+    const auto started = std::chrono::steady_clock::now();
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    const auto read = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(bench.view.endings().back(), true);
+    EXPECT_EQ(bench.view.lastLine(), kVerifyOk);
+    // One Flash address, answered once the erase is over, then the end byte and the read-back.
+    auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
+    const auto exchange = test::ReadExchange();
+    tail.insert(tail.end(), exchange.begin(), exchange.end());
+    const auto commands = bench.commands();
+    ASSERT_GE(commands.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), commands.end() - static_cast<long>(tail.size())));
+    EXPECT_EQ(CountOf(commands, 0x77), 0u);
+    EXPECT_GE(read, std::chrono::milliseconds(600));
+  }
+  {
+    // The erase outlasts its bound: the write ends as a failure and nothing is read back.
+    auto bounds = test::ShortBounds();
+    bounds.eraseMs = 200;
+    IteBench bench(test::Faults({{"ite-erase-ms", "1500"}}), bounds);
+    ASSERT_TRUE(bench.apply());
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
+    bench.view.answerDialog(dir.file("blank.bin"));
+    bench.view.answerYesNo(true);
+    bench.ops->ITE_WRITE_BitBtnClick();
+    ASSERT_TRUE(bench.waitEnded(10));
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду Flash address (Y 00 00 00)."));
+    EXPECT_TRUE(bench.contains(std::string(ite::text::kEraseNotOver)));
+    EXPECT_FALSE(bench.contains("Мы все записали. "));
+    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_EQ(CountOf(bench.commands(), 'r'), 0u);
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+}
+
+TEST(IteBackup, CopiesTheFlashThroughTheDocumentedReadBeforeTheWrite) {
+  SparseWrite write;
+  const auto old = MixedImage(9);
+  write.bench.chip->flash() = old;
+  write.bench.ops->setBackup(true);
+  write.bench.ops->setVerifyAfterWrite(false);  // the backup and the documented write alone
+  ASSERT_TRUE(write.run());
+  EXPECT_EQ(write.bench.view.endings().back(), true);
+  const auto files = write.bench.backups.files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(files[0]), old);
+  const std::string digest = Sha256Hex(old);
+  const std::string name = std::filesystem::path(files[0]).filename().string();
+  EXPECT_TRUE(name.starts_with("ite-") && name.ends_with("-" + digest.substr(0, 8) + ".bin")) << name;
+  const auto lines = write.bench.view.allLines();
+  const std::size_t saved = IndexOf(lines, "Копия микросхемы: " + files[0] + " SHA-256 " + digest);
+  ASSERT_LT(saved, lines.size());
+  EXPECT_LT(IndexOf(lines, BackupStartLine(LogLanguage::Russian)), IndexOf(lines, "Мы все прочитали "));
+  EXPECT_LT(IndexOf(lines, "Мы все прочитали "), saved);
+  EXPECT_LT(saved, IndexOf(lines, "Начинаем запись ITE ..."));
+  // The write's open (nothing more on it), the whole read exchange, then the write from
+  // its own open and Connect.
+  auto head = std::vector<std::uint8_t>{'B'};
+  const auto read = test::ReadExchange();
+  head.insert(head.end(), read.begin(), read.end());
+  head.insert(head.end(), {'B', 'T'});
+  const auto commands = write.bench.commands();
+  ASSERT_GE(commands.size(), head.size());
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), commands.begin()));
+  EXPECT_EQ(commands.back(), 'I');
+  write.expectIdle();
+}
+
+TEST(IteBackup, WriteDoesNotStartWithoutASavedBackup) {
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    bool blockFolder = false;
+    std::string why;  // the last line
+  };
+  const std::vector<Case> cases = {
+      {"bad block in the backup read", test::Faults({{"ite-bad-block", "5"}}), false,
+       BackupReadFailedLine(LogLanguage::Russian)},
+      {"backup folder unusable", {}, true, "Копия микросхемы не сохранена в "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SparseWrite write(c.options);
+    const auto old = MixedImage(10);
+    write.bench.chip->flash() = old;
+    if (c.blockFolder) write.bench.backups.block();
+    write.bench.ops->setBackup(true);
+    ASSERT_TRUE(write.run());
+    EXPECT_EQ(write.bench.view.endings().back(), false);
+    EXPECT_EQ(write.bench.view.lastLine().rfind(c.why, 0), 0u) << write.bench.view.lastLine();
+    EXPECT_EQ(write.bench.chip->flash(), old);
+    // One Connect only (the backup's): no erase, no write.
+    EXPECT_EQ(CountOf(write.bench.commands(), 'T'), 1u);
+    EXPECT_FALSE(write.bench.contains("Начинаем запись ITE ..."));
+    EXPECT_TRUE(write.bench.backups.files().empty());
+    write.expectIdle();
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "Ite/IteTexts.h"
 #include "Ite/TITE_FORM.h"
+#include "link/Backups.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -54,6 +55,7 @@ class IteWindow : public ::testing::Test {
       QTest::keyClick(form->ITE_ComboBox_MB_SWITCH, Qt::Key_Down);
   }
 
+  test::ScratchBackupFolder backups;  // first: no backup of a test goes into the real home
   test::TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer* programmer = nullptr;
@@ -87,6 +89,9 @@ TEST_F(IteWindow, StartsWithTheHowToTextTheBaseAndAllButtonsEnabled) {
     EXPECT_TRUE(button->isEnabled());
   EXPECT_EQ(form->ITE_CGauge1->maximum(), 512);
   EXPECT_EQ(form->SPEED_ITE_CGauge->maximum(), 256);
+  EXPECT_EQ(form->Backup_ITE->objectName(), "Backup_ITE");
+  EXPECT_EQ(form->Backup_ITE->text(), "Резервная копия перед записью");
+  EXPECT_TRUE(form->Backup_ITE->isChecked());
 
   TITE_FORM missing(d2xx, dir.file("none.txt"));
   ASSERT_EQ(missing.ITE_ComboBox_MB_SWITCH->count(), 1);
@@ -120,6 +125,10 @@ TEST_F(IteWindow, ApplyCheckWriteAndReadByClicks) {
   std::vector<std::uint8_t> image(131072, 0xFF);
   for (std::size_t i = 0; i < 4096; ++i) image[i * 16] = static_cast<std::uint8_t>(i);
   test::WriteFileBytes(dir.file("in.bin"), image);
+  // What the flash held before: the backup box is on as the window opens.
+  std::vector<std::uint8_t> old(131072);
+  for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<std::uint8_t>(i * 11 + (i >> 9));
+  chip->flash() = old;
   std::vector<FileDialog> asked;
   std::vector<std::string> answers = {dir.file("in.bin"), dir.file("out.bin")};
   form->dialogAnswer = [&](const FileDialog& dialog) -> std::optional<std::string> {
@@ -135,6 +144,16 @@ TEST_F(IteWindow, ApplyCheckWriteAndReadByClicks) {
   EXPECT_EQ(asked.size(), 1u);
   EXPECT_EQ(form->ITE_CGauge1->value(), 512);
   EXPECT_TRUE(form->ITE_READ_BitBtn->isEnabled());
+  const auto files = backups.files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(files[0]), old);
+  // The backup's read came before the write's Connect and erase.
+  const auto log = logLines();
+  qsizetype backupLine = -1;
+  for (qsizetype i = 0; i < log.size(); ++i)
+    if (log[i].startsWith(QString::fromStdString("Копия микросхемы: " + files[0] + " SHA-256 "))) backupLine = i;
+  ASSERT_GE(backupLine, 0);
+  EXPECT_LT(backupLine, log.indexOf("Команда стирания чипа отправлена (0x60/0xC7)..."));
 
   QTest::mouseClick(form->ITE_READ_BitBtn, Qt::LeftButton);
   ASSERT_TRUE(waitEndings(before + 2));
@@ -153,10 +172,13 @@ TEST_F(IteWindow, WrongBoardFailsTheWriteAndExitClearsTheLog) {
   test::WriteFileBytes(dir.file("in.bin"), {1, 2, 3});
   const std::size_t before = endings.size();
   form->dialogAnswer = [&](const FileDialog&) -> std::optional<std::string> { return dir.file("in.bin"); };
+  form->yesNoAnswer = [](const std::string&) { return true; };  // the short file: written all the same
   QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
   ASSERT_TRUE(waitEndings(before + 1, 10000));
   EXPECT_FALSE(endings.back());
-  EXPECT_EQ(logLines().last().toStdString(), test::FailureLine("3F"));
+  // The backup's read finds no controller first: the write never starts.
+  EXPECT_TRUE(logLines().contains(QString::fromStdString(test::FailureLine("2F"))));
+  EXPECT_EQ(logLines().last().toStdString(), BackupReadFailedLine(LogLanguage::Russian));
   EXPECT_EQ(programmer->hostBytes().back(), 'O');
   EXPECT_TRUE(form->ITE_READ_BitBtn->isEnabled());
 
@@ -171,6 +193,10 @@ TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfe
   EXPECT_TRUE(form->VerifyAfterWrite->isChecked());
   EXPECT_EQ(form->ReadTwice->text(), "Read twice and compare");
   EXPECT_FALSE(form->ReadTwice->isChecked());
+  // The block counts below are the read-back boxes' alone: no backup read before a write.
+  QTest::mouseClick(form->Backup_ITE, Qt::LeftButton);
+  ASSERT_FALSE(form->Backup_ITE->isChecked());
+  form->yesNoAnswer = [](const std::string&) { return true; };  // the 300-byte image
   chooseBoard(1);
   QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);
   std::vector<std::uint8_t> image(300, 0xFF);
@@ -189,6 +215,7 @@ TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfe
   QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
   EXPECT_FALSE(form->VerifyAfterWrite->isEnabled());
   EXPECT_FALSE(form->ReadTwice->isEnabled());
+  EXPECT_FALSE(form->Backup_ITE->isEnabled());
   ASSERT_TRUE(waitEndings(before + 1));
   EXPECT_TRUE(endings.back());
   EXPECT_EQ(logLines().last(), "Проверка после записи: OK, флеш совпадает с образом.");

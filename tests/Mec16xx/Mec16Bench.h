@@ -12,6 +12,7 @@
 #include "Mec16xx/Mec16Operations.h"
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -55,9 +56,10 @@ struct Mec16Bench {
     ASSERT_FALSE(view.allLines().empty());
   }
 
+  ScratchBackupFolder backups;  // first: no backup of a test goes into the real home
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
-  RecordingView view;
+  HookedView view;
   Mec16Operations ops;
   TempDir dir;
 };

@@ -2,11 +2,17 @@
 // have, sharing the chip through the state folder.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "app/Commands.h"
+#include "link/Backups.h"
+#include "link/CliInterrupt.h"
+#include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::test {
@@ -15,19 +21,27 @@ namespace {
 struct CliRun {
   int status;
   std::string out, err;
+  std::vector<std::string> backups;  // saved before a write
 };
 
-CliRun Mec16(const std::string& stateDir, std::vector<std::string> words, std::map<std::string, std::string> faults = {}) {
+// One run of the command; onBlock sees each streamed read block as the chip sends it.
+CliRun Mec16(const std::string& stateDir, std::vector<std::string> words, std::map<std::string, std::string> faults = {},
+             std::function<void(int)> onBlock = {}) {
+  ScratchBackupFolder backups;
   sim::SimD2xx d2xx;
   sim::SimOptions options;
   options.image = "V42";
   options.stateDir = stateDir;
   options.faults = std::move(faults);
-  d2xx.attach(options);
+  auto& programmer = d2xx.attach(options);
+  if (onBlock) dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")).setBlockHook(std::move(onBlock));
   words.insert(words.begin(), "mec16");
+  const bool force = std::erase(words, std::string("--force")) != 0;
   std::ostringstream out, err;
-  const int status = RunCommand(d2xx, words, false, out, err);
-  return {status, out.str(), err.str()};
+  ResetInterrupts();
+  const int status = RunCommand(d2xx, words, force, out, err);
+  ResetInterrupts();
+  return {status, out.str(), err.str(), backups.files()};
 }
 
 std::vector<std::uint8_t> Source(std::size_t size) {
@@ -115,7 +129,9 @@ TEST(Mec16Cli, VerifyIsOnUnlessTurnedOffAndAFailedOneExitsOne) {
   const CliRun unverified = Mec16(state, {"write", dir.file("f.bin"), "--no-verify"}, {{"mec16-flip-bit", "2FFFF"}});
   EXPECT_EQ(unverified.status, 0);
   EXPECT_EQ(unverified.out.find("Проверка после записи"), std::string::npos);
-  EXPECT_EQ(unverified.out.find("Начали чтение MEC16 main block ..."), std::string::npos);
+  // The backup's read comes before the write; nothing is read after it.
+  EXPECT_EQ(unverified.out.find("Начали чтение MEC16 main block ...", unverified.out.find("Начали запись MEC16")),
+            std::string::npos);
 }
 
 TEST(Mec16Cli, ReadTwiceWritesOnlyAMatchingPair) {
@@ -135,6 +151,72 @@ TEST(Mec16Cli, ReadTwiceWritesOnlyAMatchingPair) {
   const CliRun once = Mec16("", {"read", dir.file("c.bin")}, {{"mec16-unstable-first-block", ""}});
   EXPECT_EQ(once.status, 0);
   EXPECT_EQ(ReadFileBytes(dir.file("c.bin")).size(), 196608u);
+}
+
+TEST(Mec16Cli, ShortImageNeedsYesAndTheBackupIsOnUnlessTurnedOff) {
+  TempDir dir;
+  const std::string state = dir.file("state");
+  WriteFileBytes(dir.file("short.bin"), Source(1024));
+  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+
+  const CliRun asked = Mec16(state, {"write", dir.file("short.bin")});
+  EXPECT_EQ(asked.status, 1);
+  EXPECT_NE(asked.err.find(dir.file("short.bin")), std::string::npos) << asked.err;
+  EXPECT_TRUE(asked.err.ends_with(" No\n")) << asked.err;
+  EXPECT_NE(asked.out.find("Запись отменена; микросхема не тронута.\n"), std::string::npos);
+  EXPECT_EQ(asked.out.find("Начали"), std::string::npos);
+  EXPECT_TRUE(asked.backups.empty());
+
+  const CliRun yes = Mec16(state, {"write", dir.file("short.bin"), "--yes"});
+  EXPECT_EQ(yes.status, 0) << yes.out << yes.err;
+  ASSERT_EQ(yes.backups.size(), 1u);
+  EXPECT_NE(yes.out.find("Копия микросхемы: " + yes.backups[0] + " SHA-256 "), std::string::npos) << yes.out;
+  EXPECT_NE(yes.out.find("-> Записываемый файл короче!\n"), std::string::npos);
+
+  const CliRun noBackup = Mec16(state, {"write", dir.file("short.bin"), "--yes", "--no-backup"});
+  EXPECT_EQ(noBackup.status, 0);
+  EXPECT_TRUE(noBackup.backups.empty());
+  EXPECT_EQ(noBackup.out.find(BackupStartLine(LogLanguage::Russian)), std::string::npos);
+}
+
+TEST(Mec16Cli, CtrlCStopsAReadAtOnceAndAWriteOnlyAtTheSecond) {
+  // Slow blocks: the command looks at the signals every 50 ms, long before a read ends.
+  const std::map<std::string, std::string> slow = {{"mec16-slow-blocks", "3000"}};
+  // Ctrl-C as the chip sends the given blocks, counted over the whole run (every read).
+  auto signalAt = [](std::vector<int> blocks) {
+    return [blocks, sent = 0](int) mutable {
+      ++sent;
+      for (const int at : blocks)
+        if (sent == at) NoteInterrupt(SIGINT);
+    };
+  };
+  TempDir dir;
+  const std::string state = dir.file("state");
+  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+  const auto image = Source(196608);
+  WriteFileBytes(dir.file("f.bin"), image);
+  WriteFileBytes(dir.file("old.bin"), {1, 2, 3});
+
+  const CliRun read = Mec16(state, {"read", dir.file("old.bin"), "--force"}, slow, signalAt({5}));
+  EXPECT_EQ(read.status, 130);
+  EXPECT_NE(read.out.find("Пользователь прервал операцию чтения.\n"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir.file("old.bin")), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(TemporaryDumps(dir.path()).empty());
+
+  // Two during the backup's read: the write never starts.
+  const CliRun twice = Mec16(state, {"write", dir.file("f.bin")}, slow, signalAt({5, 6}));
+  EXPECT_EQ(twice.status, 130);
+  EXPECT_NE(twice.out.find(BackupReadFailedLine(LogLanguage::Russian)), std::string::npos) << twice.out;
+  EXPECT_EQ(twice.out.find("Начали запись MEC16"), std::string::npos);
+
+  // One: a warning, and the write and its verify go on to the end.
+  const CliRun once = Mec16(state, {"write", dir.file("f.bin")}, slow, signalAt({5}));
+  EXPECT_EQ(once.status, 130);
+  EXPECT_NE(once.err.find("Press Ctrl-C again to stop it anyway."), std::string::npos) << once.err;
+  EXPECT_TRUE(once.out.ends_with("Проверка после записи: OK, флеш совпадает с образом.\n"))
+      << once.out.substr(once.out.size() - std::min<std::size_t>(once.out.size(), 600));
+  EXPECT_EQ(Mec16(state, {"read", dir.file("back.bin")}).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.file("back.bin")), image);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <filesystem>
 
 #include "Mec16xx/Mec16Texts.h"
+#include "link/Backups.h"
 #include "link/DumpChecks.h"
+#include "link/Sha256.h"
 #include "tests/Mec16xx/Mec16Bench.h"
 
 namespace jig::test {
@@ -71,9 +73,10 @@ TEST(Mec16Verify, ReadsBackInASeparateRunAndSaysTheFlashMatches) {
   // The verify read is no dump: no sanity line.
   EXPECT_EQ(Count(lines, DumpPatternLine({}, LogLanguage::Russian)), 0);
   // The check boxes are held through both runs and given back before the end.
-  EXPECT_EQ(bench.view.events(), (std::vector<std::string>{"enable VerifyAfterWrite 0", "enable ReadTwice 0",
-                                                            "enable VerifyAfterWrite 1", "enable ReadTwice 1",
-                                                            "ended ok"}));
+  EXPECT_EQ(bench.view.events(),
+            (std::vector<std::string>{"enable VerifyAfterWrite 0", "enable ReadTwice 0", "enable Backup_MEC16 0",
+                                      "enable VerifyAfterWrite 1", "enable ReadTwice 1", "enable Backup_MEC16 1",
+                                      "ended ok"}));
   EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kLime);
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 192);
 }
@@ -110,6 +113,7 @@ TEST(Mec16Verify, ShortFileComparesOnlyThePagesSent) {
   WriteBench bench;
   const auto source = Firmware(1000, 4);
   WriteFileBytes(bench.path, source);
+  bench.view.answerYesNo(true);  // a short file is asked about first
   bench.ops.BitBtn_MEC16_WRITEClick(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
@@ -307,6 +311,75 @@ TEST(Mec16DumpCheck, FailedReadSaysNothingAboutTheDump) {
   for (const auto& line : bench.view.allLines()) {
     EXPECT_EQ(line.rfind("Внимание: ", 0), std::string::npos) << line;
     EXPECT_EQ(line.rfind("Проверка дампа", 0), std::string::npos) << line;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(Mec16Backup, CopiesMainThroughTheDocumentedReadBeforeTheWrite) {
+  Mec16Bench bench;
+  const auto old = bench.chip().mainArray();
+  bench.ops.setBackup(true);
+  bench.ops.setVerifyAfterWrite(false);  // the backup and the documented write alone
+  const auto source = Firmware(Mec16Sim::kMainSize, 3);
+  const std::string path = bench.dir.file("image.bin");
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  // The write's open ("B": nothing more on that handle), a whole read of its own (open,
+  // stream, release, "I" "0"), then the whole write from its own open.
+  EXPECT_TRUE(bench.host() == "B" + kMainRead + kWriteSetUp + WritePages(source) + "X" + kRelease + "I0");
+  const auto files = bench.backups.files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(files[0]), old);
+  const std::string digest = Sha256Hex(old);
+  const std::string name = std::filesystem::path(files[0]).filename().string();
+  EXPECT_TRUE(name.starts_with("mec16-") && name.ends_with("-" + digest.substr(0, 8) + ".bin")) << name;
+  const auto lines = bench.view.allLines();
+  const auto at = [&lines](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+  const auto saved = at("Копия микросхемы: " + files[0] + " SHA-256 " + digest);
+  ASSERT_LT(saved, static_cast<std::ptrdiff_t>(lines.size()));
+  EXPECT_LT(at(BackupStartLine(LogLanguage::Russian)), at("Начали чтение MEC16 main block ..."));
+  EXPECT_LT(at("Чтение MAIN блока завершено успешно."), saved);
+  EXPECT_LT(saved, at("Записываем в файл: "));
+  for (std::size_t i = 0; i < old.size(); ++i) ASSERT_EQ(bench.chip().mainArray()[i], old[i] & source[i]) << i;
+}
+
+TEST(Mec16Backup, WriteDoesNotStartWithoutASavedBackup) {
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    bool blockFolder = false;
+    int exitAtBlock = 0;
+    std::string why;  // the line that says why, before the end of the click
+  };
+  const std::vector<Case> cases = {
+      {"silence in the backup read", V42({{"mec16-silent-block", "3"}}), false, 0, BackupReadFailedLine(LogLanguage::Russian)},
+      {"exit during the backup read", V42(), false, 4, BackupReadFailedLine(LogLanguage::Russian)},
+      {"backup folder unusable", V42(), true, 0, "Копия микросхемы не сохранена в "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mec16Bench bench(c.options);
+    if (c.blockFolder) bench.backups.block();
+    bench.view.onGauge = [&bench, block = c.exitAtBlock](std::string_view, int progress) {
+      if (block != 0 && progress == block) bench.ops.EXIT_MEC16Click();
+    };
+    const auto old = bench.chip().mainArray();
+    bench.ops.setBackup(true);
+    const std::string path = bench.dir.file("image.bin");
+    WriteFileBytes(path, Firmware(Mec16Sim::kMainSize, 3));
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_EQ(bench.chip().mainArray(), old);
+    EXPECT_EQ(bench.host().find("wFF390800000106"), std::string::npos);
+    EXPECT_FALSE(bench.logged("Записываем в файл: "));
+    EXPECT_EQ(LastSaying(bench.view.allLines()).rfind(c.why, 0), 0u) << LastSaying(bench.view.allLines());
+    EXPECT_TRUE(bench.backups.files().empty());
   }
 }
 

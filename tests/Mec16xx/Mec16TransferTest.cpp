@@ -1,7 +1,16 @@
 // The streamed read and the paged write against the MEC1609 model.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "link/DumpSink.h"
 #include "link/OpenProgrammer.h"
+#include "link/SourceFile.h"
 #include "tests/Mec16xx/Mec16Bench.h"
 
 namespace jig::test {
@@ -17,6 +26,16 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + seed + (i >> 10));
   return bytes;
+}
+
+// The first count pages of source as the write sends them, "N" between them.
+std::string Pages(const std::vector<std::uint8_t>& source, int count) {
+  std::string pages;
+  for (int page = 0; page < count; ++page) {
+    if (page != 0) pages += 'N';
+    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
+  }
+  return pages;
 }
 
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
@@ -84,7 +103,9 @@ TEST(Mec16Read, StopDuringBlockKeepsThatBlockAndEndsZeroThenO) {
     bench.view.answerDialog(path);
     bench.ops.BitBtn_RD_MEC16Click(true);
     bench.expectEndedIdle();
-    EXPECT_EQ(ReadFileBytes(path), Slice(bench.chip().mainArray(), 0, static_cast<std::size_t>(n) * 1024));
+    // The blocks received so far are no dump: nothing goes under the chosen name.
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
     EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", n - 1) + "X" + kRelease + "0O");
     EXPECT_TRUE(bench.logged("Пользователь прервал операцию чтения."));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -92,14 +113,14 @@ TEST(Mec16Read, StopDuringBlockKeepsThatBlockAndEndsZeroThenO) {
   }
 }
 
-TEST(Mec16Read, BadStatusEndsAtOnceWithTheBadBlockWritten) {
+TEST(Mec16Read, BadStatusEndsAtOnceAndLeavesNoFile) {
   {
     Mec16Bench bench(V42({{"mec16-bad-block", "5"}}));
     const std::string path = bench.dir.file("bad.bin");
     bench.view.answerDialog(path);
     bench.ops.BitBtn_RD_MEC16Click(false);
     bench.expectEndedIdle();
-    EXPECT_EQ(ReadFileBytes(path), Slice(bench.chip().mainArray(), 0, 5 * 1024));
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(bench.host(), kReadSetUp + "NNNNXO0");
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P103)."));
   }
@@ -109,7 +130,7 @@ TEST(Mec16Read, BadStatusEndsAtOnceWithTheBadBlockWritten) {
     bench.view.answerDialog(path);
     bench.ops.BitBtn_RD_MEC16Click(true);
     bench.expectEndedIdle();
-    EXPECT_EQ(ReadFileBytes(path).size(), 198656u);
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P109)."));
     EXPECT_EQ(bench.host().substr(bench.host().size() - 5), "0NXO0");
   }
@@ -124,7 +145,7 @@ TEST(Mec16Read, IdAllOnesIsRefusedAndZeroAccepted) {
     bench.expectEndedIdle();
     EXPECT_TRUE(bench.logged("Неверный ID. Операция прервана!"));
     EXPECT_EQ(bench.host(), "B1jO0");
-    EXPECT_TRUE(ReadFileBytes(path).empty());
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   }
   {
@@ -157,7 +178,7 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
     EXPECT_EQ(bench.host(), "B1jwFF391000000001wFF390800000105O0");
   }
   {
-    // Half of block 3, then silence: two blocks in the file, ended by the block bound.
+    // Half of block 3, then silence, ended by the block bound: no file.
     Mec16Bench bench(V42({{"mec16-silent-block", "3"}}));
     const std::string path = bench.dir.file("silent.bin");
     bench.view.answerDialog(path);
@@ -165,7 +186,7 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
     bench.ops.BitBtn_RD_MEC16Click(false);
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.blockMs + 2000));
-    EXPECT_EQ(ReadFileBytes(path).size(), 2u * 1024);
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(bench.logged(std::string(mec16::kNoBlock) + "3 (MAIN)"));
     EXPECT_EQ(bench.host(), kReadSetUp + "NNXO0");
   }
@@ -176,26 +197,28 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
     bench.ops.BitBtn_RD_MEC16Click(false);
     bench.expectEndedIdle();
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_LT(ReadFileBytes(path).size(), 20000u);
-    EXPECT_EQ(ReadFileBytes(path).size() % 1024, 0u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
   }
 }
 
 // Each page's 'G' at once, and paced as the programmer answers once the page is programmed.
 class Mec16WritePaced : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(Mec16WritePaced, FullFileAfterEraseProgramsMainExactlyAndIgnoresTheRest) {
+TEST_P(Mec16WritePaced, MainAndInfoDumpProgramsMainExactlyAndIgnoresTheRest) {
   Mec16Bench bench(V42({{"mec16-page-us", GetParam()}}));
   bench.ops.setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto infoBefore = bench.chip().infoArray();
-  const auto source = Pattern(200000, 3);
+  // A dump read with INFO: its MAIN part goes to the chip, without a question.
+  const auto source = Pattern(198656, 3);
   const std::string path = bench.dir.file("big.bin");
   WriteFileBytes(path, source);
   bench.view.answerDialog(path);
   bench.ops.BitBtn_MEC16_WRITEClick(true);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_TRUE(bench.view.questions().empty());
   EXPECT_EQ(bench.chip().mainArray(), Slice(source, 0, 196608));
   EXPECT_EQ(bench.chip().infoArray(), infoBefore);
   EXPECT_TRUE(bench.logged("Выбрана запись MAIN и INFO блоков"));
@@ -251,9 +274,12 @@ TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
   const std::string path = bench.dir.file("short.bin");
   WriteFileBytes(path, source);
   bench.view.answerDialog(path);
+  bench.view.answerYesNo(true);  // the short file is asked about first
   bench.ops.BitBtn_MEC16_WRITEClick(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  ASSERT_EQ(bench.view.questions().size(), 1u);
+  EXPECT_NE(bench.view.questions()[0].find(path), std::string::npos);
   EXPECT_EQ(Slice(bench.chip().mainArray(), 0, 1024), source);
   EXPECT_EQ(bench.chip().mainArray(), [&] {
     auto expected = std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF);
@@ -277,6 +303,7 @@ TEST(Mec16Write, UnacknowledgedLastShortPageEndsWithFailureMark) {
   const std::string path = bench.dir.file("short.bin");
   WriteFileBytes(path, Pattern(1024, 1));
   bench.view.answerDialog(path);
+  bench.view.answerYesNo(true);
   bench.ops.BitBtn_MEC16_WRITEClick(false);
   bench.expectEndedIdle();
   EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W102)"));
@@ -314,7 +341,7 @@ TEST(Mec16Write, RefusalsSendNoStream) {
   {
     Mec16Bench bench(V42({{"mec16-fwp", ""}}));
     const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(4096, 2));
+    WriteFileBytes(path, Pattern(196608, 2));
     bench.view.answerDialog(path);
     bench.ops.BitBtn_MEC16_WRITEClick(false);
     bench.expectEndedIdle();
@@ -334,7 +361,7 @@ TEST(Mec16Write, RefusalsSendNoStream) {
   {
     Mec16Bench bench(V42({{"mec16-lose-register", "4"}}));  // the FF3904h write
     const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(4096, 2));
+    WriteFileBytes(path, Pattern(196608, 2));
     bench.view.answerDialog(path);
     bench.ops.BitBtn_MEC16_WRITEClick(false);
     bench.expectEndedIdle();
@@ -376,6 +403,181 @@ TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_TRUE(bench.logged("Пользователь прервал операцию чтения."));
+}
+
+// ---------------------------------------------------------------------------------------
+// The file to write is checked whole before the chip is touched; a dump under the chosen
+// name is always whole.
+
+// A file refused (not a regular file, empty, too large, cut by a read error) or an image
+// the technician says No to: the open, then the documented refusal; nothing of the write.
+TEST(Mec16Write, RefusedImageSendsNothingAfterTheOpen) {
+  constexpr std::size_t kLargest = 198656;  // MAIN and INFO
+  const std::string kNo = "Запись отменена; микросхема не тронута.";
+  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { WriteFileBytes(p, image); }; };
+  auto refused = [](SourceProblem kind, int error = 0, std::uint64_t size = 0) {
+    SourceFile source;
+    source.problem = kind;
+    source.error = error;
+    source.size = size;
+    return std::optional<SourceFile>(source);
+  };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::optional<SourceFile> problem;  // none: a question answered No
+    std::optional<std::size_t> readFault = {};
+  };
+  const std::vector<Case> cases = {
+      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, refused(SourceProblem::NotRegular)},
+      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, refused(SourceProblem::NotRegular)},
+      {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
+       refused(SourceProblem::NotRegular)},
+      {"empty", bytes({}), refused(SourceProblem::Empty)},
+      {"larger than MAIN and INFO", bytes(Pattern(kLargest + 1, 1)), refused(SourceProblem::TooLarge, 0, kLargest + 1)},
+      {"read error mid-file", bytes(Pattern(196608, 1)), refused(SourceProblem::ReadError, EIO, 196608), 100000},
+      {"shorter than MAIN, No", bytes(Pattern(99 * 1024, 4)), {}},
+      {"all FFh, No", bytes(std::vector<std::uint8_t>(196608, 0xFF)), {}},
+      {"all 00h, No", bytes(std::vector<std::uint8_t>(196608, 0x00)), {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mec16Bench bench;
+    const auto before = bench.chip().mainArray();
+    const std::string path = bench.dir.file("source.bin");
+    c.make(path);
+    InjectSourceReadFault(c.readFault);
+    bench.view.answerDialog(path);  // and No to a question, as it defaults
+    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    InjectSourceReadFault(std::nullopt);
+    bench.expectEndedIdle();
+    EXPECT_EQ(bench.host(), "BO");
+    const std::string why = c.problem ? SourceProblemLine(path, *c.problem, kLargest, LogLanguage::Russian) : kNo;
+    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
+              (std::vector<std::string>{why, "Закрыли VCOM порт"}));
+    // Only an image that could be read is asked about, and the question names the file.
+    const auto questions = bench.view.questions();
+    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
+    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_EQ(bench.chip().mainArray(), before);
+  }
+}
+
+TEST(Mec16Read, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    bool info = false;
+    bool readTwice = false;
+    std::optional<std::size_t> diskFullAfter;
+    std::function<void(Mec16Bench&)> arm;  // a button pressed during the read
+  };
+  auto stopAt = [](int block, bool commandLine) {
+    return [block, commandLine](Mec16Bench& bench) {
+      bench.view.onGauge = [&bench, block, commandLine](std::string_view, int progress) {
+        if (progress != block) return;
+        if (commandLine) bench.ops.requestStop();
+        else bench.ops.EXIT_MEC16Click();
+      };
+    };
+  };
+  const std::vector<Case> cases = {
+      {"silence mid-read", V42({{"mec16-silent-block", "3"}})},
+      {"bad block", V42({{"mec16-bad-block", "5"}})},
+      {"bad INFO block", V42({{"mec16-bad-block", "193"}}), true},
+      {"exit button", V42(), false, false, {}, stopAt(4, false)},
+      {"command-line stop", V42(), false, false, {}, stopAt(4, true)},
+      {"command-line stop, read twice", V42(), false, true, {}, stopAt(4, true)},
+      {"disk full mid-read", V42(), false, false, 5000},
+      {"disk full writing a matching pair", V42(), true, true, 1000},
+      {"pair that differs", V42({{"mec16-unstable-first-block", ""}}), false, true},
+  };
+  const std::vector<std::uint8_t> old = {0x4F, 0x4C, 0x44, 0x0A};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mec16Bench bench(c.options);
+    bench.ops.setReadTwice(c.readTwice);
+    if (c.arm) c.arm(bench);
+    const std::string path = bench.dir.file("dump.bin");
+    WriteFileBytes(path, old);
+    InjectDumpWriteFault(c.diskFullAfter);
+    bench.view.answerDialog(path);
+    bench.ops.BitBtn_RD_MEC16Click(c.info);
+    bench.expectEndedIdle();
+    InjectDumpWriteFault(std::nullopt);
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
+    EXPECT_EQ(bench.logged(std::string(mec16::kFileWriteFailed)), c.diskFullAfter.has_value());
+  }
+}
+
+TEST(Mec16Read, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
+  for (const bool readTwice : {false, true}) {
+    for (const char* target : {"no-such-folder/dump.bin", "a-folder"}) {
+      SCOPED_TRACE(std::string(target) + (readTwice ? ", read twice" : ""));
+      Mec16Bench bench;
+      std::filesystem::create_directory(bench.dir.file("a-folder"));
+      bench.ops.setReadTwice(readTwice);
+      bench.view.answerDialog(bench.dir.file(target));
+      bench.ops.BitBtn_RD_MEC16Click(false);
+      bench.expectEndedIdle();
+      EXPECT_EQ(bench.host(), "BO");
+      EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
+                (std::vector<std::string>{"Ошибка создания файла", "Закрыли VCOM порт"}));
+      EXPECT_EQ(bench.chip().mainReads(), 0);
+    }
+  }
+}
+
+// The exit button cannot stop a write: the verdict and the verify stay those of the
+// whole write. Only the command line's second Ctrl-C stops it, through the failure path.
+TEST(Mec16Write, ExitDuringTheWriteChangesNeitherItsVerdictNorItsVerify) {
+  Mec16Bench bench;
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  const auto source = Pattern(196608, 6);
+  const std::string path = bench.dir.file("f.bin");
+  WriteFileBytes(path, source);
+  bench.view.onGauge = [&bench](std::string_view, int progress) {
+    // Twice during the write (pages 10 and 11), once during the verify read (block 5).
+    if (progress == 10 || progress == 11 || (progress == 5 && bench.view.gaugeColour("CGauge_MEC16") == colour::kLime))
+      bench.ops.EXIT_MEC16Click();
+  };
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  EXPECT_EQ(bench.chip().mainArray(), source);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(mec16::kWriteCannotStop)), 1);
+  EXPECT_TRUE(bench.logged("Проверка после записи: OK, флеш совпадает с образом."));
+  EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
+  EXPECT_EQ(bench.view.visible("self"), std::nullopt);  // the window stayed
+  // The whole write, then the whole verify read.
+  EXPECT_TRUE(bench.host() == kWriteSetUp + Pages(source, 768) + "X" + kRelease + "I0" + kReadSetUp +
+                                 Repeat("N", 191) + "X" + kRelease + "I0");
+}
+
+TEST(Mec16Write, CommandLineStopEndsTheWriteThroughItsFailurePath) {
+  Mec16Bench bench;
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  const auto source = Pattern(196608, 6);
+  const std::string path = bench.dir.file("f.bin");
+  WriteFileBytes(path, source);
+  bench.view.onGauge = [&bench](std::string_view, int progress) {
+    if (progress == 10) bench.ops.requestStop();
+  };
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  // Page 10 is sent and acknowledged, then the stream ends without the release.
+  EXPECT_TRUE(bench.host() == kWriteSetUp + Pages(source, 10) + "XO");
+  EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 10);
+  EXPECT_EQ(bench.view.lastLine(), "");
+  EXPECT_TRUE(bench.logged(std::string(mec16::kWriteStopped)));
+  EXPECT_EQ(bench.chip().mainReads(), 0);  // no verify of a write that did not end
 }
 
 }  // namespace

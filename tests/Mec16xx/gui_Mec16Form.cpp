@@ -8,6 +8,7 @@
 #include "Mec16xx/TMEC16_Form.h"
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::test {
@@ -42,6 +43,7 @@ struct Window {
   static void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
   sim::Mec16Sim& chip() { return dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")); }
 
+  ScratchBackupFolder backups;  // first: no backup of a test goes into the real home
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TMEC16_Form form;
@@ -71,9 +73,11 @@ TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
   EXPECT_TRUE(w.form.VerifyAfterWrite->isChecked());
   EXPECT_EQ(w.form.ReadTwice->text(), QString("Read twice and compare"));
   EXPECT_FALSE(w.form.ReadTwice->isChecked());
+  EXPECT_EQ(w.form.Backup_MEC16->text(), QString("Резервная копия перед записью"));
+  EXPECT_TRUE(w.form.Backup_MEC16->isChecked());
   for (const char* name : {"BitBtn_MEC16", "Shape_BootLock_MEC", "Shape_FWP_MEC16", "BitBtn_MEC16_ERASE",
                            "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16",
-                           "VerifyAfterWrite", "ReadTwice"})
+                           "VerifyAfterWrite", "ReadTwice", "Backup_MEC16"})
     EXPECT_NE(w.form.findChild<QWidget*>(name), nullptr) << name;
 }
 
@@ -128,6 +132,7 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   // The read-back check boxes are held while the transfer runs.
   EXPECT_FALSE(w.form.ReadTwice->isEnabled());
   EXPECT_FALSE(w.form.VerifyAfterWrite->isEnabled());
+  EXPECT_FALSE(w.form.Backup_MEC16->isEnabled());
 
   QTest::mouseClick(w.form.EXIT_MEC16, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endings.empty(); }, 10000));
@@ -135,19 +140,22 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   EXPECT_TRUE(w.form.isVisible());  // a stop, not an exit
   EXPECT_TRUE(w.form.ReadTwice->isEnabled());
   EXPECT_TRUE(w.form.VerifyAfterWrite->isEnabled());
+  EXPECT_TRUE(w.form.Backup_MEC16->isEnabled());
   EXPECT_TRUE(w.log().contains("Пользователь прервал операцию чтения."));
-  const auto file = ReadFileBytes(out);
+  // The blocks read before the stop are no dump: nothing under the chosen name.
   const int blocks = w.form.CGauge_MEC16->value();
-  EXPECT_EQ(file.size(), static_cast<std::size_t>(blocks) * 1024);
   EXPECT_GE(blocks, 3);
   EXPECT_LT(blocks, 192);
-  const auto main = w.chip().mainArray();
-  EXPECT_TRUE(std::equal(file.begin(), file.end(), main.begin()));
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(TemporaryDumps(w.dir.path()).empty());
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }
 
 TEST(Mec16Form, ReadBackCheckBoxesByClicks) {
   Window w(V42({{"mec16-unstable-first-block", ""}, {"mec16-flip-bit", "100"}}));
+  // The wire below is the read-back boxes' alone: no backup read in front of the writes.
+  Window::tick(w.form.Backup_MEC16);
+  ASSERT_FALSE(w.form.Backup_MEC16->isChecked());
   w.chip().setMainArray(std::vector<std::uint8_t>(196608, 0xFF));
   std::vector<std::uint8_t> source(196608);
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>((i * 5) ^ (i >> 10));
@@ -195,6 +203,30 @@ TEST(Mec16Form, ExitWhenIdleShowsTheMainWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.form.isVisible(); }, 5000));
   EXPECT_TRUE(mainWindow.isVisible());
   EXPECT_TRUE(w.programmer.hostBytes().empty());
+}
+
+TEST(Mec16Form, BackupBoxIsOnAndTheWriteReadsMainFirst) {
+  Window w;
+  const auto old = w.chip().mainArray();
+  Window::tick(w.form.VerifyAfterWrite);  // the backup and the write alone
+  std::vector<std::uint8_t> source(196608);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>((i * 7) ^ (i >> 8));
+  const std::string in = w.dir.file("in.bin");
+  WriteFileBytes(in, source);
+  w.answer = in;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
+  EXPECT_EQ(w.endings, std::vector<bool>{true});
+  const auto host = w.programmer.hostBytes();
+  const std::string wire(host.begin(), host.end());
+  // The write's open, then the documented MAIN read, then the write from its own open.
+  const std::string read = "BB1jwFF391000000001wFF390800000105R000000" + std::string(191, 'N') + "X";
+  EXPECT_EQ(wire.rfind(read, 0), 0u);
+  EXPECT_NE(wire.find("wFF390800000106", read.size()), std::string::npos);
+  const auto files = w.backups.files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(files[0]), old);
+  EXPECT_TRUE(w.log().filter(QString::fromStdString("Копия микросхемы: " + files[0])).size() == 1);
+  EXPECT_TRUE(w.form.Backup_MEC16->isEnabled());
 }
 
 }  // namespace

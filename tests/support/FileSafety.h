@@ -1,0 +1,76 @@
+#pragma once
+// What the file-safety tests of every task share: a scratch folder for the backups taken
+// before a write, a look for dumps left half written, and a view that lets a test stop an
+// operation at a chosen block or page.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/Backups.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig::test {
+
+// Backups go to a scratch folder while a test runs, never into the real home:
+// XDG_DATA_HOME points into a temporary folder until the object goes.
+class ScratchBackupFolder {
+ public:
+  ScratchBackupFolder() {
+    if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old;
+    ::setenv("XDG_DATA_HOME", home_.path().c_str(), 1);
+  }
+  ~ScratchBackupFolder() {
+    if (old_) ::setenv("XDG_DATA_HOME", old_->c_str(), 1);
+    else ::unsetenv("XDG_DATA_HOME");
+  }
+  ScratchBackupFolder(const ScratchBackupFolder&) = delete;
+  ScratchBackupFolder& operator=(const ScratchBackupFolder&) = delete;
+
+  std::filesystem::path folder() const { return BackupFolder(); }
+  // The backups saved so far, by name.
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder(), ec)) names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Makes the backup folder unusable: a plain file stands where it would be created.
+  void block() const {
+    std::filesystem::create_directories(home_.path() / "holbrenik-jig");
+    WriteFileBytes((home_.path() / "holbrenik-jig" / "backups").string(), {1});
+  }
+
+ private:
+  TempDir home_;
+  std::optional<std::string> old_;
+};
+
+// The recording view with a hook on the gauges, which move once a block or a page: a test
+// presses a button (from the worker, as the window's own thread would) at a chosen one.
+class HookedView : public RecordingView {
+ public:
+  void setGauge(std::string_view gauge, int progress) override {
+    RecordingView::setGauge(gauge, progress);
+    if (onGauge) onGauge(gauge, progress);
+  }
+  std::function<void(std::string_view gauge, int progress)> onGauge;
+};
+
+// The temporary files of dump sinks left in a folder (".name.xxxxxxxx.part").
+inline std::vector<std::string> TemporaryDumps(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".") && name.ends_with(".part")) names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace jig::test
