@@ -2,7 +2,6 @@
 // read that leaves the old dump as it was, the backup before a write, the question before
 // an unusual image, and the command line's answers and signals.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -14,10 +13,9 @@
 #include "Npce/NpceProtocol.h"
 #include "app/Commands.h"
 #include "link/CliInterrupt.h"
-#include "link/DumpSink.h"
 #include "link/Sha256.h"
-#include "link/SourceFile.h"
 #include "tests/Npce/NpceBench.h"
+#include "tests/support/FileSafetyCases.h"
 
 namespace jig::test {
 namespace {
@@ -31,32 +29,9 @@ const std::string kBackupStart = "Backup of the chip before the write ...";
 const std::string kBackupReadFailed = "The backup read failed; the write does not start.";
 const std::string kCancelled = "The write is cancelled; the chip is not touched.";
 
-// The injected faults of the file layer and the signal count are process-wide: each test
-// leaves them as it found them.
-struct CleanFaults {
-  ~CleanFaults() {
-    InjectSourceReadFault(std::nullopt);
-    InjectDumpWriteFault(std::nullopt);
-    ResetInterrupts();
-  }
-};
-
-// A dump sink's leftovers: ".NAME.XXXXXXXX.part".
-std::vector<std::string> PartFiles(const fs::path& folder) {
-  std::vector<std::string> parts;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().filename().string().ends_with(".part")) parts.push_back(entry.path().string());
-  return parts;
-}
-
 bool HasLineWith(const NpceBench& bench, const std::string& part) {
   const auto lines = bench.view.lines();
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
-}
-
-template <class Row>
-std::string CaseName(const ::testing::TestParamInfo<Row>& row) {
-  return std::regex_replace(row.param.name, std::regex("[^A-Za-z0-9]"), "_");
 }
 
 bool IdleWithBoxes(const NpceBench& bench) {
@@ -65,34 +40,11 @@ bool IdleWithBoxes(const NpceBench& bench) {
 
 // ---------------------------------------------------------------- the image to write
 
-struct BadSource {
-  const char* name;
-  std::string (*make)(const TempDir& dir);  // makes the source, returns its path
-  const char* why;                          // what the line says after the path
-  std::optional<std::size_t> readFaultAfter;
-};
-
-const BadSource kBadSources[] = {
-    {"folder", [](const TempDir& d) { fs::create_directory(d.file("folder.bin")); return d.file("folder.bin"); },
-     " is not a regular file", {}},
-    {"FIFO", [](const TempDir& d) { ::mkfifo(d.file("fifo.bin").c_str(), 0644); return d.file("fifo.bin"); },
-     " is not a regular file", {}},
-    {"link to /dev/zero", [](const TempDir& d) { fs::create_symlink("/dev/zero", d.file("zero.bin")); return d.file("zero.bin"); },
-     " is not a regular file", {}},
-    {"empty", [](const TempDir& d) { WriteFileBytes(d.file("empty.bin"), {}); return d.file("empty.bin"); }, " is empty", {}},
-    {"1000 bytes more than the chip",
-     [](const TempDir& d) { WriteFileBytes(d.file("long.bin"), Pattern(kFlash + 1000, 3)); return d.file("long.bin"); },
-     " holds 132072 bytes, more than the chip's 131072", {}},
-    {"read error mid-file",
-     [](const TempDir& d) { WriteFileBytes(d.file("stick.bin"), Pattern(kFlash, 4)); return d.file("stick.bin"); },
-     " could not be read whole", 100000},
-};
-
 class NpceBadSource : public ::testing::TestWithParam<BadSource> {};
 
 // Nothing after the ID check reaches the programmer: no backup read, no erase; one line.
 TEST_P(NpceBadSource, NothingAfterTheIdCheckAndOneLine) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   NpceBench bench;
   const Data old = Pattern(kFlash, 60);
   bench.chip().setFlash(old);
@@ -114,7 +66,7 @@ TEST_P(NpceBadSource, NothingAfterTheIdCheckAndOneLine) {
   EXPECT_TRUE(IdleWithBoxes(bench));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, NpceBadSource, ::testing::ValuesIn(kBadSources), CaseName<BadSource>);
+INSTANTIATE_TEST_SUITE_P(Sources, NpceBadSource, ::testing::ValuesIn(BadSources(kFlash)), CaseName<BadSource>);
 
 // A size that is not the chip's, or an image of nothing but FFh or 00h: the question, and
 // its No (the default) leaves the chip and the backups untouched.
@@ -175,7 +127,7 @@ const ReadFailure kReadFailures[] = {
 class NpceFailedRead : public ::testing::TestWithParam<ReadFailure> {};
 
 TEST_P(NpceFailedRead, LeavesTheOldDumpAsItWasAndNoTemporaryFile) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   const ReadFailure& c = GetParam();
   NpceBench bench(c.faults);
   const std::string path = bench.dir.file("dump.bin");
@@ -284,19 +236,36 @@ struct CliRun {
   Data flash;
 };
 
-CliRun NpceCli(std::vector<std::string> words, const Data& flash, sim::SimOptions options = NpceOptions()) {
+// Runs the command; signals (if any) come once the host has sent the byte `when`.
+CliRun NpceCli(std::vector<std::string> words, const Data& flash, sim::SimOptions options = NpceOptions(),
+               int signals = 0, std::uint8_t when = 0) {
   sim::SimD2xx d2xx;
   auto& programmer = d2xx.attach(std::move(options));
   auto& chip = dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE"));
   chip.setFlash(flash);
   std::ostringstream out, err;
   words.insert(words.begin(), "npce");
+  std::jthread signaller;
+  if (signals > 0) {
+    signaller = std::jthread([&programmer, signals, when](std::stop_token stop) {
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while (!stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
+        const Data sent = programmer.hostBytes();
+        if (std::find(sent.begin(), sent.end(), when) != sent.end()) break;
+        std::this_thread::sleep_for(5ms);
+      }
+      for (int i = 0; i < signals; ++i) {
+        std::this_thread::sleep_for(60ms);
+        NoteInterrupt(SIGINT);
+      }
+    });
+  }
   const int status = RunCommand(d2xx, words, true, out, err);
   return {status, out.str(), err.str(), chip.flash()};
 }
 
 TEST(NpceCliSafety, AnswersAndBackup) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   TempDir dir;
   const Data old = Pattern(kFlash, 67), image = Pattern(kFlash, 68);
   WriteFileBytes(dir.file("full.bin"), image);
@@ -326,7 +295,7 @@ TEST(NpceCliSafety, AnswersAndBackup) {
 }
 
 TEST(NpceCliSafety, SignalBeforeTheStartStartsNothing) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   TempDir dir;
   NoteInterrupt(SIGTERM);
   const CliRun run = NpceCli({"read", dir.file("dump.bin")}, Pattern(kFlash, 70));
@@ -338,21 +307,15 @@ TEST(NpceCliSafety, SignalBeforeTheStartStartsNothing) {
 // At wire speed a read takes seconds: Ctrl-C lands mid-read and ends it through its
 // failure path ('O' signalled), the old dump untouched.
 TEST(NpceCliSafety, CtrlCMidReadKeepsTheOldDump) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   TempDir dir;
   const std::string path = dir.file("dump.bin");
   const Data old = Pattern(5000, 71);
   WriteFileBytes(path, old);
   sim::SimOptions options = NpceOptions();
   options.wireTime = true;
-  std::jthread signal([] {
-    std::this_thread::sleep_for(400ms);
-    NoteInterrupt(SIGINT);
-  });
-  const auto started = std::chrono::steady_clock::now();
-  const CliRun run = NpceCli({"read", path}, Pattern(kFlash, 72), options);
+  const CliRun run = NpceCli({"read", path}, Pattern(kFlash, 72), options, 1, 'r');
   EXPECT_EQ(run.status, 128 + SIGINT) << run.out << run.err;
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
   EXPECT_NE(run.out.find("The read is stopped: the operation was interrupted at block "), std::string::npos) << run.out;
   EXPECT_EQ(ReadFileBytes(path), old);
   EXPECT_TRUE(PartFiles(dir.path()).empty());
@@ -361,21 +324,15 @@ TEST(NpceCliSafety, CtrlCMidReadKeepsTheOldDump) {
 // A write goes on after one Ctrl-C (the chip is not left half written); a second one ends
 // it through its failure path. The erase is slow enough for both to land in it.
 TEST(NpceCliSafety, WriteStopsOnlyAtTheSecondCtrlC) {
-  const CleanFaults clean;
+  const CleanFileFaults clean;
   TempDir dir;
   const Data image = Pattern(kFlash, 73);
   WriteFileBytes(dir.file("full.bin"), image);
   for (int signals : {1, 2}) {
     SCOPED_TRACE(signals);
     ResetInterrupts();
-    std::jthread signal([signals] {
-      for (int i = 0; i < signals; ++i) {
-        std::this_thread::sleep_for(150ms);
-        NoteInterrupt(SIGINT);
-      }
-    });
     const CliRun run = NpceCli({"write", "--no-backup", dir.file("full.bin")}, Pattern(kFlash, 74),
-                               NpceOptions({{"npce-erase-ms", "700"}}));
+                               NpceOptions({{"npce-erase-ms", "700"}}), signals, npce::kErase);
     EXPECT_EQ(run.status, 128 + SIGINT);
     EXPECT_NE(run.err.find("Press Ctrl-C again to stop it anyway."), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Nuvoton chip is programmed succesfully!") != std::string::npos, signals == 1) << run.out;
