@@ -243,7 +243,7 @@ void NpceOperations::announceWrite() {
 
 void NpceOperations::NPCE_WRITEClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
-  backupNow_ = backup_.load();
+  const bool backup = backup_.load();
   if (!openAndCheck()) return;
   const auto name = view_.askOpenFile(OpenDialog_NPCE());
   if (!name) {
@@ -259,7 +259,7 @@ void NpceOperations::NPCE_WRITEClick() {
     return;
   }
   sourcePath_ = *name;
-  if (backupNow_) {
+  if (backup) {
     // The copy of the chip is read on this open; the write opens the programmer again.
     view_.log(BackupStartLine(LogLanguage::English));
     view_.setGaugeColour(kGauge, colour::kGreen);

@@ -103,7 +103,6 @@ class NpceOperations {
   DumpCapture capture_;     // a read's dump, or the backup before a write
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
-  bool backupNow_ = false;   // the setting the running write took
   bool backupRead_ = false;  // the backup read is running: a failure says the write does not start
   std::jthread ReadThread_NPCE;  // last: joined before the rest goes
 };
