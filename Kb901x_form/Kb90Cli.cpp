@@ -7,6 +7,7 @@
 
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
+#include "link/CliInterrupt.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
@@ -14,7 +15,7 @@ namespace jig {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: holbrenik-jig kb90 read FILE [--read-twice] | kb90 write FILE | kb90 boards |"
+    "usage: holbrenik-jig kb90 read FILE [--read-twice] | kb90 write FILE [--yes] [--no-backup] | kb90 boards |"
     " kb90 wiring --board N --ffc SIZE [--reversed]\n";
 
 int Usage(CliRequest& request) {
@@ -32,20 +33,27 @@ int RunOperation(CliRequest& request, bool write) {
   }
   if (files.size() != 1) return Usage(request);
   if (!EnsureFirmware(request, kb90::kTaskName)) return kExitFailed;
+  // A Ctrl-C that came before the operation started: nothing is started.
+  if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);
-  if (write) view.setOpenFile(files[0]);
-  else view.setSaveFile(files[0], request.force);
+  if (write) {
+    view.setOpenFile(files[0]);
+    view.setYesNoAnswer(request.yes);
+  } else {
+    view.setSaveFile(files[0], request.force);
+  }
   const Kb90Bounds bounds;
   Kb90Operations operations(request.d2xx, view, bounds);
   operations.setReadTwice(readTwice);
+  operations.setBackup(request.backup);
   if (write) operations.KB901X_WRITEClick();
   else operations.KB901X_READClick();
   // Every wait of the operation has its own bound; this one only guards against an
-  // operation that never reports its end. A second read may take as long as the first.
-  const std::uint64_t runs = readTwice ? 2 : 1;
-  const auto result = view.waitEnded(std::chrono::milliseconds(runs * bounds.worstCaseMs() + 10000));
-  if (!result) request.err << "kb90 " << request.action << ": the operation did not end\n";
-  return result.value_or(false) ? kExitOk : kExitFailed;
+  // operation that never reports its end. A second read, or the backup read before a
+  // write, may take as long as the first run.
+  const std::uint64_t runs = (readTwice || (write && request.backup)) ? 2 : 1;
+  return AwaitOperation(view, std::chrono::milliseconds(runs * bounds.worstCaseMs() + 10000),
+                        CliStop{[&operations] { operations.requestStop(); }, write}, "kb90 " + request.action);
 }
 
 std::optional<std::vector<std::string>> LoadList(CliRequest& request) {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 
-#include <unistd.h>
-
+#include "link/Backups.h"
 #include "link/CharFilter.h"
 #include "link/DumpChecks.h"
+#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
+#include "link/SourceFile.h"
 #include "link/TimeStamp.h"
 
 namespace jig {
@@ -16,19 +16,10 @@ namespace jig {
 namespace {
 constexpr const char* kStars = "**********************************";  // 34
 constexpr std::size_t kLinkBufferSize = kb90::kBlockSize + 4;
+constexpr const char* kBackupTask = "kb90";
 
 std::string TimeStampLine() { return std::string(kCurrentTime) + LongTimeOfDay(); }
 std::string BlockOf(int block) { return std::to_string(block) + " of " + std::to_string(kb90::kBlockCount); }
-
-// A read that keeps its dump in memory until both reads agree creates the file only then;
-// this asks beforehand whether it could, so a folder that cannot take it is told at once.
-bool CouldCreate(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path target(path);
-  if (std::filesystem::exists(target, error)) return std::filesystem::is_regular_file(target, error) && ::access(path.c_str(), W_OK) == 0;
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
 }  // namespace
 
 const char* ModeText(Kb90Mode mode) {
@@ -86,9 +77,16 @@ void Kb90Operations::release(Kb90Mode mode, std::uint8_t firstCommand) {
   modeChanged_.notify_all();
 }
 
+void Kb90Operations::disableDuring(const char* otherButton) {
+  view_.enable(otherButton, false);
+  view_.enable(kb90::kExitButton, false);
+  view_.enable(kb90::kReadTwiceBox, false);
+  view_.enable(kb90::kBackupBox, false);
+}
+
 void Kb90Operations::KB901X_READClick() {
   if (Mode_KB90.load() != Kb90Mode::None) return;
-  readTwiceNow_ = readTwice_.load();
+  const bool twice = readTwice_.load();
   view_.clearLog();
   if (!openAndCheck()) {
     view_.ended(false);
@@ -102,16 +100,9 @@ void Kb90Operations::KB901X_READClick() {
     return;
   }
   view_.repaint();
-  dumpPath_ = *path;
-  // Reading twice, both reads go to memory: the file is created only from a matching pair.
-  bool fileReady = false;
-  if (readTwiceNow_) {
-    fileReady = CouldCreate(*path);
-  } else {
-    File_KB90 = DumpFile::Create(*path);
-    fileReady = File_KB90.has_value();
-  }
-  if (!fileReady) {
+  // The dump goes beside the chosen name and replaces it only when whole; reading twice,
+  // the passes wait in memory until they agree.
+  if (!capture_.open(*path, twice)) {
     view_.errorBox("Ошибка создания файла.");
     link_.close();
     view_.ended(false);
@@ -123,16 +114,39 @@ void Kb90Operations::KB901X_READClick() {
   view_.setGaugeColour(kb90::kGauge, colour::kGreen);
   view_.setGauge(kb90::kGauge, 0);
   view_.log("Reading KB9012 ...");
-  view_.enable(kb90::kWriteButton, false);
-  view_.enable(kb90::kExitButton, false);
-  view_.enable(kb90::kReadTwiceBox, false);
+  disableDuring(kb90::kWriteButton);
   startWorker();
   view_.log(TimeStampLine());
   release(Kb90Mode::Reading, kb90::kRead);
 }
 
+bool Kb90Operations::takeImage(const std::string& path) {
+  SourceFile source = ReadSourceFile(path, kb90::kImageSize);
+  if (source.problem == SourceProblem::CannotOpen) {
+    view_.errorBox("Ошибка открытия файла.");
+    return false;
+  }
+  if (!source.ok()) {
+    view_.log(SourceProblemLine(path, source, kb90::kImageSize, LogLanguage::English));
+    return false;
+  }
+  if (!ConfirmImage(view_, path, source.bytes, kb90::kImageSize, LogLanguage::English)) return false;
+  image_ = std::move(source.bytes);
+  return true;
+}
+
+void Kb90Operations::announceWrite() {
+  view_.log("Write in KB901X file:");
+  view_.log(sourcePath_);
+  view_.setGaugeMax(kb90::kGauge, kb90::kGaugeMax);
+  view_.setGaugeColour(kb90::kGauge, colour::kRed);
+  view_.setGauge(kb90::kGauge, 0);
+  view_.log("There is a writing KB901X...");
+}
+
 void Kb90Operations::KB901X_WRITEClick() {
   if (Mode_KB90.load() != Kb90Mode::None) return;
+  backupNow_ = backup_.load();
   view_.clearLog();
   if (!openAndCheck()) {
     view_.ended(false);
@@ -145,47 +159,32 @@ void Kb90Operations::KB901X_WRITEClick() {
     view_.ended(false);
     return;
   }
-  File_KB90 = DumpFile::OpenForReading(*path);
-  // The image is taken whole before anything is sent: a file that cannot be read to its
-  // end (or to 128 KiB) is refused, never written half.
-  bool readable = File_KB90.has_value();
-  if (readable) {
-    std::error_code error;
-    const bool regular = std::filesystem::is_regular_file(*path, error);
-    const auto size = std::filesystem::file_size(*path, error);
-    readable = regular && !error;
-    if (readable) {
-      const std::size_t expected = std::min<std::uintmax_t>(size, kb90::kImageSize);
-      image_.assign(kb90::kImageSize, 0xFF);
-      std::size_t got = 0;
-      while (got < expected) {
-        const std::size_t n = File_KB90->read(std::span(image_).subspan(got, kb90::kImageSize - got));
-        if (n == 0) break;
-        got += n;
-      }
-      image_.resize(std::min(got, kb90::kImageSize));
-      readable = got >= expected;
-    }
-  }
-  if (!readable) {
-    if (File_KB90) File_KB90->close();
-    File_KB90.reset();
-    view_.errorBox("Ошибка открытия файла.");
+  // The image is taken whole before anything more is sent: a file that cannot be read to
+  // its end is refused, never written half.
+  if (!takeImage(*path)) {
     link_.close();
     view_.ended(false);
     return;
   }
-  view_.log("Write in KB901X file:");
-  view_.log(*path);
-  view_.setGaugeMax(kb90::kGauge, kb90::kGaugeMax);
-  view_.setGaugeColour(kb90::kGauge, colour::kRed);
-  view_.setGauge(kb90::kGauge, 0);
-  view_.log("There is a writing KB901X...");
-  view_.enable(kb90::kReadButton, false);
-  view_.enable(kb90::kExitButton, false);
-  view_.enable(kb90::kReadTwiceBox, false);
+  sourcePath_ = *path;
+  if (backupNow_) {
+    view_.log(BackupStartLine(LogLanguage::English));
+    view_.setGaugeMax(kb90::kGauge, kb90::kGaugeMax);
+    view_.setGaugeColour(kb90::kGauge, colour::kGreen);
+    view_.setGauge(kb90::kGauge, 0);
+  } else {
+    announceWrite();
+  }
+  disableDuring(kb90::kReadButton);
   startWorker();
   view_.log(TimeStampLine());
+  if (backupNow_) {
+    // The copy of the chip is read on this open; the write opens the programmer again.
+    capture_.collectOnly();
+    backupRead_ = true;
+    release(Kb90Mode::Writing, kb90::kRead);
+    return;
+  }
   sums_ = {};
   release(Kb90Mode::Writing, kb90::kWrite);
 }
@@ -207,42 +206,34 @@ void Kb90Operations::ReadThread_KB90(std::stop_token stop) {
     mode = Mode_KB90.load();
   }
   if (mode == Kb90Mode::Reading) readAll(stop);
-  else writeAll(stop);
+  else if (!backupNow_ || backupThenStartWrite(stop)) writeAll(stop);
 }
 
-void Kb90Operations::finish(bool success, const char* enableButton) {
+void Kb90Operations::finish(bool success) {
   link_.close();
-  if (File_KB90) File_KB90->close();
-  File_KB90.reset();
-  view_.enable(enableButton, true);
-  view_.enable(kb90::kExitButton, true);
-  view_.enable(kb90::kReadTwiceBox, true);
+  capture_.abandon();
+  backupRead_ = false;
+  for (const char* control :
+       {kb90::kReadButton, kb90::kWriteButton, kb90::kExitButton, kb90::kReadTwiceBox, kb90::kBackupBox})
+    view_.enable(control, true);
   Mode_KB90.store(Kb90Mode::None);
   view_.ended(success);
 }
 
 void Kb90Operations::fail(const std::string& line, bool linkAnswers) {
-  const bool reading = Mode_KB90.load() == Kb90Mode::Reading;
-  std::string text = line;
-  if (File_KB90) {
-    const std::string path = File_KB90->path();
-    File_KB90->close();
-    File_KB90.reset();
-    // A dump that stops part-way is not a dump: leaving it would invite writing it back.
-    std::error_code error;
-    if (reading && std::filesystem::remove(path, error)) text += "; the incomplete file was deleted";
-  }
-  view_.log(text + ".");
+  // The chosen name keeps what it held: the part read so far goes with the temporary file.
+  view_.log(line + (capture_.hasTarget() ? "; the file is not written." : "."));
+  capture_.abandon();
   if (linkAnswers) link_.writeByte(kb90::kFailure);
-  finish(false, reading ? kb90::kWriteButton : kb90::kReadButton);
+  if (backupRead_) view_.log(BackupReadFailedLine(LogLanguage::English));
+  finish(false);
 }
 
-bool Kb90Operations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass) {
-  pass.clear();
-  pass.reserve(kb90::kImageSize);
+bool Kb90Operations::readPass(std::stop_token& stop) {
+  capture_.startPass();
   for (;;) {
     if (stop.stop_requested()) {
-      fail("Reading stopped: the window was closed", true);
+      fail("Reading stopped: the operation was interrupted at block " + BlockOf(Counter_KB90), true);
       return false;
     }
     const BlockResult block = WaitBlock(link_, bounds_.blockMs);
@@ -258,12 +249,10 @@ bool Kb90Operations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& 
         fail("Reading stopped: the programmer was disconnected at block " + BlockOf(Counter_KB90), false);
         return false;
     }
-    const auto bytes = std::span(link_.buffer.data(), kb90::kBlockSize);
-    if (File_KB90 && !File_KB90->write(bytes)) {
-      fail("Reading stopped: the file cannot be written", true);
+    if (!capture_.take(std::span(link_.buffer.data(), kb90::kBlockSize))) {
+      fail("Reading stopped: the disk did not take block " + BlockOf(Counter_KB90), true);
       return false;
     }
-    pass.insert(pass.end(), bytes.begin(), bytes.end());
     view_.setGauge(kb90::kGauge, kb90::kGaugePerBlock * Counter_KB90);
     if (Counter_KB90 == kb90::kBlockCount) break;
     link_.writeByte(kb90::kNext);
@@ -272,11 +261,6 @@ bool Kb90Operations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& 
   // Bytes after the last block mean the stream was out of step: the dump cannot be trusted.
   if (link_.getStatus() == FT_OK && link_.rxQueue > 0) {
     fail("Reading stopped: the programmer sent more than 256 bytes for block " + BlockOf(Counter_KB90), true);
-    return false;
-  }
-  // The dump must be on the disk before it is reported saved.
-  if (File_KB90 && !File_KB90->close()) {
-    fail("Reading stopped: the file cannot be written", true);
     return false;
   }
   link_.writeByte(kb90::kEndTransfer);
@@ -288,25 +272,22 @@ bool Kb90Operations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& 
 }
 
 void Kb90Operations::readAll(std::stop_token& stop) {
-  if (!readPass(stop, dump_)) return;
-  if (!readTwiceNow_) {
-    view_.log(DumpPatternLine(CheckDumpPattern(dump_), LogLanguage::English));
-    finish(true, kb90::kWriteButton);
-    return;
-  }
-  if (!startSecondRead(stop) || !readPass(stop, second_)) return;
-  compareAndSave();
+  if (!readPass(stop)) return;
+  if (capture_.wantsAnotherPass() && (!startSecondRead(stop) || !readPass(stop))) return;
+  auto ending = capture_.finish(LogLanguage::English);
+  for (std::string& line : ending.lines) view_.log(std::move(line));
+  finish(ending.saved);
 }
 
 bool Kb90Operations::startSecondRead(std::stop_token& stop) {
   if (stop.stop_requested()) {
-    fail("Reading stopped: the window was closed", false);
+    fail("Reading stopped: the operation was interrupted before the second read", false);
     return false;
   }
   view_.log("Reading KB9012 again to compare ...");
   if (!openAndCheck()) {
     view_.log("The second read did not start; the file is not written.");
-    finish(false, kb90::kWriteButton);
+    finish(false);
     return false;
   }
   view_.setGaugeColour(kb90::kGauge, colour::kGreen);
@@ -317,34 +298,36 @@ bool Kb90Operations::startSecondRead(std::stop_token& stop) {
   return true;
 }
 
-void Kb90Operations::compareAndSave() {
-  const auto difference = CompareDumps(dump_, second_);
-  view_.log(ReadTwiceLine(difference, LogLanguage::English));
-  if (difference) {
-    finish(false, kb90::kWriteButton);
-    return;
+bool Kb90Operations::backupThenStartWrite(std::stop_token& stop) {
+  if (!readPass(stop)) return false;
+  backupRead_ = false;
+  if (!KeepBackup(view_, kBackupTask, capture_.firstPass(), LogLanguage::English)) {
+    finish(false);
+    return false;
   }
-  auto file = DumpFile::Create(dumpPath_);
-  const bool saved = file && file->write(dump_) && file->close();
-  if (!saved) {
-    std::error_code error;
-    if (file) {
-      file->close();
-      std::filesystem::remove(dumpPath_, error);  // a part of a dump is no dump
-    }
-    view_.log("The file " + dumpPath_ + " cannot be written; the dump is not saved.");
-    finish(false, kb90::kWriteButton);
-    return;
+  if (stop.stop_requested()) {
+    view_.log("Writing stopped: the operation was interrupted before the write; the chip is not touched.");
+    finish(false);
+    return false;
   }
-  view_.log(DumpPatternLine(CheckDumpPattern(dump_), LogLanguage::English));
-  finish(true, kb90::kWriteButton);
+  if (!openAndCheck()) {
+    view_.log("The write did not start; the chip is not touched.");
+    finish(false);
+    return false;
+  }
+  announceWrite();
+  view_.log(TimeStampLine());
+  sums_ = {};
+  Counter_KB90 = 1;
+  link_.writeByte(kb90::kWrite);
+  return true;
 }
 
 bool Kb90Operations::writeAll(std::stop_token& stop) {
   std::size_t offset = 0;
   for (;;) {
     if (stop.stop_requested()) {
-      fail("Writing stopped: the window was closed", true);
+      fail("Writing stopped: the operation was interrupted at block " + BlockOf(Counter_KB90), true);
       return false;
     }
     const WaitResult ready = WaitAckByte(link_, bounds_.readyMs);
@@ -373,7 +356,7 @@ bool Kb90Operations::writeAll(std::stop_token& stop) {
       link_.close();
       view_.log(TimeStampLine());
       // Written but not verified: the command line must not call that a success.
-      finish(false, kb90::kReadButton);
+      finish(false);
       return false;
     }
     link_.write(block);
@@ -427,7 +410,7 @@ bool Kb90Operations::verify(std::stop_token&) {
     link_.writeByte(kb90::kFailure);
   }
   view_.log(TimeStampLine());
-  finish(match, kb90::kReadButton);
+  finish(match);
   return match;
 }
 

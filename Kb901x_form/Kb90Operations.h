@@ -14,7 +14,7 @@
 
 #include "Kb901x_form/Kb90Checksums.h"
 #include "Kb901x_form/Kb90Protocol.h"
-#include "link/DumpFile.h"
+#include "link/DumpCapture.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 
@@ -30,6 +30,7 @@ inline constexpr const char* kWriteButton = "KB901X_WRITE";
 inline constexpr const char* kExitButton = "EXIT_KB901X";
 inline constexpr const char* kGauge = "CGauge_KB901X";
 inline constexpr const char* kReadTwiceBox = "ReadTwice";
+inline constexpr const char* kBackupBox = "Backup_KB901X";
 inline constexpr const char* kTaskName = "KB9010/12/16/22";
 
 FileDialog SaveDialog();  // SaveDialog_KB90
@@ -55,26 +56,44 @@ class Kb90Operations {
   // Read twice and compare: taken when a read starts. Off, the read is the documented one.
   void setReadTwice(bool on) { readTwice_.store(on); }
   bool readTwice() const { return readTwice_.load(); }
+  // Backup before write: taken when a write starts. On, the write first reads the chip
+  // through the read sequence and keeps that copy; off (the default here; the window and
+  // the command line turn it on), the write is the documented one.
+  void setBackup(bool on) { backup_.store(on); }
+  bool backup() const { return backup_.load(); }
+
+  // Asks the running operation to end through its failure path (a read at its next block,
+  // a write before its next block). Nothing happens when none runs.
+  void requestStop() { worker_.request_stop(); }
 
  private:
   // Open, link check; true with the programmer ready for the first command.
   bool openAndCheck();
+  // The image to write, whole, and the technician's answer when it is unusual; false
+  // (with its box or line) when the write must not start.
+  bool takeImage(const std::string& path);
+  // The documented start of the write's texts, from "Write in KB901X file:" on.
+  void announceWrite();
+  // The controls that stay off while an operation runs (its own button stays on).
+  void disableDuring(const char* otherButton);
   void startWorker();
   void release(Kb90Mode mode, std::uint8_t firstCommand);
 
   void ReadThread_KB90(std::stop_token stop);
-  // One run of the read exchange into the pass's memory (and the file, when one is open);
-  // false when it failed and the operation has ended.
-  bool readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass);
+  // One run of the read exchange into the capture; false when it failed and the operation
+  // has ended.
+  bool readPass(std::stop_token& stop);
   void readAll(std::stop_token& stop);
   // The second run of the read: its own open and link check; false when the operation ended.
   bool startSecondRead(std::stop_token& stop);
-  void compareAndSave();
+  // The backup read that the click started, its copy kept, then the write's own open and
+  // link check and its first command; false when the operation ended.
+  bool backupThenStartWrite(std::stop_token& stop);
   bool writeAll(std::stop_token& stop);
   bool verify(std::stop_token& stop);
   // The failure path of the worker: one line, 'O' when the link still answers.
   void fail(const std::string& line, bool linkAnswers);
-  void finish(bool success, const char* enableButton);
+  void finish(bool success);
 
   TaskView& view_;
   const Kb90Bounds bounds_;
@@ -84,13 +103,13 @@ class Kb90Operations {
   std::mutex modeMutex_;
   std::condition_variable_any modeChanged_;
   int Counter_KB90 = 0;
-  std::optional<DumpFile> File_KB90;
-  std::vector<std::uint8_t> image_;  // what a write sends (the file's first 131072 bytes at most)
+  DumpCapture capture_;              // a read's dump, or the backup before a write
+  std::vector<std::uint8_t> image_;  // what a write sends: the whole file, at most 131072 bytes
+  std::string sourcePath_;           // the file a write sends, for its log line
   std::atomic<bool> readTwice_{false};
-  bool readTwiceNow_ = false;         // the setting the running read took
-  std::string dumpPath_;              // where a read's dump goes
-  std::vector<std::uint8_t> dump_;    // the (first) read's bytes
-  std::vector<std::uint8_t> second_;  // the second read's bytes
+  std::atomic<bool> backup_{false};
+  bool backupNow_ = false;   // the setting the running write took
+  bool backupRead_ = false;  // the backup read is running: a failure says the write does not start
   Kb90Sums sums_;
   std::jthread worker_;
 };

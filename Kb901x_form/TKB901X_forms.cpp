@@ -65,6 +65,9 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   ReadTwice = new QCheckBox("Read twice and compare", this);
   ReadTwice->setObjectName(kb90::kReadTwiceBox);
   ReadTwice->setChecked(false);
+  Backup_KB901X = new QCheckBox("Backup before write", this);
+  Backup_KB901X->setObjectName(kb90::kBackupBox);
+  Backup_KB901X->setChecked(true);
 
   KB901X_Memo = new QPlainTextEdit(this);
   KB901X_Memo->setObjectName("KB901X_Memo");
@@ -80,6 +83,7 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   buttons->addWidget(KB901X_READ);
   buttons->addWidget(KB901X_WRITE);
   buttons->addWidget(ReadTwice);
+  buttons->addWidget(Backup_KB901X);
   buttons->addStretch(1);
   buttons->addWidget(EXIT_KB901X);
   auto* layout = new QVBoxLayout(this);
@@ -139,7 +143,10 @@ void TKB901X_forms::KB901X_READClick() {
   operations_->setReadTwice(ReadTwice->isChecked());
   operations_->KB901X_READClick();
 }
-void TKB901X_forms::KB901X_WRITEClick() { operations_->KB901X_WRITEClick(); }
+void TKB901X_forms::KB901X_WRITEClick() {
+  operations_->setBackup(Backup_KB901X->isChecked());
+  operations_->KB901X_WRITEClick();
+}
 void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
 
 void TKB901X_forms::ComboBox_KB901XSelect() {

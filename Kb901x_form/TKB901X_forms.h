@@ -44,6 +44,7 @@ class TKB901X_forms : public TTaskWindow {
   QPushButton* KB901X_WRITE;
   QPushButton* EXIT_KB901X;
   QCheckBox* ReadTwice;
+  QCheckBox* Backup_KB901X;
   QPlainTextEdit* KB901X_Memo;
   QProgressBar* CGauge_KB901X;
 

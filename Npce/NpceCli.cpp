@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Npce/NpceOperations.h"
+#include "link/CliInterrupt.h"
 #include "link/limits.h"
 #include "main/SwitchCli.h"
 
@@ -22,24 +23,26 @@ int RunNpceCommand(CliRequest& request) {
     else files.push_back(arg);
   }
   if ((!read && !write) || files.size() != 1 || !known) {
-    request.err << "usage: holbrenik-jig npce read FILE [--read-twice] | npce write FILE\n";
+    request.err << "usage: holbrenik-jig npce read FILE [--read-twice] | npce write FILE [--yes] [--no-backup]\n";
     return kExitUsage;
   }
   if (!EnsureFirmware(request, "NPCE288N/388N")) return kExitFailed;
+  // A Ctrl-C that came before the operation started: nothing is started.
+  if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);
-  if (read) view.setSaveFile(files[0], request.force);
-  else view.setOpenFile(files[0]);
+  if (read) {
+    view.setSaveFile(files[0], request.force);
+  } else {
+    view.setOpenFile(files[0]);
+    view.setYesNoAnswer(request.yes);
+  }
   NpceOperations operations(request.d2xx, view);
   operations.setReadTwice(readTwice);
+  operations.setBackup(request.backup);
   if (read) operations.NPCE_READClick();
   else operations.NPCE_WRITEClick();
-  const auto result = view.waitEnded(std::chrono::milliseconds(limits::kNpceOperationBoundMs));
-  if (!result) {
-    request.err << "npce " << request.action << ": the operation did not end within "
-                << limits::kNpceOperationBoundMs / 1000 << " s\n";
-    return kExitFailed;
-  }
-  return *result ? kExitOk : kExitFailed;
+  return AwaitOperation(view, std::chrono::milliseconds(limits::kNpceOperationBoundMs),
+                        CliStop{[&operations] { operations.requestStop(); }, write}, "npce " + request.action);
 }
 
 }  // namespace jig

@@ -1,16 +1,16 @@
 #include "Npce/NpceOperations.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <span>
 #include <string>
 
 #include "Npce/NpceProtocol.h"
+#include "link/Backups.h"
 #include "link/DumpChecks.h"
+#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
+#include "link/SourceFile.h"
 #include "link/TimeStamp.h"
 
 namespace jig {
@@ -19,17 +19,8 @@ using namespace npce;
 
 namespace {
 constexpr std::string_view kReadTwiceBox = "ReadTwice";
-
-// A read that keeps its dump in memory until both reads agree creates the file only then;
-// this asks beforehand whether it could, so a folder that cannot take it is told at once.
-bool CouldCreate(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path target(path);
-  if (std::filesystem::exists(target, error))
-    return std::filesystem::is_regular_file(target, error) && ::access(path.c_str(), W_OK) == 0;
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
+constexpr std::string_view kBackupBox = "Backup_NPCE";
+constexpr const char* kBackupTask = "npce";
 }  // namespace
 
 std::string_view ModeText(NpceMode mode) {
@@ -73,20 +64,27 @@ bool NpceOperations::openAndCheck() {
   return true;
 }
 
+bool NpceOperations::reopen() {
+  return OpenProgrammer(link_, profiles::kNpce, view_) == OpenResult::Ready &&
+         NpceHandshake(link_, view_, bounds_.byteTries);
+}
+
+void NpceOperations::disableDuring(std::string_view otherButton) {
+  view_.enable(otherButton, false);
+  view_.enable(kExitButton, false);
+  view_.enable(kReadTwiceBox, false);
+  view_.enable(kBackupBox, false);
+}
+
 void NpceOperations::end(bool success) {
   link_.close();
-  if (File_NPCE) {
-    if (!File_NPCE->close() && success) {
-      view_.log("The file " + File_NPCE->path() + " could not be saved to the disk.");
-      success = false;
-    }
-    File_NPCE.reset();
-  }
+  // Whatever did not end in a saved dump leaves the chosen name as it was.
+  capture_.abandon();
+  if (!success && backupRead_) view_.log(BackupReadFailedLine(LogLanguage::English));
+  backupRead_ = false;
   Mode_NPCE = NpceMode::NONE;
-  view_.enable(kWriteButton, true);
-  view_.enable(kReadButton, true);
-  view_.enable(kExitButton, true);
-  view_.enable(kReadTwiceBox, true);
+  for (std::string_view control : {kWriteButton, kReadButton, kExitButton, kReadTwiceBox, kBackupBox})
+    view_.enable(control, true);
   view_.ended(success);
 }
 
@@ -102,7 +100,7 @@ void NpceOperations::failWithSignal(std::string line, bool stamp) {
 
 void NpceOperations::NPCE_READClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
-  readTwiceNow_ = readTwice_.load();
+  const bool twice = readTwice_.load();
   if (!openAndCheck()) return;
   const auto name = view_.askSaveFile(SaveDialog_NPCE());
   if (!name) {
@@ -111,31 +109,19 @@ void NpceOperations::NPCE_READClick() {
     return;
   }
   view_.repaint();
-  dumpPath_ = *name;
-  // Reading twice, both reads go to memory: the file is created only from a matching pair.
-  if (readTwiceNow_) {
-    if (!CouldCreate(*name)) {
-      view_.errorBox(text::kCreateFailed);
-      stopInClick();
-      return;
-    }
-  } else {
-    auto file = DumpFile::Create(*name);
-    if (!file) {
-      view_.errorBox(text::kCreateFailed);
-      stopInClick();
-      return;
-    }
-    File_NPCE = std::move(file);
+  // The dump goes beside the chosen name and replaces it only when whole; reading twice,
+  // the passes wait in memory until they agree.
+  if (!capture_.open(*name, twice)) {
+    view_.errorBox(text::kCreateFailed);
+    stopInClick();
+    return;
   }
   view_.log(text::kSaveTheFile);
   view_.log(*name);
   view_.setGaugeColour(kGauge, colour::kGreen);
   view_.setGauge(kGauge, 0);
   view_.log(text::kReading);
-  view_.enable(kWriteButton, false);
-  view_.enable(kExitButton, false);
-  view_.enable(kReadTwiceBox, false);
+  disableDuring(kWriteButton);
   timeStamp();
   Mode_NPCE = NpceMode::Reading_NPCE;
   Counter_NPCE = 1;
@@ -145,28 +131,16 @@ void NpceOperations::NPCE_READClick() {
 }
 
 void NpceOperations::readWork(std::stop_token stop) {
-  if (!readPass(stop, firstRead_)) return;
-  if (!readTwiceNow_) {
-    // The dump is on the disk before it is judged.
-    link_.close();
-    if (!File_NPCE->close()) {
-      view_.log("The file " + File_NPCE->path() + " could not be saved to the disk.");
-      File_NPCE.reset();
-      end(false);
-      return;
-    }
-    File_NPCE.reset();
-    view_.log(DumpPatternLine(CheckDumpPattern(firstRead_), LogLanguage::English));
-    end(true);
-    return;
-  }
-  if (!startSecondRead(stop) || !readPass(stop, secondRead_)) return;
-  compareAndSave();
+  if (!readPass(stop)) return;
+  if (capture_.wantsAnotherPass() && (!startSecondRead(stop) || !readPass(stop))) return;
+  link_.close();
+  auto ending = capture_.finish(LogLanguage::English);
+  for (std::string& line : ending.lines) view_.log(std::move(line));
+  end(ending.saved);
 }
 
-bool NpceOperations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass) {
-  pass.clear();
-  pass.reserve(kFlashSize);
+bool NpceOperations::readPass(std::stop_token& stop) {
+  capture_.startPass();
   for (;;) {
     const int block = Counter_NPCE;
     WaitResult result;
@@ -176,19 +150,19 @@ bool NpceOperations::readPass(std::stop_token& stop, std::vector<std::uint8_t>& 
       failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
       return false;
     }
-    const auto bytes = std::span(link_.buffer.data(), kReadBlockSize);
-    if (File_NPCE && !File_NPCE->write(bytes)) {
-      view_.log("The file " + File_NPCE->path() + " cannot be written; the read is stopped at block " +
+    if (!capture_.take(std::span(link_.buffer.data(), kReadBlockSize))) {
+      view_.log("The file " + capture_.target() + " cannot be written; the read is stopped at block " +
                 std::to_string(block) + ".");
       finishRead(false);
       end(false);
       return false;
     }
-    pass.insert(pass.end(), bytes.begin(), bytes.end());
     view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
     if (block == kReadBlocks) break;
     if (stop.stop_requested()) {
-      failWithSignal("The read is stopped: the window is closing.", true);
+      failWithSignal("The read is stopped: the operation was interrupted at block " + std::to_string(block) + " of " +
+                         std::to_string(kReadBlocks) + ".",
+                     true);
       return false;
     }
     link_.writeByte(kReadBlock);
@@ -221,13 +195,12 @@ bool NpceOperations::finishRead(bool fileOk) {
 bool NpceOperations::startSecondRead(std::stop_token& stop) {
   link_.close();
   if (stop.stop_requested()) {
-    view_.log("The read is stopped: the window is closing.");
+    view_.log("The read is stopped: the operation was interrupted before the second read.");
     end(false);
     return false;
   }
   view_.log("Reading again to compare ...");
-  if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready ||
-      !NpceHandshake(link_, view_, bounds_.byteTries)) {
+  if (!reopen()) {
     view_.log("The second read did not start; the file is not written.");
     end(false);
     return false;
@@ -240,34 +213,37 @@ bool NpceOperations::startSecondRead(std::stop_token& stop) {
   return true;
 }
 
-void NpceOperations::compareAndSave() {
-  link_.close();
-  const auto difference = CompareDumps(firstRead_, secondRead_);
-  view_.log(ReadTwiceLine(difference, LogLanguage::English));
-  if (difference) {
-    end(false);
-    return;
+// ---------------------------------------------------------------------------- write
+
+bool NpceOperations::takeImage(const std::string& path) {
+  SourceFile source = ReadSourceFile(path, kFlashSize);
+  if (source.problem == SourceProblem::CannotOpen) {
+    view_.errorBox(text::kOpenFailed);
+    return false;
   }
-  auto file = DumpFile::Create(dumpPath_);
-  const bool saved = file && file->write(firstRead_) && file->close();
-  if (!saved) {
-    if (file) {
-      file->close();
-      std::error_code error;
-      std::filesystem::remove(dumpPath_, error);  // a part of a dump is no dump
-    }
-    view_.log("The file " + dumpPath_ + " could not be saved to the disk.");
-    end(false);
-    return;
+  if (!source.ok()) {
+    view_.log(SourceProblemLine(path, source, kFlashSize, LogLanguage::English));
+    return false;
   }
-  view_.log(DumpPatternLine(CheckDumpPattern(firstRead_), LogLanguage::English));
-  end(true);
+  if (!ConfirmImage(view_, path, source.bytes, kFlashSize, LogLanguage::English)) return false;
+  // A shorter file leaves FFh in the rest.
+  std::fill(Image_NPCE.begin(), Image_NPCE.end(), 0xFF);
+  std::copy(source.bytes.begin(), source.bytes.end(), Image_NPCE.begin());
+  return true;
 }
 
-// ---------------------------------------------------------------------------- write
+void NpceOperations::announceWrite() {
+  view_.log(text::kWriteFile);
+  view_.log(sourcePath_);
+  view_.setGaugeColour(kGauge, colour::kRed);
+  view_.setGauge(kGauge, 0);
+  timeStamp();
+  view_.log(text::kErase);
+}
 
 void NpceOperations::NPCE_WRITEClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
+  const bool backup = backup_.load();
   if (!openAndCheck()) return;
   const auto name = view_.askOpenFile(OpenDialog_NPCE());
   if (!name) {
@@ -276,29 +252,59 @@ void NpceOperations::NPCE_WRITEClick() {
     return;
   }
   view_.repaint();
-  auto file = DumpFile::OpenForReading(*name);
-  if (!file) {
-    view_.errorBox(text::kOpenFailed);
+  // The image is taken whole before anything more is sent: a file that cannot be read to
+  // its end is refused, never written half.
+  if (!takeImage(*name)) {
     stopInClick();
     return;
   }
-  view_.log(text::kWriteFile);
-  view_.log(*name);
-  // A shorter file leaves FFh in the rest; a longer one's excess is not read.
-  std::fill(Image_NPCE.begin(), Image_NPCE.end(), 0xFF);
-  file->read(Image_NPCE);
-  file->close();
-  view_.setGaugeColour(kGauge, colour::kRed);
-  view_.setGauge(kGauge, 0);
-  timeStamp();
-  view_.log(text::kErase);
-  view_.enable(kReadButton, false);
-  view_.enable(kExitButton, false);
-  view_.enable(kReadTwiceBox, false);
+  sourcePath_ = *name;
+  if (backup) {
+    // The copy of the chip is read on this open; the write opens the programmer again.
+    view_.log(BackupStartLine(LogLanguage::English));
+    view_.setGaugeColour(kGauge, colour::kGreen);
+    view_.setGauge(kGauge, 0);
+    disableDuring(kReadButton);
+    timeStamp();
+    capture_.collectOnly();
+    backupRead_ = true;
+    Mode_NPCE = NpceMode::Write_NPCE;
+    Counter_NPCE = 1;
+    link_.writeByte(kReadBlock);
+    ReadThread_NPCE = std::jthread([this](std::stop_token stop) {
+      if (backupThenReopen(stop)) writeWork(stop);
+    });
+    return;
+  }
+  announceWrite();
+  disableDuring(kReadButton);
   // The erase takes seconds: it runs in the worker so the window stays responsive, and the
   // mode holds the lock from here, so a second click cannot start another operation.
   Mode_NPCE = NpceMode::Write_NPCE;
   ReadThread_NPCE = std::jthread([this](std::stop_token stop) { writeWork(stop); });
+}
+
+bool NpceOperations::backupThenReopen(std::stop_token& stop) {
+  if (!readPass(stop)) return false;
+  backupRead_ = false;
+  link_.close();
+  if (!KeepBackup(view_, kBackupTask, capture_.firstPass(), LogLanguage::English)) {
+    end(false);
+    return false;
+  }
+  if (stop.stop_requested()) {
+    view_.log("The write is stopped: the operation was interrupted before the write; the chip is not touched.");
+    end(false);
+    return false;
+  }
+  view_.log("");
+  if (!reopen()) {
+    view_.log("The write did not start; the chip is not touched.");
+    end(false);
+    return false;
+  }
+  announceWrite();
+  return true;
 }
 
 bool NpceOperations::eraseAndCheck() {
@@ -384,7 +390,8 @@ void NpceOperations::writeWork(std::stop_token stop) {
     }
     if (stop.stop_requested()) {
       Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
-      fail("The write is stopped: the window is closing.");
+      fail("The write is stopped: the operation was interrupted at block " + std::to_string(block) + " of " +
+           std::to_string(kWriteBlocks) + ".");
       return;
     }
     Counter_NPCE = block + 1;
@@ -401,7 +408,7 @@ void NpceOperations::verify(std::stop_token stop) {
   bool allEqual = true;
   do {
     if (stop.stop_requested()) {
-      failWithSignal("The verify is stopped: the window is closing.", true);
+      failWithSignal("The verify is stopped: the operation was interrupted.", true);
       return;
     }
     link_.writeByte(kReadBlock);

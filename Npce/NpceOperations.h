@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
-#include "link/DumpFile.h"
+#include "link/DumpCapture.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 #include "link/limits.h"
@@ -46,6 +46,15 @@ class NpceOperations {
   // Read twice and compare: taken when a read starts. Off, the read is the documented one.
   void setReadTwice(bool on) { readTwice_.store(on); }
   bool readTwice() const { return readTwice_.load(); }
+  // Backup before write: taken when a write starts. On, the write first reads the chip
+  // through the read sequence and keeps that copy; off (the default here; the window and
+  // the command line turn it on), the write is the documented one.
+  void setBackup(bool on) { backup_.store(on); }
+  bool backup() const { return backup_.load(); }
+
+  // Asks the running operation to end through its failure path (a read at its next block,
+  // a write before its next block). Nothing happens when none runs.
+  void requestStop() { ReadThread_NPCE.request_stop(); }
 
   // The window's only lock: "NONE" when idle.
   std::atomic<NpceMode> Mode_NPCE{NpceMode::NONE};
@@ -55,15 +64,26 @@ class NpceOperations {
   // Empty line, open, ID check; false (with ended called) when the click goes no further.
   bool openAndCheck();
   void stopInClick();
+  // The controls that stay off while an operation runs (its own button stays on).
+  void disableDuring(std::string_view otherButton);
+  // The image to write, whole, and the technician's answer when it is unusual; false
+  // (with its box or line) when the write must not start.
+  bool takeImage(const std::string& path);
+  // The documented texts of the write from "Write to NPCE file:" to "Erase ...".
+  void announceWrite();
   void readWork(std::stop_token stop);
-  // One run of the read exchange into pass (and the file, when one is open), with its end
-  // answer and signal; false when it failed and the operation has ended.
-  bool readPass(std::stop_token& stop, std::vector<std::uint8_t>& pass);
+  // One run of the read exchange into the capture, with its end answer and signal; false
+  // when it failed and the operation has ended.
+  bool readPass(std::stop_token& stop);
   // The end of a pass: '-', its answer, 'I' or 'O'; true when the answer was not a failure.
   bool finishRead(bool fileOk);
+  // Another run of the read sequence: its own open and ID check; false when it did not start.
+  bool reopen();
   // The second run of the read: its own open and ID check; false when the operation ended.
   bool startSecondRead(std::stop_token& stop);
-  void compareAndSave();
+  // The backup read that the click started, its copy kept, then the write's own open and
+  // ID check; false when the operation ended.
+  bool backupThenReopen(std::stop_token& stop);
   void writeWork(std::stop_token stop);
   bool eraseAndCheck();
   void verify(std::stop_token stop);
@@ -79,12 +99,11 @@ class NpceOperations {
   NpceBounds bounds_;
   ProgrammerLink link_;
   std::vector<std::uint8_t> Image_NPCE;
-  std::optional<DumpFile> File_NPCE;
+  std::string sourcePath_;  // the file a write sends, for its log line
+  DumpCapture capture_;     // a read's dump, or the backup before a write
   std::atomic<bool> readTwice_{false};
-  bool readTwiceNow_ = false;            // the setting the running read took
-  std::string dumpPath_;                 // where a read's dump goes
-  std::vector<std::uint8_t> firstRead_;  // the (first) read's bytes
-  std::vector<std::uint8_t> secondRead_;
+  std::atomic<bool> backup_{false};
+  bool backupRead_ = false;  // the backup read is running: a failure says the write does not start
   std::jthread ReadThread_NPCE;  // last: joined before the rest goes
 };
 

@@ -20,6 +20,9 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   ReadTwice = new QCheckBox("Read twice and compare", this);
   ReadTwice->setObjectName("ReadTwice");
   ReadTwice->setChecked(false);
+  Backup_NPCE = new QCheckBox("Backup before write", this);
+  Backup_NPCE->setObjectName("Backup_NPCE");
+  Backup_NPCE->setChecked(true);
 
   NPCE_Memo = new QPlainTextEdit(this);
   NPCE_Memo->setObjectName("NPCE_Memo");
@@ -40,6 +43,7 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   buttons->addWidget(NPCE_READ);
   buttons->addWidget(NPCE_WRITE);
   buttons->addWidget(ReadTwice);
+  buttons->addWidget(Backup_NPCE);
   buttons->addStretch();
   buttons->addWidget(EXIT_NPCE);
   auto* layout = new QVBoxLayout(this);
@@ -56,7 +60,10 @@ void TNPCE_FORM::NPCE_READClick() {
   operations_.setReadTwice(ReadTwice->isChecked());
   operations_.NPCE_READClick();
 }
-void TNPCE_FORM::NPCE_WRITEClick() { operations_.NPCE_WRITEClick(); }
+void TNPCE_FORM::NPCE_WRITEClick() {
+  operations_.setBackup(Backup_NPCE->isChecked());
+  operations_.NPCE_WRITEClick();
+}
 void TNPCE_FORM::EXIT_NPCEClick() { operations_.EXIT_NPCEClick(); }
 
 }  // namespace jig

@@ -26,6 +26,7 @@ class TNPCE_FORM : public TTaskWindow {
   QPushButton* NPCE_WRITE;
   QPushButton* EXIT_NPCE;
   QCheckBox* ReadTwice;
+  QCheckBox* Backup_NPCE;
   QPlainTextEdit* NPCE_Memo;
   QProgressBar* CGauge_NPCE;
 

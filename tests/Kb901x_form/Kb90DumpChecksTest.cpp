@@ -7,12 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "Kb901x_form/Kb90Operations.h"
 #include "app/Commands.h"
-#include "sim/Kb90Sim.h"
-#include "sim/SimD2xx.h"
-#include "tests/support/RecordingView.h"
-#include "tests/support/TestFiles.h"
+#include "tests/Kb901x_form/Kb90Bench.h"
 
 namespace jig {
 namespace {
@@ -26,8 +22,6 @@ const std::string kAdvice = " This usually means a bad contact; do not write thi
 const std::string kMatch = "Read twice: both reads match.";
 const std::string kAgain = "Reading KB9012 again to compare ...";
 
-Kb90Bounds ShortBounds() { return {200, 200, 200, 200, 200, 200}; }
-
 // Code and tables in the low part, erased flash above: what a real EC image looks like.
 Bytes FirmwareLike() {
   Bytes image(kImage, 0xFF);
@@ -39,13 +33,8 @@ Bytes FirmwareLike() {
   return image;
 }
 
-struct Bench {
-  explicit Bench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), ops(d2xx, view, ShortBounds()) {}
-  sim::Kb90Sim& chip() { return dynamic_cast<sim::Kb90Sim&>(*programmer.commandSet("KB90")); }
-  bool hasLine(const std::string& line) const {
-    const auto lines = view.lines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
+struct Bench : test::Kb90Bench {
+  explicit Bench(sim::SimOptions options = {}) : Kb90Bench(std::move(options)), ops(d2xx, view, test::ShortBounds()) {}
   void read(bool twice) {
     ops.setReadTwice(twice);
     view.answerDialog(file);
@@ -59,21 +48,11 @@ struct Bench {
     EXPECT_EQ(view.endings().size(), 1u);
   }
 
-  sim::SimD2xx d2xx;
-  sim::SimProgrammer& programmer;
-  test::RecordingView view;
-  test::TempDir dir;
   Kb90Operations ops;
   std::string file = dir.file("dump.bin");
 };
 
-// What the host sends for one documented read, from the version query on.
-Bytes OneReadWire() {
-  Bytes wire = {'B', 'V', 'R'};
-  wire.insert(wire.end(), 511, 'N');
-  wire.insert(wire.end(), {'X', 'I'});
-  return wire;
-}
+Bytes OneReadWire() { return test::Kb90ReadWire(); }
 
 Bytes Twice(const Bytes& once) {
   Bytes both = once;

@@ -8,6 +8,7 @@
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/BackupHome.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -46,6 +47,7 @@ struct Window {
   }
   std::string label() const { return form->Label_result->text().toStdString(); }
 
+  test::BackupHome home;  // the window backs up before a write by default
   test::TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
@@ -169,7 +171,7 @@ TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
   ASSERT_TRUE(WaitFor([&] { return !w.endings.empty(); }));
   EXPECT_EQ(w.endings, std::vector<bool>{false});
   EXPECT_EQ(w.memo().back(),
-            "Reading stopped: block 2 of 512 did not come from the programmer; the incomplete file was deleted.");
+            "Reading stopped: block 2 of 512 did not come from the programmer; the file is not written.");
   EXPECT_TRUE(w.form->EXIT_KB901X->isEnabled());
   EXPECT_EQ(w.programmer.hostBytes(), (Bytes{'B', 'V', 'R', 'N', 'O'}));
 
@@ -212,6 +214,49 @@ TEST(Kb901xWindow, ReadTwiceCheckBoxByClicks) {
   EXPECT_EQ(w.endings[1], true);
   EXPECT_EQ(w.memo().back(), "Dump check: the content looks like real data.");
   EXPECT_EQ(test::ReadFileBytes(dump), chipFlash(w));
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
+}
+
+// The backup check box: on by default, so a write first reads the chip and keeps that copy;
+// not changed under a running write; off, the next write is the documented one.
+TEST(Kb901xWindow, BackupCheckBoxByClicks) {
+  Window w(kBase, {}, {200, 800, 200, 200, 200, 200});
+  QCheckBox* box = w.form->Backup_KB901X;
+  ASSERT_EQ(w.form->findChild<QCheckBox*>("Backup_KB901X"), box);
+  EXPECT_EQ(box->text(), "Backup before write");
+  EXPECT_TRUE(box->isChecked());
+  auto& chip = dynamic_cast<sim::Kb90Sim&>(*w.programmer.commandSet("KB90"));
+  Bytes old(131072), image(131072);
+  for (std::size_t i = 0; i < old.size(); ++i) {
+    old[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
+    image[i] = static_cast<std::uint8_t>(i * 11 + (i >> 10));
+  }
+  chip.setFlash(old);
+  const std::string source = w.dir.file("in.bin");
+  test::WriteFileBytes(source, image);
+  w.form->dialogAnswer = [&](const FileDialog&) { return std::optional<std::string>(source); };
+
+  QTest::mouseClick(w.form->KB901X_WRITE, Qt::LeftButton);
+  EXPECT_FALSE(box->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return !w.endings.empty(); }));
+  EXPECT_EQ(w.endings, std::vector<bool>{true});
+  const Bytes sent = w.programmer.hostBytes();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 3), (Bytes{'B', 'V', 'R'}));  // the read comes first
+  ASSERT_EQ(w.home.files().size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(w.home.files()[0]), old);
+  EXPECT_EQ(chip.flash(), image);
+  EXPECT_TRUE(box->isEnabled());
+
+  QTest::mouseClick(box, Qt::LeftButton);
+  ASSERT_FALSE(box->isChecked());
+  w.programmer.clearTranscript();
+  QTest::mouseClick(w.form->KB901X_WRITE, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return w.endings.size() == 2; }));
+  EXPECT_EQ(w.endings[1], true);
+  const Bytes second = w.programmer.hostBytes();
+  EXPECT_EQ(Bytes(second.begin(), second.begin() + 3), (Bytes{'B', 'V', 'W'}));
+  EXPECT_EQ(w.home.files().size(), 1u);
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }
 

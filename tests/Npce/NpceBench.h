@@ -9,6 +9,7 @@
 #include "Npce/NpceOperations.h"
 #include "sim/NpceSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/BackupHome.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -45,7 +46,8 @@ using Faults = std::map<std::string, std::string>;
 
 struct NpceBench {
   explicit NpceBench(Faults faults = {}, NpceBounds bounds = ShortBounds())
-      : programmer(d2xx.attach(NpceOptions(std::move(faults)))), ops(d2xx, view, bounds) {}
+      : NpceBench(NpceOptions(std::move(faults)), bounds) {}
+  NpceBench(sim::SimOptions options, NpceBounds bounds) : programmer(d2xx.attach(std::move(options))), ops(d2xx, view, bounds) {}
 
   sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
 
@@ -66,6 +68,7 @@ struct NpceBench {
            view.enabled("NPCE_WRITE") != false && view.enabled("EXIT_NPCE") != false;
   }
 
+  BackupHome home;  // a write's backups stay in the bench
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
@@ -87,6 +90,16 @@ inline std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint
 
 inline std::vector<std::uint8_t> Repeat(std::uint8_t byte, std::size_t count) {
   return std::vector<std::uint8_t>(count, byte);
+}
+
+// 'w' and the block, for the first blocks of 256 bytes of the image.
+inline std::vector<std::uint8_t> WriteBlocks(const std::vector<std::uint8_t>& image, int blocks) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < blocks; ++i) {
+    bytes.push_back('w');
+    bytes.insert(bytes.end(), image.begin() + i * 256, image.begin() + (i + 1) * 256);
+  }
+  return bytes;
 }
 
 }  // namespace jig::test

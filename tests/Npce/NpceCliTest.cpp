@@ -15,6 +15,7 @@ struct CliRun {
 };
 
 CliRun RunJig(const sim::SimOptions& options, std::vector<std::string> words, bool force = false) {
+  const BackupHome home;  // the command line backs up before a write
   sim::SimD2xx d2xx;  // a new programmer each run: only the state folder links them
   d2xx.attach(options);
   std::ostringstream out, err;
@@ -28,7 +29,7 @@ TEST(NpceCli, WriteThenReadGivesThePaddedImageBack) {
   const auto image = Pattern(100000, 21);
   WriteFileBytes(dir.file("F.bin"), image);
 
-  const CliRun write = RunJig(NpceOptions({}, state), {"npce", "write", dir.file("F.bin")});
+  const CliRun write = RunJig(NpceOptions({}, state), {"npce", "write", dir.file("F.bin"), "--yes"});
   EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   EXPECT_NE(write.out.find("Nuvoton chip is programmed succesfully!\n"), std::string::npos);
 

@@ -25,6 +25,10 @@ struct WindowBench {
   explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, ShortBounds()) {
     form.endedSeen = [this](bool success) { endings.push_back(success); };
     form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return answer; };
+    form.yesNoAnswer = [this](const std::string& question) {
+      questions.push_back(question);
+      return yes;
+    };
     form.show();
   }
   sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
@@ -33,11 +37,14 @@ struct WindowBench {
     return form.NPCE_READ->isEnabled() && form.NPCE_WRITE->isEnabled() && form.EXIT_NPCE->isEnabled();
   }
 
+  BackupHome home;  // the window backs up before a write by default
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TNPCE_FORM form;
   std::optional<std::string> answer;
+  bool yes = false;  // the answer to the question before an unusual image
+  std::vector<std::string> questions;
   std::vector<bool> endings;
 };
 
@@ -73,6 +80,7 @@ TEST(NpceWindow, WindowStaysResponsiveDuringTheEraseAndTheWriteVerifies) {
   WindowBench bench(Faults{{"npce-erase-ms", "400"}});
   const auto file = Pattern(70000, 12);
   bench.answer = bench.dir.file("image.bin");
+  bench.yes = true;  // a file shorter than the chip
   WriteFileBytes(*bench.answer, file);
 
   bool timerFired = false;
@@ -94,6 +102,7 @@ TEST(NpceWindow, WindowStaysResponsiveDuringTheEraseAndTheWriteVerifies) {
   auto padded = file;
   padded.resize(131072, 0xFF);
   EXPECT_EQ(bench.chip().flash(), padded);
+  EXPECT_EQ(bench.questions.size(), 1u);
   EXPECT_TRUE(bench.buttonsEnabled());
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
@@ -147,6 +156,44 @@ TEST(NpceWindow, ReadTwiceCheckBoxByClicks) {
   EXPECT_EQ(bench.endings[1], true);
   EXPECT_TRUE(bench.lines().contains("Read twice: both reads match."));
   EXPECT_EQ(ReadFileBytes(*bench.answer), bench.chip().flash());
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+// The backup check box: on by default, so a write first reads the chip and keeps that copy;
+// not changed under a running write; off, the next write is the documented one.
+TEST(NpceWindow, BackupCheckBoxByClicks) {
+  WindowBench bench;
+  QCheckBox* box = bench.form.Backup_NPCE;
+  ASSERT_EQ(bench.form.findChild<QCheckBox*>("Backup_NPCE"), box);
+  EXPECT_EQ(box->text(), "Backup before write");
+  EXPECT_TRUE(box->isChecked());
+  const auto old = Pattern(131072, 14), image = Pattern(131072, 15);
+  bench.chip().setFlash(old);
+  bench.answer = bench.dir.file("image.bin");
+  WriteFileBytes(*bench.answer, image);
+
+  QTest::mouseClick(bench.form.NPCE_WRITE, Qt::LeftButton);
+  EXPECT_FALSE(box->isEnabled());
+  ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 15000));
+  EXPECT_EQ(bench.endings, std::vector<bool>{true});
+  const auto sent = bench.programmer.hostBytes();
+  ASSERT_GE(sent.size(), 4u);
+  EXPECT_EQ(std::vector<std::uint8_t>(sent.begin(), sent.begin() + 4), Bytes("BZIr"));  // the read comes first
+  ASSERT_EQ(bench.home.files().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(bench.home.files()[0]), old);
+  EXPECT_EQ(bench.chip().flash(), image);
+  EXPECT_TRUE(box->isEnabled());
+
+  QTest::mouseClick(box, Qt::LeftButton);
+  ASSERT_FALSE(box->isChecked());
+  bench.programmer.clearTranscript();
+  QTest::mouseClick(bench.form.NPCE_WRITE, Qt::LeftButton);
+  ASSERT_TRUE(Pump([&] { return bench.endings.size() == 2; }, 15000));
+  EXPECT_EQ(bench.endings[1], true);
+  const auto second = bench.programmer.hostBytes();
+  ASSERT_GE(second.size(), 4u);
+  EXPECT_EQ(std::vector<std::uint8_t>(second.begin(), second.begin() + 4), Bytes("BZIe"));
+  EXPECT_EQ(bench.home.files().size(), 1u);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 

@@ -44,10 +44,13 @@ struct Files {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
     test::WriteFileBytes(source, image);
     test::WriteFileBytes(edidSource, std::vector<std::uint8_t>(image.begin(), image.begin() + 256));
+    test::WriteFileBytes(flashSource, std::vector<std::uint8_t>(image.begin(), image.begin() + 131072));
   }
   test::TempDir dir;
   std::string source = dir.file("source.bin");
   std::string edidSource = dir.file("edid.bin");
+  // 128 KiB: a larger file is refused before the write of a 128 KiB chip starts.
+  std::string flashSource = dir.file("flash.bin");
   std::string dump = dir.file("dump.bin");
 };
 
@@ -87,7 +90,7 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     case Kb90Read:
     case Kb90Write: {
       Kb90Operations ops(device, view, Kb90Bounds{10, 10, 10, 10, 10, 10});
-      view.answerDialog(action == Kb90Read ? files.dump : files.source);
+      view.answerDialog(action == Kb90Read ? files.dump : files.flashSource);
       if (action == Kb90Read) ops.KB901X_READClick();
       else ops.KB901X_WRITEClick();
       ended();
@@ -160,7 +163,7 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
       bounds.drainMs = 10;
       bounds.byteTries = 1;
       NpceOperations ops(device, view, bounds);
-      view.answerDialog(action == NpceRead ? files.dump : files.source);
+      view.answerDialog(action == NpceRead ? files.dump : files.flashSource);
       if (action == NpceRead) ops.NPCE_READClick();
       else ops.NPCE_WRITEClick();
       ended();
