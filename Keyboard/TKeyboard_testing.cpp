@@ -1,7 +1,5 @@
 #include "Keyboard/TKeyboard_testing.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -132,7 +130,7 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
 
   operations_ = std::make_unique<KeyboardOperations>(d2xx, *this, bounds);
   // Paints the worker already handed over land before Clear's aqua, never on top of it.
-  operations_->settlePaints = [this] { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); };
+  operations_->settlePaints = [this] { settleWorkerCalls(); };
   FormCreate();
   resize(Matrix->sizeHint().width() + 300, Matrix->sizeHint().height() + 20);
 }

@@ -94,6 +94,11 @@ void TTaskWindow::onGui(std::function<void()> work) {
   }
 }
 
+void TTaskWindow::settleWorkerCalls() {
+  // Every hand-over goes through our queue (Qt's is only a wake-up when the eventfd fails).
+  if (QThread::currentThread() == thread()) runFromWorkers();
+}
+
 void TTaskWindow::runFromWorkers() {
   for (;;) {
     std::function<void()> next;

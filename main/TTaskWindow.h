@@ -67,6 +67,9 @@ class TTaskWindow : public QWidget, public TaskView {
   void setLogWidget(QPlainTextEdit* memo);
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
+  // GUI thread: carries out at once every call workers have already handed over, so that
+  // what the user does next lands after them (Clear after the paints before it).
+  void settleWorkerCalls();
   // A widget of this window, or of any window when this one has none of that name.
   QObject* control(std::string_view name) const;
   // Windows that paint indicators themselves (one widget for many) take this call.
