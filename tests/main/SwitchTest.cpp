@@ -103,7 +103,7 @@ TEST(FirmwareSwitch, V41ToV42ByteForByte) {
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   EXPECT_EQ(bench.form.lastOutcome(), SwitchOutcome::Switched);
   // The task window then finds the firmware it needs.
-  EXPECT_EQ(bench.form.Timer_RUNTimer("MEC1609"), "TMEC16_Form");
+  EXPECT_EQ(bench.form.Timer_RUNTimer(), "TMEC16_Form");
 }
 
 TEST(FirmwareSwitch, FittingFirmwareSendsOnlyTheB) {
