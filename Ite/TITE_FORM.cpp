@@ -31,6 +31,7 @@ QProgressBar* Gauge(QWidget* parent, const char* name, int maximum) {
 TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
     : TTaskWindow("TITE_FORM", Q(ite::text::kCaption)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  setLogLanguage(LogLanguage::Russian);
 
   ITE_ComboBox_MB_SWITCH = new QComboBox(this);
   ITE_ComboBox_MB_SWITCH->setObjectName("ITE_ComboBox_MB_SWITCH");

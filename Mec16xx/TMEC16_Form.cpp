@@ -32,6 +32,7 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
     : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
   // A minimize box and no close box: the window is left through EXIT_MEC16.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  setLogLanguage(LogLanguage::Russian);
 
   BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), "BitBtn_MEC16");
   Shape_BootLock_MEC = Indicator(this, "Shape_BootLock_MEC");

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "link/LogLanguage.h"
+
 namespace jig {
 
 struct DataFileSearch {
@@ -20,9 +22,11 @@ std::vector<std::filesystem::path> DataFolders();
 
 DataFileSearch FindDataFile(const std::string& name);
 DataFileSearch FindDataFile(const std::string& name, const std::vector<std::filesystem::path>& folders);
-// "looked in: /a, /b, /c" for a log line when the file was not found.
-std::string DescribePlaces(const DataFileSearch& search);
+// "looked in: /a, /b, /c" ("искали в: ..." in a Russian window) for a log line when the
+// file was not found.
+std::string DescribePlaces(const DataFileSearch& search, LogLanguage language = LogLanguage::English);
 // "<name>: looked in: /a, /b, /c", the line that follows a missing-file message.
-std::string MissingFileLine(const std::string& name, const DataFileSearch& search);
+std::string MissingFileLine(const std::string& name, const DataFileSearch& search,
+                            LogLanguage language = LogLanguage::English);
 
 }  // namespace jig

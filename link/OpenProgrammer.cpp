@@ -132,12 +132,12 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
     d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
     // The timer is the driver's; without the rights to set it every round trip is slow.
     if (auto latency = d.LatencyTimer(handle); latency && latency->ms > limits::kLatencyMs)
-      log.log(SlowLatencyLine(*latency, limits::kLatencyMs));
+      log.log(SlowLatencyLine(*latency, limits::kLatencyMs, profile.language));
     return OpenResult::Ready;
   }
   // "Not found" would send the technician looking for a cable fault when the programmer
   // is there and only the rights are missing.
-  log.log(denied ? PermissionDeniedLine(*denied) : std::string(profile.notFoundMessage));
+  log.log(denied ? PermissionDeniedLine(*denied, profile.language) : std::string(profile.notFoundMessage));
   return OpenResult::NotFound;
 }
 

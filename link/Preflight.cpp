@@ -4,14 +4,23 @@
 
 namespace jig {
 
-std::string PermissionDeniedLine(const std::string& port) {
+std::string PermissionDeniedLine(const std::string& port, LogLanguage language) {
+  if (language == LogLanguage::Russian)
+    return "Программатор подключен к " + port +
+           ", но у этого пользователя нет прав открыть его: установите правило udev 99-holbrenik-jig.rules, "
+           "выполните \"sudo usermod -aG dialout $USER\", войдите в систему заново и переподключите программатор";
   return "The programmer is at " + port +
          " but this user may not open it: install the udev rule 99-holbrenik-jig.rules, run "
          "\"sudo usermod -aG dialout $USER\", log in again and plug the programmer in again";
 }
 
-std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs) {
+std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs, LogLanguage language) {
   const std::string name = std::filesystem::path(reading.port).filename().string();
+  if (language == LogLanguage::Russian)
+    return "Таймер задержки " + reading.port + " стоит на " + std::to_string(reading.ms) + " мс (нужно " +
+           std::to_string(wantedMs) + " мс, обмен будет медленным): установите правило udev " +
+           "99-holbrenik-jig.rules или выполните \"echo " + std::to_string(wantedMs) +
+           " | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\"";
   return "The latency timer of " + reading.port + " stays at " + std::to_string(reading.ms) + " ms (" +
          std::to_string(wantedMs) + " ms needed, transfers will be slow): install the udev rule " +
          "99-holbrenik-jig.rules or run \"echo " + std::to_string(wantedMs) +

@@ -4,12 +4,14 @@
 #include <string>
 
 #include "link/D2xx.h"
+#include "link/LogLanguage.h"
 
 namespace jig {
 
 // The port exists but this user may not open it.
-std::string PermissionDeniedLine(const std::string& port);
+std::string PermissionDeniedLine(const std::string& port, LogLanguage language = LogLanguage::English);
 // The port's latency timer stays above what the exchanges need.
-std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs);
+std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs,
+                            LogLanguage language = LogLanguage::English);
 
 }  // namespace jig

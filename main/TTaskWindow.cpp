@@ -29,6 +29,21 @@ std::vector<TTaskWindow*>& Windows() {
 }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// The texts of "Save log...", in the window's language.
+struct SaveLogTexts {
+  const char* action;
+  const char* title;
+  const char* filter;
+  const char* notSaved;
+};
+constexpr SaveLogTexts kSaveLogEnglish{"Save log...", "Save log", "Text (*.txt)|*.txt|All files|*",
+                                       "The log could not be saved to "};
+constexpr SaveLogTexts kSaveLogRussian{"Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*",
+                                       "Журнал не удалось сохранить в "};
+const SaveLogTexts& SaveLogIn(LogLanguage language) {
+  return language == LogLanguage::Russian ? kSaveLogRussian : kSaveLogEnglish;
+}
 }  // namespace
 
 TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* parent)
@@ -142,7 +157,7 @@ QString TTaskWindow::ProgramVersion() {
 QMenu* TTaskWindow::logMenu() {
   QMenu* menu = memo_ ? memo_->createStandardContextMenu() : new QMenu(this);
   menu->addSeparator();
-  QAction* save = menu->addAction(QString::fromUtf8(kSaveLogAction));
+  QAction* save = menu->addAction(QString::fromUtf8(SaveLogIn(language_).action));
   save->setObjectName("SaveLogAction");
   save->setEnabled(memo_ != nullptr);
   connect(save, &QAction::triggered, this, [this] { saveLogAs(); });
@@ -152,15 +167,15 @@ QMenu* TTaskWindow::logMenu() {
 bool TTaskWindow::saveLogAs() {
   if (!memo_) return false;
   FileDialog dialog;
-  dialog.title = "Save log";
-  dialog.filter = "Text (*.txt)|*.txt|All files|*";
+  dialog.title = SaveLogIn(language_).title;
+  dialog.filter = SaveLogIn(language_).filter;
   dialog.defaultExtension = ".txt";
   dialog.defaultName = objectName().toStdString() + "-log.txt";
   dialog.promptOverwrite = true;
   const auto path = askSaveFile(dialog);
   if (!path) return false;
   if (saveLog(Q(*path))) return true;
-  errorBox("The log could not be saved to " + *path);
+  errorBox(SaveLogIn(language_).notSaved + *path);
   return false;
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "link/LogLanguage.h"
 #include "link/TaskView.h"
 
 namespace jig {
@@ -48,9 +49,8 @@ class TTaskWindow : public QWidget, public TaskView {
   std::function<bool(const std::string&)> yesNoAnswer;
   std::function<void(bool)> endedSeen;
 
-  // "Save log..." on the log's context menu: the program's name and version, the window,
-  // the time, then the log as it stands.
-  static constexpr const char* kSaveLogAction = "Save log...";
+  // "Save log..." ("Сохранить журнал..." in a Russian window) on the log's context menu:
+  // the program's name and version, the window, the time, then the log as it stands.
   // The log's context menu (the editor's own entries, then "Save log..."); the caller owns it.
   QMenu* logMenu();
   // Asks for a file and saves the log into it; false when cancelled or not written.
@@ -65,6 +65,8 @@ class TTaskWindow : public QWidget, public TaskView {
  protected:
   void setClassName(const QString& name) { className_ = name; }
   void setLogWidget(QPlainTextEdit* memo);
+  // The language of the window's own texts that are not documented (the log's menu).
+  void setLogLanguage(LogLanguage language) { language_ = language; }
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
   // GUI thread: carries out at once every call workers have already handed over, so that
@@ -89,6 +91,7 @@ class TTaskWindow : public QWidget, public TaskView {
   int wakeFd_ = -1;
   QSocketNotifier* wake_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
+  LogLanguage language_ = LogLanguage::English;
 };
 
 }  // namespace jig

@@ -91,6 +91,10 @@ TEST_F(IteWindow, StartsWithTheHowToTextTheBaseAndAllButtonsEnabled) {
   TITE_FORM missing(d2xx, dir.file("none.txt"));
   ASSERT_EQ(missing.ITE_ComboBox_MB_SWITCH->count(), 1);
   EXPECT_EQ(missing.ITE_ComboBox_MB_SWITCH->itemText(0), "File [MB connection ITE.txt] not found. Please read manual!");
+  // Where it was looked for, in the window's language.
+  EXPECT_TRUE(missing.ITE_Memo1->toPlainText().endsWith(
+      QString::fromStdString("none.txt: искали в: " + dir.path().string())))
+      << missing.ITE_Memo1->toPlainText().toStdString();
 }
 
 TEST_F(IteWindow, BoardChoiceFillsTheBoxesAndTheCheckBoxMirrors) {
@@ -167,9 +171,9 @@ TEST_F(IteWindow, WrongBoardFailsTheWriteAndExitClearsTheLog) {
 }
 
 TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfer) {
-  EXPECT_EQ(form->VerifyAfterWrite->text(), "Verify after write");
+  EXPECT_EQ(form->VerifyAfterWrite->text(), "Проверить после записи");
   EXPECT_TRUE(form->VerifyAfterWrite->isChecked());
-  EXPECT_EQ(form->ReadTwice->text(), "Read twice and compare");
+  EXPECT_EQ(form->ReadTwice->text(), "Читать дважды и сравнить");
   EXPECT_FALSE(form->ReadTwice->isChecked());
   chooseBoard(1);
   QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);

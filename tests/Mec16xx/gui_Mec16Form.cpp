@@ -67,9 +67,9 @@ TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
   EXPECT_EQ(log[1], QString("Перед записью нужно стереть! Автоматом пока не делает. "));
   // The window verifies its writes: the note that it cannot is gone.
   EXPECT_FALSE(w.form.Memo_MEC16->toPlainText().contains("верификация"));
-  EXPECT_EQ(w.form.VerifyAfterWrite->text(), QString("Verify after write"));
+  EXPECT_EQ(w.form.VerifyAfterWrite->text(), QString("Проверить после записи"));
   EXPECT_TRUE(w.form.VerifyAfterWrite->isChecked());
-  EXPECT_EQ(w.form.ReadTwice->text(), QString("Read twice and compare"));
+  EXPECT_EQ(w.form.ReadTwice->text(), QString("Читать дважды и сравнить"));
   EXPECT_FALSE(w.form.ReadTwice->isChecked());
   for (const char* name : {"BitBtn_MEC16", "Shape_BootLock_MEC", "Shape_FWP_MEC16", "BitBtn_MEC16_ERASE",
                            "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16",
