@@ -58,6 +58,16 @@ class TTaskWindow : public QWidget, public TaskView {
   bool saveLog(const QString& path);
   static QString ProgramVersion();
 
+  // Where a window's frame goes on a screen's available area (the screen less its panels):
+  // no larger than the area unless its minimum is, centred when asked, and moved so that it
+  // lies inside; a frame still larger than the area keeps its top-left corner (the title
+  // bar) on it.
+  static QRect FitFrame(const QRect& available, const QRect& frame, const QSize& minimumFrame, bool centre);
+  // Fits this window on the area: shrinks it when needed, centres it when asked, clamps it.
+  // Every window does this with its screen's available area when it is first shown
+  // (centred) and when it is shown again (clamped only).
+  void placeOn(const QRect& available, bool centre);
+
   static QColor ToQColor(Rgb colour);
   // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
   static QString QtFilter(const std::string& filter);
@@ -77,8 +87,13 @@ class TTaskWindow : public QWidget, public TaskView {
   // Windows that paint indicators themselves (one widget for many) take this call.
   virtual bool paintIndicator(std::string_view, Rgb) { return false; }
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // The window manager's frame, or a fair guess of it before the window is first mapped.
+  bool frameKnown() const;
+  QMargins frameMarginsOrGuess() const;
+
   void runFromWorkers();
 
   QString className_;
@@ -92,6 +107,7 @@ class TTaskWindow : public QWidget, public TaskView {
   QSocketNotifier* wake_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
   LogLanguage language_ = LogLanguage::English;
+  bool placed_ = false;
 };
 
 }  // namespace jig

@@ -74,7 +74,7 @@ TEST(KeyboardWindow, ControlsAndIndicatorLayout) {
   EXPECT_EQ(m->shapeRect({1, 7}).left() - m->shapeRect({1, 6}).left(), 32);
   EXPECT_EQ(m->shapeRect({2, 10}).top() - m->shapeRect({1, 10}).top(), 24);
   EXPECT_EQ(m->shapeRect({6, 10}).top() - m->shapeRect({5, 10}).top(), 32);
-  EXPECT_TRUE(m->rect().contains(m->shapeRect({31, 32})));
+  EXPECT_TRUE(QRect(QPoint(), m->sizeHint()).contains(m->shapeRect({31, 32})));
 }
 
 TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
@@ -93,9 +93,9 @@ TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
 
   // The pixels show it too.
   const QImage picture = w.Matrix->grab().toImage();
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 2}).center()), QColor(255, 255, 0));
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 3}).center()), QColor(255, 0, 0));
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 4}).center()), QColor(0, 255, 255));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 2}).center()), QColor(255, 255, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 3}).center()), QColor(255, 0, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 4}).center()), QColor(0, 255, 255));
   if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
     w.paint("Shape116", colour::kRed);
     w.paint("Shape300", colour::kYellow);
