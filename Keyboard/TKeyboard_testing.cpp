@@ -112,12 +112,13 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
   big.setPointSize(big.pointSize() + 6);
   big.setBold(true);
   START_SCAN->setFont(big);
-  START_SCAN->setStyleSheet("color: #ff0000;");
+  // The red caption only while it can be pressed: disabled, it looks disabled.
+  START_SCAN->setStyleSheet("QPushButton:enabled { color: #ff0000; }");
   EXIT_KB_TEST = new QPushButton("EXIT", this);
   EXIT_KB_TEST->setObjectName("EXIT_KB_TEST");
   Clear = new QPushButton("Clear", this);
   Clear->setObjectName("Clear");
-  Clear->setStyleSheet("color: #00ffff;");
+  Clear->setStyleSheet("QPushButton:enabled { color: #00ffff; }");
   Buzzer_box = new QCheckBox(" No sound", this);
   Buzzer_box->setObjectName("Buzzer_box");
   Buzzer_box->setChecked(false);

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "Mec16xx/Mec16Protocol.h"
+#include "main/TGauge.h"
 #include "Mec16xx/Mec16Texts.h"
 
 namespace jig {
@@ -60,10 +61,11 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
-  CGauge_MEC16 = Named(new QProgressBar(this), "CGauge_MEC16");
-  CGauge_MEC16->setRange(0, mec16::kMainPages);
-  CGauge_MEC16->setValue(0);
+  CGauge_MEC16 = new TGauge(this, "CGauge_MEC16", mec16::kMainPages);
 
+  // Clicks on these are ignored while a read or write runs: they look it.
+  holdWhileBusy({BitBtn_MEC16, BitBtn_RD_MEC16, BitBtn_MEC16_ERASE, BitBtn_MEC16_WRITE, BitBtn_MEC16_HELP},
+                [this] { return operations_.mode() != Mec16Mode::None; });
   connect(BitBtn_MEC16, &QPushButton::clicked, this, [this] { BitBtn_MEC16Click(); });
   connect(BitBtn_RD_MEC16, &QPushButton::clicked, this, [this] { BitBtn_RD_MEC16Click(); });
   connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
@@ -103,10 +105,18 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
 // The worker (if any) ends within its bounds and talks to this window until it does.
 TMEC16_Form::~TMEC16_Form() = default;
 
-void TMEC16_Form::BitBtn_MEC16Click() { operations_.BitBtn_MEC16Click(); }
-void TMEC16_Form::BitBtn_RD_MEC16Click() { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); }
-void TMEC16_Form::BitBtn_MEC16_ERASEClick() { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); }
-void TMEC16_Form::BitBtn_MEC16_WRITEClick() { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); }
+void TMEC16_Form::BitBtn_MEC16Click() {
+  operationClick([this] { operations_.BitBtn_MEC16Click(); });
+}
+void TMEC16_Form::BitBtn_RD_MEC16Click() {
+  operationClick([this] { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); });
+}
+void TMEC16_Form::BitBtn_MEC16_ERASEClick() {
+  operationClick([this] { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); });
+}
+void TMEC16_Form::BitBtn_MEC16_WRITEClick() {
+  operationClick([this] { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); });
+}
 void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
 void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
 

@@ -1,5 +1,7 @@
 #include "main/TTaskWindow.h"
 
+#include "main/TGauge.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,6 +48,10 @@ constexpr SaveLogTexts kSaveLogEnglish{"Save log...", "Save log", "Text (*.txt)|
                                        "The log could not be saved to "};
 constexpr SaveLogTexts kSaveLogRussian{"Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*",
                                        "Журнал не удалось сохранить в "};
+// While buttons are held, the operation's end is looked for this often (besides its end
+// call), so that they never stay disabled after it.
+constexpr int kHeldCheckMs = 100;
+
 // The window manager frames a new window within this time.
 constexpr int kFrameSettleMs = 300;
 
@@ -126,6 +132,30 @@ void TTaskWindow::onGui(std::function<void()> work) {
 void TTaskWindow::settleWorkerCalls() {
   // Every hand-over goes through our queue (Qt's is only a wake-up when the eventfd fails).
   if (QThread::currentThread() == thread()) runFromWorkers();
+}
+
+void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy) {
+  heldControls_ = std::move(controls);
+  for (QWidget* control : heldControls_) wanted_[control] = control->isEnabled();
+  busy_ = std::move(busy);
+  heldCheck_ = new QTimer(this);
+  heldCheck_->setInterval(kHeldCheckMs);
+  connect(heldCheck_, &QTimer::timeout, this, [this] { syncHeld(); });
+}
+
+void TTaskWindow::operationClick(const std::function<void()>& click) {
+  if (!busy_ || !busy_())
+    for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+  click();
+  syncHeld();
+}
+
+void TTaskWindow::syncHeld() {
+  if (!busy_) return;
+  held_ = busy_();
+  for (QWidget* control : heldControls_) control->setEnabled(wanted_[control] && !held_);
+  if (held_ && !heldCheck_->isActive()) heldCheck_->start();
+  if (!held_) heldCheck_->stop();
 }
 
 void TTaskWindow::runFromWorkers() {
@@ -212,8 +242,14 @@ bool TTaskWindow::saveLog(const QString& path) {
 void TTaskWindow::log(std::string line) {
   onGui([this, line = std::move(line)] {
     if (!memo_) return;
+    // The log follows its end only while it is shown there (the editor does that itself for
+    // a read-only log) and the user is not dragging its scroll bar: a new line does not
+    // pull the view away from where the user scrolled to.
+    QScrollBar* bar = memo_->verticalScrollBar();
+    const bool dragged = bar->isSliderDown();
+    const int before = bar->value();
     memo_->appendPlainText(QString::fromUtf8(line.data(), static_cast<int>(line.size())));
-    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+    if (dragged) bar->setValue(before);
   });
 }
 
@@ -238,14 +274,23 @@ void TTaskWindow::setGauge(std::string_view gauge, int progress) {
 
 void TTaskWindow::setGaugeColour(std::string_view gauge, Rgb colour) {
   onGui([this, name = std::string(gauge), colour] {
-    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+    // The window's gauges draw their colour themselves (no Q_OBJECT of their own: a plain cast).
+    if (auto* drawn = dynamic_cast<TGauge*>(control(name))) drawn->setChunkColour(ToQColor(colour));
+    else if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
       bar->setStyleSheet(QString("QProgressBar::chunk { background-color: %1; }").arg(ToQColor(colour).name()));
   });
 }
 
 void TTaskWindow::enable(std::string_view controlName, bool on) {
   onGui([this, name = std::string(controlName), on] {
-    if (auto* widget = qobject_cast<QWidget*>(control(name))) widget->setEnabled(on);
+    auto* widget = qobject_cast<QWidget*>(control(name));
+    if (!widget) return;
+    if (const auto it = wanted_.find(widget); it != wanted_.end()) {
+      it->second = on;
+      widget->setEnabled(on && !held_);
+    } else {
+      widget->setEnabled(on);
+    }
   });
 }
 
@@ -300,6 +345,7 @@ void TTaskWindow::setTimer(std::string_view timerName, bool running) {
 
 void TTaskWindow::ended(bool success) {
   onGui([this, success] {
+    syncHeld();
     if (endedSeen) endedSeen(success);
   });
 }

@@ -4,12 +4,15 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "link/LogLanguage.h"
 #include "link/TaskView.h"
@@ -82,6 +85,14 @@ class TTaskWindow : public QWidget, public TaskView {
   // GUI thread: carries out at once every call workers have already handed over, so that
   // what the user does next lands after them (Clear after the paints before it).
   void settleWorkerCalls();
+  // Buttons that an operation ignores while it runs (its own start button among them):
+  // disabled from the click that starts one until it ends, so that they look it. busy
+  // tells whether an operation runs. What the operation itself enables or disables them
+  // to is kept and comes back when the hold ends.
+  void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
+  // A click that may start an operation: a new one starts with the window's gauges at 0
+  // (no stale "100%" from the last one); the held buttons follow the operation after it.
+  void operationClick(const std::function<void()>& click);
   // A widget of this window, or of any window when this one has none of that name.
   QObject* control(std::string_view name) const;
   // Windows that paint indicators themselves (one widget for many) take this call.
@@ -95,6 +106,7 @@ class TTaskWindow : public QWidget, public TaskView {
   QMargins frameMarginsOrGuess() const;
 
   void runFromWorkers();
+  void syncHeld();
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them. The queue is
@@ -108,6 +120,11 @@ class TTaskWindow : public QWidget, public TaskView {
   QPlainTextEdit* memo_ = nullptr;
   LogLanguage language_ = LogLanguage::English;
   bool placed_ = false;
+  std::vector<QWidget*> heldControls_;
+  std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
+  std::function<bool()> busy_;
+  bool held_ = false;
+  QTimer* heldCheck_ = nullptr;  // while held: the operation's end is looked for
 };
 
 }  // namespace jig

@@ -193,8 +193,13 @@ TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfe
   QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
   EXPECT_FALSE(form->VerifyAfterWrite->isEnabled());
   EXPECT_FALSE(form->ReadTwice->isEnabled());
+  // Every button is out of use while the write runs, WRITE itself too.
+  for (QPushButton* button : {form->ITE_SETUP_BitBtn, form->ITE_CHECK_CON_BitBtn, form->ITE_READ_BitBtn,
+                              form->ITE_WRITE_BitBtn, form->ITE_EXIT_BitBtn})
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   ASSERT_TRUE(waitEndings(before + 1));
   EXPECT_TRUE(endings.back());
+  EXPECT_TRUE(form->ITE_WRITE_BitBtn->isEnabled());
   EXPECT_EQ(logLines().last(), "Проверка после записи: OK, флеш совпадает с образом.");
   EXPECT_EQ(blocks(), 512);
   EXPECT_TRUE(form->VerifyAfterWrite->isEnabled());

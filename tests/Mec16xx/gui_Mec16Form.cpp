@@ -118,9 +118,13 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   QTest::mouseClick(w.form.BitBtn_RD_MEC16, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.form.CGauge_MEC16->value() >= 3; }, 10000));
   const QString logBefore = w.form.Memo_MEC16->toPlainText();
-  for (QPushButton* button : {w.form.BitBtn_MEC16, w.form.BitBtn_RD_MEC16, w.form.BitBtn_MEC16_ERASE,
-                              w.form.BitBtn_MEC16_WRITE, w.form.BitBtn_MEC16_HELP})
-    QTest::mouseClick(button, Qt::LeftButton);
+  const std::vector<QPushButton*> ignored = {w.form.BitBtn_MEC16, w.form.BitBtn_RD_MEC16, w.form.BitBtn_MEC16_ERASE,
+                                             w.form.BitBtn_MEC16_WRITE, w.form.BitBtn_MEC16_HELP};
+  for (QPushButton* button : ignored) {
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString() << ": ignored, so it looks it";
+    button->click();
+  }
+  w.form.BitBtn_RD_MEC16Click();  // and the handler itself does nothing either
   QCoreApplication::processEvents();
   EXPECT_EQ(w.form.Memo_MEC16->toPlainText(), logBefore);
   EXPECT_EQ(w.dialogs, 1);
@@ -133,6 +137,7 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endings.empty(); }, 10000));
   EXPECT_EQ(w.endings, std::vector<bool>{false});
   EXPECT_TRUE(w.form.isVisible());  // a stop, not an exit
+  for (QPushButton* button : ignored) EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_TRUE(w.form.ReadTwice->isEnabled());
   EXPECT_TRUE(w.form.VerifyAfterWrite->isEnabled());
   EXPECT_TRUE(w.log().contains("Пользователь прервал операцию чтения."));
