@@ -46,7 +46,8 @@ Sync SendSyncStream(SwitchContext& context, Clock::time_point deadline) {
     if (std::min(byClock, byQueue) >= chunk.size()) {
       if (link.write(chunk) != FT_OK) return Sync::Gone;
       written += link.transferred;
-      continue;
+      if (link.transferred == chunk.size()) continue;
+      // The line took less than a chunk: it is full; wait below as when it is busy.
     }
     const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, limits::kBootSyncPaceMs, &link.rxQueue);
     if (status == FT_OK) return Sync::Answered;
