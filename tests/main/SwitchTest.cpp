@@ -225,7 +225,9 @@ TEST(FirmwareSwitch, SyncStreamKeepsTheLineBusyWithoutSpinning) {
   const double cpuSeconds = std::chrono::duration<double>(cpu(after) - cpu(before)).count();
   std::cout << "'U' stream: " << sent << " bytes in " << seconds << " s, " << rate << " bytes/s; CPU "
             << cpuSeconds << " s for the whole switch\n";
-  EXPECT_GT(rate, 10000.0);
+  // About 11,520 on a quiet machine; a loaded one (sanitizers, other builds) may wake the
+  // worker late now and then. One 'U' a millisecond, as before, gives under 1,000.
+  EXPECT_GT(rate, 8000.0);
   EXPECT_LE(rate, 11520.0 * 1.05) << "no faster than the line";
   // 300 ms for 'B', 1.5 s for '!', 1 s of 'U': a spinning worker would use a core for it.
   EXPECT_LT(cpuSeconds, 1.0);
