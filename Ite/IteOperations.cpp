@@ -176,7 +176,7 @@ void IteOperations::ITE_SETUP_BitBtnClick() {
   }
   log(ite::text::kSendingSettings);
   const ite::Reply entered = ite::Cmd_ITE(link_, ite::CmdKind::EnterSettings, 0, bounds_.answerMs);
-  if (!entered) logNoAnswer(bounds_.answerMs, "Enter settings (S)");
+  if (!entered) logNoAnswer(bounds_.answerMs, ite::text::kCmdEnterSettings);
   if (entered != ite::kSettingsEntered) {
     log(ite::text::kSettingsError);
     link_.close();
@@ -186,7 +186,7 @@ void IteOperations::ITE_SETUP_BitBtnClick() {
   auto send = [this](std::uint8_t code1, std::uint8_t code2, std::uint8_t pin) {
     const ite::StepResult result = ite::PinCmd_ITE(link_, code1, code2, pin, bounds_.answerMs);
     if (result == ite::StepResult::NoAnswer)
-      logNoAnswer(bounds_.answerMs, Concat({"Pin setting (", std::string(1, static_cast<char>(code1)),
+      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdPinSetting, std::string(1, static_cast<char>(code1)),
                                             std::string(1, static_cast<char>(code2)), ")"}));
     return result == ite::StepResult::Ok;
   };
@@ -228,17 +228,17 @@ void IteOperations::ITE_CHECK_CON_BitBtnClick() {
     view_.ended(false);
   };
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
   if (connected != ite::kDone) return fail("00");
   std::uint8_t id[3] = {};
   static constexpr std::string_view kCodes[3] = {"01", "02", "03"};
   for (std::uint8_t address = 0; address < 3; ++address) {
     const ite::Reply set = ite::Cmd_ITE(link_, ite::CmdKind::SetAddress, address, bounds_.answerMs);
-    if (!set) logNoAnswer(bounds_.answerMs, Concat({"Set address (A ", Hex2(address), ")"}));
+    if (!set) logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdSetAddress, Hex2(address), ")"}));
     if (!set || *set == ite::kNoController) return fail(kCodes[address]);
     const ite::Reply value = ite::Cmd_ITE(link_, ite::CmdKind::ReadRegister, 0, bounds_.answerMs);
     if (!value) {
-      logNoAnswer(bounds_.answerMs, "Read register (R)");
+      logNoAnswer(bounds_.answerMs, ite::text::kCmdReadRegister);
       return fail(kCodes[address]);
     }
     id[address] = *value;
@@ -254,7 +254,7 @@ void IteOperations::finish(std::uint8_t endByte) {
 
 bool IteOperations::connectForRead() {
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
   if (connected != ite::kDone) {
     logFailure("2F");
     return false;
@@ -270,7 +270,7 @@ bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
     const ite::StepResult result = ite::RegWrite_ITE(link_, step.reg, step.value, bounds_.answerMs);
     if (result == ite::StepResult::Ok) continue;
     if (result == ite::StepResult::NoAnswer)
-      logNoAnswer(bounds_.answerMs, Concat({"Write register ", Hex2(step.reg), "h = ", Hex2(step.value), "h"}));
+      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdWriteRegister, Hex2(step.reg), "h = ", Hex2(step.value), "h"}));
     logFailure(step.code);
     return false;
   }
@@ -386,7 +386,7 @@ bool IteOperations::beginWrite() {
   log(Concat({ite::text::kWritingFrom, ec ? writePath_ : full.string()}));
   log(ite::text::kWriteStart);
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, "Connect (T)");
+  if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
   if (connected != ite::kDone) {
     logFailure("3F");
     return false;
@@ -554,7 +554,7 @@ void IteOperations::writeBody(std::stop_token stop) {
     firstAddress = false;
     const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, bound);
     if (!accepted)
-      logNoAnswer(bound, Concat({"Flash address (Y ", Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
+      logNoAnswer(bound, Concat({ite::text::kCmdFlashAddress, Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
                                  Hex2(position & 0xFF), ")"}));
     if (accepted == ite::kDone) return true;
     log(ite::text::kAddressError);
@@ -588,7 +588,7 @@ void IteOperations::writeBody(std::stop_token stop) {
   if (firstAddress && verifyThisWrite_) {
     const ite::Reply ready = ite::FlashAddress_ITE(link_, 0, bounds_.eraseMs);
     if (!ready) {
-      logNoAnswer(bounds_.eraseMs, "Flash address (Y 00 00 00)");
+      logNoAnswer(bounds_.eraseMs, Concat({ite::text::kCmdFlashAddress, "00 00 00)"}));
       log(ite::text::kEraseNotOver);
       return fail();
     }

@@ -104,14 +104,22 @@ inline constexpr std::string_view kWriteDone = "Мы все записали. ";
 inline constexpr std::string_view kNoAnswerPrefix = "Программатор не ответил за ";
 inline constexpr std::string_view kNoAnswerMiddle = " мс на команду ";
 inline constexpr std::string_view kShortBlockMiddle = " мс пришло байт блока: ";
+// The commands those lines name ("... на команду соединения (T).").
+inline constexpr std::string_view kCmdEnterSettings = "входа в режим настроек (S)";
+inline constexpr std::string_view kCmdPinSetting = "настройки ножки (";
+inline constexpr std::string_view kCmdConnect = "соединения (T)";
+inline constexpr std::string_view kCmdSetAddress = "установки адреса (A ";
+inline constexpr std::string_view kCmdReadRegister = "чтения регистра (R)";
+inline constexpr std::string_view kCmdWriteRegister = "записи регистра ";
+inline constexpr std::string_view kCmdFlashAddress = "адреса во флеш (Y ";
 inline constexpr std::string_view kNotDrained = "Программатор не принял последний байт (очередь передачи не опустела).";
 inline constexpr std::string_view kFileWriteFailed = "Ошибка записи в файл: ";
 // The window closing or a Ctrl-C on the command line.
 inline constexpr std::string_view kStopped = "Операция прервана: получен запрос на остановку.";
 
 // Ours: the read-back after a write and the second read, and why they ended early.
-inline constexpr std::string_view kVerifyBox = "Verify after write";
-inline constexpr std::string_view kReadTwiceBox = "Read twice and compare";
+inline constexpr std::string_view kVerifyBox = "Проверить после записи";
+inline constexpr std::string_view kReadTwiceBox = "Читать дважды и сравнить";
 inline constexpr std::string_view kBackupBox = "Резервная копия перед записью";
 inline constexpr std::string_view kVerifyStart = "Проверка после записи: читаем флеш обратно ...";
 // An image of nothing but FFh sends no Flash address, so nothing has waited for the chip

@@ -68,7 +68,9 @@ DataFileSearch WhereBaseWasSought(const std::string& basePath) {
 }
 
 std::string MissingBaseLine(const std::string& basePath) {
-  return MissingFileLine(std::filesystem::path(basePath).filename().string(), WhereBaseWasSought(basePath));
+  // The ITE window speaks Russian.
+  return MissingFileLine(std::filesystem::path(basePath).filename().string(), WhereBaseWasSought(basePath),
+                         LogLanguage::Russian);
 }
 
 namespace {

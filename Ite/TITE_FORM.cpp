@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "link/Cp1251.h"
+#include "main/TGauge.h"
 #include "Ite/IteTexts.h"
 
 namespace jig {
@@ -19,18 +20,12 @@ QPushButton* Button(QWidget* parent, const char* name, std::string_view caption)
   return button;
 }
 
-QProgressBar* Gauge(QWidget* parent, const char* name, int maximum) {
-  auto* gauge = new QProgressBar(parent);
-  gauge->setObjectName(name);
-  gauge->setRange(0, maximum);
-  gauge->setValue(0);
-  return gauge;
-}
 }  // namespace
 
 TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
     : TTaskWindow("TITE_FORM", Q(ite::text::kCaption)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  setLogLanguage(LogLanguage::Russian);
 
   ITE_ComboBox_MB_SWITCH = new QComboBox(this);
   ITE_ComboBox_MB_SWITCH->setObjectName("ITE_ComboBox_MB_SWITCH");
@@ -86,9 +81,10 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   setLogWidget(ITE_Memo1);
   for (std::string_view row : ite::text::kHowTo) ITE_Memo1->appendPlainText(Q(row));
 
-  ITE_CGauge1 = Gauge(this, "ITE_CGauge1", 512);
-  SPEED_ITE_CGauge = Gauge(this, "SPEED_ITE_CGauge", 256);
-  SPEED_ITE_CGauge->setStyleSheet("QProgressBar::chunk { background-color: #ffff00; }");
+  ITE_CGauge1 = new TGauge(this, "ITE_CGauge1", 512);
+  auto* speed = new TGauge(this, "SPEED_ITE_CGauge", 256);
+  speed->setChunkColour(QColor(0xFF, 0xFF, 0x00));
+  SPEED_ITE_CGauge = speed;
 
   auto* buttons = new QVBoxLayout;
   // Each option stands beside the button it changes.
@@ -117,6 +113,8 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   ops_ = std::make_unique<IteOperations>(d2xx, *this);
+  // A click on READ during a read (WRITE during a write) is ignored: it looks it.
+  holdWhileBusy({ITE_READ_BitBtn, ITE_WRITE_BitBtn}, [this] { return ops_->Mode_ITE.load() != IteMode::NONE; });
 
   connect(ITE_ComboBox_MB_SWITCH, &QComboBox::activated, this, [this] { ITE_ComboBox_MB_SWITCHSelect(); });
   // clicked: the user's change of the check mark only, not the reset a new board makes.
@@ -157,16 +155,24 @@ void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {
   ops_->ITE_ComboBox_MB_SWITCHSelect(ITE_ComboBox_MB_SWITCH->currentIndex());
 }
 void TITE_FORM::ITE_CheckBoxClick() { ops_->ITE_CheckBoxClick(ITE_CheckBox->isChecked()); }
-void TITE_FORM::ITE_SETUP_BitBtnClick() { ops_->ITE_SETUP_BitBtnClick(); }
-void TITE_FORM::ITE_CHECK_CON_BitBtnClick() { ops_->ITE_CHECK_CON_BitBtnClick(); }
+void TITE_FORM::ITE_SETUP_BitBtnClick() {
+  operationClick([this] { ops_->ITE_SETUP_BitBtnClick(); });
+}
+void TITE_FORM::ITE_CHECK_CON_BitBtnClick() {
+  operationClick([this] { ops_->ITE_CHECK_CON_BitBtnClick(); });
+}
 void TITE_FORM::ITE_READ_BitBtnClick() {
-  ops_->setReadTwice(ReadTwice->isChecked());
-  ops_->ITE_READ_BitBtnClick();
+  operationClick([this] {
+    ops_->setReadTwice(ReadTwice->isChecked());
+    ops_->ITE_READ_BitBtnClick();
+  });
 }
 void TITE_FORM::ITE_WRITE_BitBtnClick() {
-  ops_->setVerifyAfterWrite(VerifyAfterWrite->isChecked());
-  ops_->setBackup(Backup_ITE->isChecked());
-  ops_->ITE_WRITE_BitBtnClick();
+  operationClick([this] {
+    ops_->setVerifyAfterWrite(VerifyAfterWrite->isChecked());
+    ops_->setBackup(Backup_ITE->isChecked());
+    ops_->ITE_WRITE_BitBtnClick();
+  });
 }
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
 

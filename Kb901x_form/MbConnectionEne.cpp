@@ -92,12 +92,18 @@ Wiring ComputeWiring(std::string_view line, std::string_view ffcText, bool pin1T
     const std::size_t found = line.find(key);
     if (found == std::string_view::npos) return {Wiring::Kind::Label, kFormatError};
     const std::size_t at = found + key.size();
-    // The first character after '=' always counts; a second one when it is not a blank.
+    // The first character after '=' always counts; a second one when it is not a blank
+    // (a tab is not one: "5<TAB>" is no number).
     std::string taken = TakeChars(line, at, 1);
     const std::size_t second = at + taken.size();
-    if (second < line.size() && line[second] != ' ' && line[second] != '\t') taken += TakeChars(line, second, 1);
+    if (second < line.size() && line[second] != ' ') taken += TakeChars(line, second, 1);
     const auto value = DecimalValue(taken);
     if (!value) return {Wiring::Kind::ConversionError, ConversionError(taken)};
+    // Pin 0 would come out as a contact beyond the cable's last one when it is turned over.
+    if (*value == 0) {
+      const std::string keyName(key.substr(0, key.size() - 1));
+      return {Wiring::Kind::Label, kInvalidPinPrefix + keyName + kInvalidPinSuffix};
+    }
     pins[k] = *value;
   }
   const std::string cableText = TakeChars(ffcText, 0, 2);

@@ -17,6 +17,9 @@ inline constexpr const char* kBaseFileName = "MB connection ENE.txt";
 inline constexpr const char* kNoBase = "Create base of connections KB90XX !";
 inline constexpr const char* kFormatError = "Error data format!";
 inline constexpr const char* kCableTooSmall = "Please select big pins FFC!";
+// A pin number 0: connector pins start at 1 (no cable has a contact for it).
+inline constexpr const char* kInvalidPinPrefix = "Invalid pin for ";
+inline constexpr const char* kInvalidPinSuffix = ": 0 (connector pins start at 1)!";
 inline constexpr const char* kConnectPrefix = "Please connect GND and: ";
 inline constexpr const char* kSelectBoard = "Step 1 -> Select MB";
 inline constexpr const char* kSelectCable = "Step 2 -> Select FFC cable you used";

@@ -6,6 +6,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "main/TGauge.h"
+
 namespace jig {
 
 namespace {
@@ -56,10 +58,11 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
 
   KB901X_READ = new QPushButton("KB90XX_READ", this);
   KB901X_READ->setObjectName("KB901X_READ");
-  KB901X_READ->setStyleSheet("color: green;");
+  // The coloured captions only while they can be pressed: disabled, they look disabled.
+  KB901X_READ->setStyleSheet("QPushButton:enabled { color: green; }");
   KB901X_WRITE = new QPushButton("KB90XX_WRITE", this);
   KB901X_WRITE->setObjectName("KB901X_WRITE");
-  KB901X_WRITE->setStyleSheet("color: red;");
+  KB901X_WRITE->setStyleSheet("QPushButton:enabled { color: red; }");
   EXIT_KB901X = new QPushButton("EXIT", this);
   EXIT_KB901X->setObjectName("EXIT_KB901X");
   ReadTwice = new QCheckBox("Read twice and compare", this);
@@ -74,10 +77,7 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   KB901X_Memo->setReadOnly(true);
   KB901X_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(KB901X_Memo);
-  CGauge_KB901X = new QProgressBar(this);
-  CGauge_KB901X->setObjectName("CGauge_KB901X");
-  CGauge_KB901X->setRange(0, kb90::kGaugeMax);
-  CGauge_KB901X->setValue(0);
+  CGauge_KB901X = new TGauge(this, "CGauge_KB901X", kb90::kGaugeMax);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(KB901X_READ);
@@ -94,6 +94,8 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   resize(620, 520);
 
   operations_ = std::make_unique<Kb90Operations>(d2xx, *this, bounds);
+  // A click on READ during a read (WRITE during a write) is ignored: it looks it.
+  holdWhileBusy({KB901X_READ, KB901X_WRITE}, [this] { return operations_->mode() != Kb90Mode::None; });
 
   connect(KB901X_READ, &QPushButton::clicked, this, [this] { KB901X_READClick(); });
   connect(KB901X_WRITE, &QPushButton::clicked, this, [this] { KB901X_WRITEClick(); });
@@ -140,12 +142,16 @@ void TKB901X_forms::FormCreate() {
 }
 
 void TKB901X_forms::KB901X_READClick() {
-  operations_->setReadTwice(ReadTwice->isChecked());
-  operations_->KB901X_READClick();
+  operationClick([this] {
+    operations_->setReadTwice(ReadTwice->isChecked());
+    operations_->KB901X_READClick();
+  });
 }
 void TKB901X_forms::KB901X_WRITEClick() {
-  operations_->setBackup(Backup_KB901X->isChecked());
-  operations_->KB901X_WRITEClick();
+  operationClick([this] {
+    operations_->setBackup(Backup_KB901X->isChecked());
+    operations_->KB901X_WRITEClick();
+  });
 }
 void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
 

@@ -1,10 +1,9 @@
 #include "Keyboard/TKeyboard_testing.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 
 namespace jig {
@@ -31,7 +30,7 @@ std::optional<int> ShapeNumber(std::string_view name) {
 TKeyboardMatrix::TKeyboardMatrix(QWidget* parent) : QWidget(parent) {
   setObjectName("Shapes");
   colours_.fill(colour::kAqua);
-  setFixedSize(sizeHint());
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 QSize TKeyboardMatrix::sizeHint() const {
@@ -39,8 +38,24 @@ QSize TKeyboardMatrix::sizeHint() const {
   return {span + kRight, span + kTop};
 }
 
+QSize TKeyboardMatrix::minimumSizeHint() const {
+  const QSize full = sizeHint();
+  return {static_cast<int>(full.width() * kMinimumScale + 0.5), static_cast<int>(full.height() * kMinimumScale + 0.5)};
+}
+
+double TKeyboardMatrix::scale() const {
+  const QSize full = sizeHint();
+  return std::min({1.0, static_cast<double>(width()) / full.width(), static_cast<double>(height()) / full.height()});
+}
+
 QRect TKeyboardMatrix::shapeRect(LinePair pair) const {
   return {Offset(pair.column - 2), kTop + Offset(pair.row - 1), kCell, kCell};
+}
+
+QRect TKeyboardMatrix::shownRect(LinePair pair) const {
+  const QRect full = shapeRect(pair);
+  const double s = scale();
+  return QRectF(full.left() * s, full.top() * s, full.width() * s, full.height() * s).toAlignedRect();
 }
 
 bool TKeyboardMatrix::paintShape(std::string_view name, Rgb colour) {
@@ -48,7 +63,7 @@ bool TKeyboardMatrix::paintShape(std::string_view name, Rgb colour) {
   if (!number) return false;
   colours_[static_cast<std::size_t>(*number)] = colour;
   const LinePair pair{(*number - 1) / kMatrixLines + 1, (*number - 1) % kMatrixLines + 1};
-  update(shapeRect(pair));
+  update(shownRect(pair).adjusted(-1, -1, 1, 1));
   return true;
 }
 
@@ -61,6 +76,7 @@ std::optional<Rgb> TKeyboardMatrix::shapeColour(std::string_view name) const {
 void TKeyboardMatrix::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(scale(), scale());
   painter.setPen(QPen(Qt::gray, 1));
   for (const LinePair& pair : AllPairs()) {
     painter.setBrush(TTaskWindow::ToQColor(colours_[static_cast<std::size_t>(PairNumber(pair))]));
@@ -96,12 +112,13 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
   big.setPointSize(big.pointSize() + 6);
   big.setBold(true);
   START_SCAN->setFont(big);
-  START_SCAN->setStyleSheet("color: #ff0000;");
+  // The red caption only while it can be pressed: disabled, it looks disabled.
+  START_SCAN->setStyleSheet("QPushButton:enabled { color: #ff0000; }");
   EXIT_KB_TEST = new QPushButton("EXIT", this);
   EXIT_KB_TEST->setObjectName("EXIT_KB_TEST");
   Clear = new QPushButton("Clear", this);
   Clear->setObjectName("Clear");
-  Clear->setStyleSheet("color: #00ffff;");
+  Clear->setStyleSheet("QPushButton:enabled { color: #00ffff; }");
   Buzzer_box = new QCheckBox(" No sound", this);
   Buzzer_box->setObjectName("Buzzer_box");
   Buzzer_box->setChecked(false);
@@ -132,7 +149,7 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
 
   operations_ = std::make_unique<KeyboardOperations>(d2xx, *this, bounds);
   // Paints the worker already handed over land before Clear's aqua, never on top of it.
-  operations_->settlePaints = [this] { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); };
+  operations_->settlePaints = [this] { settleWorkerCalls(); };
   FormCreate();
   resize(Matrix->sizeHint().width() + 300, Matrix->sizeHint().height() + 20);
 }

@@ -14,7 +14,9 @@
 namespace jig {
 
 // The 496 indicators Shape2 ... Shape992 in one widget: an upper triangle of rounded
-// squares, 24 pixels apart with 8 more after every fifth row and column.
+// squares, 24 pixels apart with 8 more after every fifth row and column. On a screen too
+// small for that (a 1366x768 laptop less its panel) the whole grid is drawn smaller, down
+// to kMinimumScale, so that every pair stays in sight.
 class TKeyboardMatrix : public QWidget {
  public:
   static constexpr int kPitch = 24;
@@ -22,13 +24,20 @@ class TKeyboardMatrix : public QWidget {
   static constexpr int kCell = 18;
   static constexpr int kTop = 22;   // room for the column labels
   static constexpr int kRight = 30; // room for the row labels
+  static constexpr double kMinimumScale = 0.6;
 
   explicit TKeyboardMatrix(QWidget* parent);
   // "ShapeN": true when such an indicator exists (and it is painted).
   bool paintShape(std::string_view name, Rgb colour);
   std::optional<Rgb> shapeColour(std::string_view name) const;
+  // Where a pair's indicator stands at full size (24-pixel pitch).
   QRect shapeRect(LinePair pair) const;
+  // Where it is drawn now, at the widget's scale.
+  QRect shownRect(LinePair pair) const;
+  // 1 at full size, less when the widget is smaller than its size hint.
+  double scale() const;
   QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

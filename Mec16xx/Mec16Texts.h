@@ -69,8 +69,8 @@ inline constexpr std::string_view kFileWriteFailed = "Ошибка записи 
 
 // The read-back checks around the documented read and write (their verdicts come from
 // the dump checks every window shares).
-inline constexpr std::string_view kVerifyCheck = "Verify after write";
-inline constexpr std::string_view kReadTwiceCheck = "Read twice and compare";
+inline constexpr std::string_view kVerifyCheck = "Проверить после записи";
+inline constexpr std::string_view kReadTwiceCheck = "Читать дважды и сравнить";
 inline constexpr std::string_view kVerifyReadStarts = "Проверка после записи: читаем MAIN блок обратно.";
 inline constexpr std::string_view kSecondReadStarts = "Двойное чтение: читаем второй раз.";
 

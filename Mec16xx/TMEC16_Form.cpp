@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "Mec16xx/Mec16Protocol.h"
+#include "main/TGauge.h"
 #include "Mec16xx/Mec16Texts.h"
 
 namespace jig {
@@ -32,6 +33,7 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
     : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
   // A minimize box and no close box: the window is left through EXIT_MEC16.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  setLogLanguage(LogLanguage::Russian);
 
   BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), "BitBtn_MEC16");
   Shape_BootLock_MEC = Indicator(this, "Shape_BootLock_MEC");
@@ -63,10 +65,11 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
-  CGauge_MEC16 = Named(new QProgressBar(this), "CGauge_MEC16");
-  CGauge_MEC16->setRange(0, mec16::kMainPages);
-  CGauge_MEC16->setValue(0);
+  CGauge_MEC16 = new TGauge(this, "CGauge_MEC16", mec16::kMainPages);
 
+  // Clicks on these are ignored while a read or write runs: they look it.
+  holdWhileBusy({BitBtn_MEC16, BitBtn_RD_MEC16, BitBtn_MEC16_ERASE, BitBtn_MEC16_WRITE, BitBtn_MEC16_HELP},
+                [this] { return operations_.mode() != Mec16Mode::None; });
   connect(BitBtn_MEC16, &QPushButton::clicked, this, [this] { BitBtn_MEC16Click(); });
   connect(BitBtn_RD_MEC16, &QPushButton::clicked, this, [this] { BitBtn_RD_MEC16Click(); });
   connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
@@ -108,10 +111,18 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
 // The worker (if any) ends within its bounds and talks to this window until it does.
 TMEC16_Form::~TMEC16_Form() = default;
 
-void TMEC16_Form::BitBtn_MEC16Click() { operations_.BitBtn_MEC16Click(); }
-void TMEC16_Form::BitBtn_RD_MEC16Click() { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); }
-void TMEC16_Form::BitBtn_MEC16_ERASEClick() { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); }
-void TMEC16_Form::BitBtn_MEC16_WRITEClick() { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); }
+void TMEC16_Form::BitBtn_MEC16Click() {
+  operationClick([this] { operations_.BitBtn_MEC16Click(); });
+}
+void TMEC16_Form::BitBtn_RD_MEC16Click() {
+  operationClick([this] { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); });
+}
+void TMEC16_Form::BitBtn_MEC16_ERASEClick() {
+  operationClick([this] { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); });
+}
+void TMEC16_Form::BitBtn_MEC16_WRITEClick() {
+  operationClick([this] { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); });
+}
 void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
 void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
 

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "Npce/NpceProtocol.h"
+#include "main/TGauge.h"
 
 namespace jig {
 
@@ -30,11 +31,10 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   NPCE_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(NPCE_Memo);
 
-  CGauge_NPCE = new QProgressBar(this);
-  CGauge_NPCE->setObjectName("CGauge_NPCE");
-  CGauge_NPCE->setRange(0, npce::kGaugeMax);
-  CGauge_NPCE->setValue(0);
+  CGauge_NPCE = new TGauge(this, "CGauge_NPCE", npce::kGaugeMax);
 
+  // A click on READ during a read (WRITE during a write) is ignored: it looks it.
+  holdWhileBusy({NPCE_READ, NPCE_WRITE}, [this] { return operations_.Mode_NPCE.load() != NpceMode::NONE; });
   connect(NPCE_READ, &QPushButton::clicked, this, [this] { NPCE_READClick(); });
   connect(NPCE_WRITE, &QPushButton::clicked, this, [this] { NPCE_WRITEClick(); });
   connect(EXIT_NPCE, &QPushButton::clicked, this, [this] { EXIT_NPCEClick(); });
@@ -57,12 +57,16 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
 TNPCE_FORM::~TNPCE_FORM() = default;
 
 void TNPCE_FORM::NPCE_READClick() {
-  operations_.setReadTwice(ReadTwice->isChecked());
-  operations_.NPCE_READClick();
+  operationClick([this] {
+    operations_.setReadTwice(ReadTwice->isChecked());
+    operations_.NPCE_READClick();
+  });
 }
 void TNPCE_FORM::NPCE_WRITEClick() {
-  operations_.setBackup(Backup_NPCE->isChecked());
-  operations_.NPCE_WRITEClick();
+  operationClick([this] {
+    operations_.setBackup(Backup_NPCE->isChecked());
+    operations_.NPCE_WRITEClick();
+  });
 }
 void TNPCE_FORM::EXIT_NPCEClick() { operations_.EXIT_NPCEClick(); }
 

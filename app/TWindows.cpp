@@ -1,16 +1,6 @@
 #include "app/TWindows.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 namespace jig {
-
-namespace {
-void Centre(QWidget& window) {
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    window.move(screen->availableGeometry().center() - window.rect().center());
-}
-}  // namespace
 
 TWindows::TWindows(D2xx& d2xx)
     : Form1(std::make_unique<TForm1>(d2xx)),
@@ -21,11 +11,8 @@ TWindows::TWindows(D2xx& d2xx)
       ITE_FORM(std::make_unique<TITE_FORM>(d2xx)),
       NPCE_FORM(std::make_unique<TNPCE_FORM>(d2xx)),
       UPDATE_FORM(std::make_unique<TUPDATE_FORM>()) {
+  // Each window centres itself on its screen when it is first shown (TTaskWindow::placeOn).
   Form1->attachUpdateWindow(*UPDATE_FORM);
-  for (QWidget* window : std::initializer_list<QWidget*>{Form1.get(), EDID_form.get(), KB901X_forms.get(),
-                                                         Keyboard_testing.get(), MEC16_Form.get(), ITE_FORM.get(),
-                                                         NPCE_FORM.get(), UPDATE_FORM.get()})
-    Centre(*window);
 }
 
 }  // namespace jig

@@ -1,10 +1,11 @@
 // holbrenik-jig: the windows, or with a command the same operations headless.
-#include <QApplication>
 #include <iostream>
 
 #include "app/Backend.h"
 #include "app/Commands.h"
+#include "app/Guarded.h"
 #include "app/Options.h"
+#include "app/TApplication.h"
 #include "app/TWindows.h"
 #include "link/CliInterrupt.h"
 
@@ -19,19 +20,27 @@ int main(int argc, char** argv) {
     std::cerr << options.error << "\n(--help lists the options)\n";
     return jig::kExitUsage;
   }
-  jig::Backend backend = jig::MakeBackend(options);
   if (!options.words.empty()) {
     jig::InstallInterruptHandlers();
-    return jig::RunCommand(*backend.d2xx, options.words, options.force, std::cout, std::cerr);
+    return jig::RunGuarded(
+        [&] {
+          jig::Backend backend = jig::MakeBackend(options);
+          return jig::RunCommand(*backend.d2xx, options.words, options.force, std::cout, std::cerr);
+        },
+        std::cerr);
   }
 
-  QApplication application(argc, argv);
-  QApplication::setApplicationName("Holbrenik_JIG");
+  jig::TApplication application(argc, argv);
   int status = 0;
-  {
+  try {
+    jig::Backend backend = jig::MakeBackend(options);
     jig::TWindows windows(*backend.d2xx);
     windows.Form1->show();
-    status = QApplication::exec();
+    status = jig::TApplication::exec();
+  } catch (...) {
+    // Raised outside an event handler (while the windows are made or taken down).
+    application.failed(std::current_exception());
+    status = jig::kExitFailed;
   }
-  return status;
+  return application.hasFailed() ? jig::kExitFailed : status;
 }

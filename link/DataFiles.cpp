@@ -59,14 +59,14 @@ std::optional<std::vector<std::uint8_t>> ReadDataFile(const fs::path& path, std:
   return std::nullopt;
 }
 
-std::string DescribePlaces(const DataFileSearch& search) {
-  std::string text = "looked in: ";
+std::string DescribePlaces(const DataFileSearch& search, LogLanguage language) {
+  std::string text = language == LogLanguage::Russian ? "искали в: " : "looked in: ";
   for (std::size_t i = 0; i < search.places.size(); ++i) text += (i ? ", " : "") + search.places[i];
   return text;
 }
 
-std::string MissingFileLine(const std::string& name, const DataFileSearch& search) {
-  return name + ": " + DescribePlaces(search);
+std::string MissingFileLine(const std::string& name, const DataFileSearch& search, LogLanguage language) {
+  return name + ": " + DescribePlaces(search, language);
 }
 
 }  // namespace jig

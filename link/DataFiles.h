@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "link/LogLanguage.h"
+
 namespace jig {
 
 struct DataFileSearch {
@@ -29,9 +31,11 @@ inline constexpr std::size_t kMaxDataFileBytes = 1024 * 1024;
 // then problem gets the line that says why (empty when the file is simply not there).
 std::optional<std::vector<std::uint8_t>> ReadDataFile(const std::filesystem::path& path, std::string& problem);
 
-// "looked in: /a, /b, /c" for a log line when the file was not found.
-std::string DescribePlaces(const DataFileSearch& search);
+// "looked in: /a, /b, /c" ("искали в: ..." in a Russian window) for a log line when the
+// file was not found.
+std::string DescribePlaces(const DataFileSearch& search, LogLanguage language = LogLanguage::English);
 // "<name>: looked in: /a, /b, /c", the line that follows a missing-file message.
-std::string MissingFileLine(const std::string& name, const DataFileSearch& search);
+std::string MissingFileLine(const std::string& name, const DataFileSearch& search,
+                            LogLanguage language = LogLanguage::English);
 
 }  // namespace jig

@@ -8,10 +8,9 @@
 #include <span>
 #include <string>
 
-namespace jig {
+#include "link/LogLanguage.h"
 
-// The language of the window a line goes to.
-enum class LogLanguage { English, Russian };
+namespace jig {
 
 enum class DumpPattern { Mixed, AllFF, All00, Repeated };
 

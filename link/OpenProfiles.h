@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "link/LogLanguage.h"
+
 namespace jig {
 
 enum class AfterReady {
@@ -21,6 +23,7 @@ struct OpenProfile {
   std::string_view notFoundMessage;
   std::string_view versionLinePrefix;  // empty: no version line
   bool logsConfigurationSteps;         // the keyboard window logs each step of the set-up
+  LogLanguage language;                // of our own lines (the documented ones are as they are)
 };
 
 namespace profiles {

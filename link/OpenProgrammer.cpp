@@ -32,9 +32,9 @@ DWORD AskVersion(ProgrammerLink& link, DWORD readLength) {
   return link.transferred;
 }
 
-void NoteRefusal(ProgrammerLink& link, int index) {
+void NoteRefusal(ProgrammerLink& link, int index, LogLanguage language = LogLanguage::English) {
   if (!link.refusalLine.empty()) return;
-  if (auto refusal = link.d2xx->OpenRefused(index)) link.refusalLine = RefusalLine(*refusal);
+  if (auto refusal = link.d2xx->OpenRefused(index)) link.refusalLine = RefusalLine(*refusal, language);
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
   for (int index = static_cast<int>(count) - 1; index >= 0; --index) {
     FT_HANDLE handle = 0;
     if (d.FT_Open(index, &handle) != FT_OK) {
-      NoteRefusal(link, index);
+      NoteRefusal(link, index, profile.language);
       continue;
     }
     link.handle = handle;
@@ -147,7 +147,7 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
     d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
     // The timer is the driver's; without the rights to set it every round trip is slow.
     if (auto latency = d.LatencyTimer(handle); latency && latency->ms > limits::kLatencyMs)
-      log.log(SlowLatencyLine(*latency, limits::kLatencyMs));
+      log.log(SlowLatencyLine(*latency, limits::kLatencyMs, profile.language));
     return OpenResult::Ready;
   }
   log.log(std::string(profile.notFoundMessage));

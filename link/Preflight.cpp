@@ -4,24 +4,34 @@
 
 namespace jig {
 
-std::string PermissionDeniedLine(const std::string& port) {
+std::string PermissionDeniedLine(const std::string& port, LogLanguage language) {
+  if (language == LogLanguage::Russian)
+    return "Программатор подключен к " + port +
+           ", но у этого пользователя нет прав открыть его: установите правило udev 99-holbrenik-jig.rules, "
+           "выполните \"sudo usermod -aG dialout $USER\", войдите в систему заново и переподключите программатор";
   return "The programmer is at " + port +
          " but this user may not open it: install the udev rule 99-holbrenik-jig.rules, run "
          "\"sudo usermod -aG dialout $USER\", log in again and plug the programmer in again";
 }
 
-std::string PortInUseLine(const std::string& port, std::optional<long> pid) {
-  return "The programmer on " + port + " is in use by another program" +
-         (pid ? " (PID " + std::to_string(*pid) + ")" : std::string()) + ".";
+std::string PortInUseLine(const std::string& port, std::optional<long> pid, LogLanguage language) {
+  const std::string who = pid ? " (PID " + std::to_string(*pid) + ")" : std::string();
+  if (language == LogLanguage::Russian) return "Программатор на " + port + " занят другой программой" + who + ".";
+  return "The programmer on " + port + " is in use by another program" + who + ".";
 }
 
-std::string RefusalLine(const OpenRefusal& refusal) {
-  return refusal.why == OpenRefusal::Why::InUse ? PortInUseLine(refusal.port, refusal.pid)
-                                                : PermissionDeniedLine(refusal.port);
+std::string RefusalLine(const OpenRefusal& refusal, LogLanguage language) {
+  return refusal.why == OpenRefusal::Why::InUse ? PortInUseLine(refusal.port, refusal.pid, language)
+                                                : PermissionDeniedLine(refusal.port, language);
 }
 
-std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs) {
+std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs, LogLanguage language) {
   const std::string name = std::filesystem::path(reading.port).filename().string();
+  if (language == LogLanguage::Russian)
+    return "Таймер задержки " + reading.port + " стоит на " + std::to_string(reading.ms) + " мс (нужно " +
+           std::to_string(wantedMs) + " мс, обмен будет медленным): установите правило udev " +
+           "99-holbrenik-jig.rules или выполните \"echo " + std::to_string(wantedMs) +
+           " | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\"";
   return "The latency timer of " + reading.port + " stays at " + std::to_string(reading.ms) + " ms (" +
          std::to_string(wantedMs) + " ms needed, transfers will be slow): install the udev rule " +
          "99-holbrenik-jig.rules or run \"echo " + std::to_string(wantedMs) +

@@ -108,10 +108,12 @@ bool Pull(SerialD2xx::Port& port) {
 
 // Sleeps until the descriptor is readable or the deadline passes. False when it hung up.
 bool SleepForInput(SerialD2xx::Port& port, Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  if (left.count() <= 0) return true;
+  const auto now = Clock::now();
+  if (deadline <= now) return true;
+  // Rounded up: a wait of less than a millisecond sleeps too, it does not spin.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
   pollfd p{port.fd, POLLIN, 0};
-  const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1 << 30)));
+  const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
   if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
     port.gone = true;
     return false;

@@ -31,6 +31,7 @@ void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
     mainView_.ended(false);
     return;
   }
+  startedTask_ = selectorText;
   worker_ = std::jthread([this, selectorText] {
     SwitchContext context{link_, mainView_, updateView_, BootTimeoutFlag, settings_};
     lastOutcome_ = jig::ReadThread_UPD(context, selectorText);
@@ -38,9 +39,9 @@ void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
   });
 }
 
-std::string MainForm::Timer_RUNTimer(const std::string& selectorText) {
+std::string MainForm::Timer_RUNTimer() {
   mainView_.setTimer("Timer_RUN", false);
-  const Task* task = FindTask(selectorText);
+  const Task* task = FindTask(startedTask_);
   return task ? std::string(task->window) : std::string();
 }
 

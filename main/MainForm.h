@@ -21,8 +21,9 @@ class MainForm {
 
   // Start. Returns at once; the switch worker reports through the views.
   void MAIN_CONNECTClick(const std::string& selectorText);
-  // Timer_RUN fired: switches it off and names the window to show (empty: none).
-  std::string Timer_RUNTimer(const std::string& selectorText);
+  // Timer_RUN fired: switches it off and names the window of the task fixed at Start,
+  // whose firmware the switch made sure of (empty: none), whatever the selector shows now.
+  std::string Timer_RUNTimer();
   // Timer_5SEC fired: the boot loader's time is up.
   void Timer_5SECTimer();
 
@@ -41,6 +42,7 @@ class MainForm {
   TaskView& mainView_;
   TaskView& updateView_;
   SwitchSettings settings_;
+  std::string startedTask_;  // GUI thread only
   std::atomic<bool> switching_{false};
   std::atomic<SwitchOutcome> lastOutcome_{SwitchOutcome::Failed};
   std::jthread worker_;

@@ -23,14 +23,32 @@ constexpr DWORD kStartAnswer = 5;
 
 enum class Sync { Answered, TimeUp, Gone };
 
-// Writes 'U' back to back until a byte waits. A real link paces the loop by the write
-// itself; the short wait for an answer keeps a link that takes bytes at once from being
-// flooded, and ends the moment the boot loader answers.
+// Writes 'U' back to back until a byte waits, in chunks, looking at the receive queue
+// between them. The line is kept busy from the clock: no more than kBootSyncAhead bytes
+// ahead of what 115200 baud has carried since the stream began (and of the transmit
+// queue, where the link counts it); while that much waits, the worker sleeps on the
+// receive queue.
 Sync SendSyncStream(SwitchContext& context, Clock::time_point deadline) {
   ProgrammerLink& link = context.link;
+  std::array<std::uint8_t, limits::kBootSyncChunk> chunk;
+  chunk.fill('U');
+  constexpr std::uint64_t kBytesPerSecond = limits::kBootLoaderBaud / 10;  // 8N1: 10 bits a byte
+  const Clock::time_point start = Clock::now();
+  std::uint64_t written = 0;
   for (;;) {
-    if (link.writeByte('U') != FT_OK) return Sync::Gone;
     if (context.BootTimeoutFlag.load() == 1 || Clock::now() >= deadline) return Sync::TimeUp;
+    if (link.getStatus() != FT_OK) return Sync::Gone;
+    if (link.rxQueue > 0) return Sync::Answered;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    const std::uint64_t carried = static_cast<std::uint64_t>(elapsed) * kBytesPerSecond / 1000000;
+    const std::uint64_t byClock = carried + limits::kBootSyncAhead - std::min(written, carried + limits::kBootSyncAhead);
+    const std::uint64_t byQueue = limits::kBootSyncAhead - std::min<std::uint64_t>(link.txQueue, limits::kBootSyncAhead);
+    if (std::min(byClock, byQueue) >= chunk.size()) {
+      if (link.write(chunk) != FT_OK) return Sync::Gone;
+      written += link.transferred;
+      if (link.transferred == chunk.size()) continue;
+      // The line took less than a chunk: it is full; wait below as when it is busy.
+    }
     const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, limits::kBootSyncPaceMs, &link.rxQueue);
     if (status == FT_OK) return Sync::Answered;
     if (status != FT_WAIT_TIMEOUT) return Sync::Gone;

@@ -66,7 +66,7 @@ void TForm1::MAIN_CONNECTClick() {
 
 void TForm1::Timer_RUNTimer() {
   if (!form_) return;
-  const std::string window = form_->Timer_RUNTimer(MAIN_SELECTOR->currentText().toStdString());
+  const std::string window = form_->Timer_RUNTimer();
   if (window.empty()) return;
   if (TTaskWindow* task = Find(QString::fromStdString(window))) {
     task->show();

@@ -1,15 +1,22 @@
 #include "main/TTaskWindow.h"
 
+#include "main/TGauge.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSaveFile>
+#include <QScreen>
+#include <QShowEvent>
+#include <QWindow>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
@@ -32,6 +39,34 @@ std::vector<TTaskWindow*>& Windows() {
 }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// The texts of "Save log...", in the window's language.
+struct SaveLogTexts {
+  const char* action;
+  const char* title;
+  const char* filter;
+  const char* notSaved;
+};
+constexpr SaveLogTexts kSaveLogEnglish{"Save log...", "Save log", "Text (*.txt)|*.txt|All files|*",
+                                       "The log could not be saved to "};
+constexpr SaveLogTexts kSaveLogRussian{"Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*",
+                                       "Журнал не удалось сохранить в "};
+// While buttons are held, the operation's end is looked for this often (besides its end
+// call), so that they never stay disabled after it.
+constexpr int kHeldCheckMs = 100;
+
+// The window manager frames a new window within this time.
+constexpr int kFrameSettleMs = 300;
+
+// Platforms without a window manager draw no frames.
+bool PlatformHasFrames() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != "offscreen" && platform != "minimal";
+}
+
+const SaveLogTexts& SaveLogIn(LogLanguage language) {
+  return language == LogLanguage::Russian ? kSaveLogRussian : kSaveLogEnglish;
+}
 }  // namespace
 
 TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* parent)
@@ -97,6 +132,35 @@ void TTaskWindow::onGui(std::function<void()> work) {
   }
 }
 
+void TTaskWindow::settleWorkerCalls() {
+  // Every hand-over goes through our queue (Qt's is only a wake-up when the eventfd fails).
+  if (QThread::currentThread() == thread()) runFromWorkers();
+}
+
+void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy) {
+  heldControls_ = std::move(controls);
+  for (QWidget* control : heldControls_) wanted_[control] = control->isEnabled();
+  busy_ = std::move(busy);
+  heldCheck_ = new QTimer(this);
+  heldCheck_->setInterval(kHeldCheckMs);
+  connect(heldCheck_, &QTimer::timeout, this, [this] { syncHeld(); });
+}
+
+void TTaskWindow::operationClick(const std::function<void()>& click) {
+  if (!busy_ || !busy_())
+    for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+  click();
+  syncHeld();
+}
+
+void TTaskWindow::syncHeld() {
+  if (!busy_) return;
+  held_ = busy_();
+  for (QWidget* control : heldControls_) control->setEnabled(wanted_[control] && !held_);
+  if (held_ && !heldCheck_->isActive()) heldCheck_->start();
+  if (!held_) heldCheck_->stop();
+}
+
 void TTaskWindow::runFromWorkers() {
   for (;;) {
     std::function<void()> next;
@@ -140,7 +204,7 @@ QString TTaskWindow::ProgramVersion() {
 QMenu* TTaskWindow::logMenu() {
   QMenu* menu = memo_ ? memo_->createStandardContextMenu() : new QMenu(this);
   menu->addSeparator();
-  QAction* save = menu->addAction(QString::fromUtf8(kSaveLogAction));
+  QAction* save = menu->addAction(QString::fromUtf8(SaveLogIn(language_).action));
   save->setObjectName("SaveLogAction");
   save->setEnabled(memo_ != nullptr);
   connect(save, &QAction::triggered, this, [this] { saveLogAs(); });
@@ -150,15 +214,15 @@ QMenu* TTaskWindow::logMenu() {
 bool TTaskWindow::saveLogAs() {
   if (!memo_) return false;
   FileDialog dialog;
-  dialog.title = "Save log";
-  dialog.filter = "Text (*.txt)|*.txt|All files|*";
+  dialog.title = SaveLogIn(language_).title;
+  dialog.filter = SaveLogIn(language_).filter;
   dialog.defaultExtension = ".txt";
   dialog.defaultName = objectName().toStdString() + "-log.txt";
   dialog.promptOverwrite = true;
   const auto path = askSaveFile(dialog);
   if (!path) return false;
   if (saveLog(Q(*path))) return true;
-  errorBox("The log could not be saved to " + *path);
+  errorBox(SaveLogIn(language_).notSaved + *path);
   return false;
 }
 
@@ -181,8 +245,14 @@ bool TTaskWindow::saveLog(const QString& path) {
 void TTaskWindow::log(std::string line) {
   onGui([this, line = std::move(line)] {
     if (!memo_) return;
+    // The log follows its end only while it is shown there (the editor does that itself for
+    // a read-only log) and the user is not dragging its scroll bar: a new line does not
+    // pull the view away from where the user scrolled to.
+    QScrollBar* bar = memo_->verticalScrollBar();
+    const bool dragged = bar->isSliderDown();
+    const int before = bar->value();
     memo_->appendPlainText(QString::fromUtf8(line.data(), static_cast<int>(line.size())));
-    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+    if (dragged) bar->setValue(before);
   });
 }
 
@@ -207,14 +277,23 @@ void TTaskWindow::setGauge(std::string_view gauge, int progress) {
 
 void TTaskWindow::setGaugeColour(std::string_view gauge, Rgb colour) {
   onGui([this, name = std::string(gauge), colour] {
-    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+    // The window's gauges draw their colour themselves (no Q_OBJECT of their own: a plain cast).
+    if (auto* drawn = dynamic_cast<TGauge*>(control(name))) drawn->setChunkColour(ToQColor(colour));
+    else if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
       bar->setStyleSheet(QString("QProgressBar::chunk { background-color: %1; }").arg(ToQColor(colour).name()));
   });
 }
 
 void TTaskWindow::enable(std::string_view controlName, bool on) {
   onGui([this, name = std::string(controlName), on] {
-    if (auto* widget = qobject_cast<QWidget*>(control(name))) widget->setEnabled(on);
+    auto* widget = qobject_cast<QWidget*>(control(name));
+    if (!widget) return;
+    if (const auto it = wanted_.find(widget); it != wanted_.end()) {
+      it->second = on;
+      widget->setEnabled(on && !held_);
+    } else {
+      widget->setEnabled(on);
+    }
   });
 }
 
@@ -269,6 +348,7 @@ void TTaskWindow::setTimer(std::string_view timerName, bool running) {
 
 void TTaskWindow::ended(bool success) {
   onGui([this, success] {
+    syncHeld();
     if (endedSeen) endedSeen(success);
   });
 }
@@ -316,6 +396,59 @@ bool TTaskWindow::askYesNo(std::string question) {
 }
 
 void TTaskWindow::repaint() { QWidget::repaint(); }
+
+QRect TTaskWindow::FitFrame(const QRect& available, const QRect& frame, const QSize& minimumFrame, bool centre) {
+  const QSize size = frame.size().boundedTo(available.size()).expandedTo(minimumFrame);
+  const auto place = [](int start, int length, int areaStart, int areaLength, bool middle) {
+    if (length >= areaLength) return areaStart;
+    const int at = middle ? areaStart + (areaLength - length) / 2 : start;
+    return std::clamp(at, areaStart, areaStart + areaLength - length);
+  };
+  return {place(frame.left(), size.width(), available.left(), available.width(), centre),
+          place(frame.top(), size.height(), available.top(), available.height(), centre), size.width(),
+          size.height()};
+}
+
+bool TTaskWindow::frameKnown() const { return windowHandle() && !windowHandle()->frameMargins().isNull(); }
+
+QMargins TTaskWindow::frameMarginsOrGuess() const {
+  if (frameKnown()) return windowHandle()->frameMargins();
+  // Before the window manager has framed the window its frame is unknown: a title bar and
+  // borders at least as wide as most frames have.
+  return PlatformHasFrames() ? QMargins(8, 32, 8, 8) : QMargins();
+}
+
+void TTaskWindow::placeOn(const QRect& available, bool centre) {
+  const bool known = frameKnown();
+  const QMargins margins = frameMarginsOrGuess();
+  const QPoint frameAt = known ? frameGeometry().topLeft() : geometry().topLeft() - QPoint(margins.left(), margins.top());
+  const QRect frame(frameAt, size().grownBy(margins));
+  const QSize minimumFrame = minimumSize().expandedTo(layout() ? layout()->minimumSize() : QSize()).grownBy(margins);
+  const QRect fitted = FitFrame(available, frame, minimumFrame, centre);
+  placed_ = true;
+  if (fitted == frame) return;  // where it is, as it is
+  const QSize client = fitted.size().shrunkBy(margins);
+  if (client != size()) resize(client);
+  // A window's position is its frame's top-left corner once the frame is known; before,
+  // it is taken for the client's, and the frame is drawn around it.
+  move(known ? fitted.topLeft() : fitted.topLeft() + QPoint(margins.left(), margins.top()));
+}
+
+void TTaskWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;  // de-iconified: the user's place stays
+  const QScreen* shown = screen();
+  if (!shown) return;
+  const bool guessed = !frameKnown() && PlatformHasFrames();
+  placeOn(shown->availableGeometry(), !placed_);
+  // Once the window manager has framed the window, a frame larger than guessed is
+  // brought back inside.
+  if (guessed)
+    QTimer::singleShot(kFrameSettleMs, this, [this] {
+      if (isVisible() && frameKnown() && screen() && !screen()->availableGeometry().contains(frameGeometry()))
+        placeOn(screen()->availableGeometry(), false);
+    });
+}
 
 void TTaskWindow::closeEvent(QCloseEvent* event) {
   // Task windows are left through their exit control, never through the frame.

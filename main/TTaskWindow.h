@@ -4,13 +4,17 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
+#include "link/LogLanguage.h"
 #include "link/TaskView.h"
 
 namespace jig {
@@ -48,15 +52,24 @@ class TTaskWindow : public QWidget, public TaskView {
   std::function<bool(const std::string&)> yesNoAnswer;
   std::function<void(bool)> endedSeen;
 
-  // "Save log..." on the log's context menu: the program's name and version, the window,
-  // the time, then the log as it stands.
-  static constexpr const char* kSaveLogAction = "Save log...";
+  // "Save log..." ("Сохранить журнал..." in a Russian window) on the log's context menu:
+  // the program's name and version, the window, the time, then the log as it stands.
   // The log's context menu (the editor's own entries, then "Save log..."); the caller owns it.
   QMenu* logMenu();
   // Asks for a file and saves the log into it; false when cancelled or not written.
   bool saveLogAs();
   bool saveLog(const QString& path);
   static QString ProgramVersion();
+
+  // Where a window's frame goes on a screen's available area (the screen less its panels):
+  // no larger than the area unless its minimum is, centred when asked, and moved so that it
+  // lies inside; a frame still larger than the area keeps its top-left corner (the title
+  // bar) on it.
+  static QRect FitFrame(const QRect& available, const QRect& frame, const QSize& minimumFrame, bool centre);
+  // Fits this window on the area: shrinks it when needed, centres it when asked, clamps it.
+  // Every window does this with its screen's available area when it is first shown
+  // (centred) and when it is shown again (clamped only).
+  void placeOn(const QRect& available, bool centre);
 
   static QColor ToQColor(Rgb colour);
   // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
@@ -65,16 +78,35 @@ class TTaskWindow : public QWidget, public TaskView {
  protected:
   void setClassName(const QString& name) { className_ = name; }
   void setLogWidget(QPlainTextEdit* memo);
+  // The language of the window's own texts that are not documented (the log's menu).
+  void setLogLanguage(LogLanguage language) { language_ = language; }
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
+  // GUI thread: carries out at once every call workers have already handed over, so that
+  // what the user does next lands after them (Clear after the paints before it).
+  void settleWorkerCalls();
+  // Buttons that an operation ignores while it runs (its own start button among them):
+  // disabled from the click that starts one until it ends, so that they look it. busy
+  // tells whether an operation runs. What the operation itself enables or disables them
+  // to is kept and comes back when the hold ends.
+  void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
+  // A click that may start an operation: a new one starts with the window's gauges at 0
+  // (no stale "100%" from the last one); the held buttons follow the operation after it.
+  void operationClick(const std::function<void()>& click);
   // A widget of this window, or of any window when this one has none of that name.
   QObject* control(std::string_view name) const;
   // Windows that paint indicators themselves (one widget for many) take this call.
   virtual bool paintIndicator(std::string_view, Rgb) { return false; }
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // The window manager's frame, or a fair guess of it before the window is first mapped.
+  bool frameKnown() const;
+  QMargins frameMarginsOrGuess() const;
+
   void runFromWorkers();
+  void syncHeld();
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them. The queue is
@@ -86,6 +118,13 @@ class TTaskWindow : public QWidget, public TaskView {
   int wakeFd_ = -1;
   QSocketNotifier* wake_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
+  LogLanguage language_ = LogLanguage::English;
+  bool placed_ = false;
+  std::vector<QWidget*> heldControls_;
+  std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
+  std::function<bool()> busy_;
+  bool held_ = false;
+  QTimer* heldCheck_ = nullptr;  // while held: the operation's end is looked for
 };
 
 }  // namespace jig

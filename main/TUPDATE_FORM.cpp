@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QVBoxLayout>
 
+#include "main/TGauge.h"
+
 namespace jig {
 
 TUPDATE_FORM::TUPDATE_FORM() : TTaskWindow("UPDATE_FORM", "UPDATE_FORM") {
@@ -17,10 +19,7 @@ TUPDATE_FORM::TUPDATE_FORM() : TTaskWindow("UPDATE_FORM", "UPDATE_FORM") {
   Memo_UPDATE->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_UPDATE);
 
-  CGauge_UPD = new QProgressBar(this);
-  CGauge_UPD->setObjectName("CGauge_UPD");
-  CGauge_UPD->setRange(0, 100);
-  CGauge_UPD->setValue(0);
+  CGauge_UPD = new TGauge(this, "CGauge_UPD", 100);
 
   SpeedButton_UPD_EXIT = new QPushButton("EXIT", this);
   SpeedButton_UPD_EXIT->setObjectName("SpeedButton_UPD_EXIT");

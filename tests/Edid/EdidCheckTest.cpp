@@ -22,9 +22,7 @@ using test::Bytes;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-std::vector<std::uint8_t> Panel(const std::string& name) {
-  return ReadFileBytes(std::string(JIG_SOURCE_DIR) + "/../shared/testdata/edid/" + name);
-}
+std::vector<std::uint8_t> Panel(const std::string& name) { return test::PanelEdid(name); }
 // A sound 256-byte EDID with an extension block.
 std::vector<std::uint8_t> Sdc() { return Panel("SDC_SDC4141_1FB7B65F5CB0.bin"); }
 

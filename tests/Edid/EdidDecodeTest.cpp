@@ -17,7 +17,7 @@
 namespace jig {
 namespace {
 
-const std::string kPanels = std::string(JIG_SOURCE_DIR) + "/../shared/testdata/edid/";
+const std::string kPanels = test::PanelEdidFolder();
 
 std::vector<std::string> PanelFiles() {
   std::vector<std::string> files;

@@ -19,12 +19,8 @@ using test::Bytes;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-// Real panels' EDIDs, kept with the project's shared test data beside the repository.
-std::vector<std::uint8_t> Panel(const std::string& name) {
-  auto bytes = ReadFileBytes(std::string(JIG_SOURCE_DIR) + "/../shared/testdata/edid/" + name);
-  EXPECT_TRUE(bytes.size() == 128 || bytes.size() == 256) << name << " is missing";
-  return bytes;
-}
+// Real panels' EDIDs, kept with the tests.
+std::vector<std::uint8_t> Panel(const std::string& name) { return test::PanelEdid(name); }
 
 std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>> parts) {
   std::vector<std::uint8_t> all;

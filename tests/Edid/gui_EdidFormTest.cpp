@@ -97,7 +97,7 @@ TEST(EdidWindow, AbsentEepromAndExit) {
 // Fix checksum and then written without a question.
 TEST(EdidWindow, WrongChecksumAskFixAndWriteByClicks) {
   EdidWindowBench bench;
-  auto image = test::ReadFileBytes(std::string(JIG_SOURCE_DIR) + "/../shared/testdata/edid/SDC_SDC4141_1FB7B65F5CB0.bin");
+  auto image = test::PanelEdid("SDC_SDC4141_1FB7B65F5CB0.bin");
   ASSERT_EQ(image.size(), 256u);
   const auto sound = image;
   image[127] = 0x16;

@@ -59,7 +59,7 @@ TEST(IteApply, SilentProgrammerEndsWithinTheBoundAndSaysSo) {
   const auto started = std::chrono::steady_clock::now();
   bench.ops->ITE_SETUP_BitBtnClick();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-  EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду Pin setting (WR)."));
+  EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду настройки ножки (WR)."));
   EXPECT_EQ(bench.view.lastLine(), "Ошибка протокола при настройке выводов.");
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
@@ -151,7 +151,7 @@ TEST(IteCheck, FailuresCarryTheirCodeAndEndWith4F) {
     IteBench bench(test::Faults({{"ite-silent-from", "3"}}));  // Read register 00 unanswered
     ASSERT_TRUE(bench.apply());
     bench.ops->ITE_CHECK_CON_BitBtnClick();
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду Read register (R)."));
+    EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду чтения регистра (R)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("01"));
     EXPECT_EQ(bench.commands().back(), 'O');
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
@@ -171,7 +171,7 @@ TEST(IteCheck, ConnectWaitsForTheUserToPlugInWithinItsBound) {
     const auto started = std::chrono::steady_clock::now();
     bench.ops->ITE_CHECK_CON_BitBtnClick();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 1000 мс на команду Connect (T)."));
+    EXPECT_TRUE(bench.contains("Программатор не ответил за 1000 мс на команду соединения (T)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("00"));
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }

@@ -253,7 +253,7 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
     bench.view.answerYesNo(true);
     bench.ops->ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду Flash address (Y 00 00 00)."));
+    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
     EXPECT_TRUE(bench.contains("Ошибка протокола при отправке адреса во флеш."));
     EXPECT_EQ(bench.commands().back(), 'O');
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);

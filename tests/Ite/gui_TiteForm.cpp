@@ -96,6 +96,10 @@ TEST_F(IteWindow, StartsWithTheHowToTextTheBaseAndAllButtonsEnabled) {
   TITE_FORM missing(d2xx, dir.file("none.txt"));
   ASSERT_EQ(missing.ITE_ComboBox_MB_SWITCH->count(), 1);
   EXPECT_EQ(missing.ITE_ComboBox_MB_SWITCH->itemText(0), "File [MB connection ITE.txt] not found. Please read manual!");
+  // Where it was looked for, in the window's language.
+  EXPECT_TRUE(missing.ITE_Memo1->toPlainText().endsWith(
+      QString::fromStdString("none.txt: искали в: " + dir.path().string())))
+      << missing.ITE_Memo1->toPlainText().toStdString();
 }
 
 TEST_F(IteWindow, BoardChoiceFillsTheBoxesAndTheCheckBoxMirrors) {
@@ -189,9 +193,9 @@ TEST_F(IteWindow, WrongBoardFailsTheWriteAndExitClearsTheLog) {
 }
 
 TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfer) {
-  EXPECT_EQ(form->VerifyAfterWrite->text(), "Verify after write");
+  EXPECT_EQ(form->VerifyAfterWrite->text(), "Проверить после записи");
   EXPECT_TRUE(form->VerifyAfterWrite->isChecked());
-  EXPECT_EQ(form->ReadTwice->text(), "Read twice and compare");
+  EXPECT_EQ(form->ReadTwice->text(), "Читать дважды и сравнить");
   EXPECT_FALSE(form->ReadTwice->isChecked());
   // The block counts below are the read-back boxes' alone: no backup read before a write.
   QTest::mouseClick(form->Backup_ITE, Qt::LeftButton);
@@ -216,8 +220,13 @@ TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfe
   EXPECT_FALSE(form->VerifyAfterWrite->isEnabled());
   EXPECT_FALSE(form->ReadTwice->isEnabled());
   EXPECT_FALSE(form->Backup_ITE->isEnabled());
+  // Every button is out of use while the write runs, WRITE itself too.
+  for (QPushButton* button : {form->ITE_SETUP_BitBtn, form->ITE_CHECK_CON_BitBtn, form->ITE_READ_BitBtn,
+                              form->ITE_WRITE_BitBtn, form->ITE_EXIT_BitBtn})
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
   ASSERT_TRUE(waitEndings(before + 1));
   EXPECT_TRUE(endings.back());
+  EXPECT_TRUE(form->ITE_WRITE_BitBtn->isEnabled());
   EXPECT_EQ(logLines().last(), "Проверка после записи: OK, флеш совпадает с образом.");
   EXPECT_EQ(blocks(), 512);
   EXPECT_TRUE(form->VerifyAfterWrite->isEnabled());

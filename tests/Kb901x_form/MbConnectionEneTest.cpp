@@ -84,6 +84,16 @@ TEST(Kb901xBase, BadLines) {
   EXPECT_EQ(w.text, "'Ж' is not a valid integer value");
   w = ComputeWiring("KSO3=5 KSI4=1 KSI7=1 KSI6=1 KSI5=", "30 pin", true);
   EXPECT_EQ(w.text, "'' is not a valid integer value");
+  // Only a blank ends a one-digit value: a tab is taken as its second character.
+  w = ComputeWiring("KSO3=5\tKSI4=12 KSI7=16 KSI6=14 KSI5=13", "30 pin", true);
+  EXPECT_EQ(w.kind, Wiring::Kind::ConversionError);
+  EXPECT_EQ(w.text, "'5\t' is not a valid integer value");
+  // Pin 0 is no pin, in either orientation (turned over it would be contact 31 of 30).
+  for (const bool straight : {true, false}) {
+    w = ComputeWiring("KSO3=5 KSI4=12 KSI7=16 KSI6=00 KSI5=13", "30 pin", straight);
+    EXPECT_EQ(w.kind, Wiring::Kind::Label);
+    EXPECT_EQ(w.text, "Invalid pin for KSI6: 0 (connector pins start at 1)!");
+  }
 }
 
 TEST(Kb901xBase, LoadsTheFirstFolderThatHasTheBase) {

@@ -144,6 +144,12 @@ TEST(Kb901xWindow, ReadAndWriteByClicks) {
   EXPECT_EQ(w.form->CGauge_KB901X->value(), 32768);
   EXPECT_TRUE(w.form->KB901X_WRITE->isEnabled());
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
+
+  // A write cancelled in its dialog is a new operation: no stale "100%" from the read.
+  w.form->dialogAnswer = [](const FileDialog&) { return std::optional<std::string>(); };
+  QTest::mouseClick(w.form->KB901X_WRITE, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return w.endings.size() == 3; }));
+  EXPECT_EQ(w.form->CGauge_KB901X->value(), 0);
 }
 
 TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
@@ -159,6 +165,7 @@ TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
   ASSERT_EQ(w.form->mode(), Kb90Mode::Reading);
   EXPECT_FALSE(w.form->KB901X_WRITE->isEnabled());
   EXPECT_FALSE(w.form->EXIT_KB901X->isEnabled());
+  EXPECT_FALSE(w.form->KB901X_READ->isEnabled()) << "ignored while reading: it looks it";
   const auto memo = w.memo();
   // Disabled buttons take no click; their handlers ignore one too while the mode is busy.
   w.form->KB901X_READClick();
@@ -173,6 +180,8 @@ TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
   EXPECT_EQ(w.memo().back(),
             "Reading stopped: block 2 of 512 did not come from the programmer; the file is not written.");
   EXPECT_TRUE(w.form->EXIT_KB901X->isEnabled());
+  EXPECT_TRUE(w.form->KB901X_READ->isEnabled());
+  EXPECT_TRUE(w.form->KB901X_WRITE->isEnabled());
   EXPECT_EQ(w.programmer.hostBytes(), (Bytes{'B', 'V', 'R', 'N', 'O'}));
 
   QTest::mouseClick(w.form->EXIT_KB901X, Qt::LeftButton);

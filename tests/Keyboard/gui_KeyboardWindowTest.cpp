@@ -4,7 +4,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "Keyboard/TKeyboard_testing.h"
 #include "sim/KeyboardSim.h"
@@ -72,7 +74,7 @@ TEST(KeyboardWindow, ControlsAndIndicatorLayout) {
   EXPECT_EQ(m->shapeRect({1, 7}).left() - m->shapeRect({1, 6}).left(), 32);
   EXPECT_EQ(m->shapeRect({2, 10}).top() - m->shapeRect({1, 10}).top(), 24);
   EXPECT_EQ(m->shapeRect({6, 10}).top() - m->shapeRect({5, 10}).top(), 32);
-  EXPECT_TRUE(m->rect().contains(m->shapeRect({31, 32})));
+  EXPECT_TRUE(QRect(QPoint(), m->sizeHint()).contains(m->shapeRect({31, 32})));
 }
 
 TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
@@ -91,9 +93,9 @@ TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
 
   // The pixels show it too.
   const QImage picture = w.Matrix->grab().toImage();
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 2}).center()), QColor(255, 255, 0));
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 3}).center()), QColor(255, 0, 0));
-  EXPECT_EQ(picture.pixelColor(w.Matrix->shapeRect({1, 4}).center()), QColor(0, 255, 255));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 2}).center()), QColor(255, 255, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 3}).center()), QColor(255, 0, 0));
+  EXPECT_EQ(picture.pixelColor(w.Matrix->shownRect({1, 4}).center()), QColor(0, 255, 255));
   if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
     w.paint("Shape116", colour::kRed);
     w.paint("Shape300", colour::kYellow);
@@ -122,6 +124,33 @@ TEST(KeyboardWindow, ScanByClicksRedYellowClearAndStop) {
   QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);  // EXIT
   QApplication::processEvents();
   EXPECT_FALSE(w.isVisible());
+}
+
+// Clear pressed while the worker's paints still wait for the GUI thread: those paints land
+// before the aqua, so every indicator ends aqua, as the colour record says; a report after
+// Clear paints on top of it.
+TEST(KeyboardWindow, ClearComesAfterPaintsAlreadyHandedOver) {
+  KeyboardWindowBench bench;
+  bench.keyboard().queueReport(Raw({'>', 1, 2, 3, 4, '>', 7, 8, '&'}));
+  auto& w = bench.window;
+  QTest::mouseClick(w.START_SCAN, Qt::LeftButton);
+  // The GUI thread does not run its queue here: the paints wait in it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (w.operations().colourOf({7, 8}) != colour::kRed && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(w.operations().colourOf({7, 8}), colour::kRed);
+  QTest::mouseClick(w.Clear, Qt::LeftButton);
+  QApplication::processEvents();
+  for (const LinePair& pair : AllPairs()) {
+    ASSERT_EQ(bench.colour(IndicatorName(pair).c_str()), colour::kAqua) << IndicatorName(pair);
+    ASSERT_EQ(w.operations().colourOf(pair), colour::kAqua) << IndicatorName(pair);
+  }
+  bench.keyboard().queueReport(Raw({'>', 1, 3, '&'}));
+  ASSERT_TRUE(SpinUntil([&] { return bench.colour("Shape3") == colour::kRed; }));
+  EXPECT_EQ(bench.colour("Shape2"), colour::kAqua);
+  EXPECT_EQ(bench.colour("Shape200"), colour::kAqua);
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);
+  ASSERT_TRUE(SpinUntil([&] { return !bench.endings.empty(); }));
 }
 
 TEST(KeyboardWindow, NoSoundBoxKeepsTheProgrammerQuiet) {

@@ -69,9 +69,9 @@ TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
   EXPECT_EQ(log[1], QString("Перед записью нужно стереть! Автоматом пока не делает. "));
   // The window verifies its writes: the note that it cannot is gone.
   EXPECT_FALSE(w.form.Memo_MEC16->toPlainText().contains("верификация"));
-  EXPECT_EQ(w.form.VerifyAfterWrite->text(), QString("Verify after write"));
+  EXPECT_EQ(w.form.VerifyAfterWrite->text(), QString("Проверить после записи"));
   EXPECT_TRUE(w.form.VerifyAfterWrite->isChecked());
-  EXPECT_EQ(w.form.ReadTwice->text(), QString("Read twice and compare"));
+  EXPECT_EQ(w.form.ReadTwice->text(), QString("Читать дважды и сравнить"));
   EXPECT_FALSE(w.form.ReadTwice->isChecked());
   EXPECT_EQ(w.form.Backup_MEC16->text(), QString("Резервная копия перед записью"));
   EXPECT_TRUE(w.form.Backup_MEC16->isChecked());
@@ -122,9 +122,13 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   QTest::mouseClick(w.form.BitBtn_RD_MEC16, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.form.CGauge_MEC16->value() >= 3; }, 10000));
   const QString logBefore = w.form.Memo_MEC16->toPlainText();
-  for (QPushButton* button : {w.form.BitBtn_MEC16, w.form.BitBtn_RD_MEC16, w.form.BitBtn_MEC16_ERASE,
-                              w.form.BitBtn_MEC16_WRITE, w.form.BitBtn_MEC16_HELP})
-    QTest::mouseClick(button, Qt::LeftButton);
+  const std::vector<QPushButton*> ignored = {w.form.BitBtn_MEC16, w.form.BitBtn_RD_MEC16, w.form.BitBtn_MEC16_ERASE,
+                                             w.form.BitBtn_MEC16_WRITE, w.form.BitBtn_MEC16_HELP};
+  for (QPushButton* button : ignored) {
+    EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString() << ": ignored, so it looks it";
+    button->click();
+  }
+  w.form.BitBtn_RD_MEC16Click();  // and the handler itself does nothing either
   QCoreApplication::processEvents();
   EXPECT_EQ(w.form.Memo_MEC16->toPlainText(), logBefore);
   EXPECT_EQ(w.dialogs, 1);
@@ -138,6 +142,7 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endings.empty(); }, 10000));
   EXPECT_EQ(w.endings, std::vector<bool>{false});
   EXPECT_TRUE(w.form.isVisible());  // a stop, not an exit
+  for (QPushButton* button : ignored) EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
   EXPECT_TRUE(w.form.ReadTwice->isEnabled());
   EXPECT_TRUE(w.form.VerifyAfterWrite->isEnabled());
   EXPECT_TRUE(w.form.Backup_MEC16->isEnabled());

@@ -5,6 +5,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QTimer>
+#include <stdexcept>
+
+#include "app/TApplication.h"
 #include "app/TWindows.h"
 #include "sim/SimD2xx.h"
 
@@ -85,6 +90,22 @@ TEST(Start, FittingFirmwareOpensTheTaskWindowAndExitComesBack) {
   QTest::mouseClick(exit, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return windows.Form1->isVisible(); }, 1000));
   EXPECT_FALSE(windows.KB901X_forms->isVisible());
+}
+
+// An error escaping an event handler is shown in the error box and ends the event loop
+// with status 1 instead of unwinding through Qt.
+TEST(EscapedError, IsShownAndEndsTheProgram) {
+  auto* application = dynamic_cast<TApplication*>(QCoreApplication::instance());
+  ASSERT_NE(application, nullptr);
+  QStringList boxes;
+  application->failureSeen = [&](const QString& text) { boxes << text; };
+  QTimer::singleShot(0, [] { throw std::runtime_error("the disk went away"); });
+  QEventLoop loop;
+  QTimer::singleShot(3000, &loop, [&] { loop.exit(99); });
+  EXPECT_EQ(loop.exec(), 1);
+  EXPECT_EQ(boxes, QStringList{"the disk went away"});
+  EXPECT_TRUE(application->hasFailed());
+  application->failureSeen = nullptr;
 }
 
 }  // namespace

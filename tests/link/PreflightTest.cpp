@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -106,6 +107,44 @@ TEST(Preflight, ASlowLatencyTimerIsReportedAfterTheReadyLine) {
             "The latency timer of /dev/ttyUSB3 stays at 16 ms (2 ms needed, transfers will be slow): install the "
             "udev rule 99-holbrenik-jig.rules or run \"echo 2 | sudo tee "
             "/sys/bus/usb-serial/devices/ttyUSB3/latency_timer\"");
+}
+
+// The MEC16xx and ITE windows speak Russian: so do these lines there.
+TEST(Preflight, RussianWindowsGetTheLinesInRussian) {
+  struct Case {
+    const OpenProfile* profile;
+    const char* image;
+    bool russian;
+  };
+  for (const Case& c : {Case{&profiles::kMec16, "V42", true}, Case{&profiles::kIte, "ITE", true},
+                        Case{&profiles::kNpce, "NPCE", false}}) {
+    const LogLanguage language = c.russian ? LogLanguage::Russian : LogLanguage::English;
+    sim::SimOptions options;
+    options.image = c.image;
+    BenchD2xx slow;
+    slow.attach(options);
+    slow.latencyMs = 16;
+    ProgrammerLink link(slow, 64);
+    RecordingView view;
+    OpenProgrammer(link, *c.profile, view);
+    link.close();
+    EXPECT_EQ(view.lastLine(), SlowLatencyLine({"/dev/ttyUSB0", 16}, 2, language)) << c.profile->window;
+
+    BenchD2xx denied;
+    denied.attach(options);
+    denied.deniedIndexes = {0};
+    ProgrammerLink refused(denied, 64);
+    RecordingView refusedView;
+    EXPECT_EQ(OpenProgrammer(refused, *c.profile, refusedView), OpenResult::NotFound);
+    const auto lines = refusedView.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), PermissionDeniedLine("/dev/ttyUSB0", language)), lines.end())
+        << c.profile->window;
+  }
+  EXPECT_EQ(SlowLatencyLine({"/dev/ttyUSB3", 16}, 2, LogLanguage::Russian),
+            "Таймер задержки /dev/ttyUSB3 стоит на 16 мс (нужно 2 мс, обмен будет медленным): установите правило "
+            "udev 99-holbrenik-jig.rules или выполните \"echo 2 | sudo tee "
+            "/sys/bus/usb-serial/devices/ttyUSB3/latency_timer\"");
+  EXPECT_NE(PermissionDeniedLine("/dev/ttyUSB0", LogLanguage::Russian).find("usermod -aG dialout"), std::string::npos);
 }
 
 // The termios backend tells a refused open from a missing port. As root the refusal is

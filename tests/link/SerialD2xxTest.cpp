@@ -1,6 +1,7 @@
 // The termios backend end to end, against jig-sim on a pseudo-terminal, and the search for
 // FTDI ports in a made-up sysfs tree.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
@@ -59,6 +60,24 @@ TEST_F(SerialAgainstSim, AReadTimesOutAfterItsTimeout) {
   EXPECT_EQ(got, 0u);
   EXPECT_GE(took, std::chrono::milliseconds(280));
   EXPECT_LT(took, std::chrono::milliseconds(1500));
+}
+
+// Waits shorter than a millisecond's rounding still sleep: 1 ms waits for an answer that
+// does not come (the boot loader call does hundreds) cost next to no CPU.
+TEST_F(SerialAgainstSim, ShortWaitsSleepAndDoNotSpin) {
+  const auto cpu = [] {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return std::chrono::seconds(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           std::chrono::microseconds(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+  };
+  const auto start = Clock::now();
+  const auto cpuBefore = cpu();
+  DWORD available = 0;
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(d2xx_->WaitForRx(handle_, 1, 1, &available), FT_WAIT_TIMEOUT);
+  const auto wall = Clock::now() - start;
+  EXPECT_GE(wall, std::chrono::milliseconds(200));
+  EXPECT_LT(cpu() - cpuBefore, wall / 4);
 }
 
 TEST_F(SerialAgainstSim, QueueCountsWaitAndPurge) {

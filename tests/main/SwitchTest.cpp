@@ -1,13 +1,17 @@
 // The whole firmware switch against the simulated programmer: bytes on the wire, the
 // update window's lines and state, and every ending within its bound.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "app/Commands.h"
+#include "link/limits.h"
 #include "main/BootUpload.h"
 #include "main/MainForm.h"
 #include "sim/BootLoaderSim.h"
@@ -25,6 +29,8 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kXonText(1, '\x11');
 const std::string kGreeting = "Q27_BOOT V1.3" + kXonText;
+// A boot loader that waits already answers the first chunk of the 'U' stream.
+const std::vector<std::uint8_t> kSyncChunk(limits::kBootSyncChunk, 'U');
 
 std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>> parts) {
   std::vector<std::uint8_t> all;
@@ -72,7 +78,7 @@ TEST(FirmwareSwitch, V41ToV42ByteForByte) {
   ASSERT_TRUE(bench.start("MEC1609"));
   EXPECT_EQ(bench.updateView.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.programmer.hostBytes(),
-            Concat({Bytes("B?U"), Bytes("pf\n"), LinesOf("V42"), Bytes(":00000001FF\n"), Bytes("g\n")}));
+            Concat({Bytes("B?"), kSyncChunk, Bytes("pf\n"), LinesOf("V42"), Bytes(":00000001FF\n"), Bytes("g\n")}));
   std::vector<std::uint8_t> answers = Bytes("V41!" + kGreeting + "\r\nPF\r\n" + kXonText);
   for (int line = 0; line < 0x0A4; ++line) {
     const auto accepted = Bytes("\r\n" + kXonText);
@@ -103,7 +109,7 @@ TEST(FirmwareSwitch, V41ToV42ByteForByte) {
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   EXPECT_EQ(bench.form.lastOutcome(), SwitchOutcome::Switched);
   // The task window then finds the firmware it needs.
-  EXPECT_EQ(bench.form.Timer_RUNTimer("MEC1609"), "TMEC16_Form");
+  EXPECT_EQ(bench.form.Timer_RUNTimer(), "TMEC16_Form");
 }
 
 TEST(FirmwareSwitch, FittingFirmwareSendsOnlyTheB) {
@@ -188,6 +194,46 @@ TEST(FirmwareSwitch, NobodyPushesResetEndsAtTheBootLimit) {
   EXPECT_EQ(bench.programmer.image(), "V41");
 }
 
+// While nobody answers, the 'U' bytes go back to back at 115200 baud (10 bits a byte:
+// 11,520 a second), from a worker that sleeps between its looks at the queues.
+TEST(FirmwareSwitch, SyncStreamKeepsTheLineBusyWithoutSpinning) {
+  sim::SimOptions options = Options("V41", {{"no-boot-jump", ""}, {"no-reset", ""}});
+  options.wireTime = true;
+  Bench bench(options);
+  bench.form.settings().bootWindow = std::chrono::seconds(1);
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  ASSERT_TRUE(bench.start("MEC1609"));
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  std::size_t sent = 0;
+  std::optional<sim::SimTime> first, last;
+  for (const auto& entry : bench.programmer.transcript()) {
+    if (!entry.toDevice || entry.baud != 115200u) continue;
+    ASSERT_TRUE(std::all_of(entry.bytes.begin(), entry.bytes.end(), [](std::uint8_t b) { return b == 'U'; }));
+    sent += entry.bytes.size();
+    if (!first) first = entry.at;
+    last = entry.at;
+  }
+  ASSERT_TRUE(first && last && *last > *first);
+  const double seconds = std::chrono::duration<double>(*last - *first).count();
+  const double rate = static_cast<double>(sent) / seconds;
+  const auto cpu = [](const rusage& u) {
+    return std::chrono::seconds(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           std::chrono::microseconds(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+  };
+  const double cpuSeconds = std::chrono::duration<double>(cpu(after) - cpu(before)).count();
+  std::cout << "'U' stream: " << sent << " bytes in " << seconds << " s, " << rate << " bytes/s; CPU "
+            << cpuSeconds << " s for the whole switch\n";
+  // About 11,520 on a quiet machine; a loaded one (sanitizers, other builds) may wake the
+  // worker late now and then. One 'U' a millisecond, as before, gives under 1,000.
+  EXPECT_GT(rate, 8000.0);
+  EXPECT_LE(rate, 11520.0 * 1.05) << "no faster than the line";
+  // 300 ms for 'B', 1.5 s for '!', 1 s of 'U': a spinning worker would use a core for it.
+  EXPECT_LT(cpuSeconds, 1.0);
+  EXPECT_EQ(bench.updateView.lastLine(), "You did not press the reset button or error response BOOT_loader");
+}
+
 // The window's Timer_5SEC sets BootTimeoutFlag: the worker honours it as well.
 class TimerView : public RecordingView {
  public:
@@ -246,7 +292,7 @@ TEST(FirmwareSwitch, FailedLoadStillStartsTheApplication) {
     const auto lines = bench.updateView.lines();
     ASSERT_GE(lines.size(), c.tail.size());
     EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(c.tail.size()), lines.end()), c.tail);
-    EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B?Ug\n"));
+    EXPECT_EQ(bench.programmer.hostBytes(), Concat({Bytes("B?"), kSyncChunk, Bytes("g\n")}));
     EXPECT_EQ(bench.programmer.image(), "V41") << "\"g\" started the application still in the flash";
     EXPECT_EQ(bench.updateView.enabled("SpeedButton_UPD_EXIT"), true);
     EXPECT_FALSE(bench.mainView.timerRunning("Timer_RUN"));
@@ -340,7 +386,7 @@ TEST(FirmwareSwitch, StandInImagesNeverReachARealProgrammer) {
   ASSERT_TRUE(updateView.waitEnded(std::chrono::seconds(20)));
   form.waitForSwitch();
   EXPECT_EQ(updateView.endings(), std::vector<bool>{false});
-  EXPECT_EQ(programmer.hostBytes(), Concat({Bytes("B?U"), Bytes("g\n")})) << "nothing of the image was sent";
+  EXPECT_EQ(programmer.hostBytes(), Concat({Bytes("B?"), kSyncChunk, Bytes("g\n")})) << "nothing of the image was sent";
   const auto lines = updateView.lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "This image is a stand-in for the simulated programmer; put the vendor's image beside the program."),

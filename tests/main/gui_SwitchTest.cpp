@@ -49,7 +49,11 @@ TEST(SwitchWindow, StartSwitchesAndOpensTheTaskWindow) {
   options.wireTime = true;  // bytes take their time: the gauge has time to move
   Windows w(options);
   w.start("MEC1609");
+  // A new choice while the switch runs does not change the window that opens: its
+  // firmware is the one loaded.
+  w.windows->Form1->MAIN_SELECTOR->setCurrentText("KB9010/12/16/22");
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.windows->MEC16_Form->isVisible(); }, 15000)) << w.log().toStdString();
+  EXPECT_FALSE(w.windows->KB901X_forms->isVisible());
   EXPECT_EQ(w.updateShows.shows, 1);
   EXPECT_FALSE(w.windows->UPDATE_FORM->isVisible());
   EXPECT_FALSE(w.windows->Form1->isVisible());

@@ -1,5 +1,7 @@
 #include "tests/support/TestFiles.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -28,5 +30,16 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::string PanelEdidFolder() { return std::string(JIG_SOURCE_DIR) + "/tests/data/edid/"; }
+
+std::vector<std::uint8_t> PanelEdid(const std::string& name) {
+  const std::string path = PanelEdidFolder() + name;
+  auto bytes = ReadFileBytes(path);
+  if (bytes.size() == 128 || bytes.size() == 256) return bytes;
+  ADD_FAILURE() << "test data " << path << " is missing or not an EDID (" << bytes.size()
+                << " bytes); it belongs to the repository";
+  return std::vector<std::uint8_t>(256, 0xFF);
+}
 
 }  // namespace jig::test

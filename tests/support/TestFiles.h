@@ -24,4 +24,11 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> Bytes(const std::string& text);
 
+// Real panels' EDIDs kept with the tests: tests/data/edid/ (see its README).
+std::string PanelEdidFolder();
+// One of them, 128 or 256 bytes. When the file is missing or not an EDID's size, the
+// calling test fails with a message naming it and gets 256 bytes of FFh (a blank
+// EEPROM), so that it goes on to fail instead of reading past an empty vector.
+std::vector<std::uint8_t> PanelEdid(const std::string& name);
+
 }  // namespace jig::test

@@ -1,11 +1,13 @@
-// Window tests: real widgets on the offscreen platform, one QApplication for the program.
-#include <QApplication>
+// Window tests: real widgets on the offscreen platform, one application object for the
+// program, the program's own.
 #include <gtest/gtest.h>
 
+#include "app/TApplication.h"
+
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  QApplication::setApplicationName("Holbrenik_JIG");
+  // Options may follow the platform's name (a screen of a given size: see the screen tests).
+  if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  jig::TApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

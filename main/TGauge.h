@@ -1,0 +1,26 @@
+#pragma once
+// A progress gauge in the colour an operation gives it, with its percentage centred and
+// readable on every colour: over the filled part in black or white, whichever stands out
+// from the fill, over the rest in the window's text colour.
+#include <QColor>
+#include <QProgressBar>
+
+namespace jig {
+
+class TGauge : public QProgressBar {
+ public:
+  TGauge(QWidget* parent, const char* name, int maximum);
+
+  void setChunkColour(const QColor& colour);
+  QColor chunkColour() const { return chunk_; }
+  // Black on light fills, white on dark ones.
+  static QColor TextOn(const QColor& fill);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QColor chunk_;
+};
+
+}  // namespace jig
