@@ -16,6 +16,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "Edid/EdidDecode.h"
 #include "Edid/EdidOperations.h"
 #include "Ite/IteOperations.h"
 #include "Ite/MbConnectionIte.h"
@@ -155,6 +156,28 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
   return bytes;
+}
+
+// A sound EDID image (header and both block checksums right), so that the write does not
+// stop to ask about a wrong checksum.
+std::vector<std::uint8_t> EdidImage() {
+  auto bytes = Pattern(sim::EdidSim::kSize);
+  const std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+  std::copy(std::begin(header), std::end(header), bytes.begin());
+  FixEdidChecksums(bytes);
+  return bytes;
+}
+
+// A version answer of length bytes as a firmware image may send it: its tag first (cut to
+// the length when the length is shorter), then more text, CR LF at the end.
+std::string VersionAnswer(std::string_view tag, std::size_t length) {
+  std::string text(tag.substr(0, std::min(tag.size(), length)));
+  const bool lineEnd = length >= text.size() + 2;
+  const std::string_view more = " Q27 FW 1.7 bench unit programmer";
+  const std::size_t body = lineEnd ? length - 2 : length;
+  text += more.substr(0, std::min(body - text.size(), more.size()));
+  if (lineEnd) text += "\r\n";
+  return text;
 }
 
 // A console view that counts the operation endings, so that a set-up click before the
@@ -312,24 +335,57 @@ std::vector<Row> RunTransfers(int repeats) {
     return sample;
   });
 
-  for (const bool kb90 : {true, false})
-    add(kb90 ? "OpenProgrammer, KB90xx profile" : "OpenProgrammer, EDID profile", [&] {
-      sim::SimD2xx d2xx;
-      auto& programmer = d2xx.attach(WireOn("V41"));
-      QuietView view;
-      Sample sample;
-      sample.bytes = 4;
-      for (int i = 0; i < 5 * repeats; ++i) {
-        programmer.setLatency(16);
-        Time(programmer, sample, [&] {
-          ProgrammerLink link(d2xx, 64);
-          const OpenResult result = OpenProgrammer(link, kb90 ? profiles::kKb90 : profiles::kEdid, view);
-          link.close();
-          return result == OpenResult::Ready;
-        }, WholeExchange);
-      }
-      return sample;
-    });
+  // The start query asks for 16 bytes: a shorter answer ends on the line's silence. The
+  // bridge is at its 16 ms default for the first Start after plugging in, and at 2 ms for
+  // every later one (each open leaves it there).
+  for (const std::uint32_t latency : {16u, 2u})
+    for (const std::size_t length : {3u, 13u})
+      add("version, " + std::to_string(length) + " B answer, latency timer " + std::to_string(latency) + " ms", [&] {
+        sim::SimD2xx d2xx;
+        auto options = WireOn("V41");
+        options.faults["version"] = VersionAnswer("V41", length);
+        auto& programmer = d2xx.attach(options);
+        Sample sample;
+        sample.bytes = 1.0 + static_cast<double>(length);
+        for (int i = 0; i < 5 * repeats; ++i) {
+          programmer.setLatency(latency);
+          Time(programmer, sample, [&] {
+            ProgrammerLink link(d2xx, 64);
+            const std::string text = QueryProgrammerVersion(link);
+            link.close();
+            return text.starts_with("V41");
+          }, WholeExchange);
+        }
+        return sample;
+      });
+
+  // One open per window profile, with the tag cut to 3 bytes and with a 13-byte text; the
+  // bridge at the 2 ms an earlier open left it at. A 3-byte answer cannot hold "NPCE": that
+  // open ends in WrongFirmware, as it should.
+  for (const OpenProfile* profile :
+       {&profiles::kEdid, &profiles::kKb90, &profiles::kKeyboard, &profiles::kMec16, &profiles::kIte, &profiles::kNpce})
+    for (const std::size_t length : {3u, 13u})
+      add("open, " + std::string(profile->window) + " profile, " + std::to_string(length) + " B answer", [&] {
+        sim::SimD2xx d2xx;
+        auto options = WireOn(std::string(profile->tag));
+        options.faults["version"] = VersionAnswer(profile->tag, length);
+        auto& programmer = d2xx.attach(options);
+        const OpenResult expected = length >= profile->tag.size() ? OpenResult::Ready : OpenResult::WrongFirmware;
+        QuietView view;
+        Sample sample;
+        sample.bytes = 1.0 + static_cast<double>(length);
+        for (int i = 0; i < 5 * repeats; ++i) {
+          programmer.setLatency(2);
+          Time(programmer, sample, [&] {
+            ProgrammerLink link(d2xx, 64);
+            const OpenResult result = OpenProgrammer(link, *profile, view);
+            link.close();
+            return result == expected;
+          }, WholeExchange);
+          programmer.purge(true, true);  // what a 3-byte read left of a longer answer
+        }
+        return sample;
+      });
 
   add("firmware upload, 6144 B at 115200", [&] {
     sim::SimD2xx d2xx;
@@ -352,7 +408,7 @@ std::vector<Row> RunTransfers(int repeats) {
   });
 
   const std::string edid = TempFile("edid.bin");
-  WriteFile(edid, Pattern(sim::EdidSim::kSize));
+  WriteFile(edid, EdidImage());
   add("EDID read", [&] {
     return Clicks<EdidOperations>(WireOn("V41"), sim::EdidSim::kSize, 5 * repeats, SaveTo(edid + ".read"),
                                   [](EdidOperations& o, CountingView&) { o.EDID_READClick(); });
@@ -384,12 +440,11 @@ std::vector<Row> RunTransfers(int repeats) {
                                    [](Mec16Operations& o, CountingView&) { o.setVerifyAfterWrite(false); o.BitBtn_MEC16_WRITEClick(false); });
   });
 
-  // The ITE and NPCE opens read 32 bytes of version text with a read time-out: a shorter
-  // text (as the simulator's default) makes every open wait the time-out out (300 ms,
-  // 500 ms for NPCE). The rows give the programmer a text that fills the read.
+  // The ITE and NPCE windows' programmers answer with a 13-byte version text, shorter
+  // than the 32 bytes their opens ask for.
   const auto IteOptions = [] {
     auto options = WireOn("ITE");
-    options.faults["version"] = "Q27 ITE_PROJ FW 2.3 bench unit\\r\\n";
+    options.faults["version"] = VersionAnswer("ITE", 13);
     return options;
   };
   const std::string ite = TempFile("ite.bin");
@@ -414,7 +469,7 @@ std::vector<Row> RunTransfers(int repeats) {
   WriteFile(npce, Pattern(sim::NpceSim::kFlashSize));
   auto npceOptions = [] {
     auto options = WireOn("NPCE");
-    options.faults["version"] = "Q27 NPCE288 FW 1.7 bench units\\r\\n";  // the 32 bytes the open reads
+    options.faults["version"] = VersionAnswer("NPCE", 13);
     options.faults["npce-erase-ms"] = "200";
     return options;
   };

@@ -29,24 +29,25 @@ std::optional<DumpFile> DumpFile::Create(const std::string& path) {
     ::close(fd);
     return std::nullopt;
   }
-  return DumpFile(fd, path);
+  return DumpFile(fd, path, true);
 }
 
 std::optional<DumpFile> DumpFile::OpenForReading(const std::string& path) {
   if (path.empty()) return std::nullopt;
   const int fd = LockOrClose(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd < 0) return std::nullopt;
-  return DumpFile(fd, path);
+  return DumpFile(fd, path, false);
 }
 
 DumpFile::DumpFile(DumpFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), created_(other.created_) {}
 
 DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
     path_ = std::move(other.path_);
+    created_ = other.created_;
   }
   return *this;
 }
@@ -77,7 +78,7 @@ std::size_t DumpFile::read(std::span<std::uint8_t> bytes) {
 
 bool DumpFile::close() {
   if (fd_ < 0) return true;
-  const bool synced = fsync(fd_) == 0 || errno == EINVAL;
+  const bool synced = !created_ || fsync(fd_) == 0 || errno == EINVAL;
   const bool closed = ::close(fd_) == 0;
   fd_ = -1;
   return synced && closed;

@@ -1,6 +1,8 @@
 #pragma once
 // A dump file held without sharing: created (replacing any old one) for a read, opened for
-// a write. Closing flushes to the disk, so a dump that was reported saved is on it.
+// a write. Closing a created file flushes it to the disk, so a dump that was reported saved
+// is on it; a file that was only read is not flushed (that would wait on the disk for
+// nothing, and could fail on another writer's error).
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -27,9 +29,10 @@ class DumpFile {
   const std::string& path() const { return path_; }
 
  private:
-  DumpFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  DumpFile(int fd, std::string path, bool created) : fd_(fd), path_(std::move(path)), created_(created) {}
   int fd_ = -1;
   std::string path_;
+  bool created_ = false;
 };
 
 }  // namespace jig

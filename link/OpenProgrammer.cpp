@@ -6,6 +6,7 @@
 
 #include "link/CharFilter.h"
 #include "link/Preflight.h"
+#include "link/VersionAnswer.h"
 #include "link/limits.h"
 
 namespace jig {
@@ -25,9 +26,11 @@ void ConfigureFirmwareLink(ProgrammerLink& link) {
   d.FT_SetDataCharacteristics(link.handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE);
 }
 
-DWORD AskVersion(ProgrammerLink& link, DWORD readLength) {
+// A text answer ends on the line's silence; the 3-byte raw compare reads its 3 bytes.
+DWORD AskVersion(ProgrammerLink& link, DWORD readLength, DWORD timeoutMs, bool text) {
   link.buffer[0] = 'B';
   link.write(std::span<const std::uint8_t>(link.buffer.data(), 1));
+  if (text) return ReadVersionAnswer(link, readLength, timeoutMs);
   link.read(readLength);
   return link.transferred;
 }
@@ -60,7 +63,7 @@ std::string QueryProgrammerVersion(ProgrammerLink& link) {
     link.isOpen = true;
     ConfigureFirmwareLink(link);
     d.FT_SetTimeouts(handle, limits::kQueryTimeoutMs, limits::kQueryTimeoutMs);
-    const DWORD got = AskVersion(link, limits::kVersionReadLength);
+    const DWORD got = AskVersion(link, limits::kVersionReadLength, limits::kQueryTimeoutMs, true);
     if (got >= 1) {
       link.versionText = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
       d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
@@ -111,7 +114,7 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
     d.FT_SetTimeouts(handle, profile.queryTimeoutMs, profile.queryTimeoutMs);
     if (steps) log.log("Настроили порт " + std::to_string(index));
 
-    const DWORD got = AskVersion(link, profile.readLength);
+    const DWORD got = AskVersion(link, profile.readLength, profile.queryTimeoutMs, profile.readLength != 3);
     bool tagFound = false;
     if (profile.readLength == 3) {
       if (got != 3) {

@@ -18,6 +18,12 @@ inline constexpr std::uint8_t kLatencyMs = 2;
 
 // The start query reads at most 16 bytes of version text.
 inline constexpr std::uint32_t kVersionReadLength = 16;
+// A version text may be shorter than the count asked for: it is whole once the line has
+// been quiet for the bridge's latency timer (the longest it holds a partial USB packet)
+// plus this margin for the host's own wake-up.
+inline constexpr std::uint32_t kAnswerGapMarginMs = 2;
+// The latency timer an FTDI bridge keeps until it is set, assumed when a port cannot say.
+inline constexpr std::uint32_t kBridgeDefaultLatencyMs = 16;
 
 // A read time-out of 0 means "until the count has come". Nothing on a bench may hang for
 // ever, so even such a read gives up after this long: longer than any answer the

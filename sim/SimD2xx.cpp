@@ -105,6 +105,14 @@ FT_STATUS SimD2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
   return FT_OK;
 }
 
+std::optional<LatencyReading> SimD2xx::LatencyTimer(FT_HANDLE handle) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  Handle* h = find(handle, status);
+  if (!h) return std::nullopt;
+  return LatencyReading{"simulated programmer", static_cast<int>(h->programmer->latency())};
+}
+
 FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {
   *written = 0;
   std::lock_guard lock(mutex_);

@@ -41,6 +41,8 @@ class SimD2xx : public D2xx {
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   bool simulated() const override { return true; }
+  // The simulated bridge's latency timer, as a port's driver tells it.
+  std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
 
  private:
   struct Handle {

@@ -29,6 +29,7 @@ std::vector<FaultName> AllFaultNames() {
       {"garbage-after=N", "every byte to the host after the first N is garbage"},
       {"unplug-after=N", "the programmer is unplugged after N bytes to the host"},
       {"version=TEXT", "the answer to 'B' (escapes \\r \\n \\xHH)"},
+      {"version-split=N:MS", "the answer to 'B' pauses for MS ms after its first N bytes"},
   };
   for (const auto& more : CommandSetFaultNames()) names.push_back(more);
   return names;
@@ -46,8 +47,27 @@ bool AddFault(SimOptions& options, const std::string& fault, std::string& error)
     error = "unknown fault: " + name;
     return false;
   }
+  if (name == "version-split" && !ParseAnswerSplit(value)) {
+    error = "version-split needs N:MS, e.g. version-split=5:30";
+    return false;
+  }
   options.faults[name] = value;
   return true;
+}
+
+std::optional<AnswerSplit> ParseAnswerSplit(const std::string& value) {
+  const auto colon = value.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  try {
+    std::size_t usedBytes = 0, usedPause = 0;
+    const std::string bytes = value.substr(0, colon), pause = value.substr(colon + 1);
+    const long long count = std::stoll(bytes, &usedBytes);
+    const long long pauseMs = std::stoll(pause, &usedPause);
+    if (usedBytes != bytes.size() || usedPause != pause.size() || count < 0 || pauseMs < 0) return std::nullopt;
+    return AnswerSplit{static_cast<std::size_t>(count), pauseMs};
+  } catch (...) {
+    return std::nullopt;
+  }
 }
 
 std::string DecodeEscapes(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 // How a simulated programmer is set up: the image it runs at power-on, its faults, where
 // it keeps its state between runs and whether bytes take their wire time.
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,6 +30,14 @@ struct FaultName {
 std::vector<FaultName> AllFaultNames();
 // "name" or "name=value"; false when the name is not known.
 bool AddFault(SimOptions& options, const std::string& fault, std::string& error);
+
+// The version-split fault: the answer to 'B' stops after its first bytes and goes on
+// after a pause ("N:MS").
+struct AnswerSplit {
+  std::size_t bytes = 0;
+  long long pauseMs = 0;
+};
+std::optional<AnswerSplit> ParseAnswerSplit(const std::string& value);
 
 // Decodes \r, \n, \t, \\ and \xHH in a text given on the command line.
 std::string DecodeEscapes(const std::string& text);

@@ -105,8 +105,7 @@ void SimProgrammer::dispatch(std::uint8_t byte, SimTime at) {
   if (image_ != "BOOT") {
     if (byte == 'B') {
       const auto it = versionTexts_.find(image_);
-      const std::string text = it != versionTexts_.end() ? it->second : DefaultVersionText(image_);
-      sendLocked(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), at, {});
+      sendVersionLocked(it != versionTexts_.end() ? it->second : DefaultVersionText(image_), at);
       return;
     }
     if (byte == '?' && !options_.has("no-boot-jump")) {
@@ -156,6 +155,19 @@ std::optional<std::uint64_t> SimProgrammer::sendLocked(std::span<const std::uint
   entry.work = delay;
   transcript_.push_back(std::move(entry));
   return last;
+}
+
+void SimProgrammer::sendVersionLocked(const std::string& text, SimTime at) {
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  const std::optional<AnswerSplit> split = ParseAnswerSplit(options_.value("version-split"));
+  if (!split || split->bytes == 0 || split->bytes >= bytes.size()) {
+    sendLocked(bytes, at, {});
+    return;
+  }
+  sendLocked(bytes.first(split->bytes), at, {});
+  // The second piece leaves the programmer the pause after the first has left it.
+  const auto pause = wire_.byteTime() * static_cast<long long>(split->bytes) + std::chrono::milliseconds(split->pauseMs);
+  sendLocked(bytes.subspan(split->bytes), at, std::chrono::ceil<std::chrono::microseconds>(pause));
 }
 
 std::uint64_t SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated) {
@@ -237,6 +249,11 @@ void SimProgrammer::setBaud(std::uint32_t baud) {
 void SimProgrammer::setLatency(std::uint32_t ms) {
   std::lock_guard lock(mutex_);
   wire_.latencyMs = ms;
+}
+
+std::uint32_t SimProgrammer::latency() const {
+  std::lock_guard lock(mutex_);
+  return wire_.latencyMs;
 }
 
 std::uint32_t SimProgrammer::baud() const {

@@ -41,6 +41,7 @@ class SimProgrammer {
   void purge(bool rx, bool tx);
   void setBaud(std::uint32_t baud);
   void setLatency(std::uint32_t ms);
+  std::uint32_t latency() const;
   std::uint32_t baud() const;
 
   // Switches the running image from outside (tests, the saved state).
@@ -73,6 +74,8 @@ class SimProgrammer {
   std::optional<std::uint64_t> sendLocked(std::span<const std::uint8_t> bytes, SimTime at,
                                           std::chrono::microseconds delay);
   bool takenLocked(std::uint64_t queued) const;
+  // The answer to 'B': in two pieces with a pause between when a fault asks for it.
+  void sendVersionLocked(const std::string& text, SimTime at);
   void runImageLocked(const std::string& tag);
   void pressResetLocked();
   // The person at the bench: while the host calls for the boot loader ('U' at 115200)

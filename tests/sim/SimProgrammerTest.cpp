@@ -170,6 +170,56 @@ TEST(SimProgrammer, WireTimeFullPacketsLeaveWithoutTheLatencyTimer) {
   EXPECT_EQ(programmer.available(t0 + 125 * byte), 124u) << "a 16 ms timer must not hold full packets";
 }
 
+// The version-split fault on exact times: "ABCDEFGH" stops after 3 bytes for 10 ms. At a
+// 2 ms latency timer the pieces leave the bridge in two packets; at 16 ms the pause falls
+// inside the first packet's wait and the host sees one answer; without wire time the
+// second piece simply comes 10 ms later.
+TEST(SimProgrammer, VersionSplitPausesTheAnswerBetweenItsPieces) {
+  struct Case {
+    bool wireTime;
+    std::uint32_t latencyMs;
+    int firstMs, firstCount;  // by then the first piece alone (or nothing)
+    int wholeMs;              // by then all of it
+  };
+  const auto byte = std::chrono::nanoseconds(10850);
+  for (const Case& c : {Case{true, 2, 11, 3, 13}, Case{true, 16, 15, 0, 17}, Case{false, 16, 9, 3, 10}}) {
+    SimOptions options;
+    options.wireTime = c.wireTime;
+    options.faults["version"] = "ABCDEFGH";
+    options.faults["version-split"] = "3:10";
+    SimProgrammer programmer(options);
+    programmer.setBaud(921600);
+    programmer.setLatency(c.latencyMs);
+    const SimTime t0 = SimClock::now();
+    const std::uint8_t b[] = {'B'};
+    programmer.hostWrite(b, t0);
+    const SimTime origin = c.wireTime ? t0 + byte : t0;  // the programmer has the 'B'
+    EXPECT_EQ(programmer.available(origin + std::chrono::milliseconds(c.firstMs)), static_cast<std::size_t>(c.firstCount))
+        << "latency " << c.latencyMs;
+    EXPECT_EQ(programmer.available(origin + std::chrono::milliseconds(c.wholeMs)), 8u) << "latency " << c.latencyMs;
+    std::uint8_t out[8];
+    EXPECT_EQ(programmer.take(out, 8, origin + std::chrono::milliseconds(c.wholeMs)), 8u);
+    EXPECT_EQ(std::string(out, out + 8), "ABCDEFGH");
+    const auto transcript = programmer.transcript();
+    ASSERT_EQ(transcript.size(), 3u) << "'B', then the answer in two pieces";
+    EXPECT_GE(transcript[2].work, std::chrono::milliseconds(10)) << "the model knows the pause";
+  }
+}
+
+TEST(SimProgrammer, TheBridgeTellsItsLatencyTimer) {
+  SimD2xx d2xx;
+  d2xx.attach();
+  auto link = Open(d2xx);
+  auto reading = d2xx.LatencyTimer(link.handle);
+  ASSERT_TRUE(reading.has_value());
+  EXPECT_EQ(reading->ms, 16) << "the default until the host sets it";
+  d2xx.FT_SetLatencyTimer(link.handle, 2);
+  EXPECT_EQ(d2xx.LatencyTimer(link.handle)->ms, 2);
+  const FT_HANDLE handle = link.handle;
+  link.close();
+  EXPECT_FALSE(d2xx.LatencyTimer(handle).has_value()) << "a closed handle tells nothing";
+}
+
 TEST(SimProgrammer, KeepsItsImageInTheStateFolder) {
   test::TempDir dir;
   SimOptions options;
@@ -196,6 +246,15 @@ TEST(SimOptions, FaultNamesAreCheckedAndEscapesDecoded) {
   EXPECT_EQ(error, "unknown fault: no-such-fault");
   EXPECT_EQ(DecodeEscapes("a\\r\\n\\x41\\\\"), "a\r\nA\\");
   EXPECT_EQ(DecodeEscapes("trailing\\x4"), "trailingx4");
+  EXPECT_TRUE(AddFault(options, "version-split=5:30", error));
+  const auto split = ParseAnswerSplit(options.value("version-split"));
+  ASSERT_TRUE(split.has_value());
+  EXPECT_EQ(split->bytes, 5u);
+  EXPECT_EQ(split->pauseMs, 30);
+  for (const char* bad : {"version-split=5", "version-split=a:30", "version-split=5:-1", "version-split=5:30ms"}) {
+    EXPECT_FALSE(AddFault(options, bad, error)) << bad;
+    EXPECT_EQ(error, "version-split needs N:MS, e.g. version-split=5:30");
+  }
 }
 
 }  // namespace
