@@ -9,7 +9,7 @@
 #include "Kb901x_form/Kb90Operations.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
-#include "tests/support/BackupHome.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -60,7 +60,7 @@ struct Kb90Bench {
     return out;
   }
 
-  BackupHome home;
+  ScratchBackupFolder home;
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;

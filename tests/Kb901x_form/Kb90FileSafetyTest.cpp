@@ -287,7 +287,7 @@ TEST(Kb90Cli, AnswersAndBackup) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.back());
-    const BackupHome home;
+    const ScratchBackupFolder home;
     const CliRun run = Kb90Cli(c.words, old);
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     EXPECT_EQ(run.flash != old, c.written);

@@ -349,7 +349,7 @@ TEST(Kb901xOperations, NoProgrammerEndsAtOnce) {
 }
 
 TEST(Kb901xCommandLine, WriteThenReadThroughTheSavedState) {
-  const test::BackupHome home;  // the command line backs up before a write
+  const test::ScratchBackupFolder home;  // the command line backs up before a write
   test::TempDir dir;
   const std::string image = dir.file("f.bin"), dump = dir.file("g.bin");
   test::WriteFileBytes(image, Pattern(kImage, 77));

@@ -8,7 +8,7 @@
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
-#include "tests/support/BackupHome.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -47,7 +47,7 @@ struct Window {
   }
   std::string label() const { return form->Label_result->text().toStdString(); }
 
-  test::BackupHome home;  // the window backs up before a write by default
+  test::ScratchBackupFolder home;  // the window backs up before a write by default
   test::TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;

@@ -9,7 +9,7 @@
 #include "Npce/NpceOperations.h"
 #include "sim/NpceSim.h"
 #include "sim/SimD2xx.h"
-#include "tests/support/BackupHome.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -68,7 +68,7 @@ struct NpceBench {
            view.enabled("NPCE_WRITE") != false && view.enabled("EXIT_NPCE") != false;
   }
 
-  BackupHome home;  // a write's backups stay in the bench
+  ScratchBackupFolder home;  // a write's backups stay in the bench
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;

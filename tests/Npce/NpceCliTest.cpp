@@ -15,7 +15,7 @@ struct CliRun {
 };
 
 CliRun RunJig(const sim::SimOptions& options, std::vector<std::string> words, bool force = false) {
-  const BackupHome home;  // the command line backs up before a write
+  const ScratchBackupFolder home;  // the command line backs up before a write
   sim::SimD2xx d2xx;  // a new programmer each run: only the state folder links them
   d2xx.attach(options);
   std::ostringstream out, err;

@@ -283,7 +283,7 @@ TEST(NpceCliSafety, AnswersAndBackup) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.back());
-    const BackupHome home;
+    const ScratchBackupFolder home;
     const CliRun run = NpceCli(c.words, old);
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     EXPECT_EQ(run.flash != old, c.written);

@@ -17,28 +17,38 @@ std::vector<char*> Argv(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   return argv;
 }
-}  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& arguments) {
+// Starts the program with its standard output (and error, when asked) on a pipe; pid gets
+// -1 when nothing could be started.
+int Spawn(const std::vector<std::string>& arguments, bool withErrors, pid_t& pid) {
   int out[2];
-  if (pipe(out) != 0) return;
-  std::vector<std::string> all = {std::string(JIG_BINARY_DIR) + "/jig-sim"};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  pid_ = fork();
-  if (pid_ == 0) {
+  pid = -1;
+  if (pipe(out) != 0) return -1;
+  pid = fork();
+  if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
+    if (withErrors) dup2(out[1], STDERR_FILENO);
     close(out[0]);
     close(out[1]);
-    auto argv = Argv(all);
+    auto argv = Argv(arguments);
     execv(argv[0], argv.data());
     _exit(127);
   }
   close(out[1]);
+  return out[0];
+}
+}  // namespace
+
+SimProcess::SimProcess(const std::vector<std::string>& arguments) {
+  std::vector<std::string> all = {std::string(JIG_BINARY_DIR) + "/jig-sim"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  const int out = Spawn(all, false, pid_);
+  if (out < 0) return;
   // The first line is the terminal's path; give the process two seconds to print it.
   char c;
-  pollfd p{out[0], POLLIN, 0};
-  while (poll(&p, 1, 2000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') path_.push_back(c);
-  close(out[0]);
+  pollfd p{out, POLLIN, 0};
+  while (poll(&p, 1, 2000) > 0 && read(out, &c, 1) == 1 && c != '\n') path_.push_back(c);
+  close(out);
 }
 
 SimProcess::~SimProcess() { stop(); }
@@ -52,20 +62,7 @@ void SimProcess::stop() {
 }
 
 BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments) {
-  int out[2];
-  if (pipe(out) != 0) return;
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    dup2(out[1], STDERR_FILENO);
-    close(out[0]);
-    close(out[1]);
-    auto argv = Argv(arguments);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  out_ = out[0];
+  out_ = Spawn(arguments, true, pid_);
 }
 
 BackgroundProgram::~BackgroundProgram() {
@@ -101,22 +98,13 @@ int BackgroundProgram::wait(int boundMs, std::string& output) {
 }
 
 int RunProgram(const std::vector<std::string>& arguments, std::string& output) {
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    auto argv = Argv(arguments);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
+  pid_t pid = -1;
+  const int out = Spawn(arguments, false, pid);
+  if (out < 0) return -1;
   char buffer[512];
   ssize_t n;
-  while ((n = read(out[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(n));
-  close(out[0]);
+  while ((n = read(out, buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(n));
+  close(out);
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
