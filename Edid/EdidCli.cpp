@@ -43,7 +43,7 @@ int RunEdidCommand(CliRequest& request) {
     operations.FixChecksumClick();
     return view.result().value_or(false) ? kExitOk : kExitFailed;
   }
-  if (!EnsureFirmware(request, "EEPROM lcd (EDID)")) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // Both operations run to their end in the call, as they do in the window's click.
   if (action == "read") {
     view.setSaveFile(path, request.force);

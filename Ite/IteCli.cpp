@@ -133,7 +133,7 @@ int RunIteCommand(CliRequest& request) {
     return kExitUsage;
   }
 
-  if (!EnsureFirmware(request, "ITE chip")) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
   ops.setVerifyAfterWrite(!options.has("--no-verify"));

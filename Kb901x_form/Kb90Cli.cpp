@@ -19,7 +19,7 @@ static_assert(limits::kKb90CliBlocks == kb90::kBlockCount, "the command line's b
 
 int RunOperation(CliRequest& request, bool write) {
   const bool readTwice = request.options.has("--read-twice");
-  if (!EnsureFirmware(request, kb90::kTaskName)) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // A Ctrl-C that came before the operation started: nothing is started.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);

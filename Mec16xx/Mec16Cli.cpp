@@ -24,7 +24,7 @@ int RunMec16Command(CliRequest& request) {
     operations.BitBtn_MEC16_HELPClick();
     return kExitOk;
   }
-  if (!EnsureFirmware(request, "MEC1609")) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // A Ctrl-C during the firmware check: the operation is not begun at all.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   if (action == "probe") operations.BitBtn_MEC16Click();

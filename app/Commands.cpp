@@ -1,5 +1,7 @@
 #include "app/Commands.h"
 
+#include <algorithm>
+
 #include "app/Families.h"
 #include "link/OpenProgrammer.h"
 #include "link/ProgrammerLink.h"
@@ -51,11 +53,14 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& words, bool force, st
                std::ostream& err) {
   for (const CliCommand* command : CommandTable()) {
     if (words.empty() || words[0] != command->word) continue;
-    CliRequest request{d2xx, "", "", {}, force, out, err};
+    CliRequest request{d2xx, "", "", "", {}, force, out, err};
     request.command = command;
+    for (const Family* family : Families())
+      if (&family->command == command) request.task = family->task.itemText;
     // The action word comes first and is never one of the shared answers.
     const bool takesAction = !command->actions.empty() && !command->actions.front().name.empty();
-    const auto first = words.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(takesAction ? 2 : 1, words.size()));
+    const std::size_t kept = std::min<std::size_t>(takesAction ? 2 : 1, words.size());
+    const auto first = words.begin() + static_cast<std::ptrdiff_t>(kept);
     std::vector<std::string> rest(first, words.end());
     TakeSharedAnswers(rest, request);
     std::vector<std::string> own(words.begin() + 1, first);
