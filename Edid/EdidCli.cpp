@@ -12,14 +12,6 @@ namespace jig {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: holbrenik-jig edid read FILE | edid write FILE [--yes] | edid check FILE | edid fix FILE\n";
-
-int Usage(CliRequest& request) {
-  request.err << kUsage;
-  return kExitUsage;
-}
-
 // Offline: the summary of the image a write of FILE would send (padded with FFh, as the
 // write does; a longer file is refused, as the write refuses it).
 int RunCheck(CliRequest& request, const std::string& path) {
@@ -41,14 +33,7 @@ int RunCheck(CliRequest& request, const std::string& path) {
 
 int RunEdidCommand(CliRequest& request) {
   const std::string& action = request.action;
-  if (action != "read" && action != "write" && action != "check" && action != "fix") return Usage(request);
-  if (request.args.empty()) return Usage(request);
-  const std::string path = request.args[0];
-  bool yes = request.yes;
-  for (std::size_t i = 1; i < request.args.size(); ++i) {
-    if (action == "write" && request.args[i] == "--yes") yes = true;
-    else return Usage(request);
-  }
+  const std::string& path = request.operand;
   if (action == "check") return RunCheck(request, path);
 
   ConsoleView view(request.out, request.err);
@@ -58,14 +43,14 @@ int RunEdidCommand(CliRequest& request) {
     operations.FixChecksumClick();
     return view.result().value_or(false) ? kExitOk : kExitFailed;
   }
-  if (!EnsureFirmware(request, "EEPROM lcd (EDID)")) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // Both operations run to their end in the call, as they do in the window's click.
   if (action == "read") {
     view.setSaveFile(path, request.force);
     operations.EDID_READClick();
   } else {
     // Without --yes an image with a wrong checksum is answered No and not written.
-    view.setYesNoAnswer(yes);
+    view.setYesNoAnswer(request.yes);
     view.setOpenFile(path);
     operations.setBackup(request.backup);
     operations.EDID_WRITEClick();

@@ -14,20 +14,6 @@ namespace jig {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: holbrenik-jig ite boards [--base FILE]\n"
-    "       holbrenik-jig ite apply (--board N [--reversed] | --pins PD0=P,...,KSI5=P) [--base FILE]\n"
-    "       holbrenik-jig ite check [--board N [--reversed] | --pins ...]\n"
-    "       holbrenik-jig ite read FILE [--read-twice] [--board N [--reversed] | --pins ...]\n"
-    "       holbrenik-jig ite write FILE [--no-verify] [--yes] [--no-backup] [--board N [--reversed] | --pins ...]\n"
-    "  --board N sends that motherboard's pins (APPLY) before the action; without it the\n"
-    "  programmer keeps the pins it was last given. P is 1-32 or NC.\n"
-    "  write reads the flash back and compares it with the image (all 128 KiB, FFh padding\n"
-    "  included); --no-verify skips that. --read-twice reads twice and writes FILE only when\n"
-    "  both reads match. A failed verify or a differing pair exits 1.\n"
-    "  write first copies the flash into the backup folder (--no-backup skips that) and asks\n"
-    "  before an image that is not 128 KiB or holds only FFh or 00h (--yes answers Yes).\n";
-
 // The console view: the board choice and APPLY before the action end one by one (last()),
 // and only the action itself, once armed, ends what the command waits for.
 class IteConsoleView : public ConsoleView {
@@ -57,54 +43,17 @@ class IteConsoleView : public ConsoleView {
   bool armed_ = false;
 };
 
-struct IteArgs {
-  std::string file;
-  int board = -1;
-  bool reversed = false;
-  std::string pins;
-  std::string base;
-  bool noVerify = false;
-  bool readTwice = false;
-  std::string error;
-};
-
-IteArgs ParseArgs(const std::vector<std::string>& args) {
-  IteArgs parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) {
-        parsed.error = word + " needs a value";
-        return {};
-      }
-      return args[++i];
-    };
-    if (word == "--board") {
-      const std::string text = value();
-      try {
-        std::size_t used = 0;
-        parsed.board = std::stoi(text, &used);
-        if (used != text.size() || parsed.board < 1) parsed.error = "--board takes an entry number from 1";
-      } catch (...) {
-        parsed.error = "--board takes an entry number from 1";
-      }
-    } else if (word == "--reversed") {
-      parsed.reversed = true;
-    } else if (word == "--pins") {
-      parsed.pins = value();
-    } else if (word == "--no-verify") {
-      parsed.noVerify = true;
-    } else if (word == "--read-twice") {
-      parsed.readTwice = true;
-    } else if (word == "--base") {
-      parsed.base = value();
-    } else if (!word.empty() && word[0] != '-' && parsed.file.empty()) {
-      parsed.file = word;
-    } else {
-      parsed.error = "unexpected: " + word;
-    }
+// The board number of --board: an entry from 1; -1 without the flag, 0 when it is no number.
+int BoardNumber(const CliOptions& options) {
+  if (!options.has("--board")) return -1;
+  const std::string text = options.value("--board");
+  try {
+    std::size_t used = 0;
+    const int board = std::stoi(text, &used);
+    return used == text.size() && board >= 1 ? board : 0;
+  } catch (...) {
+    return 0;
   }
-  return parsed;
 }
 
 // "PD0=1,PD1=2,...": every signal once, by its key name.
@@ -149,26 +98,24 @@ bool ParsePins(const std::string& text, ite::PinAssignment& pins, std::string& e
 }  // namespace
 
 int RunIteCommand(CliRequest& request) {
-  const IteArgs args = ParseArgs(request.args);
   const std::string& action = request.action;
-  const bool needsFile = action == "read" || action == "write";
-  const bool known = action == "boards" || action == "apply" || action == "check" || needsFile;
-  const bool choosesPins = args.board > 0 || !args.pins.empty();
-  if (!args.error.empty() || !known || needsFile != !args.file.empty() || (action == "apply" && !choosesPins) ||
-      (args.board > 0 && !args.pins.empty()) || (args.reversed && args.board < 0) ||
-      (args.noVerify && action != "write") || (args.readTwice && action != "read")) {
-    if (!args.error.empty()) request.err << args.error << '\n';
-    request.err << kUsage;
-    return kExitUsage;
-  }
+  const CliOptions& options = request.options;
+  const int board = BoardNumber(options);
+  if (board == 0) return BadUsage(request, "--board takes an entry number from 1");
+  const std::string pinText = options.value("--pins");
+  const bool choosesPins = board > 0 || !pinText.empty();
+  if ((action == "apply" && !choosesPins) || (board > 0 && !pinText.empty()) ||
+      (options.has("--reversed") && board < 0))
+    return BadUsage(request, "");
   ite::PinAssignment pins{};
   std::string pinError;
-  if (!args.pins.empty() && !ParsePins(args.pins, pins, pinError)) {
+  if (!pinText.empty() && !ParsePins(pinText, pins, pinError)) {
     request.err << pinError << '\n';
     return kExitUsage;
   }
 
-  const std::string basePath = args.base.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : args.base;
+  const std::string givenBase = options.value("--base");
+  const std::string basePath = givenBase.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : givenBase;
   ite::IteBase base = ite::LoadIteBase(basePath);
   if (!base.problem.empty()) request.err << base.problem << '\n';
   if (action == "boards") {
@@ -180,28 +127,28 @@ int RunIteCommand(CliRequest& request) {
     for (std::size_t i = 0; i < base.lines.size(); ++i) request.out << i + 1 << "  " << DisplayText(base.lines[i]) << '\n';
     return kExitOk;
   }
-  if (args.board > 0 && (!base.found || static_cast<std::size_t>(args.board) > base.lines.size())) {
-    request.err << "--board " << args.board << ": the base " << basePath << " has "
+  if (board > 0 && (!base.found || static_cast<std::size_t>(board) > base.lines.size())) {
+    request.err << "--board " << board << ": the base " << basePath << " has "
                 << (base.found ? base.lines.size() : 0) << " entries\n";
     return kExitUsage;
   }
 
-  if (!EnsureFirmware(request, "ITE chip")) return kExitFailed;
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
-  ops.setVerifyAfterWrite(!args.noVerify);
-  ops.setReadTwice(args.readTwice);
+  ops.setVerifyAfterWrite(!options.has("--no-verify"));
+  ops.setReadTwice(options.has("--read-twice"));
   ops.setBackup(request.backup);
   ops.FormCreate(std::move(base));
 
-  if (args.board > 0) {
-    ops.ITE_ComboBox_MB_SWITCHSelect(args.board);
+  if (board > 0) {
+    ops.ITE_ComboBox_MB_SWITCHSelect(board);
     if (!view.last()) return kExitFailed;
-    if (args.reversed) {
+    if (options.has("--reversed")) {
       ops.ITE_CheckBoxClick(false);
       if (!view.last()) return kExitFailed;
     }
-  } else if (!args.pins.empty()) {
+  } else if (!pinText.empty()) {
     for (int signal = 0; signal < ite::kSignalCount; ++signal) ops.setPin(signal, pins[static_cast<std::size_t>(signal)]);
   }
   if (choosesPins) {
@@ -216,10 +163,10 @@ int RunIteCommand(CliRequest& request) {
   if (action == "check") {
     ops.ITE_CHECK_CON_BitBtnClick();
   } else if (action == "read") {
-    view.setSaveFile(args.file, request.force);
+    view.setSaveFile(request.operand, request.force);
     ops.ITE_READ_BitBtnClick();
   } else if (action == "write") {
-    view.setOpenFile(args.file);
+    view.setOpenFile(request.operand);
     view.setYesNoAnswer(request.yes);
     ops.ITE_WRITE_BitBtnClick();
   }

@@ -8,41 +8,28 @@
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
 #include "link/CliInterrupt.h"
+#include "link/limits.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: holbrenik-jig kb90 read FILE [--read-twice] | kb90 write FILE [--yes] [--no-backup] | kb90 boards |"
-    " kb90 wiring --board N --ffc SIZE [--reversed]\n";
-
-int Usage(CliRequest& request) {
-  request.err << kUsage;
-  return kExitUsage;
-}
+static_assert(limits::kKb90CliBlocks == kb90::kBlockCount, "the command line's bound counts every block");
 
 int RunOperation(CliRequest& request, bool write) {
-  std::vector<std::string> files;
-  bool readTwice = false;
-  for (const std::string& arg : request.args) {
-    if (arg == "--read-twice" && !write) readTwice = true;
-    else if (arg.starts_with("--")) return Usage(request);
-    else files.push_back(arg);
-  }
-  if (files.size() != 1) return Usage(request);
-  if (!EnsureFirmware(request, kb90::kTaskName)) return kExitFailed;
+  const bool readTwice = request.options.has("--read-twice");
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // A Ctrl-C that came before the operation started: nothing is started.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);
   if (write) {
-    view.setOpenFile(files[0]);
+    view.setOpenFile(request.operand);
     view.setYesNoAnswer(request.yes);
   } else {
-    view.setSaveFile(files[0], request.force);
+    view.setSaveFile(request.operand, request.force);
   }
-  const Kb90Bounds bounds;
+  const Kb90Bounds bounds;  // the bounds of link/limits.h, as the bound below counts them
   Kb90Operations operations(request.d2xx, view, bounds);
   operations.setReadTwice(readTwice);
   operations.setBackup(request.backup);
@@ -52,7 +39,7 @@ int RunOperation(CliRequest& request, bool write) {
   // operation that never reports its end. A second read, or the backup read before a
   // write, may take as long as the first run.
   const std::uint64_t runs = (readTwice || (write && request.backup)) ? 2 : 1;
-  return AwaitOperation(view, std::chrono::milliseconds(runs * bounds.worstCaseMs() + 10000),
+  return AwaitOperation(view, std::chrono::milliseconds(runs * limits::kKb90RunBoundMs + limits::kKb90CliMarginMs),
                         CliStop{[&operations] { operations.requestStop(); }, write}, "kb90 " + request.action);
 }
 
@@ -68,7 +55,6 @@ std::optional<std::vector<std::string>> LoadList(CliRequest& request) {
 }
 
 int RunBoards(CliRequest& request) {
-  if (!request.args.empty()) return Usage(request);
   const auto list = LoadList(request);
   if (!list) return kExitFailed;
   for (std::size_t i = 0; i < list->size(); ++i) request.out << (i + 1) << ": " << (*list)[i] << '\n';
@@ -76,31 +62,18 @@ int RunBoards(CliRequest& request) {
 }
 
 int RunWiring(CliRequest& request) {
+  const std::string text = request.options.value("--board");
+  const std::string cable = request.options.value("--ffc");
+  const bool reversed = request.options.has("--reversed");
   std::size_t board = 0;
-  std::string cable;
-  bool reversed = false;
-  const auto& args = request.args;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--reversed") {
-      reversed = true;
-    } else if (args[i] == "--board" && i + 1 < args.size()) {
-      const std::string& text = args[++i];
-      if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
-        return Usage(request);
-      board = std::stoul(text);
-    } else if (args[i] == "--ffc" && i + 1 < args.size()) {
-      cable = args[++i];
-    } else {
-      return Usage(request);
-    }
-  }
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+    return BadUsage(request, "");
+  board = std::stoul(text);
   std::string ffcItem;
   for (const char* size : ene::FfcSizes())
     if (cable == size || cable + " pin" == size) ffcItem = size;
-  if (board == 0 || ffcItem.empty()) {
-    request.err << "--ffc takes one of 18 20 24 25 26 28 30 32; --board a line number from 1\n";
-    return Usage(request);
-  }
+  if (board == 0 || ffcItem.empty())
+    return BadUsage(request, "--ffc takes one of 18 20 24 25 26 28 30 32; --board a line number from 1");
   const auto list = LoadList(request);
   if (!list) return kExitFailed;
   if (board > list->size()) {
@@ -122,8 +95,7 @@ int RunKb90Command(CliRequest& request) {
   if (request.action == "read") return RunOperation(request, false);
   if (request.action == "write") return RunOperation(request, true);
   if (request.action == "boards") return RunBoards(request);
-  if (request.action == "wiring") return RunWiring(request);
-  return Usage(request);
+  return RunWiring(request);
 }
 
 }  // namespace jig

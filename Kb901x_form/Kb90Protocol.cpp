@@ -6,13 +6,6 @@
 
 namespace jig {
 
-std::uint64_t Kb90Bounds::worstCaseMs() const {
-  const std::uint64_t read = handshakeMs + std::uint64_t{kb90::kBlockCount} * blockMs;
-  const std::uint64_t write = handshakeMs + std::uint64_t{kb90::kBlockCount} * (readyMs + doneMs) +
-                              std::uint64_t{kb90::kBlockCount} * markMs + checksumMs;
-  return std::max(read, write);
-}
-
 bool Kb90Handshake(ProgrammerLink& link, TaskView& view, const Kb90Bounds& bounds) {
   link.writeByte(kb90::kLinkCheck);
   const WaitResult answer = QueueWait(link, 1, bounds.handshakeMs);

@@ -40,10 +40,6 @@ struct Kb90Bounds {
   DWORD doneMs = limits::kKb90DoneTimeoutMs;
   DWORD markMs = limits::kKb90MarkTimeoutMs;
   DWORD checksumMs = limits::kKb90ChecksumTimeoutMs;
-
-  // The longest a whole read or write (with its verify) can take before every wait has
-  // run out: what a caller waiting for the end must allow.
-  std::uint64_t worstCaseMs() const;
 };
 
 // Link check: 'V', one byte back; FFh or silence means no controller. Logs the outcome;

@@ -13,8 +13,8 @@ namespace jig {
 
 namespace {
 
-constexpr long kDefaultSeconds = 10;
-constexpr long kMostSeconds = 24 * 3600;
+constexpr long kDefaultSeconds = limits::kKeyboardCliScanSeconds;
+constexpr long kMostSeconds = limits::kKeyboardCliLongestScanSeconds;
 
 std::string ColourName(Rgb colour) {
   if (colour == colour::kRed) return "red";
@@ -56,32 +56,24 @@ class Ticker {
   std::jthread thread_;
 };
 
-bool ParseScanOptions(const std::vector<std::string>& args, long& seconds, bool& noSound) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--no-sound") {
-      noSound = true;
-    } else if (args[i] == "--seconds" && i + 1 < args.size()) {
-      const std::string& text = args[++i];
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-      if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > kMostSeconds)
-        return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
+// --seconds N: a whole number of seconds within the day; nullopt for anything else.
+std::optional<long> ScanSeconds(const CliOptions& options) {
+  if (!options.has("--seconds")) return kDefaultSeconds;
+  const std::string text = options.value("--seconds");
+  long seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > kMostSeconds)
+    return std::nullopt;
+  return seconds;
 }
 
 }  // namespace
 
 int RunKeyboardCommand(CliRequest& request) {
-  long seconds = kDefaultSeconds;
-  bool noSound = false;
-  if (request.action != "scan" || !ParseScanOptions(request.args, seconds, noSound)) {
-    request.err << "usage: holbrenik-jig keyboard scan [--seconds N] [--no-sound]\n";
-    return kExitUsage;
-  }
-  if (!EnsureFirmware(request, "Keyboard testing")) return kExitFailed;
+  const std::optional<long> seconds = ScanSeconds(request.options);
+  if (!seconds) return BadUsage(request, "--seconds takes a whole number from 1 to " + std::to_string(kMostSeconds));
+  const bool noSound = request.options.has("--no-sound");
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
   ScanConsoleView view(request.out, request.err);
   KeyboardOperations operations(request.d2xx, view);
   operations.setNoSound(noSound);
@@ -91,7 +83,7 @@ int RunKeyboardCommand(CliRequest& request) {
   {
     Ticker ticker(operations);
     // A scan that fails on its own ends earlier than the time asked for.
-    result = view.waitEnded(std::chrono::seconds(seconds));
+    result = view.waitEnded(std::chrono::seconds(*seconds));
     if (!result) {
       operations.EXIT_KB_TESTClick();
       const auto bound = std::chrono::milliseconds(limits::kKeyboardReportTimeoutMs + limits::kKeyboardTickTimeoutMs);

@@ -1,11 +1,8 @@
 #include "app/Commands.h"
 
-#include "Edid/EdidCli.h"
-#include "Ite/IteCli.h"
-#include "Kb901x_form/Kb90Cli.h"
-#include "Keyboard/KeyboardCli.h"
-#include "Mec16xx/Mec16Cli.h"
-#include "Npce/NpceCli.h"
+#include <algorithm>
+
+#include "app/Families.h"
 #include "link/OpenProgrammer.h"
 #include "link/ProgrammerLink.h"
 #include "main/SwitchCli.h"
@@ -24,44 +21,56 @@ int RunVersionCommand(CliRequest& request) {
   return answered ? kExitOk : kExitFailed;
 }
 
-// clang-format off
-constexpr Command kCommands[] = {
-    {"version",  "",                  "version",                        "print the programmer's answer to the version query", RunVersionCommand},
-    {"switch",   "",                  "switch TASK",                    "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", RunSwitchCommand},
-    {"edid",     "EEPROM lcd (EDID)", "edid read FILE | write FILE [--yes] | check FILE | fix FILE", "read or write an LCD panel's EDID EEPROM (--yes writes a wrong checksum); check or fix a file's checksums offline", RunEdidCommand},
-    {"keyboard", "Keyboard testing",  "keyboard scan [--seconds N] [--no-sound]", "scan a keyboard matrix and print each closed pair", RunKeyboardCommand},
-    {"kb90",     "KB9010/12/16/22",   "kb90 read FILE [--read-twice] | write FILE | boards | wiring", "read or write (and verify) an ENE KB90xx flash; the wiring aid", RunKb90Command},
-    {"mec16",    "MEC1609",           "mec16 probe | read FILE [--info] [--read-twice] | erase [--info] | write FILE [--no-verify] | help", "MEC16xx over JTAG: probe, read (MAIN, --info adds INFO), erase, write MAIN and read it back", RunMec16Command},
-    {"ite",      "ITE chip",          "ite boards | apply | check | read FILE [--read-twice] | write FILE [--no-verify]  (--board N | --pins ...)", "ITE controllers: pin assignment, link check, read, write and read back", RunIteCommand},
-    {"npce",     "NPCE288N/388N",     "npce read FILE [--read-twice] | npce write FILE", "Nuvoton NPCE288N/388N", RunNpceCommand},
-};
-// clang-format on
+constexpr CliAction kVersionActions[] = {{"", ""}};
+constexpr CliAction kSwitchActions[] = {{"", "TASK"}};
+const CliCommand kVersion{"version", kVersionActions, {}, "print the programmer's answer to the version query", "",
+                          RunVersionCommand};
+const CliCommand kSwitch{"switch", kSwitchActions, {},
+                         "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitchCommand};
+
+// The answers every write shares, whatever the task: taken here, not by each command.
+void TakeSharedAnswers(std::vector<std::string>& words, CliRequest& request) {
+  std::erase_if(words, [&request](const std::string& word) {
+    if (word == "--yes") request.yes = true;
+    else if (word == "--no-backup") request.backup = false;
+    else return false;
+    return true;
+  });
+}
 
 }  // namespace
 
-std::span<const Command> CommandTable() { return kCommands; }
+const std::vector<const CliCommand*>& CommandTable() {
+  static const std::vector<const CliCommand*> table = [] {
+    std::vector<const CliCommand*> list{&kVersion, &kSwitch};
+    for (const Family* family : Families()) list.push_back(&family->command);
+    return list;
+  }();
+  return table;
+}
 
 int RunCommand(D2xx& d2xx, const std::vector<std::string>& words, bool force, std::ostream& out,
                std::ostream& err) {
-  for (const Command& command : kCommands) {
-    if (words.empty() || words[0] != command.word) continue;
-    CliRequest request{d2xx, "", {}, force, out, err};
-    std::size_t next = 1;
-    if (!command.task.empty()) {
-      if (words.size() < 2) {
-        err << "usage: holbrenik-jig " << command.usage << '\n';
-        return kExitUsage;
-      }
-      request.action = words[1];
-      next = 2;
-    }
-    // The answers every write shares, whatever the task: taken here, not by each command.
-    for (auto word = words.begin() + static_cast<std::ptrdiff_t>(next); word != words.end(); ++word) {
-      if (*word == "--yes") request.yes = true;
-      else if (*word == "--no-backup") request.backup = false;
-      else request.args.push_back(*word);
-    }
-    return command.run(request);
+  for (const CliCommand* command : CommandTable()) {
+    if (words.empty() || words[0] != command->word) continue;
+    CliRequest request{d2xx, "", "", "", {}, force, out, err};
+    request.command = command;
+    for (const Family* family : Families())
+      if (&family->command == command) request.task = family->task.itemText;
+    // The action word comes first and is never one of the shared answers.
+    const bool takesAction = !command->actions.empty() && !command->actions.front().name.empty();
+    const std::size_t kept = std::min<std::size_t>(takesAction ? 2 : 1, words.size());
+    const auto first = words.begin() + static_cast<std::ptrdiff_t>(kept);
+    std::vector<std::string> rest(first, words.end());
+    TakeSharedAnswers(rest, request);
+    std::vector<std::string> own(words.begin() + 1, first);
+    own.insert(own.end(), rest.begin(), rest.end());
+    CliParse parse = ParseCliWords(*command, own);
+    if (!parse.ok) return BadUsage(request, parse.error);
+    request.action = std::move(parse.action);
+    request.operand = std::move(parse.operand);
+    request.options = std::move(parse.options);
+    return command->run(request);
   }
   err << "unknown command: " << (words.empty() ? "" : words[0]) << " (--help lists them)\n";
   return kExitUsage;

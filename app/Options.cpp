@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/Commands.h"
+#include "sim/SimImages.h"
 #include "sim/SimProgrammer.h"
 
 namespace jig {
@@ -27,7 +28,7 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
       options.ports.push_back(text);
     } else if (word == "--sim-image") {
       if (!value(options.sim.image)) break;
-      if (!sim::IsKnownImage(options.sim.image)) options.error = "unknown image: " + options.sim.image;
+      if (!sim::FindSimImage(options.sim.image)) options.error = "unknown image: " + options.sim.image;
     } else if (word == "--sim-state") {
       if (!value(options.sim.stateDir)) break;
     } else if (word == "--sim-fault") {
@@ -65,14 +66,18 @@ std::string UsageText() {
           "                          the chip's, a blank image, an EDID that does not look right)\n"
           "  --no-backup             no backup read of the chip before a write\n"
           "  --sim-image TAG         image the simulated programmer runs at start:\n"
-          "                          V41, V42, ITE, NPCE or BOOT (default V41)\n"
+          "                          "
+       << sim::SimImageTags() << " (default " << sim::kDefaultImage << ")\n"
           "  --sim-state DIR         keep the simulated programmer's image and chips in DIR\n"
           "  --sim-wire              simulated bytes take their time on the wire\n"
           "  --sim-fault NAME[=VALUE]  make the simulated programmer misbehave (repeatable)\n"
           "  --help                  this text\n"
           "\n"
           "Commands:\n";
-  for (const auto& command : CommandTable()) text << "  " << command.usage << "\n      " << command.help << '\n';
+  for (const CliCommand* command : CommandTable()) {
+    for (const std::string& line : UsageLines(*command)) text << "  " << line << '\n';
+    text << "      " << command->help << '\n';
+  }
   text << "\nSimulator faults:\n";
   for (const auto& fault : sim::AllFaultNames()) text << "  " << fault.name << "\n      " << fault.help << '\n';
   return text.str();

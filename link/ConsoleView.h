@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/CliCommand.h"
 #include "link/D2xx.h"
 #include "link/TaskView.h"
 
@@ -59,14 +60,20 @@ class ConsoleView : public TaskView {
 // What a task's command gets from the command line.
 struct CliRequest {
   D2xx& d2xx;
+  std::string_view task;            // the family's selector item text ("" = the program's own)
   std::string action;               // "read", "write", "scan", ...
-  std::vector<std::string> args;    // what follows the action: FILE and the command's options
+  std::string operand;              // FILE (or TASK) when the action takes one
+  CliOptions options;               // the command's own flags, checked against its row
   bool force = false;               // replace an existing output file
   std::ostream& out;
   std::ostream& err;
   bool yes = false;                 // --yes: answer Yes to the questions before a write
   bool backup = true;               // --no-backup: no backup read before a write
+  const CliCommand* command = nullptr;  // the row it was read by (for its usage)
 };
+
+// Bad usage found by the command itself: the reason, the command's usage, status 2.
+int BadUsage(CliRequest& request, std::string_view reason);
 
 // Exit statuses of the command line.
 inline constexpr int kExitOk = 0;

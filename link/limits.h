@@ -2,6 +2,7 @@
 // Every bound on a wait in the tool lives here, each with the reason for its value.
 // A wait that runs out ends its operation on the failure path: end byte where the
 // operation has one, handle and file closed, mode back to idle, one log line.
+#include <algorithm>
 #include <cstdint>
 
 namespace jig::limits {
@@ -75,9 +76,6 @@ inline constexpr std::uint32_t kBootAnswerMax = 16;
 // Timer_RUN: the task window opens 300 ms after the switch ends; the command line waits
 // as long before it talks to the new firmware.
 inline constexpr std::uint32_t kTimerRunMs = 300;
-// The command line waits this long for a whole switch (boot phase, a 6144-byte upload at
-// 115200 baud takes about 3 s); the worker ends by its own bounds in any case.
-inline constexpr std::uint32_t kSwitchCliBoundMs = 120000;
 
 // EDID EEPROM.
 // The 258-byte read answer: the programmer reads 256 bytes over a 100 kHz I2C bus (about
@@ -131,9 +129,6 @@ inline constexpr std::uint32_t kMec16PageTimeoutMs = 3000;
 // The busy bit of an erase: erasing the 192 KiB array (and INFO) takes a few seconds on
 // the real part; 30 s leaves room for a slow one without holding the bench for ever.
 inline constexpr std::uint32_t kMec16EraseTimeoutMs = 30000;
-// The command line's safety net over a whole MEC16xx click (a backup read, 768 pages and
-// the verify read take well under a minute on the real part); each step is bounded above.
-inline constexpr std::uint32_t kMec16OperationBoundMs = 600000;
 
 // ITE.
 // Connect: the user is told to plug the adapter in within 5 s after pressing the button,
@@ -151,9 +146,6 @@ inline constexpr std::uint32_t kIteBlockBoundMs = 3000;
 inline constexpr std::uint32_t kIteEraseBoundMs = 30000;
 // Program byte: one read with the 300 ms read time-out the ITE link runs with.
 inline constexpr std::uint32_t kIteProgramByteMs = 300;
-// The command line's safety net over a whole ITE action: the how-to text promises a write
-// within 10 minutes and a read in 20 s; a backup and a verify read come on top of a write.
-inline constexpr std::uint32_t kIteOperationBoundMs = 1800000;
 
 
 
@@ -169,7 +161,31 @@ inline constexpr std::uint32_t kNpceBlockTimeoutMs = 3000;
 // end answer) comes within milliseconds; six reads of the link's 500 ms time-out give 3 s.
 inline constexpr int kNpceByteReadTries = 6;
 inline constexpr std::uint32_t kNpceAnswerTimeoutMs = 3000;
-// The command line's safety net over a whole operation whose every step is bounded above.
+
+// The command line: its waits over a whole operation. Each step inside has its own bound
+// above; these are safety nets against an operation that never reports its end.
+// A whole switch (boot phase, a 6144-byte upload at 115200 baud takes about 3 s); the
+// worker ends by its own bounds in any case.
+inline constexpr std::uint32_t kSwitchCliBoundMs = 120000;
+// A whole MEC16xx click: a backup read, 768 pages and the verify read take well under a
+// minute on the real part.
+inline constexpr std::uint32_t kMec16OperationBoundMs = 600000;
+// A whole ITE action: the how-to text promises a write within 10 minutes and a read in
+// 20 s; a backup and a verify read come on top of a write.
+inline constexpr std::uint32_t kIteOperationBoundMs = 1800000;
+// A whole NPCE read or write.
 inline constexpr std::uint32_t kNpceOperationBoundMs = 600000;
+// One KB90xx read or write (with its checksum) when every wait of its 512 blocks runs out
+// in turn; a second run (a read twice, the backup read before a write) doubles it.
+inline constexpr std::uint32_t kKb90CliBlocks = 512;
+inline constexpr std::uint32_t kKb90RunBoundMs =
+    std::max(kKb90HandshakeTimeoutMs + kKb90CliBlocks * kKb90BlockTimeoutMs,
+             kKb90HandshakeTimeoutMs + kKb90CliBlocks * (kKb90ReadyTimeoutMs + kKb90DoneTimeoutMs) +
+                 kKb90CliBlocks * kKb90MarkTimeoutMs + kKb90ChecksumTimeoutMs);
+// Time for the end of a KB90xx run to be reported once its last wait is over.
+inline constexpr std::uint32_t kKb90CliMarginMs = 10000;
+// A keyboard scan lasts this long unless --seconds says otherwise, and a day at most.
+inline constexpr long kKeyboardCliScanSeconds = 10;
+inline constexpr long kKeyboardCliLongestScanSeconds = 24 * 3600;
 
 }  // namespace jig::limits

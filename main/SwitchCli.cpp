@@ -24,11 +24,7 @@ bool EnsureFirmware(CliRequest& request, std::string_view task) {
 }
 
 int RunSwitchCommand(CliRequest& request) {
-  if (request.args.size() != 1) {
-    request.err << "usage: holbrenik-jig switch TASK\n";
-    return kExitUsage;
-  }
-  return EnsureFirmware(request, request.args[0]) ? kExitOk : kExitFailed;
+  return EnsureFirmware(request, request.operand) ? kExitOk : kExitFailed;
 }
 
 }  // namespace jig

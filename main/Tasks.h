@@ -14,6 +14,7 @@ struct Task {
 
 inline constexpr std::string_view kPleaseSelect = "Please select ";
 
+// In selector order; made from the family list in app/Families.cpp.
 std::span<const Task> TaskList();
 // The task of that item text, or null ("Please select " and anything else).
 const Task* FindTask(std::string_view itemText);

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimProgrammer.h"
 #include "sim/SimState.h"
 
@@ -43,8 +44,9 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 BootLoaderSim::BootLoaderSim(const SimOptions& options) : options_(options) {
   // Without an upload of its own, the boot loader holds the application the programmer ran.
-  std::string start = options.image.empty() ? LoadText(options.stateDir, "image.txt", "V41") : options.image;
-  if (!IsKnownImage(start) || start == "BOOT") start = "V41";
+  const std::string fallback(kDefaultImage);
+  std::string start = options.image.empty() ? LoadText(options.stateDir, "image.txt", fallback) : options.image;
+  if (!FindSimImage(start) || start == kBootImage) start = fallback;
   setApplication(LoadText(options.stateDir, kApplicationFile, start));
 }
 

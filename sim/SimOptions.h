@@ -10,7 +10,8 @@
 namespace jig::sim {
 
 struct SimOptions {
-  // "V41", "V42", "ITE", "NPCE" or "BOOT"; empty: what the state folder kept, else "V41".
+  // A tag of the image table (sim/SimImages.cpp); empty: what the state folder kept, else
+  // the default image.
   std::string image;
   std::map<std::string, std::string> faults;    // name -> value ("" when the fault has none)
   std::string stateDir;                         // empty: nothing kept between runs

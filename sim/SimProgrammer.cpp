@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "sim/BootLoaderSim.h"
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -14,19 +14,6 @@ constexpr std::uint32_t kBootBaud = 115200;
 constexpr const char* kImageFile = "image.txt";
 constexpr long long kDefaultResetAfterMs = 1000;
 }  // namespace
-
-std::string DefaultVersionText(const std::string& tag) {
-  // The three-byte profiles compare exactly three bytes, so V41 and V42 say no more.
-  if (tag == "V41") return "V41";
-  if (tag == "V42") return "V42";
-  if (tag == "ITE") return "Q27 ITE_PROJ FW 2.3\r\n";
-  if (tag == "NPCE") return "Q27 NPCE288 FW 1.7\r\n";
-  return "";
-}
-
-bool IsKnownImage(const std::string& tag) {
-  return tag == "V41" || tag == "V42" || tag == "ITE" || tag == "NPCE" || tag == "BOOT";
-}
 
 std::optional<std::uint64_t> SimContext::send(std::span<const std::uint8_t> bytes, std::chrono::microseconds delay) {
   return programmer_.sendLocked(bytes, at_, delay);
@@ -45,19 +32,15 @@ const SimOptions& SimContext::options() const { return programmer_.options(); }
 
 SimProgrammer::SimProgrammer(SimOptions options) : options_(std::move(options)) {
   wire_.enabled = options_.wireTime;
-  sets_["BOOT"] = MakeBootLoaderSim(options_);
-  sets_["EDID"] = MakeEdidSim(options_);
-  sets_["KB90"] = MakeKb90Sim(options_);
-  sets_["KEYBOARD"] = MakeKeyboardSim(options_);
-  sets_["MEC16"] = MakeMec16Sim(options_);
-  sets_["ITE"] = MakeIteSim(options_);
-  sets_["NPCE"] = MakeNpceSim(options_);
+  for (const SimSetRow& set : SimSets()) sets_[std::string(set.name)] = set.make(options_);
   // An image named on the command line wins over the one the state folder kept.
-  const std::string start = options_.image.empty() ? LoadText(options_.stateDir, kImageFile, "V41") : options_.image;
-  image_ = IsKnownImage(start) ? start : "V41";
+  const std::string fallback(kDefaultImage);
+  const std::string start = options_.image.empty() ? LoadText(options_.stateDir, kImageFile, fallback) : options_.image;
+  image_ = FindSimImage(start) ? start : fallback;
   SaveText(options_.stateDir, kImageFile, image_);
   if (options_.has("version"))
-    for (const char* tag : {"V41", "V42", "ITE", "NPCE"}) versionTexts_[tag] = DecodeEscapes(options_.value("version"));
+    for (const SimImage& image : SimImages())
+      if (image.tag != kBootImage) versionTexts_[std::string(image.tag)] = DecodeEscapes(options_.value("version"));
 }
 
 SimProgrammer::~SimProgrammer() = default;
@@ -65,12 +48,17 @@ SimProgrammer::~SimProgrammer() = default;
 std::uint32_t SimProgrammer::listeningBaud() const { return image_ == "BOOT" ? kBootBaud : kFirmwareBaud; }
 
 std::vector<SimCommandSet*> SimProgrammer::activeSets() const {
-  auto set = [this](const char* name) { return sets_.at(name).get(); };
-  if (image_ == "V41") return {set("EDID"), set("KB90"), set("KEYBOARD")};
-  if (image_ == "V42") return {set("MEC16")};
-  if (image_ == "ITE") return {set("ITE")};
-  if (image_ == "NPCE") return {set("NPCE")};
-  return {set("BOOT")};
+  // In the image's order: the first set that takes a byte answers it.
+  std::vector<SimCommandSet*> active;
+  const SimImage* image = FindSimImage(image_);
+  std::string_view names = image ? image->sets : kBootImage;
+  while (!names.empty()) {
+    const std::size_t space = names.find(' ');
+    active.push_back(sets_.at(std::string(names.substr(0, space))).get());
+    if (space == std::string_view::npos) break;
+    names.remove_prefix(space + 1);
+  }
+  return active;
 }
 
 void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) {
@@ -105,7 +93,8 @@ void SimProgrammer::dispatch(std::uint8_t byte, SimTime at) {
   if (image_ != "BOOT") {
     if (byte == 'B') {
       const auto it = versionTexts_.find(image_);
-      sendVersionLocked(it != versionTexts_.end() ? it->second : DefaultVersionText(image_), at);
+      const SimImage* image = FindSimImage(image_);
+      sendVersionLocked(it != versionTexts_.end() ? it->second : std::string(image ? image->versionText : ""), at);
       return;
     }
     if (byte == '?' && !options_.has("no-boot-jump")) {
@@ -267,7 +256,7 @@ void SimProgrammer::runImage(const std::string& tag) {
 }
 
 void SimProgrammer::runImageLocked(const std::string& tag) {
-  if (!IsKnownImage(tag)) return;
+  if (!FindSimImage(tag)) return;
   // The application flash holds the image that ran before the boot loader.
   if (tag == "BOOT" && image_ != "BOOT" && !image_.empty())
     static_cast<BootLoaderSim*>(sets_.at("BOOT").get())->setApplication(image_);

@@ -17,11 +17,6 @@
 
 namespace jig::sim {
 
-// The answer each image gives to 'B' unless a fault says otherwise.
-std::string DefaultVersionText(const std::string& tag);
-// The tags of the four images, and "BOOT" for the boot loader.
-bool IsKnownImage(const std::string& tag);
-
 class SimProgrammer {
  public:
   explicit SimProgrammer(SimOptions options);

@@ -1,6 +1,7 @@
 #include "sim/StandInImage.h"
 
 #include "main/FirmwareImage.h"
+#include "sim/SimImages.h"
 
 #include <cstdio>
 #include <algorithm>
@@ -12,30 +13,17 @@ namespace {
 // The host refuses images with this marker on a real programmer.
 constexpr std::string_view kMarker = kStandInImageMarker;
 
-struct ImageShape {
-  const char* tag;
-  const char* file;
-  std::size_t length;
-};
-// Lengths differ so that the images end at different addresses; V41 fills the flash.
-constexpr ImageShape kShapes[] = {
-    {"V41", "Q27_ALLPCB_V41.hex", 6144},
-    {"V42", "Q27_jtag.hex", 0x0A40},
-    {"ITE", "ITE_PROJ_Q27.hex", 4096},
-    {"NPCE", "Q27_NPCE288.hex", 3584},
-};
-
-const ImageShape* Shape(const std::string& tag) {
-  for (const auto& shape : kShapes)
-    if (tag == shape.tag) return &shape;
-  return nullptr;
+// The images that have a stand-in file (all but the boot loader).
+const SimImage* Shape(const std::string& tag) {
+  const SimImage* image = FindSimImage(tag);
+  return image && !image->file.empty() ? image : nullptr;
 }
 }  // namespace
 
 std::vector<std::uint8_t> StandInImage(const std::string& tag) {
-  const ImageShape* shape = Shape(tag);
+  const SimImage* shape = Shape(tag);
   if (!shape) return {};
-  std::vector<std::uint8_t> image(shape->length);
+  std::vector<std::uint8_t> image(shape->standInLength);
   std::uint32_t state = 0x9E3779B9u;
   for (char c : tag) state = state * 31u + static_cast<std::uint8_t>(c);
   for (auto& byte : image) {
@@ -49,8 +37,8 @@ std::vector<std::uint8_t> StandInImage(const std::string& tag) {
 }
 
 std::string StandInImageFile(const std::string& tag) {
-  const ImageShape* shape = Shape(tag);
-  return shape ? shape->file : "";
+  const SimImage* shape = Shape(tag);
+  return shape ? std::string(shape->file) : "";
 }
 
 std::string ImageTagOf(std::span<const std::uint8_t> flash) {

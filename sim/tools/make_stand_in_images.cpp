@@ -1,9 +1,10 @@
-// make-stand-in-images DIR: writes the four stand-in firmware images as Intel HEX files
+// make-stand-in-images DIR: writes the stand-in firmware images as Intel HEX files
 // (CR LF) into DIR, where the program looks for them beside itself.
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "sim/SimImages.h"
 #include "sim/StandInImage.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +12,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-stand-in-images DIR\n");
     return 2;
   }
-  for (const char* tag : {"V41", "V42", "ITE", "NPCE"}) {
+  for (const jig::sim::SimImage& row : jig::sim::SimImages()) {
+    if (row.file.empty()) continue;  // the boot loader has no image file
+    const std::string tag(row.tag);
     const auto image = jig::sim::StandInImage(tag);
     const std::string path = std::string(argv[1]) + "/" + jig::sim::StandInImageFile(tag);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

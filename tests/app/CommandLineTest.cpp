@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
 #include "app/Commands.h"
+#include "app/Families.h"
 #include "app/Options.h"
 #include "link/SerialD2xx.h"
 #include "sim/SimD2xx.h"
+#include "sim/SimImages.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TestFiles.h"
 
@@ -41,6 +44,87 @@ TEST(Options, HelpListsCommandsAndFaults) {
   for (const char* expected : {"--simulate", "--port PATH", "version", "switch TASK", "kb90 read FILE",
                                "silence-after=N", "unplug-after=N"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
+}
+
+// One parser reads every command by its row: a made-up row with each kind of flag.
+constexpr CliAction kTestActions[] = {{"read", "FILE"}, {"wire", ""}};
+constexpr CliFlag kTestFlags[] = {
+    {"--twice", "", "read", ""},
+    {"--board", "N", "read wire", "wire"},
+};
+const CliCommand kTestCommand{"chip", kTestActions, kTestFlags, "", "", nullptr};
+
+TEST(CliParser, ReadsWordsByTheRow) {
+  struct Case {
+    std::vector<std::string> words;
+    bool ok;
+    std::string error, operand, board;
+    bool twice;
+  };
+  const Case cases[] = {
+      {{"read", "a.bin"}, true, "", "a.bin", "", false},
+      {{"read", "--twice", "a.bin", "--board", "3"}, true, "", "a.bin", "3", true},
+      {{"read", "a.bin", "--board", "1", "--board", "2"}, true, "", "a.bin", "2", false},
+      {{"wire", "--board", "7"}, true, "", "", "7", false},
+      {{}, false, "", "", "", false},
+      {{"erase"}, false, "", "", "", false},
+      {{"read"}, false, "", "", "", false},
+      {{"read", "a.bin", "b.bin"}, false, "unexpected: b.bin", "", "", false},
+      {{"read", "a.bin", "--loud"}, false, "unexpected: --loud", "", "", false},
+      {{"wire", "--twice", "--board", "1"}, false, "--twice does not go with wire", "", "", false},
+      {{"wire", "--board"}, false, "--board needs a value", "", "", false},
+      {{"wire"}, false, "wire needs --board", "", "", false},
+      {{"wire", "x"}, false, "unexpected: x", "", "", false},
+  };
+  for (const Case& c : cases) {
+    const CliParse parse = ParseCliWords(kTestCommand, c.words);
+    const std::string said = ::testing::PrintToString(c.words);
+    EXPECT_EQ(parse.ok, c.ok) << said;
+    EXPECT_EQ(parse.error, c.error) << said;
+    if (!c.ok) continue;
+    EXPECT_EQ(parse.operand, c.operand) << said;
+    EXPECT_EQ(parse.options.value("--board"), c.board) << said;
+    EXPECT_EQ(parse.options.has("--twice"), c.twice) << said;
+  }
+  EXPECT_EQ(UsageLines(kTestCommand),
+            (std::vector<std::string>{"chip read FILE [--twice] [--board N]", "chip wire --board N"}));
+}
+
+// The shared answers are taken before a command's own flags are read, wherever they stand;
+// a command's bad usage prints its usage from its row.
+TEST(CliParser, SharedAnswersAndUsageFromTheRow) {
+  sim::SimD2xx none;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCommand(none, {"npce", "read", "--yes", "x.bin", "--no-backup"}, false, out, err), kExitFailed)
+      << err.str();
+  EXPECT_EQ(RunCommand(none, {"npce", "--yes", "x.bin"}, false, out, err), kExitUsage) << "the action comes first";
+  err.str("");
+  EXPECT_EQ(RunCommand(none, {"kb90", "wiring", "--board", "1"}, false, out, err), kExitUsage);
+  EXPECT_EQ(err.str(), "wiring needs --ffc\n"
+                       "usage: holbrenik-jig kb90 read FILE [--read-twice]\n"
+                       "       holbrenik-jig kb90 write FILE [--yes] [--no-backup]\n"
+                       "       holbrenik-jig kb90 boards\n"
+                       "       holbrenik-jig kb90 wiring --board N --ffc SIZE [--reversed]\n"
+                       "  wiring shows how to wire line N of the base to an FFC of SIZE pins (18 20 24 25 26 28 30 32).\n");
+}
+
+// A family's rows agree with each other and with the simulator: the selector's task, the
+// profile its window opens with, and the simulated image that carries its firmware.
+TEST(Families, TaskProfileCommandAndSimulatedImageAgree) {
+  ASSERT_EQ(TaskList().size(), Families().size());
+  std::size_t index = 0;
+  for (const Family* family : Families()) {
+    const std::string name(family->task.itemText);
+    EXPECT_EQ(TaskList()[index++].itemText, family->task.itemText);
+    EXPECT_EQ(FindTask(family->task.itemText), &TaskList()[index - 1]) << name;
+    EXPECT_EQ(family->profile.tag, family->task.tag) << name;
+    const sim::SimImage* image = sim::FindSimImage(family->task.tag);
+    ASSERT_NE(image, nullptr) << name;
+    EXPECT_EQ(image->file, family->task.imageFile) << name;
+    EXPECT_NE(family->command.run, nullptr) << name;
+    const auto& table = CommandTable();
+    EXPECT_EQ(std::count(table.begin(), table.end(), &family->command), 1) << name;
+  }
 }
 
 int RunWords(D2xx& d2xx, const std::vector<std::string>& words, std::string& out, std::string& err) {

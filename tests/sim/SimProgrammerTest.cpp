@@ -8,7 +8,9 @@
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
 #include "sim/SimD2xx.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
+#include "sim/StandInImage.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::sim {
@@ -48,6 +50,44 @@ TEST(SimProgrammer, AnswersVersionAndBootRequestAtFirmwareBaudOnly) {
   EXPECT_EQ(programmer.hostBytes(), Bytes("BB?B"));
   EXPECT_EQ(programmer.deviceBytes(), Bytes("V41!"));
   link.close();
+}
+
+// The image table: each image answers 'B' as its firmware does, runs its command sets and
+// has a stand-in image that names it; the boot loader has none.
+TEST(SimProgrammer, EachImageAnswersAndCarriesItsCommandSets) {
+  struct Case {
+    const char* tag;
+    std::string answer;
+    const char* file;
+  };
+  const Case cases[] = {{"V41", "V41", "Q27_ALLPCB_V41.hex"},
+                        {"V42", "V42", "Q27_jtag.hex"},
+                        {"ITE", "Q27 ITE_PROJ FW 2.3\r\n", "ITE_PROJ_Q27.hex"},
+                        {"NPCE", "Q27 NPCE288 FW 1.7\r\n", "Q27_NPCE288.hex"}};
+  for (const Case& c : cases) {
+    SimOptions options;
+    options.image = c.tag;
+    SimD2xx d2xx;
+    auto& programmer = d2xx.attach(options);
+    auto link = Open(d2xx);
+    EXPECT_EQ(Ask(link, 'B', 64), c.answer) << c.tag;
+    link.close();
+    EXPECT_EQ(StandInImageFile(c.tag), c.file);
+    EXPECT_EQ(ImageTagOf(StandInImage(c.tag)), c.tag);
+    const SimImage* image = FindSimImage(c.tag);
+    ASSERT_NE(image, nullptr) << c.tag;
+    for (const SimSetRow& set : SimSets()) {
+      if (RunsSet(*image, set.name)) {
+        EXPECT_NE(programmer.commandSet(std::string(set.name)), nullptr) << set.name;
+      }
+    }
+  }
+  EXPECT_EQ(SimImageTags(), "V41, V42, ITE, NPCE or BOOT");
+  EXPECT_TRUE(StandInImage("BOOT").empty());
+  EXPECT_EQ(FindSimImage("V99"), nullptr);
+  ASSERT_NE(FindSimImage("V41"), nullptr);
+  EXPECT_TRUE(RunsSet(*FindSimImage("V41"), "KEYBOARD"));
+  EXPECT_FALSE(RunsSet(*FindSimImage("V41"), "MEC16"));
 }
 
 TEST(SimProgrammer, VersionTextCanBeAnything) {

@@ -1,6 +1,9 @@
 # Fails when a core file (not a window file T<Capital>*, not app/ or tests/) includes Qt.
+if(NOT CORE_DIRS)
+  message(FATAL_ERROR "CORE_DIRS: the folders to check are not given")
+endif()
 set(offenders "")
-foreach(dir link main Edid Kb901x_form Keyboard Mec16xx Ite Npce sim)
+foreach(dir IN LISTS CORE_DIRS)
   file(GLOB files ${SOURCE_DIR}/${dir}/*.h ${SOURCE_DIR}/${dir}/*.cpp)
   foreach(file IN LISTS files)
     get_filename_component(name ${file} NAME)

@@ -1,0 +1,9 @@
+#pragma once
+#include "main/Family.h"
+
+namespace jig {
+
+// The EDID EEPROM family's registration row.
+const Family& EdidFamily();
+
+}  // namespace jig

@@ -1,0 +1,9 @@
+#pragma once
+#include "main/Family.h"
+
+namespace jig {
+
+// The ITE family's registration row.
+const Family& IteFamily();
+
+}  // namespace jig

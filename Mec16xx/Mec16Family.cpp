@@ -1,0 +1,27 @@
+#include "Mec16xx/Mec16Family.h"
+
+#include "Mec16xx/Mec16Cli.h"
+
+namespace jig {
+
+namespace {
+constexpr CliAction kActions[] = {{"probe", ""}, {"read", "FILE"}, {"erase", ""}, {"write", "FILE"}, {"help", ""}};
+constexpr CliFlag kFlags[] = {
+    {"--info", "", "read erase", ""},
+    {"--read-twice", "", "read", ""},
+    {"--no-verify", "", "write", ""},
+    {"--yes", "", "write", ""},
+    {"--no-backup", "", "write", ""},
+};
+const Family kFamily{
+    {"MEC1609", "V42", "TMEC16_Form", "Q27_jtag.hex"},
+    profiles::kMec16,
+    {"mec16", kActions, kFlags,
+     "MEC16xx over JTAG: probe, read (MAIN, --info adds INFO), erase, write MAIN and read it back", "",
+     RunMec16Command},
+};
+}  // namespace
+
+const Family& Mec16Family() { return kFamily; }
+
+}  // namespace jig
