@@ -4,32 +4,40 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "Edid/EdidControls.h"
+#include "main/TWidgets.h"
+
 namespace jig {
+
+using namespace edid::control;
 
 TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
     : TTaskWindow("EDID_form", "EEPROM LCD read/write VER4.1") {
   setClassName("TEDID_form");
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  build();
+  layOut();
+  connectControls();
+  operations_ = std::make_unique<EdidOperations>(d2xx, *this, bounds);
+  resize(640, 480);
+}
 
-  EDID_READ = new QPushButton("EDID_READ", this);
-  EDID_READ->setObjectName("EDID_READ");
-  EDID_WRITE = new QPushButton("EDID_WRITE", this);
-  EDID_WRITE->setObjectName("EDID_WRITE");
-  FixChecksum = new QPushButton("Fix checksum", this);
-  FixChecksum->setObjectName("FixChecksum");
-  BackupBeforeWrite = new QCheckBox("Backup before write", this);
-  BackupBeforeWrite->setObjectName("Backup_EDID");
+void TEDID_form::build() {
+  EDID_READ = Named(new QPushButton("EDID_READ", this), kRead);
+  EDID_WRITE = Named(new QPushButton("EDID_WRITE", this), kWrite);
+  FixChecksum = Named(new QPushButton("Fix checksum", this), kFixChecksum);
+  BackupBeforeWrite = Named(new QCheckBox("Backup before write", this), kBackup);
   BackupBeforeWrite->setChecked(true);
-  EXIT_EDID = new QPushButton("EXIT", this);
-  EXIT_EDID->setObjectName("EXIT_EDID");
-  EDID_Memo = new QPlainTextEdit(this);
-  EDID_Memo->setObjectName("EDID_Memo");
+  EXIT_EDID = Named(new QPushButton("EXIT", this), kExit);
+  EDID_Memo = Named(new QPlainTextEdit(this), kMemo);
   EDID_Memo->setReadOnly(true);
   EDID_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // The dump lines line up only in a fixed-pitch font.
   EDID_Memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   setLogWidget(EDID_Memo);
+}
 
+void TEDID_form::layOut() {
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(EDID_READ);
   buttons->addWidget(EDID_WRITE);
@@ -40,15 +48,14 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(EDID_Memo);
+}
 
+void TEDID_form::connectControls() {
   connect(EDID_READ, &QPushButton::clicked, this, [this] { EDID_READClick(); });
   connect(EDID_WRITE, &QPushButton::clicked, this, [this] { EDID_WRITEClick(); });
   connect(FixChecksum, &QPushButton::clicked, this, [this] { FixChecksumClick(); });
   connect(EXIT_EDID, &QPushButton::clicked, this, [this] { EXIT_EDIDClick(); });
   connect(BackupBeforeWrite, &QCheckBox::toggled, this, [this](bool on) { operations_->setBackup(on); });
-
-  operations_ = std::make_unique<EdidOperations>(d2xx, *this, bounds);
-  resize(640, 480);
 }
 
 TEDID_form::~TEDID_form() = default;

@@ -28,6 +28,9 @@ class TEDID_form : public TTaskWindow {
   QPlainTextEdit* EDID_Memo;
 
  private:
+  void build();
+  void layOut();
+  void connectControls();
   std::unique_ptr<EdidOperations> operations_;
 };
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Ite/IteControls.h"
 #include "Ite/IteTexts.h"
 #include "link/Backups.h"
 #include "link/CharFilter.h"
@@ -16,17 +17,17 @@
 namespace jig {
 
 namespace {
-constexpr std::string_view kCheckButton = "ITE_CHECK_CON_BitBtn";
-constexpr std::string_view kExitButton = "ITE_EXIT_BitBtn";
-constexpr std::string_view kWriteButton = "ITE_WRITE_BitBtn";
-constexpr std::string_view kSetupButton = "ITE_SETUP_BitBtn";
-constexpr std::string_view kReadButton = "ITE_READ_BitBtn";
-constexpr std::string_view kCheckBox = "ITE_CheckBox";
-constexpr std::string_view kGauge = "ITE_CGauge1";
-constexpr std::string_view kSpeedGauge = "SPEED_ITE_CGauge";
-constexpr std::string_view kVerifyBox = "VerifyAfterWrite";
-constexpr std::string_view kReadTwiceBox = "ReadTwice";
-constexpr std::string_view kBackupBox = "Backup_ITE";
+constexpr std::string_view kCheckButton = ite::control::kCheck;
+constexpr std::string_view kExitButton = ite::control::kExit;
+constexpr std::string_view kWriteButton = ite::control::kWrite;
+constexpr std::string_view kSetupButton = ite::control::kSetup;
+constexpr std::string_view kReadButton = ite::control::kRead;
+constexpr std::string_view kCheckBox = ite::control::kCheckBox;
+constexpr std::string_view kGauge = ite::control::kGauge;
+constexpr std::string_view kSpeedGauge = ite::control::kSpeedGauge;
+constexpr std::string_view kVerifyBox = ite::control::kVerifyAfterWrite;
+constexpr std::string_view kReadTwiceBox = ite::control::kReadTwice;
+constexpr std::string_view kBackupBox = ite::control::kBackup;
 // The window's log speaks Russian; so do the lines about verify and the read pair.
 constexpr LogLanguage kLanguage = LogLanguage::Russian;
 

@@ -5,87 +5,92 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "Ite/IteControls.h"
+#include "Ite/IteTexts.h"
 #include "link/Cp1251.h"
 #include "main/TGauge.h"
-#include "Ite/IteTexts.h"
+#include "main/TWidgets.h"
 
 namespace jig {
 
+using namespace ite::control;
+
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-QPushButton* Button(QWidget* parent, const char* name, std::string_view caption) {
-  auto* button = new QPushButton(Q(caption), parent);
-  button->setObjectName(name);
-  return button;
+QPushButton* Button(QWidget* parent, std::string_view name, std::string_view caption) {
+  return Named(new QPushButton(Q(caption), parent), name);
 }
-
 }  // namespace
 
 TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
     : TTaskWindow("TITE_FORM", Q(ite::text::kCaption)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   setLogLanguage(LogLanguage::Russian);
+  buildBoardChoice();
+  buildPinBoxes();
+  build();
+  layOut();
+  ops_ = std::make_unique<IteOperations>(d2xx, *this);
+  connectControls();
+  FormCreate(basePath.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : basePath);
+}
 
-  ITE_ComboBox_MB_SWITCH = new QComboBox(this);
-  ITE_ComboBox_MB_SWITCH->setObjectName("ITE_ComboBox_MB_SWITCH");
+void TITE_FORM::buildBoardChoice() {
+  ITE_ComboBox_MB_SWITCH = Named(new QComboBox(this), kBoardList);
   ITE_ComboBox_MB_SWITCH->setMaxVisibleItems(30);
   ITE_ComboBox_MB_SWITCH->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   ITE_ComboBox_MB_SWITCH->setMinimumWidth(760);
 
-  ITE_CheckBox = new QCheckBox(Q(ite::text::kCheckBox), this);
-  ITE_CheckBox->setObjectName("ITE_CheckBox");
+  ITE_CheckBox = Named(new QCheckBox(Q(ite::text::kCheckBox), this), kCheckBox);
   ITE_CheckBox->setChecked(true);
   ITE_CheckBox->setEnabled(false);
+}
 
-  GroupBox1 = new QGroupBox(Q(ite::text::kGroupBox), this);
-  GroupBox1->setObjectName("GroupBox1");
+void TITE_FORM::buildPinBoxes() {
+  GroupBox1 = Named(new QGroupBox(Q(ite::text::kGroupBox), this), kGroupBox);
   auto* grid = new QGridLayout(GroupBox1);
   QStringList entries{Q(ite::text::kNotConnected)};
   for (int pin = 1; pin <= ite::kMaxPin; ++pin) entries << QString::number(pin);
   for (int signal = 0; signal < ite::kSignalCount; ++signal) {
     const ite::IteSignal& s = ite::kSignals[static_cast<std::size_t>(signal)];
     auto* label = new QLabel(Q(s.label), GroupBox1);
-    auto* box = new QComboBox(GroupBox1);
-    box->setObjectName(Q(s.box));
+    auto* box = Named(new QComboBox(GroupBox1), s.box);
     box->addItems(entries);
     box->setCurrentIndex(0);
     pinBoxes[static_cast<std::size_t>(signal)] = box;
     grid->addWidget(label, signal % 8, (signal / 8) * 2);
     grid->addWidget(box, signal % 8, (signal / 8) * 2 + 1);
-    connect(box, &QComboBox::activated, this, [this, signal](int index) { ops_->setPin(signal, index); });
   }
-  ITE_SETUP_BitBtn = Button(GroupBox1, "ITE_SETUP_BitBtn", ite::text::kSetupButton);
+  ITE_SETUP_BitBtn = Button(GroupBox1, kSetup, ite::text::kSetupButton);
   grid->addWidget(ITE_SETUP_BitBtn, 7, 3);
+}
 
-  ITE_CHECK_CON_BitBtn = Button(this, "ITE_CHECK_CON_BitBtn", ite::text::kCheckButton);
-  ITE_READ_BitBtn = Button(this, "ITE_READ_BitBtn", ite::text::kReadButton);
-  ITE_WRITE_BitBtn = Button(this, "ITE_WRITE_BitBtn", ite::text::kWriteButton);
-  ITE_EXIT_BitBtn = Button(this, "ITE_EXIT_BitBtn", ite::text::kExitButton);
-  VerifyAfterWrite = new QCheckBox(Q(ite::text::kVerifyBox), this);
-  VerifyAfterWrite->setObjectName("VerifyAfterWrite");
+void TITE_FORM::build() {
+  ITE_CHECK_CON_BitBtn = Button(this, kCheck, ite::text::kCheckButton);
+  ITE_READ_BitBtn = Button(this, kRead, ite::text::kReadButton);
+  ITE_WRITE_BitBtn = Button(this, kWrite, ite::text::kWriteButton);
+  ITE_EXIT_BitBtn = Button(this, kExit, ite::text::kExitButton);
+  VerifyAfterWrite = Named(new QCheckBox(Q(ite::text::kVerifyBox), this), kVerifyAfterWrite);
   VerifyAfterWrite->setChecked(true);
-  ReadTwice = new QCheckBox(Q(ite::text::kReadTwiceBox), this);
-  ReadTwice->setObjectName("ReadTwice");
+  ReadTwice = Named(new QCheckBox(Q(ite::text::kReadTwiceBox), this), kReadTwice);
   ReadTwice->setChecked(false);
   // A copy of the flash before every write unless the technician turns it off.
-  Backup_ITE = new QCheckBox(Q(ite::text::kBackupBox), this);
-  Backup_ITE->setObjectName("Backup_ITE");
+  Backup_ITE = Named(new QCheckBox(Q(ite::text::kBackupBox), this), kBackup);
   Backup_ITE->setChecked(true);
 
-  ITE_Memo1 = new QPlainTextEdit(this);
-  ITE_Memo1->setObjectName("ITE_Memo1");
+  ITE_Memo1 = Named(new QPlainTextEdit(this), kMemo);
   ITE_Memo1->setReadOnly(true);
   ITE_Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   ITE_Memo1->setMinimumHeight(260);
   setLogWidget(ITE_Memo1);
   for (std::string_view row : ite::text::kHowTo) ITE_Memo1->appendPlainText(Q(row));
 
-  ITE_CGauge1 = new TGauge(this, "ITE_CGauge1", 512);
-  auto* speed = new TGauge(this, "SPEED_ITE_CGauge", 256);
+  ITE_CGauge1 = new TGauge(this, kGauge, 512);
+  auto* speed = new TGauge(this, kSpeedGauge, 256);
   speed->setChunkColour(QColor(0xFF, 0xFF, 0x00));
   SPEED_ITE_CGauge = speed;
+}
 
+void TITE_FORM::layOut() {
   auto* buttons = new QVBoxLayout;
   // Each option stands beside the button it changes.
   auto* readRow = new QHBoxLayout;
@@ -111,11 +116,15 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   layout->addWidget(ITE_CGauge1);
   layout->addWidget(SPEED_ITE_CGauge);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
-  ops_ = std::make_unique<IteOperations>(d2xx, *this);
+void TITE_FORM::connectControls() {
   // A click on READ during a read (WRITE during a write) is ignored: it looks it.
   holdWhileBusy({ITE_READ_BitBtn, ITE_WRITE_BitBtn}, [this] { return ops_->Mode_ITE.load() != IteMode::NONE; });
 
+  for (int signal = 0; signal < ite::kSignalCount; ++signal)
+    connect(pinBoxes[static_cast<std::size_t>(signal)], &QComboBox::activated, this,
+            [this, signal](int index) { ops_->setPin(signal, index); });
   connect(ITE_ComboBox_MB_SWITCH, &QComboBox::activated, this, [this] { ITE_ComboBox_MB_SWITCHSelect(); });
   // clicked: the user's change of the check mark only, not the reset a new board makes.
   connect(ITE_CheckBox, &QCheckBox::clicked, this, [this] { ITE_CheckBoxClick(); });
@@ -124,8 +133,6 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   connect(ITE_READ_BitBtn, &QPushButton::clicked, this, [this] { ITE_READ_BitBtnClick(); });
   connect(ITE_WRITE_BitBtn, &QPushButton::clicked, this, [this] { ITE_WRITE_BitBtnClick(); });
   connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
-
-  FormCreate(basePath.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : basePath);
 }
 
 TITE_FORM::~TITE_FORM() {

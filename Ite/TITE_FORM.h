@@ -50,6 +50,11 @@ class TITE_FORM : public TTaskWindow {
   QProgressBar* SPEED_ITE_CGauge;
 
  private:
+  void buildBoardChoice();
+  void buildPinBoxes();
+  void build();
+  void layOut();
+  void connectControls();
   std::unique_ptr<IteOperations> ops_;
 };
 

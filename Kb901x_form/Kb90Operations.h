@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "Kb901x_form/Kb90Controls.h"
 #include "Kb901x_form/Kb90Checksums.h"
 #include "Kb901x_form/Kb90Protocol.h"
 #include "link/DumpCapture.h"
@@ -25,12 +26,12 @@ enum class Kb90Mode { None, Reading, Writing };
 const char* ModeText(Kb90Mode mode);
 
 namespace kb90 {
-inline constexpr const char* kReadButton = "KB901X_READ";
-inline constexpr const char* kWriteButton = "KB901X_WRITE";
-inline constexpr const char* kExitButton = "EXIT_KB901X";
-inline constexpr const char* kGauge = "CGauge_KB901X";
-inline constexpr const char* kReadTwiceBox = "ReadTwice";
-inline constexpr const char* kBackupBox = "Backup_KB901X";
+inline constexpr const char* kReadButton = control::kRead;
+inline constexpr const char* kWriteButton = control::kWrite;
+inline constexpr const char* kExitButton = control::kExit;
+inline constexpr const char* kGauge = control::kGauge;
+inline constexpr const char* kReadTwiceBox = control::kReadTwice;
+inline constexpr const char* kBackupBox = control::kBackup;
 inline constexpr const char* kTaskName = "KB9010/12/16/22";
 
 FileDialog SaveDialog();  // SaveDialog_KB90

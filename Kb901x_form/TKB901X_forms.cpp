@@ -6,12 +6,15 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "Kb901x_form/Kb90Controls.h"
 #include "main/TGauge.h"
+#include "main/TWidgets.h"
 
 namespace jig {
 
+using namespace kb90::control;
+
 namespace {
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 constexpr int kTypedTextLimit = 15;
 }  // namespace
 
@@ -19,11 +22,17 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
     : TTaskWindow("TKB901X_forms", "KB9010/9012/9016/9022  programming VER4.1+"),
       baseFolders_(std::move(baseFolders)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  buildWiringAid();
+  build();
+  layOut();
+  operations_ = std::make_unique<Kb90Operations>(d2xx, *this, bounds);
+  connectControls();
+  FormCreate();
+}
 
-  GroupBox1 = new QGroupBox(" Help for FFC cable connection ", this);
-  GroupBox1->setObjectName("GroupBox1");
-  ComboBox_KB901X = new QComboBox(GroupBox1);
-  ComboBox_KB901X->setObjectName("ComboBox_KB901X");
+void TKB901X_forms::buildWiringAid() {
+  GroupBox1 = Named(new QGroupBox(" Help for FFC cable connection ", this), kGroupBox);
+  ComboBox_KB901X = Named(new QComboBox(GroupBox1), kBoardList);
   ComboBox_KB901X->setEditable(true);
   ComboBox_KB901X->setInsertPolicy(QComboBox::NoInsert);
   ComboBox_KB901X->setMaxVisibleItems(20);
@@ -32,52 +41,47 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
       new QRegularExpressionValidator(QRegularExpression(QString(".{0,%1}").arg(kTypedTextLimit)), ComboBox_KB901X));
   ComboBox_KB901X->setEditText(ene::kSelectBoard);
   ComboBox_KB901X->setEnabled(false);
-  ComboBox_KB901X_FFC = new QComboBox(GroupBox1);
-  ComboBox_KB901X_FFC->setObjectName("ComboBox_KB901X_FFC");
+  ComboBox_KB901X_FFC = Named(new QComboBox(GroupBox1), kCableList);
   ComboBox_KB901X_FFC->setEditable(true);
   ComboBox_KB901X_FFC->setInsertPolicy(QComboBox::NoInsert);
   for (const char* size : ene::FfcSizes()) ComboBox_KB901X_FFC->addItem(size);
   ComboBox_KB901X_FFC->setCurrentIndex(-1);
   ComboBox_KB901X_FFC->setEditText(ene::kSelectCable);
   ComboBox_KB901X_FFC->setEnabled(false);
-  CheckBox_KB901X = new QCheckBox("Pin 1 connected  to pin 1 on the MB keyboard connector", GroupBox1);
-  CheckBox_KB901X->setObjectName("CheckBox_KB901X");
+  CheckBox_KB901X = Named(new QCheckBox("Pin 1 connected  to pin 1 on the MB keyboard connector", GroupBox1), kPinOne);
   CheckBox_KB901X->setChecked(true);
   CheckBox_KB901X->setEnabled(false);
-  Label_result = new QLabel(ene::kLabelAtStart, GroupBox1);
-  Label_result->setObjectName("Label_result");
+  Label_result = Named(new QLabel(ene::kLabelAtStart, GroupBox1), kResult);
   Label_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
   colourList(ComboBox_KB901X, colour::kYellow);
   colourList(ComboBox_KB901X_FFC, colour::kYellow);
+}
 
+void TKB901X_forms::build() {
+  KB901X_READ = Named(new QPushButton("KB90XX_READ", this), kRead);
+  // The coloured captions only while they can be pressed: disabled, they look disabled.
+  KB901X_READ->setStyleSheet("QPushButton:enabled { color: green; }");
+  KB901X_WRITE = Named(new QPushButton("KB90XX_WRITE", this), kWrite);
+  KB901X_WRITE->setStyleSheet("QPushButton:enabled { color: red; }");
+  EXIT_KB901X = Named(new QPushButton("EXIT", this), kExit);
+  ReadTwice = Named(new QCheckBox("Read twice and compare", this), kReadTwice);
+  ReadTwice->setChecked(false);
+  Backup_KB901X = Named(new QCheckBox("Backup before write", this), kBackup);
+  Backup_KB901X->setChecked(true);
+
+  KB901X_Memo = Named(new QPlainTextEdit(this), kMemo);
+  KB901X_Memo->setReadOnly(true);
+  KB901X_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setLogWidget(KB901X_Memo);
+  CGauge_KB901X = new TGauge(this, kGauge, kb90::kGaugeMax);
+}
+
+void TKB901X_forms::layOut() {
   auto* groupLayout = new QGridLayout(GroupBox1);
   groupLayout->addWidget(ComboBox_KB901X, 0, 0, 1, 2);
   groupLayout->addWidget(ComboBox_KB901X_FFC, 1, 0);
   groupLayout->addWidget(CheckBox_KB901X, 1, 1);
   groupLayout->addWidget(Label_result, 2, 0, 1, 2);
-
-  KB901X_READ = new QPushButton("KB90XX_READ", this);
-  KB901X_READ->setObjectName("KB901X_READ");
-  // The coloured captions only while they can be pressed: disabled, they look disabled.
-  KB901X_READ->setStyleSheet("QPushButton:enabled { color: green; }");
-  KB901X_WRITE = new QPushButton("KB90XX_WRITE", this);
-  KB901X_WRITE->setObjectName("KB901X_WRITE");
-  KB901X_WRITE->setStyleSheet("QPushButton:enabled { color: red; }");
-  EXIT_KB901X = new QPushButton("EXIT", this);
-  EXIT_KB901X->setObjectName("EXIT_KB901X");
-  ReadTwice = new QCheckBox("Read twice and compare", this);
-  ReadTwice->setObjectName(kb90::kReadTwiceBox);
-  ReadTwice->setChecked(false);
-  Backup_KB901X = new QCheckBox("Backup before write", this);
-  Backup_KB901X->setObjectName(kb90::kBackupBox);
-  Backup_KB901X->setChecked(true);
-
-  KB901X_Memo = new QPlainTextEdit(this);
-  KB901X_Memo->setObjectName("KB901X_Memo");
-  KB901X_Memo->setReadOnly(true);
-  KB901X_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setLogWidget(KB901X_Memo);
-  CGauge_KB901X = new TGauge(this, "CGauge_KB901X", kb90::kGaugeMax);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(KB901X_READ);
@@ -92,8 +96,9 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   layout->addWidget(KB901X_Memo, 1);
   layout->addWidget(CGauge_KB901X);
   resize(620, 520);
+}
 
-  operations_ = std::make_unique<Kb90Operations>(d2xx, *this, bounds);
+void TKB901X_forms::connectControls() {
   // A click on READ during a read (WRITE during a write) is ignored: it looks it.
   holdWhileBusy({KB901X_READ, KB901X_WRITE}, [this] { return operations_->mode() != Kb90Mode::None; });
 
@@ -103,8 +108,6 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   connect(ComboBox_KB901X, &QComboBox::activated, this, [this] { ComboBox_KB901XSelect(); });
   connect(ComboBox_KB901X_FFC, &QComboBox::activated, this, [this] { ComboBox_KB901X_FFCSelect(); });
   connect(CheckBox_KB901X, &QCheckBox::clicked, this, [this] { CheckBox_KB901XClick(); });
-
-  FormCreate();
 }
 
 // The worker reports through this window: it must end before the widgets go.

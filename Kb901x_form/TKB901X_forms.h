@@ -49,6 +49,10 @@ class TKB901X_forms : public TTaskWindow {
   QProgressBar* CGauge_KB901X;
 
  private:
+  void buildWiringAid();
+  void build();
+  void layOut();
+  void connectControls();
   void computeWiring();
   void colourList(QComboBox* list, Rgb colour);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "Keyboard/KeyboardControls.h"
 #include "link/OpenProgrammer.h"
 
 namespace jig {
@@ -15,7 +16,7 @@ constexpr std::uint8_t kEndScan = 'Q';
 // The worker sleeps in slices this long while it waits for a report, so that closing the
 // window never waits for a whole report bound.
 constexpr std::uint32_t kCancelSliceMs = 50;
-constexpr const char* kTimer = "Timer_keyboard_scan";
+constexpr const char* kTimer = keyboard::control::kTimer;
 }  // namespace
 
 KeyboardOperations::KeyboardOperations(D2xx& d2xx, TaskView& view, KeyboardBounds bounds)
@@ -61,8 +62,8 @@ void KeyboardOperations::START_SCANClick() {
   }
   // "u" goes out before the worker starts, so that only one thread at a time uses the handle.
   link_.writeByte(kStartScan);
-  view_.enable("START_SCAN", false);
-  view_.setCaption("EXIT_KB_TEST", "STOP");
+  view_.enable(keyboard::control::kStartScan, false);
+  view_.setCaption(keyboard::control::kExit, "STOP");
   view_.setTimer(kTimer, true);
   worker_ = std::jthread([this](std::stop_token stop) { ReadThread_keyboard(stop); });
 }
@@ -178,8 +179,8 @@ void KeyboardOperations::endScan(const char* reason) {
   if (reason && *reason) view_.log(reason);
   link_.writeByte(kEndScan);
   link_.close();
-  view_.enable("START_SCAN", true);
-  view_.setCaption("EXIT_KB_TEST", "EXIT");
+  view_.enable(keyboard::control::kStartScan, true);
+  view_.setCaption(keyboard::control::kExit, "EXIT");
   view_.setTimer(kTimer, false);
   Stop_keyboard.store(false);
   // Last: a new scan may start (and open the programmer) only once this one let go of it.

@@ -1,12 +1,14 @@
 #include "Keyboard/KeyboardReport.h"
 
+#include "Keyboard/KeyboardControls.h"
+
 namespace jig {
 
 int PairNumber(LinePair pair) { return (pair.row - 1) * kMatrixLines + pair.column; }
 
 bool HasIndicator(LinePair pair) { return pair.row >= 1 && pair.row < pair.column && pair.column <= kMatrixLines; }
 
-std::string IndicatorName(LinePair pair) { return "Shape" + std::to_string(PairNumber(pair)); }
+std::string IndicatorName(LinePair pair) { return keyboard::control::kShapePrefix + std::to_string(PairNumber(pair)); }
 
 std::vector<LinePair> AllPairs() {
   std::vector<LinePair> pairs;

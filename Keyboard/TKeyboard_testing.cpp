@@ -6,7 +6,12 @@
 #include <algorithm>
 #include <charconv>
 
+#include "Keyboard/KeyboardControls.h"
+#include "main/TWidgets.h"
+
 namespace jig {
+
+using namespace keyboard::control;
 
 namespace {
 // The column numbers across the top, spaced to stand over their columns.
@@ -14,7 +19,7 @@ constexpr const char* kColumnLabels = "2       6        11        16        21  
 constexpr int kRowLabels[] = {1, 6, 11, 16, 21, 26, 31};
 
 std::optional<int> ShapeNumber(std::string_view name) {
-  constexpr std::string_view prefix = "Shape";
+  constexpr std::string_view prefix = kShapePrefix;
   if (name.substr(0, prefix.size()) != prefix) return std::nullopt;
   const std::string_view digits = name.substr(prefix.size());
   int number = 0;
@@ -28,7 +33,7 @@ std::optional<int> ShapeNumber(std::string_view name) {
 }  // namespace
 
 TKeyboardMatrix::TKeyboardMatrix(QWidget* parent) : QWidget(parent) {
-  setObjectName("Shapes");
+  setObjectName(keyboard::control::kShapes);
   colours_.fill(colour::kAqua);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
@@ -103,10 +108,19 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
     : TTaskWindow("Keyboard_testing", "Keyboard_testing") {
   setClassName("TKeyboard_testing");
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  build();
+  layOut();
+  connectControls();
+  operations_ = std::make_unique<KeyboardOperations>(d2xx, *this, bounds);
+  // Paints the worker already handed over land before Clear's aqua, never on top of it.
+  operations_->settlePaints = [this] { settleWorkerCalls(); };
+  FormCreate();
+  resize(Matrix->sizeHint().width() + 300, Matrix->sizeHint().height() + 20);
+}
 
+void TKeyboard_testing::build() {
   Matrix = new TKeyboardMatrix(this);
-  START_SCAN = new QPushButton("START SCAN", this);
-  START_SCAN->setObjectName("START_SCAN");
+  START_SCAN = Named(new QPushButton("START SCAN", this), kStartScan);
   START_SCAN->setMinimumHeight(60);
   QFont big = START_SCAN->font();
   big.setPointSize(big.pointSize() + 6);
@@ -114,23 +128,20 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
   START_SCAN->setFont(big);
   // The red caption only while it can be pressed: disabled, it looks disabled.
   START_SCAN->setStyleSheet("QPushButton:enabled { color: #ff0000; }");
-  EXIT_KB_TEST = new QPushButton("EXIT", this);
-  EXIT_KB_TEST->setObjectName("EXIT_KB_TEST");
-  Clear = new QPushButton("Clear", this);
-  Clear->setObjectName("Clear");
+  EXIT_KB_TEST = Named(new QPushButton("EXIT", this), kExit);
+  Clear = Named(new QPushButton("Clear", this), kClear);
   Clear->setStyleSheet("QPushButton:enabled { color: #00ffff; }");
-  Buzzer_box = new QCheckBox(" No sound", this);
-  Buzzer_box->setObjectName("Buzzer_box");
+  Buzzer_box = Named(new QCheckBox(" No sound", this), kNoSound);
   Buzzer_box->setChecked(false);
-  Memo_keyboard = new QPlainTextEdit(this);
-  Memo_keyboard->setObjectName("Memo_keyboard");
+  Memo_keyboard = Named(new QPlainTextEdit(this), kMemo);
   Memo_keyboard->setReadOnly(true);
   Memo_keyboard->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_keyboard);
-  Timer_keyboard_scan = new QTimer(this);
-  Timer_keyboard_scan->setObjectName("Timer_keyboard_scan");
+  Timer_keyboard_scan = Named(new QTimer(this), kTimer);
   Timer_keyboard_scan->setInterval(static_cast<int>(limits::kKeyboardTickIntervalMs));
+}
 
+void TKeyboard_testing::layOut() {
   auto* side = new QVBoxLayout;
   side->addWidget(START_SCAN);
   side->addWidget(EXIT_KB_TEST);
@@ -140,18 +151,14 @@ TKeyboard_testing::TKeyboard_testing(D2xx& d2xx, KeyboardBounds bounds)
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(Matrix, 0, Qt::AlignTop);
   layout->addLayout(side, 1);
+}
 
+void TKeyboard_testing::connectControls() {
   connect(START_SCAN, &QPushButton::clicked, this, [this] { START_SCANClick(); });
   connect(EXIT_KB_TEST, &QPushButton::clicked, this, [this] { EXIT_KB_TESTClick(); });
   connect(Clear, &QPushButton::clicked, this, [this] { ClearClick(); });
   connect(Timer_keyboard_scan, &QTimer::timeout, this, [this] { Timer_keyboard_scanTimer(); });
   connect(Buzzer_box, &QCheckBox::toggled, this, [this](bool ticked) { operations_->setNoSound(ticked); });
-
-  operations_ = std::make_unique<KeyboardOperations>(d2xx, *this, bounds);
-  // Paints the worker already handed over land before Clear's aqua, never on top of it.
-  operations_->settlePaints = [this] { settleWorkerCalls(); };
-  FormCreate();
-  resize(Matrix->sizeHint().width() + 300, Matrix->sizeHint().height() + 20);
 }
 
 TKeyboard_testing::~TKeyboard_testing() {

@@ -72,6 +72,10 @@ class TKeyboard_testing : public TTaskWindow {
   bool paintIndicator(std::string_view name, Rgb colour) override;
 
  private:
+  void build();
+  void layOut();
+  void connectControls();
+
   std::unique_ptr<KeyboardOperations> operations_;
 };
 

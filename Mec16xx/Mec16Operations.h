@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Mec16xx/Mec16Controls.h"
 #include "link/D2xx.h"
 #include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
@@ -32,16 +33,16 @@ struct Mec16Bounds {
 };
 
 namespace mec16 {
-inline constexpr std::string_view kGauge = "CGauge_MEC16";
-inline constexpr std::string_view kShapeBootLock = "Shape_BootLock_MEC";
-inline constexpr std::string_view kShapeFwp = "Shape_FWP_MEC16";
+inline constexpr std::string_view kGauge = control::kGauge;
+inline constexpr std::string_view kShapeBootLock = control::kShapeBootLock;
+inline constexpr std::string_view kShapeFwp = control::kShapeFwp;
 inline constexpr std::string_view kScopeMainOnly = "MAIN only";
 inline constexpr std::string_view kScopeMainInfo = "MAIN+INFO";
 // The check boxes of the read-back checks: held while a transfer runs.
-inline constexpr std::string_view kVerifyAfterWrite = "VerifyAfterWrite";
-inline constexpr std::string_view kReadTwice = "ReadTwice";
+inline constexpr std::string_view kVerifyAfterWrite = control::kVerifyAfterWrite;
+inline constexpr std::string_view kReadTwice = control::kReadTwice;
 // The copy of MAIN before a write: held like the read-back boxes.
-inline constexpr std::string_view kBackup = "Backup_MEC16";
+inline constexpr std::string_view kBackup = control::kBackup;
 }  // namespace mec16
 
 class Mec16Operations {

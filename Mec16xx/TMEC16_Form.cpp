@@ -4,82 +4,61 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "Mec16xx/Mec16Controls.h"
 #include "Mec16xx/Mec16Protocol.h"
-#include "main/TGauge.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "main/TGauge.h"
+#include "main/TWidgets.h"
 
 namespace jig {
 
-namespace {
-
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
-
-QFrame* Indicator(QWidget* parent, const char* name) {
-  auto* shape = Named(new QFrame(parent), name);
-  shape->setFixedSize(22, 22);
-  shape->setStyleSheet("background-color: #000000; border: 1px solid gray; border-radius: 3px;");
-  return shape;
-}
-
-}  // namespace
+using namespace mec16::control;
 
 TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
     : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
   // A minimize box and no close box: the window is left through EXIT_MEC16.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   setLogLanguage(LogLanguage::Russian);
+  build();
+  layOut();
+  connectControls();
+}
 
-  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), "BitBtn_MEC16");
-  Shape_BootLock_MEC = Indicator(this, "Shape_BootLock_MEC");
-  Label_BootLock_MEC = Named(new QLabel(Q(mec16::kBootLockLabel), this), "Label_BootLock_MEC");
-  Shape_FWP_MEC16 = Indicator(this, "Shape_FWP_MEC16");
-  Label_MEC16_FWP = Named(new QLabel(Q(mec16::kFwpLabel), this), "Label_MEC16_FWP");
-  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::kReadInfoCheck), this), "CheckBox_MEC16_RD");
-  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::kReadCaption), this), "BitBtn_RD_MEC16");
-  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::kEraseInfoCheck), this), "CheckBox_erase_mec16");
-  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::kEraseCaption), this), "BitBtn_MEC16_ERASE");
-  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), "CheckBox_write_mec16");
+void TMEC16_Form::build() {
+  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), kProbe);
+  Shape_BootLock_MEC = Indicator(this, kShapeBootLock);
+  Label_BootLock_MEC = Named(new QLabel(Q(mec16::kBootLockLabel), this), kLabelBootLock);
+  Shape_FWP_MEC16 = Indicator(this, kShapeFwp);
+  Label_MEC16_FWP = Named(new QLabel(Q(mec16::kFwpLabel), this), kLabelFwp);
+  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::kReadInfoCheck), this), kReadInfo);
+  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::kReadCaption), this), kRead);
+  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::kEraseInfoCheck), this), kEraseInfo);
+  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::kEraseCaption), this), kErase);
+  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), kWriteInfo);
   CheckBox_write_mec16->setEnabled(false);
-  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), "BitBtn_MEC16_WRITE");
+  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), kWrite);
   // The read-back checks; the operations take their state when a click starts.
-  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::kVerifyCheck), this), "VerifyAfterWrite");
+  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::kVerifyCheck), this), kVerifyAfterWrite);
   VerifyAfterWrite->setChecked(true);
-  ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), "ReadTwice");
+  ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), kReadTwice);
   ReadTwice->setChecked(false);
   // A copy of MAIN before every write unless the technician turns it off.
-  Backup_MEC16 = Named(new QCheckBox(Q(mec16::kBackupCheck), this), "Backup_MEC16");
+  Backup_MEC16 = Named(new QCheckBox(Q(mec16::kBackupCheck), this), kBackup);
   Backup_MEC16->setChecked(true);
   operations_.setVerifyAfterWrite(true);
   operations_.setReadTwice(false);
   operations_.setBackup(true);
-  EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), "EXIT_MEC16");
-  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), "BitBtn_MEC16_HELP");
-  Memo_MEC16 = Named(new QPlainTextEdit(this), "Memo_MEC16");
+  EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), kExit);
+  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), kHelp);
+  Memo_MEC16 = Named(new QPlainTextEdit(this), kMemo);
   Memo_MEC16->setReadOnly(true);
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
-  CGauge_MEC16 = new TGauge(this, "CGauge_MEC16", mec16::kMainPages);
+  CGauge_MEC16 = new TGauge(this, kGauge, mec16::kMainPages);
+}
 
-  // Clicks on these are ignored while a read or write runs: they look it.
-  holdWhileBusy({BitBtn_MEC16, BitBtn_RD_MEC16, BitBtn_MEC16_ERASE, BitBtn_MEC16_WRITE, BitBtn_MEC16_HELP},
-                [this] { return operations_.mode() != Mec16Mode::None; });
-  connect(BitBtn_MEC16, &QPushButton::clicked, this, [this] { BitBtn_MEC16Click(); });
-  connect(BitBtn_RD_MEC16, &QPushButton::clicked, this, [this] { BitBtn_RD_MEC16Click(); });
-  connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
-  connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
-  connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
-  connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
-  connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.setVerifyAfterWrite(on); });
-  connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.setReadTwice(on); });
-  connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.setBackup(on); });
-
+void TMEC16_Form::layOut() {
   auto* controls = new QGridLayout;
   controls->addWidget(BitBtn_MEC16, 0, 0, 1, 2);
   controls->addWidget(Shape_BootLock_MEC, 1, 0);
@@ -106,6 +85,21 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   layout->addLayout(top, 1);
   layout->addWidget(CGauge_MEC16);
   setFixedSize(820, 540);
+}
+
+void TMEC16_Form::connectControls() {
+  // Clicks on these are ignored while a read or write runs: they look it.
+  holdWhileBusy({BitBtn_MEC16, BitBtn_RD_MEC16, BitBtn_MEC16_ERASE, BitBtn_MEC16_WRITE, BitBtn_MEC16_HELP},
+                [this] { return operations_.mode() != Mec16Mode::None; });
+  connect(BitBtn_MEC16, &QPushButton::clicked, this, [this] { BitBtn_MEC16Click(); });
+  connect(BitBtn_RD_MEC16, &QPushButton::clicked, this, [this] { BitBtn_RD_MEC16Click(); });
+  connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
+  connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
+  connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
+  connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
+  connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.setVerifyAfterWrite(on); });
+  connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.setReadTwice(on); });
+  connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.setBackup(on); });
 }
 
 // The worker (if any) ends within its bounds and talks to this window until it does.

@@ -48,6 +48,10 @@ class TMEC16_Form : public TTaskWindow {
   QProgressBar* CGauge_MEC16;
 
  private:
+  void build();
+  void layOut();
+  void connectControls();
+
   Mec16Operations operations_;
 };
 

@@ -18,8 +18,8 @@ namespace jig {
 using namespace npce;
 
 namespace {
-constexpr std::string_view kReadTwiceBox = "ReadTwice";
-constexpr std::string_view kBackupBox = "Backup_NPCE";
+constexpr std::string_view kReadTwiceBox = control::kReadTwice;
+constexpr std::string_view kBackupBox = control::kBackup;
 constexpr const char* kBackupTask = "npce";
 }  // namespace
 

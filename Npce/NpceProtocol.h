@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "Npce/NpceControls.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
 #include "link/TaskView.h"
@@ -38,10 +39,10 @@ inline constexpr int kGaugeMax = 512;
 inline constexpr std::uint32_t kBufferSize = 512;
 
 // Controls of the window.
-inline constexpr std::string_view kReadButton = "NPCE_READ";
-inline constexpr std::string_view kWriteButton = "NPCE_WRITE";
-inline constexpr std::string_view kExitButton = "EXIT_NPCE";
-inline constexpr std::string_view kGauge = "CGauge_NPCE";
+inline constexpr std::string_view kReadButton = control::kRead;
+inline constexpr std::string_view kWriteButton = control::kWrite;
+inline constexpr std::string_view kExitButton = control::kExit;
+inline constexpr std::string_view kGauge = control::kGauge;
 
 // The window's texts.
 namespace text {

@@ -3,42 +3,49 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "Npce/NpceControls.h"
 #include "Npce/NpceProtocol.h"
 #include "main/TGauge.h"
+#include "main/TWidgets.h"
 
 namespace jig {
+
+using namespace npce::control;
 
 TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
     : TTaskWindow("TNPCE_FORM", "NPCE288N/388N 16_05_2016"), d2xx_(d2xx), operations_(d2xx_, *this, bounds) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+  build();
+  layOut();
+  connectControls();
+}
 
-  NPCE_READ = new QPushButton("Nuvoton_READ", this);
-  NPCE_READ->setObjectName("NPCE_READ");
-  NPCE_WRITE = new QPushButton("Nuvoton_WRITE", this);
-  NPCE_WRITE->setObjectName("NPCE_WRITE");
-  EXIT_NPCE = new QPushButton("EXIT", this);
-  EXIT_NPCE->setObjectName("EXIT_NPCE");
-  ReadTwice = new QCheckBox("Read twice and compare", this);
-  ReadTwice->setObjectName("ReadTwice");
+void TNPCE_FORM::build() {
+  NPCE_READ = Named(new QPushButton("Nuvoton_READ", this), kRead);
+  NPCE_WRITE = Named(new QPushButton("Nuvoton_WRITE", this), kWrite);
+  EXIT_NPCE = Named(new QPushButton("EXIT", this), kExit);
+  ReadTwice = Named(new QCheckBox("Read twice and compare", this), kReadTwice);
   ReadTwice->setChecked(false);
-  Backup_NPCE = new QCheckBox("Backup before write", this);
-  Backup_NPCE->setObjectName("Backup_NPCE");
+  Backup_NPCE = Named(new QCheckBox("Backup before write", this), kBackup);
   Backup_NPCE->setChecked(true);
 
-  NPCE_Memo = new QPlainTextEdit(this);
-  NPCE_Memo->setObjectName("NPCE_Memo");
+  NPCE_Memo = Named(new QPlainTextEdit(this), kMemo);
   NPCE_Memo->setReadOnly(true);
   NPCE_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(NPCE_Memo);
 
-  CGauge_NPCE = new TGauge(this, "CGauge_NPCE", npce::kGaugeMax);
+  CGauge_NPCE = new TGauge(this, kGauge, npce::kGaugeMax);
+}
 
+void TNPCE_FORM::connectControls() {
   // A click on READ during a read (WRITE during a write) is ignored: it looks it.
   holdWhileBusy({NPCE_READ, NPCE_WRITE}, [this] { return operations_.Mode_NPCE.load() != NpceMode::NONE; });
   connect(NPCE_READ, &QPushButton::clicked, this, [this] { NPCE_READClick(); });
   connect(NPCE_WRITE, &QPushButton::clicked, this, [this] { NPCE_WRITEClick(); });
   connect(EXIT_NPCE, &QPushButton::clicked, this, [this] { EXIT_NPCEClick(); });
+}
 
+void TNPCE_FORM::layOut() {
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(NPCE_READ);
   buttons->addWidget(NPCE_WRITE);

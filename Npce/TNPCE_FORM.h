@@ -31,6 +31,9 @@ class TNPCE_FORM : public TTaskWindow {
   QProgressBar* CGauge_NPCE;
 
  private:
+  void build();
+  void layOut();
+  void connectControls();
   D2xx& d2xx_;
   NpceOperations operations_;
 };

@@ -5,6 +5,7 @@
 #include "link/CharFilter.h"
 #include "link/ReadIdioms.h"
 #include "link/limits.h"
+#include "main/UpdateControls.h"
 
 namespace jig {
 
@@ -92,7 +93,7 @@ std::string UploadFirmwareImage(ProgrammerLink& link, const FirmwareImage& image
     if (GatherAnswer(link, answer, length) != WaitResult::Ok)
       return Failed(view, "BOOT_loader did not answer line " + Hex4(address));
     if (IsRefusal(std::span(answer.data(), length))) return Failed(view, std::string(kResultUpgradeError));
-    view.setGauge("CGauge_UPD", static_cast<int>(std::min(address + 16, image.lastUsed)));
+    view.setGauge(update::control::kGauge, static_cast<int>(std::min(address + 16, image.lastUsed)));
   }
   std::copy(std::begin(kEndRecord), std::end(kEndRecord), link.buffer.begin());
   link.write(std::span(link.buffer.data(), sizeof kEndRecord));

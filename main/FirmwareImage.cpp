@@ -8,6 +8,7 @@
 #include "link/CharFilter.h"
 #include "link/DataFiles.h"
 #include "main/Tasks.h"
+#include "main/UpdateControls.h"
 
 namespace jig {
 
@@ -134,7 +135,7 @@ LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
     return loaded;
   }
   view.log("HEX position_buff " + Hex4(loaded.image.lastUsed));
-  view.setGaugeMax("CGauge_UPD", static_cast<int>(loaded.image.lastUsed));
+  view.setGaugeMax(update::control::kGauge, static_cast<int>(loaded.image.lastUsed));
   return loaded;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/OpenProgrammer.h"
 #include "main/FirmwareImage.h"
+#include "main/Form1Controls.h"
 #include "main/ReadThread_UPD.h"
 
 namespace jig {
@@ -40,14 +41,14 @@ void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
 }
 
 std::string MainForm::Timer_RUNTimer() {
-  mainView_.setTimer("Timer_RUN", false);
+  mainView_.setTimer(form1::control::kTimerRun, false);
   const Task* task = FindTask(startedTask_);
   return task ? std::string(task->window) : std::string();
 }
 
 void MainForm::Timer_5SECTimer() {
   BootTimeoutFlag = 1;
-  mainView_.setTimer("Timer_5SEC", false);
+  mainView_.setTimer(form1::control::kTimer5Sec, false);
 }
 
 void MainForm::waitForSwitch() {

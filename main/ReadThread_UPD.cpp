@@ -8,7 +8,9 @@
 #include "link/ReadIdioms.h"
 #include "main/BootUpload.h"
 #include "main/FirmwareImage.h"
+#include "main/Form1Controls.h"
 #include "main/Tasks.h"
+#include "main/UpdateControls.h"
 
 namespace jig {
 
@@ -69,7 +71,7 @@ std::size_t ReadGreeting(ProgrammerLink& link, std::array<std::uint8_t, 32>& gre
 SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
   if (!line.empty()) context.updateView.log(std::string(line));
   context.link.close();
-  context.updateView.enable("SpeedButton_UPD_EXIT", true);
+  context.updateView.enable(update::control::kExit, true);
   context.updateView.ended(false);
   return SwitchOutcome::Failed;
 }
@@ -100,7 +102,7 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   if (link.versionText != kVersionErrorAnswer) {
     const Task* task = FindTask(taskText);
     if (task && link.versionText.find(task->tag) != std::string::npos) {
-      context.mainView.setTimer("Timer_RUN", true);
+      context.mainView.setTimer(form1::control::kTimerRun, true);
       view.showWindow("self", false);
       link.close();
       view.ended(true);
@@ -115,13 +117,13 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   }
 
   // Boot phase: one 5-second limit across all attempts.
-  view.setGauge("CGauge_UPD", 0);
+  view.setGauge(update::control::kGauge, 0);
   if (link.isOpen) {
     link.d2xx->FT_SetBaudRate(link.handle, limits::kBootLoaderBaud);
     link.d2xx->FT_SetTimeouts(link.handle, limits::kQueryTimeoutMs, limits::kQueryTimeoutMs);
   }
   context.BootTimeoutFlag = 0;
-  context.mainView.setTimer("Timer_5SEC", true);
+  context.mainView.setTimer(form1::control::kTimer5Sec, true);
   const Clock::time_point deadline = Clock::now() + context.settings.bootWindow;
   std::array<std::uint8_t, 32> greeting{};
   std::size_t length = 0;
@@ -155,7 +157,7 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   if (!started) return Fail(context, "BOOT_loader did not answer g");
   link.close();
   view.showWindow("self", false);
-  context.mainView.setTimer("Timer_RUN", true);
+  context.mainView.setTimer(form1::control::kTimerRun, true);
   view.ended(true);
   return SwitchOutcome::Switched;
 }

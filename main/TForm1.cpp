@@ -6,52 +6,58 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "main/Form1Controls.h"
+#include "main/TWidgets.h"
 #include "main/Tasks.h"
 
 namespace jig {
+
+using namespace form1::control;
 
 TForm1::TForm1(D2xx& d2xx) : TTaskWindow("Form1", "Holbrenik_JIG  VER4.92  21/08/2016"), d2xx_(d2xx) {
   setClassName("TForm1");
   // Minimise only: no system menu, no close box; Exit is the way out.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  build();
+  layOut();
+  connectControls();
+}
 
-  MAIN_SELECTOR = new QComboBox(this);
-  MAIN_SELECTOR->setObjectName("MAIN_SELECTOR");
-  MAIN_SELECTOR->addItem(QString::fromUtf8(kPleaseSelect.data(), static_cast<int>(kPleaseSelect.size())));
-  for (const Task& task : TaskList())
-    MAIN_SELECTOR->addItem(QString::fromUtf8(task.itemText.data(), static_cast<int>(task.itemText.size())));
+void TForm1::build() {
+  MAIN_SELECTOR = Named(new QComboBox(this), kSelector);
+  MAIN_SELECTOR->addItem(Q(kPleaseSelect));
+  for (const Task& task : TaskList()) MAIN_SELECTOR->addItem(Q(task.itemText));
   MAIN_SELECTOR->setCurrentIndex(0);
 
-  MAIN_CONNECT = new QPushButton("Start", this);
-  MAIN_CONNECT->setObjectName("MAIN_CONNECT");
-  Exit = new QPushButton("Exit", this);
-  Exit->setObjectName("Exit");
+  MAIN_CONNECT = Named(new QPushButton("Start", this), kStart);
+  Exit = Named(new QPushButton("Exit", this), kExit);
 
-  Timer_5SEC = new QTimer(this);
-  Timer_5SEC->setObjectName("Timer_5SEC");
+  Timer_5SEC = Named(new QTimer(this), kTimer5Sec);
   Timer_5SEC->setInterval(5000);
   Timer_5SEC->setSingleShot(true);
-  Timer_RUN = new QTimer(this);
-  Timer_RUN->setObjectName("Timer_RUN");
+  Timer_RUN = Named(new QTimer(this), kTimerRun);
   Timer_RUN->setInterval(300);
   Timer_RUN->setSingleShot(true);
+}
 
+void TForm1::layOut() {
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(MAIN_CONNECT);
   buttons->addWidget(Exit);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MAIN_SELECTOR);
   layout->addLayout(buttons);
+  resize(420, 110);
+  setFixedSize(sizeHint().expandedTo(QSize(420, 110)));
+}
 
+void TForm1::connectControls() {
   connect(MAIN_CONNECT, &QPushButton::clicked, this, [this] { MAIN_CONNECTClick(); });
   connect(Exit, &QPushButton::clicked, this, [this] { close(); });
   connect(MAIN_SELECTOR, &QComboBox::activated, this, [this] { MAIN_SELECTORClick(); });
   connect(Timer_RUN, &QTimer::timeout, this, [this] { Timer_RUNTimer(); });
   connect(Timer_5SEC, &QTimer::timeout, this, [this] { Timer_5SECTimer(); });
-
-  resize(420, 110);
-  setFixedSize(sizeHint().expandedTo(QSize(420, 110)));
 }
 
 TForm1::~TForm1() = default;

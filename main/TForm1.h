@@ -33,6 +33,9 @@ class TForm1 : public TTaskWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void build();
+  void layOut();
+  void connectControls();
   D2xx& d2xx_;
   std::unique_ptr<MainForm> form_;
 };

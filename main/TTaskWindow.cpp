@@ -1,11 +1,13 @@
 #include "main/TTaskWindow.h"
 
 #include "main/TGauge.h"
+#include "main/TWidgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDebug>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -37,8 +39,6 @@ std::vector<TTaskWindow*>& Windows() {
   static std::vector<TTaskWindow*> windows;
   return windows;
 }
-
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 
 // The texts of "Save log...", in the window's language.
 struct SaveLogTexts {
@@ -179,6 +179,7 @@ QObject* TTaskWindow::control(std::string_view name) const {
   if (QObject* own = findChild<QObject*>(key)) return own;
   for (TTaskWindow* window : Windows())
     if (QObject* other = window->findChild<QObject*>(key)) return other;
+  qWarning().noquote() << kNoControl + key << "in" << objectName();
   return nullptr;
 }
 
@@ -251,7 +252,7 @@ void TTaskWindow::log(std::string line) {
     QScrollBar* bar = memo_->verticalScrollBar();
     const bool dragged = bar->isSliderDown();
     const int before = bar->value();
-    memo_->appendPlainText(QString::fromUtf8(line.data(), static_cast<int>(line.size())));
+    memo_->appendPlainText(Q(line));
     if (dragged) bar->setValue(before);
   });
 }
@@ -277,9 +278,10 @@ void TTaskWindow::setGauge(std::string_view gauge, int progress) {
 
 void TTaskWindow::setGaugeColour(std::string_view gauge, Rgb colour) {
   onGui([this, name = std::string(gauge), colour] {
+    QObject* target = control(name);
     // The window's gauges draw their colour themselves (no Q_OBJECT of their own: a plain cast).
-    if (auto* drawn = dynamic_cast<TGauge*>(control(name))) drawn->setChunkColour(ToQColor(colour));
-    else if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+    if (auto* drawn = dynamic_cast<TGauge*>(target)) drawn->setChunkColour(ToQColor(colour));
+    else if (auto* bar = qobject_cast<QProgressBar*>(target))
       bar->setStyleSheet(QString("QProgressBar::chunk { background-color: %1; }").arg(ToQColor(colour).name()));
   });
 }
@@ -300,7 +302,7 @@ void TTaskWindow::enable(std::string_view controlName, bool on) {
 void TTaskWindow::setCaption(std::string_view controlName, std::string caption) {
   onGui([this, name = std::string(controlName), caption = std::move(caption)] {
     QObject* target = control(name);
-    const QString text = QString::fromUtf8(caption.data(), static_cast<int>(caption.size()));
+    const QString text = Q(caption);
     if (auto* button = qobject_cast<QAbstractButton*>(target)) button->setText(text);
     else if (auto* label = qobject_cast<QLabel*>(target)) label->setText(text);
   });

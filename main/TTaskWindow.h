@@ -26,6 +26,8 @@ class TTaskWindow : public QWidget, public TaskView {
 
   // Every window of the program, by objectName or class name ("Form1", "TMEC16_Form").
   static TTaskWindow* Find(const QString& name);
+  // The start of the warning about a control name that no window has.
+  static constexpr const char* kNoControl = "No control named ";
   QString className() const { return className_; }
 
   void log(std::string line) override;
@@ -93,7 +95,9 @@ class TTaskWindow : public QWidget, public TaskView {
   // A click that may start an operation: a new one starts with the window's gauges at 0
   // (no stale "100%" from the last one); the held buttons follow the operation after it.
   void operationClick(const std::function<void()>& click);
-  // A widget of this window, or of any window when this one has none of that name.
+  // A widget of this window, or of any window when this one has none of that name. A name
+  // that no window has is a fault in the code: it is warned about (kNoControl, then the
+  // name), and the window tests fail on that warning.
   QObject* control(std::string_view name) const;
   // Windows that paint indicators themselves (one widget for many) take this call.
   virtual bool paintIndicator(std::string_view, Rgb) { return false; }

@@ -4,28 +4,36 @@
 #include <QVBoxLayout>
 
 #include "main/TGauge.h"
+#include "main/TWidgets.h"
+#include "main/UpdateControls.h"
 
 namespace jig {
+
+using namespace update::control;
 
 TUPDATE_FORM::TUPDATE_FORM() : TTaskWindow("UPDATE_FORM", "UPDATE_FORM") {
   setClassName("TUPDATE_FORM");
   // No buttons in the frame, above the other windows.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+  build();
+  layOut();
+  connect(SpeedButton_UPD_EXIT, &QPushButton::clicked, this, [this] { SpeedButton_UPD_EXITClick(); });
+}
 
-  Memo_UPDATE = new QPlainTextEdit(this);
-  Memo_UPDATE->setObjectName("Memo_UPDATE");
+void TUPDATE_FORM::build() {
+  Memo_UPDATE = Named(new QPlainTextEdit(this), kMemo);
   Memo_UPDATE->setReadOnly(true);
   Memo_UPDATE->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Memo_UPDATE->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_UPDATE);
 
-  CGauge_UPD = new TGauge(this, "CGauge_UPD", 100);
+  CGauge_UPD = new TGauge(this, kGauge, 100);
 
-  SpeedButton_UPD_EXIT = new QPushButton("EXIT", this);
-  SpeedButton_UPD_EXIT->setObjectName("SpeedButton_UPD_EXIT");
+  SpeedButton_UPD_EXIT = Named(new QPushButton("EXIT", this), kExit);
   SpeedButton_UPD_EXIT->setEnabled(false);
-  connect(SpeedButton_UPD_EXIT, &QPushButton::clicked, this, [this] { SpeedButton_UPD_EXITClick(); });
+}
 
+void TUPDATE_FORM::layOut() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Memo_UPDATE);
   layout->addWidget(CGauge_UPD);

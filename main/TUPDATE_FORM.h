@@ -16,6 +16,10 @@ class TUPDATE_FORM : public TTaskWindow {
   QPlainTextEdit* Memo_UPDATE;
   QProgressBar* CGauge_UPD;
   QPushButton* SpeedButton_UPD_EXIT;
+
+ private:
+  void build();
+  void layOut();
 };
 
 }  // namespace jig

@@ -75,10 +75,6 @@ TEST(Mec16Form, OpensWithItsControlsCaptionsAndLog) {
   EXPECT_FALSE(w.form.ReadTwice->isChecked());
   EXPECT_EQ(w.form.Backup_MEC16->text(), QString("Резервная копия перед записью"));
   EXPECT_TRUE(w.form.Backup_MEC16->isChecked());
-  for (const char* name : {"BitBtn_MEC16", "Shape_BootLock_MEC", "Shape_FWP_MEC16", "BitBtn_MEC16_ERASE",
-                           "CheckBox_erase_mec16", "BitBtn_MEC16_WRITE", "BitBtn_MEC16_HELP", "CGauge_MEC16",
-                           "VerifyAfterWrite", "ReadTwice", "Backup_MEC16"})
-    EXPECT_NE(w.form.findChild<QWidget*>(name), nullptr) << name;
 }
 
 TEST(Mec16Form, ProbePaintsTheIndicatorsFromTheStatus) {

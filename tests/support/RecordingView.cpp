@@ -1,6 +1,51 @@
 #include "tests/support/RecordingView.h"
 
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <span>
+
+#include "Edid/EdidControls.h"
+#include "Ite/IteControls.h"
+#include "Ite/MbConnectionIte.h"
+#include "Kb901x_form/Kb90Controls.h"
+#include "Keyboard/KeyboardControls.h"
+#include "Keyboard/KeyboardReport.h"
+#include "Mec16xx/Mec16Controls.h"
+#include "Npce/NpceControls.h"
+#include "main/Form1Controls.h"
+#include "main/UpdateControls.h"
+
 namespace jig::test {
+
+namespace {
+
+bool IsKeyboardSquare(std::string_view name) {
+  const std::string_view prefix = keyboard::control::kShapePrefix;
+  if (!name.starts_with(prefix)) return false;
+  const std::string_view digits = name.substr(prefix.size());
+  int number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (error != std::errc() || end != digits.data() + digits.size() || number < 1) return false;
+  return HasIndicator({(number - 1) / kMatrixLines + 1, (number - 1) % kMatrixLines + 1});
+}
+
+// A name some window of the program has: in a window, a call under any other name would do
+// nothing, so the test that makes it fails.
+void ExpectKnownControl(std::string_view name) {
+  const std::span<const std::string_view> windows[] = {
+      form1::control::kAll, update::control::kAll,   edid::control::kAll, kb90::control::kAll,
+      keyboard::control::kAll, mec16::control::kAll, ite::control::kAll,  npce::control::kAll};
+  for (const auto& names : windows)
+    for (std::string_view known : names)
+      if (name == known) return;
+  for (const ite::IteSignal& signal : ite::kSignals)
+    if (name == signal.box) return;
+  if (IsKeyboardSquare(name)) return;
+  ADD_FAILURE() << "No control named " << name;
+}
+
+}  // namespace
 
 void RecordingView::event(std::string text) { events_.push_back(std::move(text)); }
 
@@ -17,38 +62,45 @@ void RecordingView::clearLog() {
 }
 
 void RecordingView::setGaugeMax(std::string_view gauge, int maximum) {
+  ExpectKnownControl(gauge);
   std::lock_guard lock(mutex_);
   gaugeMax_[std::string(gauge)] = maximum;
 }
 
 void RecordingView::setGauge(std::string_view gauge, int progress) {
+  ExpectKnownControl(gauge);
   std::lock_guard lock(mutex_);
   gauges_[std::string(gauge)] = progress;
 }
 
 void RecordingView::setGaugeColour(std::string_view gauge, Rgb colour) {
+  ExpectKnownControl(gauge);
   std::lock_guard lock(mutex_);
   gaugeColours_[std::string(gauge)] = colour;
 }
 
 void RecordingView::enable(std::string_view control, bool on) {
+  ExpectKnownControl(control);
   std::lock_guard lock(mutex_);
   enabled_[std::string(control)] = on;
   event("enable " + std::string(control) + (on ? " 1" : " 0"));
 }
 
 void RecordingView::setCaption(std::string_view control, std::string caption) {
+  ExpectKnownControl(control);
   std::lock_guard lock(mutex_);
   event("caption " + std::string(control) + " " + caption);
   captions_[std::string(control)] = std::move(caption);
 }
 
 void RecordingView::paint(std::string_view indicator, Rgb colour) {
+  ExpectKnownControl(indicator);
   std::lock_guard lock(mutex_);
   colours_[std::string(indicator)] = colour;
 }
 
 void RecordingView::select(std::string_view control, int index) {
+  ExpectKnownControl(control);
   std::lock_guard lock(mutex_);
   selected_[std::string(control)] = index;
   event("select " + std::string(control) + " " + std::to_string(index));
@@ -61,6 +113,7 @@ void RecordingView::showWindow(std::string_view window, bool on) {
 }
 
 void RecordingView::setTimer(std::string_view timer, bool running) {
+  ExpectKnownControl(timer);
   std::lock_guard lock(mutex_);
   timers_[std::string(timer)] = running;
   event("timer " + std::string(timer) + (running ? " 1" : " 0"));

@@ -1,0 +1,18 @@
+#pragma once
+// The control names of the main window: the window names its widgets with them, the
+// operations address them with them, and the window tests check that each is there.
+#include <string_view>
+
+namespace jig::form1::control {
+
+inline constexpr char kSelector[] = "MAIN_SELECTOR";
+inline constexpr char kStart[] = "MAIN_CONNECT";
+inline constexpr char kExit[] = "Exit";
+inline constexpr char kTimer5Sec[] = "Timer_5SEC";
+inline constexpr char kTimerRun[] = "Timer_RUN";
+
+// Every name above, for the tests.
+inline constexpr std::string_view kAll[] = {
+    kSelector, kStart, kExit, kTimer5Sec, kTimerRun};
+
+}  // namespace jig::form1::control
