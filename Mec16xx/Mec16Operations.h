@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Mec16xx/Mec16Protocol.h"
 #include "link/D2xx.h"
 #include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
@@ -135,6 +136,13 @@ class Mec16Operations {
   bool ReadMainPass();
   bool ReadInfoPass();
   bool WritePass();
+  std::optional<bool> AwaitPageAnswer();  // nullopt: no answer within the page bound
+  bool EndWriteFailed();                  // end, 'O', the common tail; false
+  bool WriteLastShortPage(const std::array<std::uint8_t, mec16::kPageBytes>& page);
+  // The erase's start, ID and protection check; false when the erase must not go on.
+  bool EraseAllowed();
+  // Polls the busy bit within the erase bound; false (line logged) when it did not clear.
+  bool AwaitEraseEnd();
   void StreamFailed();
   void ReadSucceeded();
 

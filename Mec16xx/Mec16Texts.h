@@ -57,6 +57,9 @@ inline constexpr std::string_view kIdPrefix = "Получен ID от MEC16 -> "
 inline constexpr std::string_view kClosed = "Закрыли VCOM порт";
 inline constexpr std::string_view kBadId = "Неверный ID. Операция прервана!";
 inline constexpr std::string_view kWroteRegister = "Записали в регистр ";
+// A register answer: "Регистр " address "h -> " value.
+inline constexpr std::string_view kRegisterPrefix = "Регистр ";
+inline constexpr std::string_view kRegisterArrow = "h -> ";
 
 // Bounds that ran out (the firmware's own texts say nothing about these waits).
 inline constexpr std::string_view kNoAnswerTo1 = "Нет ответа от программатора на команду 1";
