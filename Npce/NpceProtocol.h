@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "Npce/NpceTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
 #include "link/TaskView.h"
@@ -42,35 +43,6 @@ inline constexpr std::string_view kReadButton = "NPCE_READ";
 inline constexpr std::string_view kWriteButton = "NPCE_WRITE";
 inline constexpr std::string_view kExitButton = "EXIT_NPCE";
 inline constexpr std::string_view kGauge = "CGauge_NPCE";
-
-// The window's texts.
-namespace text {
-inline constexpr const char* kIdOk = "Communication with NPCE installed.";
-inline constexpr const char* kIdLine = "ID FLASH EFh 4012h ";
-inline constexpr const char* kNoConnection = "No connection to the NPCE!";
-inline constexpr const char* kCheckSoldering = "Check soldering NPCE or chip damaged.";
-inline constexpr const char* kSaveInterrupted = "Write to file is interrupted.";
-inline constexpr const char* kCreateFailed = "Ошибка создания файла.";
-inline constexpr const char* kSaveTheFile = "Save the file: ";
-inline constexpr const char* kReading = "Reading ...";
-inline constexpr const char* kReadingComplete = "Reading complete ...";
-inline constexpr const char* kCorrupted = "ERROR timeout. Corrupted data !? ";
-inline constexpr const char* kWriteInterrupted = "Write operation is interrupted.";
-inline constexpr const char* kOpenFailed = "Ошибка открытия файла.";
-inline constexpr const char* kWriteFile = "Write to NPCE file:";
-inline constexpr const char* kErase = "Erase ...";
-inline constexpr const char* kEraseFailed = "** Lost contact with the chip or ERROR timeout **";
-inline constexpr const char* kCheckClear = "Check clear data ...";
-inline constexpr const char* kAllClear = "All data is clear!";
-inline constexpr const char* kWrite = "Write ...";
-inline constexpr const char* kNotClear = "** Data not clear !**";
-inline constexpr const char* kProtocolError = "** HOST/Q27 Protocol ERROR **";
-inline constexpr const char* kBlockFailed = "** ERROR write or ERROR timeout **";
-inline constexpr const char* kVerify = "Verify ...";
-inline constexpr const char* kShortBlock = "Принято не 512 байт  ";
-inline constexpr const char* kProgrammed = "Nuvoton chip is programmed succesfully!";
-inline constexpr const char* kWrittenIncorrectly = "*** Data is written incorrectly ***";
-}  // namespace text
 
 FileDialog SaveDialog_NPCE();
 FileDialog OpenDialog_NPCE();
