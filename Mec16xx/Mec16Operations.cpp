@@ -53,7 +53,7 @@ void Mec16Operations::joinWorker() {
 // ---------------------------------------------------------------------------------------
 // The frame every operation shares.
 
-bool Mec16Operations::Begin(Mec16Mode mode) {
+bool Mec16Operations::begin(Mec16Mode mode) {
   Mec16Mode idle = Mec16Mode::None;
   if (!Mode_MEC16.compare_exchange_strong(idle, mode)) return false;
   // The last worker set NONE as its last act and is ending; collect it.
@@ -73,67 +73,67 @@ bool Mec16Operations::Begin(Mec16Mode mode) {
   return true;
 }
 
-bool Mec16Operations::OpenLink() { return OpenProgrammer(link_, profiles::kMec16, view_) == OpenResult::Ready; }
+bool Mec16Operations::openLink() { return OpenProgrammer(link_, profiles::kMec16, view_) == OpenResult::Ready; }
 
-void Mec16Operations::Log(std::string_view line) { view_.log(std::string(line)); }
+void Mec16Operations::log(std::string_view line) { view_.log(std::string(line)); }
 
-void Mec16Operations::Log(std::string_view prefix, std::string_view rest) {
+void Mec16Operations::log(std::string_view prefix, std::string_view rest) {
   view_.log(std::string(prefix) + std::string(rest));
 }
 
-void Mec16Operations::TimeStamp() { Log(kCurrentTimeRu, LongTimeOfDay()); }
+void Mec16Operations::timeStamp() { log(kCurrentTimeRu, LongTimeOfDay()); }
 
-void Mec16Operations::Send(std::uint8_t byte) { link_.writeByte(byte); }
+void Mec16Operations::send(std::uint8_t byte) { link_.writeByte(byte); }
 
-Mec16Operations::StartResult Mec16Operations::SendStartAndId(std::array<std::uint8_t, 4>& id) {
-  Send(kStart);
+Mec16Operations::StartResult Mec16Operations::sendStartAndId(std::array<std::uint8_t, 4>& id) {
+  send(kStart);
   if (AwaitStartAnswer(link_, bounds_.answerMs) != WaitResult::Ok) {
-    Log(kNoAnswerTo1);
+    log(kNoAnswerTo1);
     return StartResult::NoAnswer;
   }
-  Log(kAnswerTo1);
-  Send(kReadId);
+  log(kAnswerTo1);
+  send(kReadId);
   DWORD gathered = 0;
   ReadId(link_, bounds_.answerMs, id, gathered);
   if (gathered == 0) {
-    Log(kNoId);
+    log(kNoId);
     return StartResult::NoAnswer;
   }
   StartResult result = StartResult::Ok;
   if (gathered < 4) {
-    Log(kShortId);
+    log(kShortId);
     result = StartResult::ShortId;
   }
-  Log(kIdPrefix, RegisterValueText(id.data()));
+  log(kIdPrefix, RegisterValueText(id.data()));
   return result;
 }
 
-bool Mec16Operations::WriteLogged(std::string_view address, std::string_view value, std::string_view shown,
+bool Mec16Operations::writeLogged(std::string_view address, std::string_view value, std::string_view shown,
                                   std::string_view lossCode) {
   Result_MEC16 = WriteReg_MEC16(link_, address, value);
   if (Result_MEC16 == kMecLost) {
-    Log(Lost(lossCode));
+    log(Lost(lossCode));
     return false;
   }
-  Log(std::string(kWroteRegister) + std::string(address) + "h " + std::string(shown));
+  log(std::string(kWroteRegister) + std::string(address) + "h " + std::string(shown));
   return true;
 }
 
-void Mec16Operations::Release(std::string_view loss1, std::string_view loss2, std::string_view loss3) {
-  WriteLogged(kFlashCommand, "00000100", "100h", loss1);
-  WriteLogged(kFlashCommand, "00000000", "0", loss2);
-  WriteLogged(kFlashEnable, "00000000", "0", loss3);
+void Mec16Operations::release(std::string_view loss1, std::string_view loss2, std::string_view loss3) {
+  writeLogged(kFlashCommand, "00000100", "100h", loss1);
+  writeLogged(kFlashCommand, "00000000", "0", loss2);
+  writeLogged(kFlashEnable, "00000000", "0", loss3);
 }
 
-void Mec16Operations::Finish(bool success, bool logClosed) {
-  if (logClosed) Log(kClosed);
+void Mec16Operations::finish(bool success, bool logClosed) {
+  if (logClosed) log(kClosed);
   link_.close();
-  TimeStamp();
-  Log("");
-  AfterOperation(success);
+  timeStamp();
+  log("");
+  afterOperation(success);
 }
 
-void Mec16Operations::EndAction(bool success) {
+void Mec16Operations::endAction(bool success) {
   // A dump not committed by now is not whole: its temporary file goes, the target stays.
   File_MEC16.reset();
   writeRunning_ = false;
@@ -149,78 +149,78 @@ void Mec16Operations::EndAction(bool success) {
 
 // The read-back checks come after the documented run has closed its handle, each as a
 // run of its own; the click still ends once, successful only when the check agrees too.
-void Mec16Operations::AfterOperation(bool success) {
+void Mec16Operations::afterOperation(bool success) {
   if (std::exchange(inBackup_, false)) {
     if (!success) {
-      Log(BackupReadFailedLine(kLanguage));
-      return EndAction(false);
+      log(BackupReadFailedLine(kLanguage));
+      return endAction(false);
     }
     const SavedBackup saved = SaveBackup("mec16", received_);
-    for (const std::string& line : BackupLines(saved, kLanguage)) Log(line);
+    for (const std::string& line : BackupLines(saved, kLanguage)) log(line);
     received_.clear();
-    if (!saved.ok) return EndAction(false);
-    return ContinueWithWrite();
+    if (!saved.ok) return endAction(false);
+    return continueWithWrite();
   }
-  if (!success) return EndAction(false);
+  if (!success) return endAction(false);
   if (!inFollowUp_) {
     if (kind_ == Mec16Mode::ReadMain) {
-      Log(DumpPatternLine(CheckDumpPattern(MainPart(received_)), kLanguage));
+      log(DumpPatternLine(CheckDumpPattern(MainPart(received_)), kLanguage));
       if (followUp_ == FollowUp::ReadTwice) {
         expected_ = std::move(received_);
         received_.clear();
-        return StartFollowUpRead();
+        return startFollowUpRead();
       }
     }
-    if (kind_ == Mec16Mode::WriteMain && followUp_ == FollowUp::Verify) return StartFollowUpRead();
-    return EndAction(true);
+    if (kind_ == Mec16Mode::WriteMain && followUp_ == FollowUp::Verify) return startFollowUpRead();
+    return endAction(true);
   }
   if (followUp_ == FollowUp::Verify) {
     // Only the pages sent are compared: a short file leaves the rest of MAIN as it was.
     const auto back = std::span<const std::uint8_t>(received_).first(std::min(received_.size(), expected_.size()));
     const auto difference = CompareDumps(expected_, back);
-    Log(VerifyLine(difference, kLanguage));
-    return EndAction(!difference);
+    log(VerifyLine(difference, kLanguage));
+    return endAction(!difference);
   }
   const auto difference = CompareDumps(expected_, received_);
-  Log(ReadTwiceLine(difference, kLanguage));
-  if (difference) return EndAction(false);
-  EndAction(SaveDump(received_));
+  log(ReadTwiceLine(difference, kLanguage));
+  if (difference) return endAction(false);
+  endAction(saveDump(received_));
 }
 
-void Mec16Operations::StartFollowUpRead() {
+void Mec16Operations::startFollowUpRead() {
   inFollowUp_ = true;
   // A stop pressed during the first read of a pair is kept, so it ends the second at its
   // first block. A write never sets it: the verify runs whatever the exit button says.
   if (followUp_ == FollowUp::Verify) Scope_MEC16 = kScopeMainOnly;
-  if (StartExtraRead(followUp_ == FollowUp::Verify ? kVerifyReadStarts : kSecondReadStarts)) followUpStarted_ = true;
+  if (startExtraRead(followUp_ == FollowUp::Verify ? kVerifyReadStarts : kSecondReadStarts)) followUpStarted_ = true;
 }
 
-bool Mec16Operations::StartExtraRead(std::string_view line) {
+bool Mec16Operations::startExtraRead(std::string_view line) {
   received_.clear();
   // The mode never went back to NONE: the click is not over.
   Mode_MEC16 = Mec16Mode::ReadMain;
   view_.setGaugeColour(kGauge, colour::kLime);
   view_.setGauge(kGauge, 0);
   view_.setGaugeMax(kGauge, kMainBlocks);
-  TimeStamp();
-  Log(line);
-  if (!OpenLink()) {
-    AfterOperation(false);
+  timeStamp();
+  log(line);
+  if (!openLink()) {
+    afterOperation(false);
     return false;
   }
-  Log(kReadStarted);
-  return StartMainStream();
+  log(kReadStarted);
+  return startMainStream();
 }
 
-bool Mec16Operations::SaveDump(const std::vector<std::uint8_t>& dump) {
+bool Mec16Operations::saveDump(const std::vector<std::uint8_t>& dump) {
   // Renamed over the chosen name only once it is whole on the disk.
   if (File_MEC16 && File_MEC16->write(dump) && File_MEC16->commit()) return true;
-  Log(kFileWriteFailed);
+  log(kFileWriteFailed);
   return false;
 }
 
-bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum) {
-  if (!Begin(mode)) return false;
+bool Mec16Operations::beginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum) {
+  if (!begin(mode)) return false;
   Stop_MEC16 = false;
   view_.enable(kVerifyAfterWrite, false);
   view_.enable(kReadTwice, false);
@@ -229,27 +229,27 @@ bool Mec16Operations::BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMa
   view_.setGaugeColour(kGauge, gaugeColour);
   view_.setGauge(kGauge, 0);
   view_.setGaugeMax(kGauge, gaugeMaximum);
-  if (OpenLink()) return true;
-  EndAction(false);
+  if (openLink()) return true;
+  endAction(false);
   return false;
 }
 
-void Mec16Operations::RefuseSetUp(std::string_view line) {
-  Log(line);
-  RefuseAfterOpen();
+void Mec16Operations::refuseSetUp(std::string_view line) {
+  log(line);
+  refuseAfterOpen();
 }
 
-void Mec16Operations::RefuseAfterOpen() {
-  Send(kFailed);
-  Log(kClosed);
+void Mec16Operations::refuseAfterOpen() {
+  send(kFailed);
+  log(kClosed);
   link_.close();
-  EndAction(false);
+  endAction(false);
 }
 
-void Mec16Operations::HandlerFailure() {
-  Send(kFailed);
-  Send(kClose);
-  Finish(false, true);
+void Mec16Operations::handlerFailure() {
+  send(kFailed);
+  send(kClose);
+  finish(false, true);
 }
 
 }  // namespace jig

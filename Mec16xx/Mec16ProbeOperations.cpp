@@ -14,38 +14,38 @@ using namespace mec16;
 bool Mec16Operations::CheckProtection_MEC16(std::uint8_t status) {
   bool failed = false;
   if (status & kStatusFwp) {
-    Log(kFwpSet);
+    log(kFwpSet);
     view_.paint(kShapeFwp, colour::kRed);
     failed = true;
   } else {
-    Log(kFwpFree);
+    log(kFwpFree);
     view_.paint(kShapeFwp, colour::kLime);
   }
   if (status & kStatusBootLock) {
-    Log(kBootLockSet);
+    log(kBootLockSet);
     view_.paint(kShapeBootLock, colour::kRed);
     failed = true;
   } else {
-    Log(kBootLockFree);
+    log(kBootLockFree);
     view_.paint(kShapeBootLock, colour::kLime);
   }
   return failed;
 }
 
 void Mec16Operations::BitBtn_MEC16Click() {
-  if (!Begin(Mec16Mode::Id)) return;
+  if (!begin(Mec16Mode::Id)) return;
   view_.setGauge(kGauge, 0);
   view_.paint(kShapeBootLock, colour::kBlack);
   view_.paint(kShapeFwp, colour::kBlack);
-  TimeStamp();
+  timeStamp();
   bool failed = false;
-  if (!OpenLink()) return EndAction(false);
+  if (!openLink()) return endAction(false);
   std::array<std::uint8_t, 4> id{};
-  const StartResult start = SendStartAndId(id);
+  const StartResult start = sendStartAndId(id);
   if (start == StartResult::NoAnswer) {
-    Send(kFailed);
-    Send(kClose);
-    Finish(false, true);
+    send(kFailed);
+    send(kClose);
+    finish(false, true);
     return;
   }
   if (start == StartResult::ShortId) failed = true;
@@ -61,22 +61,22 @@ void Mec16Operations::BitBtn_MEC16Click() {
     RegisterAnswer answer = ReadReg_MEC16(link_, step.address);
     Result_MEC16 = answer.text;
     if (answer.lost()) {
-      Log(Lost(step.lossCode));
+      log(Lost(step.lossCode));
       failed = true;
     } else {
-      Log(Caption(step.address), answer.text);
+      log(Caption(step.address), answer.text);
     }
     status = answer;
   }
   if (!status.lost() && CheckProtection_MEC16(status.low())) failed = true;
-  Send(failed ? kFailed : kSucceeded);
-  Send(kClose);
-  Finish(!failed, true);
+  send(failed ? kFailed : kSucceeded);
+  send(kClose);
+  finish(!failed, true);
 }
 
 void Mec16Operations::BitBtn_MEC16_HELPClick() {
   if (Mode_MEC16.load() != Mec16Mode::None) return;
-  for (std::string_view line : kHelp) Log(line);
+  for (std::string_view line : kHelp) log(line);
   view_.ended(true);
 }
 
@@ -90,7 +90,7 @@ void Mec16Operations::EXIT_MEC16Click() {
   // A write cannot be stopped midway: the chip would be left half written. Its verify
   // runs to its end too, so the window stays until the write's verdict is known.
   if (writeRunning_.load()) {
-    if (!writeStopNoted_.exchange(true)) Log(kWriteCannotStop);
+    if (!writeStopNoted_.exchange(true)) log(kWriteCannotStop);
     return;
   }
   // Only a running MAIN read looks at it, between blocks.
@@ -101,50 +101,50 @@ void Mec16Operations::EXIT_MEC16Click() {
 // Erase: wholly in the click.
 
 void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
-  if (!Begin(Mec16Mode::Erase)) return;
+  if (!begin(Mec16Mode::Erase)) return;
   view_.setGauge(kGauge, 0);
   view_.paint(kShapeBootLock, colour::kBlack);
   view_.paint(kShapeFwp, colour::kBlack);
-  TimeStamp();
-  if (!OpenLink()) return EndAction(false);
+  timeStamp();
+  if (!openLink()) return endAction(false);
   auto close = [this](bool success) {
-    Send(kClose);
-    Finish(success, true);
+    send(kClose);
+    finish(success, true);
   };
-  if (!EraseAllowed()) {
-    Send(kFailed);
-    Log(kEraseCancelled);
+  if (!eraseAllowed()) {
+    send(kFailed);
+    log(kEraseCancelled);
     return close(false);
   }
-  if (!WriteLogged(kFlashEnable, "00000001", "1", "(E101)")) return close(false);
-  if (!WriteLogged(kFlashCommand, "00000107", "107h", "(E102)")) return close(false);
+  if (!writeLogged(kFlashEnable, "00000001", "1", "(E101)")) return close(false);
+  if (!writeLogged(kFlashCommand, "00000107", "107h", "(E102)")) return close(false);
   Result_MEC16 = WriteReg_MEC16(link_, kFlashAddress, eraseInfoToo ? "00FC0000" : "00F80000");
   if (Result_MEC16 == kMecLost) {
-    Log(Lost("(E103)"));
+    log(Lost("(E103)"));
     return close(false);
   }
-  Log(kEraseSent);
-  if (!AwaitEraseEnd()) return close(false);
-  Log(kEraseDone);
-  if (!WriteLogged(kFlashCommand, "00000100", "100h", "(E105)")) return close(false);
-  if (!WriteLogged(kFlashCommand, "00000000", "0", "(E106)")) return close(false);
-  if (!WriteLogged(kFlashEnable, "00000000", "0", "(E107)")) return close(false);
-  Send(kSucceeded);
+  log(kEraseSent);
+  if (!awaitEraseEnd()) return close(false);
+  log(kEraseDone);
+  if (!writeLogged(kFlashCommand, "00000100", "100h", "(E105)")) return close(false);
+  if (!writeLogged(kFlashCommand, "00000000", "0", "(E106)")) return close(false);
+  if (!writeLogged(kFlashEnable, "00000000", "0", "(E107)")) return close(false);
+  send(kSucceeded);
   close(true);
 }
 
-bool Mec16Operations::EraseAllowed() {
+bool Mec16Operations::eraseAllowed() {
   std::array<std::uint8_t, 4> id{};
-  const StartResult start = SendStartAndId(id);
+  const StartResult start = sendStartAndId(id);
   bool failed = start != StartResult::Ok;
   if (start != StartResult::NoAnswer) {
     const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
     Result_MEC16 = status.text;
     if (status.lost()) {
-      Log(Lost("(E100)"));
+      log(Lost("(E100)"));
       failed = true;
     } else {
-      Log(Caption(kFlashStatus), status.text);
+      log(Caption(kFlashStatus), status.text);
       if (CheckProtection_MEC16(status.low())) failed = true;
     }
   }
@@ -153,18 +153,18 @@ bool Mec16Operations::EraseAllowed() {
 
 // The busy bit stays set while the array erases; each read is bounded by the link's read
 // time-out and the whole poll by the erase bound.
-bool Mec16Operations::AwaitEraseEnd() {
+bool Mec16Operations::awaitEraseEnd() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounds_.eraseMs);
   for (;;) {
     const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
     Result_MEC16 = status.text;
     if (status.lost()) {
-      Log(Lost("(E104)"));
+      log(Lost("(E104)"));
       return false;
     }
     if ((status.low() & kStatusBusy) == 0) return true;
     if (std::chrono::steady_clock::now() >= deadline) {
-      Log(kEraseTooLong);
+      log(kEraseTooLong);
       return false;
     }
   }

@@ -17,108 +17,108 @@ namespace jig {
 using namespace mec16;
 
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
-  if (!BeginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
+  if (!beginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
   followUp_ = verifyAfterWrite_.load() ? FollowUp::Verify : FollowUp::None;
   writeInfoTicked_ = writeInfoTicked;
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
-  if (!path) return RefuseSetUp(kWriteCancelled);
+  if (!path) return refuseSetUp(kWriteCancelled);
   FileName_MEC16 = *path;
-  if (!TakeImage()) return;
-  if (backup_.load()) return StartBackupRead();
-  if (!StartWriteStream()) return;
+  if (!takeImage()) return;
+  if (backup_.load()) return startBackupRead();
+  if (!startWriteStream()) return;
   ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
 }
 
-bool Mec16Operations::TakeImage() {
+bool Mec16Operations::takeImage() {
   // A dump read with INFO must still write back: MAIN and INFO is the largest file taken.
   constexpr std::size_t kLargest = kMainBytes + kInfoBytes;
   SourceFile source = ReadSourceFile(FileName_MEC16, kLargest);
   if (source.problem == SourceProblem::CannotOpen) {
-    RefuseSetUp(kOpenFailed);
+    refuseSetUp(kOpenFailed);
     return false;
   }
   if (!source.ok()) {
-    RefuseSetUp(SourceProblemLine(FileName_MEC16, source, kLargest, kLanguage));
+    refuseSetUp(SourceProblemLine(FileName_MEC16, source, kLargest, kLanguage));
     return false;
   }
   // Only MAIN is written: what follows it in the file (INFO) is neither sent nor asked about.
   source.bytes.resize(std::min(source.bytes.size(), kMainBytes));
   if (!ConfirmImage(view_, FileName_MEC16, source.bytes, kMainBytes, kLanguage)) {
-    RefuseAfterOpen();
+    refuseAfterOpen();
     return false;
   }
   image_ = std::move(source.bytes);
   return true;
 }
 
-void Mec16Operations::StartBackupRead() {
+void Mec16Operations::startBackupRead() {
   // The backup is a read of its own; the write opens the programmer anew after it.
   link_.close();
   inBackup_ = true;
   Scope_MEC16 = kScopeMainOnly;
-  if (!StartExtraRead(BackupStartLine(kLanguage))) return;
+  if (!startExtraRead(BackupStartLine(kLanguage))) return;
   ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
 }
 
-void Mec16Operations::ContinueWithWrite() {
+void Mec16Operations::continueWithWrite() {
   writeRunning_ = true;
   // A stop asked for during the backup, after its last block, still keeps the chip as it was.
   if (Stop_MEC16.exchange(false) || cancel_.load()) {
-    Log(kWriteNotStarted);
-    return EndAction(false);
+    log(kWriteNotStarted);
+    return endAction(false);
   }
   Mode_MEC16 = Mec16Mode::WriteMain;
   view_.setGaugeColour(kGauge, colour::kRed);
   view_.setGauge(kGauge, 0);
   view_.setGaugeMax(kGauge, kMainPages);
-  if (!OpenLink()) return EndAction(false);
-  if (StartWriteStream()) followUpStarted_ = true;
+  if (!openLink()) return endAction(false);
+  if (startWriteStream()) followUpStarted_ = true;
 }
 
-bool Mec16Operations::StartWriteStream() {
-  TimeStamp();
-  Log(kWritingFrom);
-  Log(FileName_MEC16);
+bool Mec16Operations::startWriteStream() {
+  timeStamp();
+  log(kWritingFrom);
+  log(FileName_MEC16);
   // The INFO block is never written: the box only chooses the line.
-  Log(writeInfoTicked_ ? kWriteScopeBoth : kWriteScopeMain);
+  log(writeInfoTicked_ ? kWriteScopeBoth : kWriteScopeMain);
   Scope_MEC16 = kScopeMainOnly;
-  Log(kWriteStarted);
+  log(kWriteStarted);
   auto failed = [this] {
-    HandlerFailure();
+    handlerFailure();
     return false;
   };
   std::array<std::uint8_t, 4> id{};
-  if (SendStartAndId(id) == StartResult::NoAnswer) return failed();
+  if (sendStartAndId(id) == StartResult::NoAnswer) return failed();
   if (AllFF(id)) {
-    Log(kBadId);
+    log(kBadId);
     return failed();
   }
   const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
   Result_MEC16 = status.text;
   if (status.lost()) {
-    Log(Lost("(TW001)"));
+    log(Lost("(TW001)"));
     return failed();
   }
   if (CheckProtection_MEC16(status.low())) {
-    Log(kWriteRefused);
+    log(kWriteRefused);
     return failed();
   }
-  if (!WriteLogged(kFlashEnable, "00000001", "1", "(W100)")) return failed();
-  if (!WriteLogged(kFlashCommand, "00000106", "106h", "(W101)")) return failed();
-  if (!WriteLogged(kFlashAddress, "00000000", "0", "(W101A)")) return failed();
+  if (!writeLogged(kFlashEnable, "00000001", "1", "(W100)")) return failed();
+  if (!writeLogged(kFlashCommand, "00000106", "106h", "(W101)")) return failed();
+  if (!writeLogged(kFlashAddress, "00000000", "0", "(W101A)")) return failed();
   Counter_MEC16 = 1;
   expected_.clear();
   writeRunning_ = true;
-  Send(kStreamProgram);
+  send(kStreamProgram);
   return true;
 }
 
-bool Mec16Operations::WritePass() {
+bool Mec16Operations::writePass() {
   // The programmer's byte before each page: the answer to "W" or to "N".
   if (QueueWait(link_, 1, bounds_.answerMs) != WaitResult::Ok) {
-    Log(std::string(kNoStreamAnswer) + std::to_string(Counter_MEC16));
-    return EndWriteFailed();
+    log(std::string(kNoStreamAnswer) + std::to_string(Counter_MEC16));
+    return endWriteFailed();
   }
   std::array<std::uint8_t, kPageBytes> page;
   page.fill(0xFF);
@@ -128,59 +128,59 @@ bool Mec16Operations::WritePass() {
 
   // What the flash should hold afterwards, for the verify: the pages as sent.
   expected_.insert(expected_.end(), page.begin(), page.end());
-  if (got < kPageBytes) return WriteLastShortPage(page);
+  if (got < kPageBytes) return writeLastShortPage(page);
   link_.write(page);
   view_.setGauge(kGauge, Counter_MEC16);  // maximum 768: one step a page
-  const std::optional<bool> answer = AwaitPageAnswer();
+  const std::optional<bool> answer = awaitPageAnswer();
   if (!answer.value_or(false)) {
-    Log(answer ? Lost("(W103)") : std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
-    return EndWriteFailed();
+    log(answer ? Lost("(W103)") : std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
+    return endWriteFailed();
   }
   // Only the command line stops a write (a second Ctrl-C), between pages.
   if (Counter_MEC16 != kMainPages && cancel_.load()) {
-    Log(kWriteStopped);
-    return EndWriteFailed();
+    log(kWriteStopped);
+    return endWriteFailed();
   }
   if (Counter_MEC16 == kMainPages) {
-    Send(kEndStream);
-    Log(kMainWriteDone);
-    Release("(W104).", "(W105).", "(W106)");
-    Send(kSucceeded);
-    Send(kClose);
-    Finish(true, true);
+    send(kEndStream);
+    log(kMainWriteDone);
+    release("(W104).", "(W105).", "(W106)");
+    send(kSucceeded);
+    send(kClose);
+    finish(true, true);
     return false;
   }
   ++Counter_MEC16;
-  Send(kNext);
+  send(kNext);
   return true;
 }
 
-std::optional<bool> Mec16Operations::AwaitPageAnswer() {
+std::optional<bool> Mec16Operations::awaitPageAnswer() {
   if (QueueWait(link_, 1, bounds_.pageMs) != WaitResult::Ok) return std::nullopt;
   return link_.buffer[0] == kPageDone;
 }
 
-bool Mec16Operations::EndWriteFailed() {
-  Send(kEndStream);
-  Send(kFailed);
-  Finish(false, false);
+bool Mec16Operations::endWriteFailed() {
+  send(kEndStream);
+  send(kFailed);
+  finish(false, false);
   return false;
 }
 
 // The file ended inside this page: it goes padded with FFh and the stream ends after it.
-bool Mec16Operations::WriteLastShortPage(const std::array<std::uint8_t, kPageBytes>& page) {
-  Log(kWarning);
-  Log(kFileShorter);
+bool Mec16Operations::writeLastShortPage(const std::array<std::uint8_t, kPageBytes>& page) {
+  log(kWarning);
+  log(kFileShorter);
   link_.write(page);
-  const std::optional<bool> answer = AwaitPageAnswer();
-  if (!answer) Log(std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
-  else if (!*answer) Log(Lost("(W102)"));
+  const std::optional<bool> answer = awaitPageAnswer();
+  if (!answer) log(std::string(kNoPageAnswer) + std::to_string(Counter_MEC16));
+  else if (!*answer) log(Lost("(W102)"));
   const bool acknowledged = answer.value_or(false);
-  Send(kEndStream);
-  Release("(W104).", "(W105).", "(W106)");
+  send(kEndStream);
+  release("(W104).", "(W105).", "(W106)");
   // A last page that was not acknowledged is a failed write, whatever came before.
-  Send(acknowledged ? kSucceeded : kFailed);
-  Finish(acknowledged, false);
+  send(acknowledged ? kSucceeded : kFailed);
+  finish(acknowledged, false);
   return false;
 }
 
