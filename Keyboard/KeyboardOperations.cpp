@@ -7,6 +7,8 @@
 
 namespace jig {
 
+using namespace keyboard;
+
 namespace {
 constexpr std::uint8_t kStartScan = 'u';
 constexpr std::uint8_t kNextReport = 'U';
@@ -30,7 +32,7 @@ KeyboardOperations::~KeyboardOperations() {
 }
 
 std::string_view KeyboardOperations::modeText() const {
-  return Mode_keyboard.load() == KeyboardMode::Keyboard ? "Keyboard" : "NONE";
+  return Mode_keyboard.load() == KeyboardMode::Keyboard ? keyboard::text::kModeKeyboard : keyboard::text::kModeNone;
 }
 
 std::size_t KeyboardOperations::Slot(LinePair pair) { return static_cast<std::size_t>(PairNumber(pair)); }
@@ -62,7 +64,7 @@ void KeyboardOperations::START_SCANClick() {
   // "u" goes out before the worker starts, so that only one thread at a time uses the handle.
   link_.writeByte(kStartScan);
   view_.enable("START_SCAN", false);
-  view_.setCaption("EXIT_KB_TEST", "STOP");
+  view_.setCaption("EXIT_KB_TEST", keyboard::text::kStopCaption);
   view_.setTimer(kTimer, true);
   worker_ = std::jthread([this](std::stop_token stop) { ReadThread_keyboard(stop); });
 }
@@ -98,9 +100,9 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
     const Gathered gathered = gatherReport(stop);
     switch (gathered) {
       case Gathered::TimedOut:
-        return endScan(keyboard_text::kNoReport);
+        return endScan(keyboard::text::kNoReport);
       case Gathered::Gone:
-        return endScan(keyboard_text::kProgrammerGone);
+        return endScan(keyboard::text::kProgrammerGone);
       case Gathered::Cancelled:
         return endScan("");
       case Gathered::Report:
@@ -112,7 +114,7 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
     if (Stop_keyboard.load()) return endScan(nullptr);
     switch (waitForTick(stop)) {
       case Ticked::TimedOut:
-        return endScan(keyboard_text::kNoTick);
+        return endScan(keyboard::text::kNoTick);
       case Ticked::Cancelled:
         return endScan("");
       case Ticked::Yes:
@@ -144,7 +146,7 @@ KeyboardOperations::Gathered KeyboardOperations::gatherReport(const std::stop_to
       // Never written past the report buffer: the whole report is dropped, up to its "&".
       dropping = true;
       report_.clear();
-      view_.log(keyboard_text::kReportTooLong);
+      view_.log(keyboard::text::kReportTooLong);
     }
     if (!dropping) report_.insert(report_.end(), link_.buffer.begin(), link_.buffer.begin() + got);
     if (link_.buffer[got - 1] == kReportEnd) return dropping ? Gathered::Dropped : Gathered::Report;
@@ -179,7 +181,7 @@ void KeyboardOperations::endScan(const char* reason) {
   link_.writeByte(kEndScan);
   link_.close();
   view_.enable("START_SCAN", true);
-  view_.setCaption("EXIT_KB_TEST", "EXIT");
+  view_.setCaption("EXIT_KB_TEST", keyboard::text::kExitCaption);
   view_.setTimer(kTimer, false);
   Stop_keyboard.store(false);
   // Last: a new scan may start (and open the programmer) only once this one let go of it.

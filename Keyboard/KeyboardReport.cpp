@@ -1,6 +1,6 @@
 #include "Keyboard/KeyboardReport.h"
 
-namespace jig {
+namespace jig::keyboard {
 
 int PairNumber(LinePair pair) { return (pair.row - 1) * kMatrixLines + pair.column; }
 
@@ -32,4 +32,4 @@ std::vector<LinePair> DecodeReport(std::span<const std::uint8_t> report) {
   return pairs;
 }
 
-}  // namespace jig
+}  // namespace jig::keyboard

@@ -8,6 +8,8 @@
 
 namespace jig {
 
+using namespace keyboard;
+
 namespace {
 // The column numbers across the top, spaced to stand over their columns.
 constexpr const char* kColumnLabels = "2       6        11        16        21        26        31";
