@@ -15,6 +15,7 @@
 namespace jig {
 
 using namespace mec16;
+using namespace mec16::text;
 
 namespace {
 

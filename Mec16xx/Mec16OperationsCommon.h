@@ -12,10 +12,10 @@
 
 namespace jig::mec16 {
 
-inline std::string Lost(std::string_view code) { return std::string(kLostPrefix) + std::string(code); }
+inline std::string Lost(std::string_view code) { return std::string(text::kLostPrefix) + std::string(code); }
 
 inline std::string Caption(std::string_view address) {
-  return std::string(kRegisterPrefix) + std::string(address) + std::string(kRegisterArrow);
+  return std::string(text::kRegisterPrefix) + std::string(address) + std::string(text::kRegisterArrow);
 }
 
 inline bool AllFF(const std::array<std::uint8_t, 4>& id) {

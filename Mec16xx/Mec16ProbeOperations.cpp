@@ -10,6 +10,7 @@
 namespace jig {
 
 using namespace mec16;
+using namespace mec16::text;
 
 bool Mec16Operations::CheckProtection_MEC16(std::uint8_t status) {
   bool failed = false;

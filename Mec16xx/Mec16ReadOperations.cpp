@@ -13,6 +13,7 @@
 namespace jig {
 
 using namespace mec16;
+using namespace mec16::text;
 
 void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   if (!beginTransfer(Mec16Mode::ReadMain, colour::kLime, kMainBlocks)) return;

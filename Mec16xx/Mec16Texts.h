@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-namespace jig::mec16 {
+namespace jig::mec16::text {
 
 // The window, its controls and dialogs.
 inline constexpr std::string_view kCaption = "Чтение и запись MEC16 09_06_16";
@@ -126,4 +126,4 @@ inline constexpr std::string_view kWriteNotStarted = "Запись не нача
 // "Потеряна связь с MEC16" and the step's code, punctuation as each step has it.
 inline constexpr std::string_view kLostPrefix = "Потеряна связь с MEC16 ";
 
-}  // namespace jig::mec16
+}  // namespace jig::mec16::text

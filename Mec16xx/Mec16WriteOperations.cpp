@@ -15,6 +15,7 @@
 namespace jig {
 
 using namespace mec16;
+using namespace mec16::text;
 
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   if (!beginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;

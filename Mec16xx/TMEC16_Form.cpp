@@ -30,40 +30,40 @@ QFrame* Indicator(QWidget* parent, const char* name) {
 }  // namespace
 
 TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
-    : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
+    : TTaskWindow("TMEC16_Form", Q(mec16::text::kCaption)), operations_(d2xx, *this, bounds) {
   // A minimize box and no close box: the window is left through EXIT_MEC16.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   setLogLanguage(LogLanguage::Russian);
 
-  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), "BitBtn_MEC16");
+  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::text::kProbeCaption), this), "BitBtn_MEC16");
   Shape_BootLock_MEC = Indicator(this, "Shape_BootLock_MEC");
-  Label_BootLock_MEC = Named(new QLabel(Q(mec16::kBootLockLabel), this), "Label_BootLock_MEC");
+  Label_BootLock_MEC = Named(new QLabel(Q(mec16::text::kBootLockLabel), this), "Label_BootLock_MEC");
   Shape_FWP_MEC16 = Indicator(this, "Shape_FWP_MEC16");
-  Label_MEC16_FWP = Named(new QLabel(Q(mec16::kFwpLabel), this), "Label_MEC16_FWP");
-  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::kReadInfoCheck), this), "CheckBox_MEC16_RD");
-  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::kReadCaption), this), "BitBtn_RD_MEC16");
-  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::kEraseInfoCheck), this), "CheckBox_erase_mec16");
-  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::kEraseCaption), this), "BitBtn_MEC16_ERASE");
-  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), "CheckBox_write_mec16");
+  Label_MEC16_FWP = Named(new QLabel(Q(mec16::text::kFwpLabel), this), "Label_MEC16_FWP");
+  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::text::kReadInfoCheck), this), "CheckBox_MEC16_RD");
+  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::text::kReadCaption), this), "BitBtn_RD_MEC16");
+  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::text::kEraseInfoCheck), this), "CheckBox_erase_mec16");
+  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::text::kEraseCaption), this), "BitBtn_MEC16_ERASE");
+  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::text::kWriteInfoCheck), this), "CheckBox_write_mec16");
   CheckBox_write_mec16->setEnabled(false);
-  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), "BitBtn_MEC16_WRITE");
+  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::text::kWriteCaption), this), "BitBtn_MEC16_WRITE");
   // The read-back checks; the operations take their state when a click starts.
-  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::kVerifyCheck), this), "VerifyAfterWrite");
+  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::text::kVerifyCheck), this), "VerifyAfterWrite");
   VerifyAfterWrite->setChecked(true);
-  ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), "ReadTwice");
+  ReadTwice = Named(new QCheckBox(Q(mec16::text::kReadTwiceCheck), this), "ReadTwice");
   ReadTwice->setChecked(false);
   // A copy of MAIN before every write unless the technician turns it off.
-  Backup_MEC16 = Named(new QCheckBox(Q(mec16::kBackupCheck), this), "Backup_MEC16");
+  Backup_MEC16 = Named(new QCheckBox(Q(mec16::text::kBackupCheck), this), "Backup_MEC16");
   Backup_MEC16->setChecked(true);
   operations_.setVerifyAfterWrite(true);
   operations_.setReadTwice(false);
   operations_.setBackup(true);
-  EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), "EXIT_MEC16");
-  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), "BitBtn_MEC16_HELP");
+  EXIT_MEC16 = Named(new QPushButton(Q(mec16::text::kExitCaption), this), "EXIT_MEC16");
+  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::text::kHelpCaption), this), "BitBtn_MEC16_HELP");
   Memo_MEC16 = Named(new QPlainTextEdit(this), "Memo_MEC16");
   Memo_MEC16->setReadOnly(true);
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
+  for (std::string_view line : mec16::text::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
   CGauge_MEC16 = new TGauge(this, "CGauge_MEC16", mec16::kMainPages);
 
