@@ -14,11 +14,11 @@ using namespace ite::detail;
 
 std::string_view ModeText(IteMode mode) {
   switch (mode) {
-    case IteMode::READ_ITE: return "READ_ITE";
-    case IteMode::WRITE_ITE_step_one: return "WRITE_ITE_step_one";
+    case IteMode::READ_ITE: return ite::text::kModeRead;
+    case IteMode::WRITE_ITE_step_one: return ite::text::kModeWrite;
     case IteMode::NONE: break;
   }
-  return "NONE";
+  return ite::text::kModeNone;
 }
 
 IteOperations::IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds)
@@ -38,7 +38,7 @@ void IteOperations::log(std::string_view line) { view_.log(std::string(line)); }
 void IteOperations::logTimeStamp() { log(Concat({kCurrentTimeRu, LongTimeOfDay()})); }
 
 void IteOperations::logNoAnswer(std::uint32_t ms, std::string_view command) {
-  log(Concat({ite::text::kNoAnswerPrefix, std::to_string(ms), ite::text::kNoAnswerMiddle, command, "."}));
+  log(Concat({ite::text::kNoAnswerPrefix, std::to_string(ms), ite::text::kNoAnswerMiddle, command, ite::text::kFullStop}));
 }
 
 void IteOperations::logFailure(std::string_view code) {
@@ -125,8 +125,8 @@ void IteOperations::ITE_CheckBoxClick(bool checked) {
     case ite::MirrorResult::BadCount: log(ite::text::kBadCount); break;
     case ite::MirrorResult::PinOutside: {
       const int pin = pins_[static_cast<std::size_t>(mirrored.signal)];
-      log(Concat({ite::text::kPinOutsidePrefix, ite::kSignals[static_cast<std::size_t>(mirrored.signal)].name, " (",
-                  std::to_string(pin), ")", ite::text::kPinOutsideMiddle, std::to_string(mirrored.count),
+      log(Concat({ite::text::kPinOutsidePrefix, ite::kSignals[static_cast<std::size_t>(mirrored.signal)].name,
+                  ite::text::kOpenBracket, std::to_string(pin), ite::text::kCloseBracket, ite::text::kPinOutsideMiddle, std::to_string(mirrored.count),
                   ite::text::kPinOutsideSuffix}));
       break;
     }
@@ -162,7 +162,7 @@ void IteOperations::ITE_SETUP_BitBtnClick() {
     const ite::StepResult result = ite::PinCmd_ITE(link_, code1, code2, pin, bounds_.answerMs);
     if (result == ite::StepResult::NoAnswer)
       logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdPinSetting, std::string(1, static_cast<char>(code1)),
-                                            std::string(1, static_cast<char>(code2)), ")"}));
+                                            std::string(1, static_cast<char>(code2)), ite::text::kCloseBracket}));
     return result == ite::StepResult::Ok;
   };
   bool accepted = true;
@@ -204,17 +204,16 @@ void IteOperations::ITE_CHECK_CON_BitBtnClick() {
   };
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
   if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
-  if (connected != ite::kDone) return fail("00");
+  if (connected != ite::kDone) return fail(ite::kCheckConnectCode);
   std::uint8_t id[3] = {};
-  static constexpr std::string_view kCodes[3] = {"01", "02", "03"};
   for (std::uint8_t address = 0; address < 3; ++address) {
     const ite::Reply set = ite::Cmd_ITE(link_, ite::CmdKind::SetAddress, address, bounds_.answerMs);
-    if (!set) logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdSetAddress, Hex2(address), ")"}));
-    if (!set || *set == ite::kNoController) return fail(kCodes[address]);
+    if (!set) logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdSetAddress, Hex2(address), ite::text::kCloseBracket}));
+    if (!set || *set == ite::kNoController) return fail(ite::kCheckIdCodes[address]);
     const ite::Reply value = ite::Cmd_ITE(link_, ite::CmdKind::ReadRegister, 0, bounds_.answerMs);
     if (!value) {
       logNoAnswer(bounds_.answerMs, ite::text::kCmdReadRegister);
-      return fail(kCodes[address]);
+      return fail(ite::kCheckIdCodes[address]);
     }
     id[address] = *value;
   }
@@ -231,7 +230,7 @@ bool IteOperations::connectForRead() {
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
   if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
   if (connected != ite::kDone) {
-    logFailure("2F");
+    logFailure(ite::kReadConnectCode);
     return false;
   }
   log(ite::text::kPreparing);
@@ -245,7 +244,8 @@ bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
     const ite::StepResult result = ite::RegWrite_ITE(link_, step.reg, step.value, bounds_.answerMs);
     if (result == ite::StepResult::Ok) continue;
     if (result == ite::StepResult::NoAnswer)
-      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdWriteRegister, Hex2(step.reg), "h = ", Hex2(step.value), "h"}));
+      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdWriteRegister, Hex2(step.reg), ite::text::kRegisterEquals, Hex2(step.value),
+                                            ite::text::kHexSuffix}));
     logFailure(step.code);
     return false;
   }

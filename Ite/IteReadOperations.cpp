@@ -24,7 +24,8 @@ void IteOperations::ITE_READ_BitBtnClick() {
   view_.setGauge(kGauge, 0);
   if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready)
     return endClickFailed(false, false, true);
-  FileDialog dialog{std::string(ite::text::kSaveTitle), std::string(ite::text::kSaveFilter), ".bin",
+  FileDialog dialog{std::string(ite::text::kSaveTitle), std::string(ite::text::kSaveFilter),
+                    std::string(ite::text::kBinExtension),
                     std::string(ite::text::kSaveName), true};
   const auto path = view_.askSaveFile(dialog);
   if (!path) {
@@ -60,7 +61,7 @@ bool IteOperations::readBlocks(std::vector<std::uint8_t>& dump, DumpSink* file, 
     const WaitResult waited = ite::ReadBlock_ITE(link_, bounds_.blockMs, gathered);
     if (waited != WaitResult::Ok) {
       log(Concat({ite::text::kNoAnswerPrefix, std::to_string(bounds_.blockMs), ite::text::kShortBlockMiddle,
-                  std::to_string(gathered), " из 257."}));
+                  std::to_string(gathered), ite::text::kOfBlockBytes}));
       log(Concat({ite::text::kBlockErrorPrefix, number}));
       return false;
     }

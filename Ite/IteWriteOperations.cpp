@@ -31,7 +31,7 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
   view_.setGauge(kGauge, 0);
   log("");
   if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) return endClickFailed(false, true, true);
-  FileDialog dialog{std::string(ite::text::kOpenTitle), std::string(ite::text::kOpenFilter), "", "", false};
+  FileDialog dialog{std::string(ite::text::kOpenTitle), std::string(ite::text::kOpenFilter), {}, {}, false};
   const auto path = view_.askOpenFile(dialog);
   if (!path) {
     log(ite::text::kWriteCancelled);
@@ -76,7 +76,7 @@ bool IteOperations::beginWrite() {
   const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
   if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
   if (connected != ite::kDone) {
-    logFailure("3F");
+    logFailure(ite::kWriteConnectCode);
     return false;
   }
   return true;
@@ -135,8 +135,8 @@ bool IteOperations::sendFlashAddress(std::uint32_t position, bool& firstAddress)
   firstAddress = false;
   const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, bound);
   if (!accepted)
-    logNoAnswer(bound, Concat({ite::text::kCmdFlashAddress, Hex2(position >> 16), " ", Hex2((position >> 8) & 0xFF), " ",
-                               Hex2(position & 0xFF), ")"}));
+    logNoAnswer(bound, Concat({ite::text::kCmdFlashAddress, Hex2(position >> 16), ite::text::kSpace, Hex2((position >> 8) & 0xFF),
+                               ite::text::kSpace, Hex2(position & 0xFF), ite::text::kCloseBracket}));
   if (accepted == ite::kDone) return true;
   log(ite::text::kAddressError);
   return false;
@@ -175,7 +175,7 @@ bool IteOperations::programImage(std::stop_token stop, bool& firstAddress) {
 bool IteOperations::awaitEraseOfBlankImage() {
   const ite::Reply ready = ite::FlashAddress_ITE(link_, 0, bounds_.eraseMs);
   if (!ready) {
-    logNoAnswer(bounds_.eraseMs, Concat({ite::text::kCmdFlashAddress, "00 00 00)"}));
+    logNoAnswer(bounds_.eraseMs, Concat({ite::text::kCmdFlashAddress, ite::text::kAddressZero}));
     log(ite::text::kEraseNotOver);
     return false;
   }
