@@ -29,14 +29,14 @@ std::span<const std::uint8_t> MainPart(const std::vector<std::uint8_t>& dump) {
 
 std::string_view ModeText(Mec16Mode mode) {
   switch (mode) {
-    case Mec16Mode::None: return "NONE";
-    case Mec16Mode::Id: return "ID";
-    case Mec16Mode::Erase: return "ERASE";
-    case Mec16Mode::ReadMain: return "READ_MAIN";
-    case Mec16Mode::ReadInfo: return "READ_INFO";
-    case Mec16Mode::WriteMain: return "WRITE_MAIN";
+    case Mec16Mode::None: return kModeNone;
+    case Mec16Mode::Id: return kModeId;
+    case Mec16Mode::Erase: return kModeErase;
+    case Mec16Mode::ReadMain: return kModeReadMain;
+    case Mec16Mode::ReadInfo: return kModeReadInfo;
+    case Mec16Mode::WriteMain: return kModeWriteMain;
   }
-  return "NONE";
+  return kModeNone;
 }
 
 Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
@@ -116,7 +116,7 @@ bool Mec16Operations::writeLogged(std::string_view address, std::string_view val
     log(Lost(lossCode));
     return false;
   }
-  log(std::string(kWroteRegister) + std::string(address) + "h " + std::string(shown));
+  log(std::string(kWroteRegister) + std::string(address) + std::string(kAddressSuffix) + std::string(shown));
   return true;
 }
 

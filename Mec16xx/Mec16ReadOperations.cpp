@@ -18,7 +18,8 @@ using namespace mec16::text;
 void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   if (!beginTransfer(Mec16Mode::ReadMain, colour::kLime, kMainBlocks)) return;
   followUp_ = readTwice_.load() ? FollowUp::ReadTwice : FollowUp::None;
-  const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), ".bin", "Noname", true};
+  const FileDialog dialog{std::string(kSaveTitle), std::string(kSaveFilter), std::string(kBinExtension),
+                          std::string(kDefaultName), true};
   const std::optional<std::string> path = view_.askSaveFile(dialog);
   if (!path) return refuseSetUp(kReadCancelled);
   FileName_MEC16 = *path;
@@ -91,7 +92,8 @@ void Mec16Operations::streamFailed() {
 
 bool Mec16Operations::receiveBlock(std::string_view area) {
   if (QueueWait(link_, kBlockBytes, bounds_.blockMs) != WaitResult::Ok) {
-    log(std::string(kNoBlock) + std::to_string(Counter_MEC16) + " (" + std::string(area) + ")");
+    log(std::string(kNoBlock) + std::to_string(Counter_MEC16) + std::string(kOpenBracket) + std::string(area) +
+        std::string(kCloseBracket));
     streamFailed();
     return false;
   }
@@ -115,7 +117,7 @@ void Mec16Operations::readSucceeded() {
 }
 
 bool Mec16Operations::readMainPass() {
-  if (!receiveBlock("MAIN")) return false;
+  if (!receiveBlock(kAreaMain)) return false;
   // The gauge's maximum is 192: one step a block.
   view_.setGauge(kGauge, Counter_MEC16);
   if (Stop_MEC16.load() || cancel_.load()) {
@@ -157,7 +159,7 @@ bool Mec16Operations::readMainPass() {
 }
 
 bool Mec16Operations::readInfoPass() {
-  if (!receiveBlock("INFO")) return false;
+  if (!receiveBlock(kAreaInfo)) return false;
   if (link_.buffer[kBlockData] != kBlockGood) {
     send(kEndStream);
     log(Lost("(P109)."));

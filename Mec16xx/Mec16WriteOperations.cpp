@@ -21,7 +21,7 @@ void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   if (!beginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
   followUp_ = verifyAfterWrite_.load() ? FollowUp::Verify : FollowUp::None;
   writeInfoTicked_ = writeInfoTicked;
-  const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), "", "", false};
+  const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), {}, {}, false};
   const std::optional<std::string> path = view_.askOpenFile(dialog);
   if (!path) return refuseSetUp(kWriteCancelled);
   FileName_MEC16 = *path;
