@@ -35,12 +35,12 @@ std::string_view KeyboardOperations::modeText() const {
   return Mode_keyboard.load() == KeyboardMode::Keyboard ? keyboard::text::kModeKeyboard : keyboard::text::kModeNone;
 }
 
-std::size_t KeyboardOperations::Slot(LinePair pair) { return static_cast<std::size_t>(PairNumber(pair)); }
+std::size_t KeyboardOperations::slot(LinePair pair) { return static_cast<std::size_t>(PairNumber(pair)); }
 
 Rgb KeyboardOperations::colourOf(LinePair pair) const {
   if (!HasIndicator(pair)) return colour::kAqua;
   std::lock_guard lock(colourMutex_);
-  return colours_[Slot(pair)];
+  return colours_[slot(pair)];
 }
 
 void KeyboardOperations::waitForScan() {
@@ -82,7 +82,7 @@ void KeyboardOperations::ClearClick() {
   std::lock_guard lock(colourMutex_);
   if (settlePaints) settlePaints();
   for (const LinePair& pair : AllPairs()) {
-    colours_[Slot(pair)] = colour::kAqua;
+    colours_[slot(pair)] = colour::kAqua;
     view_.paint(IndicatorName(pair), colour::kAqua);
   }
 }
@@ -158,7 +158,7 @@ void KeyboardOperations::handleReport() {
   {
     std::lock_guard lock(colourMutex_);
     for (const LinePair& pair : DecodeReport(report_)) {
-      Rgb& colour = colours_[Slot(pair)];
+      Rgb& colour = colours_[slot(pair)];
       colour = colour == colour::kRed ? colour::kYellow : colour::kRed;
       view_.paint(IndicatorName(pair), colour);
     }

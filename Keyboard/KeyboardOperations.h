@@ -64,7 +64,7 @@ class KeyboardOperations {
   Ticked waitForTick(const std::stop_token& stop);
   void handleReport();
   void endScan(const char* reason);
-  static std::size_t Slot(keyboard::LinePair pair);
+  static std::size_t slot(keyboard::LinePair pair);
 
   ProgrammerLink link_;
   TaskView& view_;
