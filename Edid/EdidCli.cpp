@@ -10,6 +10,8 @@
 
 namespace jig {
 
+using namespace edid;
+
 namespace {
 
 // Offline: the summary of the image a write of FILE would send (padded with FFh, as the
@@ -18,7 +20,7 @@ int RunCheck(CliRequest& request, const std::string& path) {
   const SourceFile source = ReadSourceFile(path, kEdidImageSize);
   if (!source.ok()) {
     request.err << (source.problem == SourceProblem::CannotOpen
-                        ? std::string(edid_text::kOpenFailed) + ' ' + path
+                        ? std::string(edid::text::kOpenFailed) + ' ' + path
                         : SourceProblemLine(path, source, kEdidImageSize, LogLanguage::English))
                 << '\n';
     return kExitFailed;

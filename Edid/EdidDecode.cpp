@@ -5,7 +5,7 @@
 
 #include "link/CharFilter.h"
 
-namespace jig {
+namespace jig::edid {
 
 namespace {
 
@@ -120,4 +120,4 @@ std::string ChecksumFixLine(const ChecksumFix& fix) {
          H(fix.newValue) + ".";
 }
 
-}  // namespace jig
+}  // namespace jig::edid

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace jig {
+namespace jig::edid {
 
 inline constexpr std::size_t kEdidBlockSize = 128;
 // The last byte of a block makes the sum of its 128 bytes 00h.
@@ -68,4 +68,4 @@ struct ChecksumFix {
 std::vector<ChecksumFix> FixEdidChecksums(std::span<std::uint8_t> image);
 std::string ChecksumFixLine(const ChecksumFix& fix);
 
-}  // namespace jig
+}  // namespace jig::edid

@@ -4,7 +4,7 @@
 
 #include "link/CharFilter.h"
 
-namespace jig {
+namespace jig::edid {
 
 std::array<std::uint8_t, kEdidImageSize> EdidWriteImage(std::span<const std::uint8_t> file) {
   std::array<std::uint8_t, kEdidImageSize> image;
@@ -29,4 +29,4 @@ std::vector<std::string> EdidDump(std::span<const std::uint8_t> image) {
   return lines;
 }
 
-}  // namespace jig
+}  // namespace jig::edid

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace jig {
+namespace jig::edid {
 
 inline constexpr std::size_t kEdidImageSize = 256;
 
@@ -18,4 +18,4 @@ std::string EdidDumpLine(std::span<const std::uint8_t> sixteen);
 // The empty line and the 16 lines of a 256-byte image.
 std::vector<std::string> EdidDump(std::span<const std::uint8_t> image);
 
-}  // namespace jig
+}  // namespace jig::edid

@@ -19,6 +19,8 @@
 
 namespace jig {
 
+using namespace edid;
+
 namespace {
 
 // 256 image bytes and the two status characters.
@@ -51,11 +53,11 @@ EdidOperations::EdidOperations(D2xx& d2xx, TaskView& view, EdidBounds bounds)
     : link_(d2xx, kReadAnswerSize), view_(view), bounds_(bounds) {}
 
 FileDialog EdidOperations::SaveDialog1() {
-  return {"Укажите имя файла для сохранения.", "BIN файлы EEPROM (*.bin)|*.bin", ".bin", "Noname", true};
+  return {edid::text::kSaveTitle, edid::text::kSaveFilter, edid::text::kBinExtension, edid::text::kDefaultName, true};
 }
 
 FileDialog EdidOperations::OpenDialog1() {
-  return {"Укажите файл за заливки.", "BIN файлы EEPROM (*.bin)|*.bin|Другие|*.*", "", "", false};
+  return {edid::text::kOpenTitle, edid::text::kOpenFilter, {}, {}, false};
 }
 
 void EdidOperations::finish(std::uint8_t signal) {
@@ -89,31 +91,31 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
   DWORD gathered = 0;
   const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
   if (gather == WaitResult::Gone) {
-    view_.log(edid_text::kProgrammerGone);
+    view_.log(edid::text::kProgrammerGone);
     link_.close();
     return false;
   }
   if (gather == WaitResult::TimedOut) {
-    view_.log(edid_text::kReadNoAnswer);
+    view_.log(edid::text::kReadNoAnswer);
     finish('O');
     return false;
   }
   std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
   switch (StatusOf(link_.buffer.data() + kEdidImageSize)) {
     case Status::Er:
-      view_.log(edid_text::kNoEepromRead);
+      view_.log(edid::text::kNoEepromRead);
       view_.log("");
       finish('O');
       return false;
     case Status::Other:
       // Neither "OK" nor "ER": the programmer is closed without a signal, but the user is told.
-      view_.log(edid_text::kReadBadStatus);
+      view_.log(edid::text::kReadBadStatus);
       link_.close();
       return false;
     case Status::Ok:
       break;
   }
-  view_.log(edid_text::kReadDone);
+  view_.log(edid::text::kReadDone);
   logDump(image.data());
   view_.log("");
   finish('I');
@@ -128,7 +130,7 @@ void EdidOperations::EDID_READClick() {
     view_.ended(false);
     return;
   }
-  view_.log(edid_text::kReading);
+  view_.log(edid::text::kReading);
   std::array<std::uint8_t, kEdidImageSize> image{};
   if (!readEeprom(image)) {
     view_.ended(false);
@@ -140,22 +142,22 @@ void EdidOperations::EDID_READClick() {
 
   const auto name = view_.askSaveFile(SaveDialog1());
   if (!name) {
-    view_.log(edid_text::kSaveInterrupted);
+    view_.log(edid::text::kSaveInterrupted);
     view_.ended(false);
     return;
   }
   view_.repaint();
   auto file = DumpSink::Create(*name);
   if (!file) {
-    view_.errorBox(edid_text::kCreateFailed);
+    view_.errorBox(edid::text::kCreateFailed);
     view_.log("");
     view_.ended(false);
     return;
   }
-  view_.log(edid_text::kSaveFile);
+  view_.log(edid::text::kSaveFile);
   view_.log(*name);
   if (!file->write(image) || !file->commit()) {
-    view_.log(edid_text::kFileWriteFailed);
+    view_.log(edid::text::kFileWriteFailed);
     view_.ended(false);
     return;
   }
@@ -174,10 +176,10 @@ bool EdidOperations::confirmWrite(const std::string& path, std::span<const std::
   // when the technician says so. Nothing has been sent for the write yet.
   const bool checksumOnly = DecodeEdid(image).headerValid && !IsOneRepeatedByte(image);
   if (!view_.askYesNo(*question)) {
-    view_.log(checksumOnly ? edid_text::kNotWritten : edid_text::kNotAnEdid);
+    view_.log(checksumOnly ? edid::text::kNotWritten : edid::text::kNotAnEdid);
     return false;
   }
-  view_.log(checksumOnly ? edid_text::kWrittenAnyway : edid_text::kWrittenAsItIs);
+  view_.log(checksumOnly ? edid::text::kWrittenAnyway : edid::text::kWrittenAsItIs);
   return true;
 }
 
@@ -203,26 +205,10 @@ void EdidOperations::EDID_WRITEClick() {
     return;
   }
   const auto name = view_.askOpenFile(OpenDialog1());
-  if (!name) return failWithoutSignal(edid_text::kWriteInterrupted);
+  if (!name) return failWithoutSignal(edid::text::kWriteInterrupted);
   view_.repaint();
-  const SourceFile source = ReadSourceFile(*name, kEdidImageSize);
-  if (source.problem == SourceProblem::CannotOpen) {
-    view_.errorBox(edid_text::kOpenFailed);
-    view_.log("");
-    link_.close();
-    view_.ended(false);
-    return;
-  }
-  if (!source.ok()) return failWithoutSignal(SourceProblemLine(*name, source, kEdidImageSize, LogLanguage::English).c_str());
-  view_.log(edid_text::kWriting);
-  const auto image = EdidWriteImage(source.bytes);
-
-  logSummary(image);
-  if (!confirmWrite(*name, source.bytes, image)) {
-    link_.close();
-    view_.ended(false);
-    return;
-  }
+  std::array<std::uint8_t, kEdidImageSize> image{};
+  if (!takeWriteImage(*name, image)) return;
   // The copy of the EEPROM is read through its own open; the write then opens anew.
   if (backup_.load()) {
     link_.close();
@@ -232,33 +218,61 @@ void EdidOperations::EDID_WRITEClick() {
       return;
     }
   }
+  sendImage(image);
+}
 
+bool EdidOperations::takeWriteImage(const std::string& name, std::array<std::uint8_t, kEdidImageSize>& image) {
+  const SourceFile source = ReadSourceFile(name, kEdidImageSize);
+  if (source.problem == SourceProblem::CannotOpen) {
+    view_.errorBox(edid::text::kOpenFailed);
+    view_.log("");
+    link_.close();
+    view_.ended(false);
+    return false;
+  }
+  if (!source.ok()) {
+    failWithoutSignal(SourceProblemLine(name, source, kEdidImageSize, LogLanguage::English).c_str());
+    return false;
+  }
+  view_.log(edid::text::kWriting);
+  image = EdidWriteImage(source.bytes);
+
+  logSummary(image);
+  if (!confirmWrite(name, source.bytes, image)) {
+    link_.close();
+    view_.ended(false);
+    return false;
+  }
+  return true;
+}
+
+void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& image) {
   const std::uint8_t command[2] = {'E', 'w'};
   link_.write(command);
   const WaitResult ready = QueueWait(link_, 1, bounds_.readyMs);
-  if (ready == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
+  if (ready == WaitResult::Gone) return failWithoutSignal(edid::text::kProgrammerGone);
   if (ready == WaitResult::TimedOut) {
-    return failWithSignal(edid_text::kReadyNoAnswer);
+    return failWithSignal(edid::text::kReadyNoAnswer);
   }
   logDump(image.data());
   view_.log("");
 
   link_.write(image);
   const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
-  if (status == WaitResult::Gone) return failWithoutSignal(edid_text::kProgrammerGone);
+  if (status == WaitResult::Gone) return failWithoutSignal(edid::text::kProgrammerGone);
   if (status == WaitResult::TimedOut) {
-    return failWithSignal(edid_text::kWriteNoAnswer);
+    return failWithSignal(edid::text::kWriteNoAnswer);
   }
   switch (StatusOf(link_.buffer.data())) {
     case Status::Ok:
-      view_.log(edid_text::kWriteDone);
+      view_.log(edid::text::kWriteDone);
       finish('I');
       view_.ended(true);
       return;
     case Status::Er:
-      return failWithSignal(edid_text::kNoEepromWrite);
+      return failWithSignal(edid::text::kNoEepromWrite);
     case Status::Other:
-      return failWithoutSignal(edid_text::kWriteBadStatus);
+      return failWithoutSignal(edid::text::kWriteBadStatus);
   }
 }
 
@@ -268,48 +282,32 @@ void EdidOperations::FixChecksumClick() {
   view_.clearLog();
   const auto name = view_.askOpenFile(OpenDialog1());
   if (!name) {
-    view_.log(edid_text::kFixInterrupted);
+    view_.log(edid::text::kFixInterrupted);
     view_.ended(false);
     return;
   }
   view_.repaint();
-  // One byte more than an image holds tells a longer file from a whole one.
-  std::array<std::uint8_t, kEdidImageSize + 1> bytes{};
-  std::size_t size = 0;
-  {
-    const SourceFile source = ReadSourceFile(*name, bytes.size());
-    if (source.problem == SourceProblem::CannotOpen) {
-      view_.errorBox(edid_text::kOpenFailed);
-      view_.log("");
-      view_.ended(false);
-      return;
-    }
-    // Too large is told by the size check below; anything else is no file to fix.
-    if (!source.ok() && source.problem != SourceProblem::TooLarge) {
-      view_.log(SourceProblemLine(*name, source, bytes.size(), LogLanguage::English));
-      view_.ended(false);
-      return;
-    }
-    size = source.problem == SourceProblem::TooLarge ? bytes.size() : source.bytes.size();
-    std::copy(source.bytes.begin(), source.bytes.end(), bytes.begin());
-  }
+  FixSource bytes{};
+  const std::optional<std::size_t> read = readFixSource(*name, bytes);
+  if (!read) return;
+  const std::size_t size = *read;
   // Only a whole base block or a base block and its extension have checksum bytes where
   // this fix puts them.
   if (size != kEdidBlockSize && size != kEdidImageSize) {
-    view_.log(edid_text::kFixWrongSize);
+    view_.log(edid::text::kFixWrongSize);
     view_.ended(false);
     return;
   }
   const std::span<std::uint8_t> image(bytes.data(), size);
   if (!DecodeEdid(image).headerValid) {
     // A right checksum would make garbage look like a sound EDID to the write's check.
-    view_.log(edid_text::kFixNotEdid);
+    view_.log(edid::text::kFixNotEdid);
     view_.ended(false);
     return;
   }
   const auto fixes = FixEdidChecksums(image);
   if (fixes.empty()) {
-    view_.log(edid_text::kFixNothing);
+    view_.log(edid::text::kFixNothing);
     logSummary(image);
     view_.ended(true);
     return;
@@ -319,15 +317,33 @@ void EdidOperations::FixChecksumClick() {
   // whole on the disk, so a failed save never leaves the technician without the image.
   auto out = DumpSink::Create(*name);
   if (!out || !out->write(image) || !out->commit()) {
-    view_.errorBox(edid_text::kCreateFailed);
+    view_.errorBox(edid::text::kCreateFailed);
     view_.log("");
     view_.ended(false);
     return;
   }
-  view_.log(edid_text::kFixSaved);
+  view_.log(edid::text::kFixSaved);
   view_.log(*name);
   logSummary(image);
   view_.ended(true);
+}
+
+std::optional<std::size_t> EdidOperations::readFixSource(const std::string& name, FixSource& bytes) {
+  const SourceFile source = ReadSourceFile(name, bytes.size());
+  if (source.problem == SourceProblem::CannotOpen) {
+    view_.errorBox(edid::text::kOpenFailed);
+    view_.log("");
+    view_.ended(false);
+    return std::nullopt;
+  }
+  // Too large is told by the size check that follows; anything else is no file to fix.
+  if (!source.ok() && source.problem != SourceProblem::TooLarge) {
+    view_.log(SourceProblemLine(name, source, bytes.size(), LogLanguage::English));
+    view_.ended(false);
+    return std::nullopt;
+  }
+  std::copy(source.bytes.begin(), source.bytes.end(), bytes.begin());
+  return source.problem == SourceProblem::TooLarge ? bytes.size() : source.bytes.size();
 }
 
 void EdidOperations::EXIT_EDIDClick() {

@@ -109,6 +109,14 @@ class IteOperations {
   void threadMain(std::stop_token stop);
   void readBody(std::stop_token stop);
   void writeBody(std::stop_token stop);
+  // The image's bytes that are not FFh, each run after a Flash address; false (logged)
+  // when the programmer refused or the stop came. firstAddress: no address sent yet.
+  bool programImage(std::stop_token stop, bool& firstAddress);
+  bool sendFlashAddress(std::uint32_t position, bool& firstAddress);
+  // One Flash address, answered once the chip erase is over; false (logged) when not.
+  bool awaitEraseOfBlankImage();
+  // The read-back and its comparison with the image; the worker's end.
+  void verifyWrite(std::stop_token stop);
 
   D2xx& d2xx_;
   TaskView& view_;

@@ -37,4 +37,11 @@ inline constexpr std::array<RegStep, 19> kWriteSequence = {{
     {"T014", 0x05, 0xFE}, {"T015", 0x08, 0x00},  // frame boundary
 }};
 
+// The failure codes of the steps outside the register tables: the link check's Connect
+// and its three ID reads, the read's Connect, and the write's Connect.
+inline constexpr std::string_view kCheckConnectCode = "00";
+inline constexpr std::array<std::string_view, 3> kCheckIdCodes = {"01", "02", "03"};
+inline constexpr std::string_view kReadConnectCode = "2F";
+inline constexpr std::string_view kWriteConnectCode = "3F";
+
 }  // namespace jig::ite

@@ -131,4 +131,21 @@ inline constexpr std::string_view kSecondReadStart = "Двойное чтени�
 inline constexpr std::string_view kSecondReadNotDone =
     "Двойное чтение: второе чтение не удалось, сравнивать не с чем. Файл не записан.";
 
+// The operation texts (Mode_ITE).
+inline constexpr std::string_view kModeNone = "NONE";
+inline constexpr std::string_view kModeRead = "READ_ITE";
+inline constexpr std::string_view kModeWrite = "WRITE_ITE_step_one";
+
+// The pieces that join a line's parts: "Ножка PD0 (5) ...", "(A 01)", "записи регистра 27h = 80h",
+// "адреса во флеш (Y 01 02 03)", "... пришло байт блока: 100 из 257.".
+inline constexpr std::string_view kOpenBracket = " (";
+inline constexpr std::string_view kCloseBracket = ")";
+inline constexpr std::string_view kFullStop = ".";
+inline constexpr std::string_view kSpace = " ";
+inline constexpr std::string_view kRegisterEquals = "h = ";
+inline constexpr std::string_view kHexSuffix = "h";
+inline constexpr std::string_view kAddressZero = "00 00 00)";
+inline constexpr std::string_view kOfBlockBytes = " из 257.";
+inline constexpr std::string_view kBinExtension = ".bin";
+
 }  // namespace jig::ite::text

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "Kb901x_form/Kb90Texts.h"
 #include "link/Backups.h"
 #include "link/CharFilter.h"
 #include "link/DumpChecks.h"
@@ -13,30 +14,31 @@
 
 namespace jig {
 
+namespace text = kb90::text;
+
 namespace {
-constexpr const char* kStars = "**********************************";  // 34
 constexpr std::size_t kLinkBufferSize = kb90::kBlockSize + 4;
 constexpr const char* kBackupTask = "kb90";
 
 std::string TimeStampLine() { return std::string(kCurrentTime) + LongTimeOfDay(); }
-std::string BlockOf(int block) { return std::to_string(block) + " of " + std::to_string(kb90::kBlockCount); }
+std::string BlockOf(int block) { return std::to_string(block) + text::kOf + std::to_string(kb90::kBlockCount); }
 }  // namespace
 
 const char* ModeText(Kb90Mode mode) {
   switch (mode) {
-    case Kb90Mode::Reading: return "Reading";
-    case Kb90Mode::Writing: return "Writing";
+    case Kb90Mode::Reading: return text::kModeReading;
+    case Kb90Mode::Writing: return text::kModeWriting;
     case Kb90Mode::None: break;
   }
-  return "NONE";
+  return text::kModeNone;
 }
 
 namespace kb90 {
 FileDialog SaveDialog() {
-  return {"Укажите имя файла для сохранения.", "BIN файл KB901X (*.bin)|*.bin", ".bin", "Noname", true};
+  return {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true};
 }
 FileDialog OpenDialog() {
-  return {"Укажите файл за заливки.", "BIN файл KB901X (*.bin)|*.bin|Другие|*.*", "", "", false};
+  return {text::kOpenTitle, text::kOpenFilter, {}, {}, false};
 }
 }  // namespace kb90
 
@@ -94,7 +96,7 @@ void Kb90Operations::KB901X_READClick() {
   }
   const auto path = view_.askSaveFile(kb90::SaveDialog());
   if (!path) {
-    view_.log("Write to file is interrupted.");
+    view_.log(text::kSaveInterrupted);
     link_.close();
     view_.ended(false);
     return;
@@ -103,17 +105,17 @@ void Kb90Operations::KB901X_READClick() {
   // The dump goes beside the chosen name and replaces it only when whole; reading twice,
   // the passes wait in memory until they agree.
   if (!capture_.open(*path, twice)) {
-    view_.errorBox("Ошибка создания файла.");
+    view_.errorBox(text::kCreateFailed);
     link_.close();
     view_.ended(false);
     return;
   }
-  view_.log("Save the file: ");
+  view_.log(text::kSaveTheFile);
   view_.log(*path);
   view_.setGaugeMax(kb90::kGauge, kb90::kGaugeMax);
   view_.setGaugeColour(kb90::kGauge, colour::kGreen);
   view_.setGauge(kb90::kGauge, 0);
-  view_.log("Reading KB9012 ...");
+  view_.log(text::kReading);
   disableDuring(kb90::kWriteButton);
   startWorker();
   view_.log(TimeStampLine());
@@ -123,7 +125,7 @@ void Kb90Operations::KB901X_READClick() {
 bool Kb90Operations::takeImage(const std::string& path) {
   SourceFile source = ReadSourceFile(path, kb90::kImageSize);
   if (source.problem == SourceProblem::CannotOpen) {
-    view_.errorBox("Ошибка открытия файла.");
+    view_.errorBox(text::kOpenFailed);
     return false;
   }
   if (!source.ok()) {
@@ -136,12 +138,12 @@ bool Kb90Operations::takeImage(const std::string& path) {
 }
 
 void Kb90Operations::announceWrite() {
-  view_.log("Write in KB901X file:");
+  view_.log(text::kWriteFile);
   view_.log(sourcePath_);
   view_.setGaugeMax(kb90::kGauge, kb90::kGaugeMax);
   view_.setGaugeColour(kb90::kGauge, colour::kRed);
   view_.setGauge(kb90::kGauge, 0);
-  view_.log("There is a writing KB901X...");
+  view_.log(text::kWriting);
 }
 
 void Kb90Operations::KB901X_WRITEClick() {
@@ -154,7 +156,7 @@ void Kb90Operations::KB901X_WRITEClick() {
   }
   const auto path = view_.askOpenFile(kb90::OpenDialog());
   if (!path) {
-    view_.log("Write operation is interrupted.");
+    view_.log(text::kWriteInterrupted);
     link_.close();
     view_.ended(false);
     return;
@@ -222,7 +224,7 @@ void Kb90Operations::finish(bool success) {
 
 void Kb90Operations::fail(const std::string& line, bool linkAnswers) {
   // The chosen name keeps what it held: the part read so far goes with the temporary file.
-  view_.log(line + (capture_.hasTarget() ? "; the file is not written." : "."));
+  view_.log(line + (capture_.hasTarget() ? text::kFileNotWritten : text::kFullStop));
   capture_.abandon();
   if (linkAnswers) link_.writeByte(kb90::kFailure);
   if (backupRead_) view_.log(BackupReadFailedLine(LogLanguage::English));
@@ -233,24 +235,24 @@ bool Kb90Operations::readPass(std::stop_token& stop) {
   capture_.startPass();
   for (;;) {
     if (stop.stop_requested()) {
-      fail("Reading stopped: the operation was interrupted at block " + BlockOf(Counter_KB90), true);
+      fail(text::kReadInterruptedAt + BlockOf(Counter_KB90), true);
       return false;
     }
     const BlockResult block = WaitBlock(link_, bounds_.blockMs);
     switch (block) {
       case BlockResult::Ok: break;
       case BlockResult::TimedOut:
-        fail("Reading stopped: block " + BlockOf(Counter_KB90) + " did not come from the programmer", true);
+        fail(text::kReadBlock + BlockOf(Counter_KB90) + text::kNotFromProgrammer, true);
         return false;
       case BlockResult::Surplus:
-        fail("Reading stopped: the programmer sent more than 256 bytes for block " + BlockOf(Counter_KB90), true);
+        fail(text::kReadSurplus + BlockOf(Counter_KB90), true);
         return false;
       case BlockResult::Gone:
-        fail("Reading stopped: the programmer was disconnected at block " + BlockOf(Counter_KB90), false);
+        fail(text::kReadDisconnectedAt + BlockOf(Counter_KB90), false);
         return false;
     }
     if (!capture_.take(std::span(link_.buffer.data(), kb90::kBlockSize))) {
-      fail("Reading stopped: the disk did not take block " + BlockOf(Counter_KB90), true);
+      fail(text::kReadDiskRefused + BlockOf(Counter_KB90), true);
       return false;
     }
     view_.setGauge(kb90::kGauge, kb90::kGaugePerBlock * Counter_KB90);
@@ -260,11 +262,11 @@ bool Kb90Operations::readPass(std::stop_token& stop) {
   }
   // Bytes after the last block mean the stream was out of step: the dump cannot be trusted.
   if (link_.getStatus() == FT_OK && link_.rxQueue > 0) {
-    fail("Reading stopped: the programmer sent more than 256 bytes for block " + BlockOf(Counter_KB90), true);
+    fail(text::kReadSurplus + BlockOf(Counter_KB90), true);
     return false;
   }
   link_.writeByte(kb90::kEndTransfer);
-  view_.log("Reading completed successfully.");
+  view_.log(text::kReadingDone);
   view_.log(TimeStampLine());
   link_.writeByte(kb90::kSuccess);
   link_.close();
@@ -281,12 +283,12 @@ void Kb90Operations::readAll(std::stop_token& stop) {
 
 bool Kb90Operations::startSecondRead(std::stop_token& stop) {
   if (stop.stop_requested()) {
-    fail("Reading stopped: the operation was interrupted before the second read", false);
+    fail(text::kReadInterruptedBeforeSecond, false);
     return false;
   }
-  view_.log("Reading KB9012 again to compare ...");
+  view_.log(text::kReadingAgain);
   if (!openAndCheck()) {
-    view_.log("The second read did not start; the file is not written.");
+    view_.log(text::kSecondReadNotStarted);
     finish(false);
     return false;
   }
@@ -306,12 +308,12 @@ bool Kb90Operations::backupThenStartWrite(std::stop_token& stop) {
     return false;
   }
   if (stop.stop_requested()) {
-    view_.log("Writing stopped: the operation was interrupted before the write; the chip is not touched.");
+    view_.log(text::kWriteStoppedBeforeWrite);
     finish(false);
     return false;
   }
   if (!openAndCheck()) {
-    view_.log("The write did not start; the chip is not touched.");
+    view_.log(text::kWriteNotStarted);
     finish(false);
     return false;
   }
@@ -327,12 +329,12 @@ bool Kb90Operations::writeAll(std::stop_token& stop) {
   std::size_t offset = 0;
   for (;;) {
     if (stop.stop_requested()) {
-      fail("Writing stopped: the operation was interrupted at block " + BlockOf(Counter_KB90), true);
+      fail(text::kWriteInterruptedAt + BlockOf(Counter_KB90), true);
       return false;
     }
     const WaitResult ready = WaitAckByte(link_, bounds_.readyMs);
     if (ready != WaitResult::Ok) {
-      fail("Writing stopped: the programmer was not ready for block " + BlockOf(Counter_KB90),
+      fail(text::kWriteNotReady + BlockOf(Counter_KB90),
            ready != WaitResult::Gone);
       return false;
     }
@@ -342,12 +344,12 @@ bool Kb90Operations::writeAll(std::stop_token& stop) {
     std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(offset), n, block.begin());
     offset += n;
     if (n < kb90::kBlockSize) {
-      view_.log(" __ Warning __");
-      view_.log("Recorded file is less than 128*1024 byte");
+      view_.log(text::kWarning);
+      view_.log(text::kFileShorter);
       link_.write(block);
       const WaitResult done = WaitAckByte(link_, bounds_.doneMs);
       if (done != WaitResult::Ok) {
-        fail("Writing stopped: the programmer did not confirm block " + BlockOf(Counter_KB90),
+        fail(text::kWriteNotConfirmed + BlockOf(Counter_KB90),
              done != WaitResult::Gone);
         return false;
       }
@@ -365,7 +367,7 @@ bool Kb90Operations::writeAll(std::stop_token& stop) {
     ++Counter_KB90;
     const WaitResult done = WaitAckByte(link_, bounds_.doneMs);
     if (done != WaitResult::Ok) {
-      fail("Writing stopped: the programmer did not confirm block " + BlockOf(Counter_KB90 - 1),
+      fail(text::kWriteNotConfirmed + BlockOf(Counter_KB90 - 1),
            done != WaitResult::Gone);
       return false;
     }
@@ -376,11 +378,11 @@ bool Kb90Operations::writeAll(std::stop_token& stop) {
 
 bool Kb90Operations::verify(std::stop_token&) {
   link_.writeByte(kb90::kEndTransfer);
-  view_.log("Writing is completed successfully.");
-  view_.log(kStars);
-  view_.log("SUMM of data from a file  -> " + Hex4(sums_.SUMM_KB90));
-  view_.log("CRC16 of data from a file -> " + Hex4(sums_.CRC16_KB90));
-  view_.log(kStars);
+  view_.log(text::kWritingDone);
+  view_.log(text::kStars);
+  view_.log(text::kFileSum + Hex4(sums_.SUMM_KB90));
+  view_.log(text::kFileCrc + Hex4(sums_.CRC16_KB90));
+  view_.log(text::kStars);
   view_.setGauge(kb90::kGauge, 0);
   view_.setGaugeColour(kb90::kGauge, colour::kYellow);
   Counter_KB90 = 0;
@@ -391,22 +393,22 @@ bool Kb90Operations::verify(std::stop_token&) {
   });
   if (answer.result != WaitResult::Ok) {
     const bool gone = answer.result == WaitResult::Gone;
-    if (gone) fail("Verify stopped: the programmer was disconnected", false);
+    if (gone) fail(text::kVerifyDisconnected, false);
     else if (answer.marks < kb90::kBlockCount)
-      fail("Verify stopped: progress mark " + BlockOf(answer.marks + 1) + " did not come from the programmer", true);
-    else fail("Verify stopped: the checksum did not come from the programmer", true);
+      fail(text::kVerifyMarkMissing + BlockOf(answer.marks + 1) + text::kNotFromProgrammer, true);
+    else fail(text::kVerifyNoChecksum, true);
     return false;
   }
   const auto& b = answer.bytes;
-  view_.log("SUMM FLASH KB90XX -> " + Hex2(b[1]) + Hex2(b[0]));
-  view_.log("CRC16 FLASH KB90XX-> " + Hex2(b[3]) + Hex2(b[2]));
+  view_.log(text::kFlashSum + Hex2(b[1]) + Hex2(b[0]));
+  view_.log(text::kFlashCrc + Hex2(b[3]) + Hex2(b[2]));
   const bool match = (b[1] * 256 + b[0]) == sums_.SUMM_KB90 && (b[3] * 256 + b[2]) == sums_.CRC16_KB90;
   if (match) {
-    view_.log(kStars);
-    view_.log("Writing and verify is OK !");
+    view_.log(text::kStars);
+    view_.log(text::kVerifyOk);
     link_.writeByte(kb90::kSuccess);
   } else {
-    view_.log("!!! Data is written incorrectly !!! ");
+    view_.log(text::kWrittenIncorrectly);
     link_.writeByte(kb90::kFailure);
   }
   view_.log(TimeStampLine());

@@ -11,6 +11,8 @@
 
 namespace jig {
 
+using namespace keyboard;
+
 namespace {
 
 constexpr long kDefaultSeconds = limits::kKeyboardCliScanSeconds;

@@ -8,6 +8,8 @@
 
 namespace jig {
 
+using namespace keyboard;
+
 namespace {
 constexpr std::uint8_t kStartScan = 'u';
 constexpr std::uint8_t kNextReport = 'U';
@@ -31,15 +33,15 @@ KeyboardOperations::~KeyboardOperations() {
 }
 
 std::string_view KeyboardOperations::modeText() const {
-  return Mode_keyboard.load() == KeyboardMode::Keyboard ? "Keyboard" : "NONE";
+  return Mode_keyboard.load() == KeyboardMode::Keyboard ? keyboard::text::kModeKeyboard : keyboard::text::kModeNone;
 }
 
-std::size_t KeyboardOperations::Slot(LinePair pair) { return static_cast<std::size_t>(PairNumber(pair)); }
+std::size_t KeyboardOperations::slot(LinePair pair) { return static_cast<std::size_t>(PairNumber(pair)); }
 
 Rgb KeyboardOperations::colourOf(LinePair pair) const {
   if (!HasIndicator(pair)) return colour::kAqua;
   std::lock_guard lock(colourMutex_);
-  return colours_[Slot(pair)];
+  return colours_[slot(pair)];
 }
 
 void KeyboardOperations::waitForScan() {
@@ -63,7 +65,7 @@ void KeyboardOperations::START_SCANClick() {
   // "u" goes out before the worker starts, so that only one thread at a time uses the handle.
   link_.writeByte(kStartScan);
   view_.enable(keyboard::control::kStartScan, false);
-  view_.setCaption(keyboard::control::kExit, "STOP");
+  view_.setCaption(keyboard::control::kExit, keyboard::text::kStopCaption);
   view_.setTimer(kTimer, true);
   worker_ = std::jthread([this](std::stop_token stop) { ReadThread_keyboard(stop); });
 }
@@ -81,7 +83,7 @@ void KeyboardOperations::ClearClick() {
   std::lock_guard lock(colourMutex_);
   if (settlePaints) settlePaints();
   for (const LinePair& pair : AllPairs()) {
-    colours_[Slot(pair)] = colour::kAqua;
+    colours_[slot(pair)] = colour::kAqua;
     view_.paint(IndicatorName(pair), colour::kAqua);
   }
 }
@@ -99,9 +101,9 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
     const Gathered gathered = gatherReport(stop);
     switch (gathered) {
       case Gathered::TimedOut:
-        return endScan(keyboard_text::kNoReport);
+        return endScan(keyboard::text::kNoReport);
       case Gathered::Gone:
-        return endScan(keyboard_text::kProgrammerGone);
+        return endScan(keyboard::text::kProgrammerGone);
       case Gathered::Cancelled:
         return endScan("");
       case Gathered::Report:
@@ -113,7 +115,7 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
     if (Stop_keyboard.load()) return endScan(nullptr);
     switch (waitForTick(stop)) {
       case Ticked::TimedOut:
-        return endScan(keyboard_text::kNoTick);
+        return endScan(keyboard::text::kNoTick);
       case Ticked::Cancelled:
         return endScan("");
       case Ticked::Yes:
@@ -145,7 +147,7 @@ KeyboardOperations::Gathered KeyboardOperations::gatherReport(const std::stop_to
       // Never written past the report buffer: the whole report is dropped, up to its "&".
       dropping = true;
       report_.clear();
-      view_.log(keyboard_text::kReportTooLong);
+      view_.log(keyboard::text::kReportTooLong);
     }
     if (!dropping) report_.insert(report_.end(), link_.buffer.begin(), link_.buffer.begin() + got);
     if (link_.buffer[got - 1] == kReportEnd) return dropping ? Gathered::Dropped : Gathered::Report;
@@ -157,7 +159,7 @@ void KeyboardOperations::handleReport() {
   {
     std::lock_guard lock(colourMutex_);
     for (const LinePair& pair : DecodeReport(report_)) {
-      Rgb& colour = colours_[Slot(pair)];
+      Rgb& colour = colours_[slot(pair)];
       colour = colour == colour::kRed ? colour::kYellow : colour::kRed;
       view_.paint(IndicatorName(pair), colour);
     }
@@ -180,7 +182,7 @@ void KeyboardOperations::endScan(const char* reason) {
   link_.writeByte(kEndScan);
   link_.close();
   view_.enable(keyboard::control::kStartScan, true);
-  view_.setCaption(keyboard::control::kExit, "EXIT");
+  view_.setCaption(keyboard::control::kExit, keyboard::text::kExitCaption);
   view_.setTimer(kTimer, false);
   Stop_keyboard.store(false);
   // Last: a new scan may start (and open the programmer) only once this one let go of it.

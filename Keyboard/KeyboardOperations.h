@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Keyboard/KeyboardReport.h"
+#include "Keyboard/KeyboardTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 #include "link/limits.h"
@@ -24,13 +25,6 @@ struct KeyboardBounds {
   std::uint32_t reportMs = limits::kKeyboardReportTimeoutMs;
   std::uint32_t tickMs = limits::kKeyboardTickTimeoutMs;
 };
-
-namespace keyboard_text {
-inline constexpr const char* kNoReport = "The programmer does not send the keyboard report (timeout), the scan is stopped.";
-inline constexpr const char* kNoTick = "Timer_keyboard_scan does not run, the scan is stopped.";
-inline constexpr const char* kProgrammerGone = "The programmer is disconnected, the scan is stopped.";
-inline constexpr const char* kReportTooLong = "Keyboard report longer than 1024 bytes, dropped.";
-}  // namespace keyboard_text
 
 enum class KeyboardMode { None, Keyboard };
 
@@ -51,7 +45,7 @@ class KeyboardOperations {
   // "NONE" or "Keyboard".
   std::string_view modeText() const;
   bool scanning() const { return Mode_keyboard.load() == KeyboardMode::Keyboard; }
-  Rgb colourOf(LinePair pair) const;
+  Rgb colourOf(keyboard::LinePair pair) const;
   // Waits for the worker's end (window close, command line).
   void waitForScan();
 
@@ -70,7 +64,7 @@ class KeyboardOperations {
   Ticked waitForTick(const std::stop_token& stop);
   void handleReport();
   void endScan(const char* reason);
-  static std::size_t Slot(LinePair pair);
+  static std::size_t slot(keyboard::LinePair pair);
 
   ProgrammerLink link_;
   TaskView& view_;
@@ -85,7 +79,7 @@ class KeyboardOperations {
   bool Tick_keyboard = false;
 
   mutable std::mutex colourMutex_;
-  std::array<Rgb, kMatrixLines * kMatrixLines + 1> colours_;
+  std::array<Rgb, keyboard::kMatrixLines * keyboard::kMatrixLines + 1> colours_;
 
   std::jthread worker_;
 };

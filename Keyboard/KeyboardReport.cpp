@@ -2,7 +2,7 @@
 
 #include "Keyboard/KeyboardControls.h"
 
-namespace jig {
+namespace jig::keyboard {
 
 int PairNumber(LinePair pair) { return (pair.row - 1) * kMatrixLines + pair.column; }
 
@@ -34,4 +34,4 @@ std::vector<LinePair> DecodeReport(std::span<const std::uint8_t> report) {
   return pairs;
 }
 
-}  // namespace jig
+}  // namespace jig::keyboard

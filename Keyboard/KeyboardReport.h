@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace jig {
+namespace jig::keyboard {
 
 inline constexpr int kMatrixLines = 32;
 inline constexpr std::uint8_t kGroupStart = 0x3E;  // ">"
@@ -31,4 +31,4 @@ std::vector<LinePair> AllPairs();
 // are skipped.
 std::vector<LinePair> DecodeReport(std::span<const std::uint8_t> report);
 
-}  // namespace jig
+}  // namespace jig::keyboard

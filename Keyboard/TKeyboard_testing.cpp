@@ -11,6 +11,7 @@
 
 namespace jig {
 
+using namespace keyboard;
 using namespace keyboard::control;
 
 namespace {

@@ -31,9 +31,9 @@ class TKeyboardMatrix : public QWidget {
   bool paintShape(std::string_view name, Rgb colour);
   std::optional<Rgb> shapeColour(std::string_view name) const;
   // Where a pair's indicator stands at full size (24-pixel pitch).
-  QRect shapeRect(LinePair pair) const;
+  QRect shapeRect(keyboard::LinePair pair) const;
   // Where it is drawn now, at the widget's scale.
-  QRect shownRect(LinePair pair) const;
+  QRect shownRect(keyboard::LinePair pair) const;
   // 1 at full size, less when the widget is smaller than its size hint.
   double scale() const;
   QSize sizeHint() const override;
@@ -44,7 +44,7 @@ class TKeyboardMatrix : public QWidget {
 
  private:
   static int Offset(int index) { return index * kPitch + (index / 5) * kGroupGap; }
-  std::array<Rgb, kMatrixLines * kMatrixLines + 1> colours_;
+  std::array<Rgb, keyboard::kMatrixLines * keyboard::kMatrixLines + 1> colours_;
 };
 
 class TKeyboard_testing : public TTaskWindow {

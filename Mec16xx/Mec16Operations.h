@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Mec16xx/Mec16Controls.h"
+#include "Mec16xx/Mec16Protocol.h"
 #include "link/D2xx.h"
 #include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
@@ -85,59 +86,66 @@ class Mec16Operations {
   // What follows the documented read or write within the same click.
   enum class FollowUp { None, ReadTwice, Verify };
 
-  bool Begin(Mec16Mode mode);
-  bool OpenLink();
-  void Log(std::string_view line);
-  void Log(std::string_view prefix, std::string_view rest);
-  void TimeStamp();
-  void Send(std::uint8_t byte);
+  bool begin(Mec16Mode mode);
+  bool openLink();
+  void log(std::string_view line);
+  void log(std::string_view prefix, std::string_view rest);
+  void timeStamp();
+  void send(std::uint8_t byte);
   // "1" and "j"; logs the answer lines. NoAnswer: a bound ran out, already logged.
-  StartResult SendStartAndId(std::array<std::uint8_t, 4>& id);
+  StartResult sendStartAndId(std::array<std::uint8_t, 4>& id);
   // A register write logged by the convention; false (loss line logged) when lost.
-  bool WriteLogged(std::string_view address, std::string_view value, std::string_view shown,
+  bool writeLogged(std::string_view address, std::string_view value, std::string_view shown,
                    std::string_view lossCode);
-  void Release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
+  void release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
   // Closes the programmer and the file, time-stamp and empty line; then the follow-up
   // read, or the end of the click.
-  void Finish(bool success, bool logClosed);
-  void AfterOperation(bool success);
+  void finish(bool success, bool logClosed);
+  void afterOperation(bool success);
   // The check boxes back, NONE, ended: the last act of every click.
-  void EndAction(bool success);
+  void endAction(bool success);
   // The second read or the verify read: a run of its own (open, the read, close).
-  void StartFollowUpRead();
+  void startFollowUpRead();
   // A MAIN read of its own before the documented ones (backup) or after them (follow-up):
   // mode, gauge, the opening line, open, stream. False when it did not start (then the
   // click has ended).
-  bool StartExtraRead(std::string_view line);
+  bool startExtraRead(std::string_view line);
   // The image to write, checked whole and asked about; false when the click has ended.
-  bool TakeImage();
+  bool takeImage();
   // The backup read before a write; the write follows it from the worker.
-  void StartBackupRead();
+  void startBackupRead();
   // After a backup that was saved: the write's own open and set-up from the worker.
-  void ContinueWithWrite();
+  void continueWithWrite();
   // Steps 5 to 13 of the write set-up on an open link, up to "W". False when it failed
   // (then the operation has ended).
-  bool StartWriteStream();
+  bool startWriteStream();
   // Steps 8 to 12 of the read set-up: start, ID, flash registers, the stream request.
   // False when it failed (then the operation has ended).
-  bool StartMainStream();
-  bool SaveDump(const std::vector<std::uint8_t>& dump);
+  bool startMainStream();
+  bool saveDump(const std::vector<std::uint8_t>& dump);
   // A set-up that failed after the open: file closed, "O" "0", the common tail.
-  void HandlerFailure();
+  void handlerFailure();
   // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
-  void RefuseSetUp(std::string_view line);
-  void RefuseAfterOpen();
+  void refuseSetUp(std::string_view line);
+  void refuseAfterOpen();
   // The start a read and a write share: the lock, the gauge, the open. False: refused or
   // not opened (then it has ended).
-  bool BeginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum);
+  bool beginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum);
 
   void ReadThread_MEC16Execute();
-  bool ReceiveBlock(std::string_view area);
-  bool ReadMainPass();
-  bool ReadInfoPass();
-  bool WritePass();
-  void StreamFailed();
-  void ReadSucceeded();
+  bool receiveBlock(std::string_view area);
+  bool readMainPass();
+  bool readInfoPass();
+  bool writePass();
+  std::optional<bool> awaitPageAnswer();  // nullopt: no answer within the page bound
+  bool endWriteFailed();                  // end, 'O', the common tail; false
+  bool writeLastShortPage(const std::array<std::uint8_t, mec16::kPageBytes>& page);
+  // The erase's start, ID and protection check; false when the erase must not go on.
+  bool eraseAllowed();
+  // Polls the busy bit within the erase bound; false (line logged) when it did not clear.
+  bool awaitEraseEnd();
+  void streamFailed();
+  void readSucceeded();
 
   D2xx& d2xx_;
   TaskView& view_;

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-namespace jig::mec16 {
+namespace jig::mec16::text {
 
 // The window, its controls and dialogs.
 inline constexpr std::string_view kCaption = "Чтение и запись MEC16 09_06_16";
@@ -57,6 +57,9 @@ inline constexpr std::string_view kIdPrefix = "Получен ID от MEC16 -> "
 inline constexpr std::string_view kClosed = "Закрыли VCOM порт";
 inline constexpr std::string_view kBadId = "Неверный ID. Операция прервана!";
 inline constexpr std::string_view kWroteRegister = "Записали в регистр ";
+// A register answer: "Регистр " address "h -> " value.
+inline constexpr std::string_view kRegisterPrefix = "Регистр ";
+inline constexpr std::string_view kRegisterArrow = "h -> ";
 
 // Bounds that ran out (the firmware's own texts say nothing about these waits).
 inline constexpr std::string_view kNoAnswerTo1 = "Нет ответа от программатора на команду 1";
@@ -123,4 +126,22 @@ inline constexpr std::string_view kWriteNotStarted = "Запись не нача
 // "Потеряна связь с MEC16" and the step's code, punctuation as each step has it.
 inline constexpr std::string_view kLostPrefix = "Потеряна связь с MEC16 ";
 
-}  // namespace jig::mec16
+// The operation texts (Mode_MEC16).
+inline constexpr std::string_view kModeNone = "NONE";
+inline constexpr std::string_view kModeId = "ID";
+inline constexpr std::string_view kModeErase = "ERASE";
+inline constexpr std::string_view kModeReadMain = "READ_MAIN";
+inline constexpr std::string_view kModeReadInfo = "READ_INFO";
+inline constexpr std::string_view kModeWriteMain = "WRITE_MAIN";
+
+// The dialogs' extension and name, the areas a block belongs to, and the pieces that join
+// "Записали в регистр FF3910h 1" and "... 3 (MAIN)".
+inline constexpr std::string_view kBinExtension = ".bin";
+inline constexpr std::string_view kDefaultName = "Noname";
+inline constexpr std::string_view kAreaMain = "MAIN";
+inline constexpr std::string_view kAreaInfo = "INFO";
+inline constexpr std::string_view kAddressSuffix = "h ";
+inline constexpr std::string_view kOpenBracket = " (";
+inline constexpr std::string_view kCloseBracket = ")";
+
+}  // namespace jig::mec16::text

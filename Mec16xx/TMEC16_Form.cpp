@@ -15,7 +15,7 @@ namespace jig {
 using namespace mec16::control;
 
 TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
-    : TTaskWindow("TMEC16_Form", Q(mec16::kCaption)), operations_(d2xx, *this, bounds) {
+    : TTaskWindow("TMEC16_Form", Q(mec16::text::kCaption)), operations_(d2xx, *this, bounds) {
   // A minimize box and no close box: the window is left through EXIT_MEC16.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   setLogLanguage(LogLanguage::Russian);
@@ -25,35 +25,35 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
 }
 
 void TMEC16_Form::build() {
-  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::kProbeCaption), this), kProbe);
+  BitBtn_MEC16 = Named(new QPushButton(Q(mec16::text::kProbeCaption), this), kProbe);
   Shape_BootLock_MEC = Indicator(this, kShapeBootLock);
-  Label_BootLock_MEC = Named(new QLabel(Q(mec16::kBootLockLabel), this), kLabelBootLock);
+  Label_BootLock_MEC = Named(new QLabel(Q(mec16::text::kBootLockLabel), this), kLabelBootLock);
   Shape_FWP_MEC16 = Indicator(this, kShapeFwp);
-  Label_MEC16_FWP = Named(new QLabel(Q(mec16::kFwpLabel), this), kLabelFwp);
-  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::kReadInfoCheck), this), kReadInfo);
-  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::kReadCaption), this), kRead);
-  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::kEraseInfoCheck), this), kEraseInfo);
-  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::kEraseCaption), this), kErase);
-  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::kWriteInfoCheck), this), kWriteInfo);
+  Label_MEC16_FWP = Named(new QLabel(Q(mec16::text::kFwpLabel), this), kLabelFwp);
+  CheckBox_MEC16_RD = Named(new QCheckBox(Q(mec16::text::kReadInfoCheck), this), kReadInfo);
+  BitBtn_RD_MEC16 = Named(new QPushButton(Q(mec16::text::kReadCaption), this), kRead);
+  CheckBox_erase_mec16 = Named(new QCheckBox(Q(mec16::text::kEraseInfoCheck), this), kEraseInfo);
+  BitBtn_MEC16_ERASE = Named(new QPushButton(Q(mec16::text::kEraseCaption), this), kErase);
+  CheckBox_write_mec16 = Named(new QCheckBox(Q(mec16::text::kWriteInfoCheck), this), kWriteInfo);
   CheckBox_write_mec16->setEnabled(false);
-  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::kWriteCaption), this), kWrite);
+  BitBtn_MEC16_WRITE = Named(new QPushButton(Q(mec16::text::kWriteCaption), this), kWrite);
   // The read-back checks; the operations take their state when a click starts.
-  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::kVerifyCheck), this), kVerifyAfterWrite);
+  VerifyAfterWrite = Named(new QCheckBox(Q(mec16::text::kVerifyCheck), this), kVerifyAfterWrite);
   VerifyAfterWrite->setChecked(true);
-  ReadTwice = Named(new QCheckBox(Q(mec16::kReadTwiceCheck), this), kReadTwice);
+  ReadTwice = Named(new QCheckBox(Q(mec16::text::kReadTwiceCheck), this), kReadTwice);
   ReadTwice->setChecked(false);
   // A copy of MAIN before every write unless the technician turns it off.
-  Backup_MEC16 = Named(new QCheckBox(Q(mec16::kBackupCheck), this), kBackup);
+  Backup_MEC16 = Named(new QCheckBox(Q(mec16::text::kBackupCheck), this), kBackup);
   Backup_MEC16->setChecked(true);
   operations_.setVerifyAfterWrite(true);
   operations_.setReadTwice(false);
   operations_.setBackup(true);
-  EXIT_MEC16 = Named(new QPushButton(Q(mec16::kExitCaption), this), kExit);
-  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::kHelpCaption), this), kHelp);
+  EXIT_MEC16 = Named(new QPushButton(Q(mec16::text::kExitCaption), this), kExit);
+  BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::text::kHelpCaption), this), kHelp);
   Memo_MEC16 = Named(new QPlainTextEdit(this), kMemo);
   Memo_MEC16->setReadOnly(true);
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  for (std::string_view line : mec16::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
+  for (std::string_view line : mec16::text::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
   CGauge_MEC16 = new TGauge(this, kGauge, mec16::kMainPages);
 }

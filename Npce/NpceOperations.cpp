@@ -5,12 +5,11 @@
 #include <string>
 
 #include "Npce/NpceProtocol.h"
+#include "Npce/NpceTexts.h"
 #include "link/Backups.h"
 #include "link/DumpChecks.h"
-#include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
-#include "link/SourceFile.h"
 #include "link/TimeStamp.h"
 
 namespace jig {
@@ -25,11 +24,11 @@ constexpr const char* kBackupTask = "npce";
 
 std::string_view ModeText(NpceMode mode) {
   switch (mode) {
-    case NpceMode::Reading_NPCE: return "Reading_NPCE";
-    case NpceMode::Write_NPCE: return "Write_NPCE";
+    case NpceMode::Reading_NPCE: return text::kModeReading;
+    case NpceMode::Write_NPCE: return text::kModeWriting;
     case NpceMode::NONE: break;
   }
-  return "NONE";
+  return text::kModeNone;
 }
 
 NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
@@ -96,7 +95,7 @@ void NpceOperations::failWithSignal(std::string line, bool stamp) {
   end(false);
 }
 
-// ---------------------------------------------------------------------------- read
+// The read: set-up in the click, the blocks and the second read in ReadThread_NPCE.
 
 void NpceOperations::NPCE_READClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
@@ -146,13 +145,12 @@ bool NpceOperations::readPass(std::stop_token& stop) {
     WaitResult result;
     AwaitBlock(link_, bounds_.blockMs, result);
     if (result != WaitResult::Ok) {
-      const std::string what = "block " + std::to_string(block) + " of " + std::to_string(kReadBlocks);
+      const std::string what = text::kBlock + std::to_string(block) + text::kOf + std::to_string(kReadBlocks);
       failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
       return false;
     }
     if (!capture_.take(std::span(link_.buffer.data(), kReadBlockSize))) {
-      view_.log("The file " + capture_.target() + " cannot be written; the read is stopped at block " +
-                std::to_string(block) + ".");
+      view_.log(text::kFilePrefix + capture_.target() + text::kFileRefusedAt + std::to_string(block) + text::kFullStop);
       finishRead(false);
       end(false);
       return false;
@@ -160,8 +158,8 @@ bool NpceOperations::readPass(std::stop_token& stop) {
     view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
     if (block == kReadBlocks) break;
     if (stop.stop_requested()) {
-      failWithSignal("The read is stopped: the operation was interrupted at block " + std::to_string(block) + " of " +
-                         std::to_string(kReadBlocks) + ".",
+      failWithSignal(text::kReadInterruptedAt + std::to_string(block) + text::kOf + std::to_string(kReadBlocks) +
+                         text::kFullStop,
                      true);
       return false;
     }
@@ -182,7 +180,7 @@ bool NpceOperations::finishRead(bool fileOk) {
   const DWORD got = TimedRead(link_, 2);
   bool success = fileOk;
   if (got == 0) {
-    view_.log(NoAnswerLine("the answer to '-'", limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
+    view_.log(NoAnswerLine(text::kWhatEndAnswer, limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
     success = false;
   } else if (link_.buffer[0] == 0) {
     view_.log(text::kCorrupted);
@@ -195,13 +193,13 @@ bool NpceOperations::finishRead(bool fileOk) {
 bool NpceOperations::startSecondRead(std::stop_token& stop) {
   link_.close();
   if (stop.stop_requested()) {
-    view_.log("The read is stopped: the operation was interrupted before the second read.");
+    view_.log(text::kReadInterruptedBeforeSecond);
     end(false);
     return false;
   }
-  view_.log("Reading again to compare ...");
+  view_.log(text::kReadingAgain);
   if (!reopen()) {
-    view_.log("The second read did not start; the file is not written.");
+    view_.log(text::kSecondReadNotStarted);
     end(false);
     return false;
   }
@@ -211,245 +209,6 @@ bool NpceOperations::startSecondRead(std::stop_token& stop) {
   Counter_NPCE = 1;
   link_.writeByte(kReadBlock);
   return true;
-}
-
-// ---------------------------------------------------------------------------- write
-
-bool NpceOperations::takeImage(const std::string& path) {
-  SourceFile source = ReadSourceFile(path, kFlashSize);
-  if (source.problem == SourceProblem::CannotOpen) {
-    view_.errorBox(text::kOpenFailed);
-    return false;
-  }
-  if (!source.ok()) {
-    view_.log(SourceProblemLine(path, source, kFlashSize, LogLanguage::English));
-    return false;
-  }
-  if (!ConfirmImage(view_, path, source.bytes, kFlashSize, LogLanguage::English)) return false;
-  // A shorter file leaves FFh in the rest.
-  std::fill(Image_NPCE.begin(), Image_NPCE.end(), 0xFF);
-  std::copy(source.bytes.begin(), source.bytes.end(), Image_NPCE.begin());
-  return true;
-}
-
-void NpceOperations::announceWrite() {
-  view_.log(text::kWriteFile);
-  view_.log(sourcePath_);
-  view_.setGaugeColour(kGauge, colour::kRed);
-  view_.setGauge(kGauge, 0);
-  timeStamp();
-  view_.log(text::kErase);
-}
-
-void NpceOperations::NPCE_WRITEClick() {
-  if (Mode_NPCE != NpceMode::NONE) return;
-  const bool backup = backup_.load();
-  if (!openAndCheck()) return;
-  const auto name = view_.askOpenFile(OpenDialog_NPCE());
-  if (!name) {
-    view_.log(text::kWriteInterrupted);
-    stopInClick();
-    return;
-  }
-  view_.repaint();
-  // The image is taken whole before anything more is sent: a file that cannot be read to
-  // its end is refused, never written half.
-  if (!takeImage(*name)) {
-    stopInClick();
-    return;
-  }
-  sourcePath_ = *name;
-  if (backup) {
-    // The copy of the chip is read on this open; the write opens the programmer again.
-    view_.log(BackupStartLine(LogLanguage::English));
-    view_.setGaugeColour(kGauge, colour::kGreen);
-    view_.setGauge(kGauge, 0);
-    disableDuring(kReadButton);
-    timeStamp();
-    capture_.collectOnly();
-    backupRead_ = true;
-    Mode_NPCE = NpceMode::Write_NPCE;
-    Counter_NPCE = 1;
-    link_.writeByte(kReadBlock);
-    ReadThread_NPCE = std::jthread([this](std::stop_token stop) {
-      if (backupThenReopen(stop)) writeWork(stop);
-    });
-    return;
-  }
-  announceWrite();
-  disableDuring(kReadButton);
-  // The erase takes seconds: it runs in the worker so the window stays responsive, and the
-  // mode holds the lock from here, so a second click cannot start another operation.
-  Mode_NPCE = NpceMode::Write_NPCE;
-  ReadThread_NPCE = std::jthread([this](std::stop_token stop) { writeWork(stop); });
-}
-
-bool NpceOperations::backupThenReopen(std::stop_token& stop) {
-  if (!readPass(stop)) return false;
-  backupRead_ = false;
-  link_.close();
-  if (!KeepBackup(view_, kBackupTask, capture_.firstPass(), LogLanguage::English)) {
-    end(false);
-    return false;
-  }
-  if (stop.stop_requested()) {
-    view_.log("The write is stopped: the operation was interrupted before the write; the chip is not touched.");
-    end(false);
-    return false;
-  }
-  view_.log("");
-  if (!reopen()) {
-    view_.log("The write did not start; the chip is not touched.");
-    end(false);
-    return false;
-  }
-  announceWrite();
-  return true;
-}
-
-bool NpceOperations::eraseAndCheck() {
-  link_.writeByte(kErase);
-  const WaitResult erased = QueueWait(link_, 2, bounds_.eraseMs);
-  if (erased != WaitResult::Ok) {
-    failWithSignal(NoAnswerLine("the end of the erase", bounds_.eraseMs, erased), true);
-    return false;
-  }
-  // The answer is taken only as exactly 2 bytes: a byte more is no answer this firmware
-  // gives, and left waiting it would be read as the blank check's answer.
-  DWORD left = 0, tx = 0, event = 0;
-  if (link_.d2xx->FT_GetStatus(link_.handle, &left, &tx, &event) == FT_OK && left > 0) {
-    failWithSignal("The answer to the erase came with " + std::to_string(2 + left) + " bytes instead of 2.", true);
-    return false;
-  }
-  if (link_.buffer[0] != 1) {
-    failWithSignal(text::kEraseFailed, true);
-    return false;
-  }
-  view_.log(text::kCheckClear);
-  link_.writeByte(kBlankCheck);
-  WaitResult checked;
-  const DWORD got = AwaitAnswer(link_, 2, bounds_.blankCheckMs, checked);
-  if (got == 0) {
-    failWithSignal(NoAnswerLine("the answer of the blank check", bounds_.blankCheckMs, checked), true);
-    return false;
-  }
-  if (link_.buffer[0] != 1) {
-    failWithSignal(text::kNotClear, true);
-    return false;
-  }
-  view_.log(text::kAllClear);
-  view_.log(text::kWrite);
-  return true;
-}
-
-void NpceOperations::writeWork(std::stop_token stop) {
-  if (!eraseAndCheck()) return;
-  const DWORD byteBoundMs = static_cast<DWORD>(bounds_.byteTries) * limits::kNpceQueryTimeoutMs;
-  auto fail = [&](std::string line) {
-    view_.log(std::move(line));
-    timeStamp();
-    end(false);
-  };
-  std::size_t offset = 0;
-  Counter_NPCE = 1;
-  link_.writeByte(kWriteBlock);
-  for (;;) {
-    const int block = Counter_NPCE;
-    const std::string of = " of block " + std::to_string(block) + " of " + std::to_string(kWriteBlocks);
-    if (!RetriedSingleByte(link_, bounds_.byteTries)) {
-      fail(NoAnswerLine("the ready byte '*'" + of, byteBoundMs, WaitResult::TimedOut));
-      return;
-    }
-    if (link_.buffer[0] != kReadyForBlock) {
-      fail(text::kProtocolError);
-      return;
-    }
-    link_.write(std::span(Image_NPCE.data() + offset, kWriteBlockSize));
-    offset += kWriteBlockSize;
-    if (const WaitResult drained = Drain(link_, bounds_.drainMs); drained != WaitResult::Ok) {
-      fail(NoAnswerLine("the transmission" + of, bounds_.drainMs, drained));
-      return;
-    }
-    view_.setGauge(kGauge, kGaugeMax / kWriteBlocks * block);
-    if (!RetriedSingleByte(link_, bounds_.byteTries)) {
-      fail(NoAnswerLine("the status" + of, byteBoundMs, WaitResult::TimedOut));
-      return;
-    }
-    if (link_.buffer[0] == 0) {
-      Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
-      fail(text::kBlockFailed);
-      return;
-    }
-    if (block == kWriteBlocks) {
-      if (!Cmd_NPCE(link_, kEndWriting, bounds_.byteTries)) {
-        fail(NoAnswerLine("the answer to 07h", byteBoundMs, WaitResult::TimedOut));
-        return;
-      }
-      verify(stop);
-      return;
-    }
-    if (stop.stop_requested()) {
-      Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
-      fail("The write is stopped: the operation was interrupted at block " + std::to_string(block) + " of " +
-           std::to_string(kWriteBlocks) + ".");
-      return;
-    }
-    Counter_NPCE = block + 1;
-    link_.writeByte(kWriteBlock);
-  }
-}
-
-void NpceOperations::verify(std::stop_token stop) {
-  view_.log(text::kVerify);
-  view_.setGaugeColour(kGauge, colour::kYellow);
-  view_.setGauge(kGauge, 0);
-  std::size_t offset = 0;
-  Counter_NPCE = 0;
-  bool allEqual = true;
-  do {
-    if (stop.stop_requested()) {
-      failWithSignal("The verify is stopped: the operation was interrupted.", true);
-      return;
-    }
-    link_.writeByte(kReadBlock);
-    WaitResult result;
-    const DWORD got = AwaitBlock(link_, bounds_.blockMs, result);
-    const int block = Counter_NPCE + 1;
-    if (got == 0) {
-      const std::string what = "read-back block " + std::to_string(block) + " of " + std::to_string(kReadBlocks);
-      failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
-      return;
-    }
-    if (got != kReadBlockSize) {
-      view_.log(text::kShortBlock + std::to_string(got));
-      // The bytes that did not come cannot be confirmed: a short block counts as a difference.
-      allEqual = false;
-    }
-    Counter_NPCE = block;
-    if (!std::equal(link_.buffer.begin(), link_.buffer.begin() + got, Image_NPCE.begin() + static_cast<std::ptrdiff_t>(offset)))
-      allEqual = false;
-    offset += kReadBlockSize;
-    view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
-  } while (allEqual && Counter_NPCE < kReadBlocks);
-
-  link_.writeByte(kEndTransfer);
-  WaitResult answered;
-  if (AwaitAnswer(link_, 2, bounds_.answerMs, answered) == 0) {
-    failWithSignal(NoAnswerLine("the answer to '-'", bounds_.answerMs, answered), true);
-    return;
-  }
-  bool success = false;
-  if (link_.buffer[0] != 1) {
-    view_.log(text::kCorrupted);
-  } else if (allEqual) {
-    view_.log(text::kProgrammed);
-    success = true;
-  } else {
-    view_.log(text::kWrittenIncorrectly);
-  }
-  Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
-  timeStamp();
-  end(success);
 }
 
 void NpceOperations::EXIT_NPCEClick() {

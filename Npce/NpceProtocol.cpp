@@ -7,11 +7,11 @@
 namespace jig::npce {
 
 FileDialog SaveDialog_NPCE() {
-  return {"Укажите имя файла для сохранения.", "BIN файл NPCE (*.bin)|*.bin", ".bin", "Noname", true};
+  return {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true};
 }
 
 FileDialog OpenDialog_NPCE() {
-  return {"Укажите файл за заливки.", "BIN файл NPCE (*.bin)|*.bin|Другие|*.*", "", "", false};
+  return {text::kOpenTitle, text::kOpenFilter, {}, {}, false};
 }
 
 bool IsFlashId(std::span<const std::uint8_t> answer) {
@@ -33,7 +33,7 @@ bool NpceHandshake(ProgrammerLink& link, TaskView& view, int tries) {
     view.log(text::kIdOk);
     view.log(text::kIdLine);
     if (Cmd_NPCE(link, kSignalOk, tries)) return true;
-    view.log(NoAnswerLine("the answer to the signal 'I'", static_cast<DWORD>(tries) * limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
+    view.log(NoAnswerLine(text::kWhatSignalAnswer, static_cast<DWORD>(tries) * limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
     return false;
   }
   view.log(text::kNoConnection);
@@ -75,9 +75,9 @@ DWORD AwaitBlock(ProgrammerLink& link, DWORD timeoutMs, WaitResult& result) {
 
 std::string NoAnswerLine(std::string_view what, DWORD boundMs, WaitResult result) {
   if (result == WaitResult::Gone)
-    return "The programmer is gone (unplugged?) while waiting for " + std::string(what) + ".";
-  return "No answer from the programmer: " + std::string(what) + " did not come within " +
-         std::to_string(boundMs) + " ms.";
+    return text::kGonePrefix + std::string(what) + text::kFullStop;
+  return text::kNoAnswerPrefix + std::string(what) + text::kNoAnswerMiddle + std::to_string(boundMs) +
+         text::kNoAnswerSuffix;
 }
 
 }  // namespace jig::npce

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "Npce/NpceControls.h"
+#include "Npce/NpceTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
 #include "link/TaskView.h"
@@ -43,35 +44,6 @@ inline constexpr std::string_view kReadButton = control::kRead;
 inline constexpr std::string_view kWriteButton = control::kWrite;
 inline constexpr std::string_view kExitButton = control::kExit;
 inline constexpr std::string_view kGauge = control::kGauge;
-
-// The window's texts.
-namespace text {
-inline constexpr const char* kIdOk = "Communication with NPCE installed.";
-inline constexpr const char* kIdLine = "ID FLASH EFh 4012h ";
-inline constexpr const char* kNoConnection = "No connection to the NPCE!";
-inline constexpr const char* kCheckSoldering = "Check soldering NPCE or chip damaged.";
-inline constexpr const char* kSaveInterrupted = "Write to file is interrupted.";
-inline constexpr const char* kCreateFailed = "Ошибка создания файла.";
-inline constexpr const char* kSaveTheFile = "Save the file: ";
-inline constexpr const char* kReading = "Reading ...";
-inline constexpr const char* kReadingComplete = "Reading complete ...";
-inline constexpr const char* kCorrupted = "ERROR timeout. Corrupted data !? ";
-inline constexpr const char* kWriteInterrupted = "Write operation is interrupted.";
-inline constexpr const char* kOpenFailed = "Ошибка открытия файла.";
-inline constexpr const char* kWriteFile = "Write to NPCE file:";
-inline constexpr const char* kErase = "Erase ...";
-inline constexpr const char* kEraseFailed = "** Lost contact with the chip or ERROR timeout **";
-inline constexpr const char* kCheckClear = "Check clear data ...";
-inline constexpr const char* kAllClear = "All data is clear!";
-inline constexpr const char* kWrite = "Write ...";
-inline constexpr const char* kNotClear = "** Data not clear !**";
-inline constexpr const char* kProtocolError = "** HOST/Q27 Protocol ERROR **";
-inline constexpr const char* kBlockFailed = "** ERROR write or ERROR timeout **";
-inline constexpr const char* kVerify = "Verify ...";
-inline constexpr const char* kShortBlock = "Принято не 512 байт  ";
-inline constexpr const char* kProgrammed = "Nuvoton chip is programmed succesfully!";
-inline constexpr const char* kWrittenIncorrectly = "*** Data is written incorrectly ***";
-}  // namespace text
 
 FileDialog SaveDialog_NPCE();
 FileDialog OpenDialog_NPCE();

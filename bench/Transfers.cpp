@@ -164,7 +164,7 @@ std::vector<std::uint8_t> EdidImage() {
   auto bytes = Pattern(sim::EdidSim::kSize);
   const std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
   std::copy(std::begin(header), std::end(header), bytes.begin());
-  FixEdidChecksums(bytes);
+  edid::FixEdidChecksums(bytes);
   return bytes;
 }
 

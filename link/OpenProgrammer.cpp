@@ -40,6 +40,66 @@ void NoteRefusal(ProgrammerLink& link, int index, LogLanguage language = LogLang
   if (auto refusal = link.d2xx->OpenRefused(index)) link.refusalLine = RefusalLine(*refusal, language);
 }
 
+// The open device set up for the profile's version query, each step logged where the
+// window logs them.
+void ConfigureForProfile(ProgrammerLink& link, const OpenProfile& profile, TaskView& log, int index) {
+  D2xx& d = *link.d2xx;
+  const FT_HANDLE handle = link.handle;
+  const bool steps = profile.logsConfigurationSteps;
+  d.FT_ResetDevice(handle);
+  EmptyQueues(link);
+  if (steps) log.log("COM порт сброшен.");
+  d.FT_SetBaudRate(handle, limits::kFirmwareBaud);
+  if (steps) log.log("Установлена скорость 921600 bps.");
+  d.FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE);
+  if (steps) {
+    log.log("Произведена настройка формата передачи данных.");
+    log.log("Произведена настройка таймаутов.");
+  }
+  if (profile.latencyBeforeQuery) {
+    d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
+    if (steps) log.log("Произведена настройка LatencyTimer.");
+  }
+  d.FT_SetTimeouts(handle, profile.queryTimeoutMs, profile.queryTimeoutMs);
+  if (steps) log.log("Настроили порт " + std::to_string(index));
+}
+
+enum class VersionMatch { Silent, Matches, Differs };
+
+// Asks the version and compares it with the profile's tag: the first three bytes raw, or
+// the filtered text (logged when the profile shows it) searched for the tag.
+VersionMatch MatchVersion(ProgrammerLink& link, const OpenProfile& profile, TaskView& log) {
+  const DWORD got = AskVersion(link, profile.readLength, profile.queryTimeoutMs, profile.readLength != 3);
+  if (profile.readLength == 3) {
+    if (got != 3) return VersionMatch::Silent;
+    return std::memcmp(link.buffer.data(), profile.tag.data(), 3) == 0 ? VersionMatch::Matches : VersionMatch::Differs;
+  }
+  if (got == 0) return VersionMatch::Silent;
+  const std::string text = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
+  if (!profile.versionLinePrefix.empty()) log.log(std::string(profile.versionLinePrefix) + text);
+  return text.find(profile.tag) != std::string::npos ? VersionMatch::Matches : VersionMatch::Differs;
+}
+
+// The link as the task's exchanges want it once the right firmware answered.
+void AfterReadySteps(ProgrammerLink& link, const OpenProfile& profile, TaskView& log) {
+  D2xx& d = *link.d2xx;
+  const FT_HANDLE handle = link.handle;
+  switch (profile.after) {
+    case AfterReady::ZeroTimeouts:
+      d.FT_SetTimeouts(handle, 0, 0);
+      break;
+    case AfterReady::TimeoutsAgain:
+      d.FT_SetTimeouts(handle, profile.queryTimeoutMs, profile.queryTimeoutMs);
+      break;
+    case AfterReady::KeepTimeouts:
+      break;
+  }
+  d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
+  // The timer is the driver's; without the rights to set it every round trip is slow.
+  if (auto latency = d.LatencyTimer(handle); latency && latency->ms > limits::kLatencyMs)
+    log.log(SlowLatencyLine(*latency, limits::kLatencyMs, profile.language));
+}
+
 }  // namespace
 
 std::string QueryProgrammerVersion(ProgrammerLink& link) {
@@ -88,7 +148,6 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
     return OpenResult::NotFound;
   }
   log.log("Number of VCOM ports found on the machine: " + std::to_string(count));
-  const bool steps = profile.logsConfigurationSteps;
   for (int index = static_cast<int>(count) - 1; index >= 0; --index) {
     FT_HANDLE handle = 0;
     if (d.FT_Open(index, &handle) != FT_OK) {
@@ -97,60 +156,19 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
     }
     link.handle = handle;
     link.isOpen = true;
-    d.FT_ResetDevice(handle);
-    EmptyQueues(link);
-    if (steps) log.log("COM порт сброшен.");
-    d.FT_SetBaudRate(handle, limits::kFirmwareBaud);
-    if (steps) log.log("Установлена скорость 921600 bps.");
-    d.FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE);
-    if (steps) {
-      log.log("Произведена настройка формата передачи данных.");
-      log.log("Произведена настройка таймаутов.");
+    ConfigureForProfile(link, profile, log, index);
+    const VersionMatch match = MatchVersion(link, profile, log);
+    if (match == VersionMatch::Silent) {
+      link.close();
+      continue;
     }
-    if (profile.latencyBeforeQuery) {
-      d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
-      if (steps) log.log("Произведена настройка LatencyTimer.");
-    }
-    d.FT_SetTimeouts(handle, profile.queryTimeoutMs, profile.queryTimeoutMs);
-    if (steps) log.log("Настроили порт " + std::to_string(index));
-
-    const DWORD got = AskVersion(link, profile.readLength, profile.queryTimeoutMs, profile.readLength != 3);
-    bool tagFound = false;
-    if (profile.readLength == 3) {
-      if (got != 3) {
-        link.close();
-        continue;
-      }
-      tagFound = std::memcmp(link.buffer.data(), profile.tag.data(), 3) == 0;
-    } else {
-      if (got == 0) {
-        link.close();
-        continue;
-      }
-      const std::string text = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
-      if (!profile.versionLinePrefix.empty()) log.log(std::string(profile.versionLinePrefix) + text);
-      tagFound = text.find(profile.tag) != std::string::npos;
-    }
-    if (!tagFound) {
+    if (match == VersionMatch::Differs) {
       log.log("It is necessary to update the firmware programmer!");
       link.close();
       return OpenResult::WrongFirmware;
     }
     log.log("Communication with programmer installed.");
-    switch (profile.after) {
-      case AfterReady::ZeroTimeouts:
-        d.FT_SetTimeouts(handle, 0, 0);
-        break;
-      case AfterReady::TimeoutsAgain:
-        d.FT_SetTimeouts(handle, profile.queryTimeoutMs, profile.queryTimeoutMs);
-        break;
-      case AfterReady::KeepTimeouts:
-        break;
-    }
-    d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
-    // The timer is the driver's; without the rights to set it every round trip is slow.
-    if (auto latency = d.LatencyTimer(handle); latency && latency->ms > limits::kLatencyMs)
-      log.log(SlowLatencyLine(*latency, limits::kLatencyMs, profile.language));
+    AfterReadySteps(link, profile, log);
     return OpenResult::Ready;
   }
   log.log(std::string(profile.notFoundMessage));

@@ -90,152 +90,178 @@ int IteSim::pinSlot(std::uint8_t code1, std::uint8_t code2) const {
 }
 
 bool IteSim::onByte(std::uint8_t byte, SimContext& context) {
-  if (pending_ == Pending::None) {
-    switch (byte) {
-      case 'T': {
-        commands_ = 1;  // faults count the commands of one action, from its Connect
-        inAction_ = true;
-        blocks_ = 0;
-        actionPrograms_ = 0;
-        erasedInAction_ = false;
-        const auto window = std::chrono::milliseconds(options_.number("ite-connect-window-ms", kDefaultConnectWindowMs));
-        if (!reachable()) {
-          // The firmware gives up when no controller answered within its window.
-          answer(context, kNoController, window);
-          return true;
-        }
-        // The user plugs the adapter in after the first Connect; it stays on the board
-        // for the actions that follow (a read-back after a write finds it there).
-        if (!pluggedAt_)
-          pluggedAt_ = context.at() + std::chrono::milliseconds(std::max(0LL, options_.number("ite-plug-ms", 0)));
-        const auto wait = std::max(SimTime::duration::zero(), *pluggedAt_ - context.at());
-        if (wait > window) answer(context, kNoController, window);
-        else answer(context, kDone, std::chrono::duration_cast<std::chrono::microseconds>(wait));
-        return true;
-      }
-      case 'A': pending_ = Pending::SetAddress; break;
-      case 'W': pending_ = Pending::WriteRegister; break;
-      case 'Y': pending_ = Pending::FlashAddress; break;
-      case 'w': pending_ = Pending::ProgramByte; break;
-      case 'R':
-        ++commands_;
-        if (!reachable()) return answer(context, kNoController), true;
-        if (address_ == 0) answer(context, kId1);
-        else if (address_ == 1) answer(context, kId2);
-        else if (address_ == 2) answer(context, kRevision);
-        else answer(context, registers_[address_]);
-        return true;
-      case 'S':
-        argument_.clear();  // a new command: nothing of an earlier one is its argument
-        commands_ = 1;
-        inAction_ = false;
-        pinCommands_ = 0;
-        if (options_.has("ite-settings-refused")) return answer(context, kRefused), true;
-        settingsPins_ = applied_;
-        pending_ = Pending::Settings;
-        answer(context, 0x2A);
-        return true;
-      case 'r': {
-        ++commands_;
-        ++blocks_;
-        std::vector<std::uint8_t> block(257, 0xFF);
-        const bool ok = reachable() && streaming_;
-        for (std::size_t i = 0; i < 256 && ok; ++i) {
-          block[i] = flash_[streamAddress_];
-          streamAddress_ = (streamAddress_ + 1) % kFlashSize;
-        }
-        // A clip that sat badly while the second read began: its first block comes wrong.
-        if (ok && ++streamBlocks_ == 1 && streams_ == 2 && options_.has("ite-unstable-first-block"))
-          for (std::size_t i = 0; i < 256; ++i) block[i] ^= 0xFF;
-        block[256] = ok ? kDone : kNoController;
-        if (options_.number("ite-bad-block", -1) == blocks_) block[256] = kNoController;
-        if (options_.number("ite-short-block", -1) == blocks_) block.resize(100);
-        if (!silenced()) context.send(block);
-        return true;
-      }
-      case 'I':
-      case 'O':
-        // A cell that lost its charge after the write: seen only by a read that follows.
-        if (byte == 'I' && erasedInAction_ && !bitFlipped_ && options_.has("ite-flip-bit")) {
-          flash_[static_cast<std::size_t>(options_.number("ite-flip-bit", 0)) % kFlashSize] ^= 0x01;
-          bitFlipped_ = true;
-        }
-        save();
-        return true;
-      default:
-        return false;
-    }
-    argument_.clear();
-    ++commands_;
-    return true;
-  }
-
+  if (pending_ == Pending::None) return onCommand(byte, context);
   argument_.push_back(byte);
   switch (pending_) {
-    case Pending::SetAddress:
-      pending_ = Pending::None;
-      argument_.clear();
-      if (!reachable()) return answer(context, kNoController), true;
-      address_ = byte;
-      answer(context, kDone);
-      return true;
-    case Pending::WriteRegister:
-      pending_ = Pending::None;
-      argument_.clear();
-      if (!reachable()) return answer(context, kNoController), true;
-      writeRegister(byte, context.at());
-      answer(context, kDone);
-      return true;
-    case Pending::FlashAddress: {
-      if (argument_.size() < 3) return true;
-      pending_ = Pending::None;
-      if (!reachable()) return answer(context, kNoController), true;
-      programAddress_ = ((argument_[0] << 16) | (argument_[1] << 8) | argument_[2]) % kFlashSize;
-      // The firmware answers once the flash is ready again (after a chip erase).
-      const auto wait = std::max(SimTime::duration::zero(), eraseEnd_ - context.at());
-      answer(context, kDone, std::chrono::duration_cast<std::chrono::microseconds>(wait));
-      return true;
-    }
-    case Pending::ProgramByte:
-      pending_ = Pending::None;
-      ++programCount_;
-      if (options_.number("ite-program-silent", -1) == ++actionPrograms_) return true;
-      if (!reachable()) return answer(context, kNoController), true;
-      flash_[programAddress_] &= byte;  // programming only clears bits
-      programAddress_ = (programAddress_ + 1) % kFlashSize;
-      answer(context, kDone);
-      return true;
-    case Pending::Settings: {
-      if (argument_.size() < 3) return true;
-      ++commands_;
-      const std::uint8_t code1 = argument_[0], code2 = argument_[1], pin = argument_[2];
-      argument_.clear();
-      ++pinCommands_;
-      if (options_.number("ite-pin-refused", -1) == pinCommands_) {
-        pending_ = Pending::None;
-        answer(context, kRefused);
-        return true;
-      }
-      if (code1 == 'Q' && code2 == 'Q' && pin == 'Q') {
-        pending_ = Pending::None;
-        applied_ = settingsPins_;
-        pinsKnown_ = true;
-        save();
-        answer(context, 0x2B);
-        return true;
-      }
-      const int slot = pinSlot(code1, code2);
-      if (slot < 0 || pin > 32) {
-        pending_ = Pending::None;
-        answer(context, kRefused);
-        return true;
-      }
-      settingsPins_[static_cast<std::size_t>(slot)] = pin;
-      answer(context, 0x2B);
-      return true;
-    }
+    case Pending::SetAddress: return onSetAddress(byte, context);
+    case Pending::WriteRegister: return onWriteRegister(byte, context);
+    case Pending::FlashAddress: return onFlashAddress(context);
+    case Pending::ProgramByte: return onProgramByte(byte, context);
+    case Pending::Settings: return onSettings(context);
     case Pending::None: break;
   }
+  return true;
+}
+
+bool IteSim::onCommand(std::uint8_t byte, SimContext& context) {
+  switch (byte) {
+    case 'T': return onConnect(context);
+    case 'A': pending_ = Pending::SetAddress; break;
+    case 'W': pending_ = Pending::WriteRegister; break;
+    case 'Y': pending_ = Pending::FlashAddress; break;
+    case 'w': pending_ = Pending::ProgramByte; break;
+    case 'R': return onReadRegister(context);
+    case 'S': return onEnterSettings(context);
+    case 'r': return onReadBlock(context);
+    case 'I':
+    case 'O': return onEnd(byte);
+    default: return false;
+  }
+  argument_.clear();
+  ++commands_;
+  return true;
+}
+
+bool IteSim::onConnect(SimContext& context) {
+  commands_ = 1;  // faults count the commands of one action, from its Connect
+  inAction_ = true;
+  blocks_ = 0;
+  actionPrograms_ = 0;
+  erasedInAction_ = false;
+  const auto window = std::chrono::milliseconds(options_.number("ite-connect-window-ms", kDefaultConnectWindowMs));
+  if (!reachable()) {
+    // The firmware gives up when no controller answered within its window.
+    answer(context, kNoController, window);
+    return true;
+  }
+  // The user plugs the adapter in after the first Connect; it stays on the board for the
+  // actions that follow (a read-back after a write finds it there).
+  if (!pluggedAt_)
+    pluggedAt_ = context.at() + std::chrono::milliseconds(std::max(0LL, options_.number("ite-plug-ms", 0)));
+  const auto wait = std::max(SimTime::duration::zero(), *pluggedAt_ - context.at());
+  if (wait > window) answer(context, kNoController, window);
+  else answer(context, kDone, std::chrono::duration_cast<std::chrono::microseconds>(wait));
+  return true;
+}
+
+bool IteSim::onReadRegister(SimContext& context) {
+  ++commands_;
+  if (!reachable()) return answer(context, kNoController), true;
+  if (address_ == 0) answer(context, kId1);
+  else if (address_ == 1) answer(context, kId2);
+  else if (address_ == 2) answer(context, kRevision);
+  else answer(context, registers_[address_]);
+  return true;
+}
+
+bool IteSim::onEnterSettings(SimContext& context) {
+  argument_.clear();  // a new command: nothing of an earlier one is its argument
+  commands_ = 1;
+  inAction_ = false;
+  pinCommands_ = 0;
+  if (options_.has("ite-settings-refused")) return answer(context, kRefused), true;
+  settingsPins_ = applied_;
+  pending_ = Pending::Settings;
+  answer(context, 0x2A);
+  return true;
+}
+
+bool IteSim::onReadBlock(SimContext& context) {
+  ++commands_;
+  ++blocks_;
+  std::vector<std::uint8_t> block(257, 0xFF);
+  const bool ok = reachable() && streaming_;
+  for (std::size_t i = 0; i < 256 && ok; ++i) {
+    block[i] = flash_[streamAddress_];
+    streamAddress_ = (streamAddress_ + 1) % kFlashSize;
+  }
+  // A clip that sat badly while the second read began: its first block comes wrong.
+  if (ok && ++streamBlocks_ == 1 && streams_ == 2 && options_.has("ite-unstable-first-block"))
+    for (std::size_t i = 0; i < 256; ++i) block[i] ^= 0xFF;
+  block[256] = ok ? kDone : kNoController;
+  if (options_.number("ite-bad-block", -1) == blocks_) block[256] = kNoController;
+  if (options_.number("ite-short-block", -1) == blocks_) block.resize(100);
+  if (!silenced()) context.send(block);
+  return true;
+}
+
+bool IteSim::onEnd(std::uint8_t byte) {
+  // A cell that lost its charge after the write: seen only by a read that follows.
+  if (byte == 'I' && erasedInAction_ && !bitFlipped_ && options_.has("ite-flip-bit")) {
+    flash_[static_cast<std::size_t>(options_.number("ite-flip-bit", 0)) % kFlashSize] ^= 0x01;
+    bitFlipped_ = true;
+  }
+  save();
+  return true;
+}
+
+bool IteSim::onSetAddress(std::uint8_t byte, SimContext& context) {
+  pending_ = Pending::None;
+  argument_.clear();
+  if (!reachable()) return answer(context, kNoController), true;
+  address_ = byte;
+  answer(context, kDone);
+  return true;
+}
+
+bool IteSim::onWriteRegister(std::uint8_t byte, SimContext& context) {
+  pending_ = Pending::None;
+  argument_.clear();
+  if (!reachable()) return answer(context, kNoController), true;
+  writeRegister(byte, context.at());
+  answer(context, kDone);
+  return true;
+}
+
+bool IteSim::onFlashAddress(SimContext& context) {
+  if (argument_.size() < 3) return true;
+  pending_ = Pending::None;
+  if (!reachable()) return answer(context, kNoController), true;
+  programAddress_ = ((argument_[0] << 16) | (argument_[1] << 8) | argument_[2]) % kFlashSize;
+  // The firmware answers once the flash is ready again (after a chip erase).
+  const auto wait = std::max(SimTime::duration::zero(), eraseEnd_ - context.at());
+  answer(context, kDone, std::chrono::duration_cast<std::chrono::microseconds>(wait));
+  return true;
+}
+
+bool IteSim::onProgramByte(std::uint8_t byte, SimContext& context) {
+  pending_ = Pending::None;
+  ++programCount_;
+  if (options_.number("ite-program-silent", -1) == ++actionPrograms_) return true;
+  if (!reachable()) return answer(context, kNoController), true;
+  flash_[programAddress_] &= byte;  // programming only clears bits
+  programAddress_ = (programAddress_ + 1) % kFlashSize;
+  answer(context, kDone);
+  return true;
+}
+
+bool IteSim::onSettings(SimContext& context) {
+  if (argument_.size() < 3) return true;
+  ++commands_;
+  const std::uint8_t code1 = argument_[0], code2 = argument_[1], pin = argument_[2];
+  argument_.clear();
+  ++pinCommands_;
+  if (options_.number("ite-pin-refused", -1) == pinCommands_) {
+    pending_ = Pending::None;
+    answer(context, kRefused);
+    return true;
+  }
+  if (code1 == 'Q' && code2 == 'Q' && pin == 'Q') {
+    pending_ = Pending::None;
+    applied_ = settingsPins_;
+    pinsKnown_ = true;
+    save();
+    answer(context, 0x2B);
+    return true;
+  }
+  const int slot = pinSlot(code1, code2);
+  if (slot < 0 || pin > 32) {
+    pending_ = Pending::None;
+    answer(context, kRefused);
+    return true;
+  }
+  settingsPins_[static_cast<std::size_t>(slot)] = pin;
+  answer(context, 0x2B);
   return true;
 }
 

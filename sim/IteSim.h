@@ -38,6 +38,18 @@ class IteSim : public SimCommandSet {
 
  private:
   enum class Pending { None, SetAddress, WriteRegister, FlashAddress, ProgramByte, Settings };
+  // A byte with no command pending, then one handler for each command's argument bytes.
+  bool onCommand(std::uint8_t byte, SimContext& context);
+  bool onConnect(SimContext& context);
+  bool onReadRegister(SimContext& context);
+  bool onEnterSettings(SimContext& context);
+  bool onReadBlock(SimContext& context);
+  bool onEnd(std::uint8_t byte);
+  bool onSetAddress(std::uint8_t byte, SimContext& context);
+  bool onWriteRegister(std::uint8_t byte, SimContext& context);
+  bool onFlashAddress(SimContext& context);
+  bool onProgramByte(std::uint8_t byte, SimContext& context);
+  bool onSettings(SimContext& context);
   void writeRegister(std::uint8_t value, SimTime at);
   void frameBoundary(SimTime at);
   void answer(SimContext& context, std::uint8_t byte, std::chrono::microseconds delay = {});

@@ -113,15 +113,13 @@ bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
     }
     return true;
   }
+  return onCommand(byte, context);
+}
+
+// A command byte outside a block being received (the lock is held).
+bool Kb90Sim::onCommand(std::uint8_t byte, SimContext& context) {
   switch (byte) {
-    case 'V': {
-      session_ = true;
-      lastEndMark_ = 0;
-      const bool noController = options_.has("kb90-no-controller");
-      const long long id = options_.number("kb90-id", kDefaultVersionId);
-      context.send(noController ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(id));
-      return true;
-    }
+    case 'V': return onVersion(context);
     case 'R':
       ++reads_;
       session_ = true;
@@ -130,30 +128,8 @@ bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
       block_ = 0;
       sendBlock(context);
       return true;
-    case 'W':
-      session_ = true;
-      lastEndMark_ = 0;
-      // The programmer erases the whole flash before it takes the first block.
-      std::fill(flash_.begin(), flash_.end(), std::uint8_t{0xFF});
-      state_ = State::ReceivingBlock;
-      block_ = 0;
-      incoming_.clear();
-      context.send(std::uint8_t{'K'});  // ready for block 1
-      return true;
-    case 'N':
-      if (state_ == State::Reading && block_ + 1 < kBlocks) {
-        ++block_;
-        sendBlock(context);
-        return true;
-      }
-      if (state_ == State::Writing && block_ + 1 < kBlocks) {
-        ++block_;
-        incoming_.clear();
-        state_ = State::ReceivingBlock;
-        context.send(std::uint8_t{'K'});  // ready for the next block
-        return true;
-      }
-      return state_ != State::Idle;
+    case 'W': return onStartWrite(context);
+    case 'N': return onNext(context);
     case 'X':
       if (!session_) return false;
       if (state_ == State::Writing) persist();
@@ -177,6 +153,43 @@ bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
     default:
       return false;
   }
+}
+
+bool Kb90Sim::onVersion(SimContext& context) {
+  session_ = true;
+  lastEndMark_ = 0;
+  const bool noController = options_.has("kb90-no-controller");
+  const long long id = options_.number("kb90-id", kDefaultVersionId);
+  context.send(noController ? std::uint8_t{0xFF} : static_cast<std::uint8_t>(id));
+  return true;
+}
+
+bool Kb90Sim::onStartWrite(SimContext& context) {
+  session_ = true;
+  lastEndMark_ = 0;
+  // The programmer erases the whole flash before it takes the first block.
+  std::fill(flash_.begin(), flash_.end(), std::uint8_t{0xFF});
+  state_ = State::ReceivingBlock;
+  block_ = 0;
+  incoming_.clear();
+  context.send(std::uint8_t{'K'});  // ready for block 1
+  return true;
+}
+
+bool Kb90Sim::onNext(SimContext& context) {
+  if (state_ == State::Reading && block_ + 1 < kBlocks) {
+    ++block_;
+    sendBlock(context);
+    return true;
+  }
+  if (state_ == State::Writing && block_ + 1 < kBlocks) {
+    ++block_;
+    incoming_.clear();
+    state_ = State::ReceivingBlock;
+    context.send(std::uint8_t{'K'});  // ready for the next block
+    return true;
+  }
+  return state_ != State::Idle;
 }
 
 void Kb90Sim::sendBlock(SimContext& context) {

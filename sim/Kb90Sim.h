@@ -41,6 +41,10 @@ class Kb90Sim : public SimCommandSet {
  private:
   enum class State { Idle, Reading, Writing, ReceivingBlock };
 
+  bool onCommand(std::uint8_t byte, SimContext& context);
+  bool onVersion(SimContext& context);
+  bool onStartWrite(SimContext& context);
+  bool onNext(SimContext& context);
   void sendBlock(SimContext& context);
   void programBlock();
   void sendChecksum(SimContext& context);

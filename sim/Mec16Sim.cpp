@@ -126,82 +126,93 @@ void Mec16Sim::startOperation() {
 bool Mec16Sim::onByte(std::uint8_t byte, SimContext& context) {
   std::unique_lock lock(mutex_);
   switch (state_) {
-    case State::Idle:
-      switch (byte) {
-        case '1':
-          startOperation();
-          answer(context, {'1'});
-          return true;
-        case 'j': {
-          std::vector<std::uint8_t> id = {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
-                                          static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)};
-          // A JTAG chain that drops out mid-answer: only the first bytes of the ID come.
-          const long long bytes = options_.number("mec16-id-bytes", 4);
-          if (bytes >= 1 && bytes < 4) id.resize(static_cast<std::size_t>(bytes));
-          answer(context, id);
-          return true;
-        }
-        case 'r':
-        case 'w':
-        case 'R':
-          command_ = byte;
-          digits_.clear();
-          state_ = State::Collecting;
-          return true;
-        case 'W':
-          streamAddress_ = registers_[kFlashAddress] & 0xFFFFFF;
-          page_.clear();
-          state_ = State::Page;
-          pageAnswer_ = answer(context, {'W'});
-          return true;
-        case 'N':
-        case 'X':
-        case 'I':
-        case 'O':
-        case '0':
-          return true;  // end marks, or a stream mark out of place: nothing to answer
-        default:
-          return false;
-      }
-    case State::Collecting: {
-      if (!IsHex(byte)) {  // a broken command: the firmware drops it and waits anew
-        state_ = State::Idle;
-        return true;
-      }
-      digits_.push_back(static_cast<char>(byte));
-      const std::size_t need = command_ == 'w' ? 14 : 6;
-      if (digits_.size() == need) {
-        state_ = State::Idle;
-        execute(context);
-      }
-      return true;
-    }
+    case State::Idle: return onIdle(byte, context);
+    case State::Collecting: return onCollecting(byte, context);
     case State::Streaming:
       if (byte == 'N') sendBlock(context);
       else if (byte == 'X') state_ = State::Idle;
       return true;
-    case State::Page:
-      // The firmware takes a page only once its answer to "W" or "N" has gone to the host:
-      // bytes that come before the host has read that answer fall on deaf ears.
-      if (pageAnswer_ && !context.hostHasTaken(*pageAnswer_)) {
-        ++lostPageBytes_;
-        return true;
-      }
-      page_.push_back(byte);
-      if (page_.size() == kPageBytes) programPage(context);
-      return true;
-    case State::BetweenPages:
-      if (byte == 'N') {
-        page_.clear();
-        state_ = State::Page;
-        pageAnswer_ = answer(context, {'N'});
-      } else if (byte == 'X') {
-        state_ = State::Idle;
-        if (dirty_) save();
-      }
-      return true;
+    case State::Page: return onPage(byte, context);
+    case State::BetweenPages: return onBetweenPages(byte, context);
   }
   return false;
+}
+
+bool Mec16Sim::onIdle(std::uint8_t byte, SimContext& context) {
+  switch (byte) {
+    case '1':
+      startOperation();
+      answer(context, {'1'});
+      return true;
+    case 'j': {
+      std::vector<std::uint8_t> id = {static_cast<std::uint8_t>(id_ >> 24), static_cast<std::uint8_t>(id_ >> 16),
+                                      static_cast<std::uint8_t>(id_ >> 8), static_cast<std::uint8_t>(id_)};
+      // A JTAG chain that drops out mid-answer: only the first bytes of the ID come.
+      const long long bytes = options_.number("mec16-id-bytes", 4);
+      if (bytes >= 1 && bytes < 4) id.resize(static_cast<std::size_t>(bytes));
+      answer(context, id);
+      return true;
+    }
+    case 'r':
+    case 'w':
+    case 'R':
+      command_ = byte;
+      digits_.clear();
+      state_ = State::Collecting;
+      return true;
+    case 'W':
+      streamAddress_ = registers_[kFlashAddress] & 0xFFFFFF;
+      page_.clear();
+      state_ = State::Page;
+      pageAnswer_ = answer(context, {'W'});
+      return true;
+    case 'N':
+    case 'X':
+    case 'I':
+    case 'O':
+    case '0':
+      return true;  // end marks, or a stream mark out of place: nothing to answer
+    default:
+      return false;
+  }
+}
+
+bool Mec16Sim::onCollecting(std::uint8_t byte, SimContext& context) {
+  if (!IsHex(byte)) {  // a broken command: the firmware drops it and waits anew
+    state_ = State::Idle;
+    return true;
+  }
+  digits_.push_back(static_cast<char>(byte));
+  const std::size_t need = command_ == 'w' ? 14 : 6;
+  if (digits_.size() == need) {
+    state_ = State::Idle;
+    execute(context);
+  }
+  return true;
+}
+
+bool Mec16Sim::onPage(std::uint8_t byte, SimContext& context) {
+  // The firmware takes a page only once its answer to "W" or "N" has gone to the host:
+  // bytes that come before the host has read that answer fall on deaf ears.
+  if (pageAnswer_ && !context.hostHasTaken(*pageAnswer_)) {
+    ++lostPageBytes_;
+    return true;
+  }
+  page_.push_back(byte);
+  if (page_.size() == kPageBytes) programPage(context);
+  return true;
+}
+
+bool Mec16Sim::onBetweenPages(std::uint8_t byte, SimContext& context) {
+  if (byte == 'N') {
+    page_.clear();
+    state_ = State::Page;
+    pageAnswer_ = answer(context, {'N'});
+  } else if (byte == 'X') {
+    state_ = State::Idle;
+    if (dirty_) save();
+  }
+  return true;
 }
 
 void Mec16Sim::execute(SimContext& context) {

@@ -59,6 +59,11 @@ class Mec16Sim : public SimCommandSet {
  private:
   enum class State { Idle, Collecting, Streaming, Page, BetweenPages };
 
+  // One handler for each state a byte can find the firmware in (the lock is held).
+  bool onIdle(std::uint8_t byte, SimContext& context);
+  bool onCollecting(std::uint8_t byte, SimContext& context);
+  bool onPage(std::uint8_t byte, SimContext& context);
+  bool onBetweenPages(std::uint8_t byte, SimContext& context);
   void startOperation();
   void execute(SimContext& context);
   void registerRead(std::uint32_t address, SimContext& context);

@@ -124,24 +124,9 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
     case 'O':
       context.send(byte);
       break;
-    case 'r': {
-      ++readBlocks_;
-      std::size_t count = kReadBlock;
-      if (options_.number("npce-short-block", -1) == readBlocks_) --count;
-      if (readAddress_ == 0) ++readPasses_;
-      if (readAddress_ == 0 && readPasses_ == 2 && options_.has("npce-unstable-first-block")) {
-        // A clip that sits badly: the same flash reads back differently the second time.
-        std::vector<std::uint8_t> block(flash_.begin(), flash_.begin() + static_cast<std::ptrdiff_t>(count));
-        for (std::size_t address : kUnstableAddresses)
-          if (address < count) block[address] ^= 0x01;
-        context.send(block);
-        readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
-        break;
-      }
-      context.send(std::span(flash_.data() + readAddress_, count));
-      readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
+    case 'r':
+      sendReadBlock(context);
       break;
-    }
     case '-': {
       // The end of a read leaves the read pointer where it is: only the ID check and 07h
       // bring it back to address 0.
@@ -149,27 +134,9 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
       context.send(answer);
       break;
     }
-    case 'e': {
-      std::uint8_t answer[2] = {1, 0};
-      if (options_.has("npce-erase-fails")) {
-        answer[0] = 0;
-      } else {
-        std::fill(flash_.begin(), flash_.end(), 0xFF);
-        if (options_.has("npce-not-blank")) flash_[kNotBlankAddress] = 0x00;
-        dirty_ = true;
-        save();
-      }
-      writeAddress_ = 0;
-      writeBlocks_ = 0;
-      // A third byte after the answer: a host that takes the first two and goes on finds
-      // it in front of the blank check's answer, where it reads as "blank".
-      const std::uint8_t surplus[3] = {answer[0], answer[1], 1};
-      const std::span<const std::uint8_t> bytes = options_.has("npce-erase-surplus")
-                                                      ? std::span<const std::uint8_t>(surplus)
-                                                      : std::span<const std::uint8_t>(answer);
-      context.send(bytes, std::chrono::milliseconds(std::max(0LL, eraseMs_)));
+    case 'e':
+      erase(context);
       break;
-    }
     case 'x': {
       const bool blank = std::all_of(flash_.begin(), flash_.end(), [](std::uint8_t b) { return b == 0xFF; });
       const std::uint8_t answer[2] = {static_cast<std::uint8_t>(blank ? 1 : 0), 0};
@@ -195,6 +162,45 @@ void NpceSim::command(std::uint8_t byte, SimContext& context) {
     default:
       break;
   }
+}
+
+void NpceSim::sendReadBlock(SimContext& context) {
+  ++readBlocks_;
+  std::size_t count = kReadBlock;
+  if (options_.number("npce-short-block", -1) == readBlocks_) --count;
+  if (readAddress_ == 0) ++readPasses_;
+  if (readAddress_ == 0 && readPasses_ == 2 && options_.has("npce-unstable-first-block")) {
+    // A clip that sits badly: the same flash reads back differently the second time.
+    std::vector<std::uint8_t> block(flash_.begin(), flash_.begin() + static_cast<std::ptrdiff_t>(count));
+    for (std::size_t address : kUnstableAddresses)
+      if (address < count) block[address] ^= 0x01;
+    context.send(block);
+    readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
+    return;
+  }
+  context.send(std::span(flash_.data() + readAddress_, count));
+  readAddress_ = (readAddress_ + kReadBlock) % kFlashSize;
+}
+
+void NpceSim::erase(SimContext& context) {
+  std::uint8_t answer[2] = {1, 0};
+  if (options_.has("npce-erase-fails")) {
+    answer[0] = 0;
+  } else {
+    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    if (options_.has("npce-not-blank")) flash_[kNotBlankAddress] = 0x00;
+    dirty_ = true;
+    save();
+  }
+  writeAddress_ = 0;
+  writeBlocks_ = 0;
+  // A third byte after the answer: a host that takes the first two and goes on finds
+  // it in front of the blank check's answer, where it reads as "blank".
+  const std::uint8_t surplus[3] = {answer[0], answer[1], 1};
+  const std::span<const std::uint8_t> bytes = options_.has("npce-erase-surplus")
+                                                  ? std::span<const std::uint8_t>(surplus)
+                                                  : std::span<const std::uint8_t>(answer);
+  context.send(bytes, std::chrono::milliseconds(std::max(0LL, eraseMs_)));
 }
 
 std::uint8_t NpceSim::stored(std::uint8_t wanted, std::size_t address, std::uint8_t old) const {

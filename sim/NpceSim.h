@@ -39,6 +39,9 @@ class NpceSim : public SimCommandSet {
 
  private:
   void command(std::uint8_t byte, SimContext& context);
+  void sendReadBlock(SimContext& context);  // 'r'
+  void erase(SimContext& context);          // 'e'
+
   void programBlock(SimContext& context);
   std::uint8_t stored(std::uint8_t wanted, std::size_t address, std::uint8_t old) const;
   void save();

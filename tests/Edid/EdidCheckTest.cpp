@@ -16,6 +16,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace edid;
 namespace {
 
 using test::Bytes;

@@ -15,6 +15,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace edid;
 namespace {
 
 const std::string kPanels = test::PanelEdidFolder();

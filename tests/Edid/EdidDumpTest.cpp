@@ -5,6 +5,8 @@
 #include "Edid/EdidDump.h"
 
 namespace jig {
+
+using namespace edid;
 namespace {
 
 TEST(EdidDump, AllFfIsSixteenEqualLinesAfterAnEmptyOne) {

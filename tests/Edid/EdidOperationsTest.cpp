@@ -13,6 +13,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace edid;
 namespace {
 
 using test::Bytes;
@@ -138,7 +140,7 @@ TEST(EdidRead, UnknownStatusIsLoggedAndNoFileIsMade) {
   EdidBench bench(options);
   bench.view.answerDialog(bench.dir.file("x.bin"));
   bench.ops.EDID_READClick();
-  EXPECT_EQ(bench.view.lastLine(), edid_text::kReadBadStatus);
+  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadBadStatus);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BEr"));  // closed without a signal
   EXPECT_TRUE(bench.view.dialogs().empty());
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -154,7 +156,7 @@ TEST(EdidRead, ShortAnswerEndsWithinItsBound) {
   bench.ops.EDID_READClick();
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took, std::chrono::milliseconds(2000));
-  EXPECT_EQ(bench.view.lastLine(), edid_text::kReadNoAnswer);
+  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadNoAnswer);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BErO"));
   EXPECT_TRUE(bench.dumpLines().empty());
   EXPECT_TRUE(std::filesystem::is_empty(bench.dir.path()));
@@ -217,8 +219,8 @@ TEST(EdidWrite, ALongEmptyOrNonEdidFileIsRefusedOrAskedAboutBeforeTheWrite) {
       {"big.bin", big, "holds 300 bytes, more than the chip's 256; the chip is not touched."},
       {"empty.bin", {}, "is empty; the chip is not touched."},
       {"zeros.bin", zeros, "The write is cancelled; the chip is not touched."},
-      {"sevens.bin", std::vector<std::uint8_t>(256, 0x77), edid_text::kNotAnEdid},
-      {"noheader.bin", noHeader, edid_text::kNotAnEdid},
+      {"sevens.bin", std::vector<std::uint8_t>(256, 0x77), edid::text::kNotAnEdid},
+      {"noheader.bin", noHeader, edid::text::kNotAnEdid},
   };
   for (const auto& c : cases) {
     EdidBench bench;
@@ -321,7 +323,7 @@ TEST(EdidWrite, MissingReadyByteEndsWithinItsBoundWithoutSendingTheImage) {
   bench.view.answerDialog(bench.dir.file("a.bin"));
   bench.view.answerYesNo(true);
   bench.ops.EDID_WRITEClick();
-  EXPECT_EQ(bench.view.lastLine(), edid_text::kReadyNoAnswer);
+  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadyNoAnswer);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BEwO"));
   EXPECT_EQ(bench.chip().contents(), before);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -338,7 +340,7 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     bench.view.answerYesNo(true);  // its size
     bench.view.answerYesNo(true);  // no EDID header
     bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteNoAnswer);
+    EXPECT_EQ(bench.view.lastLine(), edid::text::kWriteNoAnswer);
     EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
@@ -352,7 +354,7 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
     bench.view.answerYesNo(true);  // its size
     bench.view.answerYesNo(true);  // no EDID header
     bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.view.lastLine(), edid_text::kWriteBadStatus);
+    EXPECT_EQ(bench.view.lastLine(), edid::text::kWriteBadStatus);
     const auto host = bench.programmer.hostBytes();
     EXPECT_EQ(host.size(), 1u + 2u + 256u);  // no 'I' and no 'O'
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});

@@ -12,6 +12,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace keyboard;
 namespace {
 
 using namespace std::chrono_literals;
@@ -210,7 +212,7 @@ TEST(KeyboardScan, SilentProgrammerEndsTheScanWithinTheBound) {
   bench.ops.START_SCANClick();
   ASSERT_TRUE(bench.view.waitEnded(2s));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.view.lastLine(), keyboard_text::kNoReport);
+  EXPECT_EQ(bench.view.lastLine(), keyboard::text::kNoReport);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BuQ"));
   bench.expectIdleAndClosed();
 }
@@ -219,7 +221,7 @@ TEST(KeyboardScan, TimerThatStopsTickingEndsTheScan) {
   ScanBench bench({}, /*withTicker=*/false);
   bench.ops.START_SCANClick();
   ASSERT_TRUE(bench.view.waitEnded(2s));
-  EXPECT_EQ(bench.view.lastLine(), keyboard_text::kNoTick);
+  EXPECT_EQ(bench.view.lastLine(), keyboard::text::kNoTick);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BuQ"));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   bench.expectIdleAndClosed();
@@ -234,7 +236,7 @@ TEST(KeyboardScan, OversizedReportIsDroppedAndTheScanGoesOn) {
   ASSERT_TRUE(WaitUntil([&] { return bench.colour("Shape68").has_value(); }));  // (3, 4)
   ASSERT_TRUE(bench.stop());
   const auto lines = bench.view.allLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), keyboard_text::kReportTooLong), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), keyboard::text::kReportTooLong), 1);
   EXPECT_FALSE(bench.colour("Shape2").has_value());  // the runaway report named (1, 2)
   const auto host = bench.programmer.hostBytes();
   EXPECT_EQ(Count(host, 'I'), Count(host, 'U'));  // no beep for the dropped one
@@ -247,7 +249,7 @@ TEST(KeyboardScan, UnpluggedProgrammerEndsTheScan) {
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 2; }));
   bench.d2xx.unplug(0);
   ASSERT_TRUE(bench.view.waitEnded(2s));
-  EXPECT_EQ(bench.view.lastLine(), keyboard_text::kProgrammerGone);
+  EXPECT_EQ(bench.view.lastLine(), keyboard::text::kProgrammerGone);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.ops.modeText(), "NONE");
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);

@@ -7,6 +7,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace keyboard;
 namespace {
 
 std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {

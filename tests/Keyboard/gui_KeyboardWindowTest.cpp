@@ -13,6 +13,8 @@
 #include "sim/SimD2xx.h"
 
 namespace jig {
+
+using namespace keyboard;
 namespace {
 
 std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {

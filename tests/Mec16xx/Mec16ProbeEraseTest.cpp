@@ -105,7 +105,7 @@ TEST(Mec16Probe, SilentOrMissingProgrammerEndsIdleWithinTheBound) {
     bench.ops.BitBtn_MEC16Click();
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
-    EXPECT_TRUE(bench.logged(std::string(mec16::kNoAnswerTo1)));
+    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoAnswerTo1)));
     EXPECT_EQ(bench.host(), "B1O0");
     EXPECT_EQ(bench.view.lastLine(), "");
   }
@@ -123,7 +123,7 @@ TEST(Mec16Probe, SilentOrMissingProgrammerEndsIdleWithinTheBound) {
     Mec16Bench bench(V42({{"silence-after", "4"}}));  // "1" answered, no ID at all
     bench.ops.BitBtn_MEC16Click();
     bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged(std::string(mec16::kNoId)));
+    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoId)));
     EXPECT_EQ(bench.host(), "B1jO0");
   }
   {
@@ -204,7 +204,7 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     bench.ops.BitBtn_MEC16_ERASEClick(false);
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.eraseMs + 2000));
-    EXPECT_TRUE(bench.logged(std::string(mec16::kEraseTooLong)));
+    EXPECT_TRUE(bench.logged(std::string(mec16::text::kEraseTooLong)));
     EXPECT_FALSE(bench.logged("Стирание завершено успешно."));
     EXPECT_EQ(bench.host().back(), '0');
     EXPECT_EQ(bench.host().find("wFF390800000100"), std::string::npos);
@@ -239,7 +239,7 @@ TEST_P(Mec16ShortId, IsLoggedAndOnlyTheProbeAndTheEraseFail) {
   if (action == "write") bench.ops.BitBtn_MEC16_WRITEClick(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{c.succeeds});
-  EXPECT_EQ(bench.linesAfter(std::string(mec16::kShortId)).at(0), std::string(mec16::kIdPrefix) + c.idText);
+  EXPECT_EQ(bench.linesAfter(std::string(mec16::text::kShortId)).at(0), std::string(mec16::text::kIdPrefix) + c.idText);
   EXPECT_EQ(bench.host().substr(bench.host().size() - 2), c.succeeds ? "I0" : "O0");
   if (action == "erase") {
     EXPECT_EQ(bench.host(), "B1jrFF390CO0");

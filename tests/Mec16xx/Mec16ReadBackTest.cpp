@@ -67,7 +67,7 @@ TEST(Mec16Verify, ReadsBackInASeparateRunAndSaysTheFlashMatches) {
   EXPECT_EQ(LastSaying(lines), "Проверка после записи: OK, флеш совпадает с образом.");
   const auto after = bench.linesAfter("Запись MAIN блока завершена успешно.");
   ASSERT_FALSE(after.empty());
-  EXPECT_EQ(Count(after, std::string(mec16::kVerifyReadStarts)), 1);
+  EXPECT_EQ(Count(after, std::string(mec16::text::kVerifyReadStarts)), 1);
   EXPECT_EQ(Count(after, "Чтение MAIN блока завершено успешно."), 1);
   EXPECT_EQ(Count(after, "Закрыли VCOM порт"), 2);
   // The verify read is no dump: no sanity line.
@@ -152,8 +152,8 @@ TEST(Mec16Verify, SilenceInTheVerifyReadEndsIdleWithinItsBoundAndOneLine) {
   EXPECT_EQ(bench.ops.mode(), Mec16Mode::None);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  const auto after = bench.linesAfter(std::string(mec16::kVerifyReadStarts));
-  const std::string timedOut = std::string(mec16::kNoBlock) + "3 (MAIN)";
+  const auto after = bench.linesAfter(std::string(mec16::text::kVerifyReadStarts));
+  const std::string timedOut = std::string(mec16::text::kNoBlock) + "3 (MAIN)";
   ASSERT_EQ(Count(after, timedOut), 1);
   // Nothing after it but the closing of the run.
   const auto tail = bench.linesAfter(timedOut);
@@ -196,7 +196,7 @@ TEST(Mec16ReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
   const auto lines = bench.view.allLines();
   EXPECT_EQ(lines.back(), "Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: 4. "
                           "Файл не записан.");
-  EXPECT_EQ(Count(lines, std::string(mec16::kSecondReadStarts)), 1);
+  EXPECT_EQ(Count(lines, std::string(mec16::text::kSecondReadStarts)), 1);
   EXPECT_EQ(Count(lines, "Закрыли VCOM порт"), 2);
 }
 
@@ -247,7 +247,7 @@ TEST(Mec16ReadTwice, StopDuringTheSecondReadEndsItWithoutAFile) {
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_FALSE(std::filesystem::exists(path));
-  const auto second = bench.linesAfter(std::string(mec16::kSecondReadStarts));
+  const auto second = bench.linesAfter(std::string(mec16::text::kSecondReadStarts));
   EXPECT_EQ(Count(second, "Пользователь прервал операцию чтения."), 1);
   EXPECT_EQ(LastSaying(second), "Закрыли VCOM порт");
   EXPECT_EQ(bench.host(), kMainRead + kReadSetUp + "NNNNX" + kRelease + "0O");

@@ -187,7 +187,7 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.blockMs + 2000));
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(bench.logged(std::string(mec16::kNoBlock) + "3 (MAIN)"));
+    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoBlock) + "3 (MAIN)"));
     EXPECT_EQ(bench.host(), kReadSetUp + "NNXO0");
   }
   {
@@ -332,7 +332,7 @@ TEST(Mec16Write, MissingGOrSilenceEndsWithXOAndNoRelease) {
     bench.view.answerDialog(path);
     bench.ops.BitBtn_MEC16_WRITEClick(false);
     bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged(std::string(mec16::kNoPageAnswer) + "2"));
+    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoPageAnswer) + "2"));
     EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
   }
 }
@@ -509,7 +509,7 @@ TEST(Mec16Read, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
-    EXPECT_EQ(bench.logged(std::string(mec16::kFileWriteFailed)), c.diskFullAfter.has_value());
+    EXPECT_EQ(bench.logged(std::string(mec16::text::kFileWriteFailed)), c.diskFullAfter.has_value());
   }
 }
 
@@ -550,7 +550,7 @@ TEST(Mec16Write, ExitDuringTheWriteChangesNeitherItsVerdictNorItsVerify) {
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.chip().mainArray(), source);
   const auto lines = bench.view.allLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(mec16::kWriteCannotStop)), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(mec16::text::kWriteCannotStop)), 1);
   EXPECT_TRUE(bench.logged("Проверка после записи: OK, флеш совпадает с образом."));
   EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
   EXPECT_EQ(bench.view.visible("self"), std::nullopt);  // the window stayed
@@ -576,7 +576,7 @@ TEST(Mec16Write, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   EXPECT_TRUE(bench.host() == kWriteSetUp + Pages(source, 10) + "XO");
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 10);
   EXPECT_EQ(bench.view.lastLine(), "");
-  EXPECT_TRUE(bench.logged(std::string(mec16::kWriteStopped)));
+  EXPECT_TRUE(bench.logged(std::string(mec16::text::kWriteStopped)));
   EXPECT_EQ(bench.chip().mainReads(), 0);  // no verify of a write that did not end
 }
 

@@ -18,6 +18,8 @@
 #include "tests/support/TestFiles.h"
 
 namespace jig {
+
+using namespace keyboard;
 namespace {
 
 bool Pump(const std::function<bool()>& done, int boundMs = 20000) {

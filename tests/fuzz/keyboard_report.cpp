@@ -9,12 +9,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> report(data, size);
-  const auto pairs = jig::DecodeReport(report);
+  const auto pairs = jig::keyboard::DecodeReport(report);
   for (const auto& pair : pairs)
-    if (!jig::HasIndicator(pair) || jig::PairNumber(pair) < 2 || jig::PairNumber(pair) > 992) std::abort();
-  const auto end = std::find(report.begin(), report.end(), jig::kReportEnd);
+    if (!jig::keyboard::HasIndicator(pair) || jig::keyboard::PairNumber(pair) < 2 || jig::keyboard::PairNumber(pair) > 992) std::abort();
+  const auto end = std::find(report.begin(), report.end(), jig::keyboard::kReportEnd);
   if (end != report.end()) {
-    const auto upToEnd = jig::DecodeReport(report.first(static_cast<std::size_t>(end - report.begin()) + 1));
+    const auto upToEnd = jig::keyboard::DecodeReport(report.first(static_cast<std::size_t>(end - report.begin()) + 1));
     if (upToEnd != pairs) std::abort();
   }
   return 0;
