@@ -27,7 +27,7 @@ bool IsKeyboardSquare(std::string_view name) {
   int number = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (error != std::errc() || end != digits.data() + digits.size() || number < 1) return false;
-  return HasIndicator({(number - 1) / kMatrixLines + 1, (number - 1) % kMatrixLines + 1});
+  return keyboard::HasIndicator({(number - 1) / keyboard::kMatrixLines + 1, (number - 1) % keyboard::kMatrixLines + 1});
 }
 
 // A name some window of the program has: in a window, a call under any other name would do
