@@ -7,8 +7,10 @@
 #include "app/Guarded.h"
 #include "app/Options.h"
 #include "link/CliInterrupt.h"
+#include "link/ConsoleSetup.h"
 
 int main(int argc, char** argv) {
+  jig::PrepareConsole();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const jig::Options options = jig::ParseOptions(arguments);
   if (options.help) {
