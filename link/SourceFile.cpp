@@ -46,7 +46,12 @@ SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize) {
   // A FIFO without a writer must not hold the window: the open does not wait, and anything
   // but a regular file is refused below.
   const Descriptor file(platform::OpenSource(path));
-  if (file.get() < 0) return Problem(SourceProblem::CannotOpen, errno);
+  if (file.get() < 0) {
+    const int error = errno;
+    // Where a folder cannot even be opened (Windows), it is still no image.
+    if (platform::IsDirectory(path)) return Problem(SourceProblem::NotRegular);
+    return Problem(SourceProblem::CannotOpen, error);
+  }
   std::uint64_t size = 0;
   bool regular = false;
   if (!platform::RegularFileSize(file.get(), size, regular)) return Problem(SourceProblem::ReadError, errno);

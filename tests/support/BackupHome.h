@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/Backups.h"
+#include "tests/support/Environment.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::test {
@@ -17,12 +18,9 @@ class BackupHome {
  public:
   BackupHome() {
     if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old;
-    ::setenv("XDG_DATA_HOME", dir_.path().c_str(), 1);
+    SetEnvironment("XDG_DATA_HOME", dir_.path().string());
   }
-  ~BackupHome() {
-    if (old_) ::setenv("XDG_DATA_HOME", old_->c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
-  }
+  ~BackupHome() { SetEnvironment("XDG_DATA_HOME", old_); }
   BackupHome(const BackupHome&) = delete;
   BackupHome& operator=(const BackupHome&) = delete;
 
