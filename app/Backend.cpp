@@ -1,6 +1,6 @@
 #include "app/Backend.h"
 
-#include "link/SerialD2xx.h"
+#include "link/PortD2xx.h"
 
 namespace jig {
 
@@ -12,11 +12,9 @@ Backend MakeBackend(const Options& options) {
     backend.sim = sim.get();
     backend.d2xx = std::move(sim);
   } else {
-    auto serial = std::make_unique<SerialD2xx>(options.ports);
     // A command keeps the port from its first open to its end (firmware check, operation,
     // verify, read twice); the windows take it for each operation.
-    serial->holdPortLocks(!options.words.empty());
-    backend.d2xx = std::move(serial);
+    backend.d2xx = MakePortD2xx(options.ports, !options.words.empty());
   }
   return backend;
 }

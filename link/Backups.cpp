@@ -1,7 +1,5 @@
 #include "link/Backups.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <regex>
 
 #include "link/DumpSink.h"
+#include "link/PlatformFiles.h"
 #include "link/Sha256.h"
 
 namespace jig {
@@ -18,9 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Stamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = platform::LocalTime(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
   return text;
@@ -45,10 +42,7 @@ std::vector<fs::path> BackupsByAge(const fs::path& folder) {
 }  // namespace
 
 fs::path BackupFolder() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-    return fs::path(data) / "holbrenik-jig" / "backups";
-  const char* home = std::getenv("HOME");
-  return fs::path(home && *home ? home : ".") / ".local" / "share" / "holbrenik-jig" / "backups";
+  return platform::UserDataFolder() / "holbrenik-jig" / "backups";
 }
 
 SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> image, const fs::path& folder) {

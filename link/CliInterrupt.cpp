@@ -1,6 +1,5 @@
 #include "link/CliInterrupt.h"
 
-#include <csignal>
 #include <atomic>
 
 #include "link/ConsoleView.h"
@@ -26,14 +25,6 @@ constexpr std::string_view kWriteWarning =
     "Stopping a write midway leaves the chip half written; the write goes on. Press Ctrl-C again to stop it anyway.";
 
 }  // namespace
-
-void InstallInterruptHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 int InterruptCount() { return g_count.load(); }
 int InterruptSignal() { return g_signal.load(); }

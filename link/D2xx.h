@@ -1,6 +1,7 @@
 #pragma once
 // The device library surface the tool relies on: one method per library call, named as
-// the library names it, status 0 = FT_OK. Backends: SerialD2xx (termios) and SimD2xx.
+// the library names it, status 0 = FT_OK. Backends: SerialD2xx (termios), Win32D2xx (COM
+// ports) and SimD2xx.
 #include <cstdint>
 #include <optional>
 #include <string>

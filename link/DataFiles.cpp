@@ -1,8 +1,8 @@
 #include "link/DataFiles.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+
+#include "link/PlatformFiles.h"
 
 #include "link/SourceFile.h"
 
@@ -15,13 +15,13 @@ std::vector<fs::path> DataFolders() {
   std::error_code ec;
   const fs::path current = fs::current_path(ec);
   if (!ec) places.push_back(current);
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) places.push_back(self.parent_path());
+  const fs::path self = platform::ProgramPath();
+  if (!self.empty()) places.push_back(self.parent_path());
 #ifdef JIG_DATA_DIR
   places.push_back(JIG_DATA_DIR);
 #endif
   // An installation moved as a whole (another prefix, a package) keeps its data here.
-  if (!ec) places.push_back((self.parent_path() / ".." / "share" / "holbrenik-jig").lexically_normal());
+  if (!self.empty()) places.push_back((self.parent_path() / ".." / "share" / "holbrenik-jig").lexically_normal());
   std::vector<fs::path> unique;
   for (auto& place : places) {
     place = place.lexically_normal();
@@ -49,8 +49,7 @@ DataFileSearch FindDataFile(const std::string& name, const std::vector<fs::path>
 
 std::optional<std::vector<std::uint8_t>> ReadDataFile(const fs::path& path, std::string& problem) {
   problem.clear();
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;  // not there: no line of its own
+  if (!platform::PathExists(path.string())) return std::nullopt;  // not there: no line of its own
   SourceFile source = ReadSourceFile(path.string(), kMaxDataFileBytes);
   if (source.ok()) return std::move(source.bytes);
   // An empty file is there and is read as such; what it holds is the reader's to judge.

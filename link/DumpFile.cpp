@@ -1,40 +1,22 @@
 #include "link/DumpFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <utility>
 
-namespace jig {
+#include "link/PlatformFiles.h"
 
-namespace {
-// No sharing: another holder of the file (a second window, another program that locks)
-// makes the open fail instead of two writers mixing their bytes.
-int LockOrClose(int fd) {
-  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-}  // namespace
+namespace jig {
 
 std::optional<DumpFile> DumpFile::Create(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  const int fd = LockOrClose(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  const int fd = platform::CreateUnshared(path);
   if (fd < 0) return std::nullopt;
-  if (ftruncate(fd, 0) != 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
   return DumpFile(fd, path, true);
 }
 
 std::optional<DumpFile> DumpFile::OpenForReading(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  const int fd = LockOrClose(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const int fd = platform::OpenUnshared(path);
   if (fd < 0) return std::nullopt;
   return DumpFile(fd, path, false);
 }
@@ -57,7 +39,7 @@ DumpFile::~DumpFile() { close(); }
 bool DumpFile::write(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (fd_ >= 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const long n = platform::WriteSome(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
@@ -68,7 +50,7 @@ bool DumpFile::write(std::span<const std::uint8_t> bytes) {
 std::size_t DumpFile::read(std::span<std::uint8_t> bytes) {
   std::size_t done = 0;
   while (fd_ >= 0 && done < bytes.size()) {
-    const ssize_t n = ::read(fd_, bytes.data() + done, bytes.size() - done);
+    const long n = platform::ReadSome(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
@@ -78,8 +60,8 @@ std::size_t DumpFile::read(std::span<std::uint8_t> bytes) {
 
 bool DumpFile::close() {
   if (fd_ < 0) return true;
-  const bool synced = !created_ || fsync(fd_) == 0 || errno == EINVAL;
-  const bool closed = ::close(fd_) == 0;
+  const bool synced = !created_ || platform::SyncFile(fd_) || errno == EINVAL;
+  const bool closed = platform::CloseFile(fd_);
   fd_ = -1;
   return synced && closed;
 }

@@ -1,14 +1,12 @@
 #include "link/DumpSink.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <random>
 #include <utility>
+
+#include "link/PlatformFiles.h"
 
 namespace jig {
 
@@ -26,18 +24,10 @@ std::string FolderOf(const std::string& target) {
 
 std::string RandomSuffix() {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  thread_local std::mt19937_64 generator{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+  thread_local std::mt19937_64 generator{std::random_device{}() ^ static_cast<std::uint64_t>(platform::ProcessId())};
   std::string suffix;
   for (int i = 0; i < 8; ++i) suffix += kDigits[generator() % 36];
   return suffix;
-}
-
-bool SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-  ::close(fd);
-  return synced;
 }
 
 }  // namespace
@@ -48,19 +38,17 @@ void InjectDumpWriteFault(std::optional<std::size_t> afterBytes) {
 }
 
 bool PathTaken(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+  return !path.empty() && platform::PathExists(path);
 }
 
 std::optional<DumpSink> DumpSink::Create(const std::string& target) {
   if (target.empty()) return std::nullopt;
-  struct stat info {};
-  if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return std::nullopt;
+  if (platform::IsDirectory(target)) return std::nullopt;
   const std::string folder = FolderOf(target);
   const std::string name = fs::path(target).filename().string();
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temporary = (fs::path(folder) / ("." + name + "." + RandomSuffix() + ".part")).string();
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = platform::CreateNew(temporary);
     if (fd >= 0) return DumpSink(fd, target, temporary);
     if (errno != EEXIST) return std::nullopt;
   }
@@ -100,7 +88,7 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
       }
       want = std::min(want, faultAfter - written);
     }
-    const ssize_t n = ::write(fd_, bytes.data() + done, want);
+    const long n = platform::WriteSome(fd_, bytes.data() + done, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       failed_ = true;
@@ -114,25 +102,25 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
 
 bool DumpSink::commit() {
   if (fd_ < 0) return false;
-  const bool synced = !failed_ && ::fsync(fd_) == 0;
-  const bool closed = ::close(fd_) == 0;
+  const bool synced = !failed_ && platform::SyncFile(fd_);
+  const bool closed = platform::CloseFile(fd_);
   fd_ = -1;
-  if (!synced || !closed || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+  if (!synced || !closed || !platform::RenameOver(temporary_, target_)) {
     abandon();
     return false;
   }
   temporary_.clear();
-  SyncFolder(FolderOf(target_));  // the rename is done; a folder that cannot sync keeps it
+  platform::SyncFolder(FolderOf(target_));  // the rename is done; a folder that cannot sync keeps it
   return true;
 }
 
 void DumpSink::abandon() {
   if (fd_ >= 0) {
-    ::close(fd_);
+    platform::CloseFile(fd_);
     fd_ = -1;
   }
   if (!temporary_.empty()) {
-    ::unlink(temporary_.c_str());
+    platform::RemoveFile(temporary_);
     temporary_.clear();
   }
 }

@@ -1,6 +1,6 @@
 #include "link/Preflight.h"
 
-#include <filesystem>
+#include "link/LatencyAdvice.h"
 
 namespace jig {
 
@@ -26,16 +26,11 @@ std::string RefusalLine(const OpenRefusal& refusal, LogLanguage language) {
 }
 
 std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs, LogLanguage language) {
-  const std::string name = std::filesystem::path(reading.port).filename().string();
   if (language == LogLanguage::Russian)
     return "Таймер задержки " + reading.port + " стоит на " + std::to_string(reading.ms) + " мс (нужно " +
-           std::to_string(wantedMs) + " мс, обмен будет медленным): установите правило udev " +
-           "99-holbrenik-jig.rules или выполните \"echo " + std::to_string(wantedMs) +
-           " | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\"";
+           std::to_string(wantedMs) + " мс, обмен будет медленным): " + LatencyAdvice(reading, wantedMs, language);
   return "The latency timer of " + reading.port + " stays at " + std::to_string(reading.ms) + " ms (" +
-         std::to_string(wantedMs) + " ms needed, transfers will be slow): install the udev rule " +
-         "99-holbrenik-jig.rules or run \"echo " + std::to_string(wantedMs) +
-         " | sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer\"";
+         std::to_string(wantedMs) + " ms needed, transfers will be slow): " + LatencyAdvice(reading, wantedMs, language);
 }
 
 }  // namespace jig

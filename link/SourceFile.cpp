@@ -1,12 +1,10 @@
 #include "link/SourceFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "link/PlatformFiles.h"
 
 namespace jig {
 
@@ -19,7 +17,7 @@ class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::CloseFile(fd_);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -45,13 +43,19 @@ void InjectSourceReadFault(std::optional<std::size_t> afterBytes) { g_readFaultA
 
 SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize) {
   if (path.empty()) return Problem(SourceProblem::CannotOpen, ENOENT);
-  // O_NONBLOCK: a FIFO without a writer must not hold the window; it is refused below.
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (file.get() < 0) return Problem(SourceProblem::CannotOpen, errno);
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) return Problem(SourceProblem::ReadError, errno);
-  if (!S_ISREG(info.st_mode)) return Problem(SourceProblem::NotRegular);
-  const auto size = static_cast<std::uint64_t>(info.st_size);
+  // A FIFO without a writer must not hold the window: the open does not wait, and anything
+  // but a regular file is refused below.
+  const Descriptor file(platform::OpenSource(path));
+  if (file.get() < 0) {
+    const int error = errno;
+    // Where a folder cannot even be opened (Windows), it is still no image.
+    if (platform::IsDirectory(path)) return Problem(SourceProblem::NotRegular);
+    return Problem(SourceProblem::CannotOpen, error);
+  }
+  std::uint64_t size = 0;
+  bool regular = false;
+  if (!platform::RegularFileSize(file.get(), size, regular)) return Problem(SourceProblem::ReadError, errno);
+  if (!regular) return Problem(SourceProblem::NotRegular);
   if (size == 0) return Problem(SourceProblem::Empty);
   if (size > maxSize) return Problem(SourceProblem::TooLarge, 0, size);
 
@@ -66,7 +70,7 @@ SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize) {
       if (done >= faultAfter) return Problem(SourceProblem::ReadError, EIO, size);
       want = std::min(want, faultAfter - done);
     }
-    const ssize_t n = ::read(file.get(), source.bytes.data() + done, want);
+    const long n = platform::ReadSome(file.get(), source.bytes.data() + done, want);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Problem(SourceProblem::ReadError, errno, size);
     // A file that shrank while it was read is no image of what the technician chose.

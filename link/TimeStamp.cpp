@@ -2,12 +2,12 @@
 
 #include <ctime>
 
+#include "link/PlatformFiles.h"
+
 namespace jig {
 
 std::string LongTimeOfDay() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = platform::LocalTime(std::time(nullptr));
   char text[16];
   std::strftime(text, sizeof text, "%H:%M:%S", &local);
   return text;

@@ -1,10 +1,9 @@
 #include "sim/SimD2xx.h"
 
-#include <sys/prctl.h>
-
 #include <algorithm>
 
 #include "link/limits.h"
+#include "sim/ExactWakeUps.h"
 
 namespace jig::sim {
 
@@ -125,18 +124,6 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, D
   return FT_OK;
 }
 
-namespace {
-// A real bridge wakes its reader when a USB packet comes in; here a timed sleep stands in
-// for that, and the kernel's default timer slack (50 us) would make every simulated
-// release late by up to that much. Each thread that waits here asks for exact wake-ups
-// once (it only affects that thread's timed sleeps).
-void ExactWakeUps() {
-  thread_local bool done = false;
-  if (done) return;
-  done = true;
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-}
-}  // namespace
 
 FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
                               SimTime deadline, DWORD* available) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/Backups.h"
+#include "tests/support/Environment.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
@@ -22,12 +23,9 @@ class ScratchBackupFolder {
  public:
   ScratchBackupFolder() {
     if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old;
-    ::setenv("XDG_DATA_HOME", home_.path().c_str(), 1);
+    SetEnvironment("XDG_DATA_HOME", home_.path().string());
   }
-  ~ScratchBackupFolder() {
-    if (old_) ::setenv("XDG_DATA_HOME", old_->c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
-  }
+  ~ScratchBackupFolder() { SetEnvironment("XDG_DATA_HOME", old_); }
   ScratchBackupFolder(const ScratchBackupFolder&) = delete;
   ScratchBackupFolder& operator=(const ScratchBackupFolder&) = delete;
 

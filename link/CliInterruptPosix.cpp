@@ -1,0 +1,19 @@
+#include <csignal>
+
+#include "link/CliInterrupt.h"
+
+namespace jig {
+
+namespace {
+extern "C" void OnSignal(int signal) { NoteInterrupt(signal); }
+}  // namespace
+
+void InstallInterruptHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace jig

@@ -1,0 +1,5 @@
+#include "link/ConsoleSetup.h"
+
+namespace jig {
+void PrepareConsole() {}
+}  // namespace jig

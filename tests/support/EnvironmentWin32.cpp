@@ -1,0 +1,10 @@
+#include <cstdlib>
+
+#include "tests/support/Environment.h"
+
+namespace jig::test {
+// An empty value removes the variable.
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+  _putenv_s(name.c_str(), value ? value->c_str() : "");
+}
+}  // namespace jig::test
