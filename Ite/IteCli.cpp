@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "link/CliInterrupt.h"
 #include "link/Cp1251.h"
@@ -97,28 +98,37 @@ bool ParsePins(const std::string& text, ite::PinAssignment& pins, std::string& e
 
 }  // namespace
 
-int RunIteCommand(CliRequest& request) {
-  const std::string& action = request.action;
-  const CliOptions& options = request.options;
-  const int board = BoardNumber(options);
-  if (board == 0) return BadUsage(request, "--board takes an entry number from 1");
-  const std::string pinText = options.value("--pins");
-  const bool choosesPins = board > 0 || !pinText.empty();
-  if ((action == "apply" && !choosesPins) || (board > 0 && !pinText.empty()) ||
-      (options.has("--reversed") && board < 0))
-    return BadUsage(request, "");
+namespace {
+
+// What the command line chose for the pins: an entry of the base, a list, or neither.
+struct PinChoice {
+  int board = -1;  // an entry from 1; -1: none
+  std::string pinText;
   ite::PinAssignment pins{};
+  bool chosen() const { return board > 0 || !pinText.empty(); }
+};
+
+// The rules the command row cannot say; nullopt when the choice holds, else the exit status.
+std::optional<int> ReadPinChoice(CliRequest& request, PinChoice& choice) {
+  const CliOptions& options = request.options;
+  choice.board = BoardNumber(options);
+  if (choice.board == 0) return BadUsage(request, "--board takes an entry number from 1");
+  choice.pinText = options.value("--pins");
+  if ((request.action == "apply" && !choice.chosen()) || (choice.board > 0 && !choice.pinText.empty()) ||
+      (options.has("--reversed") && choice.board < 0))
+    return BadUsage(request, "");
   std::string pinError;
-  if (!pinText.empty() && !ParsePins(pinText, pins, pinError)) {
+  if (!choice.pinText.empty() && !ParsePins(choice.pinText, choice.pins, pinError)) {
     request.err << pinError << '\n';
     return kExitUsage;
   }
+  return std::nullopt;
+}
 
-  const std::string givenBase = options.value("--base");
-  const std::string basePath = givenBase.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : givenBase;
-  ite::IteBase base = ite::LoadIteBase(basePath);
-  if (!base.problem.empty()) request.err << base.problem << '\n';
-  if (action == "boards") {
+// "boards", and the check that a chosen entry is in the base; nullopt to go on.
+std::optional<int> CheckBase(CliRequest& request, const PinChoice& choice, const std::string& basePath,
+                             const ite::IteBase& base) {
+  if (request.action == "boards") {
     if (!base.found) {
       request.err << "File [" << ite::kBaseFileName << "] not found. Please read manual!\n"
                   << ite::MissingBaseLine(basePath) << '\n';
@@ -127,38 +137,35 @@ int RunIteCommand(CliRequest& request) {
     for (std::size_t i = 0; i < base.lines.size(); ++i) request.out << i + 1 << "  " << DisplayText(base.lines[i]) << '\n';
     return kExitOk;
   }
-  if (board > 0 && (!base.found || static_cast<std::size_t>(board) > base.lines.size())) {
-    request.err << "--board " << board << ": the base " << basePath << " has "
+  if (choice.board > 0 && (!base.found || static_cast<std::size_t>(choice.board) > base.lines.size())) {
+    request.err << "--board " << choice.board << ": the base " << basePath << " has "
                 << (base.found ? base.lines.size() : 0) << " entries\n";
     return kExitUsage;
   }
+  return std::nullopt;
+}
 
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
-  IteConsoleView view(request.out, request.err);
-  IteOperations ops(request.d2xx, view);
-  ops.setVerifyAfterWrite(!options.has("--no-verify"));
-  ops.setReadTwice(options.has("--read-twice"));
-  ops.setBackup(request.backup);
-  ops.FormCreate(std::move(base));
-
-  if (board > 0) {
-    ops.ITE_ComboBox_MB_SWITCHSelect(board);
-    if (!view.last()) return kExitFailed;
-    if (options.has("--reversed")) {
+// The board (and its reversed cable) or the pin list, then APPLY, as the window's clicks do.
+bool ApplyPins(IteOperations& ops, IteConsoleView& view, const PinChoice& choice, bool reversed) {
+  if (choice.board > 0) {
+    ops.ITE_ComboBox_MB_SWITCHSelect(choice.board);
+    if (!view.last()) return false;
+    if (reversed) {
       ops.ITE_CheckBoxClick(false);
-      if (!view.last()) return kExitFailed;
+      if (!view.last()) return false;
     }
-  } else if (!pinText.empty()) {
-    for (int signal = 0; signal < ite::kSignalCount; ++signal) ops.setPin(signal, pins[static_cast<std::size_t>(signal)]);
+  } else if (!choice.pinText.empty()) {
+    for (int signal = 0; signal < ite::kSignalCount; ++signal)
+      ops.setPin(signal, choice.pins[static_cast<std::size_t>(signal)]);
   }
-  if (choosesPins) {
-    ops.ITE_SETUP_BitBtnClick();
-    if (!view.last()) return kExitFailed;
-  }
+  if (!choice.chosen()) return true;
+  ops.ITE_SETUP_BitBtnClick();
+  return view.last();
+}
 
-  if (action == "apply") return kExitOk;
-  // A Ctrl-C before the action: it is not begun at all.
-  if (InterruptCount() > 0) return 128 + InterruptSignal();
+// The action itself, waited for with Ctrl-C asking it to stop.
+int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
+  const std::string& action = request.action;
   view.arm();
   if (action == "check") {
     ops.ITE_CHECK_CON_BitBtnClick();
@@ -175,6 +182,32 @@ int RunIteCommand(CliRequest& request) {
   // The worker ends by itself: every wait in it has its bound.
   ops.joinWorker();
   return status;
+}
+
+}  // namespace
+
+int RunIteCommand(CliRequest& request) {
+  const CliOptions& options = request.options;
+  PinChoice choice;
+  if (const auto status = ReadPinChoice(request, choice)) return *status;
+  const std::string givenBase = options.value("--base");
+  const std::string basePath = givenBase.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : givenBase;
+  ite::IteBase base = ite::LoadIteBase(basePath);
+  if (!base.problem.empty()) request.err << base.problem << '\n';
+  if (const auto status = CheckBase(request, choice, basePath, base)) return *status;
+
+  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  IteConsoleView view(request.out, request.err);
+  IteOperations ops(request.d2xx, view);
+  ops.setVerifyAfterWrite(!options.has("--no-verify"));
+  ops.setReadTwice(options.has("--read-twice"));
+  ops.setBackup(request.backup);
+  ops.FormCreate(std::move(base));
+  if (!ApplyPins(ops, view, choice, options.has("--reversed"))) return kExitFailed;
+  if (request.action == "apply") return kExitOk;
+  // A Ctrl-C before the action: it is not begun at all.
+  if (InterruptCount() > 0) return 128 + InterruptSignal();
+  return RunAction(request, ops, view);
 }
 
 }  // namespace jig

@@ -86,38 +86,34 @@ std::string LoadAndUpload(SwitchContext& context, const std::string& task) {
   return UploadFirmwareImage(context.link, loaded.image, context.updateView);
 }
 
-}  // namespace
-
-SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText) {
+// The firmware that runs fits the task: Timer_RUN opens the window. Otherwise the programmer
+// is asked into its boot loader ('?' answered by '!'), or the user is asked to push reset.
+bool FitsOrCallBoot(SwitchContext& context, const std::string& taskText) {
   TaskView& view = context.updateView;
   ProgrammerLink& link = context.link;
-  view.showWindow("self", true);
-  view.log("Current version of FW -> " + link.versionText);
-  view.log("User select -> " + taskText);
-  // A programmer that is there but refused (rights, another program) is no case for the
-  // reset button: say what holds it and stop.
-  if (link.versionText == kVersionErrorAnswer && !link.refusalLine.empty() && !link.isOpen)
-    return Fail(context, link.refusalLine);
-
-  if (link.versionText != kVersionErrorAnswer) {
-    const Task* task = FindTask(taskText);
-    if (task && link.versionText.find(task->tag) != std::string::npos) {
-      context.mainView.setTimer(form1::control::kTimerRun, true);
-      view.showWindow("self", false);
-      link.close();
-      view.ended(true);
-      return SwitchOutcome::Fits;
-    }
-    view.log("Command go to BOOT ... ");
-    link.writeByte('?');
-    if (!RetriedSingleByte(link, limits::kBootJumpReads) || link.buffer[0] != '!')
-      view.log("*** FAULT ANSWER. PLEASE push reset button ***");
-  } else {
+  if (link.versionText == kVersionErrorAnswer) {
     view.log(std::string(kPushReset));
+    return false;
   }
+  const Task* task = FindTask(taskText);
+  if (task && link.versionText.find(task->tag) != std::string::npos) {
+    context.mainView.setTimer(form1::control::kTimerRun, true);
+    view.showWindow("self", false);
+    link.close();
+    view.ended(true);
+    return true;
+  }
+  view.log("Command go to BOOT ... ");
+  link.writeByte('?');
+  if (!RetriedSingleByte(link, limits::kBootJumpReads) || link.buffer[0] != '!')
+    view.log("*** FAULT ANSWER. PLEASE push reset button ***");
+  return false;
+}
 
-  // Boot phase: one 5-second limit across all attempts.
-  view.setGauge(update::control::kGauge, 0);
+// Boot phase: one 5-second limit across all attempts; the greeting's length (0: none).
+std::size_t ReachBootLoader(SwitchContext& context, std::array<std::uint8_t, 32>& greeting) {
+  ProgrammerLink& link = context.link;
+  context.updateView.setGauge(update::control::kGauge, 0);
   if (link.isOpen) {
     link.d2xx->FT_SetBaudRate(link.handle, limits::kBootLoaderBaud);
     link.d2xx->FT_SetTimeouts(link.handle, limits::kQueryTimeoutMs, limits::kQueryTimeoutMs);
@@ -125,27 +121,25 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   context.BootTimeoutFlag = 0;
   context.mainView.setTimer(form1::control::kTimer5Sec, true);
   const Clock::time_point deadline = Clock::now() + context.settings.bootWindow;
-  std::array<std::uint8_t, 32> greeting{};
-  std::size_t length = 0;
   for (int attempt = 1;; ++attempt) {
     if (link.isOpen) link.d2xx->FT_Purge(link.handle, FT_PURGE_RX | FT_PURGE_TX);
-    if (SendSyncStream(context, deadline) != Sync::Answered) return Fail(context, kNoBootLoader);
-    length = ReadGreeting(link, greeting);
-    if (length > 0 && length < limits::kBootGreetingMax && greeting[length - 1] == kXon) break;
-    if (attempt == limits::kBootAttempts) return Fail(context, kNoBootLoader);
-    view.log(std::string(kPushReset));
+    if (SendSyncStream(context, deadline) != Sync::Answered) return 0;
+    const std::size_t length = ReadGreeting(link, greeting);
+    if (length > 0 && length < limits::kBootGreetingMax && greeting[length - 1] == kXon) return length;
+    if (attempt == limits::kBootAttempts) return 0;
+    context.updateView.log(std::string(kPushReset));
   }
-  const auto said = std::span<const std::uint8_t>(greeting.data(), length);
-  view.log(HexBytes(said));
-  view.log("BOOT Q27 connected - " + FilterAnswer(said));
-  view.log("Update firmware ... ");
+}
 
+// The upload and, on every path, "g": the boot loader starts the application again.
+SwitchOutcome UploadAndStart(SwitchContext& context, const std::string& taskText) {
+  TaskView& view = context.updateView;
+  ProgrammerLink& link = context.link;
   const std::string result = LoadAndUpload(context, taskText);
   if (result == kResultFileFormat) view.log("Error format .hex file for Q27!");
   else if (result == kResultUpgradeError) view.log("Flashing Q27 error!");
   else if (result == kResultUpgradeOk) view.log("Exit from BOOT and RUN ... ");
 
-  // On every path the boot loader is told to start the application again.
   link.write(kStartApplication);
   bool started = false;
   if (link.isOpen &&
@@ -160,6 +154,30 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   context.mainView.setTimer(form1::control::kTimerRun, true);
   view.ended(true);
   return SwitchOutcome::Switched;
+}
+
+}  // namespace
+
+SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText) {
+  TaskView& view = context.updateView;
+  ProgrammerLink& link = context.link;
+  view.showWindow("self", true);
+  view.log("Current version of FW -> " + link.versionText);
+  view.log("User select -> " + taskText);
+  // A programmer that is there but refused (rights, another program) is no case for the
+  // reset button: say what holds it and stop.
+  if (link.versionText == kVersionErrorAnswer && !link.refusalLine.empty() && !link.isOpen)
+    return Fail(context, link.refusalLine);
+  if (FitsOrCallBoot(context, taskText)) return SwitchOutcome::Fits;
+
+  std::array<std::uint8_t, 32> greeting{};
+  const std::size_t length = ReachBootLoader(context, greeting);
+  if (length == 0) return Fail(context, kNoBootLoader);
+  const auto said = std::span<const std::uint8_t>(greeting.data(), length);
+  view.log(HexBytes(said));
+  view.log("BOOT Q27 connected - " + FilterAnswer(said));
+  view.log("Update firmware ... ");
+  return UploadAndStart(context, taskText);
 }
 
 }  // namespace jig

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,8 @@ int Usage() {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The options; nullopt (after the usage or the error) when they are wrong.
+std::optional<jig::sim::SimOptions> ParseArguments(int argc, char** argv) {
   jig::sim::SimOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
@@ -55,30 +55,44 @@ int main(int argc, char** argv) {
     else if (word == "--sim-fault" && hasValue) {
       if (!jig::sim::AddFault(options, argv[++i], error)) {
         std::cerr << error << '\n';
-        return 2;
+        return std::nullopt;
       }
-    } else return Usage();
+    } else {
+      Usage();
+      return std::nullopt;
+    }
   }
+  return options;
+}
 
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+struct Terminal {
+  int master = -1;
+  int slave = -1;
+  std::string path;
+};
+
+// The pseudo-terminal: its far end is held open so the terminal stays up between the
+// host's opens, and raw, so nothing echoes.
+std::optional<Terminal> OpenTerminal() {
+  Terminal terminal;
+  terminal.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal.master < 0 || grantpt(terminal.master) != 0 || unlockpt(terminal.master) != 0) {
     std::perror("jig-sim: pseudo-terminal");
-    return 1;
+    return std::nullopt;
   }
-  const std::string slavePath = ptsname(master);
-  // Held open so the terminal stays up between the host's opens; raw, so nothing echoes.
-  const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  terminal.path = ptsname(terminal.master);
+  terminal.slave = open(terminal.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   termios tio{};
-  tcgetattr(slave, &tio);
+  tcgetattr(terminal.slave, &tio);
   cfmakeraw(&tio);
   cfsetspeed(&tio, B921600);
-  tcsetattr(slave, TCSANOW, &tio);
+  tcsetattr(terminal.slave, TCSANOW, &tio);
+  return terminal;
+}
 
-  std::signal(SIGINT, RequestStop);
-  std::signal(SIGTERM, RequestStop);
-  std::cout << slavePath << std::endl;
-
-  jig::sim::SimProgrammer programmer(options);
+// Passes the host's bytes to the programmer and its answers back, each when it is due,
+// until a signal or an unplug.
+void Serve(const Terminal& terminal, jig::sim::SimProgrammer& programmer) {
   std::vector<std::uint8_t> buffer(4096);
   while (!stopRequested && !programmer.gone()) {
     const auto now = jig::sim::SimClock::now();
@@ -87,25 +101,40 @@ int main(int argc, char** argv) {
       const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - now).count();
       timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 100));
     }
-    pollfd p{master, POLLIN, 0};
+    pollfd p{terminal.master, POLLIN, 0};
     const int ready = poll(&p, 1, timeoutMs);
     if (ready > 0 && (p.revents & POLLIN)) {
-      const ssize_t n = read(master, buffer.data(), buffer.size());
+      const ssize_t n = read(terminal.master, buffer.data(), buffer.size());
       if (n > 0) {
         termios current{};
-        if (tcgetattr(slave, &current) == 0) programmer.setBaud(BaudOf(current));
+        if (tcgetattr(terminal.slave, &current) == 0) programmer.setBaud(BaudOf(current));
         programmer.hostWrite(std::span(buffer.data(), static_cast<std::size_t>(n)), jig::sim::SimClock::now());
       }
     }
     const std::size_t due = programmer.take(buffer.data(), buffer.size(), jig::sim::SimClock::now());
     for (std::size_t done = 0; done < due;) {
-      const ssize_t n = write(master, buffer.data() + done, due - done);
+      const ssize_t n = write(terminal.master, buffer.data() + done, due - done);
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto options = ParseArguments(argc, argv);
+  if (!options) return 2;
+  const auto terminal = OpenTerminal();
+  if (!terminal) return 1;
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  std::cout << terminal->path << std::endl;
+
+  jig::sim::SimProgrammer programmer(*options);
+  Serve(*terminal, programmer);
   // Closing the master hangs the terminal up: the host sees the programmer go.
-  close(slave);
-  close(master);
+  close(terminal->slave);
+  close(terminal->master);
   return 0;
 }
