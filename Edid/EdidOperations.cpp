@@ -10,7 +10,6 @@
 #include "Edid/EdidDump.h"
 #include "link/Backups.h"
 #include "link/DumpChecks.h"
-#include "link/DumpFile.h"
 #include "link/DumpSink.h"
 #include "link/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
@@ -166,10 +165,9 @@ void EdidOperations::EDID_READClick() {
 
 bool EdidOperations::confirmWrite(const std::string& path, std::span<const std::uint8_t> file,
                                   std::span<const std::uint8_t> image) {
-  const bool blank = ImageQuestion(path, file, kEdidImageSize, LogLanguage::English) &&
-                     CheckDumpPattern(file).pattern != DumpPattern::Mixed && file.size() == kEdidImageSize;
   if (!ConfirmImage(view_, path, file, kEdidImageSize, LogLanguage::English)) return false;
-  if (blank) return true;  // an all-FFh or all-00h image was asked about already
+  // A whole image of nothing but FFh or 00h was asked about already.
+  if (file.size() == kEdidImageSize && IsBlankImage(file)) return true;
   const auto question = EdidWriteQuestion(DecodeEdid(image), image);
   if (!question) return true;
   // A panel with a wrong header or checksum is usually ignored by the laptop: write only

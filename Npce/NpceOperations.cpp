@@ -19,7 +19,6 @@ using namespace npce;
 namespace {
 constexpr std::string_view kReadTwiceBox = control::kReadTwice;
 constexpr std::string_view kBackupBox = control::kBackup;
-constexpr const char* kBackupTask = "npce";
 }  // namespace
 
 std::string_view ModeText(NpceMode mode) {

@@ -29,15 +29,8 @@ class DumpSink {
   bool commit();
   // Removes the temporary file; the target stays as it was.
   void abandon();
-  // commit() when keep, else abandon(); true only for a committed dump.
-  bool finish(bool keep) {
-    if (keep) return commit();
-    abandon();
-    return false;
-  }
 
   const std::string& path() const { return target_; }
-  const std::string& temporaryPath() const { return temporary_; }
 
  private:
   DumpSink(int fd, std::string target, std::string temporary)

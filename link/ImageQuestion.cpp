@@ -1,14 +1,12 @@
 #include "link/ImageQuestion.h"
 
-#include <algorithm>
 
 namespace jig {
 
-namespace {
-bool AllOf(std::span<const std::uint8_t> image, std::uint8_t value) {
-  return std::all_of(image.begin(), image.end(), [value](std::uint8_t b) { return b == value; });
+bool IsBlankImage(std::span<const std::uint8_t> image) {
+  const DumpPattern pattern = CheckDumpPattern(image).pattern;
+  return pattern == DumpPattern::AllFF || pattern == DumpPattern::All00;
 }
-}  // namespace
 
 std::optional<std::string> ImageQuestion(const std::string& path, std::span<const std::uint8_t> image,
                                          std::size_t chipSize, LogLanguage language) {
@@ -20,7 +18,7 @@ std::optional<std::string> ImageQuestion(const std::string& path, std::span<cons
                    : "The file " + path + " holds " + std::to_string(image.size()) + " bytes; the chip holds " +
                          std::to_string(chipSize) + ". The rest of the chip will be FFh. ";
   }
-  if (!image.empty() && (AllOf(image, 0xFF) || AllOf(image, 0x00))) {
+  if (IsBlankImage(image)) {
     const std::string value = image[0] == 0xFF ? "FFh" : "00h";
     question += ru ? "Файл " + path + " содержит только " + value + ": это не прошивка. "
                    : "The file " + path + " holds nothing but " + value + ": that is no firmware. ";

@@ -13,6 +13,9 @@
 
 namespace jig {
 
+// Nothing but FFh (an erased chip) or nothing but 00h: no firmware.
+bool IsBlankImage(std::span<const std::uint8_t> image);
+
 // Nothing when the image needs no question.
 std::optional<std::string> ImageQuestion(const std::string& path, std::span<const std::uint8_t> image,
                                          std::size_t chipSize, LogLanguage language);

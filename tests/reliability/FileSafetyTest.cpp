@@ -16,6 +16,7 @@
 #include "link/DumpSink.h"
 #include "link/SourceFile.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -81,12 +82,6 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
     const int status = RunCommand(d2xx, words, force, out, err);
     EXPECT_EQ(d2xx.openHandles(), 0u);
     return {status, out.str(), err.str()};
-  }
-  std::vector<std::string> leftovers() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-      if (entry.path().filename().string().ends_with(".part")) names.push_back(entry.path().string());
-    return names;
   }
   std::vector<std::uint8_t> Pattern(std::size_t size) const {
     std::vector<std::uint8_t> bytes(size);
@@ -164,7 +159,7 @@ TEST_P(FileSafety, AFailedReadKeepsTheOldDumpWhole) {
     ResetInterrupts();
     EXPECT_EQ(result.status, failure == Failure::Interrupt ? 128 + SIGINT : kExitFailed) << result.out << result.err;
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    EXPECT_EQ(test::TemporaryDumps(dir.path()), std::vector<std::string>{});
   }
 }
 
