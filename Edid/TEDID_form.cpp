@@ -6,6 +6,7 @@
 
 #include "Edid/EdidControls.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -64,5 +65,10 @@ void TEDID_form::EDID_READClick() { operations_->EDID_READClick(); }
 void TEDID_form::EDID_WRITEClick() { operations_->EDID_WRITEClick(); }
 void TEDID_form::EXIT_EDIDClick() { operations_->EXIT_EDIDClick(); }
 void TEDID_form::FixChecksumClick() { operations_->FixChecksumClick(); }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TEDID_form", MakeTaskWindow<TEDID_form>);
+}  // namespace
 
 }  // namespace jig

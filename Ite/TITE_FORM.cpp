@@ -10,6 +10,7 @@
 #include "link/Cp1251.h"
 #include "main/TGauge.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -182,5 +183,10 @@ void TITE_FORM::ITE_WRITE_BitBtnClick() {
   });
 }
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TITE_FORM", MakeTaskWindow<TITE_FORM>);
+}  // namespace
 
 }  // namespace jig

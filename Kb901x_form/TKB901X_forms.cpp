@@ -9,6 +9,7 @@
 #include "Kb901x_form/Kb90Controls.h"
 #include "main/TGauge.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -182,5 +183,10 @@ void TKB901X_forms::computeWiring() {
   }
   Label_result->setText(Q(wiring.text));
 }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TKB901X_forms", MakeTaskWindow<TKB901X_forms>);
+}  // namespace
 
 }  // namespace jig

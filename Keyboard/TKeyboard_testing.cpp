@@ -8,6 +8,7 @@
 
 #include "Keyboard/KeyboardControls.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -176,5 +177,10 @@ void TKeyboard_testing::ClearClick() { operations_->ClearClick(); }
 void TKeyboard_testing::Timer_keyboard_scanTimer() { operations_->Timer_keyboard_scanTimer(); }
 
 bool TKeyboard_testing::paintIndicator(std::string_view name, Rgb colour) { return Matrix->paintShape(name, colour); }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TKeyboard_testing", MakeTaskWindow<TKeyboard_testing>);
+}  // namespace
 
 }  // namespace jig

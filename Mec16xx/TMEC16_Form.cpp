@@ -9,6 +9,7 @@
 #include "Mec16xx/Mec16Texts.h"
 #include "main/TGauge.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -119,5 +120,10 @@ void TMEC16_Form::BitBtn_MEC16_WRITEClick() {
 }
 void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
 void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TMEC16_Form", MakeTaskWindow<TMEC16_Form>);
+}  // namespace
 
 }  // namespace jig

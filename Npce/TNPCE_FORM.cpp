@@ -7,6 +7,7 @@
 #include "Npce/NpceProtocol.h"
 #include "main/TGauge.h"
 #include "main/TWidgets.h"
+#include "main/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -76,5 +77,10 @@ void TNPCE_FORM::NPCE_WRITEClick() {
   });
 }
 void TNPCE_FORM::EXIT_NPCEClick() { operations_.EXIT_NPCEClick(); }
+
+namespace {
+// The program makes this window once at start, for its family's task.
+const TaskWindowRegistration kRegistered("TNPCE_FORM", MakeTaskWindow<TNPCE_FORM>);
+}  // namespace
 
 }  // namespace jig

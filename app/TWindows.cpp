@@ -1,16 +1,28 @@
 #include "app/TWindows.h"
 
+#include <stdexcept>
+#include <string>
+
+#include "app/Families.h"
+#include "main/TTaskWindowMakers.h"
+
 namespace jig {
 
+namespace {
+std::vector<std::unique_ptr<TTaskWindow>> MakeTaskWindows(D2xx& d2xx) {
+  std::vector<std::unique_ptr<TTaskWindow>> windows;
+  for (const Family* family : Families()) {
+    const TaskWindowMaker make = FindTaskWindowMaker(family->task.window);
+    // A family whose window file registered no maker is a fault of the build.
+    if (!make) throw std::logic_error("no window registered as " + std::string(family->task.window));
+    windows.push_back(make(d2xx));
+  }
+  return windows;
+}
+}  // namespace
+
 TWindows::TWindows(D2xx& d2xx)
-    : Form1(std::make_unique<TForm1>(d2xx)),
-      EDID_form(std::make_unique<TEDID_form>(d2xx)),
-      KB901X_forms(std::make_unique<TKB901X_forms>(d2xx)),
-      Keyboard_testing(std::make_unique<TKeyboard_testing>(d2xx)),
-      MEC16_Form(std::make_unique<TMEC16_Form>(d2xx)),
-      ITE_FORM(std::make_unique<TITE_FORM>(d2xx)),
-      NPCE_FORM(std::make_unique<TNPCE_FORM>(d2xx)),
-      UPDATE_FORM(std::make_unique<TUPDATE_FORM>()) {
+    : Form1(std::make_unique<TForm1>(d2xx)), tasks(MakeTaskWindows(d2xx)), UPDATE_FORM(std::make_unique<TUPDATE_FORM>()) {
   // Each window centres itself on its screen when it is first shown (TTaskWindow::placeOn).
   Form1->attachUpdateWindow(*UPDATE_FORM);
 }

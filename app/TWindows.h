@@ -1,13 +1,12 @@
 #pragma once
-// Every window of the program, created once at start in their order.
+// Every window of the program, created once at start: the main window, one window per
+// chip family in the family list's order (each made by the maker its file registered),
+// and the update window.
 #include <memory>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
 
-#include "Edid/TEDID_form.h"
-#include "Ite/TITE_FORM.h"
-#include "Kb901x_form/TKB901X_forms.h"
-#include "Keyboard/TKeyboard_testing.h"
-#include "Mec16xx/TMEC16_Form.h"
-#include "Npce/TNPCE_FORM.h"
 #include "main/TForm1.h"
 #include "main/TUPDATE_FORM.h"
 
@@ -15,13 +14,16 @@ namespace jig {
 
 struct TWindows {
   explicit TWindows(D2xx& d2xx);
+  // The task window of that class; throws when there is none.
+  template <class Window>
+  Window* window() const {
+    for (const auto& task : tasks)
+      if (auto* typed = dynamic_cast<Window*>(task.get())) return typed;
+    throw std::logic_error("no such task window");
+  }
+
   std::unique_ptr<TForm1> Form1;
-  std::unique_ptr<TEDID_form> EDID_form;
-  std::unique_ptr<TKB901X_forms> KB901X_forms;
-  std::unique_ptr<TKeyboard_testing> Keyboard_testing;
-  std::unique_ptr<TMEC16_Form> MEC16_Form;
-  std::unique_ptr<TITE_FORM> ITE_FORM;
-  std::unique_ptr<TNPCE_FORM> NPCE_FORM;
+  std::vector<std::unique_ptr<TTaskWindow>> tasks;
   std::unique_ptr<TUPDATE_FORM> UPDATE_FORM;
 };
 

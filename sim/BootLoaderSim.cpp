@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "sim/SimCommandSets.h"
 #include "sim/SimImages.h"
 #include "sim/SimProgrammer.h"
 #include "sim/SimState.h"
@@ -144,6 +143,7 @@ void BootLoaderSim::answerLine(SimContext& context) {
 
 void BootLoaderSim::refuse(SimContext& context) { send(context, kRefusal); }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeBootLoaderSim(const SimOptions& options) {
   return std::make_unique<BootLoaderSim>(options);
 }
@@ -159,5 +159,8 @@ std::vector<FaultName> BootLoaderSimFaults() {
       {"boot-silent-line=N", "the boot loader does not answer HEX data line N (from 0)"},
   };
 }
+
+const SimRegistration kRegistered({"BOOT", "BOOT", MakeBootLoaderSim, BootLoaderSimFaults});
+}  // namespace
 
 }  // namespace jig::sim

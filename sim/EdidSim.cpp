@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -110,6 +110,7 @@ int EdidSim::writesDone() const {
   return writes_;
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeEdidSim(const SimOptions& options) { return std::make_unique<EdidSim>(options); }
 
 std::vector<FaultName> EdidSimFaults() {
@@ -120,5 +121,8 @@ std::vector<FaultName> EdidSimFaults() {
       {"edid-no-ready", "the programmer never sends the ready byte after 'E' 'w'"},
   };
 }
+
+const SimRegistration kRegistered({"EDID", "V41", MakeEdidSim, EdidSimFaults});
+}  // namespace
 
 }  // namespace jig::sim

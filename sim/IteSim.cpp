@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -309,6 +309,7 @@ void IteSim::frameBoundary(SimTime at) {
   frame_.clear();
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeIteSim(const SimOptions& options) { return std::make_unique<IteSim>(options); }
 
 std::vector<FaultName> IteSimFaults() {
@@ -329,5 +330,8 @@ std::vector<FaultName> IteSimFaults() {
       {"ite-unstable-first-block", "ITE: the first block of the second fast read since power-on comes inverted"},
   };
 }
+
+const SimRegistration kRegistered({"ITE", "ITE", MakeIteSim, IteSimFaults});
+}  // namespace
 
 }  // namespace jig::sim

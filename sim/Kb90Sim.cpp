@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -249,6 +249,7 @@ void Kb90Sim::sendChecksum(SimContext& context) {
   flush(perBlock * kBlocks + split);
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeKb90Sim(const SimOptions& options) { return std::make_unique<Kb90Sim>(options); }
 
 std::vector<FaultName> Kb90SimFaults() {
@@ -266,5 +267,8 @@ std::vector<FaultName> Kb90SimFaults() {
       {"kb90-fill=HEX", "the KB9012 flash holds HEX (e.g. FF, 00, or a 16-byte pattern) repeated from end to end"},
   };
 }
+
+const SimRegistration kRegistered({"KB90", "V41", MakeKb90Sim, Kb90SimFaults});
+}  // namespace
 
 }  // namespace jig::sim

@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 
 namespace jig::sim {
 
@@ -160,6 +160,7 @@ int KeyboardSim::requests() const {
   return requests_;
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeKeyboardSim(const SimOptions& options) {
   return std::make_unique<KeyboardSim>(options);
 }
@@ -172,5 +173,8 @@ std::vector<FaultName> KeyboardSimFaults() {
       {"keyboard-oversize=N", "the first N keyboard reports are 1500 bytes long (default 1)"},
   };
 }
+
+const SimRegistration kRegistered({"KEYBOARD", "V41", MakeKeyboardSim, KeyboardSimFaults});
+}  // namespace
 
 }  // namespace jig::sim

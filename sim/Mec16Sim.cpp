@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -378,6 +378,7 @@ void Mec16Sim::setBlockHook(std::function<void(int)> hook) {
   blockHook_ = std::move(hook);
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeMec16Sim(const SimOptions& options) { return std::make_unique<Mec16Sim>(options); }
 
 std::vector<FaultName> Mec16SimFaults() {
@@ -399,5 +400,8 @@ std::vector<FaultName> Mec16SimFaults() {
       {"mec16-unstable-first-block", "the first block of the MEC16xx's second MAIN read comes with 4 bytes at 200h inverted"},
   };
 }
+
+const SimRegistration kRegistered({"MEC16", "V42", MakeMec16Sim, Mec16SimFaults});
+}  // namespace
 
 }  // namespace jig::sim

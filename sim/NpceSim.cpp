@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 #include "sim/SimState.h"
 
 namespace jig::sim {
@@ -222,6 +222,7 @@ void NpceSim::programBlock(SimContext& context) {
   context.send(static_cast<std::uint8_t>(fails ? 0 : 1), kPageProgramTime);
 }
 
+namespace {
 std::unique_ptr<SimCommandSet> MakeNpceSim(const SimOptions& options) { return std::make_unique<NpceSim>(options); }
 
 std::vector<FaultName> NpceSimFaults() {
@@ -242,5 +243,8 @@ std::vector<FaultName> NpceSimFaults() {
       {"npce-fill=HEX", "NPCE: the flash holds HEX (e.g. FF, 00, or a 16-byte pattern) repeated from end to end"},
   };
 }
+
+const SimRegistration kRegistered({"NPCE", "NPCE", MakeNpceSim, NpceSimFaults});
+}  // namespace
 
 }  // namespace jig::sim

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "sim/SimCommandSets.h"
+#include "sim/SimImages.h"
 
 namespace jig::sim {
 

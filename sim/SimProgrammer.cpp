@@ -48,16 +48,11 @@ SimProgrammer::~SimProgrammer() = default;
 std::uint32_t SimProgrammer::listeningBaud() const { return image_ == "BOOT" ? kBootBaud : kFirmwareBaud; }
 
 std::vector<SimCommandSet*> SimProgrammer::activeSets() const {
-  // In the image's order: the first set that takes a byte answers it.
+  // The first set that takes a byte answers it.
   std::vector<SimCommandSet*> active;
   const SimImage* image = FindSimImage(image_);
-  std::string_view names = image ? image->sets : kBootImage;
-  while (!names.empty()) {
-    const std::size_t space = names.find(' ');
-    active.push_back(sets_.at(std::string(names.substr(0, space))).get());
-    if (space == std::string_view::npos) break;
-    names.remove_prefix(space + 1);
-  }
+  if (!image) return {sets_.at(std::string(kBootImage)).get()};
+  for (const SimSetRow* set : SetsOf(*image)) active.push_back(sets_.at(std::string(set->name)).get());
   return active;
 }
 

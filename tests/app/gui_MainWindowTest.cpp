@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "app/TApplication.h"
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
 namespace jig {
@@ -21,16 +21,16 @@ TEST(Windows, AreCreatedOnceWithTheirCaptionsAndOnlyTheMainOneShows) {
   TWindows windows(d2xx);
   windows.Form1->show();
   EXPECT_EQ(windows.Form1->windowTitle(), "Holbrenik_JIG  VER4.92  21/08/2016");
-  EXPECT_EQ(windows.EDID_form->windowTitle(), "EEPROM LCD read/write VER4.1");
-  EXPECT_EQ(windows.KB901X_forms->windowTitle(), "KB9010/9012/9016/9022  programming VER4.1+");
-  EXPECT_EQ(windows.Keyboard_testing->windowTitle(), "Keyboard_testing");
-  EXPECT_EQ(windows.MEC16_Form->windowTitle(), QString::fromUtf8("Чтение и запись MEC16 09_06_16"));
-  EXPECT_EQ(windows.ITE_FORM->windowTitle(), "ITE 20_06_2016");
-  EXPECT_EQ(windows.NPCE_FORM->windowTitle(), "NPCE288N/388N 16_05_2016");
+  EXPECT_EQ(windows.window<TEDID_form>()->windowTitle(), "EEPROM LCD read/write VER4.1");
+  EXPECT_EQ(windows.window<TKB901X_forms>()->windowTitle(), "KB9010/9012/9016/9022  programming VER4.1+");
+  EXPECT_EQ(windows.window<TKeyboard_testing>()->windowTitle(), "Keyboard_testing");
+  EXPECT_EQ(windows.window<TMEC16_Form>()->windowTitle(), QString::fromUtf8("Чтение и запись MEC16 09_06_16"));
+  EXPECT_EQ(windows.window<TITE_FORM>()->windowTitle(), "ITE 20_06_2016");
+  EXPECT_EQ(windows.window<TNPCE_FORM>()->windowTitle(), "NPCE288N/388N 16_05_2016");
   EXPECT_EQ(windows.UPDATE_FORM->windowTitle(), "UPDATE_FORM");
   EXPECT_TRUE(windows.Form1->isVisible());
-  for (QWidget* other : {static_cast<QWidget*>(windows.EDID_form.get()), static_cast<QWidget*>(windows.UPDATE_FORM.get()),
-                         static_cast<QWidget*>(windows.NPCE_FORM.get())})
+  for (QWidget* other : {static_cast<QWidget*>(windows.window<TEDID_form>()), static_cast<QWidget*>(windows.UPDATE_FORM.get()),
+                         static_cast<QWidget*>(windows.window<TNPCE_FORM>())})
     EXPECT_FALSE(other->isVisible());
   const Qt::WindowFlags flags = windows.Form1->windowFlags();
   EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
@@ -80,16 +80,16 @@ TEST(Start, FittingFirmwareOpensTheTaskWindowAndExitComesBack) {
   windows.Form1->show();
   windows.Form1->MAIN_SELECTOR->setCurrentText("KB9010/12/16/22");
   QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return windows.KB901X_forms->isVisible(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return windows.window<TKB901X_forms>()->isVisible(); }, 3000));
   EXPECT_FALSE(windows.Form1->isVisible());
   EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
   EXPECT_EQ(programmer.hostBytes(), std::vector<std::uint8_t>{'B'}) << "only the 'B' of Start was sent";
   EXPECT_EQ(d2xx.openHandles(), 0u);
-  auto* exit = windows.KB901X_forms->findChild<QPushButton*>("EXIT_KB901X");
+  auto* exit = windows.window<TKB901X_forms>()->findChild<QPushButton*>("EXIT_KB901X");
   ASSERT_NE(exit, nullptr);
   QTest::mouseClick(exit, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return windows.Form1->isVisible(); }, 1000));
-  EXPECT_FALSE(windows.KB901X_forms->isVisible());
+  EXPECT_FALSE(windows.window<TKB901X_forms>()->isVisible());
 }
 
 // An error escaping an event handler is shown in the error box and ends the event loop

@@ -12,7 +12,7 @@
 #include <functional>
 #include <set>
 
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/TestFiles.h"

@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "main/TGauge.h"
 #include "sim/SimD2xx.h"
 
@@ -36,9 +36,9 @@ TEST(ControlLooks, ColouredCaptionsOnlyWhileTheButtonCanBePressed) {
     QColor caption;
   };
   const Case cases[] = {
-      {windows.Keyboard_testing->START_SCAN, QColor(255, 0, 0)},
-      {windows.KB901X_forms->KB901X_READ, QColor(0, 128, 0)},
-      {windows.KB901X_forms->KB901X_WRITE, QColor(255, 0, 0)},
+      {windows.window<TKeyboard_testing>()->START_SCAN, QColor(255, 0, 0)},
+      {windows.window<TKB901X_forms>()->KB901X_READ, QColor(0, 128, 0)},
+      {windows.window<TKB901X_forms>()->KB901X_WRITE, QColor(255, 0, 0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button->objectName().toStdString());
@@ -88,11 +88,11 @@ TEST(ControlLooks, GaugePercentageIsCentredAndStandsOut) {
 TEST(ControlLooks, TheLogStaysWhereTheUserScrolledTo) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
-  TTaskWindow& window = *windows.EDID_form;
+  TTaskWindow& window = *windows.window<TEDID_form>();
   window.show();
   for (int i = 0; i < 200; ++i) window.log("line " + std::to_string(i));
   QApplication::processEvents();
-  QScrollBar* bar = windows.EDID_form->EDID_Memo->verticalScrollBar();
+  QScrollBar* bar = windows.window<TEDID_form>()->EDID_Memo->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum()) << "a log shown at its end follows it";
   window.log("one more");

@@ -12,7 +12,7 @@
 #include "Keyboard/KeyboardControls.h"
 #include "Mec16xx/Mec16Controls.h"
 #include "Npce/NpceControls.h"
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "main/Form1Controls.h"
 #include "main/TWidgets.h"
 #include "main/UpdateControls.h"
@@ -31,12 +31,12 @@ TEST(ControlNames, EveryWindowHasEveryControlItsCodeNames) {
   const Case cases[] = {
       {windows.Form1.get(), form1::control::kAll},
       {windows.UPDATE_FORM.get(), update::control::kAll},
-      {windows.EDID_form.get(), edid::control::kAll},
-      {windows.KB901X_forms.get(), kb90::control::kAll},
-      {windows.Keyboard_testing.get(), keyboard::control::kAll},
-      {windows.MEC16_Form.get(), mec16::control::kAll},
-      {windows.ITE_FORM.get(), ite::control::kAll},
-      {windows.NPCE_FORM.get(), npce::control::kAll},
+      {windows.window<TEDID_form>(), edid::control::kAll},
+      {windows.window<TKB901X_forms>(), kb90::control::kAll},
+      {windows.window<TKeyboard_testing>(), keyboard::control::kAll},
+      {windows.window<TMEC16_Form>(), mec16::control::kAll},
+      {windows.window<TITE_FORM>(), ite::control::kAll},
+      {windows.window<TNPCE_FORM>(), npce::control::kAll},
   };
   for (const Case& c : cases) {
     ASSERT_FALSE(c.names.empty());
@@ -45,13 +45,13 @@ TEST(ControlNames, EveryWindowHasEveryControlItsCodeNames) {
           << c.window->objectName().toStdString() << ": " << name;
   }
   for (const ite::IteSignal& signal : ite::kSignals)
-    EXPECT_NE(windows.ITE_FORM->findChild<QObject*>(Q(signal.box)), nullptr) << signal.box;
+    EXPECT_NE(windows.window<TITE_FORM>()->findChild<QObject*>(Q(signal.box)), nullptr) << signal.box;
 }
 
 TEST(ControlNames, ANameNoWindowHasFailsTheTest) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
-  TaskView& view = *windows.MEC16_Form;
+  TaskView& view = *windows.window<TMEC16_Form>();
   EXPECT_NONFATAL_FAILURE(view.enable("BitBtn_MEC16_WRONG", false), "No control named BitBtn_MEC16_WRONG");
   EXPECT_NONFATAL_FAILURE(view.setGauge("CGauge_WRONG", 1), "No control named CGauge_WRONG");
   EXPECT_NONFATAL_FAILURE(view.setGaugeMax("CGauge_WRONG", 10), "No control named CGauge_WRONG");
@@ -61,7 +61,7 @@ TEST(ControlNames, ANameNoWindowHasFailsTheTest) {
   EXPECT_NONFATAL_FAILURE(view.select("CheckBox_WRONG", 1), "No control named CheckBox_WRONG");
   EXPECT_NONFATAL_FAILURE(view.setTimer("Timer_WRONG", false), "No control named Timer_WRONG");
   // The keyboard window paints its squares itself; a square it does not have is a miss too.
-  EXPECT_NONFATAL_FAILURE(static_cast<TaskView&>(*windows.Keyboard_testing).paint("Shape1", colour::kRed),
+  EXPECT_NONFATAL_FAILURE(static_cast<TaskView&>(*windows.window<TKeyboard_testing>()).paint("Shape1", colour::kRed),
                           "No control named Shape1");
 }
 

@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <filesystem>
 
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/TestFiles.h"
 
@@ -25,9 +25,9 @@ TEST(SaveLog, EveryWindowWithALogSavesItWithTheVersionOnTop) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
   test::TempDir dir;
-  const std::vector<TTaskWindow*> withLog = {windows.EDID_form.get(),  windows.KB901X_forms.get(),
-                                             windows.Keyboard_testing.get(), windows.MEC16_Form.get(),
-                                             windows.ITE_FORM.get(),   windows.NPCE_FORM.get(),
+  const std::vector<TTaskWindow*> withLog = {windows.window<TEDID_form>(),  windows.window<TKB901X_forms>(),
+                                             windows.window<TKeyboard_testing>(), windows.window<TMEC16_Form>(),
+                                             windows.window<TITE_FORM>(),   windows.window<TNPCE_FORM>(),
                                              windows.UPDATE_FORM.get()};
   for (TTaskWindow* window : withLog) {
     SCOPED_TRACE(window->objectName().toStdString());
@@ -47,7 +47,7 @@ TEST(SaveLog, EveryWindowWithALogSavesItWithTheVersionOnTop) {
     QAction* save = SaveAction(*menu);
     ASSERT_NE(save, nullptr);
     // The MEC16xx and ITE windows speak Russian.
-    const bool russian = window == windows.MEC16_Form.get() || window == windows.ITE_FORM.get();
+    const bool russian = window == windows.window<TMEC16_Form>() || window == windows.window<TITE_FORM>();
     EXPECT_EQ(save->text(), russian ? QString("Сохранить журнал...") : QString("Save log..."));
     EXPECT_TRUE(save->isEnabled());
     save->trigger();
@@ -71,7 +71,7 @@ TEST(SaveLog, EveryWindowWithALogSavesItWithTheVersionOnTop) {
 TEST(SaveLog, ACancelledDialogWritesNothingAndAnUnwritableFileSaysSo) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
-  TTaskWindow& window = *windows.NPCE_FORM;
+  TTaskWindow& window = *windows.window<TNPCE_FORM>();
   window.log("line");
   window.dialogAnswer = [](const FileDialog&) -> std::optional<std::string> { return std::nullopt; };
   std::vector<std::string> boxes;

@@ -6,7 +6,7 @@
 #include <QEvent>
 #include <QTest>
 
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
 namespace jig {
@@ -52,8 +52,8 @@ TEST(SwitchWindow, StartSwitchesAndOpensTheTaskWindow) {
   // A new choice while the switch runs does not change the window that opens: its
   // firmware is the one loaded.
   w.windows->Form1->MAIN_SELECTOR->setCurrentText("KB9010/12/16/22");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.windows->MEC16_Form->isVisible(); }, 15000)) << w.log().toStdString();
-  EXPECT_FALSE(w.windows->KB901X_forms->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.windows->window<TMEC16_Form>()->isVisible(); }, 15000)) << w.log().toStdString();
+  EXPECT_FALSE(w.windows->window<TKB901X_forms>()->isVisible());
   EXPECT_EQ(w.updateShows.shows, 1);
   EXPECT_FALSE(w.windows->UPDATE_FORM->isVisible());
   EXPECT_FALSE(w.windows->Form1->isVisible());
@@ -87,7 +87,7 @@ TEST(SwitchWindow, Timer5SecEndsTheBootPhaseAndExitClears) {
   EXPECT_FALSE(exit->isEnabled());
   EXPECT_FALSE(w.windows->UPDATE_FORM->isVisible());
   EXPECT_TRUE(w.windows->Form1->isVisible());
-  EXPECT_FALSE(w.windows->ITE_FORM->isVisible());
+  EXPECT_FALSE(w.windows->window<TITE_FORM>()->isVisible());
 }
 
 }  // namespace

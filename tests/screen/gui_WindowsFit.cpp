@@ -6,7 +6,7 @@
 #include <QLayout>
 #include <QScreen>
 
-#include "app/TWindows.h"
+#include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
 namespace jig {
@@ -43,10 +43,10 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
   const QRect withPanel(0, 0, 1366, 728);
-  const std::vector<TTaskWindow*> all = {windows.Form1.get(),      windows.EDID_form.get(),
-                                         windows.KB901X_forms.get(), windows.Keyboard_testing.get(),
-                                         windows.MEC16_Form.get(), windows.ITE_FORM.get(),
-                                         windows.NPCE_FORM.get(),  windows.UPDATE_FORM.get()};
+  const std::vector<TTaskWindow*> all = {windows.Form1.get(),      windows.window<TEDID_form>(),
+                                         windows.window<TKB901X_forms>(), windows.window<TKeyboard_testing>(),
+                                         windows.window<TMEC16_Form>(), windows.window<TITE_FORM>(),
+                                         windows.window<TNPCE_FORM>(),  windows.UPDATE_FORM.get()};
   for (TTaskWindow* window : all) {
     SCOPED_TRACE(window->objectName().toStdString());
     window->show();
@@ -68,7 +68,7 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
     window->hide();
   }
   // The keyboard grid is drawn smaller there, with every pair in sight.
-  auto& keyboard = *windows.Keyboard_testing;
+  auto& keyboard = *windows.window<TKeyboard_testing>();
   keyboard.show();
   keyboard.placeOn(withPanel, true);
   QApplication::processEvents();
