@@ -1,8 +1,14 @@
 #include "Edid/EdidFamily.h"
 
 #include "Edid/EdidCli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kEdid{
+    .window = "EDID", .readLength = 3, .queryTimeoutMs = limits::kQueryTimeoutMs, .latencyBeforeQuery = true,
+    .tag = "V41", .after = AfterReady::ZeroTimeouts, .notFoundMessage = kNotFoundArrow,
+    .versionLinePrefix = "", .logsConfigurationSteps = false, .language = LogLanguage::English};
 
 namespace {
 constexpr CliAction kActions[] = {{"read", "FILE"}, {"write", "FILE"}, {"check", "FILE"}, {"fix", "FILE"}};

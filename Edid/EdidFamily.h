@@ -6,4 +6,9 @@ namespace jig {
 // The EDID EEPROM family's registration row.
 const Family& EdidFamily();
 
+namespace profiles {
+// How the EDID window opens the programmer.
+extern const OpenProfile kEdid;
+}  // namespace profiles
+
 }  // namespace jig

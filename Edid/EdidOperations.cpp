@@ -8,6 +8,7 @@
 
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
+#include "Edid/EdidFamily.h"
 #include "link/Backups.h"
 #include "link/DumpChecks.h"
 #include "link/DumpSink.h"

@@ -1,8 +1,15 @@
 #include "Ite/IteFamily.h"
 
 #include "Ite/IteCli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kIte{
+    .window = "ITE", .readLength = 32, .queryTimeoutMs = limits::kQueryTimeoutMs, .latencyBeforeQuery = false,
+    .tag = "ITE", .after = AfterReady::KeepTimeouts, .notFoundMessage = kNotFound,
+    .versionLinePrefix = "Версия FW программатора -> ", .logsConfigurationSteps = false,
+    .language = LogLanguage::Russian};
 
 namespace {
 constexpr CliAction kActions[] = {{"boards", ""}, {"apply", ""}, {"check", ""}, {"read", "FILE"}, {"write", "FILE"}};

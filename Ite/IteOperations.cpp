@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
 #include "link/CharFilter.h"

@@ -1,6 +1,7 @@
 // The ITE read: set-up in the click, the blocks in ReadThread_ITE, the second read.
 #include "Ite/IteOperations.h"
 
+#include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
 #include "link/DumpChecks.h"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
 #include "link/Backups.h"

@@ -1,8 +1,14 @@
 #include "Kb901x_form/Kb90Family.h"
 
 #include "Kb901x_form/Kb90Cli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kKb90{
+    .window = "KB90xx", .readLength = 3, .queryTimeoutMs = limits::kQueryTimeoutMs,
+    .latencyBeforeQuery = false, .tag = "V41", .after = AfterReady::ZeroTimeouts, .notFoundMessage = kNotFound,
+    .versionLinePrefix = "", .logsConfigurationSteps = false, .language = LogLanguage::English};
 
 namespace {
 constexpr CliAction kActions[] = {{"read", "FILE"}, {"write", "FILE"}, {"boards", ""}, {"wiring", ""}};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "Kb901x_form/Kb90Family.h"
 #include "Kb901x_form/Kb90Texts.h"
 #include "link/Backups.h"
 #include "link/CharFilter.h"

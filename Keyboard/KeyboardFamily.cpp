@@ -1,8 +1,15 @@
 #include "Keyboard/KeyboardFamily.h"
 
 #include "Keyboard/KeyboardCli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kKeyboard{
+    .window = "Keyboard", .readLength = 3, .queryTimeoutMs = limits::kQueryTimeoutMs,
+    .latencyBeforeQuery = true, .tag = "V41", .after = AfterReady::ZeroTimeouts,
+    .notFoundMessage = kNotFoundArrow, .versionLinePrefix = "", .logsConfigurationSteps = true,
+    .language = LogLanguage::English};
 
 namespace {
 constexpr CliAction kActions[] = {{"scan", ""}};

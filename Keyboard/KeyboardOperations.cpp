@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "Keyboard/KeyboardControls.h"
+#include "Keyboard/KeyboardFamily.h"
 #include "link/OpenProgrammer.h"
 
 namespace jig {

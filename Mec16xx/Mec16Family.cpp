@@ -1,8 +1,15 @@
 #include "Mec16xx/Mec16Family.h"
 
 #include "Mec16xx/Mec16Cli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kMec16{
+    .window = "MEC1609", .readLength = 3, .queryTimeoutMs = limits::kQueryTimeoutMs,
+    .latencyBeforeQuery = false, .tag = "V42", .after = AfterReady::TimeoutsAgain,
+    .notFoundMessage = kNotFound, .versionLinePrefix = "", .logsConfigurationSteps = false,
+    .language = LogLanguage::Russian};
 
 namespace {
 constexpr CliAction kActions[] = {{"probe", ""}, {"read", "FILE"}, {"erase", ""}, {"write", "FILE"}, {"help", ""}};

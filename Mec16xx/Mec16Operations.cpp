@@ -4,6 +4,7 @@
 #include <span>
 #include <utility>
 
+#include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16OperationsCommon.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"

@@ -1,8 +1,15 @@
 #include "Npce/NpceFamily.h"
 
 #include "Npce/NpceCli.h"
+#include "link/limits.h"
 
 namespace jig {
+
+const OpenProfile profiles::kNpce{
+    .window = "NPCE", .readLength = 32, .queryTimeoutMs = limits::kNpceQueryTimeoutMs,
+    .latencyBeforeQuery = false, .tag = "NPCE", .after = AfterReady::KeepTimeouts,
+    .notFoundMessage = kNotFound, .versionLinePrefix = "Version FW -> ", .logsConfigurationSteps = false,
+    .language = LogLanguage::English};
 
 namespace {
 constexpr CliAction kActions[] = {{"read", "FILE"}, {"write", "FILE"}};

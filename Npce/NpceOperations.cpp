@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "Npce/NpceFamily.h"
 #include "Npce/NpceProtocol.h"
 #include "Npce/NpceTexts.h"
 #include "link/Backups.h"

@@ -37,6 +37,12 @@
 #include "sim/SimD2xx.h"
 #include "sim/StandInImage.h"
 #include "sim/WireModel.h"
+#include "Edid/EdidFamily.h"
+#include "Ite/IteFamily.h"
+#include "Kb901x_form/Kb90Family.h"
+#include "Keyboard/KeyboardFamily.h"
+#include "Mec16xx/Mec16Family.h"
+#include "Npce/NpceFamily.h"
 
 namespace jig::bench {
 

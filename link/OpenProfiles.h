@@ -1,5 +1,5 @@
 #pragma once
-// How each task window opens the programmer: one row per window.
+// How a task window opens the programmer: one row per window, kept with its family's row.
 #include <cstdint>
 #include <string_view>
 
@@ -26,13 +26,11 @@ struct OpenProfile {
   LogLanguage language;                // of our own lines (the documented ones are as they are)
 };
 
+// Each family defines its window's profile beside its registration row, in namespace
+// profiles, where these two not-found lines are at hand.
 namespace profiles {
-extern const OpenProfile kEdid;
-extern const OpenProfile kKb90;
-extern const OpenProfile kKeyboard;
-extern const OpenProfile kMec16;
-extern const OpenProfile kIte;
-extern const OpenProfile kNpce;
+inline constexpr std::string_view kNotFoundArrow = "-->  The programmer is not found or does not respond";
+inline constexpr std::string_view kNotFound = "The programmer is not found or does not respond";
 }  // namespace profiles
 
 }  // namespace jig

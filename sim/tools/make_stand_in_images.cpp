@@ -1,5 +1,6 @@
-// make-stand-in-images DIR: writes the stand-in firmware images as Intel HEX files
-// (CR LF) into DIR, where the program looks for them beside itself.
+// make-stand-in-images DIR LIST: writes the stand-in firmware images as Intel HEX files
+// (CR LF) into DIR, where the program looks for them beside itself, and their names, one
+// a line, into LIST once all are written (the build's record of what to install).
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -8,10 +9,11 @@
 #include "sim/StandInImage.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make-stand-in-images DIR\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make-stand-in-images DIR LIST\n");
     return 2;
   }
+  std::string names;
   for (const jig::sim::SimImage& row : jig::sim::SimImages()) {
     if (row.file.empty()) continue;  // the boot loader has no image file
     const std::string tag(row.tag);
@@ -23,6 +25,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot write %s\n", path.c_str());
       return 1;
     }
+    names += jig::sim::StandInImageFile(tag) + "\n";
+  }
+  std::ofstream list(argv[2], std::ios::binary | std::ios::trunc);
+  list << names;
+  if (!list.flush()) {
+    std::fprintf(stderr, "cannot write %s\n", argv[2]);
+    return 1;
   }
   return 0;
 }

@@ -1,4 +1,5 @@
 // Register access, the probe with its protection test, and the erase.
+#include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
 #include "link/OpenProgrammer.h"

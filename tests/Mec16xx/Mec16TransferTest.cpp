@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
 #include "link/DumpSink.h"

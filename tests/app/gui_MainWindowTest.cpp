@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "app/Families.h"
 #include "app/TApplication.h"
+#include "main/TTaskWindowMakers.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
@@ -45,6 +47,20 @@ TEST(Windows, AreCreatedOnceWithTheirCaptionsAndOnlyTheMainOneShows) {
   EXPECT_EQ(windows.Form1->MAIN_SELECTOR->currentIndex(), 0);
   EXPECT_EQ(windows.Form1->Timer_RUN->interval(), 300);
   EXPECT_EQ(windows.Form1->Timer_5SEC->interval(), 5000);
+}
+
+// One window per family, in the family list's order, made by the maker its window file
+// registered, and found by Start under the name its task row gives.
+TEST(Windows, EachFamilyGetsTheWindowItsTaskRowNames) {
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  const auto families = Families();
+  ASSERT_EQ(windows.tasks.size(), families.size());
+  for (std::size_t i = 0; i < families.size(); ++i) {
+    const QString name = QString::fromUtf8(families[i]->task.window.data(), families[i]->task.window.size());
+    EXPECT_EQ(TTaskWindow::Find(name), windows.tasks[i].get()) << name.toStdString();
+  }
+  EXPECT_EQ(FindTaskWindowMaker("TNO_SUCH_FORM"), nullptr);
 }
 
 TEST(Start, WithNothingSelectedOpensNothing) {

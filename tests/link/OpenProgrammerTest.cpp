@@ -2,6 +2,12 @@
 // the two profile kinds, the log lines, and what is left open.
 #include <gtest/gtest.h>
 
+#include "Edid/EdidFamily.h"
+#include "Ite/IteFamily.h"
+#include "Kb901x_form/Kb90Family.h"
+#include "Keyboard/KeyboardFamily.h"
+#include "Mec16xx/Mec16Family.h"
+#include "Npce/NpceFamily.h"
 #include "link/CharFilter.h"
 #include "link/OpenProgrammer.h"
 #include "sim/SimD2xx.h"

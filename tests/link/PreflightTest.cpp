@@ -10,6 +10,11 @@
 #include <fstream>
 #include <set>
 
+#include "Edid/EdidFamily.h"
+#include "Ite/IteFamily.h"
+#include "Kb901x_form/Kb90Family.h"
+#include "Mec16xx/Mec16Family.h"
+#include "Npce/NpceFamily.h"
 #include "link/OpenProgrammer.h"
 #include "link/Preflight.h"
 #include "link/SerialD2xx.h"

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "Ite/IteFamily.h"
+#include "Kb901x_form/Kb90Family.h"
+#include "Mec16xx/Mec16Family.h"
+#include "Npce/NpceFamily.h"
 #include "link/OpenProgrammer.h"
 #include "link/VersionAnswer.h"
 #include "link/limits.h"
