@@ -1,21 +1,11 @@
 #include "link/CliCommand.h"
 
 #include "link/ConsoleView.h"
+#include "link/WordList.h"
 
 namespace jig {
 
 namespace {
-
-// Whether name is one of the words of a space-separated list.
-bool Listed(std::string_view list, std::string_view name) {
-  while (!list.empty()) {
-    const std::size_t space = list.find(' ');
-    if (list.substr(0, space) == name) return true;
-    if (space == std::string_view::npos) break;
-    list.remove_prefix(space + 1);
-  }
-  return false;
-}
 
 const CliAction* FindAction(const CliCommand& command, std::string_view name) {
   for (const CliAction& action : command.actions)
@@ -68,7 +58,7 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
       parse.error = "unexpected: " + word;
       return parse;
     }
-    if (!Listed(flag->actions, parse.action)) {
+    if (!ListsWord(flag->actions, parse.action)) {
       parse.error = word + " does not go with " + (parse.action.empty() ? std::string(command.word) : parse.action);
       return parse;
     }
@@ -84,7 +74,7 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
   }
   if (action && !action->operand.empty() && parse.operand.empty()) return parse;
   for (const CliFlag& flag : command.flags)
-    if (Listed(flag.required, parse.action) && !parse.options.has(flag.name)) {
+    if (ListsWord(flag.required, parse.action) && !parse.options.has(flag.name)) {
       parse.error = (parse.action.empty() ? std::string(command.word) : parse.action) + " needs " +
                     std::string(flag.name);
       return parse;
@@ -101,10 +91,10 @@ std::vector<std::string> UsageLines(const CliCommand& command) {
     if (!action.name.empty()) line += " " + std::string(action.name);
     if (!action.operand.empty()) line += " " + std::string(action.operand);
     for (const CliFlag& flag : command.flags) {
-      if (!Listed(flag.actions, action.name)) continue;
+      if (!ListsWord(flag.actions, action.name)) continue;
       std::string text(flag.name);
       if (!flag.value.empty()) text += " " + std::string(flag.value);
-      line += Listed(flag.required, action.name) ? " " + text : " [" + text + "]";
+      line += ListsWord(flag.required, action.name) ? " " + text : " [" + text + "]";
     }
     lines.push_back(std::move(line));
   }

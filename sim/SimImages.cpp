@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/WordList.h"
+
 namespace jig::sim {
 
 namespace {
@@ -30,15 +32,6 @@ Tables& tables() {
   return all;
 }
 
-bool Lists(std::string_view list, std::string_view word) {
-  while (!list.empty()) {
-    const std::size_t space = list.find(' ');
-    if (list.substr(0, space) == word) return true;
-    if (space == std::string_view::npos) break;
-    list.remove_prefix(space + 1);
-  }
-  return false;
-}
 }  // namespace
 
 SimRegistration::SimRegistration(const SimSetRow& set, std::span<const SimImage> ownImages) {
@@ -77,14 +70,14 @@ std::string SimImageTags() {
 
 bool RunsSet(const SimImage& image, std::string_view set) {
   for (const SimSetRow& row : SimSets())
-    if (row.name == set) return Lists(row.images, image.tag);
+    if (row.name == set) return ListsWord(row.images, image.tag);
   return false;
 }
 
 std::vector<const SimSetRow*> SetsOf(const SimImage& image) {
   std::vector<const SimSetRow*> sets;
   for (const SimSetRow& row : SimSets())
-    if (Lists(row.images, image.tag)) sets.push_back(&row);
+    if (ListsWord(row.images, image.tag)) sets.push_back(&row);
   return sets;
 }
 

@@ -11,6 +11,7 @@
 #include "sim/SimImages.h"
 #include "sim/SimState.h"
 #include "sim/StandInImage.h"
+#include "tests/support/SimLink.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::sim {
@@ -19,17 +20,7 @@ namespace {
 using test::Bytes;
 using Clock = std::chrono::steady_clock;
 
-// An open, configured link to programmer 0.
-ProgrammerLink Open(SimD2xx& d2xx, DWORD baud = 921600) {
-  ProgrammerLink link(d2xx, 64);
-  DWORD count = 0;
-  d2xx.FT_CreateDeviceInfoList(&count);
-  EXPECT_EQ(d2xx.FT_Open(0, &link.handle), FT_OK);
-  link.isOpen = true;
-  d2xx.FT_SetBaudRate(link.handle, baud);
-  d2xx.FT_SetTimeouts(link.handle, 100, 100);
-  return link;
-}
+ProgrammerLink Open(SimD2xx& d2xx, DWORD baud = 921600) { return test::OpenSimLink(d2xx, baud); }
 
 std::string Ask(ProgrammerLink& link, std::uint8_t command, DWORD count) {
   link.writeByte(command);

@@ -9,7 +9,7 @@
 #include "sim/SimD2xx.h"
 #include "sim/SimImages.h"
 #include "sim/StandInImage.h"
-#include "tests/support/TestFiles.h"
+#include "tests/support/SimLink.h"
 
 namespace jig::sim {
 namespace {
@@ -55,13 +55,7 @@ TEST(SimRegistration, TheProgrammerRunsARegisteredSetOnItsImageOnly) {
     options.image = image;
     SimD2xx d2xx;
     auto& programmer = d2xx.attach(options);
-    ProgrammerLink link(d2xx, 64);
-    DWORD count = 0;
-    d2xx.FT_CreateDeviceInfoList(&count);
-    ASSERT_EQ(d2xx.FT_Open(0, &link.handle), FT_OK);
-    link.isOpen = true;
-    d2xx.FT_SetBaudRate(link.handle, 921600);
-    d2xx.FT_SetTimeouts(link.handle, 100, 100);
+    auto link = test::OpenSimLink(d2xx);
     const bool stub = std::string(image) == "STB1";
     EXPECT_EQ(Ask(link, 'B'), stub ? "Q27 STUB FW 0.1\r\n" : "V41");
     EXPECT_EQ(Ask(link, 's'), stub ? "ok" : "");
