@@ -37,7 +37,7 @@ struct WindowBench {
     return form.NPCE_READ->isEnabled() && form.NPCE_WRITE->isEnabled() && form.EXIT_NPCE->isEnabled();
   }
 
-  ScratchBackupFolder home;  // the window backs up before a write by default
+  ScratchBackupFolder backups;  // the window backs up before a write by default
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
