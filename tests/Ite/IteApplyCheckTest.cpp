@@ -17,36 +17,36 @@ std::vector<std::uint8_t> Board1PinCommands() {
 
 TEST(IteApply, SendsEnterSettingsAndSixteenPinCommandsInOrder) {
   IteBench bench;
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), true);
-  bench.ops->ITE_SETUP_BitBtnClick();
+  bench.ops.ITE_SETUP_BitBtnClick();
   ASSERT_EQ(bench.view.endings().back(), true);
   std::vector<std::uint8_t> expected{'S'};
   const auto pins = Board1PinCommands();
   expected.insert(expected.end(), pins.begin(), pins.end());
-  EXPECT_EQ(bench.commands(), expected);  // no end byte after the settings
-  EXPECT_TRUE(bench.contains("Отправляем настройки под MB."));
+  EXPECT_EQ(bench.sent(), expected);  // no end byte after the settings
+  EXPECT_TRUE(bench.logged("Отправляем настройки под MB."));
   EXPECT_EQ(bench.view.lastLine(), "Настройки все отправлены.");
   EXPECT_EQ(bench.view.enabled("ITE_READ_BitBtn"), true);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  EXPECT_EQ(bench.chip->appliedPins(), bench.chip->wiring());
+  EXPECT_EQ(bench.chip().appliedPins(), bench.chip().wiring());
 }
 
 TEST(IteApply, StopsAtTheFirstRefusedPinOrRefusedSettings) {
   {
-    IteBench bench(test::Faults({{"ite-pin-refused", "3"}}));
-    bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
-    bench.ops->ITE_SETUP_BitBtnClick();
-    const auto sent = bench.commands();
+    IteBench bench(test::IteOptions({{"ite-pin-refused", "3"}}));
+    bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
+    bench.ops.ITE_SETUP_BitBtnClick();
+    const auto sent = bench.sent();
     ASSERT_EQ(sent.size(), 1u + 3 * 3);  // S and three pin commands, nothing after the refusal
     EXPECT_EQ(bench.view.lastLine(), "Ошибка протокола при настройке выводов.");
     EXPECT_EQ(bench.view.endings().back(), false);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
   {
-    IteBench bench(test::Faults({{"ite-settings-refused", ""}}));
-    bench.ops->ITE_SETUP_BitBtnClick();
-    EXPECT_EQ(bench.commands(), Bytes("S"));
+    IteBench bench(test::IteOptions({{"ite-settings-refused", ""}}));
+    bench.ops.ITE_SETUP_BitBtnClick();
+    EXPECT_EQ(bench.sent(), Bytes("S"));
     EXPECT_EQ(bench.view.lastLine(), "Ошибка при входе в режим настроек.");
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
@@ -54,31 +54,31 @@ TEST(IteApply, StopsAtTheFirstRefusedPinOrRefusedSettings) {
 
 TEST(IteApply, SilentProgrammerEndsWithinTheBoundAndSaysSo) {
   // The version text (32 bytes), '*' and three '+' come; then silence.
-  IteBench bench(test::Faults({{"silence-after", "36"}}));
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
+  IteBench bench(test::IteOptions({{"silence-after", "36"}}));
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   const auto started = std::chrono::steady_clock::now();
-  bench.ops->ITE_SETUP_BitBtnClick();
+  bench.ops.ITE_SETUP_BitBtnClick();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-  EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду настройки ножки (WR)."));
+  EXPECT_TRUE(bench.logged("Программатор не ответил за 300 мс на команду настройки ножки (WR)."));
   EXPECT_EQ(bench.view.lastLine(), "Ошибка протокола при настройке выводов.");
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
 TEST(IteBoardChoice, LogsTheStoppingSignalAndLeavesTheCheckBoxDisabled) {
   IteBench bench;
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(3);  // the empty line
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(3);  // the empty line
   EXPECT_EQ(bench.view.lastLine(), "Не найдена информация по номеру ножки для PD0 !");
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), false);
 
   std::string bad = test::kBoard1;
   bad.replace(bad.find("INIT=13"), 7, "INIT=40");
-  bench.ops->FormCreate({true, {bad, "Y PD0=5, PD1=2"}});
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
+  bench.ops.FormCreate({true, {bad, "Y PD0=5, PD1=2"}});
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.lastLine(), "Неверный номер ножки для INIT# !");
   EXPECT_EQ(bench.view.selected("ComboBox13"), 10);  // BUSY was set before the stop
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), false);
 
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(2);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(2);
   ASSERT_EQ(bench.view.errorBoxes().size(), 1u);
   EXPECT_NE(bench.view.errorBoxes()[0].find("PD0"), std::string::npos);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), false);
@@ -86,44 +86,44 @@ TEST(IteBoardChoice, LogsTheStoppingSignalAndLeavesTheCheckBoxDisabled) {
 
 TEST(IteBoardChoice, MirrorFollowsTheUsersClicksAndEntryZeroKeepsTheBoxes) {
   IteBench bench;
-  bench.ops->setPin(0, 0);
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
-  bench.ops->setPin(13, 0);  // KSI4 set to "NC" by hand
-  bench.ops->ITE_CheckBoxClick(false);
+  bench.ops.setPin(0, 0);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
+  bench.ops.setPin(13, 0);  // KSI4 set to "NC" by hand
+  bench.ops.ITE_CheckBoxClick(false);
   EXPECT_EQ(bench.view.selected("ComboBox1"), 30);
   EXPECT_EQ(bench.view.selected("ComboBox15"), 15);
-  EXPECT_EQ(bench.ops->pins()[13], 0);
-  bench.ops->ITE_CheckBoxClick(true);
+  EXPECT_EQ(bench.ops.pins()[13], 0);
+  bench.ops.ITE_CheckBoxClick(true);
   EXPECT_EQ(bench.view.selected("ComboBox1"), 1);
-  EXPECT_EQ(bench.ops->pins()[14], 16);
+  EXPECT_EQ(bench.ops.pins()[14], 16);
 
   // A new board resets the check mark without mirroring.
-  bench.ops->ITE_CheckBoxClick(false);
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
+  bench.ops.ITE_CheckBoxClick(false);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.selected("ITE_CheckBox"), 1);
-  EXPECT_EQ(bench.ops->pins()[0], 1);
+  EXPECT_EQ(bench.ops.pins()[0], 1);
 
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(0);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(0);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), false);
-  EXPECT_EQ(bench.ops->pins()[0], 1);
+  EXPECT_EQ(bench.ops.pins()[0], 1);
 
-  bench.ops->FormCreate({true, {"Z PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=9 STB=11 AFD=12 INIT=13 "
+  bench.ops.FormCreate({true, {"Z PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=9 STB=11 AFD=12 INIT=13 "
                                 "SLIN=14 KSI4=15 KSI5=16"}});
-  bench.ops->ITE_ComboBox_MB_SWITCHSelect(1);
+  bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), true);
-  bench.ops->ITE_CheckBoxClick(false);
+  bench.ops.ITE_CheckBoxClick(false);
   EXPECT_EQ(bench.view.lastLine(), "Не найдена информация по количеству контактов разьема клавиатуры на MB !");
-  EXPECT_EQ(bench.ops->pins()[0], 1);
+  EXPECT_EQ(bench.ops.pins()[0], 1);
 }
 
 TEST(IteCheck, ShowsIdAndRevisionAndEndsWith49) {
   IteBench bench;
   ASSERT_TRUE(bench.apply());
-  bench.ops->ITE_CHECK_CON_BitBtnClick();
+  bench.ops.ITE_CHECK_CON_BitBtnClick();
   EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(bench.commands(), (std::vector<std::uint8_t>{'T', 'A', 0, 'R', 'A', 1, 'R', 'A', 2, 'R', 'I'}));
-  EXPECT_TRUE(bench.contains("Найден ID мульта -> 8502 ревизия -> 07"));
-  EXPECT_TRUE(bench.contains("Теперь, как можно быстрее, подключите адаптер (5 сек) ! "));
+  EXPECT_EQ(bench.sent(), (std::vector<std::uint8_t>{'T', 'A', 0, 'R', 'A', 1, 'R', 'A', 2, 'R', 'I'}));
+  EXPECT_TRUE(bench.logged("Найден ID мульта -> 8502 ревизия -> 07"));
+  EXPECT_TRUE(bench.logged("Теперь, как можно быстрее, подключите адаптер (5 сек) ! "));
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
@@ -131,47 +131,47 @@ TEST(IteCheck, FailuresCarryTheirCodeAndEndWith4F) {
   {
     IteBench bench;
     ASSERT_TRUE(bench.apply(2));  // another board's pins: the controller stays silent
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
-    EXPECT_EQ(bench.commands(), Bytes("TO"));
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    EXPECT_EQ(bench.sent(), Bytes("TO"));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("00"));
   }
   {
-    IteBench bench(test::Faults({{"ite-lost-from", "2"}}));
+    IteBench bench(test::IteOptions({{"ite-lost-from", "2"}}));
     ASSERT_TRUE(bench.apply());
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
-    EXPECT_EQ(bench.commands(), (std::vector<std::uint8_t>{'T', 'A', 0, 'O'}));
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    EXPECT_EQ(bench.sent(), (std::vector<std::uint8_t>{'T', 'A', 0, 'O'}));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("01"));
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
     // The next press starts again from the open.
-    bench.programmer->clearTranscript();
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
-    EXPECT_EQ(bench.programmer->hostBytes().front(), 'B');
+    bench.programmer.clearTranscript();
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    EXPECT_EQ(bench.programmer.hostBytes().front(), 'B');
   }
   {
-    IteBench bench(test::Faults({{"ite-silent-from", "3"}}));  // Read register 00 unanswered
+    IteBench bench(test::IteOptions({{"ite-silent-from", "3"}}));  // Read register 00 unanswered
     ASSERT_TRUE(bench.apply());
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс на команду чтения регистра (R)."));
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    EXPECT_TRUE(bench.logged("Программатор не ответил за 300 мс на команду чтения регистра (R)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("01"));
-    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_EQ(bench.sent().back(), 'O');
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
 }
 
 TEST(IteCheck, ConnectWaitsForTheUserToPlugInWithinItsBound) {
   {
-    IteBench bench(test::Faults({{"ite-plug-ms", "400"}}));
+    IteBench bench(test::IteOptions({{"ite-plug-ms", "400"}}));
     ASSERT_TRUE(bench.apply());
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
     EXPECT_EQ(bench.view.endings().back(), true);
   }
   {
-    IteBench bench(test::Faults({{"ite-plug-ms", "3000"}, {"ite-connect-window-ms", "5000"}}));  // later than the 1 s bound of the test
+    IteBench bench(test::IteOptions({{"ite-plug-ms", "3000"}, {"ite-connect-window-ms", "5000"}}));  // later than the 1 s bound of the test
     ASSERT_TRUE(bench.apply());
     const auto started = std::chrono::steady_clock::now();
-    bench.ops->ITE_CHECK_CON_BitBtnClick();
+    bench.ops.ITE_CHECK_CON_BitBtnClick();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 1000 мс на команду соединения (T)."));
+    EXPECT_TRUE(bench.logged("Программатор не ответил за 1000 мс на команду соединения (T)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("00"));
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
@@ -180,7 +180,7 @@ TEST(IteCheck, ConnectWaitsForTheUserToPlugInWithinItsBound) {
 TEST(IteCheck, NoProgrammerLogsOnlyTheOpenLines) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
-  IteOperations ops(d2xx, view, test::ShortBounds());
+  IteOperations ops(d2xx, view, test::IteShortBounds());
   ops.ITE_CHECK_CON_BitBtnClick();
   EXPECT_EQ(view.lines(), (std::vector<std::string>{"", "Проверка связи ...", "VCOM port is not found on the machine!"}));
   EXPECT_EQ(view.endings(), std::vector<bool>{false});

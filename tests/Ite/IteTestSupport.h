@@ -3,17 +3,12 @@
 // wired like "Board-1" below, and the operations run with short bounds.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Ite/IteOperations.h"
 #include "sim/IteSim.h"
-#include "sim/SimD2xx.h"
-#include "tests/support/FileSafety.h"
-#include "tests/support/RecordingView.h"
-#include "tests/support/TestFiles.h"
+#include "tests/support/TaskBench.h"
 
 namespace jig::test {
 
@@ -24,9 +19,9 @@ inline const std::string kBoard2 =
     "Board-2 PD0=30 PD1=29 PD2=28 PD3=27 PD4=26 PD5=25 PD6=24 PD7=23 BUSY=21 STB=20 AFD=19 INIT=18 SLIN=17 "
     "KSI4=16 KSI5=15 KB_pins=30";
 
-inline const std::string kFullVersion = "Q27 ITE_PROJ FW 2.3 bench unit\\r\\n";
+inline const std::string kIteVersion = "Q27 ITE_PROJ FW 2.3 bench unit\\r\\n";
 
-inline ite::IteBounds ShortBounds() {
+inline ite::IteBounds IteShortBounds() {
   ite::IteBounds bounds;
   bounds.connectMs = 1000;
   bounds.answerMs = 300;
@@ -36,26 +31,22 @@ inline ite::IteBounds ShortBounds() {
   return bounds;
 }
 
-class IteBench {
- public:
-  explicit IteBench(sim::SimOptions options = {}, ite::IteBounds bounds = ShortBounds()) {
-    options.image = "ITE";
-    // A wrong board is told within 600 ms instead of the firmware's 5 s.
-    if (!options.has("ite-connect-window-ms")) options.faults["ite-connect-window-ms"] = "600";
-    // A version text of the full 32 bytes spares every open the read time-out.
-    if (!options.has("version")) options.faults["version"] = kFullVersion;
-    programmer = &d2xx.attach(options);
-    chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
-    ops = std::make_unique<IteOperations>(d2xx, view, bounds);
-    ops->FormCreate({true, {kBoard1, kBoard2, ""}});
+inline sim::SimOptions IteOptions(Faults faults) { return Options("ITE", std::move(faults)); }
+
+struct IteBench : TaskBench {
+  explicit IteBench(sim::SimOptions options = {}, ite::IteBounds bounds = IteShortBounds())
+      : TaskBench(Prepared(std::move(options))), ops(d2xx, view, bounds) {
+    ops.FormCreate({true, {kBoard1, kBoard2, ""}});
   }
+
+  sim::IteSim& chip() { return dynamic_cast<sim::IteSim&>(*programmer.commandSet("ITE")); }
 
   // Chooses a board and sends its pins; the transcript starts after it.
   bool apply(int entry = 1) {
-    ops->ITE_ComboBox_MB_SWITCHSelect(entry);
-    ops->ITE_SETUP_BitBtnClick();
+    ops.ITE_ComboBox_MB_SWITCHSelect(entry);
+    ops.ITE_SETUP_BitBtnClick();
     const bool ok = view.endings().back();
-    programmer->clearTranscript();
+    programmer.clearTranscript();
     mark_ = view.endings().size();
     return ok;
   }
@@ -67,34 +58,19 @@ class IteBench {
     return ended;
   }
 
-  // Host bytes after the open's 'B'.
-  std::vector<std::uint8_t> commands() const {
-    auto bytes = programmer->hostBytes();
-    if (!bytes.empty() && bytes.front() == 'B') bytes.erase(bytes.begin());
-    return bytes;
-  }
-
-  bool contains(const std::string& line) const {
-    const auto lines = view.allLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
-
-  ScratchBackupFolder backups;  // first: no backup of a test goes into the real home
-  sim::SimD2xx d2xx;
-  sim::SimProgrammer* programmer = nullptr;
-  sim::IteSim* chip = nullptr;
-  HookedView view;
-  std::unique_ptr<IteOperations> ops;
+  IteOperations ops;
 
  private:
+  static sim::SimOptions Prepared(sim::SimOptions options) {
+    options.image = "ITE";
+    // A wrong board is told within 600 ms instead of the firmware's 5 s.
+    if (!options.has("ite-connect-window-ms")) options.faults["ite-connect-window-ms"] = "600";
+    // A version text of the full 32 bytes spares every open the read time-out.
+    if (!options.has("version")) options.faults["version"] = kIteVersion;
+    return options;
+  }
   std::size_t mark_ = 0;
 };
-
-inline sim::SimOptions Faults(std::initializer_list<std::pair<std::string, std::string>> faults) {
-  sim::SimOptions options;
-  for (const auto& [name, value] : faults) options.faults[name] = value;
-  return options;
-}
 
 // The read's pre-preparation as register writes: A reg W value, thirteen times.
 inline std::vector<std::uint8_t> ReadPreparationBytes() {

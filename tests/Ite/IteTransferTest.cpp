@@ -40,7 +40,7 @@ std::vector<std::uint8_t> WriteSequenceBytes() {
 
 // Everything the host sent after the write's Connect and its register sequence.
 std::vector<std::uint8_t> ProgramPhase(const IteBench& bench) {
-  auto bytes = bench.commands();
+  auto bytes = bench.sent();
   const std::size_t head = 1 + WriteSequenceBytes().size();
   EXPECT_GE(bytes.size(), head);
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 1, bytes.begin() + static_cast<long>(head)), WriteSequenceBytes());
@@ -49,19 +49,19 @@ std::vector<std::uint8_t> ProgramPhase(const IteBench& bench) {
 
 TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
   IteBench bench;
-  bench.chip->flash() = RandomImage(7, 0.3);
+  bench.chip().flash() = RandomImage(7, 0.3);
   ASSERT_TRUE(bench.apply());
   test::TempDir dir;
   bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops->ITE_READ_BitBtnClick();
-  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::READ_ITE);
+  bench.ops.ITE_READ_BitBtnClick();
+  EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::READ_ITE);
   ASSERT_TRUE(bench.waitEnded(20));
   EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip->flash());
+  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip().flash());
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
   EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kLime);
-  EXPECT_TRUE(bench.contains("Мы все прочитали "));
-  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+  EXPECT_TRUE(bench.logged("Мы все прочитали "));
+  EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
   EXPECT_EQ(bench.view.enabled("ITE_SETUP_BitBtn"), true);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 
@@ -70,7 +70,7 @@ TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
   expected.insert(expected.end(), prep.begin(), prep.end());
   expected.insert(expected.end(), 512, 'r');
   expected.push_back('I');
-  EXPECT_EQ(bench.commands(), expected);
+  EXPECT_EQ(bench.sent(), expected);
   const auto dialog = bench.view.dialogs().back();
   EXPECT_EQ(dialog.title, "Укажите имя файла для сохранения.");
   EXPECT_EQ(dialog.filter, "BIN файл (*.bin)|*.bin");
@@ -78,41 +78,41 @@ TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
 }
 
 TEST(IteRead, BadFifthBlockLeavesNoFileAndEndsWith4F) {
-  IteBench bench(test::Faults({{"ite-bad-block", "5"}}));
-  bench.chip->flash() = RandomImage(8, 0.0);
+  IteBench bench(test::IteOptions({{"ite-bad-block", "5"}}));
+  bench.chip().flash() = RandomImage(8, 0.0);
   ASSERT_TRUE(bench.apply());
   test::TempDir dir;
   bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops->ITE_READ_BitBtnClick();
+  bench.ops.ITE_READ_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(10));
   // Four blocks are no dump: nothing goes under the chosen name.
   EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
   EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
-  EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->5"));
-  EXPECT_EQ(bench.commands().back(), 'O');
+  EXPECT_TRUE(bench.logged("Ошибка при чтении блока ->5"));
+  EXPECT_EQ(bench.sent().back(), 'O');
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 4);
   EXPECT_EQ(bench.view.endings().back(), false);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
 TEST(IteRead, ShortBlockEndsWithinTheBoundAndSecondPressIsIgnored) {
-  IteBench bench(test::Faults({{"ite-short-block", "3"}}));
+  IteBench bench(test::IteOptions({{"ite-short-block", "3"}}));
   ASSERT_TRUE(bench.apply());
   test::TempDir dir;
   bench.view.answerDialog(dir.file("dump.bin"));
   const auto started = std::chrono::steady_clock::now();
-  bench.ops->ITE_READ_BitBtnClick();
-  bench.ops->ITE_READ_BitBtnClick();   // ignored: the mode is busy
-  bench.ops->ITE_WRITE_BitBtnClick();  // ignored too
+  bench.ops.ITE_READ_BitBtnClick();
+  bench.ops.ITE_READ_BitBtnClick();   // ignored: the mode is busy
+  bench.ops.ITE_WRITE_BitBtnClick();  // ignored too
   ASSERT_TRUE(bench.waitEnded(5));
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
   EXPECT_EQ(bench.view.endings().size(), 3u);  // the board choice, APPLY and the read
   EXPECT_EQ(bench.view.dialogs().size(), 1u);
   EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
-  EXPECT_TRUE(bench.contains("Программатор не ответил за 300 мс пришло байт блока: 100 из 257."));
-  EXPECT_TRUE(bench.contains("Ошибка при чтении блока ->3"));
+  EXPECT_TRUE(bench.logged("Программатор не ответил за 300 мс пришло байт блока: 100 из 257."));
+  EXPECT_TRUE(bench.logged("Ошибка при чтении блока ->3"));
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+  EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
 }
 
 TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
@@ -120,21 +120,21 @@ TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
     IteBench bench;
     ASSERT_TRUE(bench.apply());
     bench.view.answerDialog(std::nullopt);
-    bench.ops->ITE_READ_BitBtnClick();
+    bench.ops.ITE_READ_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), "Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)");
-    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+    EXPECT_EQ(bench.sent(), test::Bytes("O"));
     EXPECT_EQ(bench.view.enabled("ITE_CHECK_CON_BitBtn"), true);
-    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
   {
-    IteBench bench(test::Faults({{"ite-lost-from", "8"}}));  // T, then 20..22 pass, 23 fails
+    IteBench bench(test::IteOptions({{"ite-lost-from", "8"}}));  // T, then 20..22 pass, 23 fails
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
+    bench.ops.ITE_READ_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), FailureLine("23"));
-    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_EQ(bench.sent().back(), 'O');
     EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));  // no dump: no file
     EXPECT_EQ(bench.view.endings().back(), false);
   }
@@ -143,30 +143,30 @@ TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
     ASSERT_TRUE(bench.apply(2));
     test::TempDir dir;
     bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
+    bench.ops.ITE_READ_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), FailureLine("2F"));
-    EXPECT_EQ(bench.commands(), test::Bytes("TO"));
+    EXPECT_EQ(bench.sent(), test::Bytes("TO"));
   }
 }
 
 TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
   IteBench bench;
-  bench.chip->flash().assign(131072, 0x00);
+  bench.chip().flash().assign(131072, 0x00);
   ASSERT_TRUE(bench.apply());
   test::TempDir dir;
   test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
   bench.view.answerDialog(dir.file("blank.bin"));
   bench.view.answerYesNo(true);  // an image of nothing but FFh is asked about
-  bench.ops->setVerifyAfterWrite(false);  // the write's own exchange alone
-  bench.ops->ITE_WRITE_BitBtnClick();
+  bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
+  bench.ops.ITE_WRITE_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(10));
   EXPECT_EQ(ProgramPhase(bench), test::Bytes("I"));
-  EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> 131072"));
-  EXPECT_TRUE(bench.contains("Считали 131072 байта в буфер ..."));
-  EXPECT_TRUE(bench.contains("Мы все записали. "));
+  EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> 131072"));
+  EXPECT_TRUE(bench.logged("Считали 131072 байта в буфер ..."));
+  EXPECT_TRUE(bench.logged("Мы все записали. "));
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
   EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kRed);
-  EXPECT_EQ(bench.chip->flash(), std::vector<std::uint8_t>(131072, 0xFF));  // the erase did it
+  EXPECT_EQ(bench.chip().flash(), std::vector<std::uint8_t>(131072, 0xFF));  // the erase did it
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   const auto dialog = bench.view.dialogs().back();
   EXPECT_EQ(dialog.title, "Укажите файл за заливки.");
@@ -176,17 +176,17 @@ TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
 TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
   {
     IteBench bench;
-    bench.ops->setVerifyAfterWrite(false);  // the write's own exchange alone
+    bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     std::vector<std::uint8_t> image(131072, 0xFF);
     image[0x10000] = 0x5A;
     test::WriteFileBytes(dir.file("one.bin"), image);
     bench.view.answerDialog(dir.file("one.bin"));
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0x01, 0x00, 0x00, 0x77, 0x5A, 'I'}));
-    EXPECT_EQ(bench.chip->flash(), image);
+    EXPECT_EQ(bench.chip().flash(), image);
   }
   {
     IteBench bench;
@@ -195,12 +195,12 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
     test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
     bench.view.answerDialog(dir.file("three.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->setVerifyAfterWrite(false);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.setVerifyAfterWrite(false);
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(ProgramPhase(bench),
               (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 0x12, 0x59, 0, 0, 2, 0x77, 0x34, 'I'}));
-    EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> 131070"));
+    EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> 131070"));
   }
 }
 
@@ -213,15 +213,15 @@ TEST(IteWrite, HalfFfImageReadsBackEqualAndShortFileCountsItsPadding) {
   test::WriteFileBytes(dir.file("half.bin"), image);
   bench.view.answerDialog(dir.file("half.bin"));
   bench.view.answerYesNo(true);
-  bench.ops->ITE_WRITE_BitBtnClick();
+  bench.ops.ITE_WRITE_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(30));
   ASSERT_EQ(bench.view.endings().back(), true);
   const auto ffInFile = std::count(image.begin(), image.end(), std::uint8_t{0xFF});
-  EXPECT_TRUE(bench.contains("Количество байт равных 0xFF в файле -> " + std::to_string(ffInFile + 65536)));
-  EXPECT_EQ(bench.chip->programCount(), 65536 - ffInFile);
+  EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> " + std::to_string(ffInFile + 65536)));
+  EXPECT_EQ(bench.chip().programCount(), 65536 - ffInFile);
 
   bench.view.answerDialog(dir.file("back.bin"));
-  bench.ops->ITE_READ_BitBtnClick();
+  bench.ops.ITE_READ_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(20));
   auto expected = image;
   expected.resize(131072, 0xFF);
@@ -232,62 +232,62 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
   {
     // The erase takes 500 ms, longer than an ordinary answer may (300 ms): only the
     // first Flash address may wait that long.
-    IteBench bench(test::Faults({{"ite-erase-ms", "500"}}));
+    IteBench bench(test::IteOptions({{"ite-erase-ms", "500"}}));
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
     bench.view.answerDialog(dir.file("three.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(bench.view.endings().back(), true);
   }
   {
-    auto bounds = test::ShortBounds();
+    auto bounds = test::IteShortBounds();
     bounds.eraseMs = 200;
-    IteBench bench(test::Faults({{"ite-erase-ms", "1500"}}), bounds);
+    IteBench bench(test::IteOptions({{"ite-erase-ms", "1500"}}), bounds);
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("three.bin"), {0x12});
     bench.view.answerDialog(dir.file("three.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
-    EXPECT_TRUE(bench.contains("Ошибка протокола при отправке адреса во флеш."));
-    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_TRUE(bench.logged("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
+    EXPECT_TRUE(bench.logged("Ошибка протокола при отправке адреса во флеш."));
+    EXPECT_EQ(bench.sent().back(), 'O');
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
 }
 
 TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
   {
-    IteBench bench(test::Faults({{"ite-program-silent", "3"}}));
+    IteBench bench(test::IteOptions({{"ite-program-silent", "3"}}));
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("a.bin"), {1, 2, 3, 4});
     bench.view.answerDialog(dir.file("a.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_TRUE(bench.contains("Ошибка записи во флеш или потеряна связь с ITE"));
+    EXPECT_TRUE(bench.logged("Ошибка записи во флеш или потеряна связь с ITE"));
     EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 1, 0x77, 2, 0x77, 3, 'O'}));
-    EXPECT_EQ(bench.chip->flash()[1], 2);  // what was programmed stays
+    EXPECT_EQ(bench.chip().flash()[1], 2);  // what was programmed stays
     EXPECT_EQ(bench.view.enabled("ITE_READ_BitBtn"), true);
-    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
   {
-    IteBench bench(test::Faults({{"ite-lost-from", "15"}}));  // T, T001..T006 pass, T007 fails
+    IteBench bench(test::IteOptions({{"ite-lost-from", "15"}}));  // T, T001..T006 pass, T007 fails
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("a.bin"), {1});
     bench.view.answerDialog(dir.file("a.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_TRUE(bench.contains(FailureLine("T007")));
-    EXPECT_EQ(bench.commands().back(), 'O');
+    EXPECT_TRUE(bench.logged(FailureLine("T007")));
+    EXPECT_EQ(bench.sent().back(), 'O');
   }
   {
     IteBench bench;
@@ -296,7 +296,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     test::WriteFileBytes(dir.file("a.bin"), {1});
     bench.view.answerDialog(dir.file("a.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     EXPECT_EQ(bench.view.lastLine(), FailureLine("3F"));
     EXPECT_EQ(bench.view.enabled("ITE_WRITE_BitBtn"), true);
   }
@@ -305,10 +305,10 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     bench.view.answerDialog(dir.file("missing.bin"));
-    bench.ops->ITE_WRITE_BitBtnClick();
-    EXPECT_TRUE(bench.contains("Ошибка при открытии файла. (WR_OPN_DLG)"));
+    bench.ops.ITE_WRITE_BitBtnClick();
+    EXPECT_TRUE(bench.logged("Ошибка при открытии файла. (WR_OPN_DLG)"));
     EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
-    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+    EXPECT_EQ(bench.sent(), test::Bytes("O"));
   }
 }
 
@@ -349,18 +349,18 @@ TEST(IteWrite, RefusedImageSendsNothingAfterTheOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     IteBench bench;
-    bench.chip->flash() = RandomImage(4, 0.2);
-    const auto before = bench.chip->flash();
+    bench.chip().flash() = RandomImage(4, 0.2);
+    const auto before = bench.chip().flash();
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     const std::string path = dir.file("source.bin");
     c.make(path);
     InjectSourceReadFault(c.readFault);
     bench.view.answerDialog(path);  // and No to a question, as it defaults
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     InjectSourceReadFault(std::nullopt);
     ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_EQ(bench.commands(), test::Bytes("O"));
+    EXPECT_EQ(bench.sent(), test::Bytes("O"));
     EXPECT_EQ(bench.view.lastLine(), c.problem ? SourceProblemLine(path, *c.problem, 131072, LogLanguage::Russian)
                                                : "Запись отменена; микросхема не тронута.");
     const auto questions = bench.view.questions();
@@ -368,8 +368,8 @@ TEST(IteWrite, RefusedImageSendsNothingAfterTheOpen) {
     for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
     EXPECT_TRUE(bench.view.errorBoxes().empty());
     EXPECT_EQ(bench.view.endings().back(), false);
-    EXPECT_EQ(bench.chip->flash(), before);
-    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.chip().flash(), before);
+    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
 }
@@ -383,39 +383,39 @@ TEST(IteRead, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
     int stopAtBlock = 0;  // the command line's stop
   };
   const std::vector<Case> cases = {
-      {"bad block", test::Faults({{"ite-bad-block", "200"}})},
-      {"short block", test::Faults({{"ite-short-block", "200"}})},
-      {"silence mid-read", test::Faults({{"ite-silent-from", "100"}})},
+      {"bad block", test::IteOptions({{"ite-bad-block", "200"}})},
+      {"short block", test::IteOptions({{"ite-short-block", "200"}})},
+      {"silence mid-read", test::IteOptions({{"ite-silent-from", "100"}})},
       {"command-line stop", {}, false, {}, 5},
       {"command-line stop, read twice", {}, true, {}, 5},
       {"disk full mid-read", {}, false, 5000},
       {"disk full writing a matching pair", {}, true, 1000},
-      {"pair that differs", test::Faults({{"ite-unstable-first-block", ""}}), true},
+      {"pair that differs", test::IteOptions({{"ite-unstable-first-block", ""}}), true},
   };
   const std::vector<std::uint8_t> old = {0x4F, 0x4C, 0x44, 0x0A};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     IteBench bench(c.options);
-    bench.chip->flash() = RandomImage(6, 0.3);
-    bench.ops->setReadTwice(c.readTwice);
+    bench.chip().flash() = RandomImage(6, 0.3);
+    bench.ops.setReadTwice(c.readTwice);
     ASSERT_TRUE(bench.apply());
     bench.view.onGauge = [&bench, block = c.stopAtBlock](std::string_view gauge, int progress) {
-      if (block != 0 && gauge == "ITE_CGauge1" && progress == block) bench.ops->requestStop();
+      if (block != 0 && gauge == "ITE_CGauge1" && progress == block) bench.ops.requestStop();
     };
     test::TempDir dir;
     const std::string path = dir.file("dump.bin");
     test::WriteFileBytes(path, old);
     InjectDumpWriteFault(c.diskFullAfter);
     bench.view.answerDialog(path);
-    bench.ops->ITE_READ_BitBtnClick();
+    bench.ops.ITE_READ_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
-    bench.ops->joinWorker();
+    bench.ops.joinWorker();
     InjectDumpWriteFault(std::nullopt);
     EXPECT_EQ(bench.view.endings().back(), false);
     EXPECT_EQ(test::ReadFileBytes(path), old);
     EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
-    EXPECT_EQ(bench.contains(std::string(ite::text::kStopped)), c.stopAtBlock != 0);
-    EXPECT_EQ(bench.contains(std::string(ite::text::kFileWriteFailed) + path), c.diskFullAfter.has_value());
+    EXPECT_EQ(bench.logged(std::string(ite::text::kStopped)), c.stopAtBlock != 0);
+    EXPECT_EQ(bench.logged(std::string(ite::text::kFileWriteFailed) + path), c.diskFullAfter.has_value());
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
 }
@@ -425,39 +425,39 @@ TEST(IteRead, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
     for (const char* target : {"no-such-folder/dump.bin", "a-folder"}) {
       SCOPED_TRACE(std::string(target) + (readTwice ? ", read twice" : ""));
       IteBench bench;
-      bench.ops->setReadTwice(readTwice);
+      bench.ops.setReadTwice(readTwice);
       ASSERT_TRUE(bench.apply());
       test::TempDir dir;
       std::filesystem::create_directory(dir.file("a-folder"));
       bench.view.answerDialog(dir.file(target));
-      bench.ops->ITE_READ_BitBtnClick();
+      bench.ops.ITE_READ_BitBtnClick();
       EXPECT_EQ(bench.view.lastLine(), "Ошибка при создании файла. (RD_CRT_DLG)");
       EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка создания файла."});
-      EXPECT_EQ(bench.commands(), test::Bytes("O"));
-      EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+      EXPECT_EQ(bench.sent(), test::Bytes("O"));
+      EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
     }
   }
 }
 
 TEST(IteWrite, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   IteBench bench;
-  bench.ops->setVerifyAfterWrite(false);
+  bench.ops.setVerifyAfterWrite(false);
   ASSERT_TRUE(bench.apply());
   bench.view.onGauge = [&bench](std::string_view gauge, int progress) {
-    if (gauge == "ITE_CGauge1" && progress == 2) bench.ops->requestStop();
+    if (gauge == "ITE_CGauge1" && progress == 2) bench.ops.requestStop();
   };
   test::TempDir dir;
   test::WriteFileBytes(dir.file("in.bin"), RandomImage(7, 0.0));
   bench.view.answerDialog(dir.file("in.bin"));
-  bench.ops->ITE_WRITE_BitBtnClick();
+  bench.ops.ITE_WRITE_BitBtnClick();
   ASSERT_TRUE(bench.waitEnded(30));
   EXPECT_EQ(bench.view.endings().back(), false);
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 2);
-  EXPECT_TRUE(bench.contains(std::string(ite::text::kStopped)));
-  EXPECT_FALSE(bench.contains("Мы все записали. "));
+  EXPECT_TRUE(bench.logged(std::string(ite::text::kStopped)));
+  EXPECT_FALSE(bench.logged("Мы все записали. "));
   // Two pages programmed, then the end byte of a failure.
-  EXPECT_EQ(bench.chip->programCount(), 512);
-  EXPECT_EQ(bench.commands().back(), 'O');
+  EXPECT_EQ(bench.chip().programCount(), 512);
+  EXPECT_EQ(bench.sent().back(), 'O');
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 

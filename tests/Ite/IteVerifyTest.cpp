@@ -1,5 +1,6 @@
 // What comes after the documented read and write: the read-back that verifies a write,
-// the second read that confirms a dump, and the line that flags a dump of no real content.
+// the backup before it, and the line that flags a dump of no real content. The read twice
+// that every flash window shares is in tests/reliability/ReadTwiceTest.cpp.
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -46,11 +47,11 @@ struct SparseWrite {
     // A short file and an image of nothing but FFh are asked about.
     if (image.size() != 131072 || std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; }))
       bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     return bench.waitEnded(seconds);
   }
   void expectIdle() const {
-    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
     for (const char* control : {"ITE_READ_BitBtn", "ITE_SETUP_BitBtn", "ITE_CHECK_CON_BitBtn", "ITE_EXIT_BitBtn",
                                 "VerifyAfterWrite", "ReadTwice", "Backup_ITE"})
@@ -76,7 +77,7 @@ TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
   auto tail = std::vector<std::uint8_t>{0x77, 0x5A, 'I', 'B'};
   const auto read = test::ReadExchange();
   tail.insert(tail.end(), read.begin(), read.end());
-  const auto commands = write.bench.commands();
+  const auto commands = write.bench.sent();
   ASSERT_GE(commands.size(), tail.size());
   EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
   EXPECT_EQ(write.bench.view.gauge("ITE_CGauge1"), 512);
@@ -85,18 +86,18 @@ TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
 
 TEST(IteVerify, CatchesOneFlippedBitAtTheLastByteAndInTheFfPaddingOfAShortFile) {
   {
-    SparseWrite write(test::Faults({{"ite-flip-bit", "0x1FFFF"}}));
+    SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x1FFFF"}}));
     ASSERT_TRUE(write.run());
-    EXPECT_EQ(write.bench.chip->flash()[0x1FFFF], 0x5B);
+    EXPECT_EQ(write.bench.chip().flash()[0x1FFFF], 0x5B);
     EXPECT_EQ(write.bench.view.endings().back(), false);
     EXPECT_EQ(write.bench.view.lastLine(),
               "Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.");
-    EXPECT_TRUE(write.bench.contains("Мы все записали. "));  // the write itself went through
+    EXPECT_TRUE(write.bench.logged("Мы все записали. "));  // the write itself went through
     write.expectIdle();
   }
   {
     // A 3-byte file: everything from 3 on is padding, and the padding is compared too.
-    SparseWrite write(test::Faults({{"ite-flip-bit", "0x10000"}}), 3);
+    SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x10000"}}), 3);
     ASSERT_TRUE(write.run());
     EXPECT_EQ(write.bench.view.endings().back(), false);
     EXPECT_EQ(write.bench.view.lastLine(),
@@ -106,38 +107,38 @@ TEST(IteVerify, CatchesOneFlippedBitAtTheLastByteAndInTheFfPaddingOfAShortFile) 
 
 TEST(IteVerify, OffMeansNoReadBackAndAFailedWriteIsNotReadBack) {
   {
-    SparseWrite write(test::Faults({{"ite-flip-bit", "0x1FFFF"}}));
-    write.bench.ops->setVerifyAfterWrite(false);
+    SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x1FFFF"}}));
+    write.bench.ops.setVerifyAfterWrite(false);
     ASSERT_TRUE(write.run());
     EXPECT_EQ(write.bench.view.endings().back(), true);
-    EXPECT_EQ(CountOf(write.bench.commands(), 'r'), 0u);
-    EXPECT_EQ(write.bench.commands().back(), 'I');
-    EXPECT_FALSE(write.bench.contains(std::string(ite::text::kVerifyStart)));
+    EXPECT_EQ(CountOf(write.bench.sent(), 'r'), 0u);
+    EXPECT_EQ(write.bench.sent().back(), 'I');
+    EXPECT_FALSE(write.bench.logged(std::string(ite::text::kVerifyStart)));
   }
   {
-    SparseWrite write(test::Faults({{"ite-program-silent", "2"}}));
+    SparseWrite write(test::IteOptions({{"ite-program-silent", "2"}}));
     ASSERT_TRUE(write.run());
     EXPECT_EQ(write.bench.view.endings(), (std::vector<bool>{true, true, false}));
     EXPECT_EQ(write.bench.view.lastLine().rfind("Текущее время  ", 0), 0u);
-    EXPECT_EQ(CountOf(write.bench.commands(), 'r'), 0u);
+    EXPECT_EQ(CountOf(write.bench.sent(), 'r'), 0u);
   }
 }
 
 TEST(IteVerify, TimeOutInTheReadBackEndsIdleWithinItsBound) {
   // The write takes 41 commands after its Connect; the read-back's 100th is block 73.
-  SparseWrite write(test::Faults({{"ite-silent-from", "100"}}));
+  SparseWrite write(test::IteOptions({{"ite-silent-from", "100"}}));
   ASSERT_TRUE(write.bench.apply());
   test::WriteFileBytes(write.dir.file("in.bin"), write.image);
   write.bench.view.answerDialog(write.dir.file("in.bin"));
-  write.bench.ops->ITE_WRITE_BitBtnClick();
+  write.bench.ops.ITE_WRITE_BitBtnClick();
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(write.bench.waitEnded(10));
   // The erase (200 ms), the read up to block 73, the 300 ms block bound and the drain.
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3000));
   EXPECT_EQ(write.bench.view.endings(), (std::vector<bool>{true, true, false}));
-  EXPECT_TRUE(write.bench.contains("Ошибка при чтении блока ->73"));
+  EXPECT_TRUE(write.bench.logged("Ошибка при чтении блока ->73"));
   EXPECT_EQ(write.bench.view.lastLine(), std::string(ite::text::kVerifyNotDone));
-  EXPECT_EQ(write.bench.commands().back(), 'O');
+  EXPECT_EQ(write.bench.sent().back(), 'O');
   write.expectIdle();
 }
 
@@ -146,7 +147,7 @@ TEST(IteVerify, TimeOutInTheReadBackEndsIdleWithinItsBound) {
 // the read-back must, or its fast read is lost and block 1 comes without 6F.
 TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
   for (const std::size_t size : {std::size_t{131072}, std::size_t{1024}}) {
-    SparseWrite write(test::Faults({{"ite-erase-ms", "400"}}));
+    SparseWrite write(test::IteOptions({{"ite-erase-ms", "400"}}));
     write.image.assign(size, 0xFF);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(write.run());
@@ -157,7 +158,7 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
     auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
     const auto read = test::ReadExchange();
     tail.insert(tail.end(), read.begin(), read.end());
-    const auto commands = write.bench.commands();
+    const auto commands = write.bench.sent();
     ASSERT_GE(commands.size(), tail.size());
     EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
     EXPECT_EQ(CountOf(commands, 0x59), 1u);
@@ -166,80 +167,18 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
   {
     // Without the read-back the documented write sends no Flash address; a read started
     // at once meets the erasing flash, which ignores its fast read.
-    SparseWrite write(test::Faults({{"ite-erase-ms", "10000"}}));
+    SparseWrite write(test::IteOptions({{"ite-erase-ms", "10000"}}));
     std::fill(write.image.begin(), write.image.end(), 0xFF);
-    write.bench.ops->setVerifyAfterWrite(false);
+    write.bench.ops.setVerifyAfterWrite(false);
     ASSERT_TRUE(write.run());
-    EXPECT_EQ(CountOf(write.bench.commands(), 0x59), 0u);
-    const int ignoredByWrite = write.bench.chip->ignoredWhileErasing();  // the second erase command
+    EXPECT_EQ(CountOf(write.bench.sent(), 0x59), 0u);
+    const int ignoredByWrite = write.bench.chip().ignoredWhileErasing();  // the second erase command
     write.bench.view.answerDialog(write.dir.file("dump.bin"));
-    write.bench.ops->ITE_READ_BitBtnClick();
+    write.bench.ops.ITE_READ_BitBtnClick();
     ASSERT_TRUE(write.bench.waitEnded(10));
     EXPECT_EQ(write.bench.view.endings().back(), false);
-    EXPECT_TRUE(write.bench.contains("Ошибка при чтении блока ->1"));
-    EXPECT_GT(write.bench.chip->ignoredWhileErasing(), ignoredByWrite);
-  }
-}
-
-TEST(IteReadTwice, MatchingPairWritesTheFileWhole) {
-  IteBench bench;
-  bench.chip->flash() = MixedImage(3);
-  bench.ops->setReadTwice(true);
-  ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops->ITE_READ_BitBtnClick();
-  ASSERT_TRUE(bench.waitEnded(10));
-  EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip->flash());
-  EXPECT_EQ(bench.view.lastLine(), "Двойное чтение: оба чтения совпадают.");
-  // Two whole read exchanges, each with its own open and end byte.
-  auto expected = test::ReadExchange();
-  expected.push_back('B');
-  const auto second = test::ReadExchange();
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(bench.commands(), expected);
-  const auto lines = bench.view.allLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), kRealData), 1);
-  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-}
-
-TEST(IteReadTwice, DifferenceInTheFirstBlockLeavesNoFileAndAnOldOneUntouched) {
-  {
-    IteBench bench(test::Faults({{"ite-unstable-first-block", ""}}));
-    bench.chip->flash() = MixedImage(4);
-    bench.ops->setReadTwice(true);
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(10));
-    EXPECT_EQ(bench.view.endings().back(), false);
-    EXPECT_EQ(bench.view.lastLine(),
-              "Двойное чтение: чтения различаются, первое отличие по адресу 00000000, различных байт: 256. "
-              "Файл не записан.");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
-    EXPECT_EQ(bench.ops->Mode_ITE.load(), IteMode::NONE);
-    EXPECT_EQ(bench.view.enabled("ReadTwice"), true);
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-  {
-    // The same fault without read twice: the documented read saves what it got.
-    IteBench bench(test::Faults({{"ite-unstable-first-block", ""}}));
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("old.bin"), {1, 2, 3});
-    bench.view.answerDialog(dir.file("first.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(10));
-    EXPECT_EQ(test::ReadFileBytes(dir.file("first.bin")).size(), 131072u);
-    // With read twice the older dump under the chosen name survives a differing pair.
-    bench.ops->setReadTwice(true);
-    bench.view.answerDialog(dir.file("old.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(10));
-    EXPECT_EQ(bench.view.endings().back(), false);
-    EXPECT_EQ(test::ReadFileBytes(dir.file("old.bin")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(write.bench.logged("Ошибка при чтении блока ->1"));
+    EXPECT_GT(write.bench.chip().ignoredWhileErasing(), ignoredByWrite);
   }
 }
 
@@ -260,10 +199,10 @@ TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
       {MixedImage(5), kRealData},
   };
   for (const auto& [flash, line] : cases) {
-    bench.chip->flash() = flash;
+    bench.chip().flash() = flash;
     bench.view.clearLog();
     bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops->ITE_READ_BitBtnClick();
+    bench.ops.ITE_READ_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     // A warning, not a failure: the dump is saved all the same.
     EXPECT_EQ(bench.view.endings().back(), true) << line;
@@ -279,15 +218,15 @@ TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
 // on its own: a real serial flash ignores the read-back's commands until the erase ends.
 TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
   {
-    IteBench bench(test::Faults({{"ite-erase-ms", "600"}}));
-    bench.chip->flash() = MixedImage(8);
+    IteBench bench(test::IteOptions({{"ite-erase-ms", "600"}}));
+    bench.chip().flash() = MixedImage(8);
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
     bench.view.answerDialog(dir.file("blank.bin"));
     bench.view.answerYesNo(true);
     const auto started = std::chrono::steady_clock::now();
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     const auto read = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(bench.view.endings().back(), true);
@@ -296,7 +235,7 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
     auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
     const auto exchange = test::ReadExchange();
     tail.insert(tail.end(), exchange.begin(), exchange.end());
-    const auto commands = bench.commands();
+    const auto commands = bench.sent();
     ASSERT_GE(commands.size(), tail.size());
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), commands.end() - static_cast<long>(tail.size())));
     EXPECT_EQ(CountOf(commands, 0x77), 0u);
@@ -304,22 +243,22 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
   }
   {
     // The erase outlasts its bound: the write ends as a failure and nothing is read back.
-    auto bounds = test::ShortBounds();
+    auto bounds = test::IteShortBounds();
     bounds.eraseMs = 200;
-    IteBench bench(test::Faults({{"ite-erase-ms", "1500"}}), bounds);
+    IteBench bench(test::IteOptions({{"ite-erase-ms", "1500"}}), bounds);
     ASSERT_TRUE(bench.apply());
     test::TempDir dir;
     test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
     bench.view.answerDialog(dir.file("blank.bin"));
     bench.view.answerYesNo(true);
-    bench.ops->ITE_WRITE_BitBtnClick();
+    bench.ops.ITE_WRITE_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(bench.view.endings().back(), false);
-    EXPECT_TRUE(bench.contains("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
-    EXPECT_TRUE(bench.contains(std::string(ite::text::kEraseNotOver)));
-    EXPECT_FALSE(bench.contains("Мы все записали. "));
-    EXPECT_EQ(bench.commands().back(), 'O');
-    EXPECT_EQ(CountOf(bench.commands(), 'r'), 0u);
+    EXPECT_TRUE(bench.logged("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
+    EXPECT_TRUE(bench.logged(std::string(ite::text::kEraseNotOver)));
+    EXPECT_FALSE(bench.logged("Мы все записали. "));
+    EXPECT_EQ(bench.sent().back(), 'O');
+    EXPECT_EQ(CountOf(bench.sent(), 'r'), 0u);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
 }
@@ -327,9 +266,9 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
 TEST(IteBackup, CopiesTheFlashThroughTheDocumentedReadBeforeTheWrite) {
   SparseWrite write;
   const auto old = MixedImage(9);
-  write.bench.chip->flash() = old;
-  write.bench.ops->setBackup(true);
-  write.bench.ops->setVerifyAfterWrite(false);  // the backup and the documented write alone
+  write.bench.chip().flash() = old;
+  write.bench.ops.setBackup(true);
+  write.bench.ops.setVerifyAfterWrite(false);  // the backup and the documented write alone
   ASSERT_TRUE(write.run());
   EXPECT_EQ(write.bench.view.endings().back(), true);
   const auto files = write.bench.backups.files();
@@ -350,7 +289,7 @@ TEST(IteBackup, CopiesTheFlashThroughTheDocumentedReadBeforeTheWrite) {
   const auto read = test::ReadExchange();
   head.insert(head.end(), read.begin(), read.end());
   head.insert(head.end(), {'B', 'T'});
-  const auto commands = write.bench.commands();
+  const auto commands = write.bench.sent();
   ASSERT_GE(commands.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), commands.begin()));
   EXPECT_EQ(commands.back(), 'I');
@@ -365,7 +304,7 @@ TEST(IteBackup, WriteDoesNotStartWithoutASavedBackup) {
     std::string why;  // the last line
   };
   const std::vector<Case> cases = {
-      {"bad block in the backup read", test::Faults({{"ite-bad-block", "5"}}), false,
+      {"bad block in the backup read", test::IteOptions({{"ite-bad-block", "5"}}), false,
        BackupReadFailedLine(LogLanguage::Russian)},
       {"backup folder unusable", {}, true, "Копия микросхемы не сохранена в "},
   };
@@ -373,16 +312,16 @@ TEST(IteBackup, WriteDoesNotStartWithoutASavedBackup) {
     SCOPED_TRACE(c.name);
     SparseWrite write(c.options);
     const auto old = MixedImage(10);
-    write.bench.chip->flash() = old;
+    write.bench.chip().flash() = old;
     if (c.blockFolder) write.bench.backups.block();
-    write.bench.ops->setBackup(true);
+    write.bench.ops.setBackup(true);
     ASSERT_TRUE(write.run());
     EXPECT_EQ(write.bench.view.endings().back(), false);
     EXPECT_EQ(write.bench.view.lastLine().rfind(c.why, 0), 0u) << write.bench.view.lastLine();
-    EXPECT_EQ(write.bench.chip->flash(), old);
+    EXPECT_EQ(write.bench.chip().flash(), old);
     // One Connect only (the backup's): no erase, no write.
-    EXPECT_EQ(CountOf(write.bench.commands(), 'T'), 1u);
-    EXPECT_FALSE(write.bench.contains("Начинаем запись ITE ..."));
+    EXPECT_EQ(CountOf(write.bench.sent(), 'T'), 1u);
+    EXPECT_FALSE(write.bench.logged("Начинаем запись ITE ..."));
     EXPECT_TRUE(write.bench.backups.files().empty());
     write.expectIdle();
   }

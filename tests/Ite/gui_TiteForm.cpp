@@ -19,7 +19,7 @@ class IteWindow : public ::testing::Test {
     sim::SimOptions options;
     options.image = "ITE";
     options.faults["ite-connect-window-ms"] = "300";  // a wrong board is told at once
-    options.faults["version"] = test::kFullVersion;    // no open waits for the rest of the text
+    options.faults["version"] = test::kIteVersion;    // no open waits for the rest of the text
     programmer = &d2xx.attach(options);
     chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
     // The base as the bench keeps it: Windows-1251, CR LF.

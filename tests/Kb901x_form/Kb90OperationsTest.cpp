@@ -15,7 +15,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Bench = test::Kb90Bench;
 using test::Pattern;
-using test::ShortBounds;
+using test::Kb90ShortBounds;
 constexpr std::size_t kImage = test::kKb90Image;
 
 Bytes FullWriteWire(const Bytes& image, std::uint8_t end) { return test::Kb90WriteWire(image, end); }
@@ -80,7 +80,7 @@ TEST(Kb901xRead, ProgrammerFaultsEndTheReadCleanly) {
     sim::SimOptions options;
     options.faults[c.fault] = c.value;
     Bench bench(options);
-    Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+    Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
     const std::string file = bench.dir.file("dump.bin");
     bench.view.answerDialog(file);
     ops.KB901X_READClick();
@@ -97,7 +97,7 @@ TEST(Kb901xRead, UnplugMidReadSendsNothingMore) {
   sim::SimOptions options;
   options.faults["unplug-after"] = "5000";
   Bench bench(options);
-  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
   bench.view.answerDialog(bench.dir.file("dump.bin"));
   ops.KB901X_READClick();
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
@@ -138,7 +138,7 @@ TEST(Kb901xLinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
     sim::SimOptions options;
     options.faults["silence-after"] = "3";  // answers 'B', then nothing
     Bench bench(options);
-    Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+    Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
     ops.KB901X_READClick();
     ASSERT_TRUE(bench.view.waitEnded());
     EXPECT_EQ(bench.view.lastLine(), "Motherboard is connected / powered ?");
@@ -285,7 +285,7 @@ TEST(Kb901xWrite, SilenceDuringTheChecksumEndsWithinItsBound) {
   Bench bench(options);
   const std::string file = bench.dir.file("image.bin");
   test::WriteFileBytes(file, Pattern(kImage, 1));
-  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
   bench.view.answerDialog(file);
   ops.KB901X_WRITEClick();
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
@@ -302,7 +302,7 @@ TEST(Kb901xWrite, SilenceBeforeABlockEndsWithinItsBound) {
   Bench bench(options);
   const std::string file = bench.dir.file("image.bin");
   test::WriteFileBytes(file, Pattern(kImage, 1));
-  Kb90Operations ops(bench.d2xx, bench.view, ShortBounds());
+  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
   bench.view.answerDialog(file);
   ops.KB901X_WRITEClick();
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));

@@ -204,7 +204,7 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     const auto t0 = std::chrono::steady_clock::now();
     bench.ops.BitBtn_MEC16_ERASEClick(false);
     bench.expectEndedIdle();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.eraseMs + 2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.eraseMs + 2000));
     EXPECT_TRUE(bench.logged(std::string(mec16::text::kEraseTooLong)));
     EXPECT_FALSE(bench.logged("Стирание завершено успешно."));
     EXPECT_EQ(bench.host().back(), '0');

@@ -1,5 +1,6 @@
 // The read-back checks around the documented transfers: the verify after a write, the
-// second read of a read, and the one line about what a dump looks like.
+// second read with INFO and a stop in it, and the one line about what a dump looks like.
+// The read twice that every flash window shares is in tests/reliability/ReadTwiceTest.cpp.
 #include <filesystem>
 
 #include "Mec16xx/Mec16Texts.h"
@@ -176,41 +177,11 @@ TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
   };
   const auto clean = timed(V42());
   const auto silent = timed(V42({{"mec16-silent-block", "3"}}));
-  EXPECT_LT(silent, clean + std::chrono::milliseconds(kTestBounds.blockMs + 1500));
-  EXPECT_GE(silent, std::chrono::milliseconds(kTestBounds.blockMs));
+  EXPECT_LT(silent, clean + std::chrono::milliseconds(kMec16Bounds.blockMs + 1500));
+  EXPECT_GE(silent, std::chrono::milliseconds(kMec16Bounds.blockMs));
 }
 
 // ---------------------------------------------------------------------------------------
-
-TEST(Mec16ReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
-  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
-  bench.ops.setReadTwice(true);
-  const std::string path = bench.dir.file("pair.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(false);
-  bench.expectEndedIdle();
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(bench.chip().mainReads(), 2);
-  EXPECT_EQ(bench.host(), kMainRead + kMainRead);
-  const auto lines = bench.view.allLines();
-  EXPECT_EQ(lines.back(), "Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: 4. "
-                          "Файл не записан.");
-  EXPECT_EQ(Count(lines, std::string(mec16::text::kSecondReadStarts)), 1);
-  EXPECT_EQ(Count(lines, "Закрыли VCOM порт"), 2);
-}
-
-TEST(Mec16ReadTwice, DifferingPairLeavesAnOldFileAsItWas) {
-  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
-  bench.ops.setReadTwice(true);
-  const std::string path = bench.dir.file("old.bin");
-  const std::vector<std::uint8_t> old = {1, 2, 3};
-  WriteFileBytes(path, old);
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(false);
-  bench.expectEndedIdle();
-  EXPECT_EQ(ReadFileBytes(path), old);
-}
 
 TEST(Mec16ReadTwice, MatchingPairWithInfoWritesTheWholeFile) {
   Mec16Bench bench;
@@ -251,17 +222,6 @@ TEST(Mec16ReadTwice, StopDuringTheSecondReadEndsItWithoutAFile) {
   EXPECT_EQ(Count(second, "Пользователь прервал операцию чтения."), 1);
   EXPECT_EQ(LastSaying(second), "Закрыли VCOM порт");
   EXPECT_EQ(bench.host(), kMainRead + kReadSetUp + "NNNNX" + kRelease + "0O");
-}
-
-TEST(Mec16ReadTwice, OffReadsOnceAsDocumented) {
-  Mec16Bench bench(V42({{"mec16-unstable-first-block", ""}}));
-  const std::string path = bench.dir.file("once.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(false);
-  bench.expectEndedIdle();
-  EXPECT_EQ(bench.host(), kMainRead);
-  EXPECT_EQ(ReadFileBytes(path), bench.chip().mainArray());
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
 }
 
 // ---------------------------------------------------------------------------------------

@@ -186,7 +186,7 @@ TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
     const auto t0 = std::chrono::steady_clock::now();
     bench.ops.BitBtn_RD_MEC16Click(false);
     bench.expectEndedIdle();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTestBounds.blockMs + 2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.blockMs + 2000));
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoBlock) + "3 (MAIN)"));
     EXPECT_EQ(bench.host(), kReadSetUp + "NNXO0");

@@ -1,5 +1,5 @@
-// What an NPCE read says about its dump, and the read twice: bytes on the wire, the file
-// (whole or none), the last line, and the end state on every path.
+// What an NPCE read says about its dump and the read twice's option on the command line.
+// The read twice that every flash window shares is in tests/reliability/ReadTwiceTest.cpp.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,7 +18,6 @@ using namespace std::chrono_literals;
 const std::string kLooksReal = "Dump check: the content looks like real data.";
 const std::string kAdvice = " This usually means a bad contact; do not write this dump back.";
 const std::string kMatch = "Read twice: both reads match.";
-const std::string kAgain = "Reading again to compare ...";
 
 // Code and tables in the low part, erased flash above: what a real EC image looks like.
 std::vector<std::uint8_t> FirmwareLike() {
@@ -87,81 +86,6 @@ TEST(NpceDumpCheck, FailedReadGivesNoVerdict) {
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_FALSE(bench.hasLine(kLooksReal));
   EXPECT_EQ(bench.sent().back(), 'O');
-}
-
-TEST(NpceReadTwice, MatchingPairWritesTheWholeFlash) {
-  NpceBench bench;
-  const auto flash = FirmwareLike();
-  bench.chip().setFlash(flash);
-  const std::string path = bench.dir.file("dump.bin");
-  Read(bench, path, true);
-  ASSERT_TRUE(bench.view.waitEnded(10s));
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
-  // Two separate runs: the second opens the programmer again with its own version query.
-  EXPECT_EQ(bench.programmer.hostBytes(), Cat({Bytes("B"), OneReadWire(), Bytes("B"), OneReadWire()}));
-  EXPECT_EQ(ReadFileBytes(path), flash);
-  const auto lines = bench.view.lines();
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], kMatch);
-  EXPECT_EQ(lines.back(), kLooksReal);
-  EXPECT_TRUE(bench.hasLine(kAgain));
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Reading complete ..."), 2);
-  EXPECT_TRUE(Idle(bench));
-}
-
-TEST(NpceReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
-  NpceBench bench(Faults{{"npce-unstable-first-block", ""}});
-  bench.chip().setFlash(FirmwareLike());
-  const std::string path = bench.dir.file("dump.bin");
-  Read(bench, path, true);
-  ASSERT_TRUE(bench.view.waitEnded(10s));
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.programmer.hostBytes(), Cat({Bytes("B"), OneReadWire(), Bytes("B"), OneReadWire()}));
-  EXPECT_EQ(bench.view.lastLine(),
-            "Read twice: the reads differ, first difference at 00000000, 2 bytes differ. The file is not written.");
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_TRUE(Idle(bench));
-}
-
-// The device bytes a clean read takes, to place a fault inside the second one.
-std::size_t BytesOfOneRead() {
-  NpceBench bench;
-  Read(bench, bench.dir.file("clean.bin"), false);
-  EXPECT_TRUE(bench.view.waitEnded(10s));
-  return bench.programmer.deviceBytes().size();
-}
-
-TEST(NpceReadTwice, SecondReadFailingEndsIdleWithOneLineAndNoFile) {
-  const std::size_t once = BytesOfOneRead();
-  struct Case {
-    const char* fault;
-    const char* lineStart;
-  } cases[] = {
-      {"silence-after", "No answer from the programmer: block "},
-      {"unplug-after", "The programmer is gone (unplugged?) while waiting for block "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fault);
-    NpceBench bench(Faults{{c.fault, std::to_string(once + once / 2)}});
-    const std::string path = bench.dir.file("dump.bin");
-    const auto started = std::chrono::steady_clock::now();
-    Read(bench, path, true);
-    ASSERT_TRUE(bench.view.waitEnded(10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    const auto lines = bench.view.lines();
-    const auto again = std::find(lines.begin(), lines.end(), kAgain);
-    ASSERT_NE(again, lines.end()) << "the fault did not reach the second read";
-    // The failure line, then the time stamp the documented read logs after it.
-    ASSERT_GE(lines.size(), 2u);
-    const std::string& failure = lines[lines.size() - 2];
-    EXPECT_TRUE(failure.starts_with(c.lineStart)) << failure;
-    EXPECT_TRUE(lines.back().starts_with("Current time  "));
-    EXPECT_EQ(std::count_if(again, lines.end(), [&](const std::string& l) { return l.starts_with(c.lineStart); }), 1);
-    EXPECT_FALSE(bench.hasLine(kMatch));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(Idle(bench));
-  }
 }
 
 struct CliRun {

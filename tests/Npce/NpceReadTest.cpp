@@ -80,7 +80,7 @@ TEST(NpceRead, SendsOneRPerBlockAndStoresTheWholeFlash) {
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1], "Number of VCOM ports found on the machine: 1");
-  EXPECT_EQ(lines[2], kFullVersionLine);
+  EXPECT_EQ(lines[2], kNpceVersionLine);
   EXPECT_EQ(lines[3], "Communication with programmer installed.");
   EXPECT_EQ(lines[6], "Save the file: ");
   EXPECT_EQ(lines[7], path);
@@ -167,7 +167,7 @@ TEST(NpceRead, FileThatCannotBeCreatedShowsTheBoxAndSendsNothingMore) {
 TEST(NpceRead, NoProgrammerEndsAtTheOpen) {
   sim::SimD2xx d2xx;
   RecordingView view;
-  NpceOperations ops(d2xx, view, ShortBounds());
+  NpceOperations ops(d2xx, view, NpceShortBounds());
   ops.NPCE_READClick();
   ASSERT_TRUE(view.waitEnded(2s));
   EXPECT_EQ(view.lastLine(), "VCOM port is not found on the machine!");

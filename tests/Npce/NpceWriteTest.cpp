@@ -170,7 +170,7 @@ TEST(NpceWrite, ReadyByteOtherThanStarIsAProtocolError) {
 // The erase runs in the worker: the click returns at once, a second click is ignored,
 // and an erase that never ends is given up after its bound with the failure signal.
 TEST(NpceWrite, EndlessEraseReturnsTheClickAndEndsAtItsBound) {
-  NpceBounds bounds = ShortBounds();
+  NpceBounds bounds = NpceShortBounds();
   bounds.eraseMs = 300;
   NpceBench bench(Faults{{"npce-erase-ms", "60000"}}, bounds);
   const std::string path = bench.dir.file("image.bin");

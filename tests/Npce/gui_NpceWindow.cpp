@@ -22,7 +22,7 @@ bool Pump(const std::function<bool()>& done, int boundMs) {
 }
 
 struct WindowBench {
-  explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, ShortBounds()) {
+  explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, NpceShortBounds()) {
     form.endedSeen = [this](bool success) { endings.push_back(success); };
     form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return answer; };
     form.yesNoAnswer = [this](const std::string& question) {
@@ -37,7 +37,7 @@ struct WindowBench {
     return form.NPCE_READ->isEnabled() && form.NPCE_WRITE->isEnabled() && form.EXIT_NPCE->isEnabled();
   }
 
-  ScratchBackupFolder home;  // the window backs up before a write by default
+  ScratchBackupFolder backups;  // the window backs up before a write by default
   TempDir dir;
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
@@ -180,8 +180,8 @@ TEST(NpceWindow, BackupCheckBoxByClicks) {
   const auto sent = bench.programmer.hostBytes();
   ASSERT_GE(sent.size(), 4u);
   EXPECT_EQ(std::vector<std::uint8_t>(sent.begin(), sent.begin() + 4), Bytes("BZIr"));  // the read comes first
-  ASSERT_EQ(bench.home.files().size(), 1u);
-  EXPECT_EQ(ReadFileBytes(bench.home.files()[0]), old);
+  ASSERT_EQ(bench.backups.files().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(bench.backups.files()[0]), old);
   EXPECT_EQ(bench.chip().flash(), image);
   EXPECT_TRUE(box->isEnabled());
 
@@ -194,7 +194,7 @@ TEST(NpceWindow, BackupCheckBoxByClicks) {
   const auto second = bench.programmer.hostBytes();
   ASSERT_GE(second.size(), 4u);
   EXPECT_EQ(std::vector<std::uint8_t>(second.begin(), second.begin() + 4), Bytes("BZIe"));
-  EXPECT_EQ(bench.home.files().size(), 1u);
+  EXPECT_EQ(bench.backups.files().size(), 1u);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 

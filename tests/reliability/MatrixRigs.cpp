@@ -10,44 +10,19 @@
 #include "Npce/NpceOperations.h"
 #include "main/MainForm.h"
 #include "sim/Mec16Sim.h"
+#include "tests/Ite/IteTestSupport.h"
+#include "tests/Mec16xx/Mec16Bench.h"
+#include "tests/Npce/NpceBench.h"
 
 namespace jig::test {
 namespace {
 
 using std::chrono::milliseconds;
 
-std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
-  std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 41u + seed) ^ (i >> 9));
-  return bytes;
-}
-
 // Bounds short enough for a fast matrix, long enough for a loaded machine under sanitizers.
 constexpr EdidBounds kEdidBounds{300, 200, 300};
 const Kb90Bounds kKb90Bounds{200, 300, 300, 300, 300, 300};
 constexpr KeyboardBounds kKeyboardBounds{300, 300};
-constexpr Mec16Bounds kMec16Bounds{300, 400, 400, 1500};
-
-ite::IteBounds IteShort() {
-  ite::IteBounds bounds;
-  bounds.connectMs = 1000;
-  bounds.answerMs = 300;
-  bounds.blockMs = 300;
-  bounds.eraseMs = 2000;
-  bounds.drainMs = 500;
-  return bounds;
-}
-
-NpceBounds NpceShort() {
-  NpceBounds bounds;
-  bounds.eraseMs = 1000;
-  bounds.blankCheckMs = 500;
-  bounds.blockMs = 200;
-  bounds.answerMs = 200;
-  bounds.drainMs = 500;
-  bounds.byteTries = 1;
-  return bounds;
-}
 
 // The open's version query and the drain that may follow a failure, in every window.
 constexpr std::uint32_t kOpenMs = limits::kNpceQueryTimeoutMs;
@@ -172,10 +147,6 @@ class Mec16Rig : public Rig {
   std::unique_ptr<Mec16Operations> ops_;
 };
 
-const std::string kIteBoard =
-    "Board-1 PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=10 STB=11 AFD=12 INIT=13 SLIN=14 KSI4=15 "
-    "KSI5=16 KB_pins=30";
-
 enum class IteAction { Apply, Check, Read, Write };
 
 class IteRig : public Rig {
@@ -184,8 +155,8 @@ class IteRig : public Rig {
     // A board that does not answer is told within 600 ms instead of the firmware's 5 s.
     if (!options.has("ite-connect-window-ms")) options.faults["ite-connect-window-ms"] = "600";
     programmer_ = &d2xx.attach(std::move(options));
-    ops_ = std::make_unique<IteOperations>(d2xx, view, IteShort());
-    ops_->FormCreate({true, {kIteBoard, ""}});
+    ops_ = std::make_unique<IteOperations>(d2xx, view, IteShortBounds());
+    ops_->FormCreate({true, {kBoard1, ""}});
     if (action_ == IteAction::Read) dumpPath = dir.file("ite-dump.bin");
     if (action_ == IteAction::Write) {
       sourcePath = dir.file("ite.bin");
@@ -224,9 +195,9 @@ class NpceRig : public Rig {
   NpceRig(sim::SimOptions options, bool write) : write_(write) {
     if (!options.has("npce-erase-ms")) options.faults["npce-erase-ms"] = "10";
     // A version answer of the full length spares each case the open's read time-out.
-    if (!options.has("version")) options.faults["version"] = "Q27 NPCE288 FW 1.7 bench units\\r\\n";
+    if (!options.has("version")) options.faults["version"] = kNpceVersion;
     programmer_ = &d2xx.attach(std::move(options));
-    ops_ = std::make_unique<NpceOperations>(d2xx, view, NpceShort());
+    ops_ = std::make_unique<NpceOperations>(d2xx, view, NpceShortBounds());
     if (write_) {
       sourcePath = dir.file("npce.bin");
       WriteFileBytes(sourcePath, Pattern(131072, 11));
@@ -308,9 +279,9 @@ std::vector<Action> AllActions() {
                            kKb90Bounds.doneMs + kKb90Bounds.markMs + kKb90Bounds.checksumMs + kDrainMs);
   const auto mec16Fail = Ms(kOpenMs + kMec16Bounds.answerMs + kMec16Bounds.blockMs + kMec16Bounds.pageMs +
                             kMec16Bounds.eraseMs + kDrainMs);
-  const auto ite = IteShort();
+  const auto ite = IteShortBounds();
   const auto iteFail = Ms(kOpenMs + ite.connectMs + ite.answerMs + ite.blockMs + ite.eraseMs + ite.drainMs);
-  const auto npce = NpceShort();
+  const auto npce = NpceShortBounds();
   const auto npceFail = Ms(kOpenMs + npce.eraseMs + npce.blankCheckMs + npce.blockMs + npce.answerMs + npce.drainMs);
   const auto keyboardFail = Ms(kOpenMs + kKeyboardBounds.reportMs + kKeyboardBounds.tickMs + kDrainMs);
   // The boot phase, one line's answer, the erase and the end of the upload.
