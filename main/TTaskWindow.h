@@ -86,9 +86,9 @@ class TTaskWindow : public QWidget, public TaskView {
   // what the user does next lands after them (Clear after the paints before it).
   void settleWorkerCalls();
   // Buttons that an operation ignores while it runs (its own start button among them):
-  // disabled from the click that starts one until it ends (its end call releases them), so
-  // that they look it. busy tells whether an operation runs. What the operation itself enables or disables them
-  // to is kept and comes back when the hold ends.
+  // disabled from the click that starts one until its end call releases them, so that
+  // they look it. busy tells whether an operation runs. What the operation itself enables
+  // or disables them to is kept and comes back when the hold ends.
   void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
   // A click that may start an operation: a new one starts with the window's gauges at 0
   // (no stale "100%" from the last one); the held buttons follow the operation after it.
