@@ -13,6 +13,7 @@
 #include "link/DumpChecks.h"
 #include "link/DumpSink.h"
 #include "link/ImageQuestion.h"
+#include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "link/SourceFile.h"
@@ -25,6 +26,10 @@ namespace {
 
 // 256 image bytes and the two status characters.
 constexpr std::size_t kReadAnswerSize = kEdidImageSize + 2;
+// The answers that may not come: the image read, the write's ready byte, its status.
+constexpr NoAnswerWording kReadAnswer{edid::text::kProgrammerGone, "", edid::text::kReadNoAnswer, ""};
+constexpr NoAnswerWording kReadyAnswer{edid::text::kProgrammerGone, "", edid::text::kReadyNoAnswer, ""};
+constexpr NoAnswerWording kWriteEnd{edid::text::kProgrammerGone, "", edid::text::kWriteNoAnswer, ""};
 
 enum class Status { Ok, Er, Other };
 
@@ -65,16 +70,22 @@ void EdidOperations::finish(std::uint8_t signal) {
   link_.close();
 }
 
-void EdidOperations::failWithSignal(const char* line) {
-  view_.log(line);
+void EdidOperations::failWithSignal(std::string_view line) {
+  view_.log(std::string(line));
   finish('O');
   view_.ended(false);
 }
 
-void EdidOperations::failWithoutSignal(const char* line) {
-  view_.log(line);
+void EdidOperations::failWithoutSignal(std::string_view line) {
+  view_.log(std::string(line));
   link_.close();
   view_.ended(false);
+}
+
+void EdidOperations::failNoAnswer(const NoAnswerWording& wording, WaitResult result) {
+  const std::string line = NoAnswerLine(wording, result);
+  if (result == WaitResult::Gone) failWithoutSignal(line);  // nobody to take the end byte
+  else failWithSignal(line);
 }
 
 void EdidOperations::logDump(const std::uint8_t* image) {
@@ -90,14 +101,11 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
   link_.write(command);
   DWORD gathered = 0;
   const WaitResult gather = Gather(link_, kReadAnswerSize, bounds_.readAnswerMs, gathered);
-  if (gather == WaitResult::Gone) {
-    view_.log(edid::text::kProgrammerGone);
-    link_.close();
-    return false;
-  }
-  if (gather == WaitResult::TimedOut) {
-    view_.log(edid::text::kReadNoAnswer);
-    finish('O');
+  if (gather != WaitResult::Ok) {
+    view_.log(NoAnswerLine(kReadAnswer, gather));
+    // A programmer that went away takes no end byte.
+    if (gather == WaitResult::Gone) link_.close();
+    else finish('O');
     return false;
   }
   std::copy_n(link_.buffer.begin(), kEdidImageSize, image.begin());
@@ -249,19 +257,13 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
   const std::uint8_t command[2] = {'E', 'w'};
   link_.write(command);
   const WaitResult ready = QueueWait(link_, 1, bounds_.readyMs);
-  if (ready == WaitResult::Gone) return failWithoutSignal(edid::text::kProgrammerGone);
-  if (ready == WaitResult::TimedOut) {
-    return failWithSignal(edid::text::kReadyNoAnswer);
-  }
+  if (ready != WaitResult::Ok) return failNoAnswer(kReadyAnswer, ready);
   logDump(image.data());
   view_.log("");
 
   link_.write(image);
   const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
-  if (status == WaitResult::Gone) return failWithoutSignal(edid::text::kProgrammerGone);
-  if (status == WaitResult::TimedOut) {
-    return failWithSignal(edid::text::kWriteNoAnswer);
-  }
+  if (status != WaitResult::Ok) return failNoAnswer(kWriteEnd, status);
   switch (StatusOf(link_.buffer.data())) {
     case Status::Ok:
       view_.log(edid::text::kWriteDone);

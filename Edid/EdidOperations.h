@@ -7,9 +7,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "Edid/EdidDump.h"
 #include "Edid/EdidTexts.h"
+#include "link/NoAnswerLine.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
 #include "link/limits.h"
@@ -54,8 +56,10 @@ class EdidOperations {
   // 'I' after success, 'O' after failure, then the handle is closed.
   void finish(std::uint8_t signal);
   // Logs the line, sends 'O', closes and ends as a failure.
-  void failWithSignal(const char* line);
-  void failWithoutSignal(const char* line);
+  void failWithSignal(std::string_view line);
+  void failWithoutSignal(std::string_view line);
+  // The line for an answer that did not come; 'O' only when the programmer is still there.
+  void failNoAnswer(const NoAnswerWording& wording, WaitResult result);
   void logDump(const std::uint8_t* image);
   // The decoded summary of an image; the dump-pattern line too after a read.
   void logSummary(std::span<const std::uint8_t> image);

@@ -9,6 +9,7 @@
 #include "link/CharFilter.h"
 #include "link/DumpChecks.h"
 #include "link/ImageQuestion.h"
+#include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/SourceFile.h"
 #include "link/TimeStamp.h"
@@ -22,7 +23,9 @@ constexpr std::size_t kLinkBufferSize = kb90::kBlockSize + 4;
 constexpr const char* kBackupTask = "kb90";
 
 std::string TimeStampLine() { return std::string(kCurrentTime) + LongTimeOfDay(); }
-std::string BlockOf(int block) { return std::to_string(block) + text::kOf + std::to_string(kb90::kBlockCount); }
+std::string BlockOf(int block) { return NumberOf(block, kb90::kBlockCount); }
+// A block of a read that did not come, or the programmer that went away before it.
+constexpr NoAnswerWording kReadBlockWording{text::kReadDisconnectedAt, "", text::kReadBlock, text::kNotFromProgrammer};
 }  // namespace
 
 const char* ModeText(Kb90Mode mode) {
@@ -242,15 +245,16 @@ bool Kb90Operations::readPass(std::stop_token& stop) {
     const BlockResult block = WaitBlock(link_, bounds_.blockMs);
     switch (block) {
       case BlockResult::Ok: break;
-      case BlockResult::TimedOut:
-        fail(text::kReadBlock + BlockOf(Counter_KB90) + text::kNotFromProgrammer, true);
-        return false;
       case BlockResult::Surplus:
         fail(text::kReadSurplus + BlockOf(Counter_KB90), true);
         return false;
-      case BlockResult::Gone:
-        fail(text::kReadDisconnectedAt + BlockOf(Counter_KB90), false);
+      case BlockResult::TimedOut:
+      case BlockResult::Gone: {
+        const WaitResult result = block == BlockResult::Gone ? WaitResult::Gone : WaitResult::TimedOut;
+        // A programmer that went away takes no end byte.
+        fail(NoAnswerLine(kReadBlockWording, result, BlockOf(Counter_KB90)), result != WaitResult::Gone);
         return false;
+      }
     }
     if (!capture_.take(std::span(link_.buffer.data(), kb90::kBlockSize))) {
       fail(text::kReadDiskRefused + BlockOf(Counter_KB90), true);

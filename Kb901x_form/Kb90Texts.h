@@ -45,7 +45,6 @@ inline constexpr const char* kWriteStoppedBeforeWrite =
 inline constexpr const char* kWriteNotStarted = "The write did not start; the chip is not touched.";
 
 // Where a run broke off: "<what> " + "N of 512" + "<rest>", then the file's fate.
-inline constexpr const char* kOf = " of ";
 inline constexpr const char* kFileNotWritten = "; the file is not written.";
 inline constexpr const char* kFullStop = ".";
 inline constexpr const char* kReadInterruptedAt = "Reading stopped: the operation was interrupted at block ";

@@ -9,6 +9,7 @@
 #include "Npce/NpceTexts.h"
 #include "link/Backups.h"
 #include "link/DumpChecks.h"
+#include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "link/TimeStamp.h"
@@ -145,7 +146,7 @@ bool NpceOperations::readPass(std::stop_token& stop) {
     WaitResult result;
     AwaitBlock(link_, bounds_.blockMs, result);
     if (result != WaitResult::Ok) {
-      const std::string what = text::kBlock + std::to_string(block) + text::kOf + std::to_string(kReadBlocks);
+      const std::string what = text::kBlock + NumberOf(block, kReadBlocks);
       failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
       return false;
     }
@@ -158,8 +159,7 @@ bool NpceOperations::readPass(std::stop_token& stop) {
     view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
     if (block == kReadBlocks) break;
     if (stop.stop_requested()) {
-      failWithSignal(text::kReadInterruptedAt + std::to_string(block) + text::kOf + std::to_string(kReadBlocks) +
-                         text::kFullStop,
+      failWithSignal(text::kReadInterruptedAt + NumberOf(block, kReadBlocks) + text::kFullStop,
                      true);
       return false;
     }

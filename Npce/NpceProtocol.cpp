@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/NoAnswerLine.h"
 #include "link/limits.h"
 
 namespace jig::npce {
@@ -74,10 +75,8 @@ DWORD AwaitBlock(ProgrammerLink& link, DWORD timeoutMs, WaitResult& result) {
 }
 
 std::string NoAnswerLine(std::string_view what, DWORD boundMs, WaitResult result) {
-  if (result == WaitResult::Gone)
-    return text::kGonePrefix + std::string(what) + text::kFullStop;
-  return text::kNoAnswerPrefix + std::string(what) + text::kNoAnswerMiddle + std::to_string(boundMs) +
-         text::kNoAnswerSuffix;
+  const std::string within = text::kNoAnswerMiddle + std::to_string(boundMs) + text::kNoAnswerSuffix;
+  return jig::NoAnswerLine({text::kGonePrefix, text::kFullStop, text::kNoAnswerPrefix, within}, result, what);
 }
 
 }  // namespace jig::npce

@@ -66,7 +66,7 @@ DWORD AwaitAnswer(ProgrammerLink& link, DWORD count, DWORD timeoutMs, WaitResult
 // bound (maybe none) are read, and the count is returned. Gone: the device went away.
 DWORD AwaitBlock(ProgrammerLink& link, DWORD timeoutMs, WaitResult& result);
 
-// The line logged when a bounded wait ends without its answer.
+// The line logged when a bounded wait ends without its answer, in the NPCE window's words.
 std::string NoAnswerLine(std::string_view what, DWORD boundMs, WaitResult result);
 
 }  // namespace jig::npce

@@ -57,11 +57,10 @@ inline constexpr const char* kWhatReadyByte = "the ready byte '*'";
 inline constexpr const char* kWhatTransmission = "the transmission";
 inline constexpr const char* kWhatStatus = "the status";
 inline constexpr const char* kWhatEndWriting = "the answer to 07h";
-// "block N of 256", "read-back block N of 256", " of block N of 512".
+// Before "N of M": "block N of 256", "read-back block N of 256", " of block N of 512".
 inline constexpr const char* kBlock = "block ";
 inline constexpr const char* kReadBackBlock = "read-back block ";
 inline constexpr const char* kOfBlock = " of block ";
-inline constexpr const char* kOf = " of ";
 
 // Where a run broke off.
 inline constexpr const char* kFilePrefix = "The file ";

@@ -11,6 +11,7 @@
 #include "Npce/NpceTexts.h"
 #include "link/Backups.h"
 #include "link/ImageQuestion.h"
+#include "link/NoAnswerLine.h"
 #include "link/ReadIdioms.h"
 #include "link/SourceFile.h"
 
@@ -162,7 +163,7 @@ void NpceOperations::writeWork(std::stop_token stop) {
   link_.writeByte(kWriteBlock);
   for (;;) {
     const int block = Counter_NPCE;
-    const std::string of = text::kOfBlock + std::to_string(block) + text::kOf + std::to_string(kWriteBlocks);
+    const std::string of = text::kOfBlock + NumberOf(block, kWriteBlocks);
     if (!RetriedSingleByte(link_, bounds_.byteTries)) {
       fail(NoAnswerLine(text::kWhatReadyByte + of, byteBoundMs, WaitResult::TimedOut));
       return;
@@ -197,7 +198,7 @@ void NpceOperations::writeWork(std::stop_token stop) {
     }
     if (stop.stop_requested()) {
       Cmd_NPCE(link_, kEndWriting, bounds_.byteTries);
-      fail(text::kWriteInterruptedAt + std::to_string(block) + text::kOf + std::to_string(kWriteBlocks) + text::kFullStop);
+      fail(text::kWriteInterruptedAt + NumberOf(block, kWriteBlocks) + text::kFullStop);
       return;
     }
     Counter_NPCE = block + 1;
@@ -222,7 +223,7 @@ void NpceOperations::verify(std::stop_token stop) {
     const DWORD got = AwaitBlock(link_, bounds_.blockMs, result);
     const int block = Counter_NPCE + 1;
     if (got == 0) {
-      const std::string what = text::kReadBackBlock + std::to_string(block) + text::kOf + std::to_string(kReadBlocks);
+      const std::string what = text::kReadBackBlock + NumberOf(block, kReadBlocks);
       failWithSignal(NoAnswerLine(what, bounds_.blockMs, result), true);
       return;
     }

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "link/ConsoleView.h"
+#include "link/InterruptWake.h"
 
 namespace jig {
 
@@ -15,11 +16,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "the handler may only touch
 extern "C" void OnInterrupt(int signal) {
   g_signal.store(signal);
   g_count.fetch_add(1);
+  RingInterruptWake();
 }
-
-// How often the waiting command looks at the signal count: short enough that a Ctrl-C is
-// answered at once, long enough that the wait costs nothing.
-constexpr std::chrono::milliseconds kInterruptLook{50};
 
 constexpr std::string_view kWriteWarning =
     "Stopping a write midway leaves the chip half written; the write goes on. Press Ctrl-C again to stop it anyway.";
@@ -37,24 +35,28 @@ void ResetInterrupts() {
 }
 
 int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const CliStop& stop, std::string_view what) {
+  OpenInterruptWake();
   const auto deadline = std::chrono::steady_clock::now() + bound;
   int seen = 0;
   bool stopAsked = false;
   std::optional<bool> result;
   for (;;) {
+    result = view.result();
+    if (result) break;
+    if (const int count = InterruptCount(); count != seen) {
+      seen = count;
+      if (stop.isWrite && count == 1) {
+        view.errorBox(std::string(kWriteWarning));
+      } else if (!stopAsked && stop.requestStop) {
+        stopAsked = true;
+        stop.requestStop();
+      }
+      continue;
+    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
-    result = view.waitEnded(std::min(left, kInterruptLook));
-    if (result) break;
-    const int count = InterruptCount();
-    if (count == seen) continue;
-    seen = count;
-    if (stop.isWrite && count == 1) {
-      view.errorBox(std::string(kWriteWarning));
-    } else if (!stopAsked && stop.requestStop) {
-      stopAsked = true;
-      stop.requestStop();
-    }
+    // The operation's end and every signal ring the wake-up.
+    WaitInterruptWake(left);
   }
   if (!result) {
     view.errorBox(std::string(what) + ": the operation did not end within " + std::to_string(bound.count() / 1000) + " s");

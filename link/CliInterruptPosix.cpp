@@ -1,6 +1,7 @@
 #include <csignal>
 
 #include "link/CliInterrupt.h"
+#include "link/InterruptWake.h"
 
 namespace jig {
 
@@ -9,6 +10,7 @@ extern "C" void OnSignal(int signal) { NoteInterrupt(signal); }
 }  // namespace
 
 void InstallInterruptHandlers() {
+  OpenInterruptWake();
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);

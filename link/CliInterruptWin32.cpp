@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include "link/CliInterrupt.h"
+#include "link/InterruptWake.h"
 
 namespace jig {
 
@@ -26,6 +27,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }
 }  // namespace
 
-void InstallInterruptHandlers() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+void InstallInterruptHandlers() {
+  OpenInterruptWake();
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
 
 }  // namespace jig

@@ -1,6 +1,7 @@
 #include "link/ConsoleView.h"
 
 #include "link/DumpSink.h"
+#include "link/InterruptWake.h"
 
 namespace jig {
 
@@ -24,6 +25,7 @@ void ConsoleView::ended(bool success) {
   std::lock_guard lock(mutex_);
   result_ = success;
   endedChanged_.notify_all();
+  RingInterruptWake();  // the command line's wait sleeps on it
 }
 
 std::optional<std::string> ConsoleView::askSaveFile(const FileDialog&) {

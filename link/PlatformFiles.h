@@ -14,12 +14,9 @@ namespace jig::platform {
 int OpenSource(const std::string& path);
 // The open file's size when it is a regular file; false for anything else.
 bool RegularFileSize(int fd, std::uint64_t& size, bool& regular);
-// A new file that must not exist yet (nor be a link), for writing.
+// A new file that must not exist yet (nor be a link), for writing; on Windows it is held
+// without sharing, so nobody opens a dump that is still being written.
 int CreateNew(const std::string& path);
-// Created or emptied for writing, then read, held without sharing: another holder makes
-// these fail.
-int CreateUnshared(const std::string& path);
-int OpenUnshared(const std::string& path);
 
 long ReadSome(int fd, void* buffer, std::size_t count);
 long WriteSome(int fd, const void* buffer, std::size_t count);

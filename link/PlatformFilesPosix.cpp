@@ -1,7 +1,6 @@
 #include "link/PlatformFiles.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,18 +8,6 @@
 #include <cstdlib>
 
 namespace jig::platform {
-
-namespace {
-// No sharing: another holder of the file (a second window, another program that locks)
-// makes the open fail instead of two writers mixing their bytes.
-int LockOrClose(int fd) {
-  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-}  // namespace
 
 int OpenSource(const std::string& path) {
   // O_NONBLOCK: a FIFO without a writer must not hold the window; it is refused later.
@@ -38,17 +25,6 @@ bool RegularFileSize(int fd, std::uint64_t& size, bool& regular) {
 int CreateNew(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
-
-int CreateUnshared(const std::string& path) {
-  const int fd = LockOrClose(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  if (fd >= 0 && ftruncate(fd, 0) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-int OpenUnshared(const std::string& path) { return LockOrClose(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
 
 long ReadSome(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, count); }
 long WriteSome(int fd, const void* buffer, std::size_t count) { return ::write(fd, buffer, count); }

@@ -48,10 +48,8 @@ bool RegularFileSize(int fd, std::uint64_t& size, bool& regular) {
   return true;
 }
 
-// No sharing: the open fails (before anything is emptied) while another holder has the file.
+// No sharing: while a dump is being written nobody else opens it, nor a half of it.
 int CreateNew(const std::string& path) { return Open(path, _O_WRONLY | _O_CREAT | _O_EXCL, _SH_DENYRW); }
-int CreateUnshared(const std::string& path) { return Open(path, _O_WRONLY | _O_CREAT | _O_TRUNC, _SH_DENYRW); }
-int OpenUnshared(const std::string& path) { return Open(path, _O_RDONLY, _SH_DENYRW); }
 
 long ReadSome(int fd, void* buffer, std::size_t count) { return _read(fd, buffer, static_cast<unsigned>(count)); }
 long WriteSome(int fd, const void* buffer, std::size_t count) { return _write(fd, buffer, static_cast<unsigned>(count)); }

@@ -113,38 +113,24 @@ std::optional<long> LockHolder(const std::string& path) {
   return std::nullopt;
 }
 
-Clock::time_point DeadlineFor(DWORD timeoutMs) {
-  const DWORD ms = timeoutMs == 0 ? limits::kUnlimitedReadCapMs : timeoutMs;
-  return Clock::now() + std::chrono::milliseconds(ms);
-}
-
 }  // namespace
 
 SerialD2xx::SerialD2xx(std::vector<std::string> ports, std::string sysfsRoot)
     : fixedPorts_(std::move(ports)), sysfsRoot_(std::move(sysfsRoot)) {}
 
 SerialD2xx::~SerialD2xx() {
-  std::lock_guard lock(mutex_);
-  for (auto& [handle, port] : ports_)
+  for (const auto& port : ports_.removeAll())
     if (port->fd >= 0) {
       ioctl(port->fd, TIOCNXCL);
       ::close(port->fd);
     }
-  for (auto& [path, fd] : heldLocks_) ::close(fd);
-}
-
-std::shared_ptr<SerialD2xx::Port> SerialD2xx::find(FT_HANDLE handle) {
   std::lock_guard lock(mutex_);
-  const auto it = ports_.find(handle);
-  return it == ports_.end() ? nullptr : it->second;
+  for (auto& [path, fd] : heldLocks_) ::close(fd);
 }
 
 FT_STATUS SerialD2xx::FT_CreateDeviceInfoList(DWORD* count) {
   devices_ = fixedPorts_.empty() ? FindFtdiPorts(sysfsRoot_) : fixedPorts_;
-  {
-    std::lock_guard lock(mutex_);
-    refused_.clear();
-  }
+  ports_.forgetRefusals();
   *count = static_cast<DWORD>(devices_.size());
   return FT_OK;
 }
@@ -153,8 +139,7 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
   if (index < 0 || static_cast<std::size_t>(index) >= devices_.size()) return FT_DEVICE_NOT_FOUND;
   const std::string& path = devices_[static_cast<std::size_t>(index)];
   auto refuse = [&](OpenRefusal::Why why) {
-    std::lock_guard lock(mutex_);
-    refused_[index] = OpenRefusal{why, path, why == OpenRefusal::Why::InUse ? LockHolder(path) : std::nullopt};
+    ports_.refuse(index, OpenRefusal{why, path, why == OpenRefusal::Why::InUse ? LockHolder(path) : std::nullopt});
     return FT_DEVICE_NOT_OPENED;
   };
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -162,14 +147,13 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
     const int error = errno;
     if (error == EACCES || error == EPERM) return refuse(OpenRefusal::Why::Permission);
     if (error == EBUSY) return refuse(OpenRefusal::Why::InUse);  // another holder set TIOCEXCL
-    std::lock_guard lock(mutex_);
-    refused_.erase(index);
+    ports_.forgetRefusal(index);
     return FT_DEVICE_NOT_OPENED;
   }
+  ports_.forgetRefusal(index);
   bool held = false;
   {
     std::lock_guard lock(mutex_);
-    refused_.erase(index);
     held = heldLocks_.count(path) != 0;
   }
   // The lock is what keeps two programs apart, root's included (TIOCEXCL does not stop
@@ -200,9 +184,7 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
   auto port = std::make_shared<Port>();
   port->fd = fd;
   port->path = path;
-  std::lock_guard lock(mutex_);
-  *handle = nextHandle_++;
-  ports_[*handle] = std::move(port);
+  *handle = ports_.add(std::move(port));
   return FT_OK;
 }
 
@@ -269,12 +251,7 @@ fs::path SerialD2xx::latencyFile(const std::string& port) const {
   return fs::path(sysfsRoot_) / "class" / "tty" / name / "device" / "latency_timer";
 }
 
-std::optional<OpenRefusal> SerialD2xx::OpenRefused(int index) {
-  std::lock_guard lock(mutex_);
-  const auto it = refused_.find(index);
-  if (it == refused_.end()) return std::nullopt;
-  return it->second;
-}
+std::optional<OpenRefusal> SerialD2xx::OpenRefused(int index) { return ports_.refusal(index); }
 
 std::optional<LatencyReading> SerialD2xx::LatencyTimer(FT_HANDLE handle) {
   auto port = find(handle);
@@ -292,7 +269,7 @@ FT_STATUS SerialD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count
   if (!port) return FT_INVALID_HANDLE;
   if (port->gone) return FT_DEVICE_GONE;
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  const auto deadline = DeadlineFor(port->writeTimeoutMs);
+  const auto deadline = TransferDeadline(port->writeTimeoutMs);
   while (*written < count) {
     const ssize_t n = ::write(port->fd, bytes + *written, count - *written);
     if (n > 0) {
@@ -319,18 +296,14 @@ FT_STATUS SerialD2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD
   *got = 0;
   auto port = find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  const auto deadline = DeadlineFor(port->readTimeoutMs);
+  const auto deadline = TransferDeadline(port->readTimeoutMs);
   for (;;) {
     const bool alive = Pull(*port);
     if (port->pending.size() >= count || !alive || Clock::now() >= deadline) break;
     if (!SleepForInput(*port, deadline)) break;
   }
-  const DWORD take = static_cast<DWORD>(std::min<std::size_t>(count, port->pending.size()));
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  std::copy_n(port->pending.begin(), take, out);
-  port->pending.erase(port->pending.begin(), port->pending.begin() + take);
-  *got = take;
-  return port->gone && take < count ? FT_DEVICE_GONE : FT_OK;
+  *got = TakePending(port->pending, buffer, count);
+  return port->gone && *got < count ? FT_DEVICE_GONE : FT_OK;
 }
 
 FT_STATUS SerialD2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) {
@@ -357,14 +330,8 @@ FT_STATUS SerialD2xx::FT_Purge(FT_HANDLE handle, DWORD mask) {
 }
 
 FT_STATUS SerialD2xx::FT_Close(FT_HANDLE handle) {
-  std::shared_ptr<Port> port;
-  {
-    std::lock_guard lock(mutex_);
-    const auto it = ports_.find(handle);
-    if (it == ports_.end()) return FT_INVALID_HANDLE;
-    port = it->second;
-    ports_.erase(it);
-  }
+  const std::shared_ptr<Port> port = ports_.remove(handle);
+  if (!port) return FT_INVALID_HANDLE;
   // TIOCEXCL is cleared, so that the next open (this program's or, once the lock is free,
   // another's without root) is not refused by a descriptor that is gone.
   ioctl(port->fd, TIOCNXCL);

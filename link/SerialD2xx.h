@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
+#include "link/D2xxPorts.h"
 
 namespace jig {
 
@@ -49,16 +50,14 @@ class SerialD2xx : public D2xx {
   struct Port;
 
  private:
-  std::shared_ptr<Port> find(FT_HANDLE handle);
+  std::shared_ptr<Port> find(FT_HANDLE handle) { return ports_.find(handle); }
   std::filesystem::path latencyFile(const std::string& port) const;
 
   std::vector<std::string> fixedPorts_;
   std::string sysfsRoot_;
   std::vector<std::string> devices_;
-  std::mutex mutex_;
-  std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
-  FT_HANDLE nextHandle_ = 1;
-  std::map<int, OpenRefusal> refused_;  // index -> why, since the last device list
+  PortTable<Port> ports_;  // and why an index was refused, since the last device list
+  std::mutex mutex_;       // heldLocks_
   bool holdLocks_ = false;
   std::map<std::string, int> heldLocks_;  // path -> a descriptor that keeps the port's lock
 };

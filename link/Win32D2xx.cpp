@@ -183,11 +183,6 @@ DWORD MsLeft(Clock::time_point deadline) {
   return static_cast<DWORD>(std::max<long long>(left.count(), 0));
 }
 
-Clock::time_point DeadlineFor(DWORD timeoutMs) {
-  const DWORD ms = timeoutMs == 0 ? limits::kUnlimitedReadCapMs : timeoutMs;
-  return Clock::now() + std::chrono::milliseconds(ms);
-}
-
 // Fills pending up to count bytes or until the deadline. False when the port failed.
 bool PullUntil(Win32D2xx::Port& port, std::size_t count, Clock::time_point deadline) {
   for (;;) {
@@ -204,8 +199,7 @@ bool PullUntil(Win32D2xx::Port& port, std::size_t count, Clock::time_point deadl
 Win32D2xx::Win32D2xx(std::vector<std::string> ports) : fixedPorts_(std::move(ports)) {}
 
 Win32D2xx::~Win32D2xx() {
-  std::lock_guard lock(mutex_);
-  for (auto& [handle, port] : ports_) {
+  for (const auto& port : ports_.removeAll()) {
     CloseHandle(port->handle);
     CloseHandle(port->event);
     CloseHandle(port->waitEvent);
@@ -215,12 +209,6 @@ Win32D2xx::~Win32D2xx() {
 std::string Win32D2xx::DevicePath(const std::string& port) {
   if (port.rfind("\\\\.\\", 0) == 0) return port;
   return "\\\\.\\" + port;
-}
-
-std::shared_ptr<Win32D2xx::Port> Win32D2xx::find(FT_HANDLE handle) {
-  std::lock_guard lock(mutex_);
-  const auto it = ports_.find(handle);
-  return it == ports_.end() ? nullptr : it->second;
 }
 
 FT_STATUS Win32D2xx::FT_CreateDeviceInfoList(DWORD* count) {
@@ -235,7 +223,7 @@ FT_STATUS Win32D2xx::FT_CreateDeviceInfoList(DWORD* count) {
   } else {
     for (const auto& port : fixedPorts_) devices_.push_back(port.rfind("\\\\.\\", 0) == 0 ? port.substr(4) : port);
   }
-  refused_.clear();
+  ports_.forgetRefusals();
   *count = static_cast<DWORD>(devices_.size());
   return FT_OK;
 }
@@ -246,16 +234,13 @@ FT_STATUS Win32D2xx::FT_Open(int index, FT_HANDLE* handle) {
     std::lock_guard lock(mutex_);
     if (index < 0 || static_cast<std::size_t>(index) >= devices_.size()) return FT_DEVICE_NOT_FOUND;
     name = devices_[static_cast<std::size_t>(index)];
-    refused_.erase(index);
   }
+  ports_.forgetRefusal(index);
   // No sharing: a COM port has one owner; a second program gets "access denied" at once.
   HANDLE file = CreateFileW(WideAscii(DevicePath(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_ACCESS_DENIED) {
-      std::lock_guard lock(mutex_);
-      refused_[index] = OpenRefusal{OpenRefusal::Why::InUse, name, std::nullopt};
-    }
+    if (GetLastError() == ERROR_ACCESS_DENIED) ports_.refuse(index, OpenRefusal{OpenRefusal::Why::InUse, name, std::nullopt});
     return FT_DEVICE_NOT_OPENED;
   }
   auto port = std::make_shared<Port>();
@@ -289,9 +274,7 @@ FT_STATUS Win32D2xx::FT_Open(int index, FT_HANDLE* handle) {
   dcb.fRtsControl = RTS_CONTROL_ENABLE;
   dcb.fAbortOnError = FALSE;
   SetCommState(file, &dcb);
-  std::lock_guard lock(mutex_);
-  *handle = nextHandle_++;
-  ports_[*handle] = std::move(port);
+  *handle = ports_.add(std::move(port));
   return FT_OK;
 }
 
@@ -338,12 +321,7 @@ FT_STATUS Win32D2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR) {
   return find(handle) ? FT_OK : FT_INVALID_HANDLE;
 }
 
-std::optional<OpenRefusal> Win32D2xx::OpenRefused(int index) {
-  std::lock_guard lock(mutex_);
-  const auto it = refused_.find(index);
-  if (it == refused_.end()) return std::nullopt;
-  return it->second;
-}
+std::optional<OpenRefusal> Win32D2xx::OpenRefused(int index) { return ports_.refusal(index); }
 
 std::optional<LatencyReading> Win32D2xx::LatencyTimer(FT_HANDLE handle) {
   auto port = find(handle);
@@ -368,7 +346,7 @@ FT_STATUS Win32D2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count,
       port->gone = true;
       return FT_DEVICE_GONE;
     }
-    const auto result = Finish(*port, overlapped, DeadlineFor(port->writeTimeoutMs));
+    const auto result = Finish(*port, overlapped, TransferDeadline(port->writeTimeoutMs));
     if (!result) {
       port->gone = true;
       return FT_DEVICE_GONE;
@@ -383,12 +361,9 @@ FT_STATUS Win32D2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD*
   *got = 0;
   auto port = find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  const bool alive = PullUntil(*port, count, DeadlineFor(port->readTimeoutMs));
-  const DWORD take = static_cast<DWORD>(std::min<std::size_t>(count, port->pending.size()));
-  std::copy_n(port->pending.begin(), take, static_cast<std::uint8_t*>(buffer));
-  port->pending.erase(port->pending.begin(), port->pending.begin() + take);
-  *got = take;
-  return !alive && take < count ? FT_DEVICE_GONE : FT_OK;
+  const bool alive = PullUntil(*port, count, TransferDeadline(port->readTimeoutMs));
+  *got = TakePending(port->pending, buffer, count);
+  return !alive && *got < count ? FT_DEVICE_GONE : FT_OK;
 }
 
 FT_STATUS Win32D2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue, DWORD* event) {
@@ -417,14 +392,8 @@ FT_STATUS Win32D2xx::FT_Purge(FT_HANDLE handle, DWORD mask) {
 }
 
 FT_STATUS Win32D2xx::FT_Close(FT_HANDLE handle) {
-  std::shared_ptr<Port> port;
-  {
-    std::lock_guard lock(mutex_);
-    const auto it = ports_.find(handle);
-    if (it == ports_.end()) return FT_INVALID_HANDLE;
-    port = it->second;
-    ports_.erase(it);
-  }
+  const std::shared_ptr<Port> port = ports_.remove(handle);
+  if (!port) return FT_INVALID_HANDLE;
   CloseHandle(port->handle);
   CloseHandle(port->event);
   CloseHandle(port->waitEvent);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
+#include "link/D2xxPorts.h"
 
 namespace jig {
 
@@ -42,15 +43,13 @@ class Win32D2xx : public D2xx {
   struct Port;
 
  private:
-  std::shared_ptr<Port> find(FT_HANDLE handle);
+  std::shared_ptr<Port> find(FT_HANDLE handle) { return ports_.find(handle); }
 
   std::vector<std::string> fixedPorts_;
   std::vector<std::string> devices_;      // "COM5", ...
   std::map<std::string, int> latencies_;  // FTDI ports' latency timers from the driver's settings
-  std::mutex mutex_;
-  std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
-  FT_HANDLE nextHandle_ = 1;
-  std::map<int, OpenRefusal> refused_;
+  std::mutex mutex_;  // devices_ and latencies_
+  PortTable<Port> ports_;  // and why an index was refused, since the last device list
 };
 
 }  // namespace jig

@@ -2,31 +2,22 @@
 
 #include "main/TGauge.h"
 #include "main/TWidgets.h"
+#include "main/TWorkerCalls.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
-#include <QDateTime>
 #include <QFileDialog>
-#include <QGuiApplication>
-#include <QLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSaveFile>
-#include <QScreen>
-#include <QShowEvent>
-#include <QWindow>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <vector>
 
@@ -39,34 +30,6 @@ std::vector<TTaskWindow*>& Windows() {
   static std::vector<TTaskWindow*> windows;
   return windows;
 }
-
-// The texts of "Save log...", in the window's language.
-struct SaveLogTexts {
-  const char* action;
-  const char* title;
-  const char* filter;
-  const char* notSaved;
-};
-constexpr SaveLogTexts kSaveLogEnglish{"Save log...", "Save log", "Text (*.txt)|*.txt|All files|*",
-                                       "The log could not be saved to "};
-constexpr SaveLogTexts kSaveLogRussian{"Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*",
-                                       "Журнал не удалось сохранить в "};
-// While buttons are held, the operation's end is looked for this often (besides its end
-// call), so that they never stay disabled after it.
-constexpr int kHeldCheckMs = 100;
-
-// The window manager frames a new window within this time.
-constexpr int kFrameSettleMs = 300;
-
-// Platforms without a window manager draw no frames.
-bool PlatformHasFrames() {
-  const QString platform = QGuiApplication::platformName();
-  return platform != "offscreen" && platform != "minimal";
-}
-
-const SaveLogTexts& SaveLogIn(LogLanguage language) {
-  return language == LogLanguage::Russian ? kSaveLogRussian : kSaveLogEnglish;
-}
 }  // namespace
 
 TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* parent)
@@ -74,23 +37,12 @@ TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* p
   setObjectName(name);
   setWindowTitle(caption);
   Windows().push_back(this);
-  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wakeFd_ >= 0) {
-    wake_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
-    connect(wake_, &QSocketNotifier::activated, this, [this] {
-      std::uint64_t count = 0;
-      while (::read(wakeFd_, &count, sizeof count) == static_cast<ssize_t>(sizeof count)) {
-      }
-      runFromWorkers();
-    });
-  }
+  workerCalls_ = new TWorkerCalls(this);
 }
 
 TTaskWindow::~TTaskWindow() {
-  // The notifier goes before its descriptor; workers are joined by now (the operations
-  // belong to the derived window, destroyed first).
-  delete wake_;
-  if (wakeFd_ >= 0) ::close(wakeFd_);
+  // Workers are joined by now (the operations belong to the derived window, destroyed
+  // first); a wake-up still on its way goes with the queue.
   auto& windows = Windows();
   windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
 }
@@ -118,32 +70,18 @@ QString TTaskWindow::QtFilter(const std::string& filter) {
 }
 
 void TTaskWindow::onGui(std::function<void()> work) {
-  if (QThread::currentThread() == thread()) {
-    work();
-  } else {
-    {
-      std::lock_guard lock(fromWorkersMutex_);
-      fromWorkers_.push_back(std::move(work));
-    }
-    const std::uint64_t one = 1;
-    if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) return;
-    // No eventfd (out of descriptors): Qt's own queue still runs it.
-    QMetaObject::invokeMethod(this, [this] { runFromWorkers(); }, Qt::QueuedConnection);
-  }
+  if (QThread::currentThread() == thread()) work();
+  else workerCalls_->hand(std::move(work));
 }
 
 void TTaskWindow::settleWorkerCalls() {
-  // Every hand-over goes through our queue (Qt's is only a wake-up when the eventfd fails).
-  if (QThread::currentThread() == thread()) runFromWorkers();
+  if (QThread::currentThread() == thread()) workerCalls_->runAll();
 }
 
 void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy) {
   heldControls_ = std::move(controls);
   for (QWidget* control : heldControls_) wanted_[control] = control->isEnabled();
   busy_ = std::move(busy);
-  heldCheck_ = new QTimer(this);
-  heldCheck_->setInterval(kHeldCheckMs);
-  connect(heldCheck_, &QTimer::timeout, this, [this] { syncHeld(); });
 }
 
 void TTaskWindow::operationClick(const std::function<void()>& click) {
@@ -153,25 +91,12 @@ void TTaskWindow::operationClick(const std::function<void()>& click) {
   syncHeld();
 }
 
+// Looked at after a click and at every operation's end: each operation is idle again (its
+// mode back to none) before its end call is handed over, so the end releases the hold.
 void TTaskWindow::syncHeld() {
   if (!busy_) return;
   held_ = busy_();
   for (QWidget* control : heldControls_) control->setEnabled(wanted_[control] && !held_);
-  if (held_ && !heldCheck_->isActive()) heldCheck_->start();
-  if (!held_) heldCheck_->stop();
-}
-
-void TTaskWindow::runFromWorkers() {
-  for (;;) {
-    std::function<void()> next;
-    {
-      std::lock_guard lock(fromWorkersMutex_);
-      if (fromWorkers_.empty()) return;
-      next = std::move(fromWorkers_.front());
-      fromWorkers_.pop_front();
-    }
-    next();
-  }
 }
 
 QObject* TTaskWindow::control(std::string_view name) const {
@@ -181,66 +106,6 @@ QObject* TTaskWindow::control(std::string_view name) const {
     if (QObject* other = window->findChild<QObject*>(key)) return other;
   qWarning().noquote() << kNoControl + key << "in" << objectName();
   return nullptr;
-}
-
-void TTaskWindow::setLogWidget(QPlainTextEdit* memo) {
-  memo_ = memo;
-  if (!memo_) return;
-  memo_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QMenu* menu = logMenu();
-    menu->exec(memo_->viewport()->mapToGlobal(at));
-    delete menu;
-  });
-}
-
-QString TTaskWindow::ProgramVersion() {
-#ifdef JIG_VERSION
-  return QStringLiteral("Holbrenik_JIG " JIG_VERSION);
-#else
-  return QStringLiteral("Holbrenik_JIG");
-#endif
-}
-
-QMenu* TTaskWindow::logMenu() {
-  QMenu* menu = memo_ ? memo_->createStandardContextMenu() : new QMenu(this);
-  menu->addSeparator();
-  QAction* save = menu->addAction(QString::fromUtf8(SaveLogIn(language_).action));
-  save->setObjectName("SaveLogAction");
-  save->setEnabled(memo_ != nullptr);
-  connect(save, &QAction::triggered, this, [this] { saveLogAs(); });
-  return menu;
-}
-
-bool TTaskWindow::saveLogAs() {
-  if (!memo_) return false;
-  FileDialog dialog;
-  dialog.title = SaveLogIn(language_).title;
-  dialog.filter = SaveLogIn(language_).filter;
-  dialog.defaultExtension = ".txt";
-  dialog.defaultName = objectName().toStdString() + "-log.txt";
-  dialog.promptOverwrite = true;
-  const auto path = askSaveFile(dialog);
-  if (!path) return false;
-  if (saveLog(Q(*path))) return true;
-  errorBox(SaveLogIn(language_).notSaved + *path);
-  return false;
-}
-
-bool TTaskWindow::saveLog(const QString& path) {
-  if (!memo_) return false;
-  QString text = ProgramVersion() + "\n" + windowTitle() + "\n" +
-                 QDateTime::currentDateTime().toString(Qt::ISODate) + "\n\n" + memo_->toPlainText();
-  if (!text.endsWith('\n')) text += '\n';
-  // Written aside and renamed, so a full disk never leaves half a log under the name.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
-  const QByteArray bytes = text.toUtf8();
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
 }
 
 void TTaskWindow::log(std::string line) {
@@ -398,59 +263,6 @@ bool TTaskWindow::askYesNo(std::string question) {
 }
 
 void TTaskWindow::repaint() { QWidget::repaint(); }
-
-QRect TTaskWindow::FitFrame(const QRect& available, const QRect& frame, const QSize& minimumFrame, bool centre) {
-  const QSize size = frame.size().boundedTo(available.size()).expandedTo(minimumFrame);
-  const auto place = [](int start, int length, int areaStart, int areaLength, bool middle) {
-    if (length >= areaLength) return areaStart;
-    const int at = middle ? areaStart + (areaLength - length) / 2 : start;
-    return std::clamp(at, areaStart, areaStart + areaLength - length);
-  };
-  return {place(frame.left(), size.width(), available.left(), available.width(), centre),
-          place(frame.top(), size.height(), available.top(), available.height(), centre), size.width(),
-          size.height()};
-}
-
-bool TTaskWindow::frameKnown() const { return windowHandle() && !windowHandle()->frameMargins().isNull(); }
-
-QMargins TTaskWindow::frameMarginsOrGuess() const {
-  if (frameKnown()) return windowHandle()->frameMargins();
-  // Before the window manager has framed the window its frame is unknown: a title bar and
-  // borders at least as wide as most frames have.
-  return PlatformHasFrames() ? QMargins(8, 32, 8, 8) : QMargins();
-}
-
-void TTaskWindow::placeOn(const QRect& available, bool centre) {
-  const bool known = frameKnown();
-  const QMargins margins = frameMarginsOrGuess();
-  const QPoint frameAt = known ? frameGeometry().topLeft() : geometry().topLeft() - QPoint(margins.left(), margins.top());
-  const QRect frame(frameAt, size().grownBy(margins));
-  const QSize minimumFrame = minimumSize().expandedTo(layout() ? layout()->minimumSize() : QSize()).grownBy(margins);
-  const QRect fitted = FitFrame(available, frame, minimumFrame, centre);
-  placed_ = true;
-  if (fitted == frame) return;  // where it is, as it is
-  const QSize client = fitted.size().shrunkBy(margins);
-  if (client != size()) resize(client);
-  // A window's position is its frame's top-left corner once the frame is known; before,
-  // it is taken for the client's, and the frame is drawn around it.
-  move(known ? fitted.topLeft() : fitted.topLeft() + QPoint(margins.left(), margins.top()));
-}
-
-void TTaskWindow::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (event->spontaneous()) return;  // de-iconified: the user's place stays
-  const QScreen* shown = screen();
-  if (!shown) return;
-  const bool guessed = !frameKnown() && PlatformHasFrames();
-  placeOn(shown->availableGeometry(), !placed_);
-  // Once the window manager has framed the window, a frame larger than guessed is
-  // brought back inside.
-  if (guessed)
-    QTimer::singleShot(kFrameSettleMs, this, [this] {
-      if (isVisible() && frameKnown() && screen() && !screen()->availableGeometry().contains(frameGeometry()))
-        placeOn(screen()->availableGeometry(), false);
-    });
-}
 
 void TTaskWindow::closeEvent(QCloseEvent* event) {
   // Task windows are left through their exit control, never through the frame.

@@ -3,12 +3,8 @@
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <QWidget>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -18,6 +14,8 @@
 #include "link/TaskView.h"
 
 namespace jig {
+
+class TWorkerCalls;
 
 class TTaskWindow : public QWidget, public TaskView {
  public:
@@ -88,9 +86,9 @@ class TTaskWindow : public QWidget, public TaskView {
   // what the user does next lands after them (Clear after the paints before it).
   void settleWorkerCalls();
   // Buttons that an operation ignores while it runs (its own start button among them):
-  // disabled from the click that starts one until it ends, so that they look it. busy
-  // tells whether an operation runs. What the operation itself enables or disables them
-  // to is kept and comes back when the hold ends.
+  // disabled from the click that starts one until its end call releases them, so that
+  // they look it. busy tells whether an operation runs. What the operation itself enables
+  // or disables them to is kept and comes back when the hold ends.
   void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
   // A click that may start an operation: a new one starts with the window's gauges at 0
   // (no stale "100%" from the last one); the held buttons follow the operation after it.
@@ -109,18 +107,11 @@ class TTaskWindow : public QWidget, public TaskView {
   bool frameKnown() const;
   QMargins frameMarginsOrGuess() const;
 
-  void runFromWorkers();
   void syncHeld();
 
   QString className_;
-  // Calls from workers wait here, in order, until the GUI thread runs them. The queue is
-  // ours, under a std::mutex, and the GUI thread is woken through an eventfd: nothing a
-  // worker allocates passes through Qt's event queue, whose hand-over between threads the
-  // thread checker cannot see.
-  std::mutex fromWorkersMutex_;
-  std::deque<std::function<void()>> fromWorkers_;
-  int wakeFd_ = -1;
-  QSocketNotifier* wake_ = nullptr;
+  // Calls from workers wait here, in order, until the GUI thread runs them.
+  TWorkerCalls* workerCalls_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;
   LogLanguage language_ = LogLanguage::English;
   bool placed_ = false;
@@ -128,7 +119,6 @@ class TTaskWindow : public QWidget, public TaskView {
   std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
   std::function<bool()> busy_;
   bool held_ = false;
-  QTimer* heldCheck_ = nullptr;  // while held: the operation's end is looked for
 };
 
 }  // namespace jig

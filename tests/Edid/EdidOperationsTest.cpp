@@ -362,6 +362,42 @@ TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
   }
 }
 
+// Unplugged while an answer is awaited: the line says so, and nothing more is sent (there
+// is nobody to take the 'O').
+struct UnplugCase {
+  const char* what;
+  const char* after;  // bytes to the host before the unplug
+  bool write;
+  std::size_t hostBytes;  // all the host sent, none after the unplug
+};
+
+class EdidUnplug : public ::testing::TestWithParam<UnplugCase> {};
+
+TEST_P(EdidUnplug, TheLineSaysSoAndNoEndByteIsSent) {
+  sim::SimOptions options;
+  options.faults["unplug-after"] = GetParam().after;
+  EdidBench bench(options);
+  if (GetParam().write) {
+    WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x22));
+    bench.view.answerDialog(bench.dir.file("a.bin"));
+    bench.view.answerYesNo(true);
+    bench.ops.EDID_WRITEClick();
+  } else {
+    bench.view.answerDialog(bench.dir.file("x.bin"));
+    bench.ops.EDID_READClick();
+  }
+  EXPECT_EQ(bench.view.lastLine(), edid::text::kProgrammerGone);
+  EXPECT_EQ(bench.programmer.hostBytes().size(), GetParam().hostBytes);
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, EdidUnplug,
+                         ::testing::Values(UnplugCase{"ReadAnswer", "103", false, 3},
+                                           UnplugCase{"ReadyByte", "3", true, 3},
+                                           UnplugCase{"WriteStatus", "4", true, 3 + 256}),
+                         [](const auto& test) { return std::string(test.param.what); });
+
 TEST(EdidSim, EepromKeepsItsContentsInTheStateFolder) {
   test::TempDir state;
   sim::SimOptions options;

@@ -32,7 +32,11 @@ struct Window {
       : programmer(d2xx.attach(options)) {
     if (!base.empty()) test::WriteFileBytes(dir.file(ene::kBaseFileName), test::Bytes(base));
     form = std::make_unique<TKB901X_forms>(d2xx, std::vector<std::filesystem::path>{dir.path()}, bounds);
-    form->endedSeen = [this](bool ok) { endings.push_back(ok); };
+    form->endedSeen = [this](bool ok) {
+      endings.push_back(ok);
+      // The buttons held while the operation ran come back with its end call, not later.
+      enabledAtEnd.push_back(form->KB901X_READ->isEnabled() && form->KB901X_WRITE->isEnabled());
+    };
     form->errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
     form->show();
   }
@@ -53,6 +57,7 @@ struct Window {
   sim::SimProgrammer& programmer;
   std::unique_ptr<TKB901X_forms> form;
   std::vector<bool> endings;
+  std::vector<bool> enabledAtEnd;
   std::vector<std::string> boxes;
 };
 
@@ -182,6 +187,7 @@ TEST(Kb901xWindow, ButtonsDuringAnOperationChangeNothing) {
   EXPECT_TRUE(w.form->EXIT_KB901X->isEnabled());
   EXPECT_TRUE(w.form->KB901X_READ->isEnabled());
   EXPECT_TRUE(w.form->KB901X_WRITE->isEnabled());
+  EXPECT_EQ(w.enabledAtEnd, std::vector<bool>{true});
   EXPECT_EQ(w.programmer.hostBytes(), (Bytes{'B', 'V', 'R', 'N', 'O'}));
 
   QTest::mouseClick(w.form->EXIT_KB901X, Qt::LeftButton);

@@ -23,7 +23,10 @@ bool Pump(const std::function<bool()>& done, int boundMs) {
 
 struct WindowBench {
   explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, NpceShortBounds()) {
-    form.endedSeen = [this](bool success) { endings.push_back(success); };
+    form.endedSeen = [this](bool success) {
+      endings.push_back(success);
+      enabledAtEnd.push_back(buttonsEnabled());  // released by the end call itself, not later
+    };
     form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return answer; };
     form.yesNoAnswer = [this](const std::string& question) {
       questions.push_back(question);
@@ -46,6 +49,7 @@ struct WindowBench {
   bool yes = false;  // the answer to the question before an unusual image
   std::vector<std::string> questions;
   std::vector<bool> endings;
+  std::vector<bool> enabledAtEnd;
 };
 
 TEST(NpceWindow, ControlsCarryTheirNamesAndCaptions) {
@@ -71,6 +75,7 @@ TEST(NpceWindow, ReadClickDumpsTheFlash) {
   EXPECT_TRUE(bench.lines().contains("Reading complete ..."));
   EXPECT_EQ(bench.form.CGauge_NPCE->value(), 512);
   EXPECT_TRUE(bench.buttonsEnabled());
+  EXPECT_EQ(bench.enabledAtEnd, std::vector<bool>{true});
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 

@@ -1,5 +1,6 @@
 // The file layer on Windows: names in Cyrillic, bytes kept as they are (no CR LF
-// translation), a dump that replaces an old file in one step, files held without sharing.
+// translation), a dump that replaces an old file in one step and is held without sharing
+// while it is written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "link/DumpFile.h"
 #include "link/DumpSink.h"
+#include "link/PlatformFiles.h"
 #include "link/SourceFile.h"
 #include "tests/support/TestFiles.h"
 
@@ -77,20 +78,28 @@ TEST(DumpSinkWin32, ACommittedDumpReplacesTheOldFileAndAnAbandonedOneLeavesItAlo
   EXPECT_EQ(ReadSourceFile(path, 1024).bytes, kBytes);
 }
 
-TEST(DumpFileWin32, AFileHeldByOneHolderCannotBeOpenedByAnother) {
+TEST(DumpSinkWin32, ADumpBeingWrittenCannotBeOpenedByAnotherHolder) {
   TempDir dir;
   const std::string path = Utf8Path(dir, u8"занят.bin");
-  auto first = DumpFile::Create(path);
-  ASSERT_TRUE(first);
-  EXPECT_FALSE(DumpFile::Create(path));
-  EXPECT_FALSE(DumpFile::OpenForReading(path));
-  ASSERT_TRUE(first->write(kBytes));
-  ASSERT_TRUE(first->close());
+  auto sink = DumpSink::Create(path);
+  ASSERT_TRUE(sink);
+  ASSERT_TRUE(sink->write(kBytes));
+  // The only file in the folder is the dump still being written, under its temporary name.
+  const auto entries = std::vector<fs::directory_entry>(fs::directory_iterator(dir.path()), fs::directory_iterator());
+  ASSERT_EQ(entries.size(), 1u);
+  const std::u8string held = entries.front().path().u8string();
+  const std::string heldPath(held.begin(), held.end());
+  EXPECT_LT(platform::OpenSource(heldPath), 0);
+  EXPECT_EQ(ReadSourceFile(heldPath, 1024).problem, SourceProblem::CannotOpen);
+  EXPECT_LT(platform::CreateNew(heldPath), 0);
 
-  auto reader = DumpFile::OpenForReading(path);
-  ASSERT_TRUE(reader);
+  // Let go of (committed), the dump opens for anyone.
+  ASSERT_TRUE(sink->commit());
+  const int reader = platform::OpenSource(path);
+  ASSERT_GE(reader, 0);
   std::vector<std::uint8_t> back(kBytes.size() + 4);
-  EXPECT_EQ(reader->read(back), kBytes.size());
+  EXPECT_EQ(platform::ReadSome(reader, back.data(), back.size()), static_cast<long>(kBytes.size()));
+  EXPECT_TRUE(platform::CloseFile(reader));
   back.resize(kBytes.size());
   EXPECT_EQ(back, kBytes);
 }
