@@ -1,0 +1,31 @@
+#include "app/CommandLine.h"
+
+#include <iostream>
+
+#include "app/Backend.h"
+#include "app/Commands.h"
+#include "app/Guarded.h"
+#include "link/CliInterrupt.h"
+
+namespace jig {
+
+std::optional<int> RunCommandLine(const Options& options) {
+  if (options.help) {
+    std::cout << UsageText();
+    return kExitOk;
+  }
+  if (!options.error.empty()) {
+    std::cerr << options.error << "\n(--help lists the options)\n";
+    return kExitUsage;
+  }
+  if (options.words.empty()) return std::nullopt;
+  InstallInterruptHandlers();
+  return RunGuarded(
+      [&] {
+        Backend backend = MakeBackend(options);
+        return RunCommand(*backend.d2xx, options.words, options.force, std::cout, std::cerr);
+      },
+      std::cerr);
+}
+
+}  // namespace jig
