@@ -203,27 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Pacing{"burstChecksumApart", {{"kb90-split-checksum", "5000"}}}),
     [](const ::testing::TestParamInfo<Pacing>& row) { return std::string(row.param.name); });
 
-TEST(Kb901xWrite, OneBadFlashByteFailsTheVerify) {
-  sim::SimOptions options;
-  options.faults["kb90-bad-byte"] = "70000";
-  options.faults["kb90-stray-marks"] = "";
-  Bench bench(options);
-  const Bytes image = Pattern(kImage, 5);
-  const std::string file = bench.dir.file("image.bin");
-  test::WriteFileBytes(file, image);
-  Kb90Operations ops(bench.d2xx, bench.view);
-  bench.view.answerDialog(file);
-  ops.KB901X_WRITEClick();
-  ASSERT_TRUE(bench.view.waitEnded());
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.programmer.hostBytes(), FullWriteWire(image, 'O'));
-  const auto lines = bench.view.lines();
-  EXPECT_EQ(lines[lines.size() - 2], "!!! Data is written incorrectly !!! ");
-  EXPECT_FALSE(bench.hasLine("Writing and verify is OK !"));
-  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);  // stray bytes did not count as marks
-  ExpectIdleAndClosed(bench, ops);
-}
-
 // After the technician's Yes to the question about the size, the documented short write:
 // the last block padded with FFh, the warning, no verify. (An empty file and one longer
 // than the chip are refused before the write: see the bad sources.)
