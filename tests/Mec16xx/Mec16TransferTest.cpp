@@ -9,6 +9,7 @@
 #include "link/DumpSink.h"
 #include "link/OpenProgrammer.h"
 #include "tests/Mec16xx/Mec16Bench.h"
+#include "tests/support/FileSafetyCases.h"
 
 namespace jig::test {
 namespace {
@@ -25,6 +26,9 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
   return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
 }
+
+// The last bytes the host sent, for a failure message.
+std::string Tail(const std::string& host) { return host.substr(host.size() - std::min<std::size_t>(host.size(), 24)); }
 
 // Answers the file dialog with name in the bench's folder and clicks the read.
 std::string ClickRead(Mec16Bench& bench, bool info, const std::string& name = "dump.bin") {
@@ -120,8 +124,31 @@ struct ReadFailure {
   std::string wireEnd;  // how the host's bytes end
 };
 
-TEST(Mec16Read, FailuresEndIdleWithinTheBoundAndLeaveNoFile) {
-  const ReadFailure cases[] = {
+void PrintTo(const ReadFailure& row, std::ostream* os) { *os << row.name; }
+
+class Mec16ReadFailure : public ::testing::TestWithParam<ReadFailure> {};
+
+TEST_P(Mec16ReadFailure, EndsIdleWithinTheBoundAndLeavesNoFile) {
+  const ReadFailure& c = GetParam();
+  Mec16Bench bench(c.options);
+  const auto t0 = std::chrono::steady_clock::now();
+  const std::string path = ClickRead(bench, c.info);
+  bench.expectEndedIdle();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.blockMs + 2000));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
+  if (!c.line.empty()) {
+    EXPECT_TRUE(bench.logged(c.line));
+  }
+  if (!c.wire.empty()) {
+    EXPECT_EQ(bench.host(), c.wire);
+  }
+  EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << Tail(bench.host());
+}
+
+std::vector<ReadFailure> ReadFailures() {
+  return {
       {"bad MAIN block", V42({{"mec16-bad-block", "5"}}), false, "Потеряна связь с MEC16 (P103).",
        kMec16ReadSetUp + "NNNNXO0", "XO0"},
       {"bad INFO block", V42({{"mec16-bad-block", "194"}}), true, "Потеряна связь с MEC16 (P109).", "", "0NXO0"},
@@ -133,25 +160,9 @@ TEST(Mec16Read, FailuresEndIdleWithinTheBoundAndLeaveNoFile) {
        kMec16ReadSetUp + "NNXO0", "XO0"},
       {"unplugged", V42({{"unplug-after", "20000"}}), false, "", "", ""},
   };
-  for (const ReadFailure& c : cases) {
-    SCOPED_TRACE(c.name);
-    Mec16Bench bench(c.options);
-    const auto t0 = std::chrono::steady_clock::now();
-    const std::string path = ClickRead(bench, c.info);
-    bench.expectEndedIdle();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.blockMs + 2000));
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
-    if (!c.line.empty()) {
-      EXPECT_TRUE(bench.logged(c.line));
-    }
-    if (!c.wire.empty()) {
-      EXPECT_EQ(bench.host(), c.wire);
-    }
-    EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << bench.host().substr(bench.host().size() - 20);
-  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, Mec16ReadFailure, ::testing::ValuesIn(ReadFailures()), CaseName<ReadFailure>);
 
 TEST(Mec16Read, IdZeroIsAccepted) {
   Mec16Bench bench(V42({{"mec16-id", "0"}}));
@@ -285,8 +296,8 @@ struct WriteFailure {
   std::optional<int> gauge;
 };
 
-TEST(Mec16Write, FailuresEndThroughTheFailurePath) {
-  const WriteFailure cases[] = {
+std::vector<WriteFailure> WriteFailures() {
+  return {
       {"no G for page 3", V42({{"mec16-no-g", "3"}}), 196608, "Потеряна связь с MEC16 (W103)", "XO", false, 3},
       {"silent page 2", V42({{"mec16-silent-page", "2"}}), 196608, std::string(mec16::text::kNoPageAnswer) + "2", "XO",
        false, {}},
@@ -297,20 +308,27 @@ TEST(Mec16Write, FailuresEndThroughTheFailurePath) {
       {"the FF3904h write lost", V42({{"mec16-lose-register", "4"}}), 196608, "Потеряна связь с MEC16 (W101A)",
        "wFF390400000000O0", false, {}},
   };
-  for (const WriteFailure& c : cases) {
-    SCOPED_TRACE(c.name);
-    Mec16Bench bench(c.options);
-    ClickWrite(bench, Pattern(c.size, 2));
-    bench.expectEndedIdle();
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_TRUE(bench.logged(c.line));
-    EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << bench.host().substr(bench.host().size() - 20);
-    EXPECT_EQ(bench.host().find(kMec16Release) != std::string::npos, c.released);
-    if (c.gauge) {
-      EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), *c.gauge);
-    }
+}
+
+void PrintTo(const WriteFailure& row, std::ostream* os) { *os << row.name; }
+
+class Mec16WriteFailure : public ::testing::TestWithParam<WriteFailure> {};
+
+TEST_P(Mec16WriteFailure, EndsThroughTheFailurePath) {
+  const WriteFailure& c = GetParam();
+  Mec16Bench bench(c.options);
+  ClickWrite(bench, Pattern(c.size, 2));
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_TRUE(bench.logged(c.line));
+  EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << Tail(bench.host());
+  EXPECT_EQ(bench.host().find(kMec16Release) != std::string::npos, c.released);
+  if (c.gauge) {
+    EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), *c.gauge);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, Mec16WriteFailure, ::testing::ValuesIn(WriteFailures()), CaseName<WriteFailure>);
 
 TEST(Mec16Write, ProtectedChipPaintsTheLampRed) {
   Mec16Bench bench(V42({{"mec16-fwp", ""}}));
