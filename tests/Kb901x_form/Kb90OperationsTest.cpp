@@ -8,7 +8,6 @@
 
 #include "app/Commands.h"
 #include "tests/Kb901x_form/Kb90Bench.h"
-#include "tests/support/FileSafetyCases.h"
 
 namespace jig {
 namespace {
@@ -112,23 +111,23 @@ void PrintTo(const ClickFault& row, std::ostream* out) { *out << row.name; }
 
 std::vector<ClickFault> ClickFaults() {
   return {
-      {"read silent from block 17", {{"kb90-silence-block", "17"}}, false,
+      {"ReadSilentFromBlock17", {{"kb90-silence-block", "17"}}, false,
        "Reading stopped: block 17 of 512 did not come from the programmer; the file is not written.", false, 'O', {}, {}},
-      {"read block 3 too long", {{"kb90-surplus-block", "3"}}, false,
+      {"ReadBlock3TooLong", {{"kb90-surplus-block", "3"}}, false,
        "Reading stopped: the programmer sent more than 256 bytes for block 3 of 512; the file is not written.", false, 'O',
        {}, {}},
-      {"read block 512 too long", {{"kb90-surplus-block", "512"}}, false,
+      {"ReadBlock512TooLong", {{"kb90-surplus-block", "512"}}, false,
        "Reading stopped: the programmer sent more than 256 bytes for block 512 of 512; the file is not written.", false,
        'O', {}, {}},
-      {"read unplugged", {{"unplug-after", "5000"}}, false, "Reading stopped: the programmer was disconnected at block ",
+      {"ReadUnplugged", {{"unplug-after", "5000"}}, false, "Reading stopped: the programmer was disconnected at block ",
        true, 'N' /* nothing more */, {}, {}},
       // Answers 'B', then nothing: no controller, so no dialog either.
-      {"silent after the open", {{"silence-after", "3"}}, false, "Motherboard is connected / powered ?", false,
+      {"SilentAfterTheOpen", {{"silence-after", "3"}}, false, "Motherboard is connected / powered ?", false,
        'O', Bytes{'B', 'V', 'O'}, {}},
       // 'B' answer (3), 'V' answer (1), ready and done for 512 blocks (1024), then 100 marks.
-      {"write silent in the checksum", {{"silence-after", std::to_string(3 + 1 + 1024 + 100)}}, true,
+      {"WriteSilentInTheChecksum", {{"silence-after", std::to_string(3 + 1 + 1024 + 100)}}, true,
        "Verify stopped: progress mark 101 of 512 did not come from the programmer.", false, 'O', {}, 6400},
-      {"write silent before block 41", {{"silence-after", std::to_string(3 + 1 + 2 * 40)}}, true,
+      {"WriteSilentBeforeBlock41", {{"silence-after", std::to_string(3 + 1 + 2 * 40)}}, true,
        "Writing stopped: the programmer was not ready for block 41 of 512.", false, 'O', {}, {}},
   };
 }
@@ -162,7 +161,8 @@ TEST_P(Kb901xClickFault, EndsWithinItsBoundIdleAndClosed) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, Kb901xClickFault, ::testing::ValuesIn(ClickFaults()), test::CaseName<ClickFault>);
+INSTANTIATE_TEST_SUITE_P(Faults, Kb901xClickFault, ::testing::ValuesIn(ClickFaults()),
+                         [](const ::testing::TestParamInfo<ClickFault>& row) { return row.param.name; });
 
 // The checksum's marks as a burst (the simulator's default), one per block as a real
 // programmer sends them while it reads the flash back, and with the checksum apart from the

@@ -447,15 +447,12 @@ TEST(Mec16Write, ExitDuringTheWriteChangesNeitherItsVerdictNorItsVerify) {
   Mec16Bench bench;
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(196608, 6);
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
   bench.view.onGauge = [&bench](std::string_view, int progress) {
     // Twice during the write (pages 10 and 11), once during the verify read (block 5).
     if (progress == 10 || progress == 11 || (progress == 5 && bench.view.gaugeColour("CGauge_MEC16") == colour::kLime))
       bench.ops.EXIT_MEC16Click();
   };
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.chip().mainArray(), source);
@@ -472,13 +469,10 @@ TEST(Mec16Write, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   Mec16Bench bench;
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(196608, 6);
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
   bench.view.onGauge = [&bench](std::string_view, int progress) {
     if (progress == 10) bench.ops.requestStop();
   };
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   // Page 10 is sent and acknowledged, then the stream ends without the release.
