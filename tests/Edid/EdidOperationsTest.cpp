@@ -9,7 +9,9 @@
 #include "link/Sha256.h"
 #include "sim/EdidSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/FileSafetyCases.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/TaskBench.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -134,36 +136,6 @@ TEST(EdidRead, FileThatCannotBeCreatedShowsTheBox) {
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
-TEST(EdidRead, UnknownStatusIsLoggedAndNoFileIsMade) {
-  sim::SimOptions options;
-  options.faults["edid-status"] = "XY";
-  EdidBench bench(options);
-  bench.view.answerDialog(bench.dir.file("x.bin"));
-  bench.ops.EDID_READClick();
-  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadBadStatus);
-  EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BEr"));  // closed without a signal
-  EXPECT_TRUE(bench.view.dialogs().empty());
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-}
-
-TEST(EdidRead, ShortAnswerEndsWithinItsBound) {
-  sim::SimOptions options;
-  options.faults["silence-after"] = "103";  // "V41" and 100 of the 258 bytes
-  EdidBench bench(options);
-  bench.view.answerDialog(bench.dir.file("x.bin"));
-  const auto start = std::chrono::steady_clock::now();
-  bench.ops.EDID_READClick();
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(took, std::chrono::milliseconds(2000));
-  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadNoAnswer);
-  EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BErO"));
-  EXPECT_TRUE(bench.dumpLines().empty());
-  EXPECT_TRUE(std::filesystem::is_empty(bench.dir.path()));
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-}
-
 TEST(EdidRead, NoProgrammerEndsAtOnce) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
@@ -276,22 +248,6 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   unsetenv("XDG_DATA_HOME");
 }
 
-TEST(EdidWrite, WriteProtectedEepromSaysSoAndKeepsItsData) {
-  sim::SimOptions options;
-  options.faults["edid-write-protected"] = "";
-  EdidBench bench(options);
-  const auto before = bench.chip().contents();
-  WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x11));
-  bench.view.answerDialog(bench.dir.file("a.bin"));
-  bench.view.answerYesNo(true);
-  bench.ops.EDID_WRITEClick();
-  EXPECT_EQ(bench.view.lastLine(), "EEPROM does not respond, or write error! WP 7 pin = '0' ?");
-  EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
-  EXPECT_EQ(bench.chip().contents(), before);
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-}
-
 TEST(EdidWrite, CancelledOrMissingFileSendsNothing) {
   {
     EdidBench bench;
@@ -314,89 +270,89 @@ TEST(EdidWrite, CancelledOrMissingFileSendsNothing) {
   }
 }
 
-TEST(EdidWrite, MissingReadyByteEndsWithinItsBoundWithoutSendingTheImage) {
-  sim::SimOptions options;
-  options.faults["edid-no-ready"] = "";
-  EdidBench bench(options);
-  const auto before = bench.chip().contents();
-  WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x22));
-  bench.view.answerDialog(bench.dir.file("a.bin"));
-  bench.view.answerYesNo(true);
-  bench.ops.EDID_WRITEClick();
-  EXPECT_EQ(bench.view.lastLine(), edid::text::kReadyNoAnswer);
-  EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BEwO"));
-  EXPECT_EQ(bench.chip().contents(), before);
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-}
-
-TEST(EdidWrite, SilentOrUnknownStatusIsNeverSuccess) {
-  {
-    sim::SimOptions options;
-    options.faults["silence-after"] = "4";  // "V41" and the ready byte
-    EdidBench bench(options);
-    WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
-    bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);  // its size
-    bench.view.answerYesNo(true);  // no EDID header
-    bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.view.lastLine(), edid::text::kWriteNoAnswer);
-    EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-  {
-    sim::SimOptions options;
-    options.faults["edid-status"] = "O?";
-    EdidBench bench(options);
-    WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3});
-    bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);  // its size
-    bench.view.answerYesNo(true);  // no EDID header
-    bench.ops.EDID_WRITEClick();
-    EXPECT_EQ(bench.view.lastLine(), edid::text::kWriteBadStatus);
-    const auto host = bench.programmer.hostBytes();
-    EXPECT_EQ(host.size(), 1u + 2u + 256u);  // no 'I' and no 'O'
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-}
-
-// Unplugged while an answer is awaited: the line says so, and nothing more is sent (there
-// is nobody to take the 'O').
-struct UnplugCase {
-  const char* what;
-  const char* after;  // bytes to the host before the unplug
-  bool write;
-  std::size_t hostBytes;  // all the host sent, none after the unplug
+// A programmer that answers wrong, falls silent or goes away, and an EEPROM that will not
+// be written: the click ends within its bound, never as a success, with its line last and
+// nothing open; a read leaves no file and shows no data, a refused write keeps the EEPROM.
+struct FaultCase {
+  const char* name;
+  test::Faults faults;
+  std::optional<std::vector<std::uint8_t>> image;  // a write of this file (none: a read)
+  std::string lastLine;
+  std::string wire;       // all the host sent (empty: not checked)
+  std::size_t hostBytes;  // how many bytes the host sent (0: not checked)
+  char lastSent;          // the last byte the host sent (0: not checked)
+  bool eepromKept;
 };
 
-class EdidUnplug : public ::testing::TestWithParam<UnplugCase> {};
+std::vector<FaultCase> FaultCases() {
+  const std::vector<std::uint8_t> full(256, 0x22), tiny = {1, 2, 3};
+  return {
+      {"ReadUnknownStatus", {{"edid-status", "XY"}}, {}, std::string(edid::text::kReadBadStatus), "BEr" /* no signal */,
+       0, 0, true},
+      {"ReadShortAnswer", {{"silence-after", "103"}} /* "V41" and 100 of the 258 bytes */, {},
+       std::string(edid::text::kReadNoAnswer), "BErO", 0, 0, true},
+      {"WriteProtected", {{"edid-write-protected", ""}}, std::vector<std::uint8_t>(256, 0x11),
+       "EEPROM does not respond, or write error! WP 7 pin = '0' ?", "", 0, 'O', true},
+      {"NoReadyByte", {{"edid-no-ready", ""}}, full, std::string(edid::text::kReadyNoAnswer), "BEwO", 0, 0, true},
+      {"WriteStatusSilent", {{"silence-after", "4"}} /* "V41" and the ready byte */, tiny,
+       std::string(edid::text::kWriteNoAnswer), "", 0, 'O', false},
+      {"WriteStatusUnknown", {{"edid-status", "O?"}}, tiny, std::string(edid::text::kWriteBadStatus), "",
+       1 + 2 + 256 /* no 'I' and no 'O' */, 0, false},
+      // Unplugged while an answer is awaited: the line says so, and nothing more is sent
+      // (there is nobody to take the 'O').
+      {"UnpluggedInTheReadAnswer", {{"unplug-after", "103"}}, {}, std::string(edid::text::kProgrammerGone), "", 3, 0,
+       true},
+      {"UnpluggedBeforeTheReadyByte", {{"unplug-after", "3"}}, full, std::string(edid::text::kProgrammerGone), "", 3, 0,
+       true},
+      {"UnpluggedBeforeTheWriteStatus", {{"unplug-after", "4"}}, full, std::string(edid::text::kProgrammerGone), "",
+       3 + 256, 0, false},
+  };
+}
 
-TEST_P(EdidUnplug, TheLineSaysSoAndNoEndByteIsSent) {
-  sim::SimOptions options;
-  options.faults["unplug-after"] = GetParam().after;
-  EdidBench bench(options);
-  if (GetParam().write) {
-    WriteFileBytes(bench.dir.file("a.bin"), std::vector<std::uint8_t>(256, 0x22));
+void PrintTo(const FaultCase& row, std::ostream* os) { *os << row.name; }
+
+class EdidFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(EdidFault, EndsWithinItsBoundAndIsNeverSuccess) {
+  const FaultCase& c = GetParam();
+  EdidBench bench(test::Options("", c.faults));
+  const auto before = bench.chip().contents();
+  const auto start = std::chrono::steady_clock::now();
+  if (c.image) {
+    WriteFileBytes(bench.dir.file("a.bin"), *c.image);
     bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);
+    bench.view.answerYesNo(true);  // its size
+    bench.view.answerYesNo(true);  // no EDID header
     bench.ops.EDID_WRITEClick();
   } else {
     bench.view.answerDialog(bench.dir.file("x.bin"));
     bench.ops.EDID_READClick();
   }
-  EXPECT_EQ(bench.view.lastLine(), edid::text::kProgrammerGone);
-  EXPECT_EQ(bench.programmer.hostBytes().size(), GetParam().hostBytes);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+  EXPECT_EQ(bench.view.lastLine(), c.lastLine);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  const auto host = bench.programmer.hostBytes();
+  if (!c.wire.empty()) {
+    EXPECT_EQ(host, Bytes(c.wire));
+  }
+  if (c.hostBytes != 0) {
+    EXPECT_EQ(host.size(), c.hostBytes);
+  }
+  if (c.lastSent != 0) {
+    EXPECT_EQ(host.back(), c.lastSent);
+  }
+  if (c.eepromKept) {
+    EXPECT_EQ(bench.chip().contents(), before);
+  }
+  if (!c.image) {
+    EXPECT_TRUE(bench.view.dialogs().empty());
+    EXPECT_TRUE(bench.dumpLines().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(bench.dir.path()));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Waits, EdidUnplug,
-                         ::testing::Values(UnplugCase{"ReadAnswer", "103", false, 3},
-                                           UnplugCase{"ReadyByte", "3", true, 3},
-                                           UnplugCase{"WriteStatus", "4", true, 3 + 256}),
-                         [](const auto& test) { return std::string(test.param.what); });
+INSTANTIATE_TEST_SUITE_P(Faults, EdidFault, ::testing::ValuesIn(FaultCases()), test::CaseName<FaultCase>);
 
 TEST(EdidSim, EepromKeepsItsContentsInTheStateFolder) {
   test::TempDir state;

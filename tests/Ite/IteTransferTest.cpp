@@ -1,16 +1,11 @@
 // Read and write through the worker: bytes on the wire, files, log lines and the end
 // state, also when the programmer fails in the middle.
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <random>
 
 #include "Ite/IteTexts.h"
 #include "link/DumpSink.h"
-#include "link/SourceFile.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -115,37 +110,47 @@ TEST(IteRead, ShortBlockEndsWithinTheBoundAndSecondPressIsIgnored) {
   EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
 }
 
+// Every button is back and nothing is open once a click has failed.
+void ExpectIdle(const IteBench& bench) {
+  EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  for (const char* control : {"ITE_READ_BitBtn", "ITE_WRITE_BitBtn", "ITE_CHECK_CON_BitBtn", "ITE_SETUP_BitBtn"})
+    EXPECT_EQ(bench.view.enabled(control), true) << control;
+}
+
+// A cancelled dialog, a link lost in the pre-preparation or a wrong board: the read ends
+// with 4Fh, its line last, and no file.
 TEST(IteRead, CancelledDialogAndFailedPreparationEndWith4F) {
-  {
-    IteBench bench;
-    ASSERT_TRUE(bench.apply());
-    bench.view.answerDialog(std::nullopt);
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    int board;
+    bool cancel;
+    std::string lastLine;
+    std::vector<std::uint8_t> sent;  // all of it (empty: only its end, 4Fh)
+  };
+  const Case cases[] = {
+      {"dialog cancelled", {}, 1, true, "Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)", test::Bytes("O")},
+      {"link lost", test::IteOptions({{"ite-lost-from", "8"}}), 1, false, FailureLine("23"), {}},  // T, 20..22 pass
+      {"wrong board", {}, 2, false, FailureLine("2F"), test::Bytes("TO")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IteBench bench(c.options);
+    ASSERT_TRUE(bench.apply(c.board) || c.board != 1);
+    const std::string path = bench.dir.file("dump.bin");
+    bench.view.answerDialog(c.cancel ? std::nullopt : std::optional<std::string>(path));
     bench.ops.ITE_READ_BitBtnClick();
-    EXPECT_EQ(bench.view.lastLine(), "Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)");
-    EXPECT_EQ(bench.sent(), test::Bytes("O"));
-    EXPECT_EQ(bench.view.enabled("ITE_CHECK_CON_BitBtn"), true);
-    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-  {
-    IteBench bench(test::IteOptions({{"ite-lost-from", "8"}}));  // T, then 20..22 pass, 23 fails
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops.ITE_READ_BitBtnClick();
-    EXPECT_EQ(bench.view.lastLine(), FailureLine("23"));
-    EXPECT_EQ(bench.sent().back(), 'O');
-    EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));  // no dump: no file
+    ASSERT_TRUE(bench.waitEnded(5));
+    EXPECT_EQ(bench.view.lastLine(), c.lastLine);
+    if (c.sent.empty()) {
+      EXPECT_EQ(bench.sent().back(), 'O');
+    } else {
+      EXPECT_EQ(bench.sent(), c.sent);
+    }
     EXPECT_EQ(bench.view.endings().back(), false);
-  }
-  {
-    IteBench bench;
-    ASSERT_TRUE(bench.apply(2));
-    test::TempDir dir;
-    bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops.ITE_READ_BitBtnClick();
-    EXPECT_EQ(bench.view.lastLine(), FailureLine("2F"));
-    EXPECT_EQ(bench.sent(), test::Bytes("TO"));
+    EXPECT_FALSE(std::filesystem::exists(path));  // no dump: no file
+    ExpectIdle(bench);
   }
 }
 
@@ -261,117 +266,59 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
 }
 
 TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
-  {
-    IteBench bench(test::IteOptions({{"ite-program-silent", "3"}}));
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("a.bin"), {1, 2, 3, 4});
-    bench.view.answerDialog(dir.file("a.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_TRUE(bench.logged("Ошибка записи во флеш или потеряна связь с ITE"));
-    EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 1, 0x77, 2, 0x77, 3, 'O'}));
-    EXPECT_EQ(bench.chip().flash()[1], 2);  // what was programmed stays
-    EXPECT_EQ(bench.view.enabled("ITE_READ_BitBtn"), true);
-    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-  {
-    IteBench bench(test::IteOptions({{"ite-lost-from", "15"}}));  // T, T001..T006 pass, T007 fails
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("a.bin"), {1});
-    bench.view.answerDialog(dir.file("a.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
-    ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_TRUE(bench.logged(FailureLine("T007")));
-    EXPECT_EQ(bench.sent().back(), 'O');
-  }
-  {
-    IteBench bench;
-    ASSERT_TRUE(bench.apply(2));  // wrong board
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("a.bin"), {1});
-    bench.view.answerDialog(dir.file("a.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
-    EXPECT_EQ(bench.view.lastLine(), FailureLine("3F"));
-    EXPECT_EQ(bench.view.enabled("ITE_WRITE_BitBtn"), true);
-  }
-  {
-    IteBench bench;
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    bench.view.answerDialog(dir.file("missing.bin"));
-    bench.ops.ITE_WRITE_BitBtnClick();
-    EXPECT_TRUE(bench.logged("Ошибка при открытии файла. (WR_OPN_DLG)"));
-    EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
-    EXPECT_EQ(bench.sent(), test::Bytes("O"));
-  }
-}
-
-// ---------------------------------------------------------------------------------------
-// The file to write is read whole before the chip erase; a dump under the chosen name is
-// always whole.
-
-std::optional<SourceFile> Refused(SourceProblem kind, int error = 0, std::uint64_t size = 0) {
-  SourceFile source;
-  source.problem = kind;
-  source.error = error;
-  source.size = size;
-  return source;
-}
-
-// A file refused (not a regular file, empty, too large, cut by a read error) or an image
-// the technician says No to: the open, then the end byte; no Connect, no erase.
-TEST(IteWrite, RefusedImageSendsNothingAfterTheOpen) {
-  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { test::WriteFileBytes(p, image); }; };
   struct Case {
     const char* name;
-    std::function<void(const std::string&)> make;
-    std::optional<SourceFile> problem;  // none: a question answered No
-    std::optional<std::size_t> readFault = {};
+    sim::SimOptions options;
+    int board;
+    std::vector<std::uint8_t> image;
+    std::string line;  // logged
+    bool lineIsLast;
   };
-  const std::vector<Case> cases = {
-      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, Refused(SourceProblem::NotRegular)},
-      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, Refused(SourceProblem::NotRegular)},
-      {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
-       Refused(SourceProblem::NotRegular)},
-      {"empty", bytes({}), Refused(SourceProblem::Empty)},
-      {"larger than the flash", bytes(std::vector<std::uint8_t>(131073, 0x11)), Refused(SourceProblem::TooLarge, 0, 131073)},
-      {"read error mid-file", bytes(RandomImage(3, 0.5)), Refused(SourceProblem::ReadError, EIO, 131072), 65536},
-      {"shorter than the flash, No", bytes({0x12, 0xFF, 0x34}), {}},
-      {"all FFh, No", bytes(std::vector<std::uint8_t>(131072, 0xFF)), {}},
-      {"all 00h, No", bytes(std::vector<std::uint8_t>(131072, 0x00)), {}},
+  const Case cases[] = {
+      {"programming silent", test::IteOptions({{"ite-program-silent", "3"}}), 1, {1, 2, 3, 4},
+       "Ошибка записи во флеш или потеряна связь с ITE", false},
+      {"link lost", test::IteOptions({{"ite-lost-from", "15"}}), 1, {1}, FailureLine("T007"), false},  // T001..T006 pass
+      {"wrong board", {}, 2, {1}, FailureLine("3F"), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    IteBench bench;
-    bench.chip().flash() = RandomImage(4, 0.2);
-    const auto before = bench.chip().flash();
-    ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    const std::string path = dir.file("source.bin");
-    c.make(path);
-    InjectSourceReadFault(c.readFault);
-    bench.view.answerDialog(path);  // and No to a question, as it defaults
+    IteBench bench(c.options);
+    ASSERT_TRUE(bench.apply(c.board) || c.board != 1);
+    test::WriteFileBytes(bench.dir.file("a.bin"), c.image);
+    bench.view.answerDialog(bench.dir.file("a.bin"));
+    bench.view.answerYesNo(true);
     bench.ops.ITE_WRITE_BitBtnClick();
-    InjectSourceReadFault(std::nullopt);
     ASSERT_TRUE(bench.waitEnded(5));
-    EXPECT_EQ(bench.sent(), test::Bytes("O"));
-    EXPECT_EQ(bench.view.lastLine(), c.problem ? SourceProblemLine(path, *c.problem, 131072, LogLanguage::Russian)
-                                               : "Запись отменена; микросхема не тронута.");
-    const auto questions = bench.view.questions();
-    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
-    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
-    EXPECT_TRUE(bench.view.errorBoxes().empty());
+    EXPECT_TRUE(bench.logged(c.line));
+    if (c.lineIsLast) {
+      EXPECT_EQ(bench.view.lastLine(), c.line);
+    }
+    EXPECT_EQ(bench.sent().back(), 'O');
     EXPECT_EQ(bench.view.endings().back(), false);
-    EXPECT_EQ(bench.chip().flash(), before);
-    EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::NONE);
-    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+    ExpectIdle(bench);
   }
+}
+
+TEST(IteWrite, SilentProgrammingKeepsWhatWasProgrammed) {
+  IteBench bench(test::IteOptions({{"ite-program-silent", "3"}}));
+  ASSERT_TRUE(bench.apply());
+  test::WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3, 4});
+  bench.view.answerDialog(bench.dir.file("a.bin"));
+  bench.view.answerYesNo(true);
+  bench.ops.ITE_WRITE_BitBtnClick();
+  ASSERT_TRUE(bench.waitEnded(5));
+  EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 1, 0x77, 2, 0x77, 3, 'O'}));
+  EXPECT_EQ(bench.chip().flash()[1], 2);  // what was programmed stays
+}
+
+TEST(IteWrite, MissingImageSaysSoInTheLogAndABox) {
+  IteBench bench;
+  ASSERT_TRUE(bench.apply());
+  bench.view.answerDialog(bench.dir.file("missing.bin"));
+  bench.ops.ITE_WRITE_BitBtnClick();
+  EXPECT_TRUE(bench.logged("Ошибка при открытии файла. (WR_OPN_DLG)"));
+  EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
+  EXPECT_EQ(bench.sent(), test::Bytes("O"));
 }
 
 TEST(IteRead, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {

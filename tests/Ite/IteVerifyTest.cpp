@@ -6,8 +6,6 @@
 #include <random>
 
 #include "Ite/IteTexts.h"
-#include "link/Backups.h"
-#include "link/Sha256.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {
@@ -82,27 +80,6 @@ TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
   EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
   EXPECT_EQ(write.bench.view.gauge("ITE_CGauge1"), 512);
   write.expectIdle();
-}
-
-TEST(IteVerify, CatchesOneFlippedBitAtTheLastByteAndInTheFfPaddingOfAShortFile) {
-  {
-    SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x1FFFF"}}));
-    ASSERT_TRUE(write.run());
-    EXPECT_EQ(write.bench.chip().flash()[0x1FFFF], 0x5B);
-    EXPECT_EQ(write.bench.view.endings().back(), false);
-    EXPECT_EQ(write.bench.view.lastLine(),
-              "Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.");
-    EXPECT_TRUE(write.bench.logged("Мы все записали. "));  // the write itself went through
-    write.expectIdle();
-  }
-  {
-    // A 3-byte file: everything from 3 on is padding, and the padding is compared too.
-    SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x10000"}}), 3);
-    ASSERT_TRUE(write.run());
-    EXPECT_EQ(write.bench.view.endings().back(), false);
-    EXPECT_EQ(write.bench.view.lastLine(),
-              "Проверка после записи: ОШИБКА, первое отличие по адресу 00010000, различных байт: 1.");
-  }
 }
 
 TEST(IteVerify, OffMeansNoReadBackAndAFailedWriteIsNotReadBack) {
@@ -263,70 +240,6 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
     EXPECT_EQ(bench.sent().back(), 'O');
     EXPECT_EQ(CountOf(bench.sent(), 'r'), 0u);
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
-  }
-}
-
-TEST(IteBackup, CopiesTheFlashThroughTheDocumentedReadBeforeTheWrite) {
-  SparseWrite write;
-  const auto old = MixedImage(9);
-  write.bench.chip().flash() = old;
-  write.bench.ops.setBackup(true);
-  write.bench.ops.setVerifyAfterWrite(false);  // the backup and the documented write alone
-  ASSERT_TRUE(write.run());
-  EXPECT_EQ(write.bench.view.endings().back(), true);
-  const auto files = write.bench.backups.files();
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(test::ReadFileBytes(files[0]), old);
-  const std::string digest = Sha256Hex(old);
-  const std::string name = std::filesystem::path(files[0]).filename().string();
-  EXPECT_TRUE(name.starts_with("ite-") && name.ends_with("-" + digest.substr(0, 8) + ".bin")) << name;
-  const auto lines = write.bench.view.allLines();
-  const std::size_t saved = IndexOf(lines, "Копия микросхемы: " + files[0] + " SHA-256 " + digest);
-  ASSERT_LT(saved, lines.size());
-  EXPECT_LT(IndexOf(lines, BackupStartLine(LogLanguage::Russian)), IndexOf(lines, "Мы все прочитали "));
-  EXPECT_LT(IndexOf(lines, "Мы все прочитали "), saved);
-  EXPECT_LT(saved, IndexOf(lines, "Начинаем запись ITE ..."));
-  // The write's open (nothing more on it), the whole read exchange, then the write from
-  // its own open and Connect.
-  auto head = std::vector<std::uint8_t>{'B'};
-  const auto read = test::ReadExchange();
-  head.insert(head.end(), read.begin(), read.end());
-  head.insert(head.end(), {'B', 'T'});
-  const auto commands = write.bench.sent();
-  ASSERT_GE(commands.size(), head.size());
-  EXPECT_TRUE(std::equal(head.begin(), head.end(), commands.begin()));
-  EXPECT_EQ(commands.back(), 'I');
-  write.expectIdle();
-}
-
-TEST(IteBackup, WriteDoesNotStartWithoutASavedBackup) {
-  struct Case {
-    const char* name;
-    sim::SimOptions options;
-    bool blockFolder = false;
-    std::string why;  // the last line
-  };
-  const std::vector<Case> cases = {
-      {"bad block in the backup read", test::IteOptions({{"ite-bad-block", "5"}}), false,
-       BackupReadFailedLine(LogLanguage::Russian)},
-      {"backup folder unusable", {}, true, "Копия микросхемы не сохранена в "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SparseWrite write(c.options);
-    const auto old = MixedImage(10);
-    write.bench.chip().flash() = old;
-    if (c.blockFolder) write.bench.backups.block();
-    write.bench.ops.setBackup(true);
-    ASSERT_TRUE(write.run());
-    EXPECT_EQ(write.bench.view.endings().back(), false);
-    EXPECT_EQ(write.bench.view.lastLine().rfind(c.why, 0), 0u) << write.bench.view.lastLine();
-    EXPECT_EQ(write.bench.chip().flash(), old);
-    // One Connect only (the backup's): no erase, no write.
-    EXPECT_EQ(CountOf(write.bench.sent(), 'T'), 1u);
-    EXPECT_FALSE(write.bench.logged("Начинаем запись ITE ..."));
-    EXPECT_TRUE(write.bench.backups.files().empty());
-    write.expectIdle();
   }
 }
 

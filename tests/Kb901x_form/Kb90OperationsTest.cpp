@@ -65,46 +65,6 @@ TEST(Kb901xRead, DumpsTheWholeFlashWithTheDocumentedSequence) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb901xRead, ProgrammerFaultsEndTheReadCleanly) {
-  struct Case {
-    std::string fault, value, line;
-  } cases[] = {
-      {"kb90-silence-block", "17",
-       "Reading stopped: block 17 of 512 did not come from the programmer; the file is not written."},
-      {"kb90-surplus-block", "3",
-       "Reading stopped: the programmer sent more than 256 bytes for block 3 of 512; the file is not written."},
-      {"kb90-surplus-block", "512",
-       "Reading stopped: the programmer sent more than 256 bytes for block 512 of 512; the file is not written."},
-  };
-  for (const Case& c : cases) {
-    sim::SimOptions options;
-    options.faults[c.fault] = c.value;
-    Bench bench(options);
-    Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-    const std::string file = bench.dir.file("dump.bin");
-    bench.view.answerDialog(file);
-    ops.KB901X_READClick();
-    ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5))) << c.fault;
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_EQ(bench.view.lastLine(), c.line);
-    EXPECT_EQ(bench.programmer.hostBytes().back(), 'O') << c.fault;
-    EXPECT_FALSE(std::filesystem::exists(file)) << c.fault;
-    ExpectIdleAndClosed(bench, ops);
-  }
-}
-
-TEST(Kb901xRead, UnplugMidReadSendsNothingMore) {
-  sim::SimOptions options;
-  options.faults["unplug-after"] = "5000";
-  Bench bench(options);
-  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-  bench.view.answerDialog(bench.dir.file("dump.bin"));
-  ops.KB901X_READClick();
-  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
-  EXPECT_EQ(bench.view.lastLine().rfind("Reading stopped: the programmer was disconnected at block ", 0), 0u);
-  ExpectIdleAndClosed(bench, ops);
-}
-
 TEST(Kb901xLinkCheck, NoControllerNoDialog) {
   sim::SimOptions options;
   options.faults["kb90-no-controller"] = "";
@@ -121,31 +81,88 @@ TEST(Kb901xLinkCheck, NoControllerNoDialog) {
   ExpectIdleAndClosed(bench, ops);
 }
 
-TEST(Kb901xLinkCheck, VersionIdZeroIsAControllerAndSilenceIsNot) {
-  {
-    sim::SimOptions options;
-    options.faults["kb90-id"] = "0";
-    Bench bench(options);
-    Kb90Operations ops(bench.d2xx, bench.view);
-    ops.KB901X_READClick();  // the dialog is cancelled
-    ASSERT_TRUE(bench.view.waitEnded());
-    EXPECT_TRUE(bench.hasLine("Embedded Debug Version ID = 0"));
-    EXPECT_EQ(bench.view.lastLine(), "Write to file is interrupted.");
-    EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
-    ExpectIdleAndClosed(bench, ops);
-  }
-  {
-    sim::SimOptions options;
-    options.faults["silence-after"] = "3";  // answers 'B', then nothing
-    Bench bench(options);
-    Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-    ops.KB901X_READClick();
-    ASSERT_TRUE(bench.view.waitEnded());
-    EXPECT_EQ(bench.view.lastLine(), "Motherboard is connected / powered ?");
-    EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V', 'O'}));
-    ExpectIdleAndClosed(bench, ops);
-  }
+TEST(Kb901xLinkCheck, VersionIdZeroIsAController) {
+  sim::SimOptions options;
+  options.faults["kb90-id"] = "0";
+  Bench bench(options);
+  Kb90Operations ops(bench.d2xx, bench.view);
+  ops.KB901X_READClick();  // the dialog is cancelled
+  ASSERT_TRUE(bench.view.waitEnded());
+  EXPECT_TRUE(bench.hasLine("Embedded Debug Version ID = 0"));
+  EXPECT_EQ(bench.view.lastLine(), "Write to file is interrupted.");
+  EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
+  ExpectIdleAndClosed(bench, ops);
 }
+
+// A programmer that falls silent, sends too much or goes away ends the click within its
+// bound: one line last, the failure's end byte, no dump (a write keeps its source).
+struct ClickFault {
+  std::string name;
+  test::Faults faults;
+  bool write;
+  std::string lastLine;
+  bool lineIsStart;          // the line starts so (a block number follows)
+  char lastSent;             // the failure's end byte, or what went before an unplug
+  std::optional<Bytes> wire;  // all the host sent
+  std::optional<int> gauge;
+};
+
+void PrintTo(const ClickFault& row, std::ostream* out) { *out << row.name; }
+
+std::vector<ClickFault> ClickFaults() {
+  return {
+      {"ReadSilentFromBlock17", {{"kb90-silence-block", "17"}}, false,
+       "Reading stopped: block 17 of 512 did not come from the programmer; the file is not written.", false, 'O', {}, {}},
+      {"ReadBlock3TooLong", {{"kb90-surplus-block", "3"}}, false,
+       "Reading stopped: the programmer sent more than 256 bytes for block 3 of 512; the file is not written.", false, 'O',
+       {}, {}},
+      {"ReadBlock512TooLong", {{"kb90-surplus-block", "512"}}, false,
+       "Reading stopped: the programmer sent more than 256 bytes for block 512 of 512; the file is not written.", false,
+       'O', {}, {}},
+      {"ReadUnplugged", {{"unplug-after", "5000"}}, false, "Reading stopped: the programmer was disconnected at block ",
+       true, 'N' /* nothing more */, {}, {}},
+      // Answers 'B', then nothing: no controller, so no dialog either.
+      {"SilentAfterTheOpen", {{"silence-after", "3"}}, false, "Motherboard is connected / powered ?", false,
+       'O', Bytes{'B', 'V', 'O'}, {}},
+      // 'B' answer (3), 'V' answer (1), ready and done for 512 blocks (1024), then 100 marks.
+      {"WriteSilentInTheChecksum", {{"silence-after", std::to_string(3 + 1 + 1024 + 100)}}, true,
+       "Verify stopped: progress mark 101 of 512 did not come from the programmer.", false, 'O', {}, 6400},
+      {"WriteSilentBeforeBlock41", {{"silence-after", std::to_string(3 + 1 + 2 * 40)}}, true,
+       "Writing stopped: the programmer was not ready for block 41 of 512.", false, 'O', {}, {}},
+  };
+}
+
+class Kb901xClickFault : public ::testing::TestWithParam<ClickFault> {};
+
+TEST_P(Kb901xClickFault, EndsWithinItsBoundIdleAndClosed) {
+  const ClickFault& c = GetParam();
+  Bench bench(test::Options("", c.faults));
+  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
+  const std::string file = bench.dir.file(c.write ? "image.bin" : "dump.bin");
+  if (c.write) test::WriteFileBytes(file, Pattern(kImage, 1));
+  bench.view.answerDialog(file);
+  if (c.write) ops.KB901X_WRITEClick();
+  else ops.KB901X_READClick();
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  if (c.lineIsStart) {
+    EXPECT_TRUE(bench.view.lastLine().starts_with(c.lastLine)) << bench.view.lastLine();
+  } else {
+    EXPECT_EQ(bench.view.lastLine(), c.lastLine);
+  }
+  EXPECT_EQ(bench.programmer.hostBytes().back(), c.lastSent);
+  if (c.wire) {
+    EXPECT_EQ(bench.programmer.hostBytes(), *c.wire);
+  }
+  if (c.gauge) {
+    EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), *c.gauge);
+  }
+  EXPECT_EQ(std::filesystem::exists(file), c.write);  // a write never removes its source
+  ExpectIdleAndClosed(bench, ops);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, Kb901xClickFault, ::testing::ValuesIn(ClickFaults()),
+                         [](const ::testing::TestParamInfo<ClickFault>& row) { return row.param.name; });
 
 // The checksum's marks as a burst (the simulator's default), one per block as a real
 // programmer sends them while it reads the flash back, and with the checksum apart from the
@@ -203,27 +220,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Pacing{"burstChecksumApart", {{"kb90-split-checksum", "5000"}}}),
     [](const ::testing::TestParamInfo<Pacing>& row) { return std::string(row.param.name); });
 
-TEST(Kb901xWrite, OneBadFlashByteFailsTheVerify) {
-  sim::SimOptions options;
-  options.faults["kb90-bad-byte"] = "70000";
-  options.faults["kb90-stray-marks"] = "";
-  Bench bench(options);
-  const Bytes image = Pattern(kImage, 5);
-  const std::string file = bench.dir.file("image.bin");
-  test::WriteFileBytes(file, image);
-  Kb90Operations ops(bench.d2xx, bench.view);
-  bench.view.answerDialog(file);
-  ops.KB901X_WRITEClick();
-  ASSERT_TRUE(bench.view.waitEnded());
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.programmer.hostBytes(), FullWriteWire(image, 'O'));
-  const auto lines = bench.view.lines();
-  EXPECT_EQ(lines[lines.size() - 2], "!!! Data is written incorrectly !!! ");
-  EXPECT_FALSE(bench.hasLine("Writing and verify is OK !"));
-  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);  // stray bytes did not count as marks
-  ExpectIdleAndClosed(bench, ops);
-}
-
 // After the technician's Yes to the question about the size, the documented short write:
 // the last block padded with FFh, the warning, no verify. (An empty file and one longer
 // than the chip are refused before the write: see the bad sources.)
@@ -276,38 +272,6 @@ TEST(Kb901xWrite, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(bench.programmer.hostBytes(), (Bytes{'B', 'V'}));
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   EXPECT_EQ(ops.mode(), Kb90Mode::None);
-}
-
-TEST(Kb901xWrite, SilenceDuringTheChecksumEndsWithinItsBound) {
-  sim::SimOptions options;
-  // 'B' answer (3), 'V' answer (1), ready and done for 512 blocks (1024), then 100 marks.
-  options.faults["silence-after"] = std::to_string(3 + 1 + 1024 + 100);
-  Bench bench(options);
-  const std::string file = bench.dir.file("image.bin");
-  test::WriteFileBytes(file, Pattern(kImage, 1));
-  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-  bench.view.answerDialog(file);
-  ops.KB901X_WRITEClick();
-  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
-  EXPECT_EQ(bench.view.lastLine(), "Verify stopped: progress mark 101 of 512 did not come from the programmer.");
-  EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 6400);
-  EXPECT_EQ(bench.programmer.hostBytes().back(), 'O');
-  EXPECT_TRUE(std::filesystem::exists(file));  // a write never removes its source
-  ExpectIdleAndClosed(bench, ops);
-}
-
-TEST(Kb901xWrite, SilenceBeforeABlockEndsWithinItsBound) {
-  sim::SimOptions options;
-  options.faults["silence-after"] = std::to_string(3 + 1 + 2 * 40);  // ready for block 41 never comes
-  Bench bench(options);
-  const std::string file = bench.dir.file("image.bin");
-  test::WriteFileBytes(file, Pattern(kImage, 1));
-  Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-  bench.view.answerDialog(file);
-  ops.KB901X_WRITEClick();
-  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5)));
-  EXPECT_EQ(bench.view.lastLine(), "Writing stopped: the programmer was not ready for block 41 of 512.");
-  ExpectIdleAndClosed(bench, ops);
 }
 
 TEST(Kb901xOperations, ClicksDuringAnOperationChangeNothing) {

@@ -3,9 +3,11 @@
 // operations with short bounds.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Mec16xx/Mec16Operations.h"
 #include "sim/Mec16Sim.h"
@@ -15,6 +17,25 @@ namespace jig::test {
 
 inline sim::SimOptions V42(std::initializer_list<std::pair<const std::string, std::string>> faults = {}) {
   return Options("V42", Faults(faults));
+}
+
+// The documented wire: the set-up of a MAIN read and of a paged write, and the release
+// that ends both.
+inline const std::string kMec16ReadSetUp = "B1jwFF391000000001wFF390800000105R000000";
+inline const std::string kMec16Release = "wFF390800000100wFF390800000000wFF391000000000";
+inline const std::string kMec16WriteSetUp = "B1jrFF390CwFF391000000001wFF390800000106wFF390400000000W";
+
+// A whole MAIN read from its open to its end ("I" "0").
+inline std::string Mec16MainRead() { return kMec16ReadSetUp + Repeat("N", 191) + "X" + kMec16Release + "I0"; }
+
+// The first count pages of source as the write sends them, "N" between them.
+inline std::string Mec16Pages(const std::vector<std::uint8_t>& source, int count = 768) {
+  std::string pages;
+  for (int page = 0; page < count; ++page) {
+    if (page != 0) pages += 'N';
+    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
+  }
+  return pages;
 }
 
 // Short enough for a fast suite, long enough for a loaded machine under sanitizers.

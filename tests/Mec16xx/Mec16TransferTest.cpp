@@ -1,8 +1,5 @@
 // The streamed read and the paged write against the MEC1609 model.
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 
@@ -11,17 +8,14 @@
 #include "Mec16xx/Mec16Texts.h"
 #include "link/DumpSink.h"
 #include "link/OpenProgrammer.h"
-#include "link/SourceFile.h"
 #include "tests/Mec16xx/Mec16Bench.h"
+#include "tests/support/FileSafetyCases.h"
 
 namespace jig::test {
 namespace {
 
 using sim::Mec16Sim;
 
-const std::string kReadSetUp = "B1jwFF391000000001wFF390800000105R000000";
-const std::string kRelease = "wFF390800000100wFF390800000000wFF391000000000";
-const std::string kWriteSetUp = "B1jrFF390CwFF391000000001wFF390800000106wFF390400000000W";
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
@@ -29,29 +23,38 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   return bytes;
 }
 
-// The first count pages of source as the write sends them, "N" between them.
-std::string Pages(const std::vector<std::uint8_t>& source, int count) {
-  std::string pages;
-  for (int page = 0; page < count; ++page) {
-    if (page != 0) pages += 'N';
-    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
-  }
-  return pages;
-}
-
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
   return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
 }
 
+// The last bytes the host sent, for a failure message.
+std::string Tail(const std::string& host) { return host.substr(host.size() - std::min<std::size_t>(host.size(), 24)); }
+
+// Answers the file dialog with name in the bench's folder and clicks the read.
+std::string ClickRead(Mec16Bench& bench, bool info, const std::string& name = "dump.bin") {
+  const std::string path = bench.dir.file(name);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(info);
+  return path;
+}
+
+// Puts source under name, answers the file dialog (and Yes to a question) and clicks the write.
+std::string ClickWrite(Mec16Bench& bench, const std::vector<std::uint8_t>& source, const std::string& name = "f.bin") {
+  const std::string path = bench.dir.file(name);
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  bench.view.answerYesNo(true);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  return path;
+}
+
 TEST(Mec16Read, MainOnlyCopiesTheArrayWithTheDocumentedWire) {
   Mec16Bench bench;
-  const std::string path = bench.dir.file("main.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(false);
+  const std::string path = ClickRead(bench, false, "main.bin");
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(ReadFileBytes(path), bench.chip().mainArray());
-  EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", 191) + "X" + kRelease + "I0");
+  EXPECT_EQ(bench.host(), Mec16MainRead());
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 192);
   EXPECT_EQ(bench.view.gaugeMax("CGauge_MEC16"), 192);
   EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kLime);
@@ -76,15 +79,13 @@ TEST(Mec16Read, MainOnlyCopiesTheArrayWithTheDocumentedWire) {
 
 TEST(Mec16Read, MainAndInfoAppendsInfoAtMainsEnd) {
   Mec16Bench bench;
-  const std::string path = bench.dir.file("both.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(true);
+  const std::string path = ClickRead(bench, true, "both.bin");
   bench.expectEndedIdle();
   const auto file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), 198656u);
   EXPECT_EQ(Slice(file, 0, 196608), bench.chip().mainArray());
   EXPECT_EQ(Slice(file, 196608, 2048), bench.chip().infoArray());
-  EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", 191) + "XwFF390800000100wFF390800000105R040000NX" + kRelease + "I0");
+  EXPECT_EQ(bench.host(), kMec16ReadSetUp + Repeat("N", 191) + "XwFF390800000100wFF390800000105R040000NX" + kMec16Release + "I0");
   EXPECT_TRUE(bench.logged("Выбрано чтение MAIN и INFO блоков"));
   auto after = bench.linesAfter("Чтение MAIN блока завершено успешно.");
   ASSERT_GE(after.size(), 4u);
@@ -100,106 +101,99 @@ TEST(Mec16Read, StopDuringBlockKeepsThatBlockAndEndsZeroThenO) {
     bench.chip().setBlockHook([&bench, n](int block) {
       if (block == n) bench.ops.EXIT_MEC16Click();
     });
-    const std::string path = bench.dir.file("stopped.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(true);
+    const std::string path = ClickRead(bench, true, "stopped.bin");
     bench.expectEndedIdle();
     // The blocks received so far are no dump: nothing goes under the chosen name.
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
-    EXPECT_EQ(bench.host(), kReadSetUp + Repeat("N", n - 1) + "X" + kRelease + "0O");
+    EXPECT_EQ(bench.host(), kMec16ReadSetUp + Repeat("N", n - 1) + "X" + kMec16Release + "0O");
     EXPECT_TRUE(bench.logged("Пользователь прервал операцию чтения."));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     EXPECT_EQ(bench.view.visible("self"), std::nullopt);  // a stop, not an exit
   }
 }
 
-TEST(Mec16Read, BadStatusEndsAtOnceAndLeavesNoFile) {
-  {
-    Mec16Bench bench(V42({{"mec16-bad-block", "5"}}));
-    const std::string path = bench.dir.file("bad.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(bench.host(), kReadSetUp + "NNNNXO0");
-    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P103)."));
+// Every failure of the programmer or the chip ends the read within its bound, through the
+// failure path, idle, with no file under the chosen name and no temporary one beside it.
+struct ReadFailure {
+  const char* name;
+  sim::SimOptions options;
+  bool info;
+  std::string line;  // logged (empty: no line of its own)
+  std::string wire;  // all the host sent (empty: not checked)
+  std::string wireEnd;  // how the host's bytes end
+};
+
+void PrintTo(const ReadFailure& row, std::ostream* os) { *os << row.name; }
+
+class Mec16ReadFailure : public ::testing::TestWithParam<ReadFailure> {};
+
+TEST_P(Mec16ReadFailure, EndsIdleWithinTheBoundAndLeavesNoFile) {
+  const ReadFailure& c = GetParam();
+  Mec16Bench bench(c.options);
+  const auto t0 = std::chrono::steady_clock::now();
+  const std::string path = ClickRead(bench, c.info);
+  bench.expectEndedIdle();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.blockMs + 2000));
+  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
+  if (!c.line.empty()) {
+    EXPECT_TRUE(bench.logged(c.line));
   }
-  {
-    Mec16Bench bench(V42({{"mec16-bad-block", "194"}}));  // the second INFO block
-    const std::string path = bench.dir.file("badinfo.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(true);
-    bench.expectEndedIdle();
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (P109)."));
-    EXPECT_EQ(bench.host().substr(bench.host().size() - 5), "0NXO0");
+  if (!c.wire.empty()) {
+    EXPECT_EQ(bench.host(), c.wire);
   }
+  EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << Tail(bench.host());
 }
 
-TEST(Mec16Read, IdAllOnesIsRefusedAndZeroAccepted) {
-  {
-    Mec16Bench bench(V42({{"mec16-id", "FFFFFFFF"}}));
-    const std::string path = bench.dir.file("dead.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged("Неверный ID. Операция прервана!"));
-    EXPECT_EQ(bench.host(), "B1jO0");
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  }
-  {
-    Mec16Bench bench(V42({{"mec16-id", "0"}}));
-    const std::string path = bench.dir.file("zero.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged("Получен ID от MEC16 -> 0000 0000h"));
-    EXPECT_EQ(ReadFileBytes(path).size(), 196608u);
-  }
+std::vector<ReadFailure> ReadFailures() {
+  return {
+      {"bad MAIN block", V42({{"mec16-bad-block", "5"}}), false, "Потеряна связь с MEC16 (P103).",
+       kMec16ReadSetUp + "NNNNXO0", "XO0"},
+      {"bad INFO block", V42({{"mec16-bad-block", "194"}}), true, "Потеряна связь с MEC16 (P109).", "", "0NXO0"},
+      {"ID all ones", V42({{"mec16-id", "FFFFFFFF"}}), false, "Неверный ID. Операция прервана!", "B1jO0", "O0"},
+      {"set-up register lost", V42({{"mec16-lose-register", "2"}}), false, "Потеряна связь с MEC16 (R101)",
+       "B1jwFF391000000001wFF390800000105O0", "O0"},
+      // Half of block 3, then silence, ended by the block bound.
+      {"silent block", V42({{"mec16-silent-block", "3"}}), false, std::string(mec16::text::kNoBlock) + "3 (MAIN)",
+       kMec16ReadSetUp + "NNXO0", "XO0"},
+      {"unplugged", V42({{"unplug-after", "20000"}}), false, "", "", ""},
+  };
 }
 
-TEST(Mec16Read, CancelLostSetUpSilenceAndUnplugAllEndIdle) {
-  {
+INSTANTIATE_TEST_SUITE_P(Faults, Mec16ReadFailure, ::testing::ValuesIn(ReadFailures()), CaseName<ReadFailure>);
+
+TEST(Mec16Read, IdZeroIsAccepted) {
+  Mec16Bench bench(V42({{"mec16-id", "0"}}));
+  const std::string path = ClickRead(bench, false);
+  bench.expectEndedIdle();
+  EXPECT_TRUE(bench.logged("Получен ID от MEC16 -> 0000 0000h"));
+  EXPECT_EQ(ReadFileBytes(path).size(), 196608u);
+}
+
+// A cancelled dialog or a file that is not there: the open and its end, two lines.
+TEST(Mec16Window, CancelledReadAndMissingImageSendOnlyTheOpen) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> answer;
+    bool write;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"read cancelled", std::nullopt, false, "Операция чтения прервана"},
+      {"image missing", "missing.bin", true, "Ошибка открытия файла"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Mec16Bench bench;
-    bench.view.answerDialog(std::nullopt);
-    bench.ops.BitBtn_RD_MEC16Click(false);
+    bench.view.answerDialog(c.answer ? std::optional<std::string>(bench.dir.file(*c.answer)) : std::nullopt);
+    if (c.write) bench.ops.BitBtn_MEC16_WRITEClick(false);
+    else bench.ops.BitBtn_RD_MEC16Click(false);
     bench.expectEndedIdle();
     EXPECT_EQ(bench.host(), "BO");
     EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-              (std::vector<std::string>{"Операция чтения прервана", "Закрыли VCOM порт"}));
-  }
-  {
-    Mec16Bench bench(V42({{"mec16-lose-register", "2"}}));
-    bench.view.answerDialog(bench.dir.file("r101.bin"));
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (R101)"));
-    EXPECT_EQ(bench.host(), "B1jwFF391000000001wFF390800000105O0");
-  }
-  {
-    // Half of block 3, then silence, ended by the block bound: no file.
-    Mec16Bench bench(V42({{"mec16-silent-block", "3"}}));
-    const std::string path = bench.dir.file("silent.bin");
-    bench.view.answerDialog(path);
-    const auto t0 = std::chrono::steady_clock::now();
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.blockMs + 2000));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoBlock) + "3 (MAIN)"));
-    EXPECT_EQ(bench.host(), kReadSetUp + "NNXO0");
-  }
-  {
-    Mec16Bench bench(V42({{"unplug-after", "20000"}}));
-    const std::string path = bench.dir.file("unplugged.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(false);
-    bench.expectEndedIdle();
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(TemporaryDumps(bench.dir.path()).empty());
+              (std::vector<std::string>{c.line, "Закрыли VCOM порт"}));
   }
 }
 
@@ -227,12 +221,7 @@ TEST_P(Mec16WritePaced, MainAndInfoDumpProgramsMainExactlyAndIgnoresTheRest) {
   EXPECT_FALSE(bench.logged("-> Записываемый файл короче!"));
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 768);
   EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kRed);
-  std::string pages;
-  for (int page = 0; page < 768; ++page) {
-    pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
-    if (page != 767) pages += 'N';
-  }
-  EXPECT_EQ(bench.host(), kWriteSetUp + pages + "X" + kRelease + "I0");
+  EXPECT_EQ(bench.host(), kMec16WriteSetUp + Mec16Pages(source) + "X" + kMec16Release + "I0");
   EXPECT_EQ(bench.chip().lostPageBytes(), 0);  // every page waited for the answer before it
 }
 
@@ -272,11 +261,7 @@ TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
   bench.ops.setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(1024, 9);
-  const std::string path = bench.dir.file("short.bin");
-  WriteFileBytes(path, source);
-  bench.view.answerDialog(path);
-  bench.view.answerYesNo(true);  // the short file is asked about first
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  const std::string path = ClickWrite(bench, source, "short.bin");
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   ASSERT_EQ(bench.view.questions().size(), 1u);
@@ -288,8 +273,8 @@ TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
     return expected;
   }());
   const std::string data(source.begin(), source.end());
-  EXPECT_EQ(bench.host(), kWriteSetUp + data.substr(0, 256) + "N" + data.substr(256, 256) + "N" + data.substr(512, 256) +
-                              "N" + data.substr(768, 256) + "N" + std::string(256, '\xFF') + "X" + kRelease + "I");
+  EXPECT_EQ(bench.host(), kMec16WriteSetUp + data.substr(0, 256) + "N" + data.substr(256, 256) + "N" + data.substr(512, 256) +
+                              "N" + data.substr(768, 256) + "N" + std::string(256, '\xFF') + "X" + kMec16Release + "I");
   EXPECT_FALSE(bench.logged("Запись MAIN блока завершена успешно."));
   EXPECT_FALSE(bench.logged("Закрыли VCOM порт"));
   auto after = bench.linesAfter("-> Предупреждение!");
@@ -299,86 +284,65 @@ TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 4);
 }
 
-TEST(Mec16Write, UnacknowledgedLastShortPageEndsWithFailureMark) {
-  Mec16Bench bench(V42({{"mec16-no-g", "5"}}));
-  const std::string path = bench.dir.file("short.bin");
-  WriteFileBytes(path, Pattern(1024, 1));
-  bench.view.answerDialog(path);
-  bench.view.answerYesNo(true);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+// A lost answer, a silent page or a protected chip ends the write through its failure
+// path: the release only after a whole stream, and no stream at all when refused.
+struct WriteFailure {
+  const char* name;
+  sim::SimOptions options;
+  std::size_t size;       // of the image
+  std::string line;       // logged
+  std::string wireEnd;    // how the host's bytes end
+  bool released;          // the release went out
+  std::optional<int> gauge;
+};
+
+std::vector<WriteFailure> WriteFailures() {
+  return {
+      {"no G for page 3", V42({{"mec16-no-g", "3"}}), 196608, "Потеряна связь с MEC16 (W103)", "XO", false, 3},
+      {"silent page 2", V42({{"mec16-silent-page", "2"}}), 196608, std::string(mec16::text::kNoPageAnswer) + "2", "XO",
+       false, {}},
+      {"no G for the last, short page", V42({{"mec16-no-g", "5"}}), 1024, "Потеряна связь с MEC16 (W102)",
+       "X" + kMec16Release + "O", true, {}},
+      {"protected chip", V42({{"mec16-fwp", ""}}), 196608, "--> Команда записи отменена (nFWP или BOOT_LOCK)",
+       "B1jrFF390CO0", false, {}},
+      {"the FF3904h write lost", V42({{"mec16-lose-register", "4"}}), 196608, "Потеряна связь с MEC16 (W101A)",
+       "wFF390400000000O0", false, {}},
+  };
+}
+
+void PrintTo(const WriteFailure& row, std::ostream* os) { *os << row.name; }
+
+class Mec16WriteFailure : public ::testing::TestWithParam<WriteFailure> {};
+
+TEST_P(Mec16WriteFailure, EndsThroughTheFailurePath) {
+  const WriteFailure& c = GetParam();
+  Mec16Bench bench(c.options);
+  ClickWrite(bench, Pattern(c.size, 2));
   bench.expectEndedIdle();
-  EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W102)"));
-  EXPECT_EQ(bench.host().substr(bench.host().size() - 1 - kRelease.size() - 1), "X" + kRelease + "O");
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-}
-
-TEST(Mec16Write, MissingGOrSilenceEndsWithXOAndNoRelease) {
-  {
-    Mec16Bench bench(V42({{"mec16-no-g", "3"}}));
-    const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(196608, 2));
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W103)"));
-    EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
-    EXPECT_EQ(bench.host().find(kRelease), std::string::npos);
-    EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 3);
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  }
-  {
-    Mec16Bench bench(V42({{"mec16-silent-page", "2"}}));
-    const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(196608, 2));
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoPageAnswer) + "2"));
-    EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
+  EXPECT_TRUE(bench.logged(c.line));
+  EXPECT_TRUE(bench.host().ends_with(c.wireEnd)) << Tail(bench.host());
+  EXPECT_EQ(bench.host().find(kMec16Release) != std::string::npos, c.released);
+  if (c.gauge) {
+    EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), *c.gauge);
   }
 }
 
-TEST(Mec16Write, RefusalsSendNoStream) {
-  {
-    Mec16Bench bench(V42({{"mec16-fwp", ""}}));
-    const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(196608, 2));
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    EXPECT_EQ(bench.host(), "B1jrFF390CO0");
-    EXPECT_TRUE(bench.logged("--> Команда записи отменена (nFWP или BOOT_LOCK)"));
-    EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kRed);
-  }
-  {
-    Mec16Bench bench;
-    bench.view.answerDialog(bench.dir.file("missing.bin"));
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    EXPECT_EQ(bench.host(), "BO");
-    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-              (std::vector<std::string>{"Ошибка открытия файла", "Закрыли VCOM порт"}));
-  }
-  {
-    Mec16Bench bench(V42({{"mec16-lose-register", "4"}}));  // the FF3904h write
-    const std::string path = bench.dir.file("f.bin");
-    WriteFileBytes(path, Pattern(196608, 2));
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    bench.expectEndedIdle();
-    EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (W101A)"));
-    EXPECT_EQ(bench.host().substr(bench.host().size() - 17), "wFF390400000000O0");
-  }
+INSTANTIATE_TEST_SUITE_P(Faults, Mec16WriteFailure, ::testing::ValuesIn(WriteFailures()), CaseName<WriteFailure>);
+
+TEST(Mec16Write, ProtectedChipPaintsTheLampRed) {
+  Mec16Bench bench(V42({{"mec16-fwp", ""}}));
+  ClickWrite(bench, Pattern(196608, 2));
+  bench.expectEndedIdle();
+  EXPECT_EQ(bench.host(), "B1jrFF390CO0");
+  EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kRed);
 }
 
 TEST(Mec16Write, WithoutEraseTheNorArrayOnlyLosesBits) {
   Mec16Bench bench;
   const auto old = bench.chip().mainArray();
   const auto source = Pattern(196608, 5);
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source);
   bench.expectEndedIdle();
   const auto now = bench.chip().mainArray();
   EXPECT_NE(now, source);
@@ -409,61 +373,6 @@ TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
 // ---------------------------------------------------------------------------------------
 // The file to write is checked whole before the chip is touched; a dump under the chosen
 // name is always whole.
-
-// A file refused (not a regular file, empty, too large, cut by a read error) or an image
-// the technician says No to: the open, then the documented refusal; nothing of the write.
-TEST(Mec16Write, RefusedImageSendsNothingAfterTheOpen) {
-  constexpr std::size_t kLargest = 198656;  // MAIN and INFO
-  const std::string kNo = "Запись отменена; микросхема не тронута.";
-  auto bytes = [](std::vector<std::uint8_t> image) { return [image](const std::string& p) { WriteFileBytes(p, image); }; };
-  auto refused = [](SourceProblem kind, int error = 0, std::uint64_t size = 0) {
-    SourceFile source;
-    source.problem = kind;
-    source.error = error;
-    source.size = size;
-    return std::optional<SourceFile>(source);
-  };
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
-    std::optional<SourceFile> problem;  // none: a question answered No
-    std::optional<std::size_t> readFault = {};
-  };
-  const std::vector<Case> cases = {
-      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, refused(SourceProblem::NotRegular)},
-      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, refused(SourceProblem::NotRegular)},
-      {"link to /dev/zero", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
-       refused(SourceProblem::NotRegular)},
-      {"empty", bytes({}), refused(SourceProblem::Empty)},
-      {"larger than MAIN and INFO", bytes(Pattern(kLargest + 1, 1)), refused(SourceProblem::TooLarge, 0, kLargest + 1)},
-      {"read error mid-file", bytes(Pattern(196608, 1)), refused(SourceProblem::ReadError, EIO, 196608), 100000},
-      {"shorter than MAIN, No", bytes(Pattern(99 * 1024, 4)), {}},
-      {"all FFh, No", bytes(std::vector<std::uint8_t>(196608, 0xFF)), {}},
-      {"all 00h, No", bytes(std::vector<std::uint8_t>(196608, 0x00)), {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Mec16Bench bench;
-    const auto before = bench.chip().mainArray();
-    const std::string path = bench.dir.file("source.bin");
-    c.make(path);
-    InjectSourceReadFault(c.readFault);
-    bench.view.answerDialog(path);  // and No to a question, as it defaults
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
-    InjectSourceReadFault(std::nullopt);
-    bench.expectEndedIdle();
-    EXPECT_EQ(bench.host(), "BO");
-    const std::string why = c.problem ? SourceProblemLine(path, *c.problem, kLargest, LogLanguage::Russian) : kNo;
-    EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-              (std::vector<std::string>{why, "Закрыли VCOM порт"}));
-    // Only an image that could be read is asked about, and the question names the file.
-    const auto questions = bench.view.questions();
-    ASSERT_EQ(questions.size(), c.problem ? 0u : 1u);
-    for (const auto& question : questions) EXPECT_NE(question.find(path), std::string::npos);
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-    EXPECT_EQ(bench.chip().mainArray(), before);
-  }
-}
 
 TEST(Mec16Read, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
   struct Case {
@@ -538,15 +447,12 @@ TEST(Mec16Write, ExitDuringTheWriteChangesNeitherItsVerdictNorItsVerify) {
   Mec16Bench bench;
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(196608, 6);
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
   bench.view.onGauge = [&bench](std::string_view, int progress) {
     // Twice during the write (pages 10 and 11), once during the verify read (block 5).
     if (progress == 10 || progress == 11 || (progress == 5 && bench.view.gaugeColour("CGauge_MEC16") == colour::kLime))
       bench.ops.EXIT_MEC16Click();
   };
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.chip().mainArray(), source);
@@ -556,25 +462,21 @@ TEST(Mec16Write, ExitDuringTheWriteChangesNeitherItsVerdictNorItsVerify) {
   EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
   EXPECT_EQ(bench.view.visible("self"), std::nullopt);  // the window stayed
   // The whole write, then the whole verify read.
-  EXPECT_TRUE(bench.host() == kWriteSetUp + Pages(source, 768) + "X" + kRelease + "I0" + kReadSetUp +
-                                 Repeat("N", 191) + "X" + kRelease + "I0");
+  EXPECT_TRUE(bench.host() == kMec16WriteSetUp + Mec16Pages(source, 768) + "X" + kMec16Release + "I0" + Mec16MainRead());
 }
 
 TEST(Mec16Write, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   Mec16Bench bench;
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(196608, 6);
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
   bench.view.onGauge = [&bench](std::string_view, int progress) {
     if (progress == 10) bench.ops.requestStop();
   };
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   // Page 10 is sent and acknowledged, then the stream ends without the release.
-  EXPECT_TRUE(bench.host() == kWriteSetUp + Pages(source, 10) + "XO");
+  EXPECT_TRUE(bench.host() == kMec16WriteSetUp + Mec16Pages(source, 10) + "XO");
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 10);
   EXPECT_EQ(bench.view.lastLine(), "");
   EXPECT_TRUE(bench.logged(std::string(mec16::text::kWriteStopped)));

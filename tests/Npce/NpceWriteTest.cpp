@@ -63,40 +63,6 @@ TEST(NpceWrite, HalfSizeFileIsPaddedWrittenAndVerified) {
   EXPECT_EQ(bench.view.gaugeColour("CGauge_NPCE"), colour::kYellow);
 }
 
-// A bit stuck at 1 in the first, a middle and the very last byte of the flash: the verify
-// reads up to the block that differs and no further. A read afterwards starts at address 0
-// again (its ID check rewinds the chip), however far the verify had read.
-struct StuckBitCase {
-  std::size_t address;
-  int blocksRead;
-};
-
-class NpceStuckBit : public ::testing::TestWithParam<StuckBitCase> {};
-
-TEST_P(NpceStuckBit, VerifyStopsAfterTheBlockThatDiffers) {
-  const StuckBitCase c = GetParam();
-  NpceBench bench(Faults{{"npce-stuck-bit", std::to_string(c.address)}});
-  auto file = Pattern(npce::kFlashSize, static_cast<unsigned>(c.address));
-  file[c.address] &= 0xFE;
-  RunWrite(bench, file);
-  EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
-  EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(file, 512), {0x07}, Repeat('r', c.blocksRead), Bytes("-O")}));
-  EXPECT_TRUE(bench.hasLine("*** Data is written incorrectly ***"));
-  EXPECT_FALSE(bench.hasLine("Nuvoton chip is programmed succesfully!"));
-  EXPECT_EQ(bench.view.gauge("CGauge_NPCE"), 2 * c.blocksRead);
-
-  const std::string dump = bench.dir.file("dump.bin");
-  bench.view.answerDialog(dump);
-  bench.ops.NPCE_READClick();
-  ASSERT_TRUE(bench.view.waitEnded(20s, 2));
-  EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(ReadFileBytes(dump), bench.chip().flash());
-}
-
-INSTANTIATE_TEST_SUITE_P(Blocks, NpceStuckBit,
-                         ::testing::Values(StuckBitCase{0x10, 1}, StuckBitCase{100 * 512 + 7, 101},
-                                           StuckBitCase{npce::kFlashSize - 1, 256}));
-
 TEST(NpceWrite, FailedBlockSendsEndOfWritingAndStopsWithoutVerifyOrSignal) {
   NpceBench bench(Faults{{"npce-block-fails", "1"}});
   const auto file = Pattern(npce::kFlashSize, 4);

@@ -137,11 +137,17 @@ class IteTask : public FlashTask {
     bench_.ops.joinWorker();
     return ended;
   }
+  std::vector<bool> endings() override {
+    const auto all = bench_.view.endings();
+    return std::vector<bool>(all.begin() + static_cast<std::ptrdiff_t>(std::min(before_, all.size())), all.end());
+  }
   void expectIdle() override {
     EXPECT_TRUE(applied_);
     EXPECT_EQ(bench_.ops.Mode_ITE.load(), IteMode::NONE);
     EXPECT_EQ(bench_.d2xx.openHandles(), 0u);
-    EXPECT_EQ(bench_.view.enabled("ReadTwice"), true);
+    for (const char* control : {"ITE_READ_BitBtn", "ITE_WRITE_BitBtn", "ITE_SETUP_BitBtn", "ITE_CHECK_CON_BitBtn",
+                                "ITE_EXIT_BitBtn", "VerifyAfterWrite", "ReadTwice", "Backup_ITE"})
+      EXPECT_EQ(bench_.view.enabled(control), true) << control;
     // One ending since the pins were applied.
     EXPECT_EQ(bench_.view.endings().size(), before_ + 1);
   }
@@ -158,8 +164,7 @@ std::function<std::unique_ptr<FlashTask>(Faults)> Make() {
 }
 
 Data Mec16ReadWire() {
-  const std::string text = "B1jwFF391000000001wFF390800000105R000000" + Repeat("N", 191) +
-                           "XwFF390800000100wFF390800000000wFF391000000000I0";
+  const std::string text = Mec16MainRead();
   return Data(text.begin(), text.end());
 }
 

@@ -30,6 +30,8 @@ class FlashTask {
   virtual void stop() = 0;
   // Waits for the end of the click and for its worker.
   virtual bool waitEnded(std::chrono::seconds bound) = 0;
+  // The endings of the clicks since the task was set up (a board choice is set-up).
+  virtual std::vector<bool> endings() { return bench().view.endings(); }
   // Idle, nothing open, every button and check box back, one ending since the click.
   virtual void expectIdle() = 0;
   // What the task checks after two whole reads of the chip.

@@ -3,6 +3,7 @@
 // the chip is touched, and the leftovers a failed read must not leave beside its target.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -46,7 +47,16 @@ struct BadSource {
   std::function<std::string(const TempDir&)> make;  // makes the file, returns its path
   std::string why;                                  // what the refusal says right after the path
   std::optional<std::size_t> readFaultAfter;        // the read fails with EIO after this many bytes
+  SourceFile refusal;                               // what the check finds
 };
+
+inline SourceFile Refusal(SourceProblem problem, std::uint64_t size = 0, int error = 0) {
+  SourceFile source;
+  source.problem = problem;
+  source.size = size;
+  source.error = error;
+  return source;
+}
 
 // The image files a write to a chip of chipSize bytes refuses.
 inline std::vector<BadSource> BadSources(std::size_t chipSize) {
@@ -54,25 +64,27 @@ inline std::vector<BadSource> BadSources(std::size_t chipSize) {
   const std::string tooLarge = std::to_string(chipSize + 1);
   return {
       {"folder", [](const TempDir& d) { fs::create_directory(d.file("folder.bin")); return d.file("folder.bin"); },
-       " is not a regular file", {}},
+       " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
       {"FIFO", [](const TempDir& d) { ::mkfifo(d.file("fifo.bin").c_str(), 0644); return d.file("fifo.bin"); },
-       " is not a regular file", {}},
+       " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
       {"link to /dev/zero",
        [](const TempDir& d) { fs::create_symlink("/dev/zero", d.file("zero.bin")); return d.file("zero.bin"); },
-       " is not a regular file", {}},
-      {"empty", [](const TempDir& d) { WriteFileBytes(d.file("empty.bin"), {}); return d.file("empty.bin"); }, " is empty", {}},
+       " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
+      {"empty", [](const TempDir& d) { WriteFileBytes(d.file("empty.bin"), {}); return d.file("empty.bin"); }, " is empty", {},
+       Refusal(SourceProblem::Empty)},
       {"one byte more than the chip",
        [chipSize](const TempDir& d) {
          WriteFileBytes(d.file("long.bin"), std::vector<std::uint8_t>(chipSize + 1, 0x5A));
          return d.file("long.bin");
        },
-       " holds " + tooLarge + " bytes, more than the chip's " + std::to_string(chipSize), {}},
+       " holds " + tooLarge + " bytes, more than the chip's " + std::to_string(chipSize), {},
+       Refusal(SourceProblem::TooLarge, chipSize + 1)},
       {"read error mid-file",
        [chipSize](const TempDir& d) {
          WriteFileBytes(d.file("stick.bin"), std::vector<std::uint8_t>(chipSize, 0x5A));
          return d.file("stick.bin");
        },
-       " could not be read whole", chipSize / 2},
+       " could not be read whole", chipSize / 2, Refusal(SourceProblem::ReadError, chipSize, EIO)},
   };
 }
 
