@@ -44,8 +44,10 @@ bool Mec16Operations::takeImage() {
     return false;
   }
   // Only MAIN is written: what follows it in the file (INFO) is neither sent nor asked about.
+  // The write programs the file's pages only (the last one padded with FFh) and erases
+  // nothing, so the question says that the rest keeps what it holds.
   source.bytes.resize(std::min(source.bytes.size(), kMainBytes));
-  if (!ConfirmImage(view_, FileName_MEC16, source.bytes, kMainBytes, kLanguage)) {
+  if (!ConfirmImage(view_, FileName_MEC16, source.bytes, kMainBytes, kLanguage, RestOfChip::KeptAsItWas)) {
     refuseAfterOpen();
     return false;
   }

@@ -86,12 +86,26 @@ TEST(Mec16Verify, WriteWithoutEraseFailsTheVerifyAtTheFirstByteThatDidNotTake) {
 
 TEST(Mec16Verify, ShortFileComparesOnlyThePagesSent) {
   WriteBench bench;
+  // The four pages the file reaches are erased; what lies past them holds an old image.
+  auto old = Firmware(Mec16Sim::kMainSize, 7);
+  std::fill(old.begin(), old.begin() + 1024, std::uint8_t{0xFF});
+  bench.chip().setMainArray(old);
   const auto source = Firmware(1000, 4);
   WriteFileBytes(bench.path, source);
   bench.view.answerYesNo(true);  // a short file is asked about first
   bench.ops.BitBtn_MEC16_WRITEClick(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
+  // The write erases nothing: the question says so, and the flash past the last page sent
+  // keeps what it held.
+  ASSERT_EQ(bench.view.questions().size(), 1u);
+  EXPECT_NE(bench.view.questions()[0].find("Остаток микросхемы не записывается и сохранит прежнее содержимое"),
+            std::string::npos)
+      << bench.view.questions()[0];
+  const auto flash = bench.chip().mainArray();
+  EXPECT_TRUE(std::equal(source.begin(), source.end(), flash.begin()));
+  EXPECT_TRUE(std::all_of(flash.begin() + 1000, flash.begin() + 1024, [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(std::equal(flash.begin() + 1024, flash.end(), old.begin() + 1024));
   EXPECT_TRUE(bench.logged("-> Записываемый файл короче!"));
   EXPECT_EQ(LastSaying(bench.view.allLines()), "Проверка после записи: OK, флеш совпадает с образом.");
   // The short write ends without "0"; the read-back follows at once.

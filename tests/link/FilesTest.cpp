@@ -240,6 +240,16 @@ TEST(ImageQuestion, AsksAboutASizeThatIsNotTheChipsAndABlankImage) {
   }
   EXPECT_NE(ImageQuestion("f.bin", std::vector<std::uint8_t>(32, 1), 64, LogLanguage::Russian)->find("Остаток микросхемы будет FFh"),
             std::string::npos);
+  // A write that programs only the file's pages says the rest keeps what it holds.
+  for (const auto language : {LogLanguage::English, LogLanguage::Russian}) {
+    const auto kept = ImageQuestion("f.bin", std::vector<std::uint8_t>(32, 1), 64, language, RestOfChip::KeptAsItWas);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->find("FFh. "), std::string::npos) << *kept;
+    EXPECT_NE(kept->find(language == LogLanguage::English ? "keeps what it holds (FFh only after an erase)"
+                                                          : "сохранит прежнее содержимое (FFh только после стирания)"),
+              std::string::npos)
+        << *kept;
+  }
 
   test::RecordingView view;  // answers No when nothing is scripted
   EXPECT_FALSE(ConfirmImage(view, "f.bin", std::vector<std::uint8_t>(64, 0xFF), 64, LogLanguage::English));
