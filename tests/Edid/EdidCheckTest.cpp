@@ -9,10 +9,9 @@
 #include "link/DumpSink.h"
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidOperations.h"
-#include "app/Commands.h"
-#include "sim/EdidSim.h"
+#include "tests/support/CliRun.h"
 #include "sim/SimD2xx.h"
-#include "tests/support/RecordingView.h"
+#include "tests/Edid/EdidBench.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -21,30 +20,16 @@ using namespace edid;
 namespace {
 
 using test::Bytes;
+using test::Panel;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-std::vector<std::uint8_t> Panel(const std::string& name) { return test::PanelEdid(name); }
 // A sound 256-byte EDID with an extension block.
 std::vector<std::uint8_t> Sdc() { return Panel("SDC_SDC4141_1FB7B65F5CB0.bin"); }
 
-struct CheckBench {
-  CheckBench() : programmer(d2xx.attach()) {}
-  sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
-  bool logged(const std::string& text) const {
-    const auto lines = view.lines();
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-  }
-  std::string file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    WriteFileBytes(dir.file(name), bytes);
-    return dir.file(name);
-  }
-
-  sim::SimD2xx d2xx;
-  sim::SimProgrammer& programmer;
-  test::RecordingView view;
-  test::TempDir dir;
-  EdidOperations ops{d2xx, view, EdidBounds{300, 200, 300}};
+// The backup before a write stays as the window starts it: on.
+struct CheckBench : test::EdidBench {
+  CheckBench() : EdidBench({}, true) {}
 };
 
 TEST(EdidCheckRead, SuspiciousEepromsAreFlaggedAfterTheDump) {
@@ -98,7 +83,7 @@ TEST(EdidCheckRead, SuspiciousEepromsAreFlaggedAfterTheDump) {
   bench.chip().setContents(pattern);
   bench.view.answerDialog(bench.dir.file("read.bin"));
   bench.ops.EDID_READClick();
-  EXPECT_TRUE(bench.logged("Warning: the dump repeats one 16-byte pattern throughout. This usually means a bad "
+  EXPECT_TRUE(bench.hasLine("Warning: the dump repeats one 16-byte pattern throughout. This usually means a bad "
                            "contact; do not write this dump back."));
 }
 
@@ -118,7 +103,7 @@ TEST(EdidCheckWrite, WrongChecksumIsAskedAboutAndNoWritesNothing) {
     EXPECT_EQ(bench.chip().writesDone(), 0);
     EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B"));  // no 'E' 'w', no signal
     EXPECT_EQ(bench.view.lastLine(), "The image is not written to the EEPROM: its checksum is wrong.");
-    EXPECT_TRUE(bench.logged("Checksum of block 0: WRONG, byte 127 is 16h, should be 15h."));
+    EXPECT_TRUE(bench.hasLine("Checksum of block 0: WRONG, byte 127 is 16h, should be 15h."));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   }
@@ -129,7 +114,7 @@ TEST(EdidCheckWrite, WrongChecksumIsAskedAboutAndNoWritesNothing) {
     bench.ops.EDID_WRITEClick();
     EXPECT_EQ(bench.view.questions(), std::vector<std::string>{question});
     EXPECT_EQ(bench.chip().contents(), image);
-    EXPECT_TRUE(bench.logged("The image is written with its wrong checksum, as confirmed."));
+    EXPECT_TRUE(bench.hasLine("The image is written with its wrong checksum, as confirmed."));
     EXPECT_EQ(bench.view.lastLine(), "Writing data to EEPROM is completed successfully.");
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   }
@@ -170,7 +155,7 @@ TEST(EdidCheckFix, CorrectsTheFileAndSaysWhatChanged) {
               (std::vector<std::string>{"Fix checksum: byte 127 changed from 99h to 15h.",
                                         "Fix checksum: byte 255 changed from 01h to ABh.",
                                         "Fix checksum: the corrected file is saved.", path}));
-    EXPECT_TRUE(bench.logged("Checksum of block 1: OK (ABh)."));
+    EXPECT_TRUE(bench.hasLine("Checksum of block 1: OK (ABh)."));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
     EXPECT_EQ(bench.view.dialogs().size(), 1u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bench.dir.path()), {}), 1);  // no stray file
@@ -242,16 +227,8 @@ TEST(EdidCheckFix, ACorrectedFileThatCannotBeSavedKeepsTheOriginal) {
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
 }
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun RunCli(D2xx& d2xx, const std::vector<std::string>& words) {
-  std::ostringstream out, err;
-  const int status = RunCommand(d2xx, words, false, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::CliRun;
+using test::RunCli;
 
 TEST(EdidCheckCli, CheckFixAndTheWriteQuestion) {
   CheckBench bench;

@@ -1,24 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "app/Commands.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun RunCli(D2xx& d2xx, const std::vector<std::string>& words, bool force = false) {
-  std::ostringstream out, err;
-  const int status = RunCommand(d2xx, words, force, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::CliRun;
+using test::RunCli;
 
 TEST(EdidCli, WriteThenReadGivesThePaddedFileAndPrintsTheDump) {
   test::TempDir dir;

@@ -7,11 +7,10 @@
 #include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
 #include "link/Sha256.h"
-#include "sim/EdidSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/Edid/EdidBench.h"
 #include "tests/support/FileSafetyCases.h"
 #include "tests/support/RecordingView.h"
-#include "tests/support/TaskBench.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -20,45 +19,12 @@ using namespace edid;
 namespace {
 
 using test::Bytes;
+using test::Cat;
+using test::EdidBench;
+using test::Options;
+using test::Panel;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
-
-// Real panels' EDIDs, kept with the tests.
-std::vector<std::uint8_t> Panel(const std::string& name) { return test::PanelEdid(name); }
-
-std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>> parts) {
-  std::vector<std::uint8_t> all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-// Short bounds so that a silent programmer ends a test quickly.
-constexpr EdidBounds kShort{300, 200, 300};
-
-// The documented exchanges alone: the backup read before a write is off unless a test
-// turns it on.
-struct EdidBench {
-  explicit EdidBench(sim::SimOptions options = {}) : programmer(d2xx.attach(std::move(options))) {
-    ops.setBackup(false);
-  }
-  sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
-  std::vector<std::string> dumpLines() const {
-    std::vector<std::string> dump;
-    for (const auto& line : view.allLines())
-      if (!line.empty() && line[0] == ':') dump.push_back(line);
-    return dump;
-  }
-  bool logged(const std::string& text) const {
-    const auto lines = view.allLines();
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-  }
-
-  sim::SimD2xx d2xx;
-  sim::SimProgrammer& programmer;
-  test::RecordingView view;
-  test::TempDir dir;
-  EdidOperations ops{d2xx, view, kShort};
-};
 
 TEST(EdidRead, SavesTheEepromAndLogsItsDump) {
   EdidBench bench;
@@ -95,9 +61,7 @@ TEST(EdidRead, SavesTheEepromAndLogsItsDump) {
 }
 
 TEST(EdidRead, AbsentEepromCreatesNoFileAndShowsNoData) {
-  sim::SimOptions options;
-  options.faults["edid-absent"] = "";
-  EdidBench bench(options);
+  EdidBench bench(Options("", {{"edid-absent", ""}}));
   const std::string file = bench.dir.file("never.bin");
   bench.view.answerDialog(file);
 
@@ -139,7 +103,7 @@ TEST(EdidRead, FileThatCannotBeCreatedShowsTheBox) {
 TEST(EdidRead, NoProgrammerEndsAtOnce) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
-  EdidOperations ops(d2xx, view, kShort);
+  EdidOperations ops(d2xx, view, test::kEdidShort);
   ops.EDID_READClick();
   EXPECT_EQ(view.lines(), std::vector<std::string>{"VCOM port is not found on the machine!"});
   EXPECT_EQ(view.endings(), std::vector<bool>{false});
@@ -159,9 +123,9 @@ TEST(EdidWrite, ShortFileIsPaddedWithFf) {
 
   ASSERT_EQ(bench.view.questions().size(), 1u);
   EXPECT_NE(bench.view.questions()[0].find("holds 128 bytes; the chip holds 256"), std::string::npos);
-  const auto padded = Concat({panel, std::vector<std::uint8_t>(128, 0xFF)});
+  const auto padded = Cat({panel, std::vector<std::uint8_t>(128, 0xFF)});
   EXPECT_EQ(bench.chip().contents(), padded);
-  EXPECT_EQ(bench.programmer.hostBytes(), Concat({Bytes("BEw"), padded, Bytes("I")}));
+  EXPECT_EQ(bench.programmer.hostBytes(), Cat({Bytes("BEw"), padded, Bytes("I")}));
   const auto dump = bench.dumpLines();
   const auto expected = EdidDump(padded);
   EXPECT_EQ(dump, std::vector<std::string>(expected.begin() + 1, expected.end()));
@@ -216,7 +180,7 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   setenv("XDG_DATA_HOME", home.path().c_str(), 1);
   const auto old = Panel("SDC_SDC4141_1FB7B65F5CB0.bin");
   bench.chip().setContents(old);
-  const auto panel = Concat({Panel("BOE_BOE05DF_042BEAC195EB.bin"), std::vector<std::uint8_t>(128, 0xFF)});
+  const auto panel = Cat({Panel("BOE_BOE05DF_042BEAC195EB.bin"), std::vector<std::uint8_t>(128, 0xFF)});
   WriteFileBytes(bench.dir.file("new.bin"), panel);
   bench.view.answerDialog(bench.dir.file("new.bin"));
   bench.ops.setBackup(true);
@@ -224,7 +188,7 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
 
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.chip().contents(), panel);
-  EXPECT_EQ(bench.programmer.hostBytes(), Concat({Bytes("B" "BErI" "BEw"), panel, Bytes("I")}));
+  EXPECT_EQ(bench.programmer.hostBytes(), Cat({Bytes("B" "BErI" "BEw"), panel, Bytes("I")}));
   const auto folder = home.path() / "holbrenik-jig" / "backups";
   std::vector<std::filesystem::path> backups;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) backups.push_back(entry.path());
@@ -234,9 +198,7 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   EXPECT_TRUE(bench.logged("Backup of the chip: " + backups[0].string() + " SHA-256 " + Sha256Hex(old)));
 
   // A backup that cannot be read keeps the write from starting.
-  sim::SimOptions silent;
-  silent.faults["edid-status"] = "ER";
-  EdidBench failing(silent);
+  EdidBench failing(Options("", {{"edid-status", "ER"}}));
   WriteFileBytes(failing.dir.file("new.bin"), panel);
   failing.view.answerDialog(failing.dir.file("new.bin"));
   failing.ops.setBackup(true);
@@ -315,7 +277,7 @@ class EdidFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(EdidFault, EndsWithinItsBoundAndIsNeverSuccess) {
   const FaultCase& c = GetParam();
-  EdidBench bench(test::Options("", c.faults));
+  EdidBench bench(Options("", c.faults));
   const auto before = bench.chip().contents();
   const auto start = std::chrono::steady_clock::now();
   if (c.image) {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/Commands.h"
+#include "tests/support/CliRun.h"
 #include "tests/Kb901x_form/Kb90Bench.h"
 
 namespace jig {
@@ -106,18 +106,12 @@ TEST(Kb901xReadTwice, FolderThatCannotTakeTheFileIsToldBeforeReading) {
   bench.expectIdleAndClosed();
 }
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
+using test::CliRun;
 
 CliRun Kb90(sim::SimOptions options, std::vector<std::string> words) {
   sim::SimD2xx d2xx;
   d2xx.attach(options);
-  std::ostringstream out, err;
-  words.insert(words.begin(), "kb90");
-  const int status = RunCommand(d2xx, words, false, out, err);
-  return {status, out.str(), err.str()};
+  return test::RunCli(d2xx, test::CommandWords("kb90", std::move(words)));
 }
 
 TEST(Kb901xCli, ReadTwiceOption) {

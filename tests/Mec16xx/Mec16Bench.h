@@ -57,4 +57,44 @@ struct Mec16Bench : TaskBench {
   Mec16Operations ops;
 };
 
+// A bench whose probe (the ID and register button) has run to its end.
+struct ProbedMec16 : Mec16Bench {
+  explicit ProbedMec16(sim::SimOptions options = V42()) : Mec16Bench(std::move(options)) {
+    ops.BitBtn_MEC16Click();
+    expectEndedIdle();
+  }
+};
+
+// A bench whose erase (of MAIN, or of MAIN and INFO) has run to its end.
+struct ErasedMec16 : Mec16Bench {
+  explicit ErasedMec16(sim::SimOptions options, bool info = false) : Mec16Bench(std::move(options)) {
+    ops.BitBtn_MEC16_ERASEClick(info);
+    expectEndedIdle();
+  }
+};
+
+inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
+}
+
+// Answers the file dialog with name in the bench's folder and clicks the read.
+inline std::string ClickRead(Mec16Bench& bench, bool info, const std::string& name = "dump.bin") {
+  const std::string path = bench.dir.file(name);
+  bench.view.answerDialog(path);
+  bench.ops.BitBtn_RD_MEC16Click(info);
+  return path;
+}
+
+// Puts source under name, answers the file dialog (and Yes to a question, when asked to)
+// and clicks the write of MAIN.
+inline std::string ClickWrite(Mec16Bench& bench, const std::vector<std::uint8_t>& source,
+                              const std::string& name = "f.bin", bool yes = true) {
+  const std::string path = bench.dir.file(name);
+  WriteFileBytes(path, source);
+  bench.view.answerDialog(path);
+  if (yes) bench.view.answerYesNo(true);
+  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  return path;
+}
+
 }  // namespace jig::test

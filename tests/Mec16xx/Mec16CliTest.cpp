@@ -5,9 +5,9 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "app/Commands.h"
+#include "tests/support/CliRun.h"
 #include "link/Backups.h"
 #include "link/CliInterrupt.h"
 #include "sim/Mec16Sim.h"
@@ -18,14 +18,12 @@
 namespace jig::test {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
+struct Mec16Run : CliRun {
   std::vector<std::string> backups;  // saved before a write
 };
 
 // One run of the command; onBlock sees each streamed read block as the chip sends it.
-CliRun Mec16(const std::string& stateDir, std::vector<std::string> words, std::map<std::string, std::string> faults = {},
+Mec16Run Mec16(const std::string& stateDir, std::vector<std::string> words, std::map<std::string, std::string> faults = {},
              std::function<void(int)> onBlock = {}) {
   ScratchBackupFolder backups;
   sim::SimD2xx d2xx;
@@ -35,13 +33,11 @@ CliRun Mec16(const std::string& stateDir, std::vector<std::string> words, std::m
   options.faults = std::move(faults);
   auto& programmer = d2xx.attach(options);
   if (onBlock) dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")).setBlockHook(std::move(onBlock));
-  words.insert(words.begin(), "mec16");
   const bool force = std::erase(words, std::string("--force")) != 0;
-  std::ostringstream out, err;
   ResetInterrupts();
-  const int status = RunCommand(d2xx, words, force, out, err);
+  CliRun run = RunCli(d2xx, CommandWords("mec16", std::move(words)), force);
   ResetInterrupts();
-  return {status, out.str(), err.str(), backups.files()};
+  return {std::move(run), backups.files()};
 }
 
 std::vector<std::uint8_t> Source(std::size_t size) {
@@ -159,7 +155,7 @@ TEST(Mec16Cli, ShortImageNeedsYesAndTheBackupIsOnUnlessTurnedOff) {
   WriteFileBytes(dir.file("short.bin"), Source(1024));
   ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
 
-  const CliRun asked = Mec16(state, {"write", dir.file("short.bin")});
+  const Mec16Run asked = Mec16(state, {"write", dir.file("short.bin")});
   EXPECT_EQ(asked.status, 1);
   EXPECT_NE(asked.err.find(dir.file("short.bin")), std::string::npos) << asked.err;
   EXPECT_TRUE(asked.err.ends_with(" No\n")) << asked.err;
@@ -167,13 +163,13 @@ TEST(Mec16Cli, ShortImageNeedsYesAndTheBackupIsOnUnlessTurnedOff) {
   EXPECT_EQ(asked.out.find("Начали"), std::string::npos);
   EXPECT_TRUE(asked.backups.empty());
 
-  const CliRun yes = Mec16(state, {"write", dir.file("short.bin"), "--yes"});
+  const Mec16Run yes = Mec16(state, {"write", dir.file("short.bin"), "--yes"});
   EXPECT_EQ(yes.status, 0) << yes.out << yes.err;
   ASSERT_EQ(yes.backups.size(), 1u);
   EXPECT_NE(yes.out.find("Копия микросхемы: " + yes.backups[0] + " SHA-256 "), std::string::npos) << yes.out;
   EXPECT_NE(yes.out.find("-> Записываемый файл короче!\n"), std::string::npos);
 
-  const CliRun noBackup = Mec16(state, {"write", dir.file("short.bin"), "--yes", "--no-backup"});
+  const Mec16Run noBackup = Mec16(state, {"write", dir.file("short.bin"), "--yes", "--no-backup"});
   EXPECT_EQ(noBackup.status, 0);
   EXPECT_TRUE(noBackup.backups.empty());
   EXPECT_EQ(noBackup.out.find(BackupStartLine(LogLanguage::Russian)), std::string::npos);

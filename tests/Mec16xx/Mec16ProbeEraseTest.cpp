@@ -34,9 +34,7 @@ TEST(Mec16Registers, AnswersBecomeValueTextsOrLost) {
 }
 
 TEST(Mec16Probe, FreeChipLogsEveryRegisterAndEndsWithI0) {
-  Mec16Bench bench;
-  bench.ops.BitBtn_MEC16Click();
-  bench.expectEndedIdle();
+  ProbedMec16 bench;
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.host(), kProbeWire + "I0");
   const std::vector<std::string> expected = {
@@ -60,9 +58,7 @@ TEST(Mec16Probe, FreeChipLogsEveryRegisterAndEndsWithI0) {
 }
 
 TEST(Mec16Probe, FwpBitPaintsRedAndEndsWithO) {
-  Mec16Bench bench(V42({{"mec16-fwp", ""}}));
-  bench.ops.BitBtn_MEC16Click();
-  bench.expectEndedIdle();
+  ProbedMec16 bench(V42({{"mec16-fwp", ""}}));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.host(), kProbeWire + "O0");
   EXPECT_TRUE(bench.logged("Регистр FF390Ch -> 0000 0010h"));
@@ -74,9 +70,7 @@ TEST(Mec16Probe, FwpBitPaintsRedAndEndsWithO) {
 
 TEST(Mec16Probe, LostRegisterReadsAreLoggedAndTheRestStillRead) {
   {
-    Mec16Bench bench(V42({{"mec16-lose-register", "1"}, {"mec16-boot-lock", ""}}));
-    bench.ops.BitBtn_MEC16Click();
-    bench.expectEndedIdle();
+    ProbedMec16 bench(V42({{"mec16-lose-register", "1"}, {"mec16-boot-lock", ""}}));
     EXPECT_EQ(bench.host(), kProbeWire + "O0");
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I100)"));
     EXPECT_FALSE(bench.logged("Регистр FFFD00h -> 0000 0001h"));
@@ -87,9 +81,7 @@ TEST(Mec16Probe, LostRegisterReadsAreLoggedAndTheRestStillRead) {
   }
   {
     // A lost status read leaves both indicators black and logs no protection line.
-    Mec16Bench bench(V42({{"mec16-lose-register", "4"}}));
-    bench.ops.BitBtn_MEC16Click();
-    bench.expectEndedIdle();
+    ProbedMec16 bench(V42({{"mec16-lose-register", "4"}}));
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I103)"));
     EXPECT_FALSE(bench.logged("--> Стирание и запись разрешена (FWP ножка)"));
     EXPECT_EQ(bench.view.colour("Shape_FWP_MEC16"), colour::kBlack);
@@ -112,34 +104,26 @@ TEST(Mec16Probe, SilentOrMissingProgrammerEndsIdleWithinTheBound) {
   }
   {
     // Two ID bytes of four: logged, marked failed, the registers still read.
-    Mec16Bench bench(V42({{"silence-after", "6"}}));
-    bench.ops.BitBtn_MEC16Click();
-    bench.expectEndedIdle();
+    ProbedMec16 bench(V42({{"silence-after", "6"}}));
     EXPECT_TRUE(bench.logged("ID готово 4 байта но сняли меньше ОШИБКА"));
     EXPECT_TRUE(bench.logged("Получен ID от MEC16 -> 1609 0000h"));
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (I103)"));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   }
   {
-    Mec16Bench bench(V42({{"silence-after", "4"}}));  // "1" answered, no ID at all
-    bench.ops.BitBtn_MEC16Click();
-    bench.expectEndedIdle();
+    ProbedMec16 bench(V42({{"silence-after", "4"}}));  // "1" answered, no ID at all
     EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoId)));
     EXPECT_EQ(bench.host(), "B1jO0");
   }
   {
-    Mec16Bench bench(V42({{"open-fails", ""}}));
-    bench.ops.BitBtn_MEC16Click();
-    bench.expectEndedIdle();
+    ProbedMec16 bench(V42({{"open-fails", ""}}));
     EXPECT_EQ(bench.host(), "");
     EXPECT_EQ(bench.view.lastLine(), "The programmer is not found or does not respond");
   }
 }
 
 TEST(Mec16Erase, ProtectionRefusesWithoutWritingAnyRegister) {
-  Mec16Bench bench(V42({{"mec16-boot-lock", ""}}));
-  bench.ops.BitBtn_MEC16_ERASEClick(false);
-  bench.expectEndedIdle();
+  ErasedMec16 bench(V42({{"mec16-boot-lock", ""}}));
   EXPECT_EQ(bench.host(), "B1jrFF390CO0");
   auto after = bench.linesAfter("Регистр FF390Ch -> 0000 0008h");
   ASSERT_GE(after.size(), 4u);
@@ -191,9 +175,7 @@ TEST(Mec16Erase, TheBusyPollWaitsOutTheErasesTime) {
 TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
   {
     // Access 5 is the first poll of the status register.
-    Mec16Bench bench(V42({{"mec16-lose-register", "5"}}));
-    bench.ops.BitBtn_MEC16_ERASEClick(false);
-    bench.expectEndedIdle();
+    ErasedMec16 bench(V42({{"mec16-lose-register", "5"}}));
     EXPECT_TRUE(bench.logged("Потеряна связь с MEC16 (E104)"));
     EXPECT_EQ(bench.host().substr(bench.host().size() - 8), "rFF390C0");
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});

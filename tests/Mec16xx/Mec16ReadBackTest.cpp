@@ -13,7 +13,6 @@ namespace {
 
 using sim::Mec16Sim;
 
-
 std::vector<std::uint8_t> Firmware(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 29 + seed + (i >> 8));
@@ -73,10 +72,7 @@ TEST(Mec16Verify, WriteWithoutEraseFailsTheVerifyAtTheFirstByteThatDidNotTake) {
   auto old = bench.chip().mainArray();
   std::vector<std::uint8_t> source(Mec16Sim::kMainSize);
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(old[i] | (i % 3 == 2 ? 0x80 : 0));
-  const std::string path = bench.dir.file("f.bin");
-  WriteFileBytes(path, source);
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, source, "f.bin", false);
   bench.expectEndedIdle();
   // The old image has no byte with bit 7 set: every third byte keeps it cleared.
   EXPECT_EQ(LastSaying(bench.view.allLines()),
@@ -174,9 +170,7 @@ TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
 TEST(Mec16ReadTwice, MatchingPairWithInfoWritesTheWholeFile) {
   Mec16Bench bench;
   bench.ops.setReadTwice(true);
-  const std::string path = bench.dir.file("pair.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(true);
+  const std::string path = ClickRead(bench, true, "pair.bin");
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   auto expected = bench.chip().mainArray();
@@ -200,9 +194,7 @@ TEST(Mec16ReadTwice, StopDuringTheSecondReadEndsItWithoutAFile) {
     if (block == 1) ++reads;
     if (block == 5 && reads == 2) bench.ops.EXIT_MEC16Click();
   });
-  const std::string path = bench.dir.file("pair.bin");
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(false);
+  const std::string path = ClickRead(bench, false, "pair.bin");
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_FALSE(std::filesystem::exists(path));
@@ -236,9 +228,7 @@ TEST(Mec16DumpCheck, BlankAndPatternedDumpsAreFlaggedAndFirmwareIsNot) {
     SCOPED_TRACE(c.name);
     Mec16Bench bench;
     bench.chip().setMainArray(c.main);
-    const std::string path = bench.dir.file("dump.bin");
-    bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(true);
+    const std::string path = ClickRead(bench, true);
     bench.expectEndedIdle();
     // A warning, not a failure: the dump is kept whole.
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
@@ -253,8 +243,7 @@ TEST(Mec16DumpCheck, BlankAndPatternedDumpsAreFlaggedAndFirmwareIsNot) {
 TEST(Mec16DumpCheck, FailedReadSaysNothingAboutTheDump) {
   Mec16Bench bench(V42({{"mec16-bad-block", "5"}}));
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
-  bench.view.answerDialog(bench.dir.file("bad.bin"));
-  bench.ops.BitBtn_RD_MEC16Click(false);
+  ClickRead(bench, false, "bad.bin");
   bench.expectEndedIdle();
   for (const auto& line : bench.view.allLines()) {
     EXPECT_EQ(line.rfind("Внимание: ", 0), std::string::npos) << line;
@@ -273,10 +262,7 @@ TEST(Mec16Backup, ExitDuringTheBackupReadKeepsTheWriteFromStarting) {
   };
   const auto old = bench.chip().mainArray();
   bench.ops.setBackup(true);
-  const std::string path = bench.dir.file("image.bin");
-  WriteFileBytes(path, Firmware(Mec16Sim::kMainSize, 3));
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  ClickWrite(bench, Firmware(Mec16Sim::kMainSize, 3), "image.bin", false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.chip().mainArray(), old);

@@ -16,37 +16,14 @@ namespace {
 
 using sim::Mec16Sim;
 
-
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + seed + (i >> 10));
   return bytes;
 }
 
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
-  return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
-}
-
 // The last bytes the host sent, for a failure message.
 std::string Tail(const std::string& host) { return host.substr(host.size() - std::min<std::size_t>(host.size(), 24)); }
-
-// Answers the file dialog with name in the bench's folder and clicks the read.
-std::string ClickRead(Mec16Bench& bench, bool info, const std::string& name = "dump.bin") {
-  const std::string path = bench.dir.file(name);
-  bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(info);
-  return path;
-}
-
-// Puts source under name, answers the file dialog (and Yes to a question) and clicks the write.
-std::string ClickWrite(Mec16Bench& bench, const std::vector<std::uint8_t>& source, const std::string& name = "f.bin") {
-  const std::string path = bench.dir.file(name);
-  WriteFileBytes(path, source);
-  bench.view.answerDialog(path);
-  bench.view.answerYesNo(true);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
-  return path;
-}
 
 TEST(Mec16Read, MainOnlyCopiesTheArrayWithTheDocumentedWire) {
   Mec16Bench bench;
@@ -351,8 +328,7 @@ TEST(Mec16Write, WithoutEraseTheNorArrayOnlyLosesBits) {
 
 TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
   Mec16Bench bench(V42({{"mec16-slow-blocks", "2000"}}));
-  bench.view.answerDialog(bench.dir.file("slow.bin"));
-  bench.ops.BitBtn_RD_MEC16Click(false);
+  ClickRead(bench, false, "slow.bin");
   const auto before = bench.view.allLines();
   const auto wire = bench.host();
   bench.ops.BitBtn_MEC16Click();
@@ -430,8 +406,7 @@ TEST(Mec16Read, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
       Mec16Bench bench;
       std::filesystem::create_directory(bench.dir.file("a-folder"));
       bench.ops.setReadTwice(readTwice);
-      bench.view.answerDialog(bench.dir.file(target));
-      bench.ops.BitBtn_RD_MEC16Click(false);
+      ClickRead(bench, false, target);
       bench.expectEndedIdle();
       EXPECT_EQ(bench.host(), "BO");
       EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),

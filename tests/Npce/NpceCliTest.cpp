@@ -1,26 +1,17 @@
 // The "npce" command line against a simulated programmer that keeps its chip in a folder.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "app/Commands.h"
 #include "tests/Npce/NpceBench.h"
+#include "tests/support/CliRun.h"
 
 namespace jig::test {
 namespace {
-
-struct CliRun {
-  int status;
-  std::string out, err;
-};
 
 CliRun RunJig(const sim::SimOptions& options, std::vector<std::string> words, bool force = false) {
   const ScratchBackupFolder home;  // the command line backs up before a write
   sim::SimD2xx d2xx;  // a new programmer each run: only the state folder links them
   d2xx.attach(options);
-  std::ostringstream out, err;
-  const int status = RunCommand(d2xx, words, force, out, err);
-  return {status, out.str(), err.str()};
+  return RunCli(d2xx, words, force);
 }
 
 TEST(NpceCli, WriteThenReadGivesThePaddedImageBack) {

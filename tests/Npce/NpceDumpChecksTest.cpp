@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/Commands.h"
+#include "tests/support/CliRun.h"
 #include "Npce/NpceProtocol.h"
 #include "tests/Npce/NpceBench.h"
 
@@ -88,18 +88,10 @@ TEST(NpceDumpCheck, FailedReadGivesNoVerdict) {
   EXPECT_EQ(bench.sent().back(), 'O');
 }
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
 CliRun Npce(Faults faults, std::vector<std::string> words) {
   sim::SimD2xx d2xx;
   d2xx.attach(NpceOptions(std::move(faults)));
-  std::ostringstream out, err;
-  words.insert(words.begin(), "npce");
-  const int status = RunCommand(d2xx, words, false, out, err);
-  return {status, out.str(), err.str()};
+  return RunCli(d2xx, CommandWords("npce", std::move(words)));
 }
 
 TEST(NpceCli, ReadTwiceOption) {

@@ -27,6 +27,21 @@ sim::SimOptions Answering(const std::string& image, const std::string& version =
   return options;
 }
 
+// A programmer with the fault and no answer of its own chosen.
+sim::SimOptions With(const std::string& fault) {
+  sim::SimOptions options;
+  options.faults[fault] = "";
+  return options;
+}
+
+// The simulated devices, the link a task opens them with and the view it logs to; the
+// devices are attached before anything is opened.
+struct LinkBench {
+  sim::SimD2xx d2xx;
+  ProgrammerLink link{d2xx, 64};
+  RecordingView view;
+};
+
 TEST(CharacterFilter, KeepsDigitsLettersDotUnderscoreOnly) {
   EXPECT_EQ(FilterAnswer(Bytes("V41\r\n")), "V41  ");
   EXPECT_EQ(FilterAnswer(Bytes("a.b_C-9 !")), "a.b_C 9  ");
@@ -36,16 +51,16 @@ TEST(CharacterFilter, KeepsDigitsLettersDotUnderscoreOnly) {
 }
 
 TEST(QueryProgrammerVersion, NoDeviceLeavesNothingOpen) {
-  sim::SimD2xx d2xx;
-  ProgrammerLink link(d2xx, 64);
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   EXPECT_EQ(QueryProgrammerVersion(link), "FTDI device not found");
   EXPECT_FALSE(link.isOpen);
 }
 
 TEST(QueryProgrammerVersion, FiltersTheAnswerAndKeepsTheDeviceOpen) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   auto& programmer = d2xx.attach(Answering("V41", "V41\\r\\n"));
-  ProgrammerLink link(d2xx, 64);
   EXPECT_EQ(QueryProgrammerVersion(link), "V41  ");
   EXPECT_TRUE(link.isOpen);
   EXPECT_TRUE(programmer.isOpen);
@@ -55,9 +70,9 @@ TEST(QueryProgrammerVersion, FiltersTheAnswerAndKeepsTheDeviceOpen) {
 }
 
 TEST(QueryProgrammerVersion, ReadsAtMostSixteenBytes) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering("ITE", "0123456789ABCDEFGHIJ"));
-  ProgrammerLink link(d2xx, 64);
   EXPECT_EQ(QueryProgrammerVersion(link), "0123456789ABCDEF");
   DWORD rx = 0, tx = 0, event = 0;
   d2xx.FT_GetStatus(link.handle, &rx, &tx, &event);
@@ -66,13 +81,9 @@ TEST(QueryProgrammerVersion, ReadsAtMostSixteenBytes) {
 }
 
 TEST(QueryProgrammerVersion, SilentDevicesLeaveOnlyTheLastOpenedOneOpen) {
-  sim::SimD2xx d2xx;
-  sim::SimOptions silent;
-  silent.faults["no-answer"] = "";
-  d2xx.attach(silent);
-  d2xx.attach(silent);
-  d2xx.attach(silent);
-  ProgrammerLink link(d2xx, 64);
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
+  for (int i = 0; i < 3; ++i) d2xx.attach(With("no-answer"));
   EXPECT_EQ(QueryProgrammerVersion(link), "FTDI found, ERROR answer");
   EXPECT_TRUE(link.isOpen);
   EXPECT_EQ(d2xx.openHandles(), 1u);
@@ -82,24 +93,20 @@ TEST(QueryProgrammerVersion, SilentDevicesLeaveOnlyTheLastOpenedOneOpen) {
 }
 
 TEST(QueryProgrammerVersion, AnAnswerFromALowerIndexClosesTheSilentOnes) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering("V42"));
-  sim::SimOptions silent;
-  silent.faults["no-answer"] = "";
-  d2xx.attach(silent);
-  ProgrammerLink link(d2xx, 64);
+  d2xx.attach(With("no-answer"));
   EXPECT_EQ(QueryProgrammerVersion(link), "V42");
   EXPECT_EQ(d2xx.openHandles(), 1u);
   link.close();
 }
 
 TEST(QueryProgrammerVersion, ADeviceThatCannotBeOpenedIsPassedOver) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering("V41"));
-  sim::SimOptions broken;
-  broken.faults["open-fails"] = "";
-  d2xx.attach(broken);
-  ProgrammerLink link(d2xx, 64);
+  d2xx.attach(With("open-fails"));
   EXPECT_EQ(QueryProgrammerVersion(link), "V41");
   link.close();
 }
@@ -117,10 +124,9 @@ class OpenProgrammerProfiles : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenProgrammerProfiles, LogsAndDecides) {
   const OpenCase& c = GetParam();
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering(c.image, c.version));
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   EXPECT_EQ(OpenProgrammer(link, *c.profile, view), c.expected);
   EXPECT_EQ(view.lines(), c.lines);
   EXPECT_EQ(link.isOpen, c.expected == OpenResult::Ready);
@@ -155,19 +161,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(OpenProgrammer, NoDevice) {
-  sim::SimD2xx d2xx;
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::NotFound);
   EXPECT_EQ(view.lines(), std::vector<std::string>{"VCOM port is not found on the machine!"});
 }
 
 TEST(OpenProgrammer, TheHigherIndexDecidesEvenWhenTheOtherWouldFit) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   auto& fitting = d2xx.attach(Answering("V41"));
   auto& other = d2xx.attach(Answering("V42"));
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::WrongFirmware);
   EXPECT_EQ(view.lines()[0], "Number of VCOM ports found on the machine: 2");
   EXPECT_TRUE(fitting.hostBytes().empty()) << "no further device is tried";
@@ -176,11 +180,10 @@ TEST(OpenProgrammer, TheHigherIndexDecidesEvenWhenTheOtherWouldFit) {
 }
 
 TEST(OpenProgrammer, AShortAnswerClosesThatDeviceAndTriesTheNext) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   auto& fitting = d2xx.attach(Answering("V41"));
   auto& stammering = d2xx.attach(Answering("V41", "V4"));
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::Ready);
   EXPECT_FALSE(stammering.isOpen);
   EXPECT_TRUE(fitting.isOpen);
@@ -188,10 +191,9 @@ TEST(OpenProgrammer, AShortAnswerClosesThatDeviceAndTriesTheNext) {
 }
 
 TEST(OpenProgrammer, KeyboardProfileLogsEachConfigurationStep) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering("V41"));
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   ASSERT_EQ(OpenProgrammer(link, profiles::kKeyboard, view), OpenResult::Ready);
   const std::vector<std::string> expected = {
       "Number of VCOM ports found on the machine: 1",
@@ -208,10 +210,9 @@ TEST(OpenProgrammer, KeyboardProfileLogsEachConfigurationStep) {
 }
 
 TEST(OpenProgrammer, ZeroTimeoutsAfterReadyMeanAReadWaitsForItsCount) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   auto& programmer = d2xx.attach(Answering("V41"));
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   ASSERT_EQ(OpenProgrammer(link, profiles::kEdid, view), OpenResult::Ready);
   // The programmer answers 'B' again; with 0/0 the read of 3 waits until all three came.
   link.writeByte('B');
@@ -222,11 +223,10 @@ TEST(OpenProgrammer, ZeroTimeoutsAfterReadyMeanAReadWaitsForItsCount) {
 }
 
 TEST(OpenProgrammer, UnpluggedDeviceIsNotFound) {
-  sim::SimD2xx d2xx;
+  LinkBench bench;
+  auto& [d2xx, link, view] = bench;
   d2xx.attach(Answering("V41"));
   d2xx.unplug(0);
-  ProgrammerLink link(d2xx, 64);
-  RecordingView view;
   EXPECT_EQ(OpenProgrammer(link, profiles::kKb90, view), OpenResult::NotFound);
   EXPECT_EQ(view.lastLine(), "VCOM port is not found on the machine!");
 }

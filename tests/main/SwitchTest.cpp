@@ -46,8 +46,26 @@ std::vector<std::uint8_t> LinesOf(const std::string& tag) {
   return Bytes(hex);
 }
 
-struct Bench {
-  explicit Bench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), form(d2xx, mainView, updateView) {
+// The window's Timer_5SEC sets BootTimeoutFlag: the worker honours it as well.
+class TimerView : public RecordingView {
+ public:
+  std::function<void()> onBootTimer;
+  void setTimer(std::string_view timer, bool running) override {
+    RecordingView::setTimer(timer, running);
+    if (timer == "Timer_5SEC" && running && onBootTimer) onBootTimer();
+  }
+};
+
+// A simulated programmer that passes for real hardware.
+class HardwareLookalike : public sim::SimD2xx {
+ public:
+  bool simulated() const override { return false; }
+};
+
+// The main window over one simulated programmer, its image folder beside the program.
+template <class Programmers = sim::SimD2xx, class MainView = RecordingView>
+struct BasicBench {
+  explicit BasicBench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), form(d2xx, mainView, updateView) {
     form.settings().imageFolders = {JIG_BINARY_DIR};
     form.settings().bootWindow = std::chrono::milliseconds(1500);
   }
@@ -60,11 +78,13 @@ struct Bench {
   }
   sim::BootLoaderSim& loader() { return dynamic_cast<sim::BootLoaderSim&>(*programmer.commandSet("BOOT")); }
 
-  sim::SimD2xx d2xx;
+  Programmers d2xx;
   sim::SimProgrammer& programmer;
-  RecordingView mainView, updateView;
+  MainView mainView;
+  RecordingView updateView;
   MainForm form;
 };
+using Bench = BasicBench<>;
 
 sim::SimOptions Options(const std::string& image, std::map<std::string, std::string> faults = {}) {
   sim::SimOptions options;
@@ -234,22 +254,9 @@ TEST(FirmwareSwitch, SyncStreamKeepsTheLineBusyWithoutSpinning) {
   EXPECT_EQ(bench.updateView.lastLine(), "You did not press the reset button or error response BOOT_loader");
 }
 
-// The window's Timer_5SEC sets BootTimeoutFlag: the worker honours it as well.
-class TimerView : public RecordingView {
- public:
-  std::function<void()> onBootTimer;
-  void setTimer(std::string_view timer, bool running) override {
-    RecordingView::setTimer(timer, running);
-    if (timer == "Timer_5SEC" && running && onBootTimer) onBootTimer();
-  }
-};
-
 TEST(FirmwareSwitch, BootTimeoutFlagEndsTheStream) {
-  sim::SimD2xx d2xx;
-  d2xx.attach(Options("BOOT", {{"no-answer", ""}}));
-  TimerView mainView;
-  RecordingView updateView;
-  MainForm form(d2xx, mainView, updateView);
+  BasicBench<sim::SimD2xx, TimerView> bench(Options("BOOT", {{"no-answer", ""}}));
+  auto& [d2xx, programmer, mainView, updateView, form] = bench;
   form.settings().bootWindow = std::chrono::seconds(60);
   std::jthread timer;
   mainView.onBootTimer = [&] {
@@ -259,9 +266,7 @@ TEST(FirmwareSwitch, BootTimeoutFlagEndsTheStream) {
     });
   };
   const auto start = Clock::now();
-  form.MAIN_CONNECTClick("ITE chip");
-  ASSERT_TRUE(updateView.waitEnded(std::chrono::seconds(5)));
-  form.waitForSwitch();
+  ASSERT_TRUE(bench.start("ITE chip"));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
   EXPECT_EQ(updateView.lines(),
             (std::vector<std::string>{"Current version of FW -> FTDI found, ERROR answer", "User select -> ITE chip",
@@ -363,28 +368,10 @@ TEST(FirmwareSwitch, CommandLine) {
   EXPECT_NE(noneErr.str().find("JIG not connected to the USB port!"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace jig
-
-namespace jig {
-namespace {
-
-// A simulated programmer that passes for real hardware.
-class HardwareLookalike : public sim::SimD2xx {
- public:
-  bool simulated() const override { return false; }
-};
-
 TEST(FirmwareSwitch, StandInImagesNeverReachARealProgrammer) {
-  HardwareLookalike d2xx;
-  auto& programmer = d2xx.attach(Options("V41"));
-  RecordingView mainView, updateView;
-  MainForm form(d2xx, mainView, updateView);
-  form.settings().imageFolders = {JIG_BINARY_DIR};
-  form.settings().bootWindow = std::chrono::milliseconds(1500);
-  form.MAIN_CONNECTClick("MEC1609");
-  ASSERT_TRUE(updateView.waitEnded(std::chrono::seconds(20)));
-  form.waitForSwitch();
+  BasicBench<HardwareLookalike> bench(Options("V41"));
+  auto& [d2xx, programmer, mainView, updateView, form] = bench;
+  ASSERT_TRUE(bench.start("MEC1609"));
   EXPECT_EQ(updateView.endings(), std::vector<bool>{false});
   EXPECT_EQ(programmer.hostBytes(), Concat({Bytes("B?"), kSyncChunk, Bytes("g\n")})) << "nothing of the image was sent";
   const auto lines = updateView.lines();
