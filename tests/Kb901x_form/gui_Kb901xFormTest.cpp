@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/support/GuiWait.h"
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
@@ -16,16 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Processes events until done() or the bound passes.
-bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > boundMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
+bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) { return jig::test::RunEventsUntil(done, boundMs); }
 
 struct Window {
   explicit Window(const std::string& base, sim::SimOptions options = {}, Kb90Bounds bounds = {})

@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "tests/support/GuiWait.h"
 #include "Keyboard/TKeyboard_testing.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
@@ -17,22 +18,9 @@ namespace jig {
 using namespace keyboard;
 namespace {
 
-std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {
-  std::vector<std::uint8_t> out;
-  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
+using Raw = std::vector<std::uint8_t>;  // a report's bytes as the programmer sends them
 
-// Runs the event loop (timers, queued paints) until done or the bound passes.
-bool SpinUntil(const std::function<bool()>& done, int boundMs = 3000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > boundMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
+bool SpinUntil(const std::function<bool()>& done, int boundMs = 3000) { return jig::test::RunEventsUntil(done, boundMs); }
 
 sim::SimOptions NothingPressed() {
   sim::SimOptions options;

@@ -7,19 +7,14 @@
 
 #include <filesystem>
 
+#include "tests/support/GuiWait.h"
 #include "Npce/TNPCE_FORM.h"
 #include "tests/Npce/NpceBench.h"
 
 namespace jig::test {
 namespace {
 
-// Runs the event loop until done() or the bound passes.
-bool Pump(const std::function<bool()>& done, int boundMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < boundMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+bool Pump(const std::function<bool()>& done, int boundMs) { return RunEventsUntil(done, boundMs); }
 
 struct WindowBench {
   explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, NpceShortBounds()) {
