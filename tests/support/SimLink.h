@@ -11,14 +11,15 @@
 
 namespace jig::test {
 
-inline ProgrammerLink OpenSimLink(sim::SimD2xx& d2xx, DWORD baud = 921600) {
-  ProgrammerLink link(d2xx, 64);
+inline ProgrammerLink OpenSimLink(sim::SimD2xx& d2xx, DWORD baud = 921600, DWORD timeoutMs = 100,
+                                  std::size_t bufferSize = 64) {
+  ProgrammerLink link(d2xx, bufferSize);
   DWORD count = 0;
   d2xx.FT_CreateDeviceInfoList(&count);
   EXPECT_EQ(d2xx.FT_Open(0, &link.handle), FT_OK);
   link.isOpen = true;
   d2xx.FT_SetBaudRate(link.handle, baud);
-  d2xx.FT_SetTimeouts(link.handle, 100, 100);
+  d2xx.FT_SetTimeouts(link.handle, timeoutMs, timeoutMs);
   return link;
 }
 
