@@ -45,6 +45,12 @@ struct IteBench : TaskBench {
     return ok;
   }
 
+  // Clicks READ into `name` in the bench's folder.
+  void clickRead(const std::string& name) {
+    view.answerDialog(dir.file(name));
+    ops.ITE_READ_BitBtnClick();
+  }
+
   // Clicks WRITE with the image saved as `name` in the bench's folder; `yes` answers the
   // question before an unusual image.
   void clickWrite(const std::string& name, const std::vector<std::uint8_t>& image, bool yes = false) {

@@ -46,13 +46,11 @@ TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
   IteBench bench;
   bench.chip().flash() = RandomImage(7, 0.3);
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("dump.bin");
   EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::READ_ITE);
   ASSERT_TRUE(bench.waitEnded(20));
   EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip().flash());
+  EXPECT_EQ(test::ReadFileBytes(bench.dir.file("dump.bin")), bench.chip().flash());
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
   EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kLime);
   EXPECT_TRUE(bench.logged("Мы все прочитали "));
@@ -76,13 +74,11 @@ TEST(IteRead, BadFifthBlockLeavesNoFileAndEndsWith4F) {
   IteBench bench(test::IteOptions({{"ite-bad-block", "5"}}));
   bench.chip().flash() = RandomImage(8, 0.0);
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("dump.bin");
   ASSERT_TRUE(bench.waitEnded(10));
   // Four blocks are no dump: nothing goes under the chosen name.
-  EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
-  EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
+  EXPECT_FALSE(std::filesystem::exists(bench.dir.file("dump.bin")));
+  EXPECT_TRUE(test::TemporaryDumps(bench.dir.path()).empty());
   EXPECT_TRUE(bench.logged("Ошибка при чтении блока ->5"));
   EXPECT_EQ(bench.sent().back(), 'O');
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 4);
@@ -211,8 +207,7 @@ TEST(IteWrite, HalfFfImageReadsBackEqualAndShortFileCountsItsPadding) {
   EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> " + std::to_string(ffInFile + 65536)));
   EXPECT_EQ(bench.chip().programCount(), 65536 - ffInFile);
 
-  bench.view.answerDialog(bench.dir.file("back.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("back.bin");
   ASSERT_TRUE(bench.waitEnded(20));
   auto expected = image;
   expected.resize(131072, 0xFF);

@@ -146,8 +146,7 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
     ASSERT_TRUE(write.run());
     EXPECT_EQ(CountOf(write.bench.sent(), 0x59), 0u);
     const int ignoredByWrite = write.bench.chip().ignoredWhileErasing();  // the second erase command
-    write.bench.view.answerDialog(write.bench.dir.file("dump.bin"));
-    write.bench.ops.ITE_READ_BitBtnClick();
+    write.bench.clickRead("dump.bin");
     ASSERT_TRUE(write.bench.waitEnded(10));
     EXPECT_EQ(write.bench.view.endings().back(), false);
     EXPECT_TRUE(write.bench.logged("Ошибка при чтении блока ->1"));
@@ -173,8 +172,7 @@ TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
   for (const auto& [flash, line] : cases) {
     bench.chip().flash() = flash;
     bench.view.clearLog();
-    bench.view.answerDialog(bench.dir.file("dump.bin"));
-    bench.ops.ITE_READ_BitBtnClick();
+    bench.clickRead("dump.bin");
     ASSERT_TRUE(bench.waitEnded(10));
     // A warning, not a failure: the dump is saved all the same.
     EXPECT_EQ(bench.view.endings().back(), true) << line;

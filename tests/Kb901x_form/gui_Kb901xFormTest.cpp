@@ -11,6 +11,7 @@
 #include "sim/SimD2xx.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 namespace {
@@ -19,17 +20,13 @@ using Bytes = std::vector<std::uint8_t>;
 
 bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) { return jig::test::RunEventsUntil(done, boundMs); }
 
-struct Window {
+struct Window : test::WindowScript {
   explicit Window(const std::string& base, sim::SimOptions options = {}, Kb90Bounds bounds = {})
       : programmer(d2xx.attach(options)) {
     if (!base.empty()) test::WriteFileBytes(dir.file(ene::kBaseFileName), test::Bytes(base));
     form = std::make_unique<TKB901X_forms>(d2xx, std::vector<std::filesystem::path>{dir.path()}, bounds);
-    form->endedSeen = [this](bool ok) {
-      endings.push_back(ok);
-      // The buttons held while the operation ran come back with its end call, not later.
-      enabledAtEnd.push_back(form->KB901X_READ->isEnabled() && form->KB901X_WRITE->isEnabled());
-    };
-    form->errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
+    // The buttons held while the operation ran come back with its end call, not later.
+    hook(*form, [this](bool) { enabledAtEnd.push_back(form->KB901X_READ->isEnabled() && form->KB901X_WRITE->isEnabled()); });
     form->show();
   }
   std::vector<std::string> memo() const {
@@ -48,9 +45,7 @@ struct Window {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   std::unique_ptr<TKB901X_forms> form;
-  std::vector<bool> endings;
   std::vector<bool> enabledAtEnd;
-  std::vector<std::string> boxes;
 };
 
 Bytes chipFlash(Window& w) { return dynamic_cast<sim::Kb90Sim&>(*w.programmer.commandSet("KB90")).flash(); }

@@ -12,6 +12,7 @@
 #include "Keyboard/TKeyboard_testing.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 
@@ -28,10 +29,10 @@ sim::SimOptions NothingPressed() {
   return options;
 }
 
-struct KeyboardWindowBench {
+struct KeyboardWindowBench : test::WindowScript {
   explicit KeyboardWindowBench(sim::SimOptions options = NothingPressed())
       : programmer(d2xx.attach(std::move(options))), window(d2xx, KeyboardBounds{1000, 1000}) {
-    window.endedSeen = [this](bool success) { endings.push_back(success); };
+    hook(window);
   }
   sim::KeyboardSim& keyboard() { return dynamic_cast<sim::KeyboardSim&>(*programmer.commandSet("KEYBOARD")); }
   std::optional<Rgb> colour(const char* name) const { return window.Matrix->shapeColour(name); }
@@ -39,7 +40,6 @@ struct KeyboardWindowBench {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TKeyboard_testing window;
-  std::vector<bool> endings;
 };
 
 TEST(KeyboardWindow, ControlsAndIndicatorLayout) {
