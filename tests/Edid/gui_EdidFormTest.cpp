@@ -7,33 +7,19 @@
 #include "sim/EdidSim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 namespace {
 
-struct EdidWindowBench {
-  EdidWindowBench() : programmer(d2xx.attach()), window(d2xx, EdidBounds{300, 200, 300}) {
-    window.dialogAnswer = [this](const FileDialog& dialog) {
-      dialogs.push_back(dialog.title);
-      return answer;
-    };
-    window.errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
-    window.endedSeen = [this](bool success) { endings.push_back(success); };
-    window.yesNoAnswer = [this](const std::string& question) {
-      questions.push_back(question);
-      return yes;
-    };
-  }
+struct EdidWindowBench : test::WindowScript {
+  EdidWindowBench() : programmer(d2xx.attach()), window(d2xx, EdidBounds{300, 200, 300}) { hook(window); }
   sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
   QString memo() const { return window.EDID_Memo->toPlainText(); }
 
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TEDID_form window;
-  std::optional<std::string> answer;
-  bool yes = false;
-  std::vector<std::string> dialogs, boxes, questions;
-  std::vector<bool> endings;
   test::TempDir dir;
 };
 

@@ -1,39 +1,29 @@
 // The "ite" command line against simulated programmers that keep their state in a folder,
 // as separate runs of the program would.
 #include <filesystem>
-#include <sstream>
 
-#include "app/Commands.h"
 #include "tests/Ite/IteTestSupport.h"
+#include "tests/support/CliRun.h"
 
 namespace jig {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
+struct IteRun : test::CliRun {
   std::vector<std::uint8_t> host;    // every byte the program sent
   std::vector<std::vector<std::uint8_t>> backups;  // saved before a write
 };
 
-CliRun RunIte(const std::string& stateDir, const std::string& action, std::vector<std::string> args,
-           std::map<std::string, std::string> faults = {}) {
+IteRun RunIte(const std::string& stateDir, const std::string& action, std::vector<std::string> args,
+              std::map<std::string, std::string> faults = {}) {
   test::ScratchBackupFolder backups;
-  sim::SimD2xx d2xx;
-  sim::SimOptions options;
-  options.image = "ITE";
+  sim::SimOptions options = test::Options("ITE", std::move(faults));
   options.stateDir = stateDir;
-  options.faults = std::move(faults);
   options.faults.emplace("ite-connect-window-ms", "300");
-  auto& programmer = d2xx.attach(options);
-  std::ostringstream out, err;
-  std::vector<std::string> words = {"ite", action};
-  words.insert(words.end(), args.begin(), args.end());
-  const int status = RunCommand(d2xx, words, false, out, err);
-  EXPECT_EQ(d2xx.openHandles(), 0u);
-  std::vector<std::vector<std::uint8_t>> saved;
-  for (const std::string& file : backups.files()) saved.push_back(test::ReadFileBytes(file));
-  return {status, out.str(), err.str(), programmer.hostBytes(), saved};
+  test::SimCli cli(std::move(options));
+  args.insert(args.begin(), action);
+  IteRun run{cli.run("ite", std::move(args)), cli.programmer.hostBytes(), {}};
+  for (const std::string& file : backups.files()) run.backups.push_back(test::ReadFileBytes(file));
+  return run;
 }
 
 class IteCli : public ::testing::Test {
@@ -56,18 +46,18 @@ TEST_F(IteCli, ApplyWriteReadAcrossRunsGivesTheFileBack) {
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i % 7 == 0 ? 0xFF : i);
   test::WriteFileBytes(dir.file("in.bin"), image);
   // Without --yes the short file is refused before anything is sent after the open.
-  const CliRun refused = RunIte(state(), "write", {dir.file("in.bin")});
+  const IteRun refused = RunIte(state(), "write", {dir.file("in.bin")});
   EXPECT_EQ(refused.status, kExitFailed);
   EXPECT_EQ(std::count(refused.host.begin(), refused.host.end(), std::uint8_t{'T'}), 0);
   EXPECT_EQ(refused.host.back(), 'O');
   EXPECT_TRUE(refused.err.ends_with(" No\n")) << refused.err;
-  const CliRun write = RunIte(state(), "write", {dir.file("in.bin"), "--yes"});
+  const IteRun write = RunIte(state(), "write", {dir.file("in.bin"), "--yes"});
   EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   EXPECT_NE(write.out.find("Мы все записали. "), std::string::npos);
   // The flash as it was before the write, kept by default.
   ASSERT_EQ(write.backups.size(), 1u);
   EXPECT_EQ(write.backups[0], std::vector<std::uint8_t>(131072, 0xFF));
-  const CliRun read = RunIte(state(), "read", {dir.file("out.bin")});
+  const IteRun read = RunIte(state(), "read", {dir.file("out.bin")});
   EXPECT_EQ(read.status, kExitOk) << read.out << read.err;
   auto expected = image;
   expected.resize(131072, 0xFF);
@@ -75,7 +65,7 @@ TEST_F(IteCli, ApplyWriteReadAcrossRunsGivesTheFileBack) {
 }
 
 TEST_F(IteCli, WrongBoardFailsWithExitOneAndBadUsageWithTwo) {
-  const CliRun wrong = RunIte(state(), "check", WithBase({"--board", "2"}));
+  const IteRun wrong = RunIte(state(), "check", WithBase({"--board", "2"}));
   EXPECT_EQ(wrong.status, kExitFailed);
   EXPECT_NE(wrong.out.find(test::FailureLine("00")), std::string::npos);
   EXPECT_EQ(RunIte(state(), "read", {}).status, kExitUsage);
@@ -85,17 +75,17 @@ TEST_F(IteCli, WrongBoardFailsWithExitOneAndBadUsageWithTwo) {
 }
 
 TEST_F(IteCli, BoardsListsTheBaseAndPinsByNameApplyLikeABoard) {
-  const CliRun boards = RunIte(state(), "boards", WithBase({}));
+  const IteRun boards = RunIte(state(), "boards", WithBase({}));
   EXPECT_EQ(boards.status, kExitOk);
   EXPECT_EQ(boards.out.rfind("1  Board-1 ", 0), 0u);
-  const CliRun pins = RunIte(state(), "check",
+  const IteRun pins = RunIte(state(), "check",
                           {"--pins", "PD0=1,PD1=2,PD2=3,PD3=4,PD4=5,PD5=6,PD6=7,PD7=8,BUSY=10,STB=11,AFD=12,INIT=13,"
                                      "SLIN=14,KSI4=15,KSI5=16"});
   EXPECT_EQ(pins.status, kExitOk) << pins.out;
   EXPECT_NE(pins.out.find("Найден ID мульта -> 8502 ревизия -> 07"), std::string::npos);
 }
 
-std::size_t Blocks(const CliRun& run) {
+std::size_t Blocks(const IteRun& run) {
   return static_cast<std::size_t>(std::count(run.host.begin(), run.host.end(), std::uint8_t{'r'}));
 }
 
@@ -105,20 +95,20 @@ TEST_F(IteCli, WriteVerifiesUnlessToldNotToAndAFailedVerifyExitsOne) {
   image[0x1FFFF] = 0x5A;
   test::WriteFileBytes(dir.file("in.bin"), image);
 
-  const CliRun verified = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"});
+  const IteRun verified = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"});
   EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
   EXPECT_EQ(Blocks(verified), 512u);
   EXPECT_TRUE(verified.backups.empty());
   EXPECT_NE(verified.out.find("Проверка после записи: OK, флеш совпадает с образом.\n"), std::string::npos);
 
-  const CliRun unverified =
+  const IteRun unverified =
       RunIte(state(), "write", {dir.file("in.bin"), "--no-verify", "--no-backup"}, {{"ite-flip-bit", "0x1FFFF"}});
   EXPECT_EQ(unverified.status, kExitOk);
   EXPECT_EQ(Blocks(unverified), 0u);
   EXPECT_EQ(unverified.host.back(), 'I');
   EXPECT_EQ(unverified.out.find("Проверка после записи"), std::string::npos);
 
-  const CliRun flipped = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"}, {{"ite-flip-bit", "0x1FFFF"}});
+  const IteRun flipped = RunIte(state(), "write", {dir.file("in.bin"), "--no-backup"}, {{"ite-flip-bit", "0x1FFFF"}});
   EXPECT_EQ(flipped.status, kExitFailed);
   EXPECT_NE(flipped.out.find("Проверка после записи: ОШИБКА, первое отличие по адресу 0001FFFF, различных байт: 1.\n"),
             std::string::npos);
@@ -130,13 +120,13 @@ TEST_F(IteCli, WriteVerifiesUnlessToldNotToAndAFailedVerifyExitsOne) {
 
 TEST_F(IteCli, ReadTwiceSavesOnlyAMatchingPair) {
   EXPECT_EQ(RunIte(state(), "apply", WithBase({"--board", "1"})).status, kExitOk);
-  const CliRun differ = RunIte(state(), "read", {dir.file("a.bin"), "--read-twice"}, {{"ite-unstable-first-block", ""}});
+  const IteRun differ = RunIte(state(), "read", {dir.file("a.bin"), "--read-twice"}, {{"ite-unstable-first-block", ""}});
   EXPECT_EQ(differ.status, kExitFailed);
   EXPECT_EQ(Blocks(differ), 1024u);
   EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
   EXPECT_NE(differ.out.find("Файл не записан.\n"), std::string::npos);
 
-  const CliRun match = RunIte(state(), "read", {dir.file("b.bin"), "--read-twice"});
+  const IteRun match = RunIte(state(), "read", {dir.file("b.bin"), "--read-twice"});
   EXPECT_EQ(match.status, kExitOk) << match.out << match.err;
   EXPECT_NE(match.out.find("Двойное чтение: оба чтения совпадают.\n"), std::string::npos);
   // The simulated flash starts erased: a saved dump, and a warning about it.

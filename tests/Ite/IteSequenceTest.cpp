@@ -10,18 +10,15 @@ namespace {
 TEST(IteSequence, PinsCanBeSentAgainAfterARead) {
   test::IteBench bench;
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("dump.bin");
   ASSERT_TRUE(bench.waitEnded(20));
   ASSERT_EQ(bench.view.endings().back(), true);
   EXPECT_TRUE(bench.apply()) << bench.view.lastLine();
   // And a read after that still reads the flash.
-  bench.view.answerDialog(dir.file("again.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("again.bin");
   ASSERT_TRUE(bench.waitEnded(20));
   EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("again.bin")), bench.chip().flash());
+  EXPECT_EQ(test::ReadFileBytes(bench.dir.file("again.bin")), bench.chip().flash());
 }
 
 }  // namespace

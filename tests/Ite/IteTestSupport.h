@@ -22,13 +22,7 @@ inline const std::string kBoard2 =
 inline const std::string kIteVersion = "Q27 ITE_PROJ FW 2.3 bench unit\\r\\n";
 
 inline ite::IteBounds IteShortBounds() {
-  ite::IteBounds bounds;
-  bounds.connectMs = 1000;
-  bounds.answerMs = 300;
-  bounds.blockMs = 300;
-  bounds.eraseMs = 2000;
-  bounds.drainMs = 500;
-  return bounds;
+  return {.connectMs = 1000, .answerMs = 300, .blockMs = 300, .eraseMs = 2000, .drainMs = 500};
 }
 
 inline sim::SimOptions IteOptions(Faults faults) { return Options("ITE", std::move(faults)); }
@@ -49,6 +43,21 @@ struct IteBench : TaskBench {
     programmer.clearTranscript();
     mark_ = view.endings().size();
     return ok;
+  }
+
+  // Clicks READ into `name` in the bench's folder.
+  void clickRead(const std::string& name) {
+    view.answerDialog(dir.file(name));
+    ops.ITE_READ_BitBtnClick();
+  }
+
+  // Clicks WRITE with the image saved as `name` in the bench's folder; `yes` answers the
+  // question before an unusual image.
+  void clickWrite(const std::string& name, const std::vector<std::uint8_t>& image, bool yes = false) {
+    WriteFileBytes(dir.file(name), image);
+    view.answerDialog(dir.file(name));
+    if (yes) view.answerYesNo(true);
+    ops.ITE_WRITE_BitBtnClick();
   }
 
   // Waits for the end of the action started since the last apply or wait.

@@ -46,13 +46,11 @@ TEST(IteRead, FullReadEqualsTheFlashAndEndsWith49) {
   IteBench bench;
   bench.chip().flash() = RandomImage(7, 0.3);
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("dump.bin");
   EXPECT_EQ(bench.ops.Mode_ITE.load(), IteMode::READ_ITE);
   ASSERT_TRUE(bench.waitEnded(20));
   EXPECT_EQ(bench.view.endings().back(), true);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), bench.chip().flash());
+  EXPECT_EQ(test::ReadFileBytes(bench.dir.file("dump.bin")), bench.chip().flash());
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 512);
   EXPECT_EQ(bench.view.gaugeColour("ITE_CGauge1"), colour::kLime);
   EXPECT_TRUE(bench.logged("Мы все прочитали "));
@@ -76,13 +74,11 @@ TEST(IteRead, BadFifthBlockLeavesNoFileAndEndsWith4F) {
   IteBench bench(test::IteOptions({{"ite-bad-block", "5"}}));
   bench.chip().flash() = RandomImage(8, 0.0);
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  bench.view.answerDialog(dir.file("dump.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("dump.bin");
   ASSERT_TRUE(bench.waitEnded(10));
   // Four blocks are no dump: nothing goes under the chosen name.
-  EXPECT_FALSE(std::filesystem::exists(dir.file("dump.bin")));
-  EXPECT_TRUE(test::TemporaryDumps(dir.path()).empty());
+  EXPECT_FALSE(std::filesystem::exists(bench.dir.file("dump.bin")));
+  EXPECT_TRUE(test::TemporaryDumps(bench.dir.path()).empty());
   EXPECT_TRUE(bench.logged("Ошибка при чтении блока ->5"));
   EXPECT_EQ(bench.sent().back(), 'O');
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 4);
@@ -158,12 +154,9 @@ TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
   IteBench bench;
   bench.chip().flash().assign(131072, 0x00);
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
-  test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
-  bench.view.answerDialog(dir.file("blank.bin"));
-  bench.view.answerYesNo(true);  // an image of nothing but FFh is asked about
   bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
-  bench.ops.ITE_WRITE_BitBtnClick();
+  // An image of nothing but FFh is asked about.
+  bench.clickWrite("blank.bin", std::vector<std::uint8_t>(131072, 0xFF), true);
   ASSERT_TRUE(bench.waitEnded(10));
   EXPECT_EQ(ProgramPhase(bench), test::Bytes("I"));
   EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> 131072"));
@@ -183,12 +176,9 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
     IteBench bench;
     bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
     std::vector<std::uint8_t> image(131072, 0xFF);
     image[0x10000] = 0x5A;
-    test::WriteFileBytes(dir.file("one.bin"), image);
-    bench.view.answerDialog(dir.file("one.bin"));
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("one.bin", image);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0x01, 0x00, 0x00, 0x77, 0x5A, 'I'}));
     EXPECT_EQ(bench.chip().flash(), image);
@@ -196,12 +186,8 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
   {
     IteBench bench;
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
-    bench.view.answerDialog(dir.file("three.bin"));
-    bench.view.answerYesNo(true);
     bench.ops.setVerifyAfterWrite(false);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("three.bin", {0x12, 0xFF, 0x34}, true);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(ProgramPhase(bench),
               (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 0x12, 0x59, 0, 0, 2, 0x77, 0x34, 'I'}));
@@ -212,25 +198,20 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
 TEST(IteWrite, HalfFfImageReadsBackEqualAndShortFileCountsItsPadding) {
   IteBench bench;
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
   auto image = RandomImage(9, 0.5);
   image.resize(65536);
-  test::WriteFileBytes(dir.file("half.bin"), image);
-  bench.view.answerDialog(dir.file("half.bin"));
-  bench.view.answerYesNo(true);
-  bench.ops.ITE_WRITE_BitBtnClick();
+  bench.clickWrite("half.bin", image, true);
   ASSERT_TRUE(bench.waitEnded(30));
   ASSERT_EQ(bench.view.endings().back(), true);
   const auto ffInFile = std::count(image.begin(), image.end(), std::uint8_t{0xFF});
   EXPECT_TRUE(bench.logged("Количество байт равных 0xFF в файле -> " + std::to_string(ffInFile + 65536)));
   EXPECT_EQ(bench.chip().programCount(), 65536 - ffInFile);
 
-  bench.view.answerDialog(dir.file("back.bin"));
-  bench.ops.ITE_READ_BitBtnClick();
+  bench.clickRead("back.bin");
   ASSERT_TRUE(bench.waitEnded(20));
   auto expected = image;
   expected.resize(131072, 0xFF);
-  EXPECT_EQ(test::ReadFileBytes(dir.file("back.bin")), expected);
+  EXPECT_EQ(test::ReadFileBytes(bench.dir.file("back.bin")), expected);
 }
 
 TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
@@ -239,11 +220,7 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
     // first Flash address may wait that long.
     IteBench bench(test::IteOptions({{"ite-erase-ms", "500"}}));
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("three.bin"), {0x12, 0xFF, 0x34});
-    bench.view.answerDialog(dir.file("three.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("three.bin", {0x12, 0xFF, 0x34}, true);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(bench.view.endings().back(), true);
   }
@@ -252,11 +229,7 @@ TEST(IteWrite, FirstAddressWaitsForTheEraseOthersDoNot) {
     bounds.eraseMs = 200;
     IteBench bench(test::IteOptions({{"ite-erase-ms", "1500"}}), bounds);
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("three.bin"), {0x12});
-    bench.view.answerDialog(dir.file("three.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("three.bin", {0x12}, true);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_TRUE(bench.logged("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));
     EXPECT_TRUE(bench.logged("Ошибка протокола при отправке адреса во флеш."));
@@ -284,10 +257,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
     SCOPED_TRACE(c.name);
     IteBench bench(c.options);
     ASSERT_TRUE(bench.apply(c.board) || c.board != 1);
-    test::WriteFileBytes(bench.dir.file("a.bin"), c.image);
-    bench.view.answerDialog(bench.dir.file("a.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("a.bin", c.image, true);
     ASSERT_TRUE(bench.waitEnded(5));
     EXPECT_TRUE(bench.logged(c.line));
     if (c.lineIsLast) {
@@ -302,10 +272,7 @@ TEST(IteWrite, FailuresEndWith4FAndLeaveTheWindowIdle) {
 TEST(IteWrite, SilentProgrammingKeepsWhatWasProgrammed) {
   IteBench bench(test::IteOptions({{"ite-program-silent", "3"}}));
   ASSERT_TRUE(bench.apply());
-  test::WriteFileBytes(bench.dir.file("a.bin"), {1, 2, 3, 4});
-  bench.view.answerDialog(bench.dir.file("a.bin"));
-  bench.view.answerYesNo(true);
-  bench.ops.ITE_WRITE_BitBtnClick();
+  bench.clickWrite("a.bin", {1, 2, 3, 4}, true);
   ASSERT_TRUE(bench.waitEnded(5));
   EXPECT_EQ(ProgramPhase(bench), (std::vector<std::uint8_t>{0x59, 0, 0, 0, 0x77, 1, 0x77, 2, 0x77, 3, 'O'}));
   EXPECT_EQ(bench.chip().flash()[1], 2);  // what was programmed stays
@@ -393,10 +360,7 @@ TEST(IteWrite, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   bench.view.onGauge = [&bench](std::string_view gauge, int progress) {
     if (gauge == "ITE_CGauge1" && progress == 2) bench.ops.requestStop();
   };
-  test::TempDir dir;
-  test::WriteFileBytes(dir.file("in.bin"), RandomImage(7, 0.0));
-  bench.view.answerDialog(dir.file("in.bin"));
-  bench.ops.ITE_WRITE_BitBtnClick();
+  bench.clickWrite("in.bin", RandomImage(7, 0.0));
   ASSERT_TRUE(bench.waitEnded(30));
   EXPECT_EQ(bench.view.endings().back(), false);
   EXPECT_EQ(bench.view.gauge("ITE_CGauge1"), 2);

@@ -31,6 +31,16 @@ std::size_t CountOf(const std::vector<std::uint8_t>& bytes, std::uint8_t value) 
   return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), value));
 }
 
+// The host's last bytes are `before`, then a new open ('B') and the whole read exchange.
+void ExpectEndsWithReadBack(const IteBench& bench, std::vector<std::uint8_t> before) {
+  before.push_back('B');
+  const auto read = test::ReadExchange();
+  before.insert(before.end(), read.begin(), read.end());
+  const auto commands = bench.sent();
+  ASSERT_GE(commands.size(), before.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(before.size()), commands.end()), before);
+}
+
 // A write whose image is FF but for a few bytes: quick on the wire, and the last byte counts.
 struct SparseWrite {
   explicit SparseWrite(sim::SimOptions options = {}, std::size_t fileSize = 131072) : bench(std::move(options)) {
@@ -40,12 +50,10 @@ struct SparseWrite {
   }
   bool run(int seconds = 10) {
     if (!bench.apply()) return false;
-    test::WriteFileBytes(dir.file("in.bin"), image);
-    bench.view.answerDialog(dir.file("in.bin"));
     // A short file and an image of nothing but FFh are asked about.
-    if (image.size() != 131072 || std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; }))
-      bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("in.bin", image,
+                     image.size() != 131072 ||
+                         std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; }));
     return bench.waitEnded(seconds);
   }
   void expectIdle() const {
@@ -56,7 +64,6 @@ struct SparseWrite {
       EXPECT_EQ(bench.view.enabled(control), true) << control;
   }
   IteBench bench;
-  test::TempDir dir;
   std::vector<std::uint8_t> image;
 };
 
@@ -71,13 +78,8 @@ TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
   // The read-back says nothing about the dump's content: the image is what counts.
   EXPECT_EQ(IndexOf(lines, kRealData), lines.size());
 
-  // The write ends with its 49 before a new open ('B') and the whole read exchange.
-  auto tail = std::vector<std::uint8_t>{0x77, 0x5A, 'I', 'B'};
-  const auto read = test::ReadExchange();
-  tail.insert(tail.end(), read.begin(), read.end());
-  const auto commands = write.bench.sent();
-  ASSERT_GE(commands.size(), tail.size());
-  EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
+  // The write ends with its 49 before a new open and the whole read exchange.
+  ExpectEndsWithReadBack(write.bench, {0x77, 0x5A, 'I'});
   EXPECT_EQ(write.bench.view.gauge("ITE_CGauge1"), 512);
   write.expectIdle();
 }
@@ -105,9 +107,7 @@ TEST(IteVerify, TimeOutInTheReadBackEndsIdleWithinItsBound) {
   // The write takes 41 commands after its Connect; the read-back's 100th is block 73.
   SparseWrite write(test::IteOptions({{"ite-silent-from", "100"}}));
   ASSERT_TRUE(write.bench.apply());
-  test::WriteFileBytes(write.dir.file("in.bin"), write.image);
-  write.bench.view.answerDialog(write.dir.file("in.bin"));
-  write.bench.ops.ITE_WRITE_BitBtnClick();
+  write.bench.clickWrite("in.bin", write.image);
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(write.bench.waitEnded(10));
   // The erase (200 ms), the read up to block 73, the 300 ms block bound and the drain: about
@@ -133,13 +133,8 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
     EXPECT_EQ(write.bench.view.endings().back(), true) << size;
     EXPECT_EQ(write.bench.view.lastLine(), kVerifyOk) << size;
     // One Flash address, answered when the erase is over, before the write's 49.
-    auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
-    const auto read = test::ReadExchange();
-    tail.insert(tail.end(), read.begin(), read.end());
-    const auto commands = write.bench.sent();
-    ASSERT_GE(commands.size(), tail.size());
-    EXPECT_EQ(std::vector<std::uint8_t>(commands.end() - static_cast<long>(tail.size()), commands.end()), tail);
-    EXPECT_EQ(CountOf(commands, 0x59), 1u);
+    ExpectEndsWithReadBack(write.bench, {0x59, 0, 0, 0, 'I'});
+    EXPECT_EQ(CountOf(write.bench.sent(), 0x59), 1u);
     write.expectIdle();
   }
   {
@@ -151,8 +146,7 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
     ASSERT_TRUE(write.run());
     EXPECT_EQ(CountOf(write.bench.sent(), 0x59), 0u);
     const int ignoredByWrite = write.bench.chip().ignoredWhileErasing();  // the second erase command
-    write.bench.view.answerDialog(write.dir.file("dump.bin"));
-    write.bench.ops.ITE_READ_BitBtnClick();
+    write.bench.clickRead("dump.bin");
     ASSERT_TRUE(write.bench.waitEnded(10));
     EXPECT_EQ(write.bench.view.endings().back(), false);
     EXPECT_TRUE(write.bench.logged("Ошибка при чтении блока ->1"));
@@ -163,7 +157,6 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
 TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
   IteBench bench;
   ASSERT_TRUE(bench.apply());
-  test::TempDir dir;
   std::vector<std::uint8_t> pattern(131072);
   for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(0x30 + i % 16);
   const std::vector<std::pair<std::vector<std::uint8_t>, std::string>> cases = {
@@ -179,12 +172,11 @@ TEST(IteDumpCheck, FlagsOneValueOrOneShortPatternButNotRealContent) {
   for (const auto& [flash, line] : cases) {
     bench.chip().flash() = flash;
     bench.view.clearLog();
-    bench.view.answerDialog(dir.file("dump.bin"));
-    bench.ops.ITE_READ_BitBtnClick();
+    bench.clickRead("dump.bin");
     ASSERT_TRUE(bench.waitEnded(10));
     // A warning, not a failure: the dump is saved all the same.
     EXPECT_EQ(bench.view.endings().back(), true) << line;
-    EXPECT_EQ(test::ReadFileBytes(dir.file("dump.bin")), flash);
+    EXPECT_EQ(test::ReadFileBytes(bench.dir.file("dump.bin")), flash);
     const auto lines = bench.view.lines();
     const std::size_t done = IndexOf(lines, "Мы все прочитали ");
     ASSERT_LT(done + 1, lines.size());
@@ -199,9 +191,8 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
     IteBench bench(test::IteOptions({{"ite-erase-ms", "600"}}));
     bench.chip().flash() = MixedImage(8);
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
-    bench.view.answerDialog(dir.file("blank.bin"));
+    test::WriteFileBytes(bench.dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
+    bench.view.answerDialog(bench.dir.file("blank.bin"));
     bench.view.answerYesNo(true);
     const auto started = std::chrono::steady_clock::now();
     bench.ops.ITE_WRITE_BitBtnClick();
@@ -210,13 +201,8 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
     EXPECT_EQ(bench.view.endings().back(), true);
     EXPECT_EQ(bench.view.lastLine(), kVerifyOk);
     // One Flash address, answered once the erase is over, then the end byte and the read-back.
-    auto tail = std::vector<std::uint8_t>{0x59, 0, 0, 0, 'I', 'B'};
-    const auto exchange = test::ReadExchange();
-    tail.insert(tail.end(), exchange.begin(), exchange.end());
-    const auto commands = bench.sent();
-    ASSERT_GE(commands.size(), tail.size());
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), commands.end() - static_cast<long>(tail.size())));
-    EXPECT_EQ(CountOf(commands, 0x77), 0u);
+    ExpectEndsWithReadBack(bench, {0x59, 0, 0, 0, 'I'});
+    EXPECT_EQ(CountOf(bench.sent(), 0x77), 0u);
     EXPECT_GE(read, std::chrono::milliseconds(600));
   }
   {
@@ -227,11 +213,7 @@ TEST(IteVerify, AllFfImageWaitsForTheEraseBeforeTheReadBack) {
     bounds.eraseMs = 200;
     IteBench bench(test::IteOptions({{"ite-erase-ms", "6000"}}), bounds);
     ASSERT_TRUE(bench.apply());
-    test::TempDir dir;
-    test::WriteFileBytes(dir.file("blank.bin"), std::vector<std::uint8_t>(131072, 0xFF));
-    bench.view.answerDialog(dir.file("blank.bin"));
-    bench.view.answerYesNo(true);
-    bench.ops.ITE_WRITE_BitBtnClick();
+    bench.clickWrite("blank.bin", std::vector<std::uint8_t>(131072, 0xFF), true);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(bench.view.endings().back(), false);
     EXPECT_TRUE(bench.logged("Программатор не ответил за 200 мс на команду адреса во флеш (Y 00 00 00)."));

@@ -9,11 +9,12 @@
 #include "Ite/TITE_FORM.h"
 #include "link/Backups.h"
 #include "tests/Ite/IteTestSupport.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 namespace {
 
-class IteWindow : public ::testing::Test {
+class IteWindow : public ::testing::Test, public test::WindowScript {
  protected:
   void SetUp() override {
     sim::SimOptions options;
@@ -28,10 +29,9 @@ class IteWindow : public ::testing::Test {
     base.insert(base.end(), russian.begin(), russian.end());
     test::WriteFileBytes(dir.file("base.txt"), base);
     form = std::make_unique<TITE_FORM>(d2xx, dir.file("base.txt"));
-    form->endedSeen = [this](bool success) {
-      endings.push_back(success);
+    hook(*form, [this](bool) {
       if (loop) loop->quit();
-    };
+    });
   }
 
   // Lets queued reports from the worker arrive until the count of endings is reached.
@@ -61,7 +61,6 @@ class IteWindow : public ::testing::Test {
   sim::SimProgrammer* programmer = nullptr;
   sim::IteSim* chip = nullptr;
   std::unique_ptr<TITE_FORM> form;
-  std::vector<bool> endings;
   QEventLoop* loop = nullptr;
 };
 

@@ -108,10 +108,8 @@ TEST(Kb901xReadTwice, FolderThatCannotTakeTheFileIsToldBeforeReading) {
 
 using test::CliRun;
 
-CliRun Kb90(sim::SimOptions options, std::vector<std::string> words) {
-  sim::SimD2xx d2xx;
-  d2xx.attach(options);
-  return test::RunCli(d2xx, test::CommandWords("kb90", std::move(words)));
+CliRun Kb90(test::Faults faults, std::vector<std::string> words) {
+  return test::SimCli(test::Options("", std::move(faults))).run("kb90", std::move(words));
 }
 
 TEST(Kb901xCli, ReadTwiceOption) {
@@ -121,16 +119,12 @@ TEST(Kb901xCli, ReadTwiceOption) {
   EXPECT_NE(match.out.find(kMatch + "\n" + kLooksReal + "\n"), std::string::npos) << match.out;
   EXPECT_EQ(test::ReadFileBytes(dir.file("a.bin")).size(), kImage);
 
-  sim::SimOptions unstable;
-  unstable.faults["kb90-unstable-first-block"] = "";
-  const CliRun differ = Kb90(unstable, {"read", "--read-twice", dir.file("b.bin")});
+  const CliRun differ = Kb90({{"kb90-unstable-first-block", ""}}, {"read", "--read-twice", dir.file("b.bin")});
   EXPECT_EQ(differ.status, kExitFailed);
   EXPECT_NE(differ.out.find("The file is not written.\n"), std::string::npos) << differ.out;
   EXPECT_FALSE(std::filesystem::exists(dir.file("b.bin")));
 
-  sim::SimOptions blank;
-  blank.faults["kb90-fill"] = "FF";
-  const CliRun flagged = Kb90(blank, {"read", dir.file("c.bin")});
+  const CliRun flagged = Kb90({{"kb90-fill", "FF"}}, {"read", dir.file("c.bin")});
   EXPECT_EQ(flagged.status, kExitOk);
   EXPECT_NE(flagged.out.find("Warning: the dump is all FFh." + kAdvice + "\n"), std::string::npos) << flagged.out;
 

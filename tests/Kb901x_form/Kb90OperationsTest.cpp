@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <sstream>
-
-#include "app/Commands.h"
 #include "tests/Kb901x_form/Kb90Bench.h"
+#include "tests/support/CliRun.h"
 
 namespace jig {
 namespace {
@@ -66,9 +64,7 @@ TEST(Kb901xRead, DumpsTheWholeFlashWithTheDocumentedSequence) {
 }
 
 TEST(Kb901xLinkCheck, NoControllerNoDialog) {
-  sim::SimOptions options;
-  options.faults["kb90-no-controller"] = "";
-  Bench bench(options);
+  Bench bench(test::Options("", {{"kb90-no-controller", ""}}));
   Kb90Operations ops(bench.d2xx, bench.view);
   ops.KB901X_WRITEClick();
   ASSERT_TRUE(bench.view.waitEnded());
@@ -82,9 +78,7 @@ TEST(Kb901xLinkCheck, NoControllerNoDialog) {
 }
 
 TEST(Kb901xLinkCheck, VersionIdZeroIsAController) {
-  sim::SimOptions options;
-  options.faults["kb90-id"] = "0";
-  Bench bench(options);
+  Bench bench(test::Options("", {{"kb90-id", "0"}}));
   Kb90Operations ops(bench.d2xx, bench.view);
   ops.KB901X_READClick();  // the dialog is cancelled
   ASSERT_TRUE(bench.view.waitEnded());
@@ -178,9 +172,7 @@ void PrintTo(const Pacing& pacing, std::ostream* out) { *out << pacing.name; }
 class Kb901xWritePaced : public ::testing::TestWithParam<Pacing> {};
 
 TEST_P(Kb901xWritePaced, FullImageIsWrittenAndVerified) {
-  sim::SimOptions options;
-  for (const auto& [name, value] : GetParam().options) options.faults[name] = value;
-  Bench bench(options);
+  Bench bench(test::Options("", GetParam().options));
   const Bytes image = Pattern(kImage, 11);
   const std::string file = bench.dir.file("image.bin");
   test::WriteFileBytes(file, image);
@@ -275,9 +267,7 @@ TEST(Kb901xWrite, RefusedBeforeAnythingIsSent) {
 }
 
 TEST(Kb901xOperations, ClicksDuringAnOperationChangeNothing) {
-  sim::SimOptions options;
-  options.faults["kb90-silence-block"] = "2";
-  Bench bench(options);
+  Bench bench(test::Options("", {{"kb90-silence-block", "2"}}));
   Kb90Operations ops(bench.d2xx, bench.view, {200, 600, 200, 200, 200, 200});
   bench.view.answerDialog(bench.dir.file("dump.bin"));
   ops.KB901X_READClick();
@@ -320,28 +310,23 @@ TEST(Kb901xCommandLine, WriteThenReadThroughTheSavedState) {
   sim::SimOptions options;
   options.stateDir = dir.file("state");
   {
-    sim::SimD2xx d2xx;
-    d2xx.attach(options);
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCommand(d2xx, {"kb90", "write", image}, false, out, err), kExitOk) << err.str();
-    EXPECT_NE(out.str().find("Writing and verify is OK !\n"), std::string::npos);
+    const test::CliRun write = test::SimCli(options).run("kb90", {"write", image});
+    EXPECT_EQ(write.status, kExitOk) << write.err;
+    EXPECT_NE(write.out.find("Writing and verify is OK !\n"), std::string::npos);
   }
   {
-    sim::SimD2xx d2xx;  // a new run: the chip comes back from the state folder
-    d2xx.attach(options);
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCommand(d2xx, {"kb90", "read", dump}, false, out, err), kExitOk) << err.str();
+    test::SimCli cli(options);  // a new run: the chip comes back from the state folder
+    const test::CliRun read = cli.run("kb90", {"read", dump});
+    EXPECT_EQ(read.status, kExitOk) << read.err;
     EXPECT_EQ(test::ReadFileBytes(dump), test::ReadFileBytes(image));
     // An existing dump is replaced only with --force.
-    EXPECT_EQ(RunCommand(d2xx, {"kb90", "read", dump}, false, out, err), kExitFailed);
+    EXPECT_EQ(cli.run("kb90", {"read", dump}).status, kExitFailed);
   }
   {
-    sim::SimD2xx d2xx;
     options.faults["kb90-bad-byte"] = "0";
-    d2xx.attach(options);
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCommand(d2xx, {"kb90", "write", image}, false, out, err), kExitFailed);
-    EXPECT_NE(out.str().find("!!! Data is written incorrectly !!! \n"), std::string::npos);
+    const test::CliRun write = test::SimCli(options).run("kb90", {"write", image});
+    EXPECT_EQ(write.status, kExitFailed);
+    EXPECT_NE(write.out.find("!!! Data is written incorrectly !!! \n"), std::string::npos);
   }
 }
 

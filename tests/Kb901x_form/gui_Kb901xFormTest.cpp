@@ -5,39 +5,28 @@
 
 #include <filesystem>
 
+#include "tests/support/GuiWait.h"
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Processes events until done() or the bound passes.
-bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > boundMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
+bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) { return jig::test::RunEventsUntil(done, boundMs); }
 
-struct Window {
+struct Window : test::WindowScript {
   explicit Window(const std::string& base, sim::SimOptions options = {}, Kb90Bounds bounds = {})
       : programmer(d2xx.attach(options)) {
     if (!base.empty()) test::WriteFileBytes(dir.file(ene::kBaseFileName), test::Bytes(base));
     form = std::make_unique<TKB901X_forms>(d2xx, std::vector<std::filesystem::path>{dir.path()}, bounds);
-    form->endedSeen = [this](bool ok) {
-      endings.push_back(ok);
-      // The buttons held while the operation ran come back with its end call, not later.
-      enabledAtEnd.push_back(form->KB901X_READ->isEnabled() && form->KB901X_WRITE->isEnabled());
-    };
-    form->errorBoxSeen = [this](const std::string& text) { boxes.push_back(text); };
+    // The buttons held while the operation ran come back with its end call, not later.
+    hook(*form, [this](bool) { enabledAtEnd.push_back(form->KB901X_READ->isEnabled() && form->KB901X_WRITE->isEnabled()); });
     form->show();
   }
   std::vector<std::string> memo() const {
@@ -56,9 +45,7 @@ struct Window {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   std::unique_ptr<TKB901X_forms> form;
-  std::vector<bool> endings;
   std::vector<bool> enabledAtEnd;
-  std::vector<std::string> boxes;
 };
 
 Bytes chipFlash(Window& w) { return dynamic_cast<sim::Kb90Sim&>(*w.programmer.commandSet("KB90")).flash(); }

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <string>
 #include <thread>
 
 #include "Keyboard/KeyboardOperations.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/SimLink.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -19,11 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::Bytes;
 
-std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {
-  std::vector<std::uint8_t> out;
-  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
+using Raw = std::vector<std::uint8_t>;  // a report's bytes as the programmer sends them
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds bound = 3s) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
@@ -40,9 +39,10 @@ long Count(const std::vector<std::uint8_t>& bytes, std::uint8_t value) {
 
 constexpr KeyboardBounds kShort{300, 300};
 
+// A programmer with the given faults: nothing pressed unless a keyboard script says so.
 struct ScanBench {
-  explicit ScanBench(sim::SimOptions options = {}, bool withTicker = true)
-      : programmer(d2xx.attach(withScript(std::move(options)))) {
+  explicit ScanBench(std::map<std::string, std::string> faults = {}, bool withTicker = true)
+      : programmer(d2xx.attach(withScript(std::move(faults)))) {
     if (withTicker)
       ticker = std::jthread([this](std::stop_token stop) {
         while (!stop.stop_requested()) {
@@ -51,8 +51,10 @@ struct ScanBench {
         }
       });
   }
-  static sim::SimOptions withScript(sim::SimOptions options) {
-    if (!options.has("keyboard-script")) options.faults["keyboard-script"] = "0:";  // nothing pressed
+  static sim::SimOptions withScript(std::map<std::string, std::string> faults) {
+    sim::SimOptions options;
+    options.faults = std::move(faults);
+    options.faults.emplace("keyboard-script", "0:");
     return options;
   }
   sim::KeyboardSim& keyboard() { return dynamic_cast<sim::KeyboardSim&>(*programmer.commandSet("KEYBOARD")); }
@@ -113,22 +115,11 @@ TEST(KeyboardScan, LogsTheConnectionStepsOfTheKeyboardProfile) {
   ScanBench bench;
   bench.ops.START_SCANClick();
   ASSERT_TRUE(bench.stop());
-  const std::vector<std::string> expected = {"Number of VCOM ports found on the machine: 1",
-                                             "COM порт сброшен.",
-                                             "Установлена скорость 921600 bps.",
-                                             "Произведена настройка формата передачи данных.",
-                                             "Произведена настройка таймаутов.",
-                                             "Произведена настройка LatencyTimer.",
-                                             "Настроили порт 0",
-                                             "Communication with programmer installed."};
-  EXPECT_EQ(bench.view.lines(), expected);
+  EXPECT_EQ(bench.view.lines(), test::KeyboardOpenLog());
 }
 
 TEST(KeyboardScan, SplitReportIsDecodedOnceAsAWhole) {
-  sim::SimOptions options;
-  options.faults["keyboard-split"] = "";
-  options.faults["keyboard-script"] = "0:1-2,1-3,4-20";
-  ScanBench bench(options);
+  ScanBench bench({{"keyboard-split", ""}, {"keyboard-script", "0:1-2,1-3,4-20"}});
   bench.ops.START_SCANClick();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 3; }));
   ASSERT_TRUE(bench.stop());
@@ -143,10 +134,8 @@ TEST(KeyboardScan, SplitReportIsDecodedOnceAsAWhole) {
 }
 
 TEST(KeyboardScan, PairWithoutIndicatorAndNoSound) {
-  sim::SimOptions options;
-  options.faults["keyboard-invalid"] = "";  // every report also names (5, 3)
-  options.faults["keyboard-script"] = "0:2-7";
-  ScanBench bench(options);
+  // With keyboard-invalid every report also names (5, 3).
+  ScanBench bench({{"keyboard-invalid", ""}, {"keyboard-script", "0:2-7"}});
   bench.ops.setNoSound(true);
   bench.ops.START_SCANClick();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 2; }));
@@ -206,9 +195,7 @@ TEST(KeyboardScan, SecondStartWhileScanningIsIgnoredAndAScanCanRunAgain) {
 }
 
 TEST(KeyboardScan, SilentProgrammerEndsTheScanWithinTheBound) {
-  sim::SimOptions options;
-  options.faults["silence-after"] = "3";  // answers 'B', then nothing
-  ScanBench bench(options);
+  ScanBench bench(std::map<std::string, std::string>{{"silence-after", "3"}});  // answers 'B', then nothing
   bench.ops.START_SCANClick();
   ASSERT_TRUE(bench.view.waitEnded(2s));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -228,10 +215,7 @@ TEST(KeyboardScan, TimerThatStopsTickingEndsTheScan) {
 }
 
 TEST(KeyboardScan, OversizedReportIsDroppedAndTheScanGoesOn) {
-  sim::SimOptions options;
-  options.faults["keyboard-oversize"] = "1";
-  options.faults["keyboard-script"] = "0:3-4";
-  ScanBench bench(options);
+  ScanBench bench({{"keyboard-oversize", "1"}, {"keyboard-script", "0:3-4"}});
   bench.ops.START_SCANClick();
   ASSERT_TRUE(WaitUntil([&] { return bench.colour("Shape68").has_value(); }));  // (3, 4)
   ASSERT_TRUE(bench.stop());

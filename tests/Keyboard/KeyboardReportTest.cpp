@@ -11,11 +11,7 @@ namespace jig {
 using namespace keyboard;
 namespace {
 
-std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {
-  std::vector<std::uint8_t> out;
-  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
+using Raw = std::vector<std::uint8_t>;  // a report's bytes as the programmer sends them
 
 TEST(KeyboardReport, IndicatorsFormTheUpperTriangle) {
   const auto pairs = AllPairs();

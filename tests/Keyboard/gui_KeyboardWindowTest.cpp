@@ -8,31 +8,20 @@
 #include <functional>
 #include <thread>
 
+#include "tests/support/GuiWait.h"
 #include "Keyboard/TKeyboard_testing.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig {
 
 using namespace keyboard;
 namespace {
 
-std::vector<std::uint8_t> Raw(std::initializer_list<int> bytes) {
-  std::vector<std::uint8_t> out;
-  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-  return out;
-}
+using Raw = std::vector<std::uint8_t>;  // a report's bytes as the programmer sends them
 
-// Runs the event loop (timers, queued paints) until done or the bound passes.
-bool SpinUntil(const std::function<bool()>& done, int boundMs = 3000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > boundMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
+bool SpinUntil(const std::function<bool()>& done, int boundMs = 3000) { return jig::test::RunEventsUntil(done, boundMs); }
 
 sim::SimOptions NothingPressed() {
   sim::SimOptions options;
@@ -40,10 +29,10 @@ sim::SimOptions NothingPressed() {
   return options;
 }
 
-struct KeyboardWindowBench {
+struct KeyboardWindowBench : test::WindowScript {
   explicit KeyboardWindowBench(sim::SimOptions options = NothingPressed())
       : programmer(d2xx.attach(std::move(options))), window(d2xx, KeyboardBounds{1000, 1000}) {
-    window.endedSeen = [this](bool success) { endings.push_back(success); };
+    hook(window);
   }
   sim::KeyboardSim& keyboard() { return dynamic_cast<sim::KeyboardSim&>(*programmer.commandSet("KEYBOARD")); }
   std::optional<Rgb> colour(const char* name) const { return window.Matrix->shapeColour(name); }
@@ -51,7 +40,6 @@ struct KeyboardWindowBench {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TKeyboard_testing window;
-  std::vector<bool> endings;
 };
 
 TEST(KeyboardWindow, ControlsAndIndicatorLayout) {

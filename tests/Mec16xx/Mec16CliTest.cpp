@@ -26,16 +26,15 @@ struct Mec16Run : CliRun {
 Mec16Run Mec16(const std::string& stateDir, std::vector<std::string> words, std::map<std::string, std::string> faults = {},
              std::function<void(int)> onBlock = {}) {
   ScratchBackupFolder backups;
-  sim::SimD2xx d2xx;
   sim::SimOptions options;
   options.image = "V42";
   options.stateDir = stateDir;
   options.faults = std::move(faults);
-  auto& programmer = d2xx.attach(options);
-  if (onBlock) dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")).setBlockHook(std::move(onBlock));
+  SimCli cli(std::move(options));
+  if (onBlock) dynamic_cast<sim::Mec16Sim&>(*cli.programmer.commandSet("MEC16")).setBlockHook(std::move(onBlock));
   const bool force = std::erase(words, std::string("--force")) != 0;
   ResetInterrupts();
-  CliRun run = RunCli(d2xx, CommandWords("mec16", std::move(words)), force);
+  CliRun run = cli.run("mec16", std::move(words), force);
   ResetInterrupts();
   return {std::move(run), backups.files()};
 }

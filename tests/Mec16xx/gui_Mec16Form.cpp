@@ -10,6 +10,7 @@
 #include "sim/SimD2xx.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig::test {
 namespace {
@@ -23,13 +24,9 @@ sim::SimOptions V42(std::map<std::string, std::string> faults = {}) {
   return options;
 }
 
-struct Window {
+struct Window : WindowScript {
   explicit Window(sim::SimOptions options = V42()) : programmer(d2xx.attach(std::move(options))), form(d2xx, kBounds) {
-    form.endedSeen = [this](bool success) { endings.push_back(success); };
-    form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> {
-      ++dialogs;
-      return answer;
-    };
+    hook(form);
     form.show();
   }
   // Clicks and lets the event loop run until the operation ends.
@@ -47,9 +44,6 @@ struct Window {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TMEC16_Form form;
-  std::vector<bool> endings;
-  std::optional<std::string> answer;
-  int dialogs = 0;
   TempDir dir;
 };
 
@@ -127,7 +121,7 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
   w.form.BitBtn_RD_MEC16Click();  // and the handler itself does nothing either
   QCoreApplication::processEvents();
   EXPECT_EQ(w.form.Memo_MEC16->toPlainText(), logBefore);
-  EXPECT_EQ(w.dialogs, 1);
+  EXPECT_EQ(w.dialogs.size(), 1u);
   EXPECT_TRUE(w.endings.empty());
   // The read-back check boxes are held while the transfer runs.
   EXPECT_FALSE(w.form.ReadTwice->isEnabled());
@@ -192,7 +186,7 @@ TEST(Mec16Form, ReadBackCheckBoxesByClicks) {
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_TRUE(w.log().contains("Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: "
                                "4. Файл не записан."));
-  EXPECT_EQ(w.dialogs, 3);
+  EXPECT_EQ(w.dialogs.size(), 3u);
   EXPECT_EQ(w.form.operations().mode(), Mec16Mode::None);
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }

@@ -12,14 +12,7 @@ namespace jig::test {
 
 // Short bounds so a silent programmer costs a test a fraction of a second.
 inline NpceBounds NpceShortBounds() {
-  NpceBounds bounds;
-  bounds.eraseMs = 1000;
-  bounds.blankCheckMs = 500;
-  bounds.blockMs = 200;
-  bounds.answerMs = 200;
-  bounds.drainMs = 500;
-  bounds.byteTries = 1;
-  return bounds;
+  return {.eraseMs = 1000, .blankCheckMs = 500, .blockMs = 200, .answerMs = 200, .drainMs = 500, .byteTries = 1};
 }
 
 inline constexpr const char* kNpceVersion = "Q27 NPCE288 FW 1.7 bench units\\r\\n";

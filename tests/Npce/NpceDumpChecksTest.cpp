@@ -89,9 +89,7 @@ TEST(NpceDumpCheck, FailedReadGivesNoVerdict) {
 }
 
 CliRun Npce(Faults faults, std::vector<std::string> words) {
-  sim::SimD2xx d2xx;
-  d2xx.attach(NpceOptions(std::move(faults)));
-  return RunCli(d2xx, CommandWords("npce", std::move(words)));
+  return SimCli(NpceOptions(std::move(faults))).run("npce", std::move(words));
 }
 
 TEST(NpceCli, ReadTwiceOption) {

@@ -6,15 +6,12 @@
 #include <csignal>
 #include <filesystem>
 #include <optional>
-#include <regex>
-#include <sstream>
-#include <thread>
 
 #include "Npce/NpceProtocol.h"
-#include "app/Commands.h"
 #include "link/CliInterrupt.h"
 #include "link/Sha256.h"
 #include "tests/Npce/NpceBench.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/FileSafetyCases.h"
 
 namespace jig::test {
@@ -86,38 +83,22 @@ INSTANTIATE_TEST_SUITE_P(Failures, NpceFailedRead, ::testing::ValuesIn(kReadFail
 
 // ---------------------------------------------------------------- the command line
 
-struct CliRun {
-  int status;
-  std::string out, err;
+struct NpceRun : CliRun {
   Data flash;
 };
 
-// Runs the command; signals (if any) come once the host has sent the byte `when`.
-CliRun NpceCli(std::vector<std::string> words, const Data& flash, sim::SimOptions options = NpceOptions(),
-               int signals = 0, std::uint8_t when = 0) {
-  sim::SimD2xx d2xx;
-  auto& programmer = d2xx.attach(std::move(options));
-  auto& chip = dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE"));
+// Runs the command; Ctrl-C comes `signals` times, 60 ms apart, once the host has sent the
+// byte `when`.
+NpceRun NpceCli(std::vector<std::string> words, const Data& flash, sim::SimOptions options = NpceOptions(),
+                int signals = 0, std::uint8_t when = 0) {
+  SimCli cli(std::move(options));
+  auto& chip = dynamic_cast<sim::NpceSim&>(*cli.programmer.commandSet("NPCE"));
   chip.setFlash(flash);
-  std::ostringstream out, err;
-  words.insert(words.begin(), "npce");
-  std::jthread signaller;
-  if (signals > 0) {
-    signaller = std::jthread([&programmer, signals, when](std::stop_token stop) {
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while (!stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
-        const Data sent = programmer.hostBytes();
-        if (std::find(sent.begin(), sent.end(), when) != sent.end()) break;
-        std::this_thread::sleep_for(5ms);
-      }
-      for (int i = 0; i < signals; ++i) {
-        std::this_thread::sleep_for(60ms);
-        NoteInterrupt(SIGINT);
-      }
-    });
-  }
-  const int status = RunCommand(d2xx, words, true, out, err);
-  return {status, out.str(), err.str(), chip.flash()};
+  std::optional<CtrlCWhen> ctrlC;
+  if (signals > 0) ctrlC.emplace(HostSent(cli.programmer, when), signals, 60ms);
+  CliRun run = cli.run("npce", std::move(words), true);
+  ctrlC.reset();
+  return {std::move(run), chip.flash()};
 }
 
 // A write goes on after one Ctrl-C (the chip is not left half written); a second one ends
@@ -130,7 +111,7 @@ TEST(NpceCliSafety, WriteStopsOnlyAtTheSecondCtrlC) {
   for (int signals : {1, 2}) {
     SCOPED_TRACE(signals);
     ResetInterrupts();
-    const CliRun run = NpceCli({"write", "--no-backup", dir.file("full.bin")}, Pattern(kFlash, 74),
+    const NpceRun run = NpceCli({"write", "--no-backup", dir.file("full.bin")}, Pattern(kFlash, 74),
                                NpceOptions({{"npce-erase-ms", "700"}}), signals, npce::kErase);
     EXPECT_EQ(run.status, 128 + SIGINT);
     EXPECT_NE(run.err.find("Press Ctrl-C again to stop it anyway."), std::string::npos) << run.err;

@@ -3,19 +3,14 @@
 
 #include "link/ReadIdioms.h"
 #include "tests/Npce/NpceBench.h"
+#include "tests/support/SimLink.h"
 
 namespace jig::test {
 namespace {
 
 struct RawLink {
-  explicit RawLink(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), link(d2xx, 1024) {
-    DWORD count = 0;
-    d2xx.FT_CreateDeviceInfoList(&count);
-    d2xx.FT_Open(0, &link.handle);
-    link.isOpen = true;
-    d2xx.FT_SetBaudRate(link.handle, 921600);
-    d2xx.FT_SetTimeouts(link.handle, 200, 200);
-  }
+  explicit RawLink(Faults faults = {})
+      : programmer(d2xx.attach(NpceOptions(std::move(faults)))), link(OpenSimLink(d2xx, 921600, 200, 1024)) {}
   std::vector<std::uint8_t> ask(std::vector<std::uint8_t> bytes, DWORD answer) {
     link.write(bytes);
     const DWORD got = TimedRead(link, answer);

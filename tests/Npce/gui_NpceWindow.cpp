@@ -7,31 +7,20 @@
 
 #include <filesystem>
 
+#include "tests/support/GuiWait.h"
 #include "Npce/TNPCE_FORM.h"
 #include "tests/Npce/NpceBench.h"
+#include "tests/support/WindowScript.h"
 
 namespace jig::test {
 namespace {
 
-// Runs the event loop until done() or the bound passes.
-bool Pump(const std::function<bool()>& done, int boundMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < boundMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+bool Pump(const std::function<bool()>& done, int boundMs) { return RunEventsUntil(done, boundMs); }
 
-struct WindowBench {
+struct WindowBench : WindowScript {
   explicit WindowBench(Faults faults = {}) : programmer(d2xx.attach(NpceOptions(std::move(faults)))), form(d2xx, NpceShortBounds()) {
-    form.endedSeen = [this](bool success) {
-      endings.push_back(success);
-      enabledAtEnd.push_back(buttonsEnabled());  // released by the end call itself, not later
-    };
-    form.dialogAnswer = [this](const FileDialog&) -> std::optional<std::string> { return answer; };
-    form.yesNoAnswer = [this](const std::string& question) {
-      questions.push_back(question);
-      return yes;
-    };
+    // The buttons are released by the end call itself, not later.
+    hook(form, [this](bool) { enabledAtEnd.push_back(buttonsEnabled()); });
     form.show();
   }
   sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
@@ -45,10 +34,6 @@ struct WindowBench {
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;
   TNPCE_FORM form;
-  std::optional<std::string> answer;
-  bool yes = false;  // the answer to the question before an unusual image
-  std::vector<std::string> questions;
-  std::vector<bool> endings;
   std::vector<bool> enabledAtEnd;
 };
 

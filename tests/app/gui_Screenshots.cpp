@@ -12,6 +12,7 @@
 #include <functional>
 #include <set>
 
+#include "tests/support/GuiWait.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
@@ -22,15 +23,7 @@ namespace jig {
 using namespace keyboard;
 namespace {
 
-bool Pump(const std::function<bool()>& done, int boundMs = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > boundMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
+bool Pump(const std::function<bool()>& done, int boundMs = 20000) { return jig::test::RunEventsUntil(done, boundMs); }
 
 // A picture worth showing: the window's size, and more than a few colours in it.
 void Shoot(QWidget& window, const QString& name) {

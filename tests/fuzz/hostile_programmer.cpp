@@ -126,13 +126,7 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     case IteCheck:
     case IteRead:
     case IteWrite: {
-      ite::IteBounds bounds;
-      bounds.connectMs = 20;
-      bounds.answerMs = 10;
-      bounds.blockMs = 10;
-      bounds.eraseMs = 50;
-      bounds.drainMs = 10;
-      IteOperations ops(device, view, bounds);
+      IteOperations ops(device, view, {.connectMs = 20, .answerMs = 10, .blockMs = 10, .eraseMs = 50, .drainMs = 10});
       ops.FormCreate({true, {kIteBoard, ""}});
       // Choosing the board is an action of its own, with its own ending.
       ops.ITE_ComboBox_MB_SWITCHSelect(1);
@@ -155,14 +149,8 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     }
     case NpceRead:
     case NpceWrite: {
-      NpceBounds bounds;
-      bounds.eraseMs = 20;
-      bounds.blankCheckMs = 20;
-      bounds.blockMs = 10;
-      bounds.answerMs = 10;
-      bounds.drainMs = 10;
-      bounds.byteTries = 1;
-      NpceOperations ops(device, view, bounds);
+      NpceOperations ops(device, view,
+                         {.eraseMs = 20, .blankCheckMs = 20, .blockMs = 10, .answerMs = 10, .drainMs = 10, .byteTries = 1});
       view.answerDialog(action == NpceRead ? files.dump : files.flashSource);
       if (action == NpceRead) ops.NPCE_READClick();
       else ops.NPCE_WRITEClick();

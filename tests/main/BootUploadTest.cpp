@@ -10,6 +10,7 @@
 #include "sim/SimD2xx.h"
 #include "sim/StandInImage.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/SimLink.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -40,12 +41,7 @@ class BootLoaderLink {
     options.image = "BOOT";
     options.faults = std::move(faults);
     programmer = &d2xx.attach(options);
-    DWORD count = 0;
-    d2xx.FT_CreateDeviceInfoList(&count);
-    d2xx.FT_Open(0, &link.handle);
-    link.isOpen = true;
-    d2xx.FT_SetBaudRate(link.handle, 115200);
-    d2xx.FT_SetTimeouts(link.handle, 300, 300);
+    link = test::OpenSimLink(d2xx, 115200, 300);
     link.writeByte('U');
     DWORD got = 0;
     Gather(link, 14, 1000, got);

@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <csignal>
 #include <filesystem>
-#include <sstream>
-#include <thread>
 
-#include "app/Commands.h"
 #include "link/CliInterrupt.h"
 #include "link/DumpSink.h"
 #include "link/SourceFile.h"
-#include "sim/SimD2xx.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
 
@@ -42,10 +38,7 @@ const std::string kIteBase =
     "Board-1 PD0=1 PD1=2 PD2=3 PD3=4 PD4=5 PD5=6 PD6=7 PD7=8 BUSY=10 STB=11 AFD=12 INIT=13 SLIN=14 KSI4=15 "
     "KSI5=16 KB_pins=30\r\n";
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
+using test::CliRun;
 
 class FileSafety : public ::testing::TestWithParam<TaskRow> {
  protected:
@@ -59,29 +52,25 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
     ResetInterrupts();
   }
 
-  sim::SimProgrammer& attach(sim::SimD2xx& d2xx, std::map<std::string, std::string> extra = {}, bool wire = false) {
+  // A fresh programmer for the row's runs (an ITE one with the board applied).
+  sim::SimProgrammer& attach(std::map<std::string, std::string> extra = {}, bool wire = false) {
     sim::SimOptions options;
     options.image = GetParam().image;
     options.stateDir = dir.file("state");
     options.wireTime = wire;
     options.faults = GetParam().faults;
     for (auto& [name, value] : extra) options.faults[name] = value;
-    auto& programmer = d2xx.attach(options);
+    cli.reset();
+    test::SimCli& fresh = cli.emplace(std::move(options));
     if (std::string(GetParam().word) == "ite") {
-      std::ostringstream out, err;
-      EXPECT_EQ(RunCommand(d2xx, {"ite", "apply", "--board", "1", "--base", dir.file("base.txt")}, false, out, err),
-                kExitOk)
-          << out.str() << err.str();
-      programmer.clearTranscript();
+      const CliRun apply = fresh.run("ite", {"apply", "--board", "1", "--base", dir.file("base.txt")});
+      EXPECT_EQ(apply.status, kExitOk) << apply.out << apply.err;
+      fresh.programmer.clearTranscript();
     }
-    return programmer;
+    return fresh.programmer;
   }
-  CliRun run(sim::SimD2xx& d2xx, std::vector<std::string> words, bool force = false) {
-    words.insert(words.begin(), GetParam().word);
-    std::ostringstream out, err;
-    const int status = RunCommand(d2xx, words, force, out, err);
-    EXPECT_EQ(d2xx.openHandles(), 0u);
-    return {status, out.str(), err.str()};
+  CliRun run(std::vector<std::string> words, bool force = false) {
+    return cli->run(GetParam().word, std::move(words), force);
   }
   std::vector<std::uint8_t> Pattern(std::size_t size) const {
     std::vector<std::uint8_t> bytes(size);
@@ -89,6 +78,7 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
     return bytes;
   }
   test::TempDir dir;
+  std::optional<test::SimCli> cli;
 };
 
 // What the programmer hears when the file cannot even be opened: the documented open and
@@ -96,9 +86,8 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
 TEST_P(FileSafety, ABadSourceSendsNothingAfterTheOpen) {
   std::vector<std::uint8_t> reference;
   {
-    sim::SimD2xx d2xx;
-    auto& programmer = attach(d2xx);
-    EXPECT_EQ(run(d2xx, {"write", dir.file("missing.bin"), "--no-backup"}).status, kExitFailed);
+    auto& programmer = attach();
+    EXPECT_EQ(run({"write", dir.file("missing.bin"), "--no-backup"}).status, kExitFailed);
     reference = programmer.hostBytes();
   }
   const std::size_t size = GetParam().chipSize;
@@ -114,11 +103,10 @@ TEST_P(FileSafety, ABadSourceSendsNothingAfterTheOpen) {
   };
   for (const Source source : {Source{"folder", {}}, Source{"fifo", {}}, Source{"empty.bin", {}}, Source{"zero.bin", {}},
                               Source{"large.bin", {}}, Source{"whole.bin", size / 2}}) {
-    sim::SimD2xx d2xx;
-    auto& programmer = attach(d2xx);
+    auto& programmer = attach();
     InjectSourceReadFault(source.readFault);
     const auto start = std::chrono::steady_clock::now();
-    const CliRun result = run(d2xx, {"write", dir.file(source.name), "--yes", "--no-backup"});
+    const CliRun result = run({"write", dir.file(source.name), "--yes", "--no-backup"});
     InjectSourceReadFault(std::nullopt);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << source.name;
     EXPECT_EQ(result.status, kExitFailed) << source.name;
@@ -137,24 +125,17 @@ TEST_P(FileSafety, AFailedReadKeepsTheOldDumpWhole) {
     if (failure == Failure::Interrupt && !GetParam().stoppable) continue;
     SCOPED_TRACE(static_cast<int>(failure));
     WriteFileBytes(target, old);
-    sim::SimD2xx d2xx;
     std::map<std::string, std::string> faults;
     if (failure == Failure::SilenceMidRead) faults["silence-after"] = std::to_string(GetParam().chipSize / 3);
-    auto& programmer = attach(d2xx, faults, failure == Failure::Interrupt);
+    auto& programmer = attach(faults, failure == Failure::Interrupt);
     if (failure == Failure::FullDisk) InjectDumpWriteFault(GetParam().chipSize / 2);
-    std::atomic<bool> done{false};
-    std::thread interrupter;
+    std::optional<test::CtrlCWhen> ctrlC;
     if (failure == Failure::Interrupt) {
       // Ctrl-C once a third of the chip has come.
-      interrupter = std::thread([&] {
-        while (!done && programmer.bytesToHost() < GetParam().chipSize / 3)
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (!done) NoteInterrupt(SIGINT);
-      });
+      ctrlC.emplace([&programmer, third = GetParam().chipSize / 3] { return programmer.bytesToHost() >= third; });
     }
-    const CliRun result = run(d2xx, {"read", target}, true);
-    done = true;
-    if (interrupter.joinable()) interrupter.join();
+    const CliRun result = run({"read", target}, true);
+    ctrlC.reset();
     InjectDumpWriteFault(std::nullopt);
     ResetInterrupts();
     EXPECT_EQ(result.status, failure == Failure::Interrupt ? 128 + SIGINT : kExitFailed) << result.out << result.err;
@@ -169,13 +150,12 @@ TEST_P(FileSafety, ADanglingLinkIsNeverFollowed) {
   const std::string link = dir.file("link.bin");
   const std::string elsewhere = dir.file("elsewhere.bin");
   fs::create_symlink(elsewhere, link);
-  sim::SimD2xx d2xx;
-  attach(d2xx);
-  const CliRun refused = run(d2xx, {"read", link});
+  attach();
+  const CliRun refused = run({"read", link});
   EXPECT_EQ(refused.status, kExitFailed);
   EXPECT_NE(refused.err.find(link + " exists; --force replaces it"), std::string::npos) << refused.err;
   EXPECT_TRUE(fs::is_symlink(link));
-  const CliRun forced = run(d2xx, {"read", link}, true);
+  const CliRun forced = run({"read", link}, true);
   EXPECT_EQ(forced.status, kExitOk) << forced.out << forced.err;
   EXPECT_FALSE(fs::exists(elsewhere));
   EXPECT_FALSE(fs::is_symlink(link));
@@ -184,12 +164,11 @@ TEST_P(FileSafety, ADanglingLinkIsNeverFollowed) {
 
 // The backup before a write is what the chip held, and the log names it.
 TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
-  sim::SimD2xx d2xx;
-  attach(d2xx);
-  const CliRun before = run(d2xx, {"read", dir.file("old.bin")});
+  attach();
+  const CliRun before = run({"read", dir.file("old.bin")});
   ASSERT_EQ(before.status, kExitOk) << before.out << before.err;
   WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
-  const CliRun write = run(d2xx, {"write", dir.file("new.bin"), "--yes"});  // an EDID pattern is no EDID
+  const CliRun write = run({"write", dir.file("new.bin"), "--yes"});  // an EDID pattern is no EDID
   // The MEC16xx write programs without erasing: over the old contents its verify fails,
   // which changes nothing about the backup taken before it.
   if (std::string(GetParam().word) != "mec16") {

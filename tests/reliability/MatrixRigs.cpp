@@ -33,12 +33,8 @@ class EdidRig : public Rig {
   EdidRig(sim::SimOptions options, bool write) : write_(write) {
     programmer_ = &d2xx.attach(std::move(options));
     ops_ = std::make_unique<EdidOperations>(d2xx, view, kEdidBounds);
-    if (write_) {
-      sourcePath = dir.file("panel.bin");
-      WriteFileBytes(sourcePath, Pattern(256, 5));
-    } else {
-      dumpPath = dir.file("edid.bin");
-    }
+    if (write_) makeSource("panel.bin", Pattern(256, 5));
+    else dumpPath = dir.file("edid.bin");
   }
   void click() override {
     view.answerDialog(write_ ? sourcePath : dumpPath);
@@ -61,12 +57,8 @@ class Kb90Rig : public Rig {
   Kb90Rig(sim::SimOptions options, bool write) : write_(write) {
     programmer_ = &d2xx.attach(std::move(options));
     ops_ = std::make_unique<Kb90Operations>(d2xx, view, kKb90Bounds);
-    if (write_) {
-      sourcePath = dir.file("kb90.bin");
-      WriteFileBytes(sourcePath, Pattern(131072, 9));
-    } else {
-      dumpPath = dir.file("kb90-dump.bin");
-    }
+    if (write_) makeSource("kb90.bin", Pattern(131072, 9));
+    else dumpPath = dir.file("kb90-dump.bin");
   }
   void click() override {
     view.answerDialog(write_ ? sourcePath : dumpPath);
@@ -122,8 +114,7 @@ class Mec16Rig : public Rig {
     ops_ = std::make_unique<Mec16Operations>(d2xx, view, kMec16Bounds);
     if (action_ == Mec16Action::Read) dumpPath = dir.file("mec16-dump.bin");
     if (action_ == Mec16Action::Write) {
-      sourcePath = dir.file("mec16.bin");
-      WriteFileBytes(sourcePath, Pattern(196608, 3));
+      makeSource("mec16.bin", Pattern(196608, 3));
       // Erased, as a technician leaves it before a write: the verify that follows passes.
       dynamic_cast<sim::Mec16Sim&>(*programmer_->commandSet("MEC16")).setMainArray({});
     }
@@ -159,12 +150,11 @@ class IteRig : public Rig {
     ops_->FormCreate({true, {kBoard1, ""}});
     if (action_ == IteAction::Read) dumpPath = dir.file("ite-dump.bin");
     if (action_ == IteAction::Write) {
-      sourcePath = dir.file("ite.bin");
       // Data in the first 8 KiB, erased flash after it: the write skips FFh runs, so the
       // clean run (and every case built on it) programs 8 KiB byte by byte, not 128 KiB.
       auto image = Pattern(8192, 7);
       image.resize(131072, 0xFF);
-      WriteFileBytes(sourcePath, image);
+      makeSource("ite.bin", image);
     }
   }
   void prepare() override {
@@ -198,12 +188,8 @@ class NpceRig : public Rig {
     if (!options.has("version")) options.faults["version"] = kNpceVersion;
     programmer_ = &d2xx.attach(std::move(options));
     ops_ = std::make_unique<NpceOperations>(d2xx, view, NpceShortBounds());
-    if (write_) {
-      sourcePath = dir.file("npce.bin");
-      WriteFileBytes(sourcePath, Pattern(131072, 11));
-    } else {
-      dumpPath = dir.file("npce-dump.bin");
-    }
+    if (write_) makeSource("npce.bin", Pattern(131072, 11));
+    else dumpPath = dir.file("npce-dump.bin");
   }
   ~NpceRig() override { ops_.reset(); }
   void click() override {

@@ -51,6 +51,11 @@ class Rig {
 
  protected:
   virtual void exitClick() = 0;
+  // The file a write reads, made in the rig's folder.
+  void makeSource(const std::string& name, const std::vector<std::uint8_t>& image) {
+    sourcePath = dir.file(name);
+    WriteFileBytes(sourcePath, image);
+  }
   sim::SimProgrammer* programmer_ = nullptr;
 };
 

@@ -4,10 +4,7 @@
 #include <csignal>
 #include <filesystem>
 #include <regex>
-#include <sstream>
-#include <thread>
 
-#include "app/Commands.h"
 #include "link/Backups.h"
 #include "link/CliInterrupt.h"
 #include "link/Sha256.h"
@@ -16,6 +13,7 @@
 #include "tests/Mec16xx/Mec16Bench.h"
 #include "tests/Npce/NpceBench.h"
 #include "tests/reliability/FlashTasks.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/FileSafetyCases.h"
 
 namespace jig::test {
@@ -320,37 +318,23 @@ INSTANTIATE_TEST_SUITE_P(Windows, WindowFiles, ::testing::ValuesIn(Windows()), C
 
 class WindowCli : public ::testing::TestWithParam<WindowRow> {};
 
-struct CliRun {
-  int status;
-  std::string out, err;
+struct FlashRun : CliRun {
   Data flash;
 };
 
 // Runs the command; a Ctrl-C comes (when midRead) once the host has sent the row's byte
 // five times.
-CliRun Cli(const WindowRow& row, std::vector<std::string> words, const Data& flash, bool wireTime = false,
-           bool midRead = false) {
+FlashRun Cli(const WindowRow& row, std::vector<std::string> words, const Data& flash, bool wireTime = false,
+             bool midRead = false) {
   sim::SimOptions options = row.options;
   options.wireTime = wireTime;
-  sim::SimD2xx d2xx;
-  auto& programmer = d2xx.attach(options);
-  row.setFlash(programmer, flash);
-  std::ostringstream out, err;
-  words.insert(words.begin(), row.word);
-  std::jthread signaller;
-  if (midRead) {
-    signaller = std::jthread([&programmer, byte = row.midReadByte](std::stop_token stop) {
-      const auto deadline = std::chrono::steady_clock::now() + 10s;
-      while (!stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
-        const Data sent = programmer.hostBytes();
-        if (std::count(sent.begin(), sent.end(), byte) >= 5) break;
-        std::this_thread::sleep_for(5ms);
-      }
-      NoteInterrupt(SIGINT);
-    });
-  }
-  const int status = RunCommand(d2xx, words, midRead, out, err);
-  return {status, out.str(), err.str(), row.flash(programmer)};
+  SimCli cli(std::move(options));
+  row.setFlash(cli.programmer, flash);
+  std::optional<CtrlCWhen> ctrlC;
+  if (midRead) ctrlC.emplace(HostSent(cli.programmer, row.midReadByte, 5));
+  CliRun run = cli.run(row.word, std::move(words), midRead);
+  ctrlC.reset();
+  return {std::move(run), row.flash(cli.programmer)};
 }
 
 TEST_P(WindowCli, AnswersAndBackup) {
@@ -374,7 +358,7 @@ TEST_P(WindowCli, AnswersAndBackup) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.back());
     const ScratchBackupFolder home;
-    const CliRun run = Cli(row, c.words, old);
+    const FlashRun run = Cli(row, c.words, old);
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     EXPECT_EQ(run.flash != old, c.written);
     EXPECT_EQ(home.files().size(), c.backups);
@@ -388,7 +372,7 @@ TEST_P(WindowCli, SignalBeforeTheStartStartsNothing) {
   const CleanFileFaults clean;
   TempDir dir;
   NoteInterrupt(GetParam().signal);
-  const CliRun run = Cli(GetParam(), {"read", dir.file("dump.bin")}, Pattern(kFlash, 50));
+  const FlashRun run = Cli(GetParam(), {"read", dir.file("dump.bin")}, Pattern(kFlash, 50));
   EXPECT_EQ(run.status, 128 + GetParam().signal);
   EXPECT_EQ(run.out.find(GetParam().installed), std::string::npos) << run.out;
   EXPECT_FALSE(fs::exists(dir.file("dump.bin")));
@@ -402,7 +386,7 @@ TEST_P(WindowCli, CtrlCMidReadKeepsTheOldDump) {
   const std::string path = dir.file("dump.bin");
   const Data old = Pattern(5000, 51);
   WriteFileBytes(path, old);
-  const CliRun run = Cli(GetParam(), {"read", path}, Pattern(kFlash, 52), true, true);
+  const FlashRun run = Cli(GetParam(), {"read", path}, Pattern(kFlash, 52), true, true);
   EXPECT_EQ(run.status, 128 + SIGINT) << run.out << run.err;
   EXPECT_NE(run.out.find(GetParam().interrupted), std::string::npos) << run.out;
   EXPECT_EQ(ReadFileBytes(path), old);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/GuiWait.h"
 #include "Kb901x_form/TKB901X_forms.h"
 #include "link/limits.h"
 #include "Npce/TNPCE_FORM.h"
@@ -55,13 +56,7 @@ class GapMeter {
   qint64 largest_ = 0;
 };
 
-// Runs the event loop in short slices until done() or the bound passes.
-bool Pump(const std::function<bool()>& done, qint64 boundMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < boundMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  return done();
-}
+bool Pump(const std::function<bool()>& done, qint64 boundMs) { return jig::test::RunEventsUntil(done, boundMs); }
 
 std::vector<std::string> Lines(const QPlainTextEdit* memo) {
   std::vector<std::string> out;
@@ -165,11 +160,7 @@ TEST(UnplugInWindow, NpceReadPulledMidTransfer) {
   options.wireTime = true;
   options.faults["version"] = "Q27 NPCE288 FW 1.7 bench units\\r\\n";
   d2xx.attach(options);
-  NpceBounds bounds;
-  bounds.blockMs = 300;
-  bounds.answerMs = 300;
-  bounds.drainMs = 500;
-  bounds.byteTries = 1;
+  const NpceBounds bounds{.blockMs = 300, .answerMs = 300, .drainMs = 500, .byteTries = 1};
   TNPCE_FORM form(d2xx, bounds);
   WindowUnderTest w{&form, form.NPCE_READ, {form.NPCE_READ, form.NPCE_WRITE, form.EXIT_NPCE},
                     form.EXIT_NPCE, form.CGauge_NPCE, form.NPCE_Memo};

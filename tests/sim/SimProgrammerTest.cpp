@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <string>
 #include <thread>
 
 #include "link/ProgrammerLink.h"
@@ -20,7 +22,34 @@ namespace {
 using test::Bytes;
 using Clock = std::chrono::steady_clock;
 
-ProgrammerLink Open(SimD2xx& d2xx, DWORD baud = 921600) { return test::OpenSimLink(d2xx, baud); }
+// A programmer with a link open to it; the link is closed when the bench goes.
+struct Linked {
+  explicit Linked(SimOptions options = {}, DWORD baud = 921600)
+      : programmer(d2xx.attach(std::move(options))), link(test::OpenSimLink(d2xx, baud)) {}
+  ~Linked() { link.close(); }
+  SimD2xx d2xx;
+  SimProgrammer& programmer;
+  ProgrammerLink link;
+};
+
+SimOptions With(std::string image, std::map<std::string, std::string> faults = {}) {
+  SimOptions options;
+  options.image = std::move(image);
+  options.faults = std::move(faults);
+  return options;
+}
+
+// A programmer on the wire model at 921600 baud, asked 'B' at t0.
+struct AskedB {
+  AskedB(SimOptions options, std::uint32_t latencyMs) : programmer(std::move(options)) {
+    programmer.setBaud(921600);
+    programmer.setLatency(latencyMs);
+    const std::uint8_t b[] = {'B'};
+    programmer.hostWrite(b, t0);
+  }
+  SimProgrammer programmer;
+  const SimTime t0 = SimClock::now();
+};
 
 std::string Ask(ProgrammerLink& link, std::uint8_t command, DWORD count) {
   link.writeByte(command);
@@ -29,9 +58,8 @@ std::string Ask(ProgrammerLink& link, std::uint8_t command, DWORD count) {
 }
 
 TEST(SimProgrammer, AnswersVersionAndBootRequestAtFirmwareBaudOnly) {
-  SimD2xx d2xx;
-  auto& programmer = d2xx.attach();
-  auto link = Open(d2xx, 115200);
+  Linked bench({}, 115200);
+  auto& [d2xx, programmer, link] = bench;
   EXPECT_EQ(Ask(link, 'B', 3), "");
   d2xx.FT_SetBaudRate(link.handle, 921600);
   EXPECT_EQ(Ask(link, 'B', 3), "V41");
@@ -40,7 +68,6 @@ TEST(SimProgrammer, AnswersVersionAndBootRequestAtFirmwareBaudOnly) {
   EXPECT_EQ(Ask(link, 'B', 3), "") << "the boot loader does not know 'B'";
   EXPECT_EQ(programmer.hostBytes(), Bytes("BB?B"));
   EXPECT_EQ(programmer.deviceBytes(), Bytes("V41!"));
-  link.close();
 }
 
 // The image table: each image answers 'B' as its firmware does, runs its command sets and
@@ -56,20 +83,15 @@ TEST(SimProgrammer, EachImageAnswersAndCarriesItsCommandSets) {
                         {"ITE", "Q27 ITE_PROJ FW 2.3\r\n", "ITE_PROJ_Q27.hex"},
                         {"NPCE", "Q27 NPCE288 FW 1.7\r\n", "Q27_NPCE288.hex"}};
   for (const Case& c : cases) {
-    SimOptions options;
-    options.image = c.tag;
-    SimD2xx d2xx;
-    auto& programmer = d2xx.attach(options);
-    auto link = Open(d2xx);
-    EXPECT_EQ(Ask(link, 'B', 64), c.answer) << c.tag;
-    link.close();
+    Linked bench(With(c.tag));
+    EXPECT_EQ(Ask(bench.link, 'B', 64), c.answer) << c.tag;
     EXPECT_EQ(StandInImageFile(c.tag), c.file);
     EXPECT_EQ(ImageTagOf(StandInImage(c.tag)), c.tag);
     const SimImage* image = FindSimImage(c.tag);
     ASSERT_NE(image, nullptr) << c.tag;
     for (const SimSetRow& set : SimSets()) {
       if (RunsSet(*image, set.name)) {
-        EXPECT_NE(programmer.commandSet(std::string(set.name)), nullptr) << set.name;
+        EXPECT_NE(bench.programmer.commandSet(std::string(set.name)), nullptr) << set.name;
       }
     }
   }
@@ -81,45 +103,27 @@ TEST(SimProgrammer, EachImageAnswersAndCarriesItsCommandSets) {
 }
 
 TEST(SimProgrammer, VersionTextCanBeAnything) {
-  SimOptions options;
-  options.faults["version"] = "x\\x80V41\\r\\n";
-  SimD2xx d2xx;
-  d2xx.attach(options);
-  auto link = Open(d2xx);
-  EXPECT_EQ(Ask(link, 'B', 16), std::string("x\x80V41\r\n"));
-  link.close();
+  Linked bench(With("", {{"version", "x\\x80V41\\r\\n"}}));
+  EXPECT_EQ(Ask(bench.link, 'B', 16), std::string("x\x80V41\r\n"));
 }
 
 TEST(SimProgrammer, FaultsCutGarbleAndUnplug) {
   {
-    SimOptions options;
-    options.faults["silence-after"] = "4";
-    SimD2xx d2xx;
-    d2xx.attach(options);
-    auto link = Open(d2xx);
-    EXPECT_EQ(Ask(link, 'B', 3), "V41");
-    EXPECT_EQ(Ask(link, 'B', 3), "V") << "cut after four bytes in all";
-    EXPECT_EQ(Ask(link, 'B', 3), "");
-    link.close();
+    Linked bench(With("", {{"silence-after", "4"}}));
+    EXPECT_EQ(Ask(bench.link, 'B', 3), "V41");
+    EXPECT_EQ(Ask(bench.link, 'B', 3), "V") << "cut after four bytes in all";
+    EXPECT_EQ(Ask(bench.link, 'B', 3), "");
   }
   {
-    SimOptions options;
-    options.faults["garbage-after"] = "1";
-    SimD2xx d2xx;
-    d2xx.attach(options);
-    auto link = Open(d2xx);
-    const std::string answer = Ask(link, 'B', 3);
+    Linked bench(With("", {{"garbage-after", "1"}}));
+    const std::string answer = Ask(bench.link, 'B', 3);
     ASSERT_EQ(answer.size(), 3u);
     EXPECT_EQ(answer[0], 'V');
     EXPECT_NE(answer.substr(1), "41");
-    link.close();
   }
   {
-    SimOptions options;
-    options.faults["unplug-after"] = "3";
-    SimD2xx d2xx;
-    auto& programmer = d2xx.attach(options);
-    auto link = Open(d2xx);
+    Linked bench(With("", {{"unplug-after", "3"}}));
+    auto& [d2xx, programmer, link] = bench;
     EXPECT_EQ(Ask(link, 'B', 3), "V41");
     link.writeByte('B');
     EXPECT_TRUE(programmer.gone());
@@ -135,33 +139,27 @@ TEST(SimProgrammer, FaultsCutGarbleAndUnplug) {
 }
 
 TEST(SimProgrammer, OneHandleAtATimeAndOpenCanFail) {
-  SimD2xx d2xx;
-  d2xx.attach();
-  auto link = Open(d2xx);
   FT_HANDLE second = 0;
-  EXPECT_EQ(d2xx.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);
-  link.close();
-  SimOptions broken;
-  broken.faults["open-fails"] = "";
+  {
+    Linked bench;
+    EXPECT_EQ(bench.d2xx.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);
+  }
   SimD2xx other;
-  other.attach(broken);
+  other.attach(With("", {{"open-fails", ""}}));
   DWORD count = 0;
   other.FT_CreateDeviceInfoList(&count);
   EXPECT_EQ(other.FT_Open(0, &second), FT_DEVICE_NOT_OPENED);
 }
 
 TEST(SimProgrammer, UnplugWakesAWaitingReader) {
-  SimD2xx d2xx;
-  d2xx.attach();
-  auto link = Open(d2xx);
-  std::jthread puller([&] {
+  Linked bench;
+  std::jthread puller([&bench] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    d2xx.unplug(0);
+    bench.d2xx.unplug(0);
   });
   const auto start = Clock::now();
-  EXPECT_EQ(QueueWait(link, 1, 5000), WaitResult::Gone);
+  EXPECT_EQ(QueueWait(bench.link, 1, 5000), WaitResult::Gone);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
-  link.close();
 }
 
 // The wire model on exact times (no threads, no clock): 10 bits a byte at 921600 baud is
@@ -170,12 +168,8 @@ TEST(SimProgrammer, UnplugWakesAWaitingReader) {
 TEST(SimProgrammer, WireTimeDeliversAfterTheLatencyTimer) {
   SimOptions options;
   options.wireTime = true;
-  SimProgrammer programmer(options);
-  programmer.setBaud(921600);
-  programmer.setLatency(2);
-  const SimTime t0 = SimClock::now();
-  const std::uint8_t b[] = {'B'};
-  programmer.hostWrite(b, t0);
+  AskedB asked(options, 2);
+  auto& [programmer, t0] = asked;
   EXPECT_EQ(programmer.txQueue(t0), 1u);
   EXPECT_EQ(programmer.txQueue(t0 + std::chrono::nanoseconds(10850)), 0u);
   // 'B' arrives at 10850 ns, the first answer byte at the bridge at 21700 ns, +2 ms.
@@ -188,12 +182,8 @@ TEST(SimProgrammer, WireTimeFullPacketsLeaveWithoutTheLatencyTimer) {
   SimOptions options;
   options.wireTime = true;
   options.faults["version"] = std::string(124, 'v');  // two full packets
-  SimProgrammer programmer(options);
-  programmer.setBaud(921600);
-  programmer.setLatency(16);
-  const SimTime t0 = SimClock::now();
-  const std::uint8_t b[] = {'B'};
-  programmer.hostWrite(b, t0);
+  AskedB asked(options, 16);
+  auto& [programmer, t0] = asked;
   const auto byte = std::chrono::nanoseconds(10850);
   EXPECT_EQ(programmer.available(t0 + 63 * byte - std::chrono::nanoseconds(1)), 0u);
   EXPECT_EQ(programmer.available(t0 + 63 * byte), 62u) << "the first packet leaves when it is full";
@@ -217,12 +207,8 @@ TEST(SimProgrammer, VersionSplitPausesTheAnswerBetweenItsPieces) {
     options.wireTime = c.wireTime;
     options.faults["version"] = "ABCDEFGH";
     options.faults["version-split"] = "3:10";
-    SimProgrammer programmer(options);
-    programmer.setBaud(921600);
-    programmer.setLatency(c.latencyMs);
-    const SimTime t0 = SimClock::now();
-    const std::uint8_t b[] = {'B'};
-    programmer.hostWrite(b, t0);
+    AskedB asked(options, c.latencyMs);
+    auto& [programmer, t0] = asked;
     const SimTime origin = c.wireTime ? t0 + byte : t0;  // the programmer has the 'B'
     EXPECT_EQ(programmer.available(origin + std::chrono::milliseconds(c.firstMs)), static_cast<std::size_t>(c.firstCount))
         << "latency " << c.latencyMs;
@@ -237,9 +223,8 @@ TEST(SimProgrammer, VersionSplitPausesTheAnswerBetweenItsPieces) {
 }
 
 TEST(SimProgrammer, TheBridgeTellsItsLatencyTimer) {
-  SimD2xx d2xx;
-  d2xx.attach();
-  auto link = Open(d2xx);
+  Linked bench;
+  auto& [d2xx, programmer, link] = bench;
   auto reading = d2xx.LatencyTimer(link.handle);
   ASSERT_TRUE(reading.has_value());
   EXPECT_EQ(reading->ms, 16) << "the default until the host sets it";

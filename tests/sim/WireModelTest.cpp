@@ -8,6 +8,7 @@
 #include "link/ReadIdioms.h"
 #include "sim/SimD2xx.h"
 #include "sim/WireModel.h"
+#include "tests/support/SimLink.h"
 
 namespace jig::sim {
 namespace {
@@ -21,25 +22,25 @@ constexpr nanoseconds kSlow{86805};  // one byte at 115200 baud
 
 const WireTime kStart = WireTime() + std::chrono::seconds(100);
 
-TranscriptEntry HostWrite(std::size_t count, nanoseconds after, std::uint32_t baud = 921600,
-                          std::uint32_t latencyMs = 2) {
+// count bytes, host to device or back, at kStart + at.
+TranscriptEntry Entry(bool toDevice, std::size_t count, nanoseconds at, std::uint32_t baud, std::uint32_t latencyMs) {
   TranscriptEntry entry;
-  entry.toDevice = true;
-  entry.bytes.assign(count, 0x55);
-  entry.at = kStart + after;
+  entry.toDevice = toDevice;
+  entry.bytes.assign(count, toDevice ? 0x55 : 0xAA);
+  entry.at = kStart + at;
   entry.baud = baud;
   entry.latencyMs = latencyMs;
   return entry;
 }
 
+TranscriptEntry HostWrite(std::size_t count, nanoseconds after, std::uint32_t baud = 921600,
+                          std::uint32_t latencyMs = 2) {
+  return Entry(true, count, after, baud, latencyMs);
+}
+
 TranscriptEntry Answer(std::size_t count, std::uint64_t cause, nanoseconds at, nanoseconds work = {},
                        std::uint32_t baud = 921600, std::uint32_t latencyMs = 2) {
-  TranscriptEntry entry;
-  entry.toDevice = false;
-  entry.bytes.assign(count, 0xAA);
-  entry.at = kStart + at;
-  entry.baud = baud;
-  entry.latencyMs = latencyMs;
+  TranscriptEntry entry = Entry(false, count, at, baud, latencyMs);
   entry.cause = cause;
   entry.work = work;
   return entry;
@@ -106,12 +107,8 @@ TEST(WireModel, SimulatedRoundTripTakesAtLeastTheModelAndRecordsWhatItNeeds) {
   options.wireTime = true;
   SimD2xx d2xx;
   auto& programmer = d2xx.attach(options);
-  ProgrammerLink link(d2xx, 64);
-  DWORD count = 0;
-  d2xx.FT_CreateDeviceInfoList(&count);
-  ASSERT_EQ(d2xx.FT_Open(0, &link.handle), FT_OK);
-  link.isOpen = true;
-  d2xx.FT_SetBaudRate(link.handle, 921600);
+  ProgrammerLink link = test::OpenSimLink(d2xx);
+  ASSERT_EQ(d2xx.openHandles(), 1u);
   d2xx.FT_SetLatencyTimer(link.handle, 2);
   const auto t0 = WireClock::now();
   link.writeByte('B');
