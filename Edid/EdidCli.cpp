@@ -21,7 +21,7 @@ int RunCheck(CliRequest& request, const std::string& path) {
   if (!source.ok()) {
     request.err << (source.problem == SourceProblem::CannotOpen
                         ? std::string(edid::text::kOpenFailed) + ' ' + path
-                        : SourceProblemLine(path, source, kEdidImageSize, LogLanguage::English))
+                        : SourceProblemLine(path, source, kEdidImageSize, LogLanguage::English, ChipInvolved::No))
                 << '\n';
     return kExitFailed;
   }

@@ -155,9 +155,11 @@ void EdidOperations::EDID_READClick() {
     return;
   }
   view_.repaint();
-  auto file = DumpSink::Create(*name);
+  int createError = 0;
+  auto file = DumpSink::Create(*name, &createError);
   if (!file) {
     view_.errorBox(edid::text::kCreateFailed);
+    view_.log(CreateFailedLine(*name, createError, LogLanguage::English));
     view_.log("");
     view_.ended(false);
     return;
@@ -315,10 +317,15 @@ void EdidOperations::FixChecksumClick() {
   }
   for (const auto& fix : fixes) view_.log(ChecksumFixLine(fix));
   // The corrected image goes to a file beside the original and replaces it only when
-  // whole on the disk, so a failed save never leaves the technician without the image.
-  auto out = DumpSink::Create(*name);
+  // whole on the disk, so a failed save never leaves the technician without the image. A
+  // link stays a link: the file it names is the one fixed.
+  std::error_code ec;
+  const std::string target = std::filesystem::is_symlink(*name, ec) ? std::filesystem::canonical(*name, ec).string() : *name;
+  int createError = 0;
+  auto out = DumpSink::Create(ec ? *name : target, &createError);
   if (!out || !out->write(image) || !out->commit()) {
     view_.errorBox(edid::text::kCreateFailed);
+    view_.log(CreateFailedLine(*name, out ? out->error() : createError, LogLanguage::English));
     view_.log("");
     view_.ended(false);
     return;
@@ -339,7 +346,7 @@ std::optional<std::size_t> EdidOperations::readFixSource(const std::string& name
   }
   // Too large is told by the size check that follows; anything else is no file to fix.
   if (!source.ok() && source.problem != SourceProblem::TooLarge) {
-    view_.log(SourceProblemLine(name, source, bytes.size(), LogLanguage::English));
+    view_.log(SourceProblemLine(name, source, bytes.size(), LogLanguage::English, ChipInvolved::No));
     view_.ended(false);
     return std::nullopt;
   }

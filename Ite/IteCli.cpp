@@ -177,7 +177,7 @@ int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
     view.setYesNoAnswer(request.yes);
     ops.ITE_WRITE_BitBtnClick();
   }
-  const CliStop stop{[&ops] { ops.requestStop(); }, action == "write"};
+  const CliStop stop{[&ops] { ops.requestStop(); }, action == "write", &ops.chipGate()};
   const int status = AwaitOperation(view, std::chrono::milliseconds(limits::kIteOperationBoundMs), stop, "ite " + action);
   // The worker ends by itself: every wait in it has its bound.
   ops.joinWorker();
@@ -191,7 +191,9 @@ int RunIteCommand(CliRequest& request) {
   PinChoice choice;
   if (const auto status = ReadPinChoice(request, choice)) return *status;
   const std::string givenBase = options.value("--base");
-  const std::string basePath = givenBase.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : givenBase;
+  std::vector<std::string> skipped;
+  const std::string basePath = givenBase.empty() ? ite::FindBesideProgram(ite::kBaseFileName, &skipped) : givenBase;
+  for (const std::string& line : skipped) request.err << line << '\n';
   ite::IteBase base = ite::LoadIteBase(basePath);
   if (!base.problem.empty()) request.err << base.problem << '\n';
   if (const auto status = CheckBase(request, choice, basePath, base)) return *status;

@@ -13,6 +13,7 @@
 #include "Ite/IteProtocol.h"
 #include "Ite/IteSequences.h"
 #include "Ite/MbConnectionIte.h"
+#include "link/ChipGate.h"
 #include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
@@ -64,6 +65,8 @@ class IteOperations {
   // The command line's stop (a signal), from any thread: the running read or write ends
   // through its failure path at its next block or byte.
   void requestStop() { cancel_.store(true); }
+  // Whether a write has touched the chip yet, and the way to call it off before it has.
+  ChipGate& chipGate() { return chipGate_; }
 
   // Waits for a running worker to end (the command line, tests, the window's end).
   void joinWorker();
@@ -134,6 +137,7 @@ class IteOperations {
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
   std::atomic<bool> cancel_{false};
+  ChipGate chipGate_;
   // What the running action was started with.
   bool verifyThisWrite_ = true;
   bool readTwiceThisRead_ = false;

@@ -36,10 +36,12 @@ void IteOperations::ITE_READ_BitBtnClick() {
   // The dump goes to a temporary file beside the chosen name and replaces it only when
   // whole. Read twice keeps both reads in memory and writes only a matching pair, so an
   // older dump under that name outlives a pair that differs.
-  file_ = DumpSink::Create(*path);
+  int createError = 0;
+  file_ = DumpSink::Create(*path, &createError);
   if (!file_) {
     log(ite::text::kCreateFailed);
     view_.errorBox(std::string(ite::text::kCreateFailedBox));
+    log(CreateFailedLine(*path, createError, kLanguage));
     return endClickFailed(true, false, true);
   }
   logTimeStamp();

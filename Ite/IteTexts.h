@@ -116,6 +116,8 @@ inline constexpr std::string_view kNotDrained = "Программатор не �
 inline constexpr std::string_view kFileWriteFailed = "Ошибка записи в файл: ";
 // The window closing or a Ctrl-C on the command line.
 inline constexpr std::string_view kStopped = "Операция прервана: получен запрос на остановку.";
+inline constexpr std::string_view kStoppedBeforeWrite =
+    "Запись отменена: запрос на остановку пришёл до записи; микросхема не тронута.";
 
 // Ours: the read-back after a write and the second read, and why they ended early.
 inline constexpr std::string_view kVerifyBox = "Проверить после записи";

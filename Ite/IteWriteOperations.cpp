@@ -23,6 +23,7 @@ void IteOperations::ITE_WRITE_BitBtnClick() {
   if (!Mode_ITE.compare_exchange_strong(idle, IteMode::WRITE_ITE_step_one)) return;
   joinWorker();
   cancel_.store(false);
+  chipGate_.reset();
   verifyThisWrite_ = verifyAfterWrite_.load();
   backupThisWrite_ = backup_.load();
   for (std::string_view button :
@@ -108,6 +109,12 @@ void IteOperations::writeBody(std::stop_token stop) {
     logTimeStamp();
     endWorker(false);
   };
+  // The register steps that follow start the chip erase: a stop that came before them (during
+  // the backup, or while the click opened the programmer) calls the whole write off.
+  if (stopAsked(stop) || !chipGate_.touch()) {
+    log(ite::text::kStoppedBeforeWrite);
+    return fail();
+  }
   log(ite::text::kPreparing);
   const std::span<const ite::RegStep> sequence(ite::kWriteSequence);
   if (!runRegisterSteps(sequence.first(ite::kWritePreparationSteps))) return fail();

@@ -56,7 +56,10 @@ IteBase LoadIteBase(const std::string& path) {
   return base;
 }
 
-std::string FindBesideProgram(const std::string& name) { return FindDataFile(name).path.value_or(name); }
+std::string FindBesideProgram(const std::string& name, std::vector<std::string>* problems) {
+  const auto found = ReadFirstDataFile(name, DataFolders(), problems);
+  return found ? found->path : name;
+}
 
 DataFileSearch WhereBaseWasSought(const std::string& basePath) {
   namespace fs = std::filesystem;

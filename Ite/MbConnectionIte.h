@@ -41,8 +41,9 @@ struct IteBase {
 std::vector<std::string> SplitBaseLines(std::string_view bytes);
 IteBase LoadIteBase(const std::string& path);
 // The current directory first, then the program's own folder, then the installed data
-// folder; the bare name when none has it.
-std::string FindBesideProgram(const std::string& name);
+// folder: the first usable file; one that is there but not usable gets its line in problems
+// and the search goes on. The bare name when none is usable.
+std::string FindBesideProgram(const std::string& name, std::vector<std::string>* problems = nullptr);
 // The line that follows the missing-base message: where the base at basePath (the bare
 // name: the default search) was looked for.
 std::string MissingBaseLine(const std::string& basePath);

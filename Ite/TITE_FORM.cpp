@@ -32,7 +32,10 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   layOut();
   ops_ = std::make_unique<IteOperations>(d2xx, *this);
   connectControls();
-  FormCreate(basePath.empty() ? ite::FindBesideProgram(ite::kBaseFileName) : basePath);
+  std::vector<std::string> skipped;
+  const std::string path = basePath.empty() ? ite::FindBesideProgram(ite::kBaseFileName, &skipped) : basePath;
+  for (const std::string& line : skipped) log(line);
+  FormCreate(path);
 }
 
 void TITE_FORM::buildBoardChoice() {

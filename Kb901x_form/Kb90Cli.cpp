@@ -40,7 +40,8 @@ int RunOperation(CliRequest& request, bool write) {
   // write, may take as long as the first run.
   const std::uint64_t runs = (readTwice || (write && request.backup)) ? 2 : 1;
   return AwaitOperation(view, std::chrono::milliseconds(runs * limits::kKb90RunBoundMs + limits::kKb90CliMarginMs),
-                        CliStop{[&operations] { operations.requestStop(); }, write}, "kb90 " + request.action);
+                        CliStop{[&operations] { operations.requestStop(); }, write, &operations.chipGate()},
+                        "kb90 " + request.action);
 }
 
 std::optional<std::vector<std::string>> LoadList(CliRequest& request) {

@@ -110,6 +110,7 @@ void Kb90Operations::KB901X_READClick() {
   // the passes wait in memory until they agree.
   if (!capture_.open(*path, twice)) {
     view_.errorBox(text::kCreateFailed);
+    view_.log(CreateFailedLine(*path, capture_.createError(), LogLanguage::English));
     link_.close();
     view_.ended(false);
     return;
@@ -152,6 +153,7 @@ void Kb90Operations::announceWrite() {
 
 void Kb90Operations::KB901X_WRITEClick() {
   if (Mode_KB90.load() != Kb90Mode::None) return;
+  chipGate_.reset();
   backupNow_ = backup_.load();
   view_.clearLog();
   if (!openAndCheck()) {
@@ -192,6 +194,8 @@ void Kb90Operations::KB901X_WRITEClick() {
     return;
   }
   sums_ = {};
+  // Nothing can call the write off while the click itself runs: 'W' goes out now.
+  chipGate_.touch();
   release(Kb90Mode::Writing, kb90::kWrite);
 }
 
@@ -312,7 +316,7 @@ bool Kb90Operations::backupThenStartWrite(std::stop_token& stop) {
     finish(false);
     return false;
   }
-  if (stop.stop_requested()) {
+  if (stop.stop_requested() || !chipGate_.touch()) {
     view_.log(text::kWriteStoppedBeforeWrite);
     finish(false);
     return false;

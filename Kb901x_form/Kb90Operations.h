@@ -15,6 +15,7 @@
 #include "Kb901x_form/Kb90Controls.h"
 #include "Kb901x_form/Kb90Checksums.h"
 #include "Kb901x_form/Kb90Protocol.h"
+#include "link/ChipGate.h"
 #include "link/DumpCapture.h"
 #include "link/ProgrammerLink.h"
 #include "link/TaskView.h"
@@ -66,6 +67,8 @@ class Kb90Operations {
   // Asks the running operation to end through its failure path (a read at its next block,
   // a write before its next block). Nothing happens when none runs.
   void requestStop() { worker_.request_stop(); }
+  // Whether a write has touched the chip yet, and the way to call it off before it has.
+  ChipGate& chipGate() { return chipGate_; }
 
  private:
   // Open, link check; true with the programmer ready for the first command.
@@ -111,6 +114,7 @@ class Kb90Operations {
   std::atomic<bool> backup_{false};
   bool backupNow_ = false;   // the setting the running write took
   bool backupRead_ = false;  // the backup read is running: a failure says the write does not start
+  ChipGate chipGate_;
   Kb90Sums sums_;
   std::jthread worker_;
 };

@@ -1,4 +1,5 @@
 #include "Kb901x_form/Kb90Protocol.h"
+#include "link/MsLeft.h"
 
 #include <algorithm>
 #include <chrono>
@@ -39,8 +40,8 @@ ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
   ChecksumAnswer answer;
   auto deadline = Clock::now() + std::chrono::milliseconds(markMs);
   while (answer.marks < kb90::kBlockCount) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) {
       answer.result = WaitResult::TimedOut;
       return answer;
     }
@@ -48,7 +49,7 @@ ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
       answer.result = WaitResult::Gone;
       return answer;
     }
-    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, static_cast<DWORD>(left), &link.rxQueue);
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status == FT_WAIT_TIMEOUT) {
       answer.result = WaitResult::TimedOut;
       return answer;

@@ -50,11 +50,7 @@ std::span<const char* const> FfcSizes() { return kFfcSizes; }
 
 std::optional<std::vector<std::uint8_t>> LoadBase(const std::vector<std::filesystem::path>& folders,
                                                   std::vector<std::string>* problems) {
-  for (const auto& folder : folders) {
-    std::string problem;
-    if (auto bytes = ReadDataFile(folder / kBaseFileName, problem)) return bytes;
-    if (!problem.empty() && problems) problems->push_back(problem);
-  }
+  if (auto found = ReadFirstDataFile(kBaseFileName, folders, problems)) return std::move(found->bytes);
   return std::nullopt;
 }
 

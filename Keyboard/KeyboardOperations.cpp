@@ -6,6 +6,7 @@
 #include "Keyboard/KeyboardControls.h"
 #include "Keyboard/KeyboardFamily.h"
 #include "link/OpenProgrammer.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -133,9 +134,9 @@ KeyboardOperations::Gathered KeyboardOperations::gatherReport(const std::stop_to
   bool dropping = false;
   for (;;) {
     if (stop.stop_requested()) return Gathered::Cancelled;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return Gathered::TimedOut;
-    const DWORD slice = static_cast<DWORD>(std::min<long long>(left, kCancelSliceMs));
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) return Gathered::TimedOut;
+    const DWORD slice = std::min<DWORD>(left, kCancelSliceMs);
     const FT_STATUS status = link_.d2xx->WaitForRx(link_.handle, 1, slice, &link_.rxQueue);
     if (status == FT_WAIT_TIMEOUT) continue;
     if (status != FT_OK) return Gathered::Gone;

@@ -38,7 +38,7 @@ int RunMec16Command(CliRequest& request) {
     view.setYesNoAnswer(request.yes);
     operations.BitBtn_MEC16_WRITEClick(false);
   }
-  const CliStop stop{[&operations] { operations.requestStop(); }, action == "write"};
+  const CliStop stop{[&operations] { operations.requestStop(); }, action == "write", &operations.chipGate()};
   return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);
 }
 

@@ -13,6 +13,7 @@
 
 #include "Mec16xx/Mec16Controls.h"
 #include "Mec16xx/Mec16Protocol.h"
+#include "link/ChipGate.h"
 #include "link/D2xx.h"
 #include "link/DumpSink.h"
 #include "link/ProgrammerLink.h"
@@ -73,6 +74,8 @@ class Mec16Operations {
   // The command line's stop (a signal): a read ends through its failure path at its next
   // block, a write through its failure path at its next page.
   void requestStop() { cancel_ = true; }
+  // Whether a write has touched the chip yet, and the way to call it off before it has.
+  ChipGate& chipGate() { return chipGate_; }
 
   // Logs both protection lines and paints both indicators; true when either bit is set.
   bool CheckProtection_MEC16(std::uint8_t status);
@@ -155,6 +158,7 @@ class Mec16Operations {
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
   std::atomic<bool> cancel_{false};
+  ChipGate chipGate_;
   // From "W" until the verify has ended: the exit button says once that it cannot stop.
   std::atomic<bool> writeRunning_{false};
   std::atomic<bool> writeStopNoted_{false};

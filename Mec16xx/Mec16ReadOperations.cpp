@@ -26,8 +26,12 @@ void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
   // The dump goes to a temporary file beside the chosen name and replaces it only when
   // whole. Read twice keeps both reads in memory and writes only a matching pair, so a
   // pair that differs leaves an old file as it was.
-  File_MEC16 = DumpSink::Create(FileName_MEC16);
-  if (!File_MEC16) return refuseSetUp(kCreateFailed);
+  int createError = 0;
+  File_MEC16 = DumpSink::Create(FileName_MEC16, &createError);
+  if (!File_MEC16) {
+    log(kCreateFailed);
+    return refuseSetUp(CreateFailedLine(FileName_MEC16, createError, kLanguage));
+  }
   streamToFile_ = followUp_ == FollowUp::None;
   timeStamp();
   log(kReadingInto);

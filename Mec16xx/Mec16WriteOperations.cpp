@@ -19,6 +19,7 @@ using namespace mec16::text;
 
 void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   if (!beginTransfer(Mec16Mode::WriteMain, colour::kRed, kMainPages)) return;
+  chipGate_.reset();
   followUp_ = verifyAfterWrite_.load() ? FollowUp::Verify : FollowUp::None;
   writeInfoTicked_ = writeInfoTicked;
   const FileDialog dialog{std::string(kOpenTitle), std::string(kOpenFilter), {}, {}, false};
@@ -27,6 +28,8 @@ void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
   FileName_MEC16 = *path;
   if (!takeImage()) return;
   if (backup_.load()) return startBackupRead();
+  // Nothing can call the write off while the click itself runs: the stream starts now.
+  chipGate_.touch();
   if (!startWriteStream()) return;
   ReadThread_MEC16 = std::jthread([this] { ReadThread_MEC16Execute(); });
 }
@@ -67,7 +70,7 @@ void Mec16Operations::startBackupRead() {
 void Mec16Operations::continueWithWrite() {
   writeRunning_ = true;
   // A stop asked for during the backup, after its last block, still keeps the chip as it was.
-  if (Stop_MEC16.exchange(false) || cancel_.load()) {
+  if (Stop_MEC16.exchange(false) || cancel_.load() || !chipGate_.touch()) {
     log(kWriteNotStarted);
     return endAction(false);
   }

@@ -29,7 +29,8 @@ int RunNpceCommand(CliRequest& request) {
   if (read) operations.NPCE_READClick();
   else operations.NPCE_WRITEClick();
   return AwaitOperation(view, std::chrono::milliseconds(limits::kNpceOperationBoundMs),
-                        CliStop{[&operations] { operations.requestStop(); }, write}, "npce " + request.action);
+                        CliStop{[&operations] { operations.requestStop(); }, write, &operations.chipGate()},
+                        "npce " + request.action);
 }
 
 }  // namespace jig

@@ -113,6 +113,7 @@ void NpceOperations::NPCE_READClick() {
   // the passes wait in memory until they agree.
   if (!capture_.open(*name, twice)) {
     view_.errorBox(text::kCreateFailed);
+    view_.log(CreateFailedLine(*name, capture_.createError(), LogLanguage::English));
     stopInClick();
     return;
   }

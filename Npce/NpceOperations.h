@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/ChipGate.h"
 #include "link/D2xx.h"
 #include "link/DumpCapture.h"
 #include "link/ProgrammerLink.h"
@@ -55,6 +56,8 @@ class NpceOperations {
   // Asks the running operation to end through its failure path (a read at its next block,
   // a write before its next block). Nothing happens when none runs.
   void requestStop() { ReadThread_NPCE.request_stop(); }
+  // Whether a write has touched the chip yet, and the way to call it off before it has.
+  ChipGate& chipGate() { return chipGate_; }
 
   // The window's only lock: "NONE" when idle.
   std::atomic<NpceMode> Mode_NPCE{NpceMode::NONE};
@@ -104,6 +107,7 @@ class NpceOperations {
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
   bool backupRead_ = false;  // the backup read is running: a failure says the write does not start
+  ChipGate chipGate_;
   std::jthread ReadThread_NPCE;  // last: joined before the rest goes
 };
 

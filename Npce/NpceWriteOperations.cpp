@@ -51,6 +51,7 @@ void NpceOperations::announceWrite() {
 
 void NpceOperations::NPCE_WRITEClick() {
   if (Mode_NPCE != NpceMode::NONE) return;
+  chipGate_.reset();
   const bool backup = backup_.load();
   if (!openAndCheck()) return;
   const auto name = view_.askOpenFile(OpenDialog_NPCE());
@@ -100,7 +101,7 @@ bool NpceOperations::backupThenReopen(std::stop_token& stop) {
     end(false);
     return false;
   }
-  if (stop.stop_requested()) {
+  if (stop.stop_requested() || !chipGate_.touch()) {
     view_.log(text::kWriteStoppedBeforeWrite);
     end(false);
     return false;
@@ -151,6 +152,12 @@ bool NpceOperations::eraseAndCheck() {
 }
 
 void NpceOperations::writeWork(std::stop_token stop) {
+  // Without a backup the click has only opened the programmer: a stop that came since still
+  // finds the chip as it was.
+  if (stop.stop_requested() || !chipGate_.touch()) {
+    failWithSignal(text::kWriteStoppedBeforeWrite, false);
+    return;
+  }
   if (!eraseAndCheck()) return;
   const DWORD byteBoundMs = static_cast<DWORD>(bounds_.byteTries) * limits::kNpceQueryTimeoutMs;
   auto fail = [&](std::string line) {

@@ -23,7 +23,8 @@ std::optional<int> RunCommandLine(const Options& options) {
   return RunGuarded(
       [&] {
         Backend backend = MakeBackend(options);
-        return RunCommand(*backend.d2xx, options.words, options.force, std::cout, std::cerr);
+        return RunCommand(*backend.d2xx, options.words, SharedAnswers{options.force, options.yes, options.backup},
+                          std::cout, std::cerr);
       },
       std::cerr);
 }

@@ -28,14 +28,20 @@ const CliCommand kVersion{"version", kVersionActions, {}, "print the programmer'
 const CliCommand kSwitch{"switch", kSwitchActions, {},
                          "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitchCommand};
 
-// The answers every write shares, whatever the task: taken here, not by each command.
+constexpr std::string_view kEndOfOptions = "--";
+
+// The answers every write shares, whatever the task: taken here, not by each command, and
+// only where they are options (not after "--").
 void TakeSharedAnswers(std::vector<std::string>& words, CliRequest& request) {
-  std::erase_if(words, [&request](const std::string& word) {
-    if (word == "--yes") request.yes = true;
-    else if (word == "--no-backup") request.backup = false;
-    else return false;
-    return true;
-  });
+  const auto end = std::find(words.begin(), words.end(), kEndOfOptions);
+  words.erase(std::remove_if(words.begin(), end,
+                             [&request](const std::string& word) {
+                               if (word == "--yes") request.yes = true;
+                               else if (word == "--no-backup") request.backup = false;
+                               else return false;
+                               return true;
+                             }),
+              end);
 }
 
 }  // namespace
@@ -51,9 +57,21 @@ const std::vector<const CliCommand*>& CommandTable() {
 
 int RunCommand(D2xx& d2xx, const std::vector<std::string>& words, bool force, std::ostream& out,
                std::ostream& err) {
+  return RunCommand(d2xx, words, SharedAnswers{force}, out, err);
+}
+
+int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAnswers& answers, std::ostream& out,
+               std::ostream& err) {
+  // "--" before the command word: every word is taken as it stands, the command's own
+  // options too, so the marker goes back in after the command and its action.
+  std::vector<std::string> words = given;
+  const bool allLiteral = !words.empty() && words[0] == kEndOfOptions;
+  if (allLiteral) words.erase(words.begin());
   for (const CliCommand* command : CommandTable()) {
     if (words.empty() || words[0] != command->word) continue;
-    CliRequest request{d2xx, "", "", "", {}, force, out, err};
+    CliRequest request{d2xx, "", "", "", {}, answers.force, out, err};
+    request.yes = answers.yes;
+    request.backup = answers.backup;
     request.command = command;
     for (const Family* family : Families())
       if (&family->command == command) request.task = family->task.itemText;
@@ -62,6 +80,7 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& words, bool force, st
     const std::size_t kept = std::min<std::size_t>(takesAction ? 2 : 1, words.size());
     const auto first = words.begin() + static_cast<std::ptrdiff_t>(kept);
     std::vector<std::string> rest(first, words.end());
+    if (allLiteral) rest.insert(rest.begin(), std::string(kEndOfOptions));
     TakeSharedAnswers(rest, request);
     std::vector<std::string> own(words.begin() + 1, first);
     own.insert(own.end(), rest.begin(), rest.end());

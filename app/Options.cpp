@@ -12,6 +12,14 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
   Options options;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
+    if (word == "--") {
+      // The end of the options: what follows is taken as it stands (a file named "--force").
+      // The command's own parser is told where its options end.
+      options.words.push_back(word);
+      options.words.insert(options.words.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                           arguments.end());
+      break;
+    }
     auto value = [&](std::string& into) {
       if (i + 1 >= arguments.size()) {
         options.error = word + " needs a value";
@@ -38,6 +46,10 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
       options.sim.wireTime = true;
     } else if (word == "--force") {
       options.force = true;
+    } else if (word == "--yes") {
+      options.yes = true;
+    } else if (word == "--no-backup") {
+      options.backup = false;
     } else if (word == "--help" || word == "-h") {
       options.help = true;
     } else {
@@ -65,6 +77,8 @@ std::string UsageText() {
           "  --yes                   answer Yes to the questions before a write (a size that is not\n"
           "                          the chip's, a blank image, an EDID that does not look right)\n"
           "  --no-backup             no backup read of the chip before a write\n"
+          "  --                      the end of the options: the words after it are taken as they\n"
+          "                          stand (a FILE that begins with a dash)\n"
           "  --sim-image TAG         image the simulated programmer runs at start:\n"
           "                          "
        << sim::SimImageTags() << " (default " << sim::kDefaultImage << ")\n"

@@ -13,6 +13,8 @@ struct Options {
   std::vector<std::string> ports;
   sim::SimOptions sim;
   bool force = false;
+  bool yes = false;     // --yes: answer Yes to the questions before a write
+  bool backup = true;   // --no-backup: no backup read before a write
   bool help = false;
   std::vector<std::string> words;  // TASK ACTION [FILE] and the command's own options
   std::string error;               // non-empty: bad usage

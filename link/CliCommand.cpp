@@ -43,9 +43,14 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
   } else if (!command.actions.empty()) {
     action = &command.actions.front();
   }
+  bool options = true;  // until "--": after it every word is an operand
   for (std::size_t i = next; i < words.size(); ++i) {
     const std::string& word = words[i];
-    if (!word.starts_with("--")) {
+    if (options && word == "--") {
+      options = false;
+      continue;
+    }
+    if (!options || !word.starts_with("--")) {
       if (!action || action->operand.empty() || !parse.operand.empty()) {
         parse.error = "unexpected: " + word;
         return parse;

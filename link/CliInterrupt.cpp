@@ -21,6 +21,8 @@ extern "C" void OnInterrupt(int signal) {
 
 constexpr std::string_view kWriteWarning =
     "Stopping a write midway leaves the chip half written; the write goes on. Press Ctrl-C again to stop it anyway.";
+constexpr std::string_view kCancelBeforeTouch =
+    "Stopping before the chip is touched: the write is called off and the chip keeps what it holds.";
 
 }  // namespace
 
@@ -45,24 +47,28 @@ int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const Cli
     if (result) break;
     if (const int count = InterruptCount(); count != seen) {
       seen = count;
-      if (stop.isWrite && count == 1) {
+      const bool untouched = stop.isWrite && stop.gate && stop.gate->cancel();
+      if (stop.isWrite && !untouched && count == 1) {
         view.errorBox(std::string(kWriteWarning));
       } else if (!stopAsked && stop.requestStop) {
+        if (untouched) view.errorBox(std::string(kCancelBeforeTouch));
         stopAsked = true;
         stop.requestStop();
       }
       continue;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    // The operation's end and every signal ring the wake-up.
-    WaitInterruptWake(left);
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
+    // The operation's end and every signal ring the wake-up. Rounded up: a bound never
+    // ends early, and less than a millisecond left still sleeps.
+    WaitInterruptWake(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
   }
   if (!result) {
     view.errorBox(std::string(what) + ": the operation did not end within " + std::to_string(bound.count() / 1000) + " s");
     return kExitFailed;
   }
-  if (InterruptCount() > 0) return 128 + InterruptSignal();
+  // A signal that only got the warning did not stop anything: the write's own outcome counts.
+  if (stopAsked) return 128 + InterruptSignal();
   return *result ? kExitOk : kExitFailed;
 }
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string_view>
 
+#include "link/ChipGate.h"
+
 namespace jig {
 
 class ConsoleView;
@@ -21,11 +23,13 @@ void ResetInterrupts();
 
 struct CliStop {
   std::function<void()> requestStop;  // ends the operation through its failure path
-  bool isWrite = false;               // a write is stopped only by a second signal
+  bool isWrite = false;               // a write is stopped only by a second signal...
+  ChipGate* gate = nullptr;           // ...once it has touched the chip; before, the first cancels it
 };
 
-// Waits for the operation to end; a signal asks it to stop. The exit status: 0, 1, or
-// 128 + the signal when one came; a bound that passes counts as a failure.
+// Waits for the operation to end; a signal asks it to stop. The exit status: 0 or 1 as the
+// operation ended, 128 + the signal when a signal stopped it (a write that went on after
+// the warning ends with its own status); a bound that passes counts as a failure.
 int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const CliStop& stop, std::string_view what);
 
 }  // namespace jig

@@ -16,6 +16,10 @@ void InstallInterruptHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A log reader that goes away (`| head`, a dead logger, a closed terminal) must not kill a
+  // write midway: a write to it fails with EPIPE instead, the stream drops the line, and the
+  // operation goes on to its own end and exit status.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace jig

@@ -35,9 +35,10 @@ inline constexpr UCHAR FT_BITS_8 = 8;
 inline constexpr UCHAR FT_STOP_BITS_1 = 0;
 inline constexpr UCHAR FT_PARITY_NONE = 0;
 
-// Why a port that is there could not be opened: the open says so instead of "not found".
+// Why a port could not be opened: the open says so instead of "not found", and a path that
+// names no serial port is never taken for a programmer that needs its reset button.
 struct OpenRefusal {
-  enum class Why { Permission, InUse };
+  enum class Why { Permission, InUse, NoSuchPort, NotSerial };
   Why why = Why::Permission;
   std::string port;         // the device path, e.g. /dev/ttyUSB0
   std::optional<long> pid;  // the program holding a port in use, when it can be found

@@ -58,6 +58,17 @@ std::optional<std::vector<std::uint8_t>> ReadDataFile(const fs::path& path, std:
   return std::nullopt;
 }
 
+std::optional<FoundDataFile> ReadFirstDataFile(const std::string& name, const std::vector<fs::path>& folders,
+                                               std::vector<std::string>* problems) {
+  for (const auto& folder : folders) {
+    std::string problem;
+    const fs::path path = folder / name;
+    if (auto bytes = ReadDataFile(path, problem)) return FoundDataFile{path.string(), std::move(*bytes)};
+    if (!problem.empty() && problems) problems->push_back(problem);
+  }
+  return std::nullopt;
+}
+
 std::string DescribePlaces(const DataFileSearch& search, LogLanguage language) {
   std::string text = language == LogLanguage::Russian ? "искали в: " : "looked in: ";
   for (std::size_t i = 0; i < search.places.size(); ++i) text += (i ? ", " : "") + search.places[i];

@@ -31,6 +31,16 @@ inline constexpr std::size_t kMaxDataFileBytes = 1024 * 1024;
 // then problem gets the line that says why (empty when the file is simply not there).
 std::optional<std::vector<std::uint8_t>> ReadDataFile(const std::filesystem::path& path, std::string& problem);
 
+// The first usable file of that name in the folders, read whole. One that is there but not
+// usable (a folder, a FIFO, too large) gets its line in problems and the search goes on to
+// the next folder. nullopt when none is usable.
+struct FoundDataFile {
+  std::string path;
+  std::vector<std::uint8_t> bytes;
+};
+std::optional<FoundDataFile> ReadFirstDataFile(const std::string& name, const std::vector<std::filesystem::path>& folders,
+                                               std::vector<std::string>* problems);
+
 // "looked in: /a, /b, /c" ("искали в: ..." in a Russian window) for a log line when the
 // file was not found.
 std::string DescribePlaces(const DataFileSearch& search, LogLanguage language = LogLanguage::English);

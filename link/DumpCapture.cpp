@@ -1,12 +1,14 @@
 #include "link/DumpCapture.h"
 
 #include "link/Backups.h"
+#include "link/SystemError.h"
 
 namespace jig {
 
 bool DumpCapture::open(const std::string& target, bool twice) {
   abandon();
-  sink_ = DumpSink::Create(target);
+  createError_ = 0;
+  sink_ = DumpSink::Create(target, &createError_);
   target_ = target;
   twice_ = twice;
   pass_ = 0;
@@ -48,10 +50,11 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
   if (sink_) {
     const bool written = !twice_ || sink_->write(first_);
     if (!written || !sink_->commit()) {
+      const std::string reason = SystemErrorText(sink_->error());
       abandon();
       ending.lines.push_back(language == LogLanguage::Russian
-                                 ? "Файл " + target_ + " не удалось сохранить на диск."
-                                 : "The file " + target_ + " could not be saved to the disk.");
+                                 ? "Файл " + target_ + " не удалось сохранить на диск (" + reason + ")."
+                                 : "The file " + target_ + " could not be saved to the disk (" + reason + ").");
       return ending;
     }
     sink_.reset();

@@ -42,6 +42,8 @@ class DumpCapture {
   void abandon();
 
   bool hasTarget() const { return sink_.has_value(); }
+  // The system's errno when open could not create the temporary file.
+  int createError() const { return createError_; }
   const std::string& target() const { return target_; }
   const std::vector<std::uint8_t>& firstPass() const { return first_; }
 
@@ -50,6 +52,7 @@ class DumpCapture {
   std::string target_;
   bool twice_ = false;
   int pass_ = 0;
+  int createError_ = 0;
   std::vector<std::uint8_t> first_, second_;
 };
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "link/PlatformFiles.h"
+#include "link/SystemError.h"
 
 namespace jig {
 
@@ -37,29 +38,39 @@ void InjectDumpWriteFault(std::optional<std::size_t> afterBytes) {
   g_writeFaultAfter = afterBytes.value_or(SIZE_MAX);
 }
 
+std::string CreateFailedLine(const std::string& path, int error, LogLanguage language) {
+  if (language == LogLanguage::Russian) return "Файл " + path + " не удалось создать: " + SystemErrorText(error) + ".";
+  return "The file " + path + " could not be created: " + SystemErrorText(error) + ".";
+}
+
 bool PathTaken(const std::string& path) {
   return !path.empty() && platform::PathExists(path);
 }
 
-std::optional<DumpSink> DumpSink::Create(const std::string& target) {
-  if (target.empty()) return std::nullopt;
-  if (platform::IsDirectory(target)) return std::nullopt;
+std::optional<DumpSink> DumpSink::Create(const std::string& target, int* error) {
+  auto refuse = [error](int why) {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  if (target.empty()) return refuse(ENOENT);
+  if (platform::IsDirectory(target)) return refuse(EISDIR);
   const std::string folder = FolderOf(target);
   const std::string name = fs::path(target).filename().string();
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temporary = (fs::path(folder) / ("." + name + "." + RandomSuffix() + ".part")).string();
     const int fd = platform::CreateNew(temporary);
     if (fd >= 0) return DumpSink(fd, target, temporary);
-    if (errno != EEXIST) return std::nullopt;
+    if (errno != EEXIST) return refuse(errno);
   }
-  return std::nullopt;
+  return refuse(EEXIST);
 }
 
 DumpSink::DumpSink(DumpSink&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       target_(std::move(other.target_)),
       temporary_(std::exchange(other.temporary_, std::string())),
-      failed_(other.failed_) {}
+      failed_(other.failed_),
+      error_(other.error_) {}
 
 DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
   if (this != &other) {
@@ -68,6 +79,7 @@ DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
     target_ = std::move(other.target_);
     temporary_ = std::exchange(other.temporary_, std::string());
     failed_ = other.failed_;
+    error_ = other.error_;
   }
   return *this;
 }
@@ -84,6 +96,7 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
       const std::size_t written = g_written.load();
       if (written >= faultAfter) {
         failed_ = true;
+        error_ = ENOSPC;
         return false;
       }
       want = std::min(want, faultAfter - written);
@@ -92,6 +105,7 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       failed_ = true;
+      error_ = n < 0 ? errno : ENOSPC;
       return false;
     }
     done += static_cast<std::size_t>(n);
@@ -102,10 +116,14 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
 
 bool DumpSink::commit() {
   if (fd_ < 0) return false;
+  // Each step's errno is kept before the next call can change it.
   const bool synced = !failed_ && platform::SyncFile(fd_);
+  if (!failed_ && !synced) error_ = errno;
   const bool closed = platform::CloseFile(fd_);
+  if (!closed && error_ == 0) error_ = errno;
   fd_ = -1;
   if (!synced || !closed || !platform::RenameOver(temporary_, target_)) {
+    if (error_ == 0) error_ = errno;
     abandon();
     return false;
   }

@@ -8,13 +8,15 @@
 #include <span>
 #include <string>
 
+#include "link/LogLanguage.h"
+
 namespace jig {
 
 class DumpSink {
  public:
   // Creates the temporary file in the target's folder (nullopt when the folder cannot take
-  // it, or the target is a folder).
-  static std::optional<DumpSink> Create(const std::string& target);
+  // it, or the target is a folder; error, when given, gets the system's errno).
+  static std::optional<DumpSink> Create(const std::string& target, int* error = nullptr);
 
   DumpSink(DumpSink&& other) noexcept;
   DumpSink& operator=(DumpSink&& other) noexcept;
@@ -31,6 +33,9 @@ class DumpSink {
   void abandon();
 
   const std::string& path() const { return target_; }
+  // The errno of the step that failed (a write, the sync, the close or the rename); 0 when
+  // none did.
+  int error() const { return error_; }
 
  private:
   DumpSink(int fd, std::string target, std::string temporary)
@@ -39,7 +44,12 @@ class DumpSink {
   std::string target_;
   std::string temporary_;
   bool failed_ = false;
+  int error_ = 0;
 };
+
+// The line after the documented "file cannot be created" box: the path and the system's
+// reason (a read-only or missing folder, a folder under the name), which the box does not say.
+std::string CreateFailedLine(const std::string& path, int error, LogLanguage language);
 
 // The overwrite check: true when anything is at path, a dangling link included.
 bool PathTaken(const std::string& path);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace jig::platform {
@@ -32,12 +33,26 @@ void RemoveFile(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
+// A file for appending records to, created when missing (never through a link); appends
+// of one short record by two programs at once do not interleave.
+int OpenAppend(const std::string& path);
+
 // Where the program's own file lies; empty when unknown.
 std::filesystem::path ProgramPath();
-// The folder for the user's own data of programs (backups go under it).
+// The folder for the user's own data of programs (backups go under it): always absolute;
+// empty when the system names none (no absolute XDG_DATA_HOME, HOME or home in the user
+// database; on Windows no absolute LOCALAPPDATA).
 std::filesystem::path UserDataFolder();
 
 std::tm LocalTime(std::time_t time);
+std::tm UtcTime(std::time_t time);
 unsigned ProcessId();
+
+// Tests only: the calls that make a written file durable, seen in their order; a hook that
+// answers false makes that call fail with EIO, as a failing disk would.
+enum class FileCall { Write, SyncFile, Rename, SyncFolder };
+void SetFileCallHook(std::function<bool(FileCall)> hook);
+// The platform files ask before each such call; false: fail it (errno is set).
+bool PassFileCall(FileCall call);
 
 }  // namespace jig::platform

@@ -52,18 +52,25 @@ bool RegularFileSize(int fd, std::uint64_t& size, bool& regular) {
 int CreateNew(const std::string& path) { return Open(path, _O_WRONLY | _O_CREAT | _O_EXCL, _SH_DENYRW); }
 
 long ReadSome(int fd, void* buffer, std::size_t count) { return _read(fd, buffer, static_cast<unsigned>(count)); }
-long WriteSome(int fd, const void* buffer, std::size_t count) { return _write(fd, buffer, static_cast<unsigned>(count)); }
-bool SyncFile(int fd) { return _commit(fd) == 0; }
+long WriteSome(int fd, const void* buffer, std::size_t count) {
+  if (!PassFileCall(FileCall::Write)) return -1;
+  return _write(fd, buffer, static_cast<unsigned>(count));
+}
+bool SyncFile(int fd) { return PassFileCall(FileCall::SyncFile) && _commit(fd) == 0; }
 bool CloseFile(int fd) { return _close(fd) == 0; }
 
 bool RenameOver(const std::string& from, const std::string& to) {
+  if (!PassFileCall(FileCall::Rename)) return false;
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   errno = EACCES;
   return false;
 }
 
 // MOVEFILE_WRITE_THROUGH has already made the rename durable; a folder has no handle to flush.
-bool SyncFolder(const std::string&) { return true; }
+bool SyncFolder(const std::string&) { return PassFileCall(FileCall::SyncFolder); }
+
+// Shared for reading and appending: two programs keep their records in one file.
+int OpenAppend(const std::string& path) { return Open(path, _O_WRONLY | _O_APPEND | _O_CREAT, _SH_DENYNO); }
 
 void RemoveFile(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
 
@@ -88,14 +95,23 @@ std::filesystem::path UserDataFolder() {
     const std::filesystem::path folder(data);
     if (folder.is_absolute()) return folder;
   }
-  if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) return std::filesystem::path(local);
-  return ".";
+  if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) {
+    const std::filesystem::path folder(local);
+    if (folder.is_absolute()) return folder;
+  }
+  return {};
 }
 
 std::tm LocalTime(std::time_t time) {
   std::tm local{};
   localtime_s(&local, &time);
   return local;
+}
+
+std::tm UtcTime(std::time_t time) {
+  std::tm utc{};
+  gmtime_s(&utc, &time);
+  return utc;
 }
 
 unsigned ProcessId() { return static_cast<unsigned>(GetCurrentProcessId()); }

@@ -20,9 +20,24 @@ std::string PortInUseLine(const std::string& port, std::optional<long> pid, LogL
   return "The programmer on " + port + " is in use by another program" + who + ".";
 }
 
+std::string NoSuchPortLine(const std::string& port, LogLanguage language) {
+  if (language == LogLanguage::Russian) return "Порта \"" + port + "\" нет: программатора там нет.";
+  return "There is no port \"" + port + "\": no programmer can be there.";
+}
+
+std::string NotSerialPortLine(const std::string& port, LogLanguage language) {
+  if (language == LogLanguage::Russian) return "\"" + port + "\" не последовательный порт: программатора там нет.";
+  return "\"" + port + "\" is not a serial port: no programmer can be there.";
+}
+
 std::string RefusalLine(const OpenRefusal& refusal, LogLanguage language) {
-  return refusal.why == OpenRefusal::Why::InUse ? PortInUseLine(refusal.port, refusal.pid, language)
-                                                : PermissionDeniedLine(refusal.port, language);
+  switch (refusal.why) {
+    case OpenRefusal::Why::InUse: return PortInUseLine(refusal.port, refusal.pid, language);
+    case OpenRefusal::Why::NoSuchPort: return NoSuchPortLine(refusal.port, language);
+    case OpenRefusal::Why::NotSerial: return NotSerialPortLine(refusal.port, language);
+    case OpenRefusal::Why::Permission: break;
+  }
+  return PermissionDeniedLine(refusal.port, language);
 }
 
 std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs, LogLanguage language) {

@@ -13,7 +13,10 @@ namespace jig {
 std::string PermissionDeniedLine(const std::string& port, LogLanguage language = LogLanguage::English);
 // Another program holds the port.
 std::string PortInUseLine(const std::string& port, std::optional<long> pid, LogLanguage language = LogLanguage::English);
-// The line for a refused open: one of the two above.
+// The path given as the programmer's port names nothing, or something that is no serial port.
+std::string NoSuchPortLine(const std::string& port, LogLanguage language = LogLanguage::English);
+std::string NotSerialPortLine(const std::string& port, LogLanguage language = LogLanguage::English);
+// The line for a refused open: one of the above.
 std::string RefusalLine(const OpenRefusal& refusal, LogLanguage language = LogLanguage::English);
 // The port's latency timer stays above what the exchanges need.
 std::string SlowLatencyLine(const LatencyReading& reading, int wantedMs,

@@ -1,4 +1,5 @@
 #include "link/ReadIdioms.h"
+#include "link/MsLeft.h"
 
 #include <chrono>
 
@@ -42,10 +43,9 @@ WaitResult Gather(ProgrammerLink& link, DWORD total, DWORD timeoutMs, DWORD& gat
   gathered = 0;
   if (!link.isOpen) return WaitResult::Gone;
   while (gathered < total) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return WaitResult::TimedOut;
-    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, static_cast<DWORD>(left.count()),
-                                                  &link.rxQueue);
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) return WaitResult::TimedOut;
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status != FT_OK) return FromStatus(status);
     DWORD take = link.rxQueue;
     if (take > total - gathered) take = total - gathered;

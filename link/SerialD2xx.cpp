@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "link/limits.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -147,8 +148,17 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
     const int error = errno;
     if (error == EACCES || error == EPERM) return refuse(OpenRefusal::Why::Permission);
     if (error == EBUSY) return refuse(OpenRefusal::Why::InUse);  // another holder set TIOCEXCL
+    if (error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV) return refuse(OpenRefusal::Why::NoSuchPort);
+    if (error == EISDIR) return refuse(OpenRefusal::Why::NotSerial);
     ports_.forgetRefusal(index);
     return FT_DEVICE_NOT_OPENED;
+  }
+  // A regular file, /dev/null or a FIFO opens too; only a terminal has line settings. Told
+  // before the lock is taken, so that nothing is held for a path that is no port.
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) {
+    ::close(fd);
+    return refuse(OpenRefusal::Why::NotSerial);
   }
   ports_.forgetRefusal(index);
   bool held = false;
@@ -168,11 +178,6 @@ FT_STATUS SerialD2xx::FT_Open(int index, FT_HANDLE* handle) {
       std::lock_guard lock(mutex_);
       if (keeper >= 0) heldLocks_[path] = keeper;
     }
-  }
-  termios tio{};
-  if (tcgetattr(fd, &tio) != 0) {
-    ::close(fd);
-    return FT_DEVICE_NOT_OPENED;
   }
   cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
@@ -281,10 +286,10 @@ FT_STATUS SerialD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count
       port->gone = true;
       return FT_DEVICE_GONE;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) break;
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) break;
     pollfd p{port->fd, POLLOUT, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count()) + 1) > 0 && (p.revents & (POLLHUP | POLLERR))) {
+    if (::poll(&p, 1, static_cast<int>(std::min<DWORD>(left, 1u << 30))) > 0 && (p.revents & (POLLHUP | POLLERR))) {
       port->gone = true;
       return FT_DEVICE_GONE;
     }

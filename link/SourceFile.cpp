@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link/PlatformFiles.h"
+#include "link/SystemError.h"
 
 namespace jig {
 
@@ -35,7 +36,7 @@ SourceFile Problem(SourceProblem problem, int error = 0, std::uint64_t size = 0)
   return source;
 }
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) { return SystemErrorText(error); }
 
 }  // namespace
 
@@ -81,9 +82,9 @@ SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize) {
 }
 
 std::string SourceProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize,
-                              LogLanguage language) {
+                              LogLanguage language, ChipInvolved chip) {
   const bool ru = language == LogLanguage::Russian;
-  const std::string tail = ru ? "; микросхема не тронута." : "; the chip is not touched.";
+  const std::string tail = chip == ChipInvolved::No ? "." : ru ? "; микросхема не тронута." : "; the chip is not touched.";
   switch (source.problem) {
     case SourceProblem::CannotOpen:
       return (ru ? "Файл " + path + " не открывается (" : "The file " + path + " cannot be opened (") +

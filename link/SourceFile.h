@@ -27,9 +27,11 @@ struct SourceFile {
 // Refuses anything but a regular file (a link to one is fine) of 1 to maxSize bytes.
 SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize);
 
-// The line that says why a file to write was refused and that nothing was written.
+// The line that says why a file to write was refused and that nothing was written; a check
+// of a file alone (no chip involved) says only why.
+enum class ChipInvolved { Yes, No };
 std::string SourceProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize,
-                              LogLanguage language);
+                              LogLanguage language, ChipInvolved chip = ChipInvolved::Yes);
 // The line for a file beside the program that is not used (the program goes on without it).
 std::string DataFileProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize);
 

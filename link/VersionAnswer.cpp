@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "link/limits.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -14,12 +15,6 @@ using Clock = std::chrono::steady_clock;
 DWORD BridgeLatencyMs(ProgrammerLink& link) {
   const auto reading = link.d2xx->LatencyTimer(link.handle);
   return reading && reading->ms > 0 ? static_cast<DWORD>(reading->ms) : limits::kBridgeDefaultLatencyMs;
-}
-
-// Whole milliseconds left until the deadline, rounded up; 0 once it has passed.
-DWORD MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "link/limits.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -178,11 +179,6 @@ bool SleepForInput(Win32D2xx::Port& port, ::DWORD waitMs) {
   return true;
 }
 
-DWORD MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<DWORD>(std::max<long long>(left.count(), 0));
-}
-
 // Fills pending up to count bytes or until the deadline. False when the port failed.
 bool PullUntil(Win32D2xx::Port& port, std::size_t count, Clock::time_point deadline) {
   for (;;) {
@@ -240,7 +236,10 @@ FT_STATUS Win32D2xx::FT_Open(int index, FT_HANDLE* handle) {
   HANDLE file = CreateFileW(WideAscii(DevicePath(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_ACCESS_DENIED) ports_.refuse(index, OpenRefusal{OpenRefusal::Why::InUse, name, std::nullopt});
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) ports_.refuse(index, OpenRefusal{OpenRefusal::Why::InUse, name, std::nullopt});
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
+      ports_.refuse(index, OpenRefusal{OpenRefusal::Why::NoSuchPort, name, std::nullopt});
     return FT_DEVICE_NOT_OPENED;
   }
   auto port = std::make_shared<Port>();
@@ -253,11 +252,14 @@ FT_STATUS Win32D2xx::FT_Open(int index, FT_HANDLE* handle) {
   // writes are bounded by the wait in Finish, not by the driver.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
-  if (!port->event || !port->waitEvent || !GetCommState(file, &port->dcb) || !SetCommTimeouts(file, &timeouts) ||
-      !SetCommMask(file, EV_RXCHAR)) {
+  const bool events = port->event && port->waitEvent;
+  const bool serial = events && GetCommState(file, &port->dcb);
+  if (!serial || !SetCommTimeouts(file, &timeouts) || !SetCommMask(file, EV_RXCHAR)) {
     if (port->event) CloseHandle(port->event);
     if (port->waitEvent) CloseHandle(port->waitEvent);
     CloseHandle(file);
+    // A file or device that has no line settings is no COM port.
+    if (events && !serial) ports_.refuse(index, OpenRefusal{OpenRefusal::Why::NotSerial, name, std::nullopt});
     return FT_DEVICE_NOT_OPENED;
   }
   // Raw bytes both ways: no flow control, no character replaced or dropped.

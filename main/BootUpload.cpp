@@ -6,6 +6,7 @@
 #include "link/ReadIdioms.h"
 #include "link/limits.h"
 #include "main/UpdateControls.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -35,9 +36,9 @@ WaitResult GatherAnswer(ProgrammerLink& link, std::array<std::uint8_t, limits::k
   length = 0;
   while (length == 0 || answer[length - 1] != kXon) {
     if (length == answer.size()) return WaitResult::Ok;  // longer than 16: judged a refusal
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return WaitResult::TimedOut;
-    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, static_cast<DWORD>(left), &link.rxQueue);
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) return WaitResult::TimedOut;
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status == FT_WAIT_TIMEOUT) return WaitResult::TimedOut;
     if (status != FT_OK) return WaitResult::Gone;
     const DWORD take = std::min<DWORD>(link.rxQueue, static_cast<DWORD>(answer.size() - length));

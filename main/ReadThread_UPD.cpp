@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kPushReset = "*** PLEASE PUSH RESET BUTTON ! ***";
 constexpr std::string_view kNoBootLoader = "You did not press the reset button or error response BOOT_loader";
+// Devices were listed but none could be opened, and the system did not say why.
+constexpr std::string_view kNothingOpened = "The programmer's port could not be opened; no firmware switch is tried.";
 constexpr std::uint8_t kStartApplication[] = {'g', '\n'};
 constexpr DWORD kStartAnswer = 5;
 
@@ -164,10 +166,11 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   view.showWindow("self", true);
   view.log("Current version of FW -> " + link.versionText);
   view.log("User select -> " + taskText);
-  // A programmer that is there but refused (rights, another program) is no case for the
-  // reset button: say what holds it and stop.
-  if (link.versionText == kVersionErrorAnswer && !link.refusalLine.empty() && !link.isOpen)
-    return Fail(context, link.refusalLine);
+  // Nothing answered because nothing could be opened (rights, another program, a path that
+  // is no port): the reset button cannot help and the boot loader would have no line to
+  // answer on. Say why and stop. A port that opened and stayed silent goes on below.
+  if (link.versionText == kVersionErrorAnswer && !link.isOpen)
+    return Fail(context, link.refusalLine.empty() ? kNothingOpened : std::string_view(link.refusalLine));
   if (FitsOrCallBoot(context, taskText)) return SwitchOutcome::Fits;
 
   std::array<std::uint8_t, 32> greeting{};

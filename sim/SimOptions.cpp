@@ -1,6 +1,9 @@
 #include "sim/SimOptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 #include "sim/SimImages.h"
 
@@ -35,16 +38,52 @@ std::vector<FaultName> AllFaultNames() {
   return names;
 }
 
+namespace {
+
+// A count, a time or an address: digits (0x for hex; an address may be bare hex), no sign,
+// and no more than its largest value. A fault that would read "-1" or a number past the
+// range as "no fault" would run a test of nothing.
+bool UnsignedValue(const std::string& value, unsigned long long largest, bool bareHex) {
+  if (value.empty()) return true;  // the fault's own default
+  if (value.find_first_of("+- ") != std::string::npos) return false;
+  auto parse = [&](int base) -> std::optional<unsigned long long> {
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long number = std::strtoull(value.c_str(), &end, base);
+    if (errno == ERANGE || end != value.c_str() + value.size()) return std::nullopt;
+    return number;
+  };
+  std::optional<unsigned long long> number = parse(0);
+  if (!number && bareHex) number = parse(16);
+  return number && *number <= largest;
+}
+
+}  // namespace
+
 bool AddFault(SimOptions& options, const std::string& fault, std::string& error) {
   const auto eq = fault.find('=');
   const std::string name = fault.substr(0, eq);
   const std::string value = eq == std::string::npos ? "" : fault.substr(eq + 1);
   const auto names = AllFaultNames();
-  const bool known = std::any_of(names.begin(), names.end(), [&](const FaultName& f) {
+  const auto declared = std::find_if(names.begin(), names.end(), [&](const FaultName& f) {
     return f.name.substr(0, f.name.find('=')) == name;
   });
-  if (!known) {
+  if (declared == names.end()) {
     error = "unknown fault: " + name;
+    return false;
+  }
+  const std::size_t placeholderAt = declared->name.find('=');
+  const std::string placeholder = placeholderAt == std::string::npos ? "" : declared->name.substr(placeholderAt + 1);
+  constexpr unsigned long long kLargestCount = 0x7FFFFFFF;
+  const bool badNumber = ((placeholder == "N" || placeholder == "MS" || placeholder == "US") &&
+                          !UnsignedValue(value, kLargestCount, false)) ||
+                         (placeholder == "ADDR" &&
+                          !UnsignedValue(value, 0xFFFFFFFF, declared->help.find("(hex)") != std::string::npos)) ||
+                         (placeholder == "V" && !UnsignedValue(value, 0xFF, false));
+  if (badNumber) {
+    error = name + " takes a number from 0 to " +
+            std::to_string(placeholder == "ADDR" ? 0xFFFFFFFFULL : placeholder == "V" ? 0xFFULL : kLargestCount) +
+            ", not \"" + value + "\"";
     return false;
   }
   if (name == "version-split" && !ParseAnswerSplit(value)) {

@@ -98,7 +98,8 @@ void Serve(const Terminal& terminal, jig::sim::SimProgrammer& programmer) {
     const auto now = jig::sim::SimClock::now();
     int timeoutMs = 100;
     if (const auto next = programmer.nextRelease()) {
-      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - now).count();
+      // Rounded up: a release is never served before its time.
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
       timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 100));
     }
     pollfd p{terminal.master, POLLIN, 0};

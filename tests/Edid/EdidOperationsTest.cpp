@@ -190,8 +190,8 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   EXPECT_EQ(bench.chip().contents(), panel);
   EXPECT_EQ(bench.programmer.hostBytes(), Cat({Bytes("B" "BErI" "BEw"), panel, Bytes("I")}));
   const auto folder = home.path() / "holbrenik-jig" / "backups";
-  std::vector<std::filesystem::path> backups;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) backups.push_back(entry.path());
+  const std::vector<std::string> names = test::BackupsIn(folder);
+  const std::vector<std::filesystem::path> backups(names.begin(), names.end());
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(ReadFileBytes(backups[0].string()), old);
   EXPECT_TRUE(backups[0].filename().string().starts_with("edid-"));

@@ -58,7 +58,7 @@ const ReadFailure kReadFailures[] = {
     {"stop", {}, false, {}, true, "; the file is not written."},
     {"second read silent", {{"silence-after", kSecondRead11}}, true, {}, false,
      "Reading stopped: block 11 of 512 did not come from the programmer; the file is not written."},
-    {"disk full after two matching reads", {}, true, 0, false, "could not be saved to the disk."},
+    {"disk full after two matching reads", {}, true, 0, false, "could not be saved to the disk (No space left on device)."},
 };
 
 class Kb90FailedRead : public ::testing::TestWithParam<ReadFailure> {};

@@ -10,6 +10,7 @@
 #include "tests/support/CliRun.h"
 #include "link/Backups.h"
 #include "link/CliInterrupt.h"
+#include "Mec16xx/Mec16Protocol.h"
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/FileSafety.h"
@@ -204,9 +205,20 @@ TEST(Mec16Cli, CtrlCStopsAReadAtOnceAndAWriteOnlyAtTheSecond) {
   EXPECT_NE(twice.out.find(BackupReadFailedLine(LogLanguage::Russian)), std::string::npos) << twice.out;
   EXPECT_EQ(twice.out.find("Начали запись MEC16"), std::string::npos);
 
-  // One: a warning, and the write and its verify go on to the end.
-  const CliRun once = Mec16(state, {"write", dir.file("f.bin")}, slow, signalAt({5}));
-  EXPECT_EQ(once.status, 130);
+  // One during the backup's read: the chip is not touched yet, so the whole write is called
+  // off at once, and the chip keeps what it held.
+  const CliRun early = Mec16(state, {"write", dir.file("f.bin")}, slow, signalAt({5}));
+  EXPECT_EQ(early.status, 130);
+  EXPECT_NE(early.err.find("the write is called off and the chip keeps what it holds"), std::string::npos) << early.err;
+  EXPECT_EQ(early.err.find("Press Ctrl-C again"), std::string::npos) << early.err;
+  EXPECT_EQ(early.out.find("Начали запись MEC16"), std::string::npos);
+  EXPECT_EQ(Mec16(state, {"read", dir.file("erased.bin")}).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.file("erased.bin")), std::vector<std::uint8_t>(196608, 0xFF));
+
+  // One once the chip is written (in the verify's read): a warning, the write and its verify
+  // go on to the end, and the status is the write's own.
+  const CliRun once = Mec16(state, {"write", dir.file("f.bin")}, slow, signalAt({mec16::kMainBlocks + 5}));
+  EXPECT_EQ(once.status, 0);
   EXPECT_NE(once.err.find("Press Ctrl-C again to stop it anyway."), std::string::npos) << once.err;
   EXPECT_TRUE(once.out.ends_with("Проверка после записи: OK, флеш совпадает с образом.\n"))
       << once.out.substr(once.out.size() - std::min<std::size_t>(once.out.size(), 600));

@@ -409,8 +409,12 @@ TEST(Mec16Read, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
       ClickRead(bench, false, target);
       bench.expectEndedIdle();
       EXPECT_EQ(bench.host(), "BO");
+      // The documented line, then the path and the system's reason it does not give.
+      const std::string why = std::string(target) == "a-folder" ? "Is a directory." : "No such file or directory.";
       EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
-                (std::vector<std::string>{"Ошибка создания файла", "Закрыли VCOM порт"}));
+                (std::vector<std::string>{"Ошибка создания файла",
+                                          "Файл " + bench.dir.file(target) + " не удалось создать: " + why,
+                                          "Закрыли VCOM порт"}));
       EXPECT_EQ(bench.chip().mainReads(), 0);
     }
   }

@@ -53,7 +53,7 @@ const ReadFailure kReadFailures[] = {
     {"stop", {}, false, {}, true, "The read is stopped: the operation was interrupted at block "},
     {"second read silent", {{"silence-after", std::to_string(kOneRead + kBeforeBlocks + 10 * 512 + 5)}}, true, {}, false,
      "No answer from the programmer: block 11 of 256 did not come"},
-    {"disk full after two matching reads", {}, true, 0, false, "dump.bin could not be saved to the disk."},
+    {"disk full after two matching reads", {}, true, 0, false, "dump.bin could not be saved to the disk (No space left on device)."},
 };
 
 class NpceFailedRead : public ::testing::TestWithParam<ReadFailure> {};
@@ -101,27 +101,57 @@ NpceRun NpceCli(std::vector<std::string> words, const Data& flash, sim::SimOptio
   return {std::move(run), chip.flash()};
 }
 
-// A write goes on after one Ctrl-C (the chip is not left half written); a second one ends
-// it through its failure path. The erase is slow enough for both to land in it.
-TEST(NpceCliSafety, WriteStopsOnlyAtTheSecondCtrlC) {
+// Ctrl-C and a write. Before the chip is touched (during the backup's read) the first one
+// calls the whole write off: the chip keeps what it held. Once the erase has begun, one
+// only warns (a chip left half written does not boot) and the write ends with its own
+// status; a second one ends it through its failure path.
+struct NpceSignalCase {
+  const char* what;
+  bool backup;
+  int signals;
+  std::uint8_t when;  // the host byte after which the signals come
+  int status;
+  bool written;       // the chip holds the new image afterwards
+  bool warned;
+  const char* line;   // a line of the log that says how it ended
+};
+
+class NpceCliSignals : public ::testing::TestWithParam<NpceSignalCase> {};
+
+TEST_P(NpceCliSignals, TheFirstCtrlCCallsOffOnlyAnUntouchedChip) {
+  const NpceSignalCase& c = GetParam();
   const CleanFileFaults clean;
+  ScratchBackupFolder backups;
   TempDir dir;
   const Data image = Pattern(kFlash, 73);
+  const Data old = Pattern(kFlash, 74);
   WriteFileBytes(dir.file("full.bin"), image);
-  for (int signals : {1, 2}) {
-    SCOPED_TRACE(signals);
-    ResetInterrupts();
-    const NpceRun run = NpceCli({"write", "--no-backup", dir.file("full.bin")}, Pattern(kFlash, 74),
-                               NpceOptions({{"npce-erase-ms", "700"}}), signals, npce::kErase);
-    EXPECT_EQ(run.status, 128 + SIGINT);
-    EXPECT_NE(run.err.find("Press Ctrl-C again to stop it anyway."), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("Nuvoton chip is programmed succesfully!") != std::string::npos, signals == 1) << run.out;
-    EXPECT_EQ(run.flash == image, signals == 1);
-    if (signals == 2) {
-      EXPECT_NE(run.out.find("The write is stopped: the operation was interrupted at block 1 of 512."), std::string::npos);
-    }
+  ResetInterrupts();
+  std::vector<std::string> words = {"write", dir.file("full.bin")};
+  if (!c.backup) words.push_back("--no-backup");
+  sim::SimOptions options = NpceOptions({{"npce-erase-ms", "700"}});
+  options.wireTime = c.backup;  // the backup's read then takes over a second on the wire
+  const NpceRun run = NpceCli(words, old, options, c.signals, c.when);
+  EXPECT_EQ(run.status, c.status) << run.out << run.err;
+  EXPECT_EQ(run.err.find("Press Ctrl-C again to stop it anyway.") != std::string::npos, c.warned) << run.err;
+  EXPECT_EQ(run.out.find("Nuvoton chip is programmed succesfully!") != std::string::npos, c.written) << run.out;
+  EXPECT_EQ(run.flash == image, c.written);
+  if (!c.written && c.backup) {
+    EXPECT_EQ(run.flash, old) << "the chip was touched";
   }
+  EXPECT_NE((run.out + run.err).find(c.line), std::string::npos) << run.out << run.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NpceCliSignals,
+    ::testing::Values(
+        NpceSignalCase{"OneInTheEraseOnlyWarns", false, 1, npce::kErase, kExitOk, true, true,
+                       "Nuvoton chip is programmed succesfully!"},
+        NpceSignalCase{"TwoInTheEraseStopTheWrite", false, 2, npce::kErase, 128 + SIGINT, false, true,
+                       "The write is stopped: the operation was interrupted at block 1 of 512."},
+        NpceSignalCase{"OneInTheBackupCallsTheWriteOff", true, 1, npce::kReadBlock, 128 + SIGINT, false, false,
+                       "the write is called off and the chip keeps what it holds"}),
+    [](const auto& test) { return std::string(test.param.what); });
 
 }  // namespace
 }  // namespace jig::test

@@ -21,9 +21,10 @@ using Clock = std::chrono::steady_clock;
 
 // One AwaitOperation on a thread of its own over an operation that ends when asked to stop.
 struct Waiter {
-  explicit Waiter(bool isWrite, std::chrono::milliseconds bound = 10s) {
+  explicit Waiter(bool isWrite, std::chrono::milliseconds bound = 10s, ChipGate* gate = nullptr) {
     ResetInterrupts();
     stop.isWrite = isWrite;
+    stop.gate = gate;
     stop.requestStop = [this] {
       stopAsked = true;
       view.ended(false);
@@ -72,38 +73,62 @@ TEST(AwaitOperation, ASignalOrTheOperationsEndWakesTheWaitAtOnce) {
   EXPECT_LT(MedianReturnMs([](Waiter& waiter) { waiter.view.ended(true); }, kExitOk), 10.0);
 }
 
+// Where a write stands when the signals come: no gate (it counts as touched), or its gate.
+enum class Gate { None, Untouched, Touched };
+
 struct SignalCase {
   const char* what;
   bool isWrite;
+  Gate gate;
   int signal;
   int signals;       // sent one after another
   bool stopAsked;    // the operation is asked to stop
   bool warned;       // the half-written-chip warning is shown
+  bool endsWell;     // how an operation that was not stopped ends
+  int status;
 };
 
 class AwaitSignals : public ::testing::TestWithParam<SignalCase> {};
 
 TEST_P(AwaitSignals, TheSignalDecidesTheStopAndTheStatus) {
   const SignalCase& c = GetParam();
-  Waiter waiter(c.isWrite);
+  ChipGate gate;
+  if (c.gate == Gate::Untouched) gate.reset();
+  Waiter waiter(c.isWrite, 10s, c.gate == Gate::None ? nullptr : &gate);
   for (int i = 0; i < c.signals; ++i) {
     LetItSleep();
     NoteInterrupt(c.signal);
   }
   LetItSleep();
   EXPECT_EQ(waiter.stopAsked.load(), c.stopAsked);
-  if (!c.stopAsked) waiter.view.ended(true);  // the write goes on to its end
-  EXPECT_EQ(waiter.finish(), 128 + c.signal);
+  if (!c.stopAsked) waiter.view.ended(c.endsWell);  // the write goes on to its end
+  EXPECT_EQ(waiter.finish(), c.status);
   EXPECT_EQ(waiter.err.str().find("Press Ctrl-C again") != std::string::npos, c.warned) << waiter.err.str();
+  // Called off before the chip was touched: said so, and the worker can no longer touch it.
+  const bool calledOff = c.gate == Gate::Untouched;
+  EXPECT_EQ(waiter.err.str().find("the write is called off and the chip keeps what it holds") != std::string::npos,
+            calledOff)
+      << waiter.err.str();
+  if (c.gate != Gate::None) {
+    EXPECT_EQ(gate.touch(), !calledOff);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AwaitSignals,
-    ::testing::Values(SignalCase{"CtrlCStopsARead", false, SIGINT, 1, true, false},
-                      SignalCase{"SigtermStopsARead", false, SIGTERM, 1, true, false},
-                      SignalCase{"OneCtrlCOnlyWarnsAWrite", true, SIGINT, 1, false, true},
-                      SignalCase{"ASecondCtrlCStopsAWrite", true, SIGINT, 2, true, true},
-                      SignalCase{"ASecondSigtermStopsAWrite", true, SIGTERM, 2, true, true}),
+    ::testing::Values(SignalCase{"CtrlCStopsARead", false, Gate::None, SIGINT, 1, true, false, false, 130},
+                      SignalCase{"SigtermStopsARead", false, Gate::None, SIGTERM, 1, true, false, false, 143},
+                      SignalCase{"OneCtrlCOnlyWarnsAWrite", true, Gate::None, SIGINT, 1, false, true, true, kExitOk},
+                      SignalCase{"OneCtrlCOnlyWarnsATouchedWrite", true, Gate::Touched, SIGINT, 1, false, true, true,
+                                 kExitOk},
+                      SignalCase{"AWarnedWriteThatFailsEndsAsAFailure", true, Gate::Touched, SIGTERM, 1, false, true,
+                                 false, kExitFailed},
+                      SignalCase{"ASecondCtrlCStopsAWrite", true, Gate::Touched, SIGINT, 2, true, true, false, 130},
+                      SignalCase{"ASecondSigtermStopsAWrite", true, Gate::None, SIGTERM, 2, true, true, false, 143},
+                      SignalCase{"CtrlCBeforeTheChipIsTouchedCallsTheWriteOff", true, Gate::Untouched, SIGINT, 1, true,
+                                 false, false, 130},
+                      SignalCase{"SigtermBeforeTheChipIsTouchedCallsTheWriteOff", true, Gate::Untouched, SIGTERM, 1,
+                                 true, false, false, 143}),
     [](const auto& test) { return std::string(test.param.what); });
 
 TEST(AwaitOperation, ABoundThatPassesIsAFailureNamedOnStandardError) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "link/DataFiles.h"
 #include "link/DumpSink.h"
 #include "link/ImageQuestion.h"
+#include "link/PlatformFiles.h"
 #include "link/Sha256.h"
 #include "link/SourceFile.h"
 #include "tests/support/RecordingView.h"
@@ -140,6 +142,49 @@ TEST_F(DumpSinkTest, EveryFailureKeepsTheOldDumpAndRemovesTheTemporaryFile) {
   }
 }
 
+// The order that makes a dump durable: its bytes, the file's sync, the rename over the
+// name, the folder's sync. A failure at any step before the rename keeps the old dump and
+// leaves no temporary file; the system's reason is kept for the line.
+TEST_F(DumpSinkTest, WriteSyncRenameSyncFolderAndAFailedStepKeepsTheOldDump) {
+  using platform::FileCall;
+  struct Case {
+    std::optional<FileCall> fails;
+    bool committed;
+    std::vector<FileCall> calls;  // in the order they came
+  };
+  const Case cases[] = {
+      {std::nullopt, true, {FileCall::Write, FileCall::SyncFile, FileCall::Rename, FileCall::SyncFolder}},
+      {FileCall::Write, false, {FileCall::Write}},
+      {FileCall::SyncFile, false, {FileCall::Write, FileCall::SyncFile}},
+      {FileCall::Rename, false, {FileCall::Write, FileCall::SyncFile, FileCall::Rename}},
+      // The rename is done: a folder that cannot sync keeps the new dump under its name.
+      {FileCall::SyncFolder, true, {FileCall::Write, FileCall::SyncFile, FileCall::Rename, FileCall::SyncFolder}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fails ? static_cast<int>(*c.fails) : -1);
+    WriteFileBytes(target(), old);
+    std::vector<FileCall> calls;
+    platform::SetFileCallHook([&](FileCall call) {
+      calls.push_back(call);
+      return call != c.fails;
+    });
+    bool committed = false;
+    int error = 0;
+    {
+      auto sink = DumpSink::Create(target());
+      ASSERT_TRUE(sink);
+      committed = sink->write(fresh) && sink->commit();
+      error = sink->error();
+    }
+    platform::SetFileCallHook(nullptr);
+    EXPECT_EQ(committed, c.committed);
+    EXPECT_EQ(calls, c.calls);
+    EXPECT_EQ(ReadFileBytes(target()), c.committed ? fresh : old);
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"dump.bin"}) << "no temporary file is left";
+    EXPECT_EQ(error, c.committed ? 0 : EIO);
+  }
+}
+
 TEST_F(DumpSinkTest, ALinkIsReplacedNotFollowedAndAFolderIsNoTarget) {
   const std::string elsewhere = dir.file("elsewhere.bin");
   fs::create_symlink(elsewhere, dir.file("dangling.bin"));
@@ -168,50 +213,6 @@ TEST(Sha256, KnownDigests) {
   for (const auto& [text, digest] : cases)
     EXPECT_EQ(Sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())), digest)
         << text.size();
-}
-
-TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
-  test::TempDir dir;
-  const std::vector<std::uint8_t> image(1000, 0x42);
-  // kMaxBackups older ones already there, one of another task among them.
-  for (std::size_t i = 0; i < kMaxBackups; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s-20200101-%06zu-0000abcd.bin", i == 5 ? "mec16" : "kb90", i);
-    WriteFileBytes(dir.file(name), {1});
-  }
-  WriteFileBytes(dir.file("notes.txt"), {1});  // not a backup: never removed
-  const SavedBackup saved = SaveBackup("npce", image, dir.path());
-  ASSERT_TRUE(saved.ok);
-  EXPECT_EQ(saved.sha256, Sha256Hex(image));
-  const std::string name = fs::path(saved.path).filename().string();
-  EXPECT_TRUE(name.starts_with("npce-")) << name;
-  EXPECT_TRUE(name.ends_with("-" + saved.sha256.substr(0, 8) + ".bin")) << name;
-  EXPECT_EQ(name.size(), std::string("npce-YYYYmmdd-HHMMSS-12345678.bin").size()) << name;
-  EXPECT_EQ(ReadFileBytes(saved.path), image);
-  EXPECT_EQ(saved.removed, std::vector<std::string>{dir.file("kb90-20200101-000000-0000abcd.bin")});
-  EXPECT_EQ(Entries(dir.path()).size(), kMaxBackups + 1);
-
-  const auto lines = BackupLines(saved, LogLanguage::English);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "Backup of the chip: " + saved.path + " SHA-256 " + saved.sha256);
-  EXPECT_EQ(lines[1], "The oldest backup " + saved.removed[0] + " was removed (at most 200 are kept).");
-
-  // The same contents again within the second: a second name, nothing overwritten.
-  const SavedBackup again = SaveBackup("npce", image, dir.path());
-  ASSERT_TRUE(again.ok);
-  EXPECT_NE(again.path, saved.path);
-  EXPECT_EQ(ReadFileBytes(saved.path), image);
-}
-
-TEST(Backups, TheFolderFollowsXdgDataHome) {
-  const char* before = std::getenv("XDG_DATA_HOME");
-  const std::string kept = before ? before : "";
-  setenv("XDG_DATA_HOME", "/data/home", 1);
-  EXPECT_EQ(BackupFolder(), fs::path("/data/home/holbrenik-jig/backups"));
-  unsetenv("XDG_DATA_HOME");
-  setenv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root", 1);
-  EXPECT_EQ(BackupFolder(), fs::path(std::getenv("HOME")) / ".local/share/holbrenik-jig/backups");
-  if (before) setenv("XDG_DATA_HOME", kept.c_str(), 1);
 }
 
 TEST(ImageQuestion, AsksAboutASizeThatIsNotTheChipsAndABlankImage) {

@@ -160,7 +160,8 @@ TEST(Preflight, SerialBackendTellsAPermissionRefusalFromAMissingPort) {
   ASSERT_EQ(missing.FT_CreateDeviceInfoList(&count), FT_OK);
   FT_HANDLE handle = 0;
   EXPECT_NE(missing.FT_Open(0, &handle), FT_OK);
-  EXPECT_FALSE(missing.OpenRefused(0).has_value());
+  ASSERT_TRUE(missing.OpenRefused(0).has_value());
+  EXPECT_EQ(missing.OpenRefused(0)->why, OpenRefusal::Why::NoSuchPort);
 
   test::TempDir dir;
   const std::string port = dir.file("ttyUSB0");

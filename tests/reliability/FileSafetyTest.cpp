@@ -175,8 +175,8 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
     EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   }
   const fs::path folder = fs::path(dir.file("data")) / "holbrenik-jig" / "backups";
-  std::vector<fs::path> backups;
-  for (const auto& entry : fs::directory_iterator(folder)) backups.push_back(entry.path());
+  const std::vector<std::string> names = test::BackupsIn(folder);
+  const std::vector<fs::path> backups(names.begin(), names.end());
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_TRUE(backups[0].filename().string().starts_with(std::string(GetParam().word) + "-"));
   EXPECT_EQ(ReadFileBytes(backups[0].string()), ReadFileBytes(dir.file("old.bin")));

@@ -17,6 +17,16 @@
 
 namespace jig::test {
 
+// The backups in a backups folder, by name: everything but the folder's record of them.
+inline std::vector<std::string> BackupsIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.path().filename() != kBackupRecordName) names.push_back(entry.path().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // Backups go to a scratch folder while a test runs, never into the real home:
 // XDG_DATA_HOME points into a temporary folder until the object goes.
 class ScratchBackupFolder {
@@ -31,13 +41,7 @@ class ScratchBackupFolder {
 
   std::filesystem::path folder() const { return BackupFolder(); }
   // The backups saved so far, by name.
-  std::vector<std::string> files() const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder(), ec)) names.push_back(entry.path().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> files() const { return BackupsIn(folder()); }
   // Makes the backup folder unusable: a plain file stands where it would be created.
   void block() const {
     std::filesystem::create_directories(home_.path() / "holbrenik-jig");

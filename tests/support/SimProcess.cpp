@@ -1,5 +1,7 @@
 #include "tests/support/SimProcess.h"
 
+#include "link/MsLeft.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -79,9 +81,9 @@ int BackgroundProgram::wait(int boundMs, std::string& output) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
   char buffer[512];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const std::uint32_t left = MsLeft(deadline);
     pollfd p{out_, POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    if (left == 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
     const ssize_t n = read(out_, buffer, sizeof buffer);
     if (n <= 0) break;
     output.append(buffer, static_cast<std::size_t>(n));

@@ -1,0 +1,196 @@
+// The backups before a write: their names and digests, the folder they go to, and the
+// rotation that keeps the newest: by the order they were made (the folder's record), never
+// by what a clock or a time zone wrote into their names, never the one just made, and never
+// a file the program did not make.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/Backups.h"
+#include "link/Sha256.h"
+#include "tests/support/Environment.h"
+#include "tests/support/FileSafety.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+// A distinct small image per number: each backup has a name and a digest of its own.
+std::vector<std::uint8_t> Image(std::size_t number) {
+  std::vector<std::uint8_t> bytes(64, 0x5A);
+  for (std::size_t i = 0; i < sizeof number; ++i) bytes[i] = static_cast<std::uint8_t>(number >> (8 * i));
+  return bytes;
+}
+
+// Sets a variable of the environment (the time zone is read again) until the object goes.
+class ScopedVariable {
+ public:
+  ScopedVariable(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    test::SetEnvironment(name_, value);
+    tzset();
+  }
+  ~ScopedVariable() {
+    test::SetEnvironment(name_, old_);
+    tzset();
+  }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
+
+TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
+  test::TempDir dir;
+  const std::vector<std::uint8_t> image(1000, 0x42);
+  // kMaxBackups older ones already made, one of another task among them.
+  std::vector<std::string> made;
+  for (std::size_t i = 0; i < kMaxBackups; ++i) {
+    const SavedBackup older = SaveBackup(i == 5 ? "mec16" : "kb90", Image(i), dir.path());
+    ASSERT_TRUE(older.ok && older.removed.empty()) << i;
+    made.push_back(older.path);
+  }
+  WriteFileBytes(dir.file("notes.txt"), {1});  // not a backup: never removed
+  const SavedBackup saved = SaveBackup("npce", image, dir.path());
+  ASSERT_TRUE(saved.ok);
+  EXPECT_EQ(saved.sha256, Sha256Hex(image));
+  const std::string name = Name(saved.path);
+  EXPECT_TRUE(name.starts_with("npce-")) << name;
+  EXPECT_TRUE(name.ends_with("-" + saved.sha256.substr(0, 8) + ".bin")) << name;
+  EXPECT_EQ(name.size(), std::string("npce-YYYYmmdd-HHMMSS-12345678.bin").size()) << name;
+  EXPECT_EQ(ReadFileBytes(saved.path), image);
+  // The 201st backup removes the first one made.
+  EXPECT_EQ(saved.removed, std::vector<std::string>{made[0]});
+  EXPECT_EQ(test::BackupsIn(dir.path()).size(), kMaxBackups + 1) << "200 backups and the notes";
+
+  const auto lines = BackupLines(saved, LogLanguage::English);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Backup of the chip: " + saved.path + " SHA-256 " + saved.sha256);
+  EXPECT_EQ(lines[1], "The oldest backup " + saved.removed[0] + " was removed (at most 200 are kept).");
+
+  // The same contents again within the second: a second name, nothing overwritten.
+  const SavedBackup again = SaveBackup("npce", image, dir.path());
+  ASSERT_TRUE(again.ok);
+  EXPECT_NE(again.path, saved.path);
+  EXPECT_EQ(ReadFileBytes(saved.path), image);
+  EXPECT_EQ(again.removed, std::vector<std::string>{made[1]});
+}
+
+// Three kept. Names written in a time zone 14 hours ahead sort after every later one; the
+// record keeps the order they were made in, so each new backup removes the oldest made.
+TEST(Backups, RotationGoesByTheOrderMadeWhateverTheNamesSay) {
+  struct Step {
+    const char* zone;
+    std::size_t removedIndex;  // which earlier backup the step removes (SIZE_MAX: none)
+  };
+  const Step steps[] = {{"Etc/GMT-14", SIZE_MAX}, {"Etc/GMT-14", SIZE_MAX}, {"Etc/GMT-14", SIZE_MAX},
+                        {"UTC", 0},               {"Etc/GMT+12", 1},        {"Etc/GMT-14", 2},
+                        {"UTC", 3}};
+  test::TempDir dir;
+  std::vector<std::string> made;
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    const ScopedVariable zone("TZ", steps[i].zone);
+    const SavedBackup saved = SaveBackup("ite", Image(i), dir.path(), 3);
+    ASSERT_TRUE(saved.ok);
+    EXPECT_TRUE(fs::exists(saved.path)) << "the backup just made is never removed";
+    EXPECT_EQ(saved.removed, steps[i].removedIndex == SIZE_MAX ? std::vector<std::string>{}
+                                                               : std::vector<std::string>{made[steps[i].removedIndex]});
+    made.push_back(saved.path);
+    EXPECT_EQ(test::BackupsIn(dir.path()).size(), std::min<std::size_t>(i + 1, 3));
+  }
+}
+
+// Only what the program made and recorded is removed, and only while it still holds what
+// was recorded: a technician's own dump, a look-alike name of a known task, a recorded name
+// whose file was replaced or turned into a link all stay. The backup just made stays even
+// when none are to be kept.
+TEST(Backups, NothingButTheProgramsOwnRecordedBackupsIsRemoved) {
+  test::TempDir dir;
+  const std::vector<std::string> foreign = {"mydump-20200101-000000-deadbeef.bin", "npce-20200101-000000-deadbeef.bin",
+                                            "kb90-19990101-000000-00000000.bin"};
+  for (const auto& name : foreign) WriteFileBytes(dir.file(name), {7});
+  const SavedBackup replaced = SaveBackup("npce", Image(1), dir.path());
+  const SavedBackup linked = SaveBackup("npce", Image(2), dir.path());
+  const SavedBackup plain = SaveBackup("npce", Image(3), dir.path());
+  ASSERT_TRUE(replaced.ok && linked.ok && plain.ok);
+  WriteFileBytes(replaced.path, {1, 2, 3});  // the technician put something else there
+  fs::remove(linked.path);
+  fs::create_symlink(plain.path, linked.path);
+
+  const SavedBackup last = SaveBackup("npce", Image(4), dir.path(), 0);
+  ASSERT_TRUE(last.ok);
+  EXPECT_EQ(last.removed, std::vector<std::string>{plain.path});
+  for (const auto& name : foreign) EXPECT_TRUE(fs::exists(dir.file(name))) << name;
+  EXPECT_EQ(ReadFileBytes(replaced.path), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(fs::is_symlink(linked.path));
+  EXPECT_EQ(ReadFileBytes(last.path), Image(4));
+}
+
+TEST(Backups, TheFolderFollowsXdgDataHome) {
+  {
+    const ScopedVariable data("XDG_DATA_HOME", "/data/home");
+    EXPECT_EQ(BackupFolder(), fs::path("/data/home/holbrenik-jig/backups"));
+  }
+  const ScopedVariable data("XDG_DATA_HOME", std::nullopt);
+  const ScopedVariable home("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root");
+  EXPECT_EQ(BackupFolder(), fs::path(std::getenv("HOME")) / ".local/share/holbrenik-jig/backups");
+}
+
+// A relative folder would put the backups under whatever folder the command runs in: a
+// relative XDG_DATA_HOME is ignored, and a relative or missing HOME gives way to the home
+// the user database names.
+TEST(Backups, TheFolderIsAlwaysAbsolute) {
+  const char* home = std::getenv("HOME");
+  struct Case {
+    std::optional<std::string> data, home;
+  };
+  const Case cases[] = {{"relative/data", std::string(home ? home : "/root")},
+                        {std::nullopt, "relative-home"},
+                        {std::nullopt, std::nullopt},
+                        {"", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.data.value_or("(unset)") + " " + c.home.value_or("(unset)"));
+    const ScopedVariable data("XDG_DATA_HOME", c.data);
+    const ScopedVariable homeVariable("HOME", c.home);
+    const fs::path folder = BackupFolder();
+    ASSERT_FALSE(folder.empty()) << "this user has a home in the user database";
+    EXPECT_TRUE(folder.is_absolute()) << folder;
+    EXPECT_TRUE(folder.string().ends_with("/.local/share/holbrenik-jig/backups")) << folder;
+  }
+}
+
+// Every failed backup says where and why; with no folder at all, what to do instead.
+TEST(Backups, AFailedBackupNamesThePathAndTheSystemsReason) {
+  test::TempDir dir;
+  WriteFileBytes(dir.file("blocked"), {1});
+  const SavedBackup blocked = SaveBackup("kb90", Image(1), fs::path(dir.file("blocked")) / "backups");
+  EXPECT_FALSE(blocked.ok);
+  EXPECT_EQ(BackupLines(blocked, LogLanguage::English),
+            std::vector<std::string>{"The backup could not be saved to " + blocked.path +
+                                     " (Not a directory); the write does not start."});
+
+  const SavedBackup nowhere = SaveBackup("mec16", Image(1), fs::path());
+  EXPECT_FALSE(nowhere.ok);
+  const auto lines = BackupLines(nowhere, LogLanguage::Russian);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0].starts_with("Нет папки для копий микросхем")) << lines[0];
+  EXPECT_NE(lines[0].find("--no-backup"), std::string::npos) << lines[0];
+}
+
+}  // namespace
+}  // namespace jig
