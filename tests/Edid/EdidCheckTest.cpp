@@ -279,5 +279,34 @@ TEST(EdidCheckCli, CheckFixAndTheWriteQuestion) {
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
 }
 
+// The offline commands touch no chip and do not say they left one alone; a fix through a
+// link fixes the file the link names, and the link stays a link.
+TEST(EdidCheckCli, OfflineCommandsNameNoChipAndAFixFollowsALink) {
+  CheckBench bench;
+  auto bad = Sdc();
+  bad[127] = 0x16;
+  const std::string target = bench.file("panel.bin", bad);
+  const std::string link = bench.dir.file("link.bin");
+  std::filesystem::create_symlink(target, link);
+  const CliRun fix = RunCli(bench.d2xx, {"edid", "fix", link});
+  EXPECT_EQ(fix.status, kExitOk) << fix.out << fix.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::read_symlink(link), target);
+  EXPECT_EQ(ReadFileBytes(target), Sdc());
+
+  const std::string empty = bench.file("empty.bin", {});
+  std::filesystem::create_directory(bench.dir.file("folder.bin"));
+  for (const char* command : {"check", "fix"}) {
+    for (const std::string& path : {empty, bench.dir.file("folder.bin")}) {
+      SCOPED_TRACE(std::string(command) + " " + path);
+      const CliRun run = RunCli(bench.d2xx, {"edid", command, path});
+      EXPECT_EQ(run.status, kExitFailed);
+      EXPECT_NE((run.out + run.err).find(path), std::string::npos) << run.out << run.err;
+      EXPECT_EQ((run.out + run.err).find("chip"), std::string::npos) << run.out << run.err;
+    }
+  }
+  EXPECT_EQ(bench.programmer.hostBytes(), Bytes(""));
+}
+
 }  // namespace
 }  // namespace jig

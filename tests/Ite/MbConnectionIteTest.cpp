@@ -1,7 +1,10 @@
 // The base file, the parse of a motherboard line and the reversed-cable mirror.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "link/Cp1251.h"
+#include "link/DataFiles.h"
 #include "Ite/MbConnectionIte.h"
 #include "tests/Ite/IteTestSupport.h"
 
@@ -32,6 +35,33 @@ TEST(IteBase, MissingFileIsNotFoundAndAPresentOneIsReadAsBytes) {
   ASSERT_TRUE(base.found);
   ASSERT_EQ(base.lines.size(), 2u);
   EXPECT_EQ(base.lines[0], std::string("A\xCF\xEB"));
+}
+
+// The ITE base is looked for as the ENE base is: a file that is there but not usable (a
+// folder, a FIFO, one too large) gets one line naming it, and the next folder is tried.
+TEST(IteBase, AnUnusableBaseIsNamedAndTheNextFolderIsTried) {
+  namespace fs = std::filesystem;
+  test::TempDir here, beside, installed;
+  const std::string name(ite::kBaseFileName);
+  fs::create_directory(here.file(name));
+  test::WriteFileBytes(beside.file(name), std::vector<std::uint8_t>(kMaxDataFileBytes + 1, 'x'));
+  test::WriteFileBytes(installed.file(name), test::Bytes(test::kBoard1 + "\n"));
+  std::vector<std::string> problems;
+  const auto found = ReadFirstDataFile(name, {here.path(), beside.path(), installed.path()}, &problems);
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(found->path, installed.file(name));
+  EXPECT_EQ(problems, (std::vector<std::string>{here.file(name) + " is not a regular file; it is not used.",
+                                                beside.file(name) + " is larger than 1048576 bytes; it is not used."}));
+
+  // The search the window and the command line make starts in the current folder.
+  const fs::path before = fs::current_path();
+  fs::current_path(here.path());
+  problems.clear();
+  const std::string path = ite::FindBesideProgram(name, &problems);
+  fs::current_path(before);
+  EXPECT_NE(path, (here.path() / name).string());
+  ASSERT_FALSE(problems.empty());
+  EXPECT_EQ(problems[0], (here.path() / name).string() + " is not a regular file; it is not used.");
 }
 
 TEST(IteBase, DisplayKeepsUtf8AndDecodesWindows1251) {

@@ -2,6 +2,7 @@
 // simulator and, end to end, against jig-sim over the termios backend; scripts/run in the
 // caller's folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +38,53 @@ TEST(Options, BadUsageIsReported) {
   EXPECT_FALSE(ParseOptions({"--simulate", "--port", "/dev/ttyUSB0"}).error.empty());
   const Options ports = ParseOptions({"--port", "/dev/a", "--port", "/dev/b", "version"});
   EXPECT_EQ(ports.ports, (std::vector<std::string>{"/dev/a", "/dev/b"}));
+}
+
+// The answers a write shares are global flags: on either side of the command, as --force.
+// "--" ends the options: what follows is taken as it stands, wherever it comes.
+TEST(Options, SharedAnswersAnywhereAndTheEndOfOptions) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool yes, backup, force;
+    std::vector<std::string> words;
+  };
+  const Case cases[] = {
+      {{"--yes", "--no-backup", "npce", "write", "f.bin"}, true, false, false, {"npce", "write", "f.bin"}},
+      {{"npce", "write", "f.bin", "--yes"}, true, true, false, {"npce", "write", "f.bin"}},
+      {{"npce", "--no-backup", "write", "f.bin"}, false, false, false, {"npce", "write", "f.bin"}},
+      {{"--force", "kb90", "read", "--", "--yes"}, false, true, true, {"kb90", "read", "--", "--yes"}},
+      {{"--", "kb90", "read", "--force"}, false, true, false, {"--", "kb90", "read", "--force"}},
+  };
+  for (const Case& c : cases) {
+    const Options options = ParseOptions(c.arguments);
+    const std::string said = ::testing::PrintToString(c.arguments);
+    EXPECT_TRUE(options.error.empty()) << said << options.error;
+    EXPECT_EQ(options.yes, c.yes) << said;
+    EXPECT_EQ(options.backup, c.backup) << said;
+    EXPECT_EQ(options.force, c.force) << said;
+    EXPECT_EQ(options.words, c.words) << said;
+  }
+  // After "--" a word is an operand, a file named like a flag included.
+  sim::SimD2xx none;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCommand(none, {"npce", "read", "--", "--yes"}, false, out, err), kExitFailed) << err.str();
+  EXPECT_EQ(RunCommand(none, {"--", "npce", "read", "--read-twice"}, false, out, err), kExitFailed) << err.str();
+  EXPECT_EQ(RunCommand(none, {"npce", "read", "--", "a.bin", "b.bin"}, false, out, err), kExitUsage);
+}
+
+// A fault's number that cannot be meant is bad usage, never a fault silently left off.
+TEST(Options, FaultNumbersOutOfTheirRangeAreBadUsage) {
+  const std::pair<const char*, bool> cases[] = {
+      {"silence-after=10", true},        {"silence-after=0x20", true},     {"silence-after=", true},
+      {"silence-after=-1", false},       {"unplug-after=+5", false},       {"garbage-after=99999999999999999999", false},
+      {"npce-erase-ms=2147483648", false}, {"npce-erase-ms=2147483647", true}, {"kb90-bad-byte=0x1FFFF", true},
+      {"kb90-bad-byte=-3", false},       {"mec16-flip-bit=2FFFF", true},   {"mec16-flip-bit=1FFFFFFFF", false},
+      {"npce-end-answer=255", true},     {"npce-end-answer=256", false},   {"silence-after=12abc", false},
+  };
+  for (const auto& [fault, accepted] : cases) {
+    const Options options = ParseOptions({"--simulate", "--sim-fault", fault, "version"});
+    EXPECT_EQ(options.error.empty(), accepted) << fault << ": " << options.error;
+  }
 }
 
 TEST(Options, HelpListsCommandsAndFaults) {
@@ -171,6 +219,38 @@ TEST(VersionCommand, EndToEndOverAPseudoTerminal) {
   std::string out;
   EXPECT_EQ(test::RunProgram({kProgram, "--port", sim.path(), "version"}, out), 0);
   EXPECT_EQ(out, "V41\n");
+}
+
+// A --port that is no serial port is said so, naming it, and no firmware switch is tried
+// (a device that is not the programmer would be sent boot-loader bytes).
+TEST(CommandLine, APortThatIsNoSerialPortIsNamedAndNothingIsSwitched) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir.file("regular"), {1});
+  std::filesystem::create_directory(dir.file("folder"));
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/nonexist", "There is no port \"/dev/nonexist\""},
+      {"", "There is no port \"\""},
+      {dir.file("regular"), "is not a serial port"},
+      {"/dev/null", "\"/dev/null\" is not a serial port"},
+      {dir.file("folder"), "is not a serial port"},
+      {dir.file("fifo"), "is not a serial port"},
+  };
+  for (const auto& [port, line] : cases) {
+    SCOPED_TRACE(port);
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"kb90", "read", dir.file("x.bin")},
+                                                    std::vector<std::string>{"version"}}) {
+      std::vector<std::string> arguments = {kProgram, "--port", port};
+      arguments.insert(arguments.end(), command.begin(), command.end());
+      test::BackgroundProgram program(arguments);
+      std::string output;
+      EXPECT_EQ(program.wait(20000, output), kExitFailed);
+      EXPECT_NE(output.find(line), std::string::npos) << output;
+      EXPECT_EQ(output.find("PUSH RESET"), std::string::npos) << output;
+      EXPECT_EQ(output.find("BOOT_loader"), std::string::npos) << output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.bin")));
+  }
 }
 
 TEST(VersionCommand, EndToEndSimulatedAndAbsent) {

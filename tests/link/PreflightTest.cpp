@@ -2,6 +2,7 @@
 // found", and a slow latency timer is named with its fix; everything else stays as it was.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,6 +185,50 @@ TEST(Preflight, SerialBackendTellsAPermissionRefusalFromAMissingPort) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not drop rights, 4: opened, 5: not reported as denied";
+}
+
+// A path given as the programmer's port that names nothing, or no serial port, is said so
+// in one line that names it (in the window's language), and nothing is left open or locked.
+TEST(Preflight, APathThatIsNoSerialPortIsNamed) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir.file("regular"), {1, 2, 3});
+  fs::create_directory(dir.file("folder"));
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+  struct Case {
+    std::string path;
+    OpenRefusal::Why why;
+    std::string english, russian;
+  };
+  const Case cases[] = {
+      {"/dev/nonexist", OpenRefusal::Why::NoSuchPort, "There is no port \"/dev/nonexist\": no programmer can be there.",
+       "Порта \"/dev/nonexist\" нет: программатора там нет."},
+      {"", OpenRefusal::Why::NoSuchPort, "There is no port \"\": no programmer can be there.", ""},
+      {dir.file("missing/ttyUSB0"), OpenRefusal::Why::NoSuchPort, "", ""},
+      {dir.file("regular"), OpenRefusal::Why::NotSerial,
+       "\"" + dir.file("regular") + "\" is not a serial port: no programmer can be there.",
+       "\"" + dir.file("regular") + "\" не последовательный порт: программатора там нет."},
+      {"/dev/null", OpenRefusal::Why::NotSerial, "", ""},
+      {dir.file("folder"), OpenRefusal::Why::NotSerial, "", ""},
+      {dir.file("fifo"), OpenRefusal::Why::NotSerial, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    SerialD2xx d2xx({c.path});
+    DWORD count = 0;
+    ASSERT_EQ(d2xx.FT_CreateDeviceInfoList(&count), FT_OK);
+    FT_HANDLE handle = 0;
+    EXPECT_NE(d2xx.FT_Open(0, &handle), FT_OK);
+    const auto refusal = d2xx.OpenRefused(0);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->why, c.why);
+    EXPECT_EQ(refusal->port, c.path);
+    if (!c.english.empty()) {
+      EXPECT_EQ(RefusalLine(*refusal), c.english);
+    }
+    if (!c.russian.empty()) {
+      EXPECT_EQ(RefusalLine(*refusal, LogLanguage::Russian), c.russian);
+    }
+  }
 }
 
 TEST(Preflight, SerialBackendReadsTheTimerTheDriverKeeps) {

@@ -277,6 +277,21 @@ TEST(FirmwareSwitch, BootTimeoutFlagEndsTheStream) {
   EXPECT_EQ(d2xx.openHandles(), 0u);
 }
 
+// A programmer that cannot be opened at all is no case for the reset button (there is no
+// line for a boot loader to answer on): one line, the switch ends, nothing stays open.
+// A programmer that opens and stays silent keeps the documented flow (above).
+TEST(FirmwareSwitch, AProgrammerThatCannotBeOpenedIsToldNotReset) {
+  Bench bench(Options("V41", {{"open-fails", ""}}));
+  ASSERT_TRUE(bench.start("MEC1609"));
+  EXPECT_EQ(bench.updateView.lines(),
+            (std::vector<std::string>{"Current version of FW -> FTDI found, ERROR answer", "User select -> MEC1609",
+                                      "The programmer's port could not be opened; no firmware switch is tried."}));
+  EXPECT_EQ(bench.updateView.endings(), std::vector<bool>{false});
+  EXPECT_EQ(bench.updateView.enabled("SpeedButton_UPD_EXIT"), true);
+  EXPECT_TRUE(bench.programmer.hostBytes().empty());
+  EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+}
+
 TEST(FirmwareSwitch, FailedLoadStillStartsTheApplication) {
   struct Case {
     std::string fileText;  // empty: no file

@@ -13,6 +13,7 @@
 #include "link/SourceFile.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/FileSafety.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -181,6 +182,38 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
   EXPECT_TRUE(backups[0].filename().string().starts_with(std::string(GetParam().word) + "-"));
   EXPECT_EQ(ReadFileBytes(backups[0].string()), ReadFileBytes(dir.file("old.bin")));
   EXPECT_NE(write.out.find(backups[0].string() + " SHA-256 "), std::string::npos) << write.out;
+}
+
+// A log reader that goes away (`| head`, a logger that died, a closed terminal) changes
+// nothing: the program, with both its outputs on a pipe whose reader is gone, writes the
+// chip to its end and exits with the write's own status.
+TEST_P(FileSafety, AClosedLogReaderNeitherStopsNorChangesAWrite) {
+  attach();
+  if (std::string(GetParam().word) == "mec16") {
+    ASSERT_EQ(run({"erase"}).status, kExitOk);  // the write programs without erasing
+  }
+  cli.reset();  // the chip's state is in the folder for the program's own run
+  const std::vector<std::uint8_t> image = Pattern(GetParam().chipSize);
+  WriteFileBytes(dir.file("new.bin"), image);
+  std::vector<std::string> arguments = {std::string(JIG_BINARY_DIR) + "/holbrenik-jig", "--simulate", "--sim-image",
+                                        GetParam().image, "--sim-state", dir.file("state")};
+  for (const auto& [name, value] : GetParam().faults) {
+    arguments.push_back("--sim-fault");
+    arguments.push_back(value.empty() ? name : name + "=" + value);
+  }
+  for (const char* word : {GetParam().word, "write"}) arguments.push_back(word);
+  arguments.push_back(dir.file("new.bin"));
+  arguments.push_back("--yes");
+  if (std::string(GetParam().word) == "ite") {
+    for (const std::string& word : {std::string("--board"), std::string("1"), std::string("--base"), dir.file("base.txt")})
+      arguments.push_back(word);
+  }
+  EXPECT_EQ(test::RunWithClosedOutput(arguments, 120000), kExitOk);
+
+  attach();
+  const CliRun back = run({"read", dir.file("back.bin")});
+  ASSERT_EQ(back.status, kExitOk) << back.out << back.err;
+  EXPECT_EQ(ReadFileBytes(dir.file("back.bin")), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(

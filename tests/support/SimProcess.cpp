@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace jig::test {
 
@@ -110,6 +111,35 @@ int RunProgram(const std::vector<std::string>& arguments, std::string& output) {
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunWithClosedOutput(const std::vector<std::string>& arguments, int boundMs) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return -1;
+  close(pipeEnds[0]);  // the reader is gone before the first line is written
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    dup2(pipeEnds[1], STDERR_FILENO);
+    close(pipeEnds[1]);
+    auto argv = Argv(arguments);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  if (pid < 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 }  // namespace jig::test

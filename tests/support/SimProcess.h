@@ -43,4 +43,9 @@ class BackgroundProgram {
 // Runs a program, returns its exit status and what it printed on standard output.
 int RunProgram(const std::vector<std::string>& arguments, std::string& output);
 
+// Runs a program whose standard output and error are a pipe that nobody reads any more (as
+// when `| head` has gone): its read end is closed before the program starts. The exit
+// status, or 128 + the signal that ended it; killed (and -1) after boundMs.
+int RunWithClosedOutput(const std::vector<std::string>& arguments, int boundMs);
+
 }  // namespace jig::test
