@@ -184,6 +184,32 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
   EXPECT_NE(write.out.find(backups[0].string() + " SHA-256 "), std::string::npos) << write.out;
 }
 
+// Ctrl-C while the backup before a write is read: the chip is not touched yet, so the first
+// signal calls the whole write off (exit 130, no warning that the write goes on), no backup
+// is kept and the chip holds what it held.
+TEST_P(FileSafety, ACtrlCInTheBackupReadCallsTheWriteOff) {
+  if (!GetParam().stoppable) GTEST_SKIP() << "the backup and the write run in one click";
+  attach();
+  if (std::string(GetParam().word) == "mec16") {
+    ASSERT_EQ(run({"erase"}).status, kExitOk);
+  }
+  ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);
+  WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
+  auto& programmer = attach({}, true);  // at wire speed the backup's read takes seconds
+  std::optional<test::CtrlCWhen> ctrlC;
+  ctrlC.emplace([&programmer, third = GetParam().chipSize / 3] { return programmer.bytesToHost() >= third; });
+  const CliRun write = run({"write", dir.file("new.bin"), "--yes"});
+  ctrlC.reset();
+  ResetInterrupts();
+  EXPECT_EQ(write.status, 128 + SIGINT) << write.out << write.err;
+  EXPECT_NE(write.err.find("the write is called off and the chip keeps what it holds"), std::string::npos) << write.err;
+  EXPECT_EQ(write.err.find("Press Ctrl-C again"), std::string::npos) << write.err;
+  EXPECT_TRUE(test::BackupsIn(fs::path(dir.file("data")) / "holbrenik-jig" / "backups").empty());
+  attach();
+  ASSERT_EQ(run({"read", dir.file("back.bin")}).status, kExitOk);
+  EXPECT_EQ(ReadFileBytes(dir.file("back.bin")), ReadFileBytes(dir.file("old.bin")));
+}
+
 // A log reader that goes away (`| head`, a logger that died, a closed terminal) changes
 // nothing: the program, with both its outputs on a pipe whose reader is gone, writes the
 // chip to its end and exits with the write's own status.
