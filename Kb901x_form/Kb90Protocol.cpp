@@ -1,8 +1,9 @@
 #include "Kb901x_form/Kb90Protocol.h"
 
 #include <algorithm>
-#include <chrono>
 #include <string>
+
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -35,12 +36,15 @@ WaitResult WaitAckByte(ProgrammerLink& link, DWORD timeoutMs) { return QueueWait
 
 ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
                             const std::function<void(int)>& onMark) {
-  using Clock = std::chrono::steady_clock;
   ChecksumAnswer answer;
-  auto deadline = Clock::now() + std::chrono::milliseconds(markMs);
+  if (!link.isOpen) {
+    answer.result = WaitResult::Gone;
+    return answer;
+  }
+  WaitDeadline deadline(*link.d2xx, markMs);
   while (answer.marks < kb90::kBlockCount) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    const DWORD left = deadline.msLeft();
+    if (left == 0) {
       answer.result = WaitResult::TimedOut;
       return answer;
     }
@@ -48,7 +52,7 @@ ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
       answer.result = WaitResult::Gone;
       return answer;
     }
-    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, static_cast<DWORD>(left), &link.rxQueue);
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status == FT_WAIT_TIMEOUT) {
       answer.result = WaitResult::TimedOut;
       return answer;
@@ -67,7 +71,7 @@ ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
     for (DWORD i = 0; i < link.transferred; ++i) {
       if (link.buffer[i] != kb90::kMark) continue;
       ++answer.marks;
-      deadline = Clock::now() + std::chrono::milliseconds(markMs);
+      deadline.restart(markMs);
       if (onMark) onMark(answer.marks);
     }
   }

@@ -6,6 +6,7 @@
 #include "Keyboard/KeyboardControls.h"
 #include "Keyboard/KeyboardFamily.h"
 #include "link/OpenProgrammer.h"
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -128,14 +129,13 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
 }
 
 KeyboardOperations::Gathered KeyboardOperations::gatherReport(const std::stop_token& stop) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(bounds_.reportMs);
+  const WaitDeadline deadline(*link_.d2xx, bounds_.reportMs);
   bool dropping = false;
   for (;;) {
     if (stop.stop_requested()) return Gathered::Cancelled;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return Gathered::TimedOut;
-    const DWORD slice = static_cast<DWORD>(std::min<long long>(left, kCancelSliceMs));
+    const DWORD left = deadline.msLeft();
+    if (left == 0) return Gathered::TimedOut;
+    const DWORD slice = std::min<DWORD>(left, kCancelSliceMs);
     const FT_STATUS status = link_.d2xx->WaitForRx(link_.handle, 1, slice, &link_.rxQueue);
     if (status == FT_WAIT_TIMEOUT) continue;
     if (status != FT_OK) return Gathered::Gone;

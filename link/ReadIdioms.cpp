@@ -1,6 +1,6 @@
 #include "link/ReadIdioms.h"
 
-#include <chrono>
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -37,15 +37,13 @@ WaitResult QueueWait(ProgrammerLink& link, DWORD count, DWORD timeoutMs, std::si
 
 WaitResult Gather(ProgrammerLink& link, DWORD total, DWORD timeoutMs, DWORD& gathered,
                   std::size_t offset) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   gathered = 0;
   if (!link.isOpen) return WaitResult::Gone;
+  const WaitDeadline deadline(*link.d2xx, timeoutMs);
   while (gathered < total) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return WaitResult::TimedOut;
-    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, static_cast<DWORD>(left.count()),
-                                                  &link.rxQueue);
+    const DWORD left = deadline.msLeft();
+    if (left == 0) return WaitResult::TimedOut;
+    const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status != FT_OK) return FromStatus(status);
     DWORD take = link.rxQueue;
     if (take > total - gathered) take = total - gathered;
