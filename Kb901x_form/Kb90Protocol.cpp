@@ -1,9 +1,9 @@
 #include "Kb901x_form/Kb90Protocol.h"
-#include "link/MsLeft.h"
 
 #include <algorithm>
-#include <chrono>
 #include <string>
+
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -36,11 +36,14 @@ WaitResult WaitAckByte(ProgrammerLink& link, DWORD timeoutMs) { return QueueWait
 
 ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
                             const std::function<void(int)>& onMark) {
-  using Clock = std::chrono::steady_clock;
   ChecksumAnswer answer;
-  auto deadline = Clock::now() + std::chrono::milliseconds(markMs);
+  if (!link.isOpen) {
+    answer.result = WaitResult::Gone;
+    return answer;
+  }
+  WaitDeadline deadline(*link.d2xx, markMs);
   while (answer.marks < kb90::kBlockCount) {
-    const DWORD left = MsLeft(deadline);
+    const DWORD left = deadline.msLeft();
     if (left == 0) {
       answer.result = WaitResult::TimedOut;
       return answer;
@@ -68,7 +71,7 @@ ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
     for (DWORD i = 0; i < link.transferred; ++i) {
       if (link.buffer[i] != kb90::kMark) continue;
       ++answer.marks;
-      deadline = Clock::now() + std::chrono::milliseconds(markMs);
+      deadline.restart(markMs);
       if (onMark) onMark(answer.marks);
     }
   }

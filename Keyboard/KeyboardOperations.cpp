@@ -6,7 +6,7 @@
 #include "Keyboard/KeyboardControls.h"
 #include "Keyboard/KeyboardFamily.h"
 #include "link/OpenProgrammer.h"
-#include "link/MsLeft.h"
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -129,12 +129,11 @@ void KeyboardOperations::ReadThread_keyboard(std::stop_token stop) {
 }
 
 KeyboardOperations::Gathered KeyboardOperations::gatherReport(const std::stop_token& stop) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(bounds_.reportMs);
+  const WaitDeadline deadline(*link_.d2xx, bounds_.reportMs);
   bool dropping = false;
   for (;;) {
     if (stop.stop_requested()) return Gathered::Cancelled;
-    const DWORD left = MsLeft(deadline);
+    const DWORD left = deadline.msLeft();
     if (left == 0) return Gathered::TimedOut;
     const DWORD slice = std::min<DWORD>(left, kCancelSliceMs);
     const FT_STATUS status = link_.d2xx->WaitForRx(link_.handle, 1, slice, &link_.rxQueue);

@@ -1,11 +1,10 @@
 // The MEC16xx probe, protection test, help, exit and erase: all within the click.
 #include "Mec16xx/Mec16Operations.h"
 
-#include <chrono>
-
 #include "Mec16xx/Mec16OperationsCommon.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -155,7 +154,7 @@ bool Mec16Operations::eraseAllowed() {
 // The busy bit stays set while the array erases; each read is bounded by the link's read
 // time-out and the whole poll by the erase bound.
 bool Mec16Operations::awaitEraseEnd() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounds_.eraseMs);
+  const WaitDeadline deadline(*link_.d2xx, bounds_.eraseMs);
   for (;;) {
     const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
     Result_MEC16 = status.text;
@@ -164,7 +163,7 @@ bool Mec16Operations::awaitEraseEnd() {
       return false;
     }
     if ((status.low() & kStatusBusy) == 0) return true;
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (deadline.passed()) {
       log(kEraseTooLong);
       return false;
     }

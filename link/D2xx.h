@@ -2,6 +2,7 @@
 // The device library surface the tool relies on: one method per library call, named as
 // the library names it, status 0 = FT_OK. Backends: SerialD2xx (termios), Win32D2xx (COM
 // ports) and SimD2xx.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -75,6 +76,9 @@ class D2xx {
   virtual FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) = 0;
   // Sleeps until the transmit queue is empty or the time passes.
   virtual FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) = 0;
+  // Not a library call: the clock the time-outs above count on. A bound that spans several
+  // waits keeps its deadline on it, so that the bound and the waits inside it agree.
+  virtual std::chrono::steady_clock::time_point Now() const { return std::chrono::steady_clock::now(); }
   // Not a library call: true for the simulated programmers, whose stand-in firmware images
   // must never be sent to real hardware.
   virtual bool simulated() const { return false; }

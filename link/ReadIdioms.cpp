@@ -1,7 +1,6 @@
 #include "link/ReadIdioms.h"
-#include "link/MsLeft.h"
 
-#include <chrono>
+#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -38,12 +37,11 @@ WaitResult QueueWait(ProgrammerLink& link, DWORD count, DWORD timeoutMs, std::si
 
 WaitResult Gather(ProgrammerLink& link, DWORD total, DWORD timeoutMs, DWORD& gathered,
                   std::size_t offset) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   gathered = 0;
   if (!link.isOpen) return WaitResult::Gone;
+  const WaitDeadline deadline(*link.d2xx, timeoutMs);
   while (gathered < total) {
-    const DWORD left = MsLeft(deadline);
+    const DWORD left = deadline.msLeft();
     if (left == 0) return WaitResult::TimedOut;
     const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status != FT_OK) return FromStatus(status);

@@ -21,8 +21,8 @@
 #include <sstream>
 #include <thread>
 
-#include "link/limits.h"
 #include "link/MsLeft.h"
+#include "link/limits.h"
 
 namespace jig {
 

@@ -1,16 +1,13 @@
 #include "link/VersionAnswer.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "link/WaitDeadline.h"
 #include "link/limits.h"
-#include "link/MsLeft.h"
 
 namespace jig {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 DWORD BridgeLatencyMs(ProgrammerLink& link) {
   const auto reading = link.d2xx->LatencyTimer(link.handle);
@@ -25,13 +22,13 @@ DWORD ReadVersionAnswer(ProgrammerLink& link, DWORD count, DWORD timeoutMs) {
   link.transferred = 0;
   if (!link.isOpen || count == 0) return 0;
   D2xx& d = *link.d2xx;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const WaitDeadline deadline(d, timeoutMs);
   const DWORD gap = AnswerGapMs(BridgeLatencyMs(link));
   DWORD waiting = 0;
   FT_STATUS status = d.WaitForRx(link.handle, 1, timeoutMs, &waiting);
   // Each wait sleeps until one byte more than waits now has come: a quiet gap ends it.
   while (status == FT_OK && waiting < count) {
-    const DWORD left = MsLeft(deadline);
+    const DWORD left = deadline.msLeft();
     if (left == 0) break;
     status = d.WaitForRx(link.handle, waiting + 1, std::min(gap, left), &waiting);
   }

@@ -9,8 +9,8 @@
 #include <deque>
 #include <thread>
 
-#include "link/limits.h"
 #include "link/MsLeft.h"
+#include "link/limits.h"
 
 namespace jig {
 

@@ -4,9 +4,9 @@
 
 #include "link/CharFilter.h"
 #include "link/ReadIdioms.h"
+#include "link/WaitDeadline.h"
 #include "link/limits.h"
 #include "main/UpdateControls.h"
-#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -31,12 +31,11 @@ WaitResult AwaitAndDrop(ProgrammerLink& link, DWORD count, DWORD timeoutMs) {
 // Gathers one line's answer until its last byte is XON or the 16-byte buffer is full.
 WaitResult GatherAnswer(ProgrammerLink& link, std::array<std::uint8_t, limits::kBootAnswerMax>& answer,
                         std::size_t& length) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limits::kBootLineTimeoutMs);
+  const WaitDeadline deadline(*link.d2xx, limits::kBootLineTimeoutMs);
   length = 0;
   while (length == 0 || answer[length - 1] != kXon) {
     if (length == answer.size()) return WaitResult::Ok;  // longer than 16: judged a refusal
-    const DWORD left = MsLeft(deadline);
+    const DWORD left = deadline.msLeft();
     if (left == 0) return WaitResult::TimedOut;
     const FT_STATUS status = link.d2xx->WaitForRx(link.handle, 1, left, &link.rxQueue);
     if (status == FT_WAIT_TIMEOUT) return WaitResult::TimedOut;

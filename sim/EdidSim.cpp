@@ -1,5 +1,6 @@
 #include "sim/EdidSim.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "sim/SimImages.h"
@@ -10,9 +11,9 @@ namespace jig::sim {
 namespace {
 constexpr const char* kBlobName = "edid.bin";
 // The firmware reads the EEPROM over I2C before it answers, and writes it page by page
-// before it reports; shortened here so that a run stays quick.
+// before it reports; shortened here so that a run stays quick (edid-write-ms sets the write's).
 constexpr std::chrono::microseconds kReadTime{3000};
-constexpr std::chrono::microseconds kWriteTime{8000};
+constexpr long long kDefaultWriteUs = 8000;
 constexpr std::uint8_t kReadyByte = 'R';
 }  // namespace
 
@@ -22,7 +23,8 @@ EdidSim::EdidSim(const SimOptions& options)
       present_(!options.has("edid-absent")),
       writeProtected_(options.has("edid-write-protected")),
       badStatus_(options.value("edid-status")),
-      noReady_(options.has("edid-no-ready")) {
+      noReady_(options.has("edid-no-ready")),
+      writeTime_(options.has("edid-write-ms") ? std::max(0LL, options.number("edid-write-ms", 0)) * 1000 : kDefaultWriteUs) {
   if (!badStatus_.empty()) badStatus_ = (badStatus_ + "??").substr(0, 2);
 }
 
@@ -81,7 +83,7 @@ void EdidSim::finishWrite(SimContext& context) {
     SaveBlob(stateDir_, kBlobName, eeprom_);
   }
   const std::string status = !badStatus_.empty() ? badStatus_ : ok ? "OK" : "ER";
-  context.send(std::vector<std::uint8_t>(status.begin(), status.end()), kWriteTime);
+  context.send(std::vector<std::uint8_t>(status.begin(), status.end()), writeTime_);
 }
 
 std::vector<std::uint8_t> EdidSim::contents() const {
@@ -119,6 +121,7 @@ std::vector<FaultName> EdidSimFaults() {
       {"edid-write-protected", "the EDID EEPROM's WP pin is high: writes answer \"ER\""},
       {"edid-status=XX", "the EDID status is these two characters instead of \"OK\"/\"ER\""},
       {"edid-no-ready", "the programmer never sends the ready byte after 'E' 'w'"},
+      {"edid-write-ms=N", "the EDID EEPROM write takes N ms before its status comes (default 8)"},
   };
 }
 

@@ -39,6 +39,7 @@ class EdidSim : public SimCommandSet {
   bool writeProtected_;
   std::string badStatus_;  // replaces "OK"/"ER" when set
   bool noReady_;
+  std::chrono::microseconds writeTime_;  // from the last data byte to the status
   Step step_ = Step::Idle;
   std::vector<std::uint8_t> incoming_;
   int writes_ = 0;

@@ -10,7 +10,8 @@ namespace jig::sim {
 
 namespace {
 // A block whose bytes stop coming for this long was abandoned by the host: the next byte
-// is a command again.
+// is a command again. Only a block begun counts: how long the host takes to start one is
+// its own time.
 constexpr auto kAbandonedBlock = std::chrono::milliseconds(500);
 
 // The programmer's own sum and CRC-16/ARC, bit by bit (the host keeps a table).
@@ -99,7 +100,7 @@ void Kb90Sim::persist() { SaveBlob(options_.stateDir, kStateFile, flash_); }
 
 bool Kb90Sim::onByte(std::uint8_t byte, SimContext& context) {
   std::lock_guard lock(mutex_);
-  if (state_ == State::ReceivingBlock && context.at() - lastByteAt_ > kAbandonedBlock) {
+  if (state_ == State::ReceivingBlock && !incoming_.empty() && context.at() - lastByteAt_ > kAbandonedBlock) {
     state_ = State::Idle;
     incoming_.clear();
   }
@@ -172,7 +173,8 @@ bool Kb90Sim::onStartWrite(SimContext& context) {
   state_ = State::ReceivingBlock;
   block_ = 0;
   incoming_.clear();
-  context.send(std::uint8_t{'K'});  // ready for block 1
+  const auto erase = std::chrono::milliseconds(std::max(0LL, options_.number("kb90-erase-ms", 0)));
+  context.send(std::uint8_t{'K'}, erase);  // ready for block 1
   return true;
 }
 
@@ -258,6 +260,7 @@ std::vector<FaultName> Kb90SimFaults() {
       {"kb90-no-controller", "no KB90xx controller answers: 'V' gives FFh"},
       {"kb90-silence-block=N", "a KB90xx read goes silent from block N (1-512) on"},
       {"kb90-surplus-block=N", "block N of a KB90xx read comes with 8 surplus bytes"},
+      {"kb90-erase-ms=N", "the KB90xx erase before a write takes N ms: the ready byte for block 1 comes then (default 0)"},
       {"kb90-bad-byte=ADDR", "the KB9012 flash stores the byte at ADDR wrong (one bit flipped)"},
       {"kb90-stray-marks", "other bytes come mixed among the KB90xx checksum's '-' marks"},
       {"kb90-pace-marks=US", "pacing: the KB90xx checksum's marks come one per block as the flash is read back, US apart (no value: 100)"},

@@ -118,12 +118,16 @@ FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, D
   FT_STATUS status;
   Handle* h = find(handle, status);
   if (!h) return status;
-  h->programmer->hostWrite(std::span(static_cast<const std::uint8_t*>(buffer), count), SimClock::now());
+  h->programmer->hostWrite(std::span(static_cast<const std::uint8_t*>(buffer), count), clock_.now());
   *written = count;
   changed_.notify_all();
   return FT_OK;
 }
 
+
+void SimD2xx::sleepUntil(std::unique_lock<std::mutex>& lock, SimTime at) {
+  changed_.wait_until(lock, clock_.realTimeOf(at));
+}
 
 FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
                               SimTime deadline, DWORD* available) {
@@ -132,7 +136,7 @@ FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE hand
     FT_STATUS status;
     Handle* h = find(handle, status);
     if (!h) return status;
-    const SimTime now = SimClock::now();
+    const SimTime now = clock_.now();
     *available = static_cast<DWORD>(h->programmer->available(now));
     if (*available >= count) return FT_OK;
     if (now >= deadline) return FT_WAIT_TIMEOUT;
@@ -140,7 +144,7 @@ FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE hand
     // Bytes already released but too few: sleep until more are released (or the host
     // writes, which notifies), never spin on them.
     if (const auto next = h->programmer->nextReleaseAfter(now)) until = std::min(until, *next);
-    if (until > now) changed_.wait_until(lock, until);
+    if (until > now) sleepUntil(lock, until);
   }
 }
 
@@ -152,11 +156,11 @@ FT_STATUS SimD2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* g
   if (!h) return status;
   const DWORD ms = h->readTimeoutMs == 0 ? limits::kUnlimitedReadCapMs : h->readTimeoutMs;
   DWORD available = 0;
-  status = waitLocked(lock, handle, count, SimClock::now() + std::chrono::milliseconds(ms), &available);
+  status = waitLocked(lock, handle, count, clock_.now() + std::chrono::milliseconds(ms), &available);
   if (status != FT_OK && status != FT_WAIT_TIMEOUT) return status;
   h = find(handle, status);
   if (!h) return status;
-  *got = static_cast<DWORD>(h->programmer->take(static_cast<std::uint8_t*>(buffer), count, SimClock::now()));
+  *got = static_cast<DWORD>(h->programmer->take(static_cast<std::uint8_t*>(buffer), count, clock_.now()));
   return FT_OK;
 }
 
@@ -165,7 +169,7 @@ FT_STATUS SimD2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxQueue, DWORD* txQueue
   FT_STATUS status;
   Handle* h = find(handle, status);
   if (!h) return status;
-  const SimTime now = SimClock::now();
+  const SimTime now = clock_.now();
   *rxQueue = static_cast<DWORD>(h->programmer->available(now));
   *txQueue = static_cast<DWORD>(h->programmer->txQueue(now));
   *event = 0;
@@ -194,22 +198,22 @@ FT_STATUS SimD2xx::FT_Close(FT_HANDLE handle) {
 FT_STATUS SimD2xx::WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) {
   *available = 0;
   std::unique_lock lock(mutex_);
-  return waitLocked(lock, handle, count, SimClock::now() + std::chrono::milliseconds(timeoutMs), available);
+  return waitLocked(lock, handle, count, clock_.now() + std::chrono::milliseconds(timeoutMs), available);
 }
 
 FT_STATUS SimD2xx::WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) {
   std::unique_lock lock(mutex_);
   ExactWakeUps();
-  const SimTime deadline = SimClock::now() + std::chrono::milliseconds(timeoutMs);
+  const SimTime deadline = clock_.now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     FT_STATUS status;
     Handle* h = find(handle, status);
     if (!h) return status;
     const auto empty = h->programmer->txEmptyAt();
-    const SimTime now = SimClock::now();
+    const SimTime now = clock_.now();
     if (!empty || *empty <= now) return FT_OK;
     if (now >= deadline) return FT_WAIT_TIMEOUT;
-    changed_.wait_until(lock, std::min(deadline, *empty));
+    sleepUntil(lock, std::min(deadline, *empty));
   }
 }
 

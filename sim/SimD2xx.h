@@ -7,13 +7,16 @@
 #include <vector>
 
 #include "link/D2xx.h"
+#include "sim/ScaledClock.h"
 #include "sim/SimProgrammer.h"
 
 namespace jig::sim {
 
 class SimD2xx : public D2xx {
  public:
-  SimD2xx() = default;
+  // timeScale: how many times faster than the host's clock the simulated time runs (the
+  // programmers' wire time and work, and every time-out the host gives through D2xx).
+  explicit SimD2xx(unsigned timeScale = 1) : clock_(timeScale) {}
   ~SimD2xx() override;
 
   // Plugs in one more programmer; the device list shows it at the next enumeration.
@@ -41,6 +44,7 @@ class SimD2xx : public D2xx {
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   bool simulated() const override { return true; }
+  SimTime Now() const override { return clock_.now(); }
   // The simulated bridge's latency timer, as a port's driver tells it.
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
 
@@ -56,6 +60,10 @@ class SimD2xx : public D2xx {
   FT_STATUS waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
                        SimTime deadline, DWORD* available);
 
+  // Sleeps until the simulated time at (or a notification).
+  void sleepUntil(std::unique_lock<std::mutex>& lock, SimTime at);
+
+  const ScaledClock clock_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::unique_ptr<SimProgrammer>> programmers_;

@@ -39,8 +39,10 @@ inline std::vector<std::string> CommandWords(std::string command, std::vector<st
 }
 
 // A simulated programmer of its own for the runs of one command; every run closes its handle.
+// Its time may run timeScale times faster than the host's (sim::SimD2xx).
 struct SimCli {
-  explicit SimCli(sim::SimOptions options) : programmer(d2xx.attach(std::move(options))) {}
+  explicit SimCli(sim::SimOptions options, unsigned timeScale = 1)
+      : d2xx(timeScale), programmer(d2xx.attach(std::move(options))) {}
   SimCli(const SimCli&) = delete;
   SimCli& operator=(const SimCli&) = delete;
 

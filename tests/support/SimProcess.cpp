@@ -1,7 +1,5 @@
 #include "tests/support/SimProcess.h"
 
-#include "link/MsLeft.h"
-
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,6 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+
+#include "link/MsLeft.h"
 
 namespace jig::test {
 
