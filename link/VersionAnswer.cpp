@@ -52,7 +52,11 @@ bool DrainStrayBytes(ProgrammerLink& link) {
   // the timer at 2 ms; a port that says more (a bridge at its default) is taken at its word.
   const DWORD gap = AnswerGapMs(BridgeLatencyMs(link, limits::kLatencyMs));
   DWORD waiting = 0;
-  const LineEnd end = WaitWhileBytesCome(link, std::numeric_limits<DWORD>::max(), gap, deadline, waiting);
+  LineEnd end = WaitWhileBytesCome(link, std::numeric_limits<DWORD>::max(), gap, deadline, waiting);
+  // A host held up past the bound (a busy machine) may find the rest all in by then: one
+  // more gap of quiet decides, so that a babbling line is told apart from a late look.
+  if (end == LineEnd::OutOfTime)
+    end = WaitWhileBytesCome(link, waiting + 1, gap, Clock::now() + std::chrono::milliseconds(gap), waiting);
   // Read out, a buffer at a time, so that the answer to 'B' heads the queue.
   for (DWORD dropped = 0; dropped < waiting; dropped += link.transferred) {
     const DWORD chunk = std::min(waiting - dropped, static_cast<DWORD>(link.buffer.size()));

@@ -13,8 +13,8 @@ DWORD AnswerGapMs(DWORD latencyMs);
 
 // Reads and drops what still comes after the open's purge (the rest of a block an
 // interrupted command left on its way) until the line has been quiet for the answer gap.
-// True once it has; false when it was still busy after limits::kStrayDrainBoundMs or the
-// device went. A port that cannot say its latency timer is taken at the 2 ms every open
+// True once it has; false when it was still busy after limits::kStrayDrainBoundMs and one
+// gap more, or the device went. A port that cannot say its latency timer is taken at the 2 ms every open
 // leaves it at.
 bool DrainStrayBytes(ProgrammerLink& link);
 

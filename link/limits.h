@@ -30,8 +30,8 @@ inline constexpr std::uint32_t kBridgeDefaultLatencyMs = 16;
 // the answer gap. The longest such rest is one MEC16xx stream block, 1025 bytes or 11.1 ms
 // on the wire; its last partial packet held for the bridge's 16 ms default and the 18 ms
 // of quiet that default asks for make 45 ms; twice that leaves room for a host that is not
-// given the processor at once. A line still busy after this long is a programmer that
-// cannot be asked: the open counts it as one that did not answer.
+// given the processor at once. A line still busy after this long and one quiet gap more
+// is a programmer that cannot be asked: the open counts it as one that did not answer.
 inline constexpr std::uint32_t kStrayDrainBoundMs = 100;
 
 // A read time-out of 0 means "until the count has come". Nothing on a bench may hang for
