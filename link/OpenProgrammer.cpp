@@ -14,7 +14,8 @@ namespace jig {
 namespace {
 
 // What an earlier command left behind (a block still coming after Ctrl-C, an answer nobody
-// read) must not be taken for this open's answer: both queues are emptied first.
+// read) must not be taken for this open's answer: both queues are emptied first, and what
+// is still on its way after that is drained before 'B' goes out (AskVersion).
 void EmptyQueues(ProgrammerLink& link) { link.d2xx->FT_Purge(link.handle, FT_PURGE_RX | FT_PURGE_TX); }
 
 // Every open sets the same link: 921600 baud, 8 data bits, 1 stop bit, no parity.
@@ -27,7 +28,10 @@ void ConfigureFirmwareLink(ProgrammerLink& link) {
 }
 
 // A text answer ends on the line's silence; the 3-byte raw compare reads its 3 bytes.
+// A line that does not fall quiet after the purge could not tell the answer from what was
+// still coming: 'B' is not sent, and the device counts as one that did not answer.
 DWORD AskVersion(ProgrammerLink& link, DWORD readLength, DWORD timeoutMs, bool text) {
+  if (!DrainStrayBytes(link)) return 0;
   link.buffer[0] = 'B';
   link.write(std::span<const std::uint8_t>(link.buffer.data(), 1));
   if (text) return ReadVersionAnswer(link, readLength, timeoutMs);

@@ -25,6 +25,14 @@ inline constexpr std::uint32_t kVersionReadLength = 16;
 inline constexpr std::uint32_t kAnswerGapMarginMs = 2;
 // The latency timer an FTDI bridge keeps until it is set, assumed when a port cannot say.
 inline constexpr std::uint32_t kBridgeDefaultLatencyMs = 16;
+// Before it asks 'B', an open reads and drops what still comes after its purge (the rest
+// of a block an interrupted command left on its way) until the line has been quiet for
+// the answer gap. The longest such rest is one MEC16xx stream block, 1025 bytes or 11.1 ms
+// on the wire; its last partial packet held for the bridge's 16 ms default and the 18 ms
+// of quiet that default asks for make 45 ms; twice that leaves room for a host that is not
+// given the processor at once. A line still busy after this long and one quiet gap more
+// is a programmer that cannot be asked: the open counts it as one that did not answer.
+inline constexpr std::uint32_t kStrayDrainBoundMs = 100;
 
 // A read time-out of 0 means "until the count has come". Nothing on a bench may hang for
 // ever, so even such a read gives up after this long: longer than any answer the

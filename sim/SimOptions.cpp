@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <optional>
 
 #include "sim/SimImages.h"
@@ -33,6 +34,9 @@ std::vector<FaultName> AllFaultNames() {
       {"unplug-after=N", "the programmer is unplugged after N bytes to the host"},
       {"version=TEXT", "the answer to 'B' (escapes \\r \\n \\xHH)"},
       {"version-split=N:MS", "the answer to 'B' pauses for MS ms after its first N bytes"},
+      {"send-past-purge=N:MS",
+       "after each purge of the host's receive queue, N more bytes come over MS ms (the rest of a block "
+       "still on its way when the host stopped reading)"},
   };
   for (const auto& more : CommandSetFaultNames()) names.push_back(more);
   return names;
@@ -86,24 +90,27 @@ bool AddFault(SimOptions& options, const std::string& fault, std::string& error)
             ", not \"" + value + "\"";
     return false;
   }
-  if (name == "version-split" && !ParseAnswerSplit(value)) {
-    error = "version-split needs N:MS, e.g. version-split=5:30";
+  // The faults whose value is N:MS, with an example each.
+  static const std::map<std::string, std::string> kBytesAndMs = {{"version-split", "5:30"},
+                                                                 {"send-past-purge", "40:10"}};
+  if (const auto it = kBytesAndMs.find(name); it != kBytesAndMs.end() && !ParseBytesAndMs(value)) {
+    error = name + " needs N:MS, e.g. " + name + "=" + it->second;
     return false;
   }
   options.faults[name] = value;
   return true;
 }
 
-std::optional<AnswerSplit> ParseAnswerSplit(const std::string& value) {
+std::optional<BytesAndMs> ParseBytesAndMs(const std::string& value) {
   const auto colon = value.find(':');
   if (colon == std::string::npos) return std::nullopt;
   try {
-    std::size_t usedBytes = 0, usedPause = 0;
-    const std::string bytes = value.substr(0, colon), pause = value.substr(colon + 1);
+    std::size_t usedBytes = 0, usedTime = 0;
+    const std::string bytes = value.substr(0, colon), time = value.substr(colon + 1);
     const long long count = std::stoll(bytes, &usedBytes);
-    const long long pauseMs = std::stoll(pause, &usedPause);
-    if (usedBytes != bytes.size() || usedPause != pause.size() || count < 0 || pauseMs < 0) return std::nullopt;
-    return AnswerSplit{static_cast<std::size_t>(count), pauseMs};
+    const long long ms = std::stoll(time, &usedTime);
+    if (usedBytes != bytes.size() || usedTime != time.size() || count < 0 || ms < 0) return std::nullopt;
+    return BytesAndMs{static_cast<std::size_t>(count), ms};
   } catch (...) {
     return std::nullopt;
   }

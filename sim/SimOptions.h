@@ -32,13 +32,14 @@ std::vector<FaultName> AllFaultNames();
 // "name" or "name=value"; false when the name is not known.
 bool AddFault(SimOptions& options, const std::string& fault, std::string& error);
 
-// The version-split fault: the answer to 'B' stops after its first bytes and goes on
-// after a pause ("N:MS").
-struct AnswerSplit {
+// The value "N:MS" of a fault: a count of bytes and a time. version-split: the answer to
+// 'B' stops after its first N bytes and goes on MS ms later. send-past-purge: N bytes
+// still on their way come over MS ms after the host's purge.
+struct BytesAndMs {
   std::size_t bytes = 0;
-  long long pauseMs = 0;
+  long long ms = 0;
 };
-std::optional<AnswerSplit> ParseAnswerSplit(const std::string& value);
+std::optional<BytesAndMs> ParseBytesAndMs(const std::string& value);
 
 // Decodes \r, \n, \t, \\ and \xHH in a text given on the command line.
 std::string DecodeEscapes(const std::string& text);

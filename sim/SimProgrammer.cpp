@@ -68,6 +68,7 @@ void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) 
   SimTime arrival = std::max(now, inWireFree_);
   for (std::uint8_t byte : bytes) {
     arrival += wire_.byteTime();
+    sendStraysLocked(arrival);  // what was on its way leaves before any answer to this byte
     handling_ = hostBytesSeen_++;
     watchForResetCall(byte, arrival);
     // A byte sent at another baud rate reaches the programmer as noise it does not take.
@@ -143,14 +144,14 @@ std::optional<std::uint64_t> SimProgrammer::sendLocked(std::span<const std::uint
 
 void SimProgrammer::sendVersionLocked(const std::string& text, SimTime at) {
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  const std::optional<AnswerSplit> split = ParseAnswerSplit(options_.value("version-split"));
+  const std::optional<BytesAndMs> split = ParseBytesAndMs(options_.value("version-split"));
   if (!split || split->bytes == 0 || split->bytes >= bytes.size()) {
     sendLocked(bytes, at, {});
     return;
   }
   sendLocked(bytes.first(split->bytes), at, {});
   // The second piece leaves the programmer the pause after the first has left it.
-  const auto pause = wire_.byteTime() * static_cast<long long>(split->bytes) + std::chrono::milliseconds(split->pauseMs);
+  const auto pause = wire_.byteTime() * static_cast<long long>(split->bytes) + std::chrono::milliseconds(split->ms);
   sendLocked(bytes.subspan(split->bytes), at, std::chrono::ceil<std::chrono::microseconds>(pause));
 }
 
@@ -165,13 +166,48 @@ std::uint64_t SimProgrammer::enqueueToHost(std::uint8_t byte, SimTime generated)
   return number;
 }
 
+void SimProgrammer::hostPurged(SimTime now) {
+  std::lock_guard lock(mutex_);
+  const std::optional<BytesAndMs> strays = ParseBytesAndMs(options_.value("send-past-purge"));
+  if (!strays || strays->bytes == 0) return;
+  strays_.left = strays->bytes;
+  strays_.next = now;
+  strays_.every = WireDuration(std::chrono::milliseconds(strays->ms)) / static_cast<long long>(strays->bytes);
+}
+
+void SimProgrammer::sendStraysLocked(SimTime upTo) {
+  std::vector<std::uint8_t> sent;
+  const SimTime first = strays_.next;
+  for (; strays_.left > 0 && strays_.next <= upTo && !gone_; --strays_.left, strays_.next += strays_.every) {
+    sent.push_back(strays_.value);
+    // Sent at another baud rate than the host listens at, they are noise it does not take.
+    if (wire_.baud == listeningBaud()) enqueueToHost(strays_.value, strays_.next);
+    ++strays_.value;
+  }
+  if (sent.empty()) return;
+  TranscriptEntry entry;
+  entry.toDevice = false;
+  entry.bytes = std::move(sent);
+  entry.at = first;
+  entry.baud = listeningBaud();
+  entry.latencyMs = wire_.latencyMs;
+  entry.cause = handling_;
+  transcript_.push_back(std::move(entry));
+}
+
+std::optional<SimTime> SimProgrammer::nextStrayLocked() const {
+  if (strays_.left == 0 || gone_) return std::nullopt;
+  return strays_.next;
+}
+
 bool SimProgrammer::takenLocked(std::uint64_t queued) const {
   // The queue holds the bytes not yet read, oldest first.
   return toHost_.empty() ? queued < sequence_ : queued < toHost_.front().sequence;
 }
 
-std::size_t SimProgrammer::available(SimTime now) const {
+std::size_t SimProgrammer::available(SimTime now) {
   std::lock_guard lock(mutex_);
+  sendStraysLocked(now);
   std::size_t count = 0;
   for (const auto& queued : toHost_) {
     if (queued.release > now) break;
@@ -182,6 +218,7 @@ std::size_t SimProgrammer::available(SimTime now) const {
 
 std::size_t SimProgrammer::take(std::uint8_t* out, std::size_t max, SimTime now) {
   std::lock_guard lock(mutex_);
+  sendStraysLocked(now);
   std::size_t count = 0;
   while (count < max && !toHost_.empty() && toHost_.front().release <= now) {
     out[count++] = toHost_.front().value;
@@ -190,17 +227,24 @@ std::size_t SimProgrammer::take(std::uint8_t* out, std::size_t max, SimTime now)
   return count;
 }
 
-std::optional<SimTime> SimProgrammer::nextRelease() const {
+std::optional<SimTime> SimProgrammer::nextRelease() {
   std::lock_guard lock(mutex_);
-  if (toHost_.empty()) return std::nullopt;
-  return toHost_.front().release;
+  std::optional<SimTime> next = nextStrayLocked();
+  if (!toHost_.empty() && (!next || toHost_.front().release < *next)) next = toHost_.front().release;
+  return next;
 }
 
-std::optional<SimTime> SimProgrammer::nextReleaseAfter(SimTime now) const {
+std::optional<SimTime> SimProgrammer::nextReleaseAfter(SimTime now) {
   std::lock_guard lock(mutex_);
+  sendStraysLocked(now);
+  // A stray byte not yet sent cannot be released before it leaves the programmer.
+  std::optional<SimTime> next = nextStrayLocked();
   for (const auto& queued : toHost_)
-    if (queued.release > now) return queued.release;
-  return std::nullopt;
+    if (queued.release > now) {
+      if (!next || queued.release < *next) next = queued.release;
+      break;
+    }
+  return next;
 }
 
 std::size_t SimProgrammer::txQueue(SimTime now) const {
@@ -216,13 +260,17 @@ std::optional<SimTime> SimProgrammer::txEmptyAt() const {
   return inWireFree_;
 }
 
-void SimProgrammer::purge(bool rx, bool tx) {
-  std::lock_guard lock(mutex_);
-  if (rx) {
-    toHost_.clear();
-    toHostClock_.dropPacket();
+void SimProgrammer::purge(bool rx, bool tx, SimTime now) {
+  {
+    std::lock_guard lock(mutex_);
+    sendStraysLocked(now);  // what had come by now goes with the rest
+    if (rx) {
+      toHost_.clear();
+      toHostClock_.dropPacket();
+    }
+    (void)tx;  // what the host wrote is on the wire already
   }
-  (void)tx;  // what the host wrote is on the wire already
+  if (rx) hostPurged(now);
 }
 
 void SimProgrammer::setBaud(std::uint32_t baud) {
@@ -288,6 +336,7 @@ void SimProgrammer::pressReset() {
 void SimProgrammer::pressResetLocked() {
   toHost_.clear();
   toHostClock_.dropPacket();
+  strays_.left = 0;  // a programmer that starts again sends nothing of its old block
   ++resetPresses_;
   runImageLocked("BOOT");
 }

@@ -26,14 +26,17 @@ class SimProgrammer {
 
   // Host side; now is the host's time of the call.
   void hostWrite(std::span<const std::uint8_t> bytes, SimTime now);
-  std::size_t available(SimTime now) const;
+  std::size_t available(SimTime now);
   std::size_t take(std::uint8_t* out, std::size_t max, SimTime now);
-  std::optional<SimTime> nextRelease() const;
+  std::optional<SimTime> nextRelease();
   // The first release still to come after now (a waiter sleeps until then).
-  std::optional<SimTime> nextReleaseAfter(SimTime now) const;
+  std::optional<SimTime> nextReleaseAfter(SimTime now);
   std::size_t txQueue(SimTime now) const;
   std::optional<SimTime> txEmptyAt() const;
-  void purge(bool rx, bool tx);
+  void purge(bool rx, bool tx, SimTime now);
+  // The host emptied its receive queue (a purge here, a flush of jig-sim's terminal): with
+  // send-past-purge, the bytes still on their way start coming after it.
+  void hostPurged(SimTime now);
   void setBaud(std::uint32_t baud);
   void setLatency(std::uint32_t ms);
   std::uint32_t latency() const;
@@ -84,6 +87,10 @@ class SimProgrammer {
   };
   void dispatch(std::uint8_t byte, SimTime at);
   std::uint64_t enqueueToHost(std::uint8_t byte, SimTime generated);
+  // send-past-purge: the bytes whose time has come by upTo go to the host, made one by one
+  // as they are due, so that a programmer can go on sending for as long as it is asked to.
+  void sendStraysLocked(SimTime upTo);
+  std::optional<SimTime> nextStrayLocked() const;
   std::uint32_t listeningBaud() const;
   std::vector<SimCommandSet*> activeSets() const;
 
@@ -100,6 +107,13 @@ class SimProgrammer {
   std::uint64_t sequence_ = 0;
   std::uint64_t sentToHost_ = 0;
   std::uint32_t garbageState_ = 0x1234567u;
+  struct Strays {
+    std::uint64_t left = 0;  // bytes still to come
+    SimTime next{};          // when the next one leaves the programmer
+    WireDuration every{};
+    std::uint8_t value = 0;  // they count up, as a data block would
+  };
+  Strays strays_;
   PacketClock toHostClock_;
   std::uint64_t hostBytesSeen_ = 0;  // host bytes in the transcript so far
   std::uint64_t handling_ = 0;       // the host byte being dispatched

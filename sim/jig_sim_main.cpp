@@ -2,6 +2,7 @@
 // terminal's path, for holbrenik-jig --port PATH.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "link/limits.h"
 #include "sim/SimProgrammer.h"
 
 namespace {
@@ -72,11 +74,14 @@ struct Terminal {
 };
 
 // The pseudo-terminal: its far end is held open so the terminal stays up between the
-// host's opens, and raw, so nothing echoes.
+// host's opens, and raw, so nothing echoes. In packet mode, each read tells whether it
+// brings the host's bytes or news of the terminal, such as the host's purge.
 std::optional<Terminal> OpenTerminal() {
   Terminal terminal;
   terminal.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal.master < 0 || grantpt(terminal.master) != 0 || unlockpt(terminal.master) != 0) {
+  int packetMode = 1;
+  if (terminal.master < 0 || grantpt(terminal.master) != 0 || unlockpt(terminal.master) != 0 ||
+      ioctl(terminal.master, TIOCPKT, &packetMode) != 0) {
     std::perror("jig-sim: pseudo-terminal");
     return std::nullopt;
   }
@@ -102,14 +107,16 @@ void Serve(const Terminal& terminal, jig::sim::SimProgrammer& programmer) {
       const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
       timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 100));
     }
-    pollfd p{terminal.master, POLLIN, 0};
+    pollfd p{terminal.master, POLLIN | POLLPRI, 0};
     const int ready = poll(&p, 1, timeoutMs);
-    if (ready > 0 && (p.revents & POLLIN)) {
+    if (ready > 0 && (p.revents & (POLLIN | POLLPRI))) {
       const ssize_t n = read(terminal.master, buffer.data(), buffer.size());
-      if (n > 0) {
+      if (n > 1 && buffer[0] == TIOCPKT_DATA) {
         termios current{};
         if (tcgetattr(terminal.slave, &current) == 0) programmer.setBaud(BaudOf(current));
-        programmer.hostWrite(std::span(buffer.data(), static_cast<std::size_t>(n)), jig::sim::SimClock::now());
+        programmer.hostWrite(std::span(buffer.data() + 1, static_cast<std::size_t>(n - 1)), jig::sim::SimClock::now());
+      } else if (n == 1 && (buffer[0] & TIOCPKT_FLUSHREAD)) {
+        programmer.hostPurged(jig::sim::SimClock::now());
       }
     }
     const std::size_t due = programmer.take(buffer.data(), buffer.size(), jig::sim::SimClock::now());
@@ -133,6 +140,9 @@ int main(int argc, char** argv) {
   std::cout << terminal->path << std::endl;
 
   jig::sim::SimProgrammer programmer(*options);
+  // Nothing on a pseudo-terminal can set the bridge's latency timer; on a real port the
+  // udev rule keeps it at the 2 ms every open asks for, and so does this one.
+  programmer.setLatency(jig::limits::kLatencyMs);
   Serve(*terminal, programmer);
   // Closing the master hangs the terminal up: the host sees the programmer go.
   close(terminal->slave);

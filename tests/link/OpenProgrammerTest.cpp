@@ -2,6 +2,8 @@
 // the two profile kinds, the log lines, and what is left open.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "Edid/EdidFamily.h"
 #include "Ite/IteFamily.h"
 #include "Kb901x_form/Kb90Family.h"
@@ -10,6 +12,7 @@
 #include "Npce/NpceFamily.h"
 #include "link/CharFilter.h"
 #include "link/OpenProgrammer.h"
+#include "link/limits.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/SimLink.h"
@@ -157,6 +160,39 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"npce_lowercase", &profiles::kNpce, "NPCE", "npce", OpenResult::WrongFirmware,
                  {kPorts1, "Version FW -> npce", kUpdate}}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A programmer that never stops sending cannot be asked: once the drain's bound has passed,
+// the start query leaves it open as one that did not answer, and a window's open passes it
+// over; 'B' is never sent, and nothing waits longer than the bound.
+TEST(StrayBytes, ALineThatNeverFallsQuietEndsTheOpenWithinItsBound) {
+  struct Case {
+    const OpenProfile* profile;  // null: the start query
+    std::vector<std::string> lines;
+  };
+  const std::string kNotFound = "The programmer is not found or does not respond";
+  const auto bound = std::chrono::milliseconds(limits::kStrayDrainBoundMs);
+  for (const Case& c : {Case{nullptr, {}}, Case{&profiles::kKb90, {kPorts1, kNotFound}},
+                        Case{&profiles::kNpce, {kPorts1, kNotFound}}}) {
+    LinkBench bench;
+    auto& [d2xx, link, view] = bench;
+    sim::SimOptions babbling;
+    babbling.faults["send-past-purge"] = "1000000:100000";  // a byte every 0.1 ms for 100 s
+    auto& programmer = d2xx.attach(babbling);
+    const auto start = std::chrono::steady_clock::now();
+    if (c.profile) {
+      EXPECT_EQ(OpenProgrammer(link, *c.profile, view), OpenResult::NotFound);
+    } else {
+      EXPECT_EQ(QueryProgrammerVersion(link), "FTDI found, ERROR answer");
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string name = c.profile ? std::string(c.profile->tag) : "query";
+    EXPECT_GE(took, bound) << name;
+    EXPECT_LT(took, bound + std::chrono::seconds(1)) << name;
+    EXPECT_TRUE(programmer.hostBytes().empty()) << name << ": 'B' was sent";
+    EXPECT_EQ(view.lines(), c.lines) << name;
+    EXPECT_EQ(d2xx.openHandles(), c.profile ? 0u : 1u) << name << ": the start query keeps the last device open";
+  }
+}
 
 TEST(OpenProgrammer, NoDevice) {
   LinkBench bench;

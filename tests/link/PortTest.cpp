@@ -146,6 +146,25 @@ TEST(PortQueues, LeftoverBytesDoNotChangeTheVersion) {
   EXPECT_EQ(out.str(), "V41\n");
 }
 
+// The rest of a block still on its way when the host stopped reading comes after the
+// open's purge: 40 bytes, enough to push the tag out of a 16-byte answer. Fifty version
+// queries in a row, each after its own stray bytes, each read exactly "V41".
+constexpr int kStrayRuns = 50;
+
+TEST(PortQueues, BytesStillComingAfterThePurgeAreNotTakenForTheVersion) {
+  sim::SimOptions options;
+  std::string error;
+  ASSERT_TRUE(sim::AddFault(options, "send-past-purge=40:10", error));  // one every 0.25 ms
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach(options);
+  for (int run = 0; run < kStrayRuns; ++run) {
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCommand(d2xx, {"version"}, false, out, err), kExitOk) << "run " << run << ": " << out.str();
+    ASSERT_EQ(out.str(), "V41\n") << "run " << run;
+  }
+  EXPECT_EQ(programmer.deviceBytes().size(), kStrayRuns * (40u + 3u)) << "each run had its stray bytes";
+}
+
 // Two programs on one port: the second is refused at once with the first one's PID, and the
 // first reads on undisturbed (both of its reads agree).
 TEST(PortLock, TwoProgramsOnOnePort) {

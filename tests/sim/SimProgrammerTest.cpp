@@ -222,6 +222,38 @@ TEST(SimProgrammer, VersionSplitPausesTheAnswerBetweenItsPieces) {
   }
 }
 
+// send-past-purge: after each purge of the receive queue, the rest of a block still on
+// its way comes, its bytes counting up, evenly over the time given; off, a purge leaves
+// nothing to come.
+TEST(SimProgrammer, SendPastPurgeGoesOnSendingAfterEachPurge) {
+  using std::chrono::milliseconds;
+  for (const bool fault : {false, true}) {
+    SimOptions options;
+    if (fault) options.faults["send-past-purge"] = "4:8";  // at 0, 2, 4 and 6 ms
+    SimProgrammer programmer(options);
+    const std::uint8_t b[] = {'B'};
+    const SimTime t0 = SimClock::now();
+    programmer.hostWrite(b, t0);
+    programmer.purge(true, true, t0);
+    EXPECT_EQ(programmer.available(t0), fault ? 1u : 0u) << "the answer to 'B' went with the purge";
+    EXPECT_EQ(programmer.nextReleaseAfter(t0 + milliseconds(1)),
+              fault ? std::optional<SimTime>(t0 + milliseconds(2)) : std::nullopt);
+    EXPECT_EQ(programmer.available(t0 + milliseconds(5)), fault ? 3u : 0u);
+    std::uint8_t out[8] = {};
+    ASSERT_EQ(programmer.take(out, 8, t0 + milliseconds(7)), fault ? 4u : 0u);
+    if (!fault) continue;
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), (std::vector<std::uint8_t>{0, 1, 2, 3}));
+    EXPECT_EQ(programmer.nextRelease(), std::nullopt) << "four bytes, then quiet";
+    // A second purge drops what came and starts the rest anew.
+    const SimTime t1 = t0 + milliseconds(10);
+    programmer.purge(true, true, t1 + milliseconds(3));
+    EXPECT_EQ(programmer.take(out, 8, t1 + milliseconds(20)), 4u);
+    EXPECT_EQ(out[0], 4u);
+    EXPECT_EQ(programmer.deviceBytes(), (std::vector<std::uint8_t>{'V', '4', '1', 0, 1, 2, 3, 4, 5, 6, 7}))
+        << "the transcript holds every byte sent";
+  }
+}
+
 TEST(SimProgrammer, TheBridgeTellsItsLatencyTimer) {
   Linked bench;
   auto& [d2xx, programmer, link] = bench;
@@ -262,13 +294,19 @@ TEST(SimOptions, FaultNamesAreCheckedAndEscapesDecoded) {
   EXPECT_EQ(DecodeEscapes("a\\r\\n\\x41\\\\"), "a\r\nA\\");
   EXPECT_EQ(DecodeEscapes("trailing\\x4"), "trailingx4");
   EXPECT_TRUE(AddFault(options, "version-split=5:30", error));
-  const auto split = ParseAnswerSplit(options.value("version-split"));
+  const auto split = ParseBytesAndMs(options.value("version-split"));
   ASSERT_TRUE(split.has_value());
   EXPECT_EQ(split->bytes, 5u);
-  EXPECT_EQ(split->pauseMs, 30);
-  for (const char* bad : {"version-split=5", "version-split=a:30", "version-split=5:-1", "version-split=5:30ms"}) {
-    EXPECT_FALSE(AddFault(options, bad, error)) << bad;
-    EXPECT_EQ(error, "version-split needs N:MS, e.g. version-split=5:30");
+  EXPECT_EQ(split->ms, 30);
+  EXPECT_TRUE(AddFault(options, "send-past-purge=40:10", error));
+  const std::string splitUsage = "version-split needs N:MS, e.g. version-split=5:30";
+  const std::string strayUsage = "send-past-purge needs N:MS, e.g. send-past-purge=40:10";
+  const std::pair<const char*, const std::string&> bad[] = {
+      {"version-split=5", splitUsage},     {"version-split=a:30", splitUsage}, {"version-split=5:-1", splitUsage},
+      {"version-split=5:30ms", splitUsage}, {"send-past-purge", strayUsage},    {"send-past-purge=40", strayUsage}};
+  for (const auto& [fault, usage] : bad) {
+    EXPECT_FALSE(AddFault(options, fault, error)) << fault;
+    EXPECT_EQ(error, usage);
   }
 }
 
