@@ -388,7 +388,7 @@ std::vector<Row> RunTransfers(int repeats) {
             link.close();
             return result == expected;
           }, WholeExchange);
-          programmer.purge(true, true);  // what a 3-byte read left of a longer answer
+          programmer.purge(true, true, sim::SimClock::now());  // what a 3-byte read left of a longer answer
         }
         return sample;
       });

@@ -181,7 +181,7 @@ FT_STATUS SimD2xx::FT_Purge(FT_HANDLE handle, DWORD mask) {
   FT_STATUS status;
   Handle* h = find(handle, status);
   if (!h) return status;
-  h->programmer->purge(mask & FT_PURGE_RX, mask & FT_PURGE_TX, SimClock::now());
+  h->programmer->purge(mask & FT_PURGE_RX, mask & FT_PURGE_TX, clock_.now());
   return FT_OK;
 }
 
