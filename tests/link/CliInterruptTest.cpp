@@ -99,6 +99,9 @@ TEST_P(AwaitSignals, TheSignalDecidesTheStopAndTheStatus) {
     LetItSleep();
     NoteInterrupt(c.signal);
   }
+  // A stop that is due may come late on a busy machine; one that is not due never comes.
+  const auto giveUp = Clock::now() + 5s;
+  while (c.stopAsked && !waiter.stopAsked.load() && Clock::now() < giveUp) LetItSleep();
   LetItSleep();
   EXPECT_EQ(waiter.stopAsked.load(), c.stopAsked);
   if (!c.stopAsked) waiter.view.ended(c.endsWell);  // the write goes on to its end
