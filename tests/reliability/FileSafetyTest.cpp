@@ -184,6 +184,27 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
   EXPECT_NE(write.out.find(backups[0].string() + " SHA-256 "), std::string::npos) << write.out;
 }
 
+// A backup that cannot be saved keeps the write from starting, on the command line as in
+// the windows: the line names the path and the system's reason, and the chip is as it was.
+TEST_P(FileSafety, ABackupThatCannotBeSavedKeepsTheChipAsItWas) {
+  attach();
+  if (std::string(GetParam().word) == "mec16") {
+    ASSERT_EQ(run({"erase"}).status, kExitOk);
+  }
+  ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);
+  WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
+  WriteFileBytes(dir.file("data"), {1});  // a file where the data folder would be
+  attach();
+  const CliRun write = run({"write", dir.file("new.bin"), "--yes"});
+  EXPECT_EQ(write.status, kExitFailed) << write.out << write.err;
+  const std::string folder = (fs::path(dir.file("data")) / "holbrenik-jig" / "backups").string();
+  EXPECT_NE(write.out.find(folder), std::string::npos) << write.out;
+  EXPECT_NE(write.out.find("(Not a directory)"), std::string::npos) << write.out;
+  attach();
+  ASSERT_EQ(run({"read", dir.file("back.bin")}).status, kExitOk);
+  EXPECT_EQ(ReadFileBytes(dir.file("back.bin")), ReadFileBytes(dir.file("old.bin")));
+}
+
 // Ctrl-C while the backup before a write is read: the chip is not touched yet, so the first
 // signal calls the whole write off (exit 130, no warning that the write goes on), no backup
 // is kept and the chip holds what it held.
