@@ -22,7 +22,7 @@ using Data = std::vector<std::uint8_t>;
 
 // Every row's bound passes in this much real time: the simulated time runs bound/this
 // times faster than the host's.
-constexpr std::uint32_t kBoundInRealMs = 250;
+constexpr std::uint32_t kBoundInRealMs = 1000;
 
 // Words of a command line that stand for the files a case makes.
 const std::string kSourceWord = "{source}";
@@ -101,9 +101,10 @@ class RealBounds : public ::testing::TestWithParam<BoundRow> {
 
 TEST_P(RealBounds, StepLastingMostOfItsBoundSucceeds) {
   const BoundRow& row = GetParam();
-  // Well past half the bound, and 30 % below it: the host's own pauses count
-  // bound/kBoundInRealMs times over on the programmer's clock, and the margin is 75 ms of them.
-  const std::uint32_t stepMs = row.boundMs / 10 * 7;
+  // Past half the bound (a halved bound fails it), and 40 % below it: the host's own pauses
+  // count bound/kBoundInRealMs times over on the programmer's clock, and the margin is 400 ms
+  // of them, room for a busy machine under a sanitizer.
+  const std::uint32_t stepMs = row.boundMs / 10 * 6;
   const TimedRun run = this->run({{row.stepFault, std::to_string(stepMs)}});
   EXPECT_EQ(run.result.status, kExitOk) << run.result.out << run.result.err;
   // The step did last that long: the run is no quicker than it.
