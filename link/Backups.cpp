@@ -133,12 +133,11 @@ void Compact(const std::string& path, const std::vector<RecordLine>& present) {
   if (sink->write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) sink->commit();
 }
 
-void Rotate(const fs::path& folder, SavedBackup& backup, std::size_t keep) {
-  std::string problem;
-  const auto record = ReadRecord(backup.recordPath, problem);
-  if (!record) return;
+// The record as read before the new backup's line was appended, that line last.
+void Rotate(const fs::path& folder, const std::string& recordPath, const std::vector<RecordLine>& record,
+            SavedBackup& backup, std::size_t keep) {
   const std::string own = fs::path(backup.path).filename().string();
-  std::vector<RecordLine> present = Present(folder, *record);
+  std::vector<RecordLine> present = Present(folder, record);
   std::size_t excess = present.size() > keep ? present.size() - keep : 0;
   std::vector<RecordLine> kept;
   for (const RecordLine& line : present) {
@@ -151,7 +150,7 @@ void Rotate(const fs::path& folder, SavedBackup& backup, std::size_t keep) {
     }
     kept.push_back(line);
   }
-  if (record->size() > kCompactFactor * std::max<std::size_t>(keep, 1)) Compact(backup.recordPath, kept);
+  if (record.size() > kCompactFactor * std::max<std::size_t>(keep, 1)) Compact(recordPath, kept);
 }
 
 }  // namespace
@@ -178,7 +177,6 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
   std::string name = base + ".bin";
   for (int n = 2; PathTaken((folder / name).string()) && n < 100; ++n) name = base + "-" + std::to_string(n) + ".bin";
   backup.path = (folder / name).string();
-  backup.recordPath = (folder / kBackupRecordName).string();
   int error = 0;
   auto sink = DumpSink::Create(backup.path, &error);
   if (!sink && ec) error = ec.value();
@@ -188,12 +186,14 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
   }
   backup.ok = true;
   // Numbered after every line on record, whatever the clock says.
-  const auto record = ReadRecord(backup.recordPath, backup.problem);
+  const std::string recordPath = (folder / kBackupRecordName).string();
+  auto record = ReadRecord(recordPath, backup.problem);
   if (!record) return backup;
   RecordLine line{record->empty() ? 1 : record->back().number + 1, TimeText(platform::UtcTime(now), "%Y-%m-%dT%H:%M:%SZ"),
                   name, backup.sha256};
-  if (!AppendRecord(backup.recordPath, line, backup.problem)) return backup;
-  Rotate(folder, backup, keep);
+  if (!AppendRecord(recordPath, line, backup.problem)) return backup;
+  record->push_back(std::move(line));
+  Rotate(folder, recordPath, *record, backup, keep);
   return backup;
 }
 

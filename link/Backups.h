@@ -32,7 +32,6 @@ struct SavedBackup {
   std::string path;
   std::string sha256;
   std::string problem;    // the system's reason when it was not saved, or not put on record
-  std::string recordPath;
   std::vector<std::string> removed;  // older backups removed to keep at most `keep`
 };
 

@@ -4,6 +4,7 @@
 
 #include "link/ConsoleView.h"
 #include "link/InterruptWake.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -57,11 +58,10 @@ int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const Cli
       }
       continue;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) break;
-    // The operation's end and every signal ring the wake-up. Rounded up: a bound never
-    // ends early, and less than a millisecond left still sleeps.
-    WaitInterruptWake(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+    const std::uint32_t left = MsLeft(deadline);
+    if (left == 0) break;
+    // The operation's end and every signal ring the wake-up.
+    WaitInterruptWake(std::chrono::milliseconds(left));
   }
   if (!result) {
     view.errorBox(std::string(what) + ": the operation did not end within " + std::to_string(bound.count() / 1000) + " s");

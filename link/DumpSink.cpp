@@ -69,7 +69,6 @@ DumpSink::DumpSink(DumpSink&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       target_(std::move(other.target_)),
       temporary_(std::exchange(other.temporary_, std::string())),
-      failed_(other.failed_),
       error_(other.error_) {}
 
 DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
@@ -78,7 +77,6 @@ DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     target_ = std::move(other.target_);
     temporary_ = std::exchange(other.temporary_, std::string());
-    failed_ = other.failed_;
     error_ = other.error_;
   }
   return *this;
@@ -87,7 +85,7 @@ DumpSink& DumpSink::operator=(DumpSink&& other) noexcept {
 DumpSink::~DumpSink() { abandon(); }
 
 bool DumpSink::write(std::span<const std::uint8_t> bytes) {
-  if (fd_ < 0 || failed_) return false;
+  if (fd_ < 0 || error_ != 0) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
     std::size_t want = bytes.size() - done;
@@ -95,7 +93,6 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
     if (faultAfter != SIZE_MAX) {
       const std::size_t written = g_written.load();
       if (written >= faultAfter) {
-        failed_ = true;
         error_ = ENOSPC;
         return false;
       }
@@ -104,7 +101,6 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
     const long n = platform::WriteSome(fd_, bytes.data() + done, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      failed_ = true;
       error_ = n < 0 ? errno : ENOSPC;
       return false;
     }
@@ -117,8 +113,8 @@ bool DumpSink::write(std::span<const std::uint8_t> bytes) {
 bool DumpSink::commit() {
   if (fd_ < 0) return false;
   // Each step's errno is kept before the next call can change it.
-  const bool synced = !failed_ && platform::SyncFile(fd_);
-  if (!failed_ && !synced) error_ = errno;
+  const bool synced = error_ == 0 && platform::SyncFile(fd_);
+  if (error_ == 0 && !synced) error_ = errno;
   const bool closed = platform::CloseFile(fd_);
   if (!closed && error_ == 0) error_ = errno;
   fd_ = -1;

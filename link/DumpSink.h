@@ -43,8 +43,7 @@ class DumpSink {
   int fd_ = -1;
   std::string target_;
   std::string temporary_;
-  bool failed_ = false;
-  int error_ = 0;
+  int error_ = 0;  // non-zero once a step failed: nothing more is written
 };
 
 // The line after the documented "file cannot be created" box: the path and the system's

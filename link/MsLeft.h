@@ -7,8 +7,8 @@
 
 namespace jig {
 
-inline std::uint32_t MsLeft(std::chrono::steady_clock::time_point deadline) {
-  const auto now = std::chrono::steady_clock::now();
+inline std::uint32_t MsLeft(std::chrono::steady_clock::time_point deadline,
+                            std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) {
   if (now >= deadline) return 0;
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
   return left > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<std::uint32_t>(left);

@@ -36,7 +36,6 @@ SourceFile Problem(SourceProblem problem, int error = 0, std::uint64_t size = 0)
   return source;
 }
 
-std::string ErrorText(int error) { return SystemErrorText(error); }
 
 }  // namespace
 
@@ -88,7 +87,7 @@ std::string SourceProblemLine(const std::string& path, const SourceFile& source,
   switch (source.problem) {
     case SourceProblem::CannotOpen:
       return (ru ? "Файл " + path + " не открывается (" : "The file " + path + " cannot be opened (") +
-             ErrorText(source.error) + ")" + tail;
+             SystemErrorText(source.error) + ")" + tail;
     case SourceProblem::NotRegular:
       return (ru ? path + " — не обычный файл (папка, канал или устройство)"
                  : path + " is not a regular file (a folder, a pipe or a device)") + tail;
@@ -101,7 +100,7 @@ std::string SourceProblemLine(const std::string& path, const SourceFile& source,
                        std::to_string(maxSize)) + tail;
     case SourceProblem::ReadError:
       return (ru ? "Файл " + path + " не прочитан целиком (" : "The file " + path + " could not be read whole (") +
-             ErrorText(source.error) + ")" + tail;
+             SystemErrorText(source.error) + ")" + tail;
     case SourceProblem::None: break;
   }
   return {};
@@ -110,11 +109,11 @@ std::string SourceProblemLine(const std::string& path, const SourceFile& source,
 std::string DataFileProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize) {
   std::string why;
   switch (source.problem) {
-    case SourceProblem::CannotOpen: why = "cannot be opened (" + ErrorText(source.error) + ")"; break;
+    case SourceProblem::CannotOpen: why = "cannot be opened (" + SystemErrorText(source.error) + ")"; break;
     case SourceProblem::NotRegular: why = "is not a regular file"; break;
     case SourceProblem::Empty: why = "is empty"; break;
     case SourceProblem::TooLarge: why = "is larger than " + std::to_string(maxSize) + " bytes"; break;
-    case SourceProblem::ReadError: why = "could not be read whole (" + ErrorText(source.error) + ")"; break;
+    case SourceProblem::ReadError: why = "could not be read whole (" + SystemErrorText(source.error) + ")"; break;
     case SourceProblem::None: return {};
   }
   return path + " " + why + "; it is not used.";

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "link/D2xx.h"
+#include "link/MsLeft.h"
 
 namespace jig {
 
@@ -14,13 +15,10 @@ class WaitDeadline {
   // Starts the bound again from now.
   void restart(DWORD ms) { at_ = d2xx_->Now() + std::chrono::milliseconds(ms); }
   bool passed() const { return d2xx_->Now() >= at_; }
-  // Whole milliseconds left, rounded up: 0 only once the deadline has passed, so a wait
-  // sliced by it never ends before its bound, and less than a millisecond left still sleeps.
-  DWORD msLeft() const { return Whole(std::chrono::ceil<std::chrono::milliseconds>(at_ - d2xx_->Now())); }
+  // Whole milliseconds left on the device's clock, rounded up as MsLeft rounds them.
+  DWORD msLeft() const { return MsLeft(at_, d2xx_->Now()); }
 
  private:
-  static DWORD Whole(std::chrono::milliseconds left) { return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0; }
-
   const D2xx* d2xx_;
   std::chrono::steady_clock::time_point at_;
 };

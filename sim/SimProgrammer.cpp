@@ -130,16 +130,20 @@ std::optional<std::uint64_t> SimProgrammer::sendLocked(std::span<const std::uint
   }
   if (!sent.empty()) calledSince_.reset();
   if (sent.empty()) return last;
+  recordToHostLocked(std::move(sent), at + delay, delay);
+  return last;
+}
+
+void SimProgrammer::recordToHostLocked(std::vector<std::uint8_t> bytes, SimTime at, std::chrono::microseconds work) {
   TranscriptEntry entry;
   entry.toDevice = false;
-  entry.bytes = std::move(sent);
-  entry.at = at + delay;
+  entry.bytes = std::move(bytes);
+  entry.at = at;
   entry.baud = listeningBaud();
   entry.latencyMs = wire_.latencyMs;
   entry.cause = handling_;
-  entry.work = delay;
+  entry.work = work;
   transcript_.push_back(std::move(entry));
-  return last;
 }
 
 void SimProgrammer::sendVersionLocked(const std::string& text, SimTime at) {
@@ -184,15 +188,7 @@ void SimProgrammer::sendStraysLocked(SimTime upTo) {
     if (wire_.baud == listeningBaud()) enqueueToHost(strays_.value, strays_.next);
     ++strays_.value;
   }
-  if (sent.empty()) return;
-  TranscriptEntry entry;
-  entry.toDevice = false;
-  entry.bytes = std::move(sent);
-  entry.at = first;
-  entry.baud = listeningBaud();
-  entry.latencyMs = wire_.latencyMs;
-  entry.cause = handling_;
-  transcript_.push_back(std::move(entry));
+  if (!sent.empty()) recordToHostLocked(std::move(sent), first, {});
 }
 
 std::optional<SimTime> SimProgrammer::nextStrayLocked() const {

@@ -87,6 +87,8 @@ class SimProgrammer {
   };
   void dispatch(std::uint8_t byte, SimTime at);
   std::uint64_t enqueueToHost(std::uint8_t byte, SimTime generated);
+  // The transcript's entry for bytes that left the programmer at `at`, after `work`.
+  void recordToHostLocked(std::vector<std::uint8_t> bytes, SimTime at, std::chrono::microseconds work);
   // send-past-purge: the bytes whose time has come by upTo go to the host, made one by one
   // as they are due, so that a programmer can go on sending for as long as it is asked to.
   void sendStraysLocked(SimTime upTo);

@@ -70,6 +70,17 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
     }
     return fresh.programmer;
   }
+  // A programmer whose chip a whole write can be checked on (the MEC16xx write programs
+  // without erasing, so its chip is erased first); with readOld, its contents in old.bin.
+  void attachWritable(bool readOld) {
+    attach();
+    if (std::string(GetParam().word) == "mec16") {
+      ASSERT_EQ(run({"erase"}).status, kExitOk);
+    }
+    if (readOld) {
+      ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);
+    }
+  }
   CliRun run(std::vector<std::string> words, bool force = false) {
     return cli->run(GetParam().word, std::move(words), force);
   }
@@ -187,11 +198,7 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
 // A backup that cannot be saved keeps the write from starting, on the command line as in
 // the windows: the line names the path and the system's reason, and the chip is as it was.
 TEST_P(FileSafety, ABackupThatCannotBeSavedKeepsTheChipAsItWas) {
-  attach();
-  if (std::string(GetParam().word) == "mec16") {
-    ASSERT_EQ(run({"erase"}).status, kExitOk);
-  }
-  ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);
+  ASSERT_NO_FATAL_FAILURE(attachWritable(true));
   WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
   WriteFileBytes(dir.file("data"), {1});  // a file where the data folder would be
   attach();
@@ -210,11 +217,7 @@ TEST_P(FileSafety, ABackupThatCannotBeSavedKeepsTheChipAsItWas) {
 // is kept and the chip holds what it held.
 TEST_P(FileSafety, ACtrlCInTheBackupReadCallsTheWriteOff) {
   if (!GetParam().stoppable) GTEST_SKIP() << "the backup and the write run in one click";
-  attach();
-  if (std::string(GetParam().word) == "mec16") {
-    ASSERT_EQ(run({"erase"}).status, kExitOk);
-  }
-  ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);
+  ASSERT_NO_FATAL_FAILURE(attachWritable(true));
   WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
   auto& programmer = attach({}, true);  // at wire speed the backup's read takes seconds
   std::optional<test::CtrlCWhen> ctrlC;
@@ -235,10 +238,7 @@ TEST_P(FileSafety, ACtrlCInTheBackupReadCallsTheWriteOff) {
 // nothing: the program, with both its outputs on a pipe whose reader is gone, writes the
 // chip to its end and exits with the write's own status.
 TEST_P(FileSafety, AClosedLogReaderNeitherStopsNorChangesAWrite) {
-  attach();
-  if (std::string(GetParam().word) == "mec16") {
-    ASSERT_EQ(run({"erase"}).status, kExitOk);  // the write programs without erasing
-  }
+  ASSERT_NO_FATAL_FAILURE(attachWritable(false));
   cli.reset();  // the chip's state is in the folder for the program's own run
   const std::vector<std::uint8_t> image = Pattern(GetParam().chipSize);
   WriteFileBytes(dir.file("new.bin"), image);
