@@ -5,7 +5,7 @@
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
-#include "link/SourceFile.h"
+#include "files/SourceFile.h"
 #include "main/SwitchCli.h"
 
 namespace jig {

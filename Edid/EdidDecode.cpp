@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 
 namespace jig::edid {
 

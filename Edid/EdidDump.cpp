@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 
 namespace jig::edid {
 

@@ -1,7 +1,7 @@
 #include "Edid/EdidFamily.h"
 
 #include "Edid/EdidCli.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

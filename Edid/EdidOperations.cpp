@@ -9,14 +9,14 @@
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
 #include "Edid/EdidFamily.h"
-#include "link/Backups.h"
-#include "link/DumpChecks.h"
-#include "link/DumpSink.h"
-#include "link/ImageQuestion.h"
+#include "files/Backups.h"
+#include "files/DumpChecks.h"
+#include "files/DumpSink.h"
+#include "files/ImageQuestion.h"
 #include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
-#include "link/SourceFile.h"
+#include "files/SourceFile.h"
 
 namespace jig {
 

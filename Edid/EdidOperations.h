@@ -13,8 +13,8 @@
 #include "Edid/EdidTexts.h"
 #include "link/NoAnswerLine.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "Edid/EdidBounds.h"
 
 namespace jig {
 

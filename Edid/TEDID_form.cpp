@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 #include "Edid/EdidControls.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <optional>
 
-#include "link/CliInterrupt.h"
-#include "link/Cp1251.h"
-#include "link/limits.h"
+#include "cli/CliInterrupt.h"
+#include "view/Cp1251.h"
+#include "Ite/IteBounds.h"
 #include "Ite/IteOperations.h"
 #include "main/SwitchCli.h"
 

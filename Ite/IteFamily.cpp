@@ -1,7 +1,7 @@
 #include "Ite/IteFamily.h"
 
 #include "Ite/IteCli.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -5,9 +5,9 @@
 #include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 #include "link/OpenProgrammer.h"
-#include "link/TimeStamp.h"
+#include "view/TimeStamp.h"
 
 namespace jig {
 

@@ -13,10 +13,10 @@
 #include "Ite/IteProtocol.h"
 #include "Ite/IteSequences.h"
 #include "Ite/MbConnectionIte.h"
-#include "link/ChipGate.h"
-#include "link/DumpSink.h"
+#include "job/ChipGate.h"
+#include "files/DumpSink.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 
 namespace jig {
 

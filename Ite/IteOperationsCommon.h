@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "Ite/IteControls.h"
-#include "link/LogLanguage.h"
+#include "view/LogLanguage.h"
 
 namespace jig::ite::detail {
 

@@ -7,7 +7,8 @@
 
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
-#include "link/limits.h"
+#include "Ite/IteBounds.h"
+#include "link/Bounds.h"
 
 namespace jig::ite {
 

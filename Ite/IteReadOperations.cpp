@@ -4,7 +4,7 @@
 #include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
-#include "link/DumpChecks.h"
+#include "files/DumpChecks.h"
 #include "link/OpenProgrammer.h"
 
 namespace jig {

@@ -7,12 +7,12 @@
 #include "Ite/IteFamily.h"
 #include "Ite/IteOperationsCommon.h"
 #include "Ite/IteTexts.h"
-#include "link/Backups.h"
-#include "link/CharFilter.h"
-#include "link/DumpChecks.h"
-#include "link/ImageQuestion.h"
+#include "files/Backups.h"
+#include "view/CharFilter.h"
+#include "files/DumpChecks.h"
+#include "files/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
-#include "link/SourceFile.h"
+#include "files/SourceFile.h"
 
 namespace jig {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/DataFiles.h"
+#include "files/DataFiles.h"
 
 namespace jig::ite {
 

@@ -7,10 +7,10 @@
 
 #include "Ite/IteControls.h"
 #include "Ite/IteTexts.h"
-#include "link/Cp1251.h"
-#include "main/TGauge.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "view/Cp1251.h"
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

@@ -11,7 +11,7 @@
 
 #include "Ite/IteOperations.h"
 #include "link/D2xx.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

@@ -7,8 +7,8 @@
 
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
-#include "link/CliInterrupt.h"
-#include "link/limits.h"
+#include "cli/CliInterrupt.h"
+#include "Kb901x_form/Kb90Bounds.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
@@ -29,7 +29,7 @@ int RunOperation(CliRequest& request, bool write) {
   } else {
     view.setSaveFile(request.operand, request.force);
   }
-  const Kb90Bounds bounds;  // the bounds of link/limits.h, as the bound below counts them
+  const Kb90Bounds bounds;  // the family's own bounds, as the bound below counts them
   Kb90Operations operations(request.d2xx, view, bounds);
   operations.setReadTwice(readTwice);
   operations.setBackup(request.backup);

@@ -1,5 +1,5 @@
 #pragma once
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 

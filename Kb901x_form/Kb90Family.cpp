@@ -1,7 +1,7 @@
 #include "Kb901x_form/Kb90Family.h"
 
 #include "Kb901x_form/Kb90Cli.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

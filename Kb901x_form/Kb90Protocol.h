@@ -9,8 +9,8 @@
 
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "Kb901x_form/Kb90Bounds.h"
 
 namespace jig {
 

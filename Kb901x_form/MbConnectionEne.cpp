@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/Cp1251.h"
-#include "link/DataFiles.h"
+#include "view/Cp1251.h"
+#include "files/DataFiles.h"
 
 namespace jig::ene {
 

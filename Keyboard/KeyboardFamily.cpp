@@ -1,7 +1,7 @@
 #include "Keyboard/KeyboardFamily.h"
 
 #include "Keyboard/KeyboardCli.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -16,8 +16,8 @@
 #include "Keyboard/KeyboardReport.h"
 #include "Keyboard/KeyboardTexts.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "Keyboard/KeyboardBounds.h"
 
 namespace jig {
 

@@ -7,8 +7,8 @@
 #include <charconv>
 
 #include "Keyboard/KeyboardControls.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

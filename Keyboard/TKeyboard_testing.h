@@ -9,7 +9,7 @@
 
 #include "Keyboard/KeyboardOperations.h"
 #include "link/D2xx.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

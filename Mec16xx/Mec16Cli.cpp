@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "Mec16xx/Mec16Operations.h"
-#include "link/CliInterrupt.h"
-#include "link/limits.h"
+#include "cli/CliInterrupt.h"
+#include "Mec16xx/Mec16Bounds.h"
 #include "main/SwitchCli.h"
 
 namespace jig {

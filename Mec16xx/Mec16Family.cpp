@@ -1,7 +1,7 @@
 #include "Mec16xx/Mec16Family.h"
 
 #include "Mec16xx/Mec16Cli.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

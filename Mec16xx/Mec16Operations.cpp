@@ -8,10 +8,10 @@
 #include "Mec16xx/Mec16OperationsCommon.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
-#include "link/Backups.h"
-#include "link/DumpChecks.h"
+#include "files/Backups.h"
+#include "files/DumpChecks.h"
 #include "link/OpenProgrammer.h"
-#include "link/TimeStamp.h"
+#include "view/TimeStamp.h"
 
 namespace jig {
 

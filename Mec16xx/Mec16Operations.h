@@ -13,12 +13,12 @@
 
 #include "Mec16xx/Mec16Controls.h"
 #include "Mec16xx/Mec16Protocol.h"
-#include "link/ChipGate.h"
+#include "job/ChipGate.h"
 #include "link/D2xx.h"
-#include "link/DumpSink.h"
+#include "files/DumpSink.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "Mec16xx/Mec16Bounds.h"
 
 namespace jig {
 
@@ -26,7 +26,7 @@ enum class Mec16Mode { None, Id, Erase, ReadMain, ReadInfo, WriteMain };
 // "NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO", "WRITE_MAIN".
 std::string_view ModeText(Mec16Mode mode);
 
-// The bounds of the waits, from limits.h; tests shorten them.
+// The bounds of the waits, from Mec16Bounds.h; tests shorten them.
 struct Mec16Bounds {
   std::uint32_t answerMs = limits::kMec16AnswerTimeoutMs;
   std::uint32_t blockMs = limits::kMec16BlockTimeoutMs;

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "Mec16xx/Mec16Texts.h"
-#include "link/LogLanguage.h"
+#include "view/LogLanguage.h"
 
 namespace jig::mec16 {
 

@@ -7,10 +7,10 @@
 #include "Mec16xx/Mec16OperationsCommon.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
-#include "link/Backups.h"
-#include "link/ImageQuestion.h"
+#include "files/Backups.h"
+#include "files/ImageQuestion.h"
 #include "link/OpenProgrammer.h"
-#include "link/SourceFile.h"
+#include "files/SourceFile.h"
 
 namespace jig {
 

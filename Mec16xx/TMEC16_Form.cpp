@@ -7,9 +7,9 @@
 #include "Mec16xx/Mec16Controls.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
-#include "main/TGauge.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

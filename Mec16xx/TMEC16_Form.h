@@ -10,7 +10,7 @@
 
 #include "Mec16xx/Mec16Operations.h"
 #include "link/D2xx.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "Npce/NpceOperations.h"
-#include "link/CliInterrupt.h"
-#include "link/limits.h"
+#include "cli/CliInterrupt.h"
+#include "Npce/NpceBounds.h"
 #include "main/SwitchCli.h"
 
 namespace jig {

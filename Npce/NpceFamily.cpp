@@ -1,7 +1,7 @@
 #include "Npce/NpceFamily.h"
 
 #include "Npce/NpceCli.h"
-#include "link/limits.h"
+#include "Npce/NpceBounds.h"
 
 namespace jig {
 

@@ -7,12 +7,12 @@
 #include "Npce/NpceFamily.h"
 #include "Npce/NpceProtocol.h"
 #include "Npce/NpceTexts.h"
-#include "link/Backups.h"
-#include "link/DumpChecks.h"
+#include "files/Backups.h"
+#include "files/DumpChecks.h"
 #include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
-#include "link/TimeStamp.h"
+#include "view/TimeStamp.h"
 
 namespace jig {
 

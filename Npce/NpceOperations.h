@@ -11,12 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "link/ChipGate.h"
+#include "job/ChipGate.h"
 #include "link/D2xx.h"
-#include "link/DumpCapture.h"
+#include "files/DumpCapture.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "Npce/NpceBounds.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "link/NoAnswerLine.h"
-#include "link/limits.h"
+#include "Npce/NpceBounds.h"
 
 namespace jig::npce {
 

@@ -11,7 +11,7 @@
 #include "Npce/NpceTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 
 namespace jig::npce {
 

@@ -9,11 +9,11 @@
 
 #include "Npce/NpceProtocol.h"
 #include "Npce/NpceTexts.h"
-#include "link/Backups.h"
-#include "link/ImageQuestion.h"
+#include "files/Backups.h"
+#include "files/ImageQuestion.h"
 #include "link/NoAnswerLine.h"
 #include "link/ReadIdioms.h"
-#include "link/SourceFile.h"
+#include "files/SourceFile.h"
 
 namespace jig {
 

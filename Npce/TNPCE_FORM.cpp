@@ -5,9 +5,9 @@
 
 #include "Npce/NpceControls.h"
 #include "Npce/NpceProtocol.h"
-#include "main/TGauge.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

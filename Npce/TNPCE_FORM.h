@@ -6,7 +6,7 @@
 
 #include "Npce/NpceOperations.h"
 #include "link/D2xx.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

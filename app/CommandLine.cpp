@@ -5,7 +5,7 @@
 #include "app/Backend.h"
 #include "app/Commands.h"
 #include "app/Guarded.h"
-#include "link/CliInterrupt.h"
+#include "cli/CliInterrupt.h"
 
 namespace jig {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 

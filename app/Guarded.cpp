@@ -1,6 +1,6 @@
 #include "app/Guarded.h"
 
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 
 #include "app/Guarded.h"
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/Families.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 

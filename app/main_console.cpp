@@ -4,7 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Commands.h"
-#include "link/ConsoleSetup.h"
+#include "cli/ConsoleSetup.h"
 
 int main(int argc, char** argv) {
   jig::PrepareConsole();

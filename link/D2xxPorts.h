@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "link/D2xx.h"
-#include "link/LogLanguage.h"
+#include "view/LogLanguage.h"
 
 namespace jig {
 std::string LatencyAdvice(const LatencyReading& reading, int wantedMs, LogLanguage language);

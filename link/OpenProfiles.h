@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "link/LogLanguage.h"
+#include "view/LogLanguage.h"
 
 namespace jig {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <span>
 
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 #include "link/Preflight.h"
 #include "link/VersionAnswer.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "link/OpenProfiles.h"
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 
 namespace jig {
 

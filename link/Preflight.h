@@ -5,7 +5,7 @@
 #include <string>
 
 #include "link/D2xx.h"
-#include "link/LogLanguage.h"
+#include "view/LogLanguage.h"
 
 namespace jig {
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "link/WaitDeadline.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "link/MsLeft.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

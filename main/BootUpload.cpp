@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 #include "link/ReadIdioms.h"
 #include "link/WaitDeadline.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "main/UpdateControls.h"
 
 namespace jig {

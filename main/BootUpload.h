@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 #include "main/FirmwareImage.h"
 
 namespace jig {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "link/CharFilter.h"
-#include "link/DataFiles.h"
+#include "view/CharFilter.h"
+#include "files/DataFiles.h"
 #include "main/Tasks.h"
 #include "main/UpdateControls.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 
 namespace jig {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 #include "main/ReadThread_UPD.h"
 #include "main/Tasks.h"
 

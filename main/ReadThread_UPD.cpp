@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "link/CharFilter.h"
+#include "view/CharFilter.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
 #include "main/BootUpload.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "link/ProgrammerLink.h"
-#include "link/TaskView.h"
-#include "link/limits.h"
+#include "view/TaskView.h"
+#include "link/Bounds.h"
 
 namespace jig {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "main/MainForm.h"
 
 namespace jig {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "main/Form1Controls.h"
-#include "main/TWidgets.h"
+#include "gui/TWidgets.h"
 #include "main/Tasks.h"
 
 namespace jig {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "main/MainForm.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

@@ -3,8 +3,8 @@
 #include <QFontDatabase>
 #include <QVBoxLayout>
 
-#include "main/TGauge.h"
-#include "main/TWidgets.h"
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
 #include "main/UpdateControls.h"
 
 namespace jig {

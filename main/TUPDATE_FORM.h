@@ -4,7 +4,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 

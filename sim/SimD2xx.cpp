@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "sim/ExactWakeUps.h"
 
 namespace jig::sim {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/WordList.h"
+#include "view/WordList.h"
 
 namespace jig::sim {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "sim/SimProgrammer.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "link/DumpSink.h"
+#include "files/DumpSink.h"
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidOperations.h"
 #include "tests/support/CliRun.h"

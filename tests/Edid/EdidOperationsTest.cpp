@@ -6,7 +6,7 @@
 
 #include "Edid/EdidDump.h"
 #include "Edid/EdidOperations.h"
-#include "link/Sha256.h"
+#include "files/Sha256.h"
 #include "sim/SimD2xx.h"
 #include "tests/Edid/EdidBench.h"
 #include "tests/support/FileSafetyCases.h"

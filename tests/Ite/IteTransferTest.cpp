@@ -5,7 +5,7 @@
 #include <random>
 
 #include "Ite/IteTexts.h"
-#include "link/DumpSink.h"
+#include "files/DumpSink.h"
 #include "tests/Ite/IteTestSupport.h"
 
 namespace jig {

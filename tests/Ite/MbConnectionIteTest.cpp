@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "link/Cp1251.h"
-#include "link/DataFiles.h"
+#include "view/Cp1251.h"
+#include "files/DataFiles.h"
 #include "Ite/MbConnectionIte.h"
 #include "tests/Ite/IteTestSupport.h"
 

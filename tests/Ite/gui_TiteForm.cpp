@@ -7,7 +7,7 @@
 
 #include "Ite/IteTexts.h"
 #include "Ite/TITE_FORM.h"
-#include "link/Backups.h"
+#include "files/Backups.h"
 #include "tests/Ite/IteTestSupport.h"
 #include "tests/support/WindowScript.h"
 

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "app/Commands.h"
-#include "link/CliInterrupt.h"
-#include "link/Sha256.h"
+#include "cli/CliInterrupt.h"
+#include "files/Sha256.h"
 #include "tests/Kb901x_form/Kb90Bench.h"
 #include "tests/support/FileSafetyCases.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/Cp1251.h"
+#include "view/Cp1251.h"
 #include "Kb901x_form/MbConnectionEne.h"
 #include "tests/support/TestFiles.h"
 

@@ -8,8 +8,8 @@
 
 #include "app/Commands.h"
 #include "tests/support/CliRun.h"
-#include "link/Backups.h"
-#include "link/CliInterrupt.h"
+#include "files/Backups.h"
+#include "cli/CliInterrupt.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"

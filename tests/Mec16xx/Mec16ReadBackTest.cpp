@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "Mec16xx/Mec16Texts.h"
-#include "link/Backups.h"
-#include "link/DumpChecks.h"
+#include "files/Backups.h"
+#include "files/DumpChecks.h"
 #include "tests/Mec16xx/Mec16Bench.h"
 
 namespace jig::test {

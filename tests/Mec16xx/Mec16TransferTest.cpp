@@ -6,7 +6,7 @@
 #include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Protocol.h"
 #include "Mec16xx/Mec16Texts.h"
-#include "link/DumpSink.h"
+#include "files/DumpSink.h"
 #include "link/OpenProgrammer.h"
 #include "tests/Mec16xx/Mec16Bench.h"
 #include "tests/support/FileSafetyCases.h"

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "Npce/NpceProtocol.h"
-#include "link/CliInterrupt.h"
-#include "link/Sha256.h"
+#include "cli/CliInterrupt.h"
+#include "files/Sha256.h"
 #include "tests/Npce/NpceBench.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/FileSafetyCases.h"

@@ -6,7 +6,7 @@
 
 #include "Ite/MbConnectionIte.h"
 #include "Kb901x_form/MbConnectionEne.h"
-#include "link/Cp1251.h"
+#include "view/Cp1251.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "app/Guarded.h"
-#include "link/ConsoleView.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 namespace {

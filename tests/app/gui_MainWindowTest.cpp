@@ -11,7 +11,7 @@
 
 #include "app/Families.h"
 #include "app/TApplication.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TTaskWindowMakers.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 

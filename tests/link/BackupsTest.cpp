@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "link/Backups.h"
-#include "link/Sha256.h"
+#include "files/Backups.h"
+#include "files/Sha256.h"
 #include "tests/support/Environment.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include "link/CliInterrupt.h"
-#include "link/ConsoleView.h"
+#include "cli/CliInterrupt.h"
+#include "cli/ConsoleView.h"
 
 namespace jig {
 namespace {

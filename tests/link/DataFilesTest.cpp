@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "link/DataFiles.h"
+#include "files/DataFiles.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {

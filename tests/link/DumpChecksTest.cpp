@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/DumpChecks.h"
+#include "files/DumpChecks.h"
 
 namespace jig {
 namespace {

@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/Backups.h"
-#include "link/DataFiles.h"
-#include "link/DumpSink.h"
-#include "link/ImageQuestion.h"
-#include "link/PlatformFiles.h"
-#include "link/Sha256.h"
-#include "link/SourceFile.h"
+#include "files/Backups.h"
+#include "files/DataFiles.h"
+#include "files/DumpSink.h"
+#include "files/ImageQuestion.h"
+#include "files/PlatformFiles.h"
+#include "files/Sha256.h"
+#include "files/SourceFile.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 

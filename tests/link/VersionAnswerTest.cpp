@@ -17,7 +17,7 @@
 #include "Npce/NpceFamily.h"
 #include "link/OpenProgrammer.h"
 #include "link/VersionAnswer.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/RecordingView.h"
 

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "link/CliInterrupt.h"
-#include "link/ConsoleView.h"
+#include "cli/CliInterrupt.h"
+#include "cli/ConsoleView.h"
 #include "link/ReadIdioms.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/SimLink.h"

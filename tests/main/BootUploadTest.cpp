@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "link/ReadIdioms.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "main/BootUpload.h"
 #include "sim/BootLoaderSim.h"
 #include "sim/SimD2xx.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "app/Commands.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "main/BootUpload.h"
 #include "main/MainForm.h"
 #include "sim/BootLoaderSim.h"

@@ -9,7 +9,7 @@
 #include <QScrollBar>
 
 #include "tests/support/TaskWindows.h"
-#include "main/TGauge.h"
+#include "gui/TGauge.h"
 #include "sim/SimD2xx.h"
 
 namespace jig {

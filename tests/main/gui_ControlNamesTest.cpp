@@ -14,7 +14,7 @@
 #include "Npce/NpceControls.h"
 #include "tests/support/TaskWindows.h"
 #include "main/Form1Controls.h"
-#include "main/TWidgets.h"
+#include "gui/TWidgets.h"
 #include "main/UpdateControls.h"
 #include "sim/SimD2xx.h"
 

@@ -8,9 +8,9 @@
 #include <csignal>
 #include <filesystem>
 
-#include "link/CliInterrupt.h"
-#include "link/DumpSink.h"
-#include "link/SourceFile.h"
+#include "cli/CliInterrupt.h"
+#include "files/DumpSink.h"
+#include "files/SourceFile.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/SimProcess.h"

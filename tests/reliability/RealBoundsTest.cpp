@@ -1,8 +1,8 @@
 // Each flash family's longest wait with the bound the windows and the command line really
-// give it (link/limits.h, untouched), on a programmer whose time runs fast: a long step
+// give it (the bounds headers, untouched), on a programmer whose time runs fast: a long step
 // that lasts most of its bound ends well, and a chip that does not answer within it ends
 // the run on that bound. Every bound is written here as a number of its own, so a bound
-// changed in limits.h fails these cases instead of moving with them.
+// changed in a bounds header fails these cases instead of moving with them.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <regex>
 
-#include "link/Backups.h"
-#include "link/CliInterrupt.h"
-#include "link/Sha256.h"
+#include "files/Backups.h"
+#include "cli/CliInterrupt.h"
+#include "files/Sha256.h"
 #include "tests/Ite/IteTestSupport.h"
 #include "tests/Kb901x_form/Kb90Bench.h"
 #include "tests/Mec16xx/Mec16Bench.h"

@@ -21,7 +21,7 @@
 
 #include "tests/support/GuiWait.h"
 #include "Kb901x_form/TKB901X_forms.h"
-#include "link/limits.h"
+#include "link/Bounds.h"
 #include "Npce/TNPCE_FORM.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/TestFiles.h"

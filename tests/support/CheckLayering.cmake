@@ -1,61 +1,109 @@
-# The layering the code keeps, checked on every build and as a test:
-#   link/         includes only link/;
-#   main/         only link/ and main/;
-#   a task folder only link/, main/ and itself (its window files T<Capital>* too);
-#   so no core file includes sim/, app/, tests/ or another task's folder, nor climbs out
-#   with "..";
-#   no core file and no simulator file includes Qt, except the window files T<Capital>*.
-# SOURCE_DIR is the tree to check, TASK_DIRS the task folders (comma-separated).
+# The layering the code keeps, checked on every build and as a test. Each room may include
+# only the rooms below it:
+#   view/   (what an operation may say and show) view/, and the platform's files header;
+#   link/   (the programmer connection)           view/, link/;
+#   files/  (file safety)                          view/, files/;
+#   job/    (the flash job)                        view/, link/, files/, job/;
+#   cli/    (the command line)                     view/, link/, files/, job/, cli/;
+#   main/   (the firmware switch, the main window) view/, link/, files/, main/, and cli/ from
+#           its *Cli and *Family files;
+#   gui/    (the window framework)                 every core room, and Qt.
+# A task folder includes itself and, by the kind of file:
+#   a protocol file (*Protocol*)                   view/, link/;
+#   a command-line or registration file (*Cli*, *Family*) every core room but gui/;
+#   a window (named in WINDOWS)                    every core room, gui/ and Qt;
+#   any other file (operations, texts, checks)     view/, link/, files/, job/.
+# No core file includes sim/, app/, tests/ or another task's folder, nor climbs out with "..";
+# no file outside gui/ and the named windows includes Qt; the simulator includes no Qt.
+# SOURCE_DIR is the tree to check, TASK_DIRS the task folders and WINDOWS the window files
+# without their extension (folder/TName), both comma-separated.
 # Fails listing every offending file and include.
 cmake_minimum_required(VERSION 3.20)
 if(NOT SOURCE_DIR OR NOT TASK_DIRS)
   message(FATAL_ERROR "CheckLayering: SOURCE_DIR and TASK_DIRS are needed")
 endif()
 string(REPLACE "," ";" task_dirs "${TASK_DIRS}")
-set(project_dirs link main sim app tests bench ${task_dirs})
+string(REPLACE "," ";" windows "${WINDOWS}")
+set(rooms view link files job cli main gui)
+set(project_dirs ${rooms} sim app tests bench ${task_dirs})
+set(platform_files files/PlatformFiles.h)
 
 set(offences "")
-function(check_folder dir allowed qt_allowed_in_windows)
-  file(GLOB files ${SOURCE_DIR}/${dir}/*.h ${SOURCE_DIR}/${dir}/*.cpp)
-  if(NOT files)
-    message(FATAL_ERROR "CheckLayering: no sources in ${SOURCE_DIR}/${dir}")
-  endif()
-  foreach(file IN LISTS files)
-    get_filename_component(name ${file} NAME)
-    set(window FALSE)
-    if(name MATCHES "^T[A-Z]" AND qt_allowed_in_windows)
-      set(window TRUE)
-    endif()
-    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"][^>\"]+[>\"]")
-    foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*" "\\1" path "${line}")
-      if(path MATCHES "(^|/)\\.\\.(/|$)")
-        list(APPEND offences "${dir}/${name}: ${path} (climbs out of its folder)")
-      elseif(path MATCHES "^(Q[A-Za-z]|qt)" AND NOT window)
-        list(APPEND offences "${dir}/${name}: ${path} (Qt outside a window file)")
-      elseif(path MATCHES "^([^/]+)/")
-        set(top ${CMAKE_MATCH_1})
-        if(top IN_LIST project_dirs AND NOT top IN_LIST allowed)
-          list(APPEND offences "${dir}/${name}: ${path} (${dir}/ may include only ${allowed})")
-        endif()
+# Checks one file: `allowed` are the folders it may include, Qt whether it may use Qt.
+function(check_file dir file allowed qt)
+  get_filename_component(name ${file} NAME)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"][^>\"]+[>\"]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*" "\\1" path "${line}")
+    if(path MATCHES "(^|/)\\.\\.(/|$)")
+      list(APPEND offences "${dir}/${name}: ${path} (climbs out of its folder)")
+    elseif(path MATCHES "^(Q[A-Za-z]|qt)" AND NOT qt)
+      list(APPEND offences "${dir}/${name}: ${path} (Qt outside the window code)")
+    elseif(path MATCHES "^([^/]+)/")
+      set(top ${CMAKE_MATCH_1})
+      if(top IN_LIST project_dirs AND NOT top IN_LIST allowed AND NOT path IN_LIST platform_files)
+        list(JOIN allowed ", " rooms_allowed)
+        list(APPEND offences "${dir}/${name}: ${path} (may include only ${rooms_allowed})")
       endif()
-    endforeach()
+    endif()
   endforeach()
   set(offences "${offences}" PARENT_SCOPE)
 endfunction()
 
-check_folder(link "link" FALSE)
-check_folder(main "link;main" TRUE)
+function(sources_of dir out)
+  file(GLOB files ${SOURCE_DIR}/${dir}/*.h ${SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT files)
+    message(FATAL_ERROR "CheckLayering: no sources in ${SOURCE_DIR}/${dir}")
+  endif()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+function(check_room dir allowed qt)
+  sources_of(${dir} files)
+  foreach(file IN LISTS files)
+    check_file(${dir} ${file} "${allowed}" ${qt})
+  endforeach()
+  set(offences "${offences}" PARENT_SCOPE)
+endfunction()
+
+check_room(view "view" FALSE)
+check_room(link "view;link" FALSE)
+check_room(files "view;files" FALSE)
+check_room(job "view;link;files;job" FALSE)
+check_room(cli "view;link;files;job;cli" FALSE)
+check_room(gui "view;link;files;job;cli;main;gui" TRUE)
+
+set(core_below_gui view link files job cli main)
+function(check_mixed dir own)
+  sources_of(${dir} files)
+  foreach(file IN LISTS files)
+    get_filename_component(name ${file} NAME_WE)
+    if("${dir}/${name}" IN_LIST windows)
+      check_file(${dir} ${file} "${core_below_gui};gui;${own}" TRUE)
+    elseif(name MATCHES "(Cli|Family)")
+      check_file(${dir} ${file} "${core_below_gui};${own}" FALSE)
+    elseif(name MATCHES "Protocol")
+      check_file(${dir} ${file} "view;link;${own}" FALSE)
+    elseif(dir STREQUAL "main")
+      check_file(${dir} ${file} "view;link;files;main" FALSE)
+    else()
+      check_file(${dir} ${file} "view;link;files;job;${own}" FALSE)
+    endif()
+  endforeach()
+  set(offences "${offences}" PARENT_SCOPE)
+endfunction()
+
+check_mixed(main main)
 foreach(task IN LISTS task_dirs)
-  check_folder(${task} "link;main;${task}" TRUE)
+  check_mixed(${task} ${task})
 endforeach()
 # The simulator is not the core, but it stays free of Qt as well.
-check_folder(sim "${project_dirs}" FALSE)
+check_room(sim "${project_dirs}" FALSE)
 
 if(offences)
   list(JOIN offences "\n  " listed)
   message(FATAL_ERROR "Layering broken:\n  ${listed}")
 endif()
 if(NOT QUIET)
-  message(STATUS "layering holds: link/, main/, ${TASK_DIRS}, sim/")
+  message(STATUS "layering holds: ${rooms}, ${TASK_DIRS}, sim/")
 endif()

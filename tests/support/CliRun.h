@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/Commands.h"
-#include "link/CliInterrupt.h"
+#include "cli/CliInterrupt.h"
 #include "sim/SimD2xx.h"
 
 namespace jig::test {

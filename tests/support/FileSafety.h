@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Backups.h"
+#include "files/Backups.h"
 #include "tests/support/Environment.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"

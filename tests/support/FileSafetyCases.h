@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "link/CliInterrupt.h"
-#include "link/DumpSink.h"
-#include "link/SourceFile.h"
+#include "cli/CliInterrupt.h"
+#include "files/DumpSink.h"
+#include "files/SourceFile.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig::test {

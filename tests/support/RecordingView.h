@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/TaskView.h"
+#include "view/TaskView.h"
 
 namespace jig::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig::test {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/TApplication.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "link/DumpSink.h"
-#include "link/PlatformFiles.h"
-#include "link/SourceFile.h"
+#include "files/DumpSink.h"
+#include "files/PlatformFiles.h"
+#include "files/SourceFile.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {

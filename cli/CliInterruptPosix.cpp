@@ -1,0 +1,25 @@
+#include <csignal>
+
+#include "cli/CliInterrupt.h"
+#include "cli/InterruptWake.h"
+
+namespace jig {
+
+namespace {
+extern "C" void OnSignal(int signal) { NoteInterrupt(signal); }
+}  // namespace
+
+void InstallInterruptHandlers() {
+  OpenInterruptWake();
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  // A log reader that goes away (`| head`, a dead logger, a closed terminal) must not kill a
+  // write midway: a write to it fails with EPIPE instead, the stream drops the line, and the
+  // operation goes on to its own end and exit status.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace jig

@@ -1,0 +1,5 @@
+#include "cli/ConsoleSetup.h"
+
+namespace jig {
+void PrepareConsole() {}
+}  // namespace jig

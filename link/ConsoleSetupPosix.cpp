@@ -1,5 +1,0 @@
-#include "link/ConsoleSetup.h"
-
-namespace jig {
-void PrepareConsole() {}
-}  // namespace jig
