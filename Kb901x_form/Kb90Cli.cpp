@@ -33,8 +33,8 @@ int RunOperation(CliRequest& request, bool write) {
   Kb90Operations operations(request.d2xx, view, bounds);
   operations.setReadTwice(readTwice);
   operations.setBackup(request.backup);
-  if (write) operations.KB901X_WRITEClick();
-  else operations.KB901X_READClick();
+  if (write) operations.job().write();
+  else operations.job().read();
   // Every wait of the operation has its own bound; this one only guards against an
   // operation that never reports its end. A second read, or the backup read before a
   // write, may take as long as the first run.

@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 
 #include "Kb901x_form/Kb90Controls.h"
-#include "main/TGauge.h"
-#include "main/TWidgets.h"
-#include "main/TTaskWindowMakers.h"
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
+#include "gui/TTaskWindowMakers.h"
 
 namespace jig {
 
@@ -157,6 +157,13 @@ void TKB901X_forms::KB901X_WRITEClick() {
     operations_->KB901X_WRITEClick();
   });
 }
+// Reading twice and the backup are taken when a job starts: they stay as they are until it ends.
+void TKB901X_forms::showJob(const JobStatus& status) {
+  const bool idle = status.phase == JobPhase::Idle;
+  ReadTwice->setEnabled(idle);
+  Backup_KB901X->setEnabled(idle);
+}
+
 void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
 
 void TKB901X_forms::ComboBox_KB901XSelect() {

@@ -15,7 +15,7 @@
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
 #include "link/D2xx.h"
-#include "main/TTaskWindow.h"
+#include "gui/TTaskWindow.h"
 
 namespace jig {
 
@@ -55,6 +55,7 @@ class TKB901X_forms : public TTaskWindow {
   void connectControls();
   void computeWiring();
   void colourList(QComboBox* list, Rgb colour);
+  void showJob(const JobStatus& status) override;
 
   std::vector<std::filesystem::path> baseFolders_;
   std::unique_ptr<Kb90Operations> operations_;

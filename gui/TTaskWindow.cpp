@@ -1,0 +1,276 @@
+#include "gui/TTaskWindow.h"
+
+#include "gui/TGauge.h"
+#include "gui/TWidgets.h"
+#include "gui/TWorkerCalls.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDebug>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "files/DumpSink.h"
+
+namespace jig {
+
+namespace {
+std::vector<TTaskWindow*>& Windows() {
+  static std::vector<TTaskWindow*> windows;
+  return windows;
+}
+}  // namespace
+
+TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* parent)
+    : QWidget(parent, Qt::Window), className_(name) {
+  setObjectName(name);
+  setWindowTitle(caption);
+  Windows().push_back(this);
+  workerCalls_ = new TWorkerCalls(this);
+}
+
+TTaskWindow::~TTaskWindow() {
+  // Workers are joined by now (the operations belong to the derived window, destroyed
+  // first); a wake-up still on its way goes with the queue.
+  auto& windows = Windows();
+  windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+}
+
+TTaskWindow* TTaskWindow::Find(const QString& name) {
+  for (TTaskWindow* window : Windows())
+    if (window->objectName() == name || window->className_ == name) return window;
+  return nullptr;
+}
+
+QColor TTaskWindow::ToQColor(Rgb colour) {
+  if (colour == colour::kButtonFace) return QApplication::palette().color(QPalette::Button);
+  return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+}
+
+QString TTaskWindow::QtFilter(const std::string& filter) {
+  const QStringList parts = Q(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString label = parts[i];
+    if (!label.contains('(')) label += " (" + parts[i + 1] + ")";
+    out << label;
+  }
+  return out.join(";;");
+}
+
+void TTaskWindow::onGui(std::function<void()> work) {
+  if (QThread::currentThread() == thread()) work();
+  else workerCalls_->hand(std::move(work));
+}
+
+void TTaskWindow::settleWorkerCalls() {
+  if (QThread::currentThread() == thread()) workerCalls_->runAll();
+}
+
+void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy) {
+  heldControls_ = std::move(controls);
+  for (QWidget* control : heldControls_) wanted_[control] = control->isEnabled();
+  busy_ = std::move(busy);
+}
+
+void TTaskWindow::operationClick(const std::function<void()>& click) {
+  if (!busy_ || !busy_())
+    for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+  click();
+  syncHeld();
+}
+
+// Looked at after a click and at every operation's end: each operation is idle again (its
+// mode back to none) before its end call is handed over, so the end releases the hold.
+void TTaskWindow::syncHeld() {
+  if (!busy_) return;
+  held_ = busy_();
+  for (QWidget* control : heldControls_) control->setEnabled(wanted_[control] && !held_);
+}
+
+QObject* TTaskWindow::control(std::string_view name) const {
+  const QString key = Q(name);
+  if (QObject* own = findChild<QObject*>(key)) return own;
+  for (TTaskWindow* window : Windows())
+    if (QObject* other = window->findChild<QObject*>(key)) return other;
+  qWarning().noquote() << kNoControl + key << "in" << objectName();
+  return nullptr;
+}
+
+void TTaskWindow::log(std::string line) {
+  onGui([this, line = std::move(line)] {
+    if (!memo_) return;
+    // The log follows its end only while it is shown there (the editor does that itself for
+    // a read-only log) and the user is not dragging its scroll bar: a new line does not
+    // pull the view away from where the user scrolled to.
+    QScrollBar* bar = memo_->verticalScrollBar();
+    const bool dragged = bar->isSliderDown();
+    const int before = bar->value();
+    memo_->appendPlainText(Q(line));
+    if (dragged) bar->setValue(before);
+  });
+}
+
+void TTaskWindow::clearLog() {
+  onGui([this] {
+    if (memo_) memo_->clear();
+  });
+}
+
+void TTaskWindow::setGaugeMax(std::string_view gauge, int maximum) {
+  onGui([this, name = std::string(gauge), maximum] {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(name))) bar->setMaximum(std::max(maximum, 1));
+  });
+}
+
+void TTaskWindow::setGauge(std::string_view gauge, int progress) {
+  onGui([this, name = std::string(gauge), progress] {
+    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
+      bar->setValue(std::clamp(progress, bar->minimum(), bar->maximum()));
+  });
+}
+
+void TTaskWindow::setGaugeColour(std::string_view gauge, Rgb colour) {
+  onGui([this, name = std::string(gauge), colour] {
+    QObject* target = control(name);
+    // The window's gauges draw their colour themselves (no Q_OBJECT of their own: a plain cast).
+    if (auto* drawn = dynamic_cast<TGauge*>(target)) drawn->setChunkColour(ToQColor(colour));
+    else if (auto* bar = qobject_cast<QProgressBar*>(target))
+      bar->setStyleSheet(QString("QProgressBar::chunk { background-color: %1; }").arg(ToQColor(colour).name()));
+  });
+}
+
+void TTaskWindow::enable(std::string_view controlName, bool on) {
+  onGui([this, name = std::string(controlName), on] {
+    auto* widget = qobject_cast<QWidget*>(control(name));
+    if (!widget) return;
+    if (const auto it = wanted_.find(widget); it != wanted_.end()) {
+      it->second = on;
+      widget->setEnabled(on && !held_);
+    } else {
+      widget->setEnabled(on);
+    }
+  });
+}
+
+void TTaskWindow::setCaption(std::string_view controlName, std::string caption) {
+  onGui([this, name = std::string(controlName), caption = std::move(caption)] {
+    QObject* target = control(name);
+    const QString text = Q(caption);
+    if (auto* button = qobject_cast<QAbstractButton*>(target)) button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(target)) label->setText(text);
+  });
+}
+
+void TTaskWindow::paint(std::string_view indicator, Rgb colour) {
+  onGui([this, name = std::string(indicator), colour] {
+    if (paintIndicator(name, colour)) return;
+    if (auto* widget = qobject_cast<QWidget*>(control(name)))
+      widget->setStyleSheet(QString("background-color: %1; border: 1px solid gray; border-radius: 3px;")
+                                .arg(ToQColor(colour).name()));
+  });
+}
+
+void TTaskWindow::select(std::string_view controlName, int index) {
+  onGui([this, name = std::string(controlName), index] {
+    QObject* target = control(name);
+    if (auto* box = qobject_cast<QComboBox*>(target)) box->setCurrentIndex(index);
+    else if (auto* check = qobject_cast<QAbstractButton*>(target)) check->setChecked(index != 0);
+  });
+}
+
+void TTaskWindow::showWindow(std::string_view window, bool visible) {
+  onGui([this, name = std::string(window), visible] {
+    QWidget* target = name == "self" ? this : Find(Q(name));
+    if (!target) return;
+    if (visible) {
+      target->show();
+      target->raise();
+      target->activateWindow();
+    } else {
+      target->hide();
+    }
+  });
+}
+
+void TTaskWindow::setTimer(std::string_view timerName, bool running) {
+  onGui([this, name = std::string(timerName), running] {
+    if (auto* timer = qobject_cast<QTimer*>(control(name))) {
+      if (running) timer->start();
+      else timer->stop();
+    }
+  });
+}
+
+void TTaskWindow::jobChanged(const JobStatus& status) {
+  onGui([this, status] { showJob(status); });
+}
+
+void TTaskWindow::ended(bool success) {
+  onGui([this, success] {
+    syncHeld();
+    if (endedSeen) endedSeen(success);
+  });
+}
+
+std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
+  if (dialogAnswer) return dialogAnswer(dialog);
+  QFileDialog box(this, QString::fromStdString(dialog.title));
+  box.setAcceptMode(QFileDialog::AcceptSave);
+  box.setNameFilter(QtFilter(dialog.filter));
+  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(QString::fromStdString(dialog.defaultExtension).remove(0, 1));
+  if (!dialog.defaultName.empty()) box.selectFile(QString::fromStdString(dialog.defaultName));
+  box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.promptOverwrite);
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
+  const std::string path = box.selectedFiles().first().toStdString();
+  // The dialog asks only about names that lead to a file; a dangling link is asked about too.
+  std::error_code error;
+  if (dialog.promptOverwrite && PathTaken(path) && !std::filesystem::exists(path, error) &&
+      !askYesNo(path + " already exists (a link to nothing). Replace it?"))
+    return std::nullopt;
+  return path;
+}
+
+std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
+  if (dialogAnswer) return dialogAnswer(dialog);
+  QFileDialog box(this, QString::fromStdString(dialog.title));
+  box.setAcceptMode(QFileDialog::AcceptOpen);
+  box.setFileMode(QFileDialog::ExistingFile);
+  box.setNameFilter(QtFilter(dialog.filter));
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
+  return box.selectedFiles().first().toStdString();
+}
+
+void TTaskWindow::errorBox(std::string text) {
+  if (errorBoxSeen) {
+    errorBoxSeen(text);
+    return;
+  }
+  QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok);
+}
+
+bool TTaskWindow::askYesNo(std::string question) {
+  if (yesNoAnswer) return yesNoAnswer(question);
+  return QMessageBox::question(this, QApplication::applicationName(), QString::fromStdString(question),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TTaskWindow::repaint() { QWidget::repaint(); }
+
+void TTaskWindow::closeEvent(QCloseEvent* event) {
+  // Task windows are left through their exit control, never through the frame.
+  event->ignore();
+}
+
+}  // namespace jig

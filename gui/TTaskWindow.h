@@ -1,0 +1,128 @@
+#pragma once
+// The Qt side of a window's view: finds controls by their objectName, carries out calls
+// made from a worker on the GUI thread in order, and lets tests answer dialogs.
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "view/LogLanguage.h"
+#include "view/TaskView.h"
+
+namespace jig {
+
+class TWorkerCalls;
+
+class TTaskWindow : public QWidget, public TaskView {
+ public:
+  TTaskWindow(const QString& name, const QString& caption, QWidget* parent = nullptr);
+  ~TTaskWindow() override;
+
+  // Every window of the program, by objectName or class name ("Form1", "TMEC16_Form").
+  static TTaskWindow* Find(const QString& name);
+  // The start of the warning about a control name that no window has.
+  static constexpr const char* kNoControl = "No control named ";
+  QString className() const { return className_; }
+
+  void log(std::string line) override;
+  void clearLog() override;
+  void setGaugeMax(std::string_view gauge, int maximum) override;
+  void setGauge(std::string_view gauge, int progress) override;
+  void setGaugeColour(std::string_view gauge, Rgb colour) override;
+  void enable(std::string_view control, bool enabled) override;
+  void setCaption(std::string_view control, std::string caption) override;
+  void paint(std::string_view indicator, Rgb colour) override;
+  void select(std::string_view control, int index) override;
+  void showWindow(std::string_view window, bool visible) override;
+  void setTimer(std::string_view timer, bool running) override;
+  void ended(bool success) override;
+  void jobChanged(const JobStatus& status) override;
+  std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
+  std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
+  void errorBox(std::string text) override;
+  bool askYesNo(std::string question) override;
+  void repaint() override;
+
+  // Tests: answer dialogs and message boxes instead of showing them, see the endings.
+  std::function<std::optional<std::string>(const FileDialog&)> dialogAnswer;
+  std::function<void(const std::string&)> errorBoxSeen;
+  std::function<bool(const std::string&)> yesNoAnswer;
+  std::function<void(bool)> endedSeen;
+
+  // "Save log..." ("Сохранить журнал..." in a Russian window) on the log's context menu:
+  // the program's name and version, the window, the time, then the log as it stands.
+  // The log's context menu (the editor's own entries, then "Save log..."); the caller owns it.
+  QMenu* logMenu();
+  // Asks for a file and saves the log into it; false when cancelled or not written.
+  bool saveLogAs();
+  bool saveLog(const QString& path);
+  static QString ProgramVersion();
+
+  // Where a window's frame goes on a screen's available area (the screen less its panels):
+  // no larger than the area unless its minimum is, centred when asked, and moved so that it
+  // lies inside; a frame still larger than the area keeps its top-left corner (the title
+  // bar) on it.
+  static QRect FitFrame(const QRect& available, const QRect& frame, const QSize& minimumFrame, bool centre);
+  // Fits this window on the area: shrinks it when needed, centres it when asked, clamps it.
+  // Every window does this with its screen's available area when it is first shown
+  // (centred) and when it is shown again (clamped only).
+  void placeOn(const QRect& available, bool centre);
+
+  static QColor ToQColor(Rgb colour);
+  // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
+  static QString QtFilter(const std::string& filter);
+
+ protected:
+  void setClassName(const QString& name) { className_ = name; }
+  void setLogWidget(QPlainTextEdit* memo);
+  // The language of the window's own texts that are not documented (the log's menu).
+  void setLogLanguage(LogLanguage language) { language_ = language; }
+  // Runs now on the GUI thread, else queued to it (in order).
+  void onGui(std::function<void()> work);
+  // GUI thread: carries out at once every call workers have already handed over, so that
+  // what the user does next lands after them (Clear after the paints before it).
+  void settleWorkerCalls();
+  // Buttons that an operation ignores while it runs (its own start button among them):
+  // disabled from the click that starts one until its end call releases them, so that
+  // they look it. busy tells whether an operation runs. What the operation itself enables
+  // or disables them to is kept and comes back when the hold ends.
+  void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
+  // A click that may start an operation: a new one starts with the window's gauges at 0
+  // (no stale "100%" from the last one); the held buttons follow the operation after it.
+  void operationClick(const std::function<void()>& click);
+  // A widget of this window, or of any window when this one has none of that name. A name
+  // that no window has is a fault in the code: it is warned about (kNoControl, then the
+  // name), and the window tests fail on that warning.
+  QObject* control(std::string_view name) const;
+  // A flash job's state on the window's own controls, on the GUI thread: the controls of
+  // what the job adds (read twice, backup) are the window's to map.
+  virtual void showJob(const JobStatus&) {}
+  // Windows that paint indicators themselves (one widget for many) take this call.
+  virtual bool paintIndicator(std::string_view, Rgb) { return false; }
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // The window manager's frame, or a fair guess of it before the window is first mapped.
+  bool frameKnown() const;
+  QMargins frameMarginsOrGuess() const;
+
+  void syncHeld();
+
+  QString className_;
+  // Calls from workers wait here, in order, until the GUI thread runs them.
+  TWorkerCalls* workerCalls_ = nullptr;
+  QPlainTextEdit* memo_ = nullptr;
+  LogLanguage language_ = LogLanguage::English;
+  bool placed_ = false;
+  std::vector<QWidget*> heldControls_;
+  std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
+  std::function<bool()> busy_;
+  bool held_ = false;
+};
+
+}  // namespace jig

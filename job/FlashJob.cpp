@@ -1,0 +1,241 @@
+#include "job/FlashJob.h"
+
+#include <utility>
+
+#include "files/Backups.h"
+#include "files/ImageQuestion.h"
+#include "files/Sha256.h"
+#include "files/SourceFile.h"
+
+namespace jig {
+
+FlashTexts DefaultFlashTexts(LogLanguage language) {
+  if (language == LogLanguage::Russian)
+    return {"Повторное чтение для сравнения ...",
+            "Чтение остановлено: операция прервана перед вторым чтением; файл не записан.",
+            "Второе чтение не началось; файл не записан.",
+            "Запись остановлена: операция прервана до записи; микросхема не тронута.",
+            "Запись не началась; микросхема не тронута."};
+  return {"Reading again to compare ...",
+          "The read is stopped: the operation was interrupted before the second read.",
+          "The second read did not start; the file is not written.",
+          "The write is stopped: the operation was interrupted before the write; the chip is not touched.",
+          "The write did not start; the chip is not touched."};
+}
+
+DumpCapture& FlashRun::capture() { return job_.capture_; }
+std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
+void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
+void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
+
+FlashJob::FlashJob(FlashSteps& steps, TaskView& view) : steps_(steps), view_(view), facts_(steps.facts()) {}
+
+FlashJob::~FlashJob() {
+  if (worker_.joinable()) {
+    worker_.request_stop();
+    worker_.join();
+  }
+}
+
+void FlashJob::joinWorker() {
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+void FlashJob::publish(JobPhase phase, int done, int total) {
+  phase_.store(phase);
+  view_.jobChanged({phase, done, total});
+}
+
+void FlashJob::startWorker(void (FlashJob::*work)(FlashRun&)) {
+  // From here on only the worker touches the programmer and the file.
+  worker_ = std::jthread([this, work](std::stop_token stop) {
+    FlashRun run(*this, std::move(stop));
+    (this->*work)(run);
+  });
+}
+
+// The read: the dialog and the file in the click, the passes in the worker.
+
+void FlashJob::read() {
+  if (busy()) return;
+  // The last worker told its end as its last act; let it finish leaving.
+  joinWorker();
+  const bool twice = readTwice_.load();
+  report_ = {facts_.task, twice ? "read twice" : "read", std::time(nullptr)};
+  if (!steps_.open(Opening::Click)) return endInClick();
+  const auto path = view_.askSaveFile(facts_.saveDialog);
+  if (!path) {
+    view_.log(facts_.saveInterrupted);
+    return endInClick();
+  }
+  view_.repaint();
+  // The dump goes beside the chosen name and replaces it only when whole; reading twice,
+  // the passes wait in memory until they agree.
+  if (!capture_.open(*path, twice)) {
+    view_.errorBox(facts_.createFailedBox);
+    view_.log(CreateFailedLine(*path, capture_.createError(), facts_.language));
+    return endInClick();
+  }
+  report_.file = *path;
+  steps_.announceRead(*path);
+  publish(JobPhase::Reading);
+  steps_.busy(JobPhase::Reading);
+  steps_.startReadPass();
+  startWorker(&FlashJob::readWork);
+}
+
+void FlashJob::readWork(FlashRun& run) {
+  if (!steps_.readPass(run)) return end(false);
+  steps_.close();
+  if (capture_.wantsAnotherPass()) {
+    if (!secondRead(run)) return;
+    if (!steps_.readPass(run)) return end(false);
+    steps_.close();
+  }
+  auto ending = capture_.finish(facts_.language);
+  for (std::string& line : ending.lines) view_.log(std::move(line));
+  if (ending.saved) {
+    report_.fileSize = capture_.firstPass().size();
+    report_.fileSha256 = Sha256Hex(capture_.firstPass());
+  }
+  end(ending.saved);
+}
+
+bool FlashJob::secondRead(FlashRun& run) {
+  if (run.stopRequested()) {
+    view_.log(facts_.texts.readInterruptedBeforeSecond);
+    end(false);
+    return false;
+  }
+  view_.log(facts_.texts.readingAgain);
+  if (!steps_.open(Opening::SecondRead)) {
+    view_.log(facts_.texts.secondReadNotStarted);
+    end(false);
+    return false;
+  }
+  steps_.readGauge();
+  steps_.startReadPass();
+  return true;
+}
+
+// The write: the image checked in the click, then the backup read, the gate and the
+// family's write pass in the worker.
+
+bool FlashJob::takeImage(const std::string& path) {
+  SourceFile source = ReadSourceFile(path, facts_.chipSize);
+  if (source.problem == SourceProblem::CannotOpen) {
+    view_.errorBox(facts_.openFailedBox);
+    return false;
+  }
+  if (!source.ok()) {
+    view_.log(SourceProblemLine(path, source, facts_.chipSize, facts_.language));
+    return false;
+  }
+  if (!ConfirmImage(view_, path, source.bytes, facts_.chipSize, facts_.language, facts_.restOfChip)) return false;
+  report_.fileSize = source.bytes.size();
+  report_.fileSha256 = Sha256Hex(source.bytes);
+  image_ = steps_.shapeImage(std::move(source.bytes));
+  return true;
+}
+
+void FlashJob::write() {
+  if (busy()) return;
+  joinWorker();
+  gate_.reset();
+  const bool backup = backup_.load();
+  report_ = {facts_.task, "write", std::time(nullptr)};
+  if (!steps_.open(Opening::Click)) return endInClick();
+  const auto path = view_.askOpenFile(facts_.openDialog);
+  if (!path) {
+    view_.log(facts_.writeInterrupted);
+    return endInClick();
+  }
+  view_.repaint();
+  // The image is taken whole before anything more is sent: a file that cannot be read to
+  // its end is refused, never written half.
+  if (!takeImage(*path)) return endInClick();
+  report_.file = *path;
+  if (backup) {
+    // The copy of the chip is read on this open; the write opens the programmer again.
+    view_.log(BackupStartLine(facts_.language));
+    steps_.readGauge();
+    publish(JobPhase::Writing);
+    steps_.busy(JobPhase::Writing);
+    capture_.collectOnly();
+    backupRead_ = true;
+    steps_.startReadPass();
+  } else {
+    steps_.announceWrite(*path);
+    publish(JobPhase::Writing);
+    steps_.busy(JobPhase::Writing);
+  }
+  startWorker(&FlashJob::writeWork);
+}
+
+void FlashJob::writeWork(FlashRun& run) {
+  if (backupRead_ && !backupThenReopen(run)) return;
+  // A stop that came since the click (or during the open after the backup) still finds the
+  // chip as it was: the gate decides, so a signal cannot slip in before the first command.
+  if (run.stopRequested() || !gate_.touch()) {
+    view_.log(facts_.texts.writeStoppedBeforeWrite);
+    steps_.stoppedBeforeWrite();
+    return end(false);
+  }
+  report_.chipTouched = true;
+  end(steps_.writePass(run));
+}
+
+bool FlashJob::backupThenReopen(FlashRun& run) {
+  if (!steps_.readPass(run)) {
+    end(false);
+    return false;
+  }
+  backupRead_ = false;
+  steps_.close();
+  const SavedBackup saved = SaveBackup(facts_.task, capture_.firstPass());
+  for (std::string& line : BackupLines(saved, facts_.language)) view_.log(std::move(line));
+  if (!saved.ok) {
+    end(false);
+    return false;
+  }
+  report_.backupPath = saved.path;
+  report_.backupSha256 = saved.sha256;
+  if (run.stopRequested() || !gate_.touch()) {
+    view_.log(facts_.texts.writeStoppedBeforeWrite);
+    end(false);
+    return false;
+  }
+  if (!steps_.open(Opening::AfterBackup)) {
+    view_.log(facts_.texts.writeNotStarted);
+    end(false);
+    return false;
+  }
+  steps_.announceWrite(report_.file);
+  return true;
+}
+
+void FlashJob::endInClick() {
+  steps_.close();
+  capture_.abandon();
+  report_.ended = std::time(nullptr);
+  if (reporter_) reporter_(report_);
+  view_.jobChanged({JobPhase::Idle, 0, 0, true, false});
+  view_.ended(false);
+}
+
+void FlashJob::end(bool success) {
+  steps_.close();
+  // Whatever did not end in a saved dump leaves the chosen name as it was.
+  capture_.abandon();
+  if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language));
+  backupRead_ = false;
+  phase_.store(JobPhase::Idle);
+  steps_.idle();
+  report_.success = success;
+  report_.ended = std::time(nullptr);
+  if (reporter_) reporter_(report_);
+  view_.jobChanged({JobPhase::Idle, 0, 0, true, success});
+  view_.ended(success);
+}
+
+}  // namespace jig

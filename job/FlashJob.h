@@ -1,0 +1,91 @@
+#pragma once
+// The flash job every chip family shares. A family supplies its steps (FlashSteps); the job
+// owns the rest: one worker at a time, the phase, stop, the gate before the chip is touched,
+// the source check and its question, the backup before a write, the second read, the dump
+// commit, the end (exactly once) and the report of the finished job.
+//
+// Stop, by phase: before the chip is touched (the click, the backup read, the wait for the
+// write's first command) a stop or a signal calls the whole write off and the chip keeps what
+// it holds; while the chip is being written, the family's pass ends at its next block through
+// its failure path, leaving it half written; after (the documented check, a read) the pass
+// ends at its next block and no file is written.
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files/DumpCapture.h"
+#include "job/ChipGate.h"
+#include "job/FlashSteps.h"
+#include "job/JobReport.h"
+#include "view/TaskView.h"
+
+namespace jig {
+
+class FlashJob {
+ public:
+  FlashJob(FlashSteps& steps, TaskView& view);
+  ~FlashJob();
+  FlashJob(const FlashJob&) = delete;
+  FlashJob& operator=(const FlashJob&) = delete;
+
+  // The verbs. Each returns at once; a started job ends with view.ended(success) and one
+  // report. Asked while a job runs, nothing happens.
+  void read();
+  void write();
+
+  JobPhase phase() const { return phase_.load(); }
+  bool busy() const { return phase() != JobPhase::Idle; }
+
+  // Read twice and compare: taken when a read starts.
+  void setReadTwice(bool on) { readTwice_.store(on); }
+  bool readTwice() const { return readTwice_.load(); }
+  // Backup before write: taken when a write starts.
+  void setBackup(bool on) { backup_.store(on); }
+  bool backup() const { return backup_.load(); }
+
+  // Asks the running job to end through its failure path. Nothing happens when none runs.
+  void requestStop() { worker_.request_stop(); }
+  // Whether a write has touched the chip yet, and the way to call it off before it has.
+  ChipGate& chipGate() { return gate_; }
+  // Where finished jobs are told (any thread: the worker's or the click's).
+  void setReporter(JobReporter reporter) { reporter_ = std::move(reporter); }
+  // Waits for the last worker to be gone (its end has been told already).
+  void joinWorker();
+
+ private:
+  friend class FlashRun;
+  void publish(JobPhase phase, int done = 0, int total = 0);
+  // Ends a job that did not get past its click.
+  void endInClick();
+  void startWorker(void (FlashJob::*work)(FlashRun&));
+  void readWork(FlashRun& run);
+  bool secondRead(FlashRun& run);
+  void writeWork(FlashRun& run);
+  bool backupThenReopen(FlashRun& run);
+  // The write from its first erase or write command, once the gate lets it.
+  void writeFromGate(FlashRun& run);
+  bool takeImage(const std::string& path);
+  // Closes the programmer and the file, back to idle, the report, then ended: exactly once.
+  void end(bool success);
+
+  FlashSteps& steps_;
+  TaskView& view_;
+  const FlashFacts& facts_;
+  std::atomic<JobPhase> phase_{JobPhase::Idle};
+  std::atomic<bool> readTwice_{false};
+  std::atomic<bool> backup_{false};
+  ChipGate gate_;
+  DumpCapture capture_;  // a read's dump, or the backup before a write
+  std::vector<std::uint8_t> image_;
+  bool backupRead_ = false;  // the backup read runs: a failure says the write does not start
+  JobReport report_;
+  JobReporter reporter_;
+  std::jthread worker_;  // last: joined before the rest goes
+};
+
+}  // namespace jig

@@ -1,0 +1,102 @@
+#pragma once
+// A chip family's part of the flash job: how it opens and identifies the chip, one read
+// pass, one write pass with its documented check, and the texts and control changes its
+// window documents. The job (FlashJob) runs them and keeps everything around them: the
+// worker, the phases, stop, the source check and its question, the backup, the second read,
+// the dump commit, the verdict and the report of the finished job.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "files/DumpCapture.h"
+#include "files/ImageQuestion.h"
+#include "view/LogLanguage.h"
+#include "view/TaskView.h"
+
+namespace jig {
+
+class FlashJob;
+
+// The lines the job adds around a family's documented ones, in the window's language; a
+// family may word its own.
+struct FlashTexts {
+  std::string readingAgain;                 // the second read of "read twice" begins
+  std::string readInterruptedBeforeSecond;  // a stop between the two reads
+  std::string secondReadNotStarted;         // the second read's open failed
+  std::string writeStoppedBeforeWrite;      // a stop before the chip was touched
+  std::string writeNotStarted;              // the write's open after the backup failed
+};
+FlashTexts DefaultFlashTexts(LogLanguage language);
+
+// What the job must know of a family before it runs.
+struct FlashFacts {
+  std::string task;          // the backup's and the report's task key ("kb90")
+  std::size_t chipSize = 0;  // what a whole image holds
+  RestOfChip restOfChip = RestOfChip::FilledWithFF;
+  LogLanguage language = LogLanguage::English;
+  FileDialog saveDialog, openDialog;
+  // The documented texts of the click: the save or the open dialog cancelled, and the boxes
+  // when the file cannot be created or opened.
+  std::string saveInterrupted, writeInterrupted, createFailedBox, openFailedBox;
+  FlashTexts texts;
+};
+
+// Why the programmer is opened.
+enum class Opening { Click, SecondRead, AfterBackup };
+
+// What a running pass works with: where a read's blocks go, what a write sends, and how it
+// tells the job where it stands.
+class FlashRun {
+ public:
+  FlashRun(FlashJob& job, std::stop_token stop) : job_(job), stop_(std::move(stop)) {}
+  bool stopRequested() const { return stop_.stop_requested(); }
+  DumpCapture& capture();
+  std::span<const std::uint8_t> image() const;
+  // A pass enters its verify (or erase) step: the job tells the window.
+  void phase(JobPhase phase);
+  void progress(int done, int total);
+
+ private:
+  FlashJob& job_;
+  std::stop_token stop_;
+};
+
+class FlashSteps {
+ public:
+  virtual ~FlashSteps() = default;
+  virtual const FlashFacts& facts() const = 0;
+
+  // Opens the programmer and identifies the chip, with the family's lines; false when it
+  // did not (its lines told why, the programmer is closed).
+  virtual bool open(Opening why) = 0;
+  virtual void close() = 0;
+
+  // A read begins: the documented lines and gauge from "Save the file" on.
+  virtual void announceRead(const std::string& path) = 0;
+  // The gauge for a read pass that is not the first one's (the second, the backup).
+  virtual void readGauge() = 0;
+  // The first command of a read pass, with its time stamp.
+  virtual void startReadPass() = 0;
+  // The rest of the pass into run.capture(), through its end exchange; false when it failed,
+  // after its own line and end byte.
+  virtual bool readPass(FlashRun& run) = 0;
+
+  // The image as the chip gets it (a family may pad a short file); its size is checked.
+  virtual std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) { return source; }
+  // A write begins: its documented lines and gauge up to its first command.
+  virtual void announceWrite(const std::string& path) = 0;
+  // A stop came before the first erase or write command: the family's end, after the job's line.
+  virtual void stoppedBeforeWrite() {}
+  // From the first erase or write command through the documented check; true when the chip
+  // holds the image and the check says so (its own lines and end bytes on every path).
+  virtual bool writePass(FlashRun& run) = 0;
+
+  // The documented control changes: while a read or a write runs, and back when it ends.
+  virtual void busy(JobPhase phase) = 0;
+  virtual void idle() = 0;
+};
+
+}  // namespace jig

@@ -1,0 +1,75 @@
+#pragma once
+// What an operation may do to its window. The Qt windows carry out calls made from a
+// worker on the GUI thread, in order; the command line prints; tests record.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace jig {
+
+using Rgb = std::uint32_t;  // 0xRRGGBB
+namespace colour {
+inline constexpr Rgb kBlack = 0x000000;
+inline constexpr Rgb kRed = 0xFF0000;
+inline constexpr Rgb kLime = 0x00FF00;
+inline constexpr Rgb kGreen = 0x008000;
+inline constexpr Rgb kYellow = 0xFFFF00;
+inline constexpr Rgb kAqua = 0x00FFFF;
+inline constexpr Rgb kNavy = 0x000080;
+// Not a colour of its own: the system's button-face colour, whatever the theme says.
+inline constexpr Rgb kButtonFace = 0xFF000000;
+}  // namespace colour
+
+// What a flash job is doing, as it tells its window; each window shows it on its own
+// controls.
+enum class JobPhase { Idle, Reading, Writing, Erasing, Verifying };
+struct JobStatus {
+  JobPhase phase = JobPhase::Idle;
+  int done = 0, total = 0;  // the running pass's progress
+  bool ended = false;       // set with Idle at the end of a job, with its verdict
+  bool success = false;
+};
+
+struct FileDialog {
+  std::string title;
+  std::string filter;            // "Description (*.bin)|*.bin|Другие|*.*"
+  std::string defaultExtension;  // ".bin" or empty
+  std::string defaultName;       // "Noname" or empty
+  bool promptOverwrite = false;
+};
+
+class TaskView {
+ public:
+  virtual ~TaskView() = default;
+
+  // Any thread.
+  virtual void log(std::string line) = 0;
+  virtual void clearLog() = 0;
+  virtual void setGaugeMax(std::string_view gauge, int maximum) = 0;
+  virtual void setGauge(std::string_view gauge, int progress) = 0;
+  virtual void setGaugeColour(std::string_view gauge, Rgb colour) = 0;
+  virtual void enable(std::string_view control, bool enabled) = 0;
+  virtual void setCaption(std::string_view control, std::string caption) = 0;
+  virtual void paint(std::string_view indicator, Rgb colour) = 0;
+  // A list's selected row, or a check box (0 = off, 1 = on).
+  virtual void select(std::string_view control, int index) = 0;
+  // "self" is the window the view belongs to; "Form1" is the main window.
+  virtual void showWindow(std::string_view window, bool visible) = 0;
+  virtual void setTimer(std::string_view timer, bool running) = 0;
+  // Called once when an operation ends, after its last change to the window; the
+  // command line takes its exit status from it.
+  virtual void ended(bool success) = 0;
+  // A flash job's phase, progress or verdict changed.
+  virtual void jobChanged(const JobStatus&) {}
+
+  // The window's own thread only: these block until the user answers.
+  virtual std::optional<std::string> askSaveFile(const FileDialog& dialog) = 0;
+  virtual std::optional<std::string> askOpenFile(const FileDialog& dialog) = 0;
+  virtual void errorBox(std::string text) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool askYesNo(std::string question) = 0;
+  virtual void repaint() {}
+};
+
+}  // namespace jig
