@@ -23,7 +23,6 @@ inline constexpr const char* kSaveTheFile = "Save the file: ";
 inline constexpr const char* kReading = "Reading KB9012 ...";
 inline constexpr const char* kReadingDone = "Reading completed successfully.";
 inline constexpr const char* kReadingAgain = "Reading KB9012 again to compare ...";
-inline constexpr const char* kSecondReadNotStarted = "The second read did not start; the file is not written.";
 
 // The write and its verify.
 inline constexpr const char* kOpenFailed = "Ошибка открытия файла.";
@@ -42,7 +41,6 @@ inline constexpr const char* kVerifyOk = "Writing and verify is OK !";
 inline constexpr const char* kWrittenIncorrectly = "!!! Data is written incorrectly !!! ";
 inline constexpr const char* kWriteStoppedBeforeWrite =
     "Writing stopped: the operation was interrupted before the write; the chip is not touched.";
-inline constexpr const char* kWriteNotStarted = "The write did not start; the chip is not touched.";
 
 // Where a run broke off: "<what> " + "N of 512" + "<rest>", then the file's fate.
 inline constexpr const char* kFileNotWritten = "; the file is not written.";

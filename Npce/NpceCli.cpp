@@ -26,8 +26,8 @@ int RunNpceCommand(CliRequest& request) {
   NpceOperations operations(request.d2xx, view);
   operations.setReadTwice(readTwice);
   operations.setBackup(request.backup);
-  if (read) operations.NPCE_READClick();
-  else operations.NPCE_WRITEClick();
+  if (read) operations.job().read();
+  else operations.job().write();
   return AwaitOperation(view, std::chrono::milliseconds(limits::kNpceOperationBoundMs),
                         CliStop{[&operations] { operations.requestStop(); }, write, &operations.chipGate()},
                         "npce " + request.action);

@@ -66,13 +66,6 @@ inline constexpr const char* kOfBlock = " of block ";
 inline constexpr const char* kFilePrefix = "The file ";
 inline constexpr const char* kFileRefusedAt = " cannot be written; the read is stopped at block ";
 inline constexpr const char* kReadInterruptedAt = "The read is stopped: the operation was interrupted at block ";
-inline constexpr const char* kReadInterruptedBeforeSecond =
-    "The read is stopped: the operation was interrupted before the second read.";
-inline constexpr const char* kReadingAgain = "Reading again to compare ...";
-inline constexpr const char* kSecondReadNotStarted = "The second read did not start; the file is not written.";
-inline constexpr const char* kWriteStoppedBeforeWrite =
-    "The write is stopped: the operation was interrupted before the write; the chip is not touched.";
-inline constexpr const char* kWriteNotStarted = "The write did not start; the chip is not touched.";
 inline constexpr const char* kEraseAnswerLength = "The answer to the erase came with ";
 inline constexpr const char* kEraseAnswerLengthEnd = " bytes instead of 2.";
 inline constexpr const char* kWriteInterruptedAt = "The write is stopped: the operation was interrupted at block ";

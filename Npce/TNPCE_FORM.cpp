@@ -40,7 +40,7 @@ void TNPCE_FORM::build() {
 
 void TNPCE_FORM::connectControls() {
   // A click on READ during a read (WRITE during a write) is ignored: it looks it.
-  holdWhileBusy({NPCE_READ, NPCE_WRITE}, [this] { return operations_.Mode_NPCE.load() != NpceMode::NONE; });
+  holdWhileBusy({NPCE_READ, NPCE_WRITE}, [this] { return operations_.mode() != NpceMode::NONE; });
   connect(NPCE_READ, &QPushButton::clicked, this, [this] { NPCE_READClick(); });
   connect(NPCE_WRITE, &QPushButton::clicked, this, [this] { NPCE_WRITEClick(); });
   connect(EXIT_NPCE, &QPushButton::clicked, this, [this] { EXIT_NPCEClick(); });
@@ -76,6 +76,13 @@ void TNPCE_FORM::NPCE_WRITEClick() {
     operations_.NPCE_WRITEClick();
   });
 }
+// Reading twice and the backup are taken when a job starts: they stay as they are until it ends.
+void TNPCE_FORM::showJob(const JobStatus& status) {
+  const bool idle = status.phase == JobPhase::Idle;
+  ReadTwice->setEnabled(idle);
+  Backup_NPCE->setEnabled(idle);
+}
+
 void TNPCE_FORM::EXIT_NPCEClick() { operations_.EXIT_NPCEClick(); }
 
 namespace {

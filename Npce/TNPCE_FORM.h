@@ -31,6 +31,7 @@ class TNPCE_FORM : public TTaskWindow {
   QProgressBar* CGauge_NPCE;
 
  private:
+  void showJob(const JobStatus& status) override;
   void build();
   void layOut();
   void connectControls();

@@ -36,7 +36,7 @@ struct NpceBench : TaskBench {
   sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
 
   bool idle() const {
-    return ops.Mode_NPCE == NpceMode::NONE && d2xx.openHandles() == 0 && view.enabled("NPCE_READ") != false &&
+    return ops.mode() == NpceMode::NONE && d2xx.openHandles() == 0 && view.enabled("NPCE_READ") != false &&
            view.enabled("NPCE_WRITE") != false && view.enabled("EXIT_NPCE") != false;
   }
 

@@ -179,7 +179,7 @@ TEST(NpceRead, ClicksDuringAReadAreIgnored) {
   NpceBench bench(Faults{{"silence-after", std::to_string(5 + 512)}});
   bench.view.answerDialog(bench.dir.file("dump.bin"));
   bench.ops.NPCE_READClick();
-  EXPECT_EQ(bench.ops.Mode_NPCE.load(), NpceMode::Reading_NPCE);
+  EXPECT_EQ(bench.ops.mode(), NpceMode::Reading_NPCE);
   EXPECT_EQ(bench.view.enabled("NPCE_WRITE"), false);
   EXPECT_EQ(bench.view.enabled("EXIT_NPCE"), false);
   const auto before = bench.sent();

@@ -144,7 +144,7 @@ TEST(NpceWrite, EndlessEraseReturnsTheClickAndEndsAtItsBound) {
   bench.view.answerDialog(path);
   bench.view.answerYesNo(true);
   bench.ops.NPCE_WRITEClick();
-  EXPECT_EQ(bench.ops.Mode_NPCE.load(), NpceMode::Write_NPCE);
+  EXPECT_EQ(bench.ops.mode(), NpceMode::Write_NPCE);
   EXPECT_EQ(bench.view.enabled("NPCE_READ"), false);
   EXPECT_EQ(bench.view.enabled("EXIT_NPCE"), false);
   bench.ops.NPCE_WRITEClick();  // ignored: no second open, dialog or end

@@ -197,7 +197,7 @@ class NpceRig : public Rig {
     if (write_) ops_->NPCE_WRITEClick();
     else ops_->NPCE_READClick();
   }
-  bool idle() const override { return ops_->Mode_NPCE.load() == NpceMode::NONE; }
+  bool idle() const override { return ops_->mode() == NpceMode::NONE; }
 
  protected:
   void exitClick() override { ops_->EXIT_NPCEClick(); }

@@ -167,7 +167,7 @@ TEST(UnplugInWindow, NpceReadPulledMidTransfer) {
   w.boundMs = bounds.blockMs + bounds.answerMs + bounds.drainMs + 1000;
   const auto run = PullMidRead(d2xx, w, dir.file("npce.bin"));
   EXPECT_EQ(run.endings.front(), false);
-  EXPECT_EQ(form.operations().Mode_NPCE.load(), NpceMode::NONE);
+  EXPECT_EQ(form.operations().mode(), NpceMode::NONE);
   // The loss, then the time stamp every NPCE ending logs.
   ASSERT_GE(run.lines.size(), 2u);
   EXPECT_EQ(run.lines[run.lines.size() - 2].rfind("The programmer is gone (unplugged?) while waiting for block ", 0), 0u)
