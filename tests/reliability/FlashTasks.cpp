@@ -31,6 +31,7 @@ class Kb90Task : public FlashTask {
   void stop() override { ops_.requestStop(); }
   bool waitEnded(seconds bound) override { return bench_.view.waitEnded(bound); }
   void expectAfterTwoReads() override { EXPECT_EQ(bench_.chip().lastEndMark(), 'I'); }
+  FlashJob* job() override { return &ops_.job(); }
   void expectIdle() override {
     EXPECT_EQ(ops_.mode(), Kb90Mode::None);
     EXPECT_EQ(bench_.d2xx.openHandles(), 0u);
@@ -62,6 +63,7 @@ class NpceTask : public FlashTask {
   }
   void stop() override { bench_.ops.requestStop(); }
   bool waitEnded(seconds bound) override { return bench_.view.waitEnded(bound); }
+  FlashJob* job() override { return &bench_.ops.job(); }
   void expectIdle() override {
     EXPECT_TRUE(bench_.idle());
     EXPECT_NE(bench_.view.enabled("ReadTwice"), false);

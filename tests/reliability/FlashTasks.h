@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "job/FlashJob.h"
 #include "tests/support/TaskBench.h"
 
 namespace jig::test {
@@ -36,6 +37,8 @@ class FlashTask {
   virtual void expectIdle() = 0;
   // What the task checks after two whole reads of the chip.
   virtual void expectAfterTwoReads() {}
+  // The shared flash job the task runs on; none for a task that keeps its own.
+  virtual FlashJob* job() { return nullptr; }
 };
 
 struct FlashTaskRow {

@@ -1,0 +1,143 @@
+// The shared flash job on every family that runs on it: each job, however it ends, is
+// reported once, after its last line and before its end is told, with what it did, which
+// file and which backup; and the job's phase is idle again when the window hears the end.
+#include <mutex>
+
+#include "files/Sha256.h"
+#include "tests/reliability/FlashTasks.h"
+#include "tests/support/FileSafety.h"
+
+namespace jig::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct ReportCase {
+  std::string name;
+  std::string action;  // read, read twice, write (with its backup), cancelled
+};
+
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+
+// A family's task on its bench with the job's reports collected.
+class ReportedTask {
+ public:
+  ReportedTask(const FlashTaskRow& row, Faults faults) : task(row.make(std::move(faults))), job(task->job()) {
+    job->setReporter([this](const JobReport& report) {
+      std::lock_guard lock(mutex_);
+      reports_.push_back(report);
+      // The report comes before the window hears the end, with the job idle.
+      endedBefore = task->bench().view.endings().size();
+      idleWhenReported = !job->busy();
+    });
+  }
+  // The reports once the job has ended.
+  std::vector<JobReport> reportsAtEnd() {
+    EXPECT_TRUE(task->waitEnded(60s));
+    job->joinWorker();
+    std::lock_guard lock(mutex_);
+    return reports_;
+  }
+
+  std::unique_ptr<FlashTask> task;
+  FlashJob* job;
+  std::size_t endedBefore = 99;
+  bool idleWhenReported = false;
+
+ private:
+  std::mutex mutex_;
+  std::vector<JobReport> reports_;
+};
+
+class FlashJobReport : public testing::TestWithParam<std::tuple<FlashTaskRow, ReportCase>> {};
+
+TEST_P(FlashJobReport, EachJobIsReportedOnceWithWhatItDid) {
+  const auto& [row, c] = GetParam();
+  ReportedTask t(row, {});
+  TaskBench& bench = t.task->bench();
+  const Data old = Pattern(row.flashSize, 7);
+  const Data image = Pattern(row.flashSize, 11);
+  t.task->setFlash(old);
+  const std::string dump = bench.dir.file("dump.bin");
+  const std::string source = bench.dir.file("image.bin");
+  WriteFileBytes(source, image);
+  if (c.action == "write") {
+    t.task->write(source, true);
+  } else if (c.action == "cancelled") {
+    bench.view.answerDialog(std::nullopt);
+    t.job->read();
+  } else {
+    t.task->read(dump, c.action == "read twice");
+  }
+  const auto got = t.reportsAtEnd();
+  ASSERT_EQ(got.size(), 1u);
+  const JobReport& report = got[0];
+  EXPECT_EQ(t.endedBefore, 0u);
+  EXPECT_TRUE(t.idleWhenReported);
+  EXPECT_EQ(report.task, row.name == "Kb90" ? "kb90" : "npce");
+  EXPECT_LE(report.started, report.ended);
+  const bool success = c.action != "cancelled";
+  EXPECT_EQ(report.success, success);
+  EXPECT_EQ(t.task->endings(), std::vector<bool>{success});
+  if (c.action == "cancelled") {
+    EXPECT_EQ(report.action, "read");
+    EXPECT_TRUE(report.file.empty());
+    EXPECT_TRUE(report.fileSha256.empty());
+  } else if (c.action == "write") {
+    EXPECT_EQ(report.action, "write");
+    EXPECT_TRUE(report.chipTouched);
+    EXPECT_EQ(report.file, source);
+    EXPECT_EQ(report.fileSha256, Sha256Hex(image));
+    EXPECT_EQ(t.task->flash(), image);
+    // The backup named is the chip as it was.
+    ASSERT_FALSE(report.backupPath.empty());
+    EXPECT_EQ(ReadFileBytes(report.backupPath), old);
+    EXPECT_EQ(report.backupSha256, Sha256Hex(old));
+  } else {
+    EXPECT_EQ(report.action, c.action);
+    EXPECT_FALSE(report.chipTouched);
+    EXPECT_EQ(report.file, dump);
+    EXPECT_EQ(report.fileSize, row.flashSize);
+    EXPECT_EQ(ReadFileBytes(dump), old);
+    EXPECT_EQ(report.fileSha256, Sha256Hex(old));
+    EXPECT_TRUE(report.backupPath.empty());
+  }
+}
+
+// A read the programmer leaves half way is reported as a failure, with nothing saved.
+class FlashJobFailure : public testing::TestWithParam<FlashTaskRow> {};
+
+TEST_P(FlashJobFailure, AReadCutShortIsReportedAsAFailure) {
+  const FlashTaskRow& row = GetParam();
+  ReportedTask t(row, {{"unplug-after", std::to_string(row.flashSize / 2)}});
+  const std::string dump = t.task->bench().dir.file("dump.bin");
+  t.task->read(dump, false);
+  const auto got = t.reportsAtEnd();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_FALSE(got[0].success);
+  EXPECT_EQ(got[0].file, dump);
+  EXPECT_TRUE(got[0].fileSha256.empty());
+  EXPECT_FALSE(std::filesystem::exists(dump));
+  EXPECT_EQ(t.task->endings(), std::vector<bool>{false});
+}
+
+std::vector<FlashTaskRow> JobTasks() {
+  std::vector<FlashTaskRow> rows;
+  for (const FlashTaskRow& row : FlashTasks())
+    if (row.name == "Kb90" || row.name == "Npce") rows.push_back(row);
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Job, FlashJobReport,
+                         testing::Combine(testing::ValuesIn(JobTasks()),
+                                          testing::Values(ReportCase{"read", "read"}, ReportCase{"twice", "read twice"},
+                                                          ReportCase{"write", "write"},
+                                                          ReportCase{"cancelled", "cancelled"})),
+                         [](const auto& p) {
+                           return std::get<0>(p.param).name + "_" + std::get<1>(p.param).name;
+                         });
+INSTANTIATE_TEST_SUITE_P(Job, FlashJobFailure, testing::ValuesIn(JobTasks()),
+                         [](const auto& p) { return p.param.name; });
+
+}  // namespace
+}  // namespace jig::test
