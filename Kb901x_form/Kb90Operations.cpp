@@ -23,13 +23,14 @@ std::string BlockOf(int block) { return NumberOf(block, kb90::kBlockCount); }
 constexpr NoAnswerWording kReadBlockWording{text::kReadDisconnectedAt, "", text::kReadBlock, text::kNotFromProgrammer};
 
 FlashFacts Kb90Facts() {
-  FlashFacts facts{"kb90", kb90::kImageSize, RestOfChip::FilledWithFF, LogLanguage::English,
-                   kb90::SaveDialog(), kb90::OpenDialog(), text::kSaveInterrupted, text::kWriteInterrupted,
-                   text::kCreateFailed, text::kOpenFailed, DefaultFlashTexts(LogLanguage::English)};
-  facts.texts.readingAgain = text::kReadingAgain;
-  facts.texts.readInterruptedBeforeSecond = std::string(text::kReadInterruptedBeforeSecond) + text::kFileNotWritten;
-  facts.texts.writeStoppedBeforeWrite = text::kWriteStoppedBeforeWrite;
-  return facts;
+  FlashTexts texts = DefaultFlashTexts(LogLanguage::English);
+  texts.readingAgain = text::kReadingAgain;
+  texts.readInterruptedBeforeSecond = std::string(text::kReadInterruptedBeforeSecond) + text::kFileNotWritten;
+  texts.writeStoppedBeforeWrite = text::kWriteStoppedBeforeWrite;
+  return {.task = "kb90", .chipSize = kb90::kImageSize, .saveDialog = kb90::SaveDialog(),
+          .openDialog = kb90::OpenDialog(), .saveInterrupted = text::kSaveInterrupted,
+          .writeInterrupted = text::kWriteInterrupted, .createFailedBox = text::kCreateFailed,
+          .openFailedBox = text::kOpenFailed, .texts = texts};
 }
 }  // namespace
 
@@ -119,10 +120,11 @@ void Kb90Operations::readGauge() {
   view_.setGauge(kGauge, 0);
 }
 
-void Kb90Operations::startReadPass() {
+bool Kb90Operations::startReadPass() {
   timeStamp();
   Counter_KB90 = 1;
   link_.writeByte(kb90::kRead);
+  return true;
 }
 
 bool Kb90Operations::readPass(FlashRun& run) {

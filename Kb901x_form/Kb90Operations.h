@@ -52,7 +52,7 @@ class Kb90Operations : private FlashSteps {
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
   void readGauge() override;
-  void startReadPass() override;
+  bool startReadPass() override;
   bool readPass(FlashRun& run) override;
   void announceWrite(const std::string& path) override;
   bool writePass(FlashRun& run) override;

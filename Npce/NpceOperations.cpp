@@ -19,9 +19,10 @@ using namespace npce;
 
 namespace {
 FlashFacts NpceFacts() {
-  return {"npce", kFlashSize, RestOfChip::FilledWithFF, LogLanguage::English, SaveDialog_NPCE(), OpenDialog_NPCE(),
-          text::kSaveInterrupted, text::kWriteInterrupted, text::kCreateFailed, text::kOpenFailed,
-          DefaultFlashTexts(LogLanguage::English)};
+  return {.task = "npce", .chipSize = kFlashSize, .saveDialog = SaveDialog_NPCE(), .openDialog = OpenDialog_NPCE(),
+          .saveInterrupted = text::kSaveInterrupted, .writeInterrupted = text::kWriteInterrupted,
+          .createFailedBox = text::kCreateFailed, .openFailedBox = text::kOpenFailed,
+          .texts = DefaultFlashTexts(LogLanguage::English)};
 }
 }  // namespace
 
@@ -103,10 +104,11 @@ void NpceOperations::readGauge() {
   view_.setGauge(kGauge, 0);
 }
 
-void NpceOperations::startReadPass() {
+bool NpceOperations::startReadPass() {
   timeStamp();
   Counter_NPCE = 1;
   link_.writeByte(kReadBlock);
+  return true;
 }
 
 bool NpceOperations::readPass(FlashRun& run) {

@@ -51,7 +51,7 @@ class NpceOperations : private FlashSteps {
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
   void readGauge() override;
-  void startReadPass() override;
+  bool startReadPass() override;
   bool readPass(FlashRun& run) override;
   std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
   void announceWrite(const std::string& path) override;

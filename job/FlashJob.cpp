@@ -1,8 +1,10 @@
 #include "job/FlashJob.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "files/Backups.h"
+#include "files/DumpChecks.h"
 #include "files/ImageQuestion.h"
 #include "files/Sha256.h"
 #include "files/SourceFile.h"
@@ -15,13 +17,18 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
             "Чтение остановлено: операция прервана перед вторым чтением; файл не записан.",
             "Второе чтение не началось; файл не записан.",
             "Запись остановлена: операция прервана до записи; микросхема не тронута.",
-            "Запись не началась; микросхема не тронута."};
+            "Запись не началась; микросхема не тронута.",
+            "Проверка записи: чтение микросхемы ...",
+            "Проверка записи не выполнена."};
   return {"Reading again to compare ...",
           "The read is stopped: the operation was interrupted before the second read.",
           "The second read did not start; the file is not written.",
           "The write is stopped: the operation was interrupted before the write; the chip is not touched.",
-          "The write did not start; the chip is not touched."};
+          "The write did not start; the chip is not touched.",
+          "Verify: reading the chip back ...",
+          "The verify did not run to its end."};
 }
+
 
 DumpCapture& FlashRun::capture() { return job_.capture_; }
 std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
@@ -80,7 +87,7 @@ void FlashJob::read() {
   steps_.announceRead(*path);
   publish(JobPhase::Reading);
   steps_.busy(JobPhase::Reading);
-  steps_.startReadPass();
+  if (!steps_.startReadPass()) return end(false);
   startWorker(&FlashJob::readWork);
 }
 
@@ -107,16 +114,33 @@ bool FlashJob::secondRead(FlashRun& run) {
     end(false);
     return false;
   }
-  view_.log(facts_.texts.readingAgain);
-  if (!steps_.open(Opening::SecondRead)) {
-    view_.log(facts_.texts.secondReadNotStarted);
-    end(false);
-    return false;
+  return startPass(Pass::Again, Opening::SecondRead, facts_.texts.secondReadNotStarted);
+}
+
+bool FlashJob::startPass(Pass pass, Opening why, const std::string& failureLine) {
+  if (!steps_.announcePass(pass))
+    view_.log(pass == Pass::Again ? facts_.texts.readingAgain : facts_.texts.verifyStarts);
+  bool started = steps_.open(why);
+  if (started) {
+    steps_.readGauge();
+    started = steps_.startReadPass();
   }
-  steps_.readGauge();
-  steps_.startReadPass();
+  if (!started) {
+    if (!failureLine.empty()) view_.log(failureLine);
+    end(false);
+  }
+  return started;
+}
+
+bool FlashJob::claim(JobPhase phase) {
+  JobPhase idle = JobPhase::Idle;
+  if (!phase_.compare_exchange_strong(idle, phase)) return false;
+  joinWorker();
+  view_.jobChanged({phase});
   return true;
 }
+
+void FlashJob::release() { publish(JobPhase::Idle); }
 
 // The write: the image checked in the click, then the backup read, the gate and the
 // family's write pass in the worker.
@@ -143,6 +167,7 @@ void FlashJob::write() {
   joinWorker();
   gate_.reset();
   const bool backup = backup_.load();
+  verifyNow_ = facts_.readBackVerify && verifyAfterWrite_.load();
   report_ = {facts_.task, "write", std::time(nullptr)};
   if (!steps_.open(Opening::Click)) return endInClick();
   const auto path = view_.askOpenFile(facts_.openDialog);
@@ -157,13 +182,13 @@ void FlashJob::write() {
   report_.file = *path;
   if (backup) {
     // The copy of the chip is read on this open; the write opens the programmer again.
-    view_.log(BackupStartLine(facts_.language));
+    if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language));
     steps_.readGauge();
     publish(JobPhase::Writing);
     steps_.busy(JobPhase::Writing);
     capture_.collectOnly();
     backupRead_ = true;
-    steps_.startReadPass();
+    if (!steps_.startReadPass()) return end(false);
   } else {
     steps_.announceWrite(*path);
     publish(JobPhase::Writing);
@@ -182,7 +207,28 @@ void FlashJob::writeWork(FlashRun& run) {
     return end(false);
   }
   report_.chipTouched = true;
-  end(steps_.writePass(run));
+  if (!steps_.writePass(run)) return end(false);
+  if (!verifyNow_) return end(true);
+  steps_.close();
+  verifyByReadBack(run);
+}
+
+void FlashJob::verifyByReadBack(FlashRun& run) {
+  publish(JobPhase::Verifying);
+  capture_.collectOnly();
+  if (!startPass(Pass::Verify, Opening::Verify, facts_.texts.verifyNotDone)) return;
+  if (!steps_.readPass(run)) {
+    if (!facts_.texts.verifyNotDone.empty()) view_.log(facts_.texts.verifyNotDone);
+    return end(false);
+  }
+  steps_.close();
+  // Only what the write sent is compared: a family that programs only the file's pages
+  // leaves the rest of the chip as it was.
+  const auto& back = capture_.firstPass();
+  const auto difference =
+      CompareDumps(image_, std::span<const std::uint8_t>(back).first(std::min(back.size(), image_.size())));
+  view_.log(VerifyLine(difference, facts_.language));
+  end(!difference);
 }
 
 bool FlashJob::backupThenReopen(FlashRun& run) {

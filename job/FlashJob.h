@@ -47,6 +47,15 @@ class FlashJob {
   // Backup before write: taken when a write starts.
   void setBackup(bool on) { backup_.store(on); }
   bool backup() const { return backup_.load(); }
+  // The read-back after a write, for a family without a documented check: taken when a
+  // write starts; on unless turned off.
+  void setVerifyAfterWrite(bool on) { verifyAfterWrite_.store(on); }
+  bool verifyAfterWrite() const { return verifyAfterWrite_.load(); }
+
+  // An operation the family runs by itself (a probe, a link check) holds the job's lock as
+  // a job would: false when a job runs. release() gives it back.
+  bool claim(JobPhase phase);
+  void release();
 
   // Asks the running job to end through its failure path. Nothing happens when none runs.
   void requestStop() { worker_.request_stop(); }
@@ -69,6 +78,11 @@ class FlashJob {
   bool backupThenReopen(FlashRun& run);
   // The write from its first erase or write command, once the gate lets it.
   void writeFromGate(FlashRun& run);
+  // The read-back after a write that ended well; ends the job.
+  void verifyByReadBack(FlashRun& run);
+  // Another read pass on a fresh open (the second read, the read-back); false when it did
+  // not start (then failureLine is logged when not empty, and the job has ended).
+  bool startPass(Pass pass, Opening why, const std::string& failureLine);
   bool takeImage(const std::string& path);
   // Closes the programmer and the file, back to idle, the report, then ended: exactly once.
   void end(bool success);
@@ -79,6 +93,8 @@ class FlashJob {
   std::atomic<JobPhase> phase_{JobPhase::Idle};
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
+  std::atomic<bool> verifyAfterWrite_{true};
+  bool verifyNow_ = false;  // the setting the running write took
   ChipGate gate_;
   DumpCapture capture_;  // a read's dump, or the backup before a write
   std::vector<std::uint8_t> image_;

@@ -28,6 +28,8 @@ struct FlashTexts {
   std::string secondReadNotStarted;         // the second read's open failed
   std::string writeStoppedBeforeWrite;      // a stop before the chip was touched
   std::string writeNotStarted;              // the write's open after the backup failed
+  std::string verifyStarts;                 // the read-back after a write begins
+  std::string verifyNotDone;                // the read-back did not run to its end (may be empty)
 };
 FlashTexts DefaultFlashTexts(LogLanguage language);
 
@@ -37,6 +39,9 @@ struct FlashFacts {
   std::size_t chipSize = 0;  // what a whole image holds
   RestOfChip restOfChip = RestOfChip::FilledWithFF;
   LogLanguage language = LogLanguage::English;
+  // The family's write has no documented check of its own: the job reads the chip back after
+  // a write that ended well and compares it with the image (unless the window turned it off).
+  bool readBackVerify = false;
   FileDialog saveDialog, openDialog;
   // The documented texts of the click: the save or the open dialog cancelled, and the boxes
   // when the file cannot be created or opened.
@@ -45,7 +50,10 @@ struct FlashFacts {
 };
 
 // Why the programmer is opened.
-enum class Opening { Click, SecondRead, AfterBackup };
+enum class Opening { Click, SecondRead, AfterBackup, Verify };
+// A read pass other than a read's first: the second of a read twice, the backup before a
+// write, the read-back after it.
+enum class Pass { Again, Backup, Verify };
 
 // What a running pass works with: where a read's blocks go, what a write sends, and how it
 // tells the job where it stands.
@@ -76,10 +84,14 @@ class FlashSteps {
 
   // A read begins: the documented lines and gauge from "Save the file" on.
   virtual void announceRead(const std::string& path) = 0;
-  // The gauge for a read pass that is not the first one's (the second, the backup).
+  // A pass other than the first begins (before its open, or on the click's open for the
+  // backup). A family with its own wording logs it and returns true; false: the job's line.
+  virtual bool announcePass(Pass) { return false; }
+  // The gauge for a read pass that is not the first one's, once the programmer is open.
   virtual void readGauge() = 0;
-  // The first command of a read pass, with its time stamp.
-  virtual void startReadPass() = 0;
+  // The first command of a read pass, with its time stamp; false when the pass could not
+  // start (after its own lines and end bytes).
+  virtual bool startReadPass() = 0;
   // The rest of the pass into run.capture(), through its end exchange; false when it failed,
   // after its own line and end byte.
   virtual bool readPass(FlashRun& run) = 0;
