@@ -8,7 +8,6 @@
 #include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "view/CharFilter.h"
-#include "view/TimeStamp.h"
 
 namespace jig {
 
@@ -27,30 +26,13 @@ FlashFacts Kb90Facts() {
   texts.readingAgain = text::kReadingAgain;
   texts.readInterruptedBeforeSecond = std::string(text::kReadInterruptedBeforeSecond) + text::kFileNotWritten;
   texts.writeStoppedBeforeWrite = text::kWriteStoppedBeforeWrite;
-  return {.task = "kb90", .chipSize = kb90::kImageSize, .saveDialog = kb90::SaveDialog(),
-          .openDialog = kb90::OpenDialog(), .saveInterrupted = text::kSaveInterrupted,
+  return {.task = "kb90", .chipSize = kb90::kImageSize,
+          .saveDialog = {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true},
+          .openDialog = {text::kOpenTitle, text::kOpenFilter, {}, {}, false}, .saveInterrupted = text::kSaveInterrupted,
           .writeInterrupted = text::kWriteInterrupted, .createFailedBox = text::kCreateFailed,
           .openFailedBox = text::kOpenFailed, .texts = texts};
 }
 }  // namespace
-
-const char* ModeText(Kb90Mode mode) {
-  switch (mode) {
-    case Kb90Mode::Reading: return text::kModeReading;
-    case Kb90Mode::Writing: return text::kModeWriting;
-    case Kb90Mode::None: break;
-  }
-  return text::kModeNone;
-}
-
-namespace kb90 {
-FileDialog SaveDialog() {
-  return {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true};
-}
-FileDialog OpenDialog() {
-  return {text::kOpenTitle, text::kOpenFilter, {}, {}, false};
-}
-}  // namespace kb90
 
 Kb90Operations::Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view) {}
@@ -78,8 +60,6 @@ bool Kb90Operations::open(Opening why) {
   }
   return true;
 }
-
-void Kb90Operations::timeStamp() { view_.log(std::string(kCurrentTime) + LongTimeOfDay()); }
 
 void Kb90Operations::busy(JobPhase phase) {
   view_.enable(phase == JobPhase::Reading ? kWrite : kRead, false);

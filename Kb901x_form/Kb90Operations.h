@@ -13,17 +13,14 @@
 #include "job/FlashJob.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
+#include "view/TimeStamp.h"
 
 namespace jig {
 
 enum class Kb90Mode { None, Reading, Writing };
-// "NONE", "Reading", "Writing": the window's operation text.
-const char* ModeText(Kb90Mode mode);
 
 namespace kb90 {
 inline constexpr const char* kTaskName = "KB9010/12/16/22";
-FileDialog SaveDialog();  // SaveDialog_KB90
-FileDialog OpenDialog();  // OpenDialog_KB90
 }  // namespace kb90
 
 class Kb90Operations : private FlashSteps {
@@ -63,7 +60,7 @@ class Kb90Operations : private FlashSteps {
   bool verify(FlashRun& run);
   // The failure path of a pass: one line, 'O' when the link still answers.
   void fail(FlashRun& run, const std::string& line, bool linkAnswers);
-  void timeStamp();
+  void timeStamp() { view_.log(TimeStampLine()); }
 
   TaskView& view_;
   const Kb90Bounds bounds_;

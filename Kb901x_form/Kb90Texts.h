@@ -3,11 +3,6 @@
 // with the window).
 namespace jig::kb90::text {
 
-// The operation texts (Mode_KB90).
-inline constexpr const char* kModeNone = "NONE";
-inline constexpr const char* kModeReading = "Reading";
-inline constexpr const char* kModeWriting = "Writing";
-
 // The file dialogs.
 inline constexpr const char* kSaveTitle = "Укажите имя файла для сохранения.";
 inline constexpr const char* kSaveFilter = "BIN файл KB901X (*.bin)|*.bin";

@@ -2,6 +2,8 @@
 // The NPCE bounds, each with the reason for its value.
 #include <cstdint>
 
+#include "link/Bounds.h"
+
 namespace jig::limits {
 
 // The NPCE firmware is given 500 ms to answer the start query, and each one-byte read as long.
@@ -24,3 +26,17 @@ inline constexpr std::uint32_t kNpceAnswerTimeoutMs = 3000;
 inline constexpr std::uint32_t kNpceOperationBoundMs = 600000;
 
 }  // namespace jig::limits
+
+namespace jig {
+
+// The bounds of the waits that the programmer's answers get (tests shorten them).
+struct NpceBounds {
+  std::uint32_t eraseMs = limits::kNpceEraseTimeoutMs;
+  std::uint32_t blankCheckMs = limits::kNpceBlankCheckTimeoutMs;
+  std::uint32_t blockMs = limits::kNpceBlockTimeoutMs;
+  std::uint32_t answerMs = limits::kNpceAnswerTimeoutMs;
+  std::uint32_t drainMs = limits::kDrainTimeoutMs;
+  int byteTries = limits::kNpceByteReadTries;
+};
+
+}  // namespace jig

@@ -11,7 +11,6 @@
 #include "link/NoAnswerLine.h"
 #include "link/OpenProgrammer.h"
 #include "link/ReadIdioms.h"
-#include "view/TimeStamp.h"
 
 namespace jig {
 
@@ -19,21 +18,14 @@ using namespace npce;
 
 namespace {
 FlashFacts NpceFacts() {
-  return {.task = "npce", .chipSize = kFlashSize, .saveDialog = SaveDialog_NPCE(), .openDialog = OpenDialog_NPCE(),
+  return {.task = "npce", .chipSize = kFlashSize,
+          .saveDialog = {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true},
+          .openDialog = {text::kOpenTitle, text::kOpenFilter, {}, {}, false},
           .saveInterrupted = text::kSaveInterrupted, .writeInterrupted = text::kWriteInterrupted,
           .createFailedBox = text::kCreateFailed, .openFailedBox = text::kOpenFailed,
           .texts = DefaultFlashTexts(LogLanguage::English)};
 }
 }  // namespace
-
-std::string_view ModeText(NpceMode mode) {
-  switch (mode) {
-    case NpceMode::Reading_NPCE: return text::kModeReading;
-    case NpceMode::Write_NPCE: return text::kModeWriting;
-    case NpceMode::NONE: break;
-  }
-  return text::kModeNone;
-}
 
 NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
     : view_(view), bounds_(bounds), facts_(NpceFacts()), link_(d2xx, kBufferSize), job_(*this, view) {}
@@ -52,8 +44,6 @@ NpceMode NpceOperations::mode() const {
   }
 }
 
-void NpceOperations::timeStamp() { view_.log(std::string(kCurrentTime) + LongTimeOfDay()); }
-
 bool NpceOperations::open(Opening why) {
   if (why != Opening::SecondRead) view_.log("");
   if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready) return false;
@@ -65,12 +55,12 @@ bool NpceOperations::open(Opening why) {
 }
 
 void NpceOperations::busy(JobPhase phase) {
-  view_.enable(phase == JobPhase::Reading ? kWriteButton : kReadButton, false);
-  view_.enable(kExitButton, false);
+  view_.enable(phase == JobPhase::Reading ? control::kWrite : control::kRead, false);
+  view_.enable(control::kExit, false);
 }
 
 void NpceOperations::idle() {
-  for (std::string_view control : {kWriteButton, kReadButton, kExitButton}) view_.enable(control, true);
+  for (const char* button : {control::kWrite, control::kRead, control::kExit}) view_.enable(button, true);
 }
 
 void NpceOperations::EXIT_NPCEClick() {
@@ -100,8 +90,8 @@ void NpceOperations::announceRead(const std::string& path) {
 }
 
 void NpceOperations::readGauge() {
-  view_.setGaugeColour(kGauge, colour::kGreen);
-  view_.setGauge(kGauge, 0);
+  view_.setGaugeColour(control::kGauge, colour::kGreen);
+  view_.setGauge(control::kGauge, 0);
 }
 
 bool NpceOperations::startReadPass() {
@@ -127,7 +117,7 @@ bool NpceOperations::readPass(FlashRun& run) {
       finishRead(false);
       return false;
     }
-    view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
+    view_.setGauge(control::kGauge, kGaugeMax / kReadBlocks * block);
     run.progress(block, kReadBlocks);
     if (block == kReadBlocks) break;
     if (run.stopRequested()) {

@@ -4,29 +4,16 @@
 // TNPCE_FORM forwards its events here; the command line calls the job.
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "Npce/NpceBounds.h"
 #include "job/FlashJob.h"
-#include "link/D2xx.h"
-#include "link/Bounds.h"
 #include "link/ProgrammerLink.h"
-#include "view/TaskView.h"
+#include "view/TimeStamp.h"
 
 namespace jig {
 
 enum class NpceMode { NONE, Reading_NPCE, Write_NPCE };
-std::string_view ModeText(NpceMode mode);
-
-// The bounds of the waits that the programmer's answers get (tests shorten them).
-struct NpceBounds {
-  DWORD eraseMs = limits::kNpceEraseTimeoutMs;
-  DWORD blankCheckMs = limits::kNpceBlankCheckTimeoutMs;
-  DWORD blockMs = limits::kNpceBlockTimeoutMs;
-  DWORD answerMs = limits::kNpceAnswerTimeoutMs;
-  DWORD drainMs = limits::kDrainTimeoutMs;
-  int byteTries = limits::kNpceByteReadTries;
-};
 
 class NpceOperations : private FlashSteps {
  public:
@@ -69,7 +56,7 @@ class NpceOperations : private FlashSteps {
   // Failure with 'O' after a wait ran out: stale bytes are dropped so they are not taken
   // for the signal's answer.
   void failWithSignal(std::string line, bool timeStamp = true);
-  void timeStamp();
+  void timeStamp() { view_.log(TimeStampLine()); }
 
   TaskView& view_;
   NpceBounds bounds_;

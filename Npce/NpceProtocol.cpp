@@ -7,14 +7,6 @@
 
 namespace jig::npce {
 
-FileDialog SaveDialog_NPCE() {
-  return {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true};
-}
-
-FileDialog OpenDialog_NPCE() {
-  return {text::kOpenTitle, text::kOpenFilter, {}, {}, false};
-}
-
 bool IsFlashId(std::span<const std::uint8_t> answer) {
   return answer.size() == kIdAnswerLength && std::equal(kFlashId.begin(), kFlashId.end(), answer.begin());
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "Npce/NpceControls.h"
 #include "Npce/NpceTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
@@ -38,15 +37,6 @@ inline constexpr std::uint32_t kWriteBlockSize = 256;
 inline constexpr int kWriteBlocks = 512;
 inline constexpr int kGaugeMax = 512;
 inline constexpr std::uint32_t kBufferSize = 512;
-
-// Controls of the window.
-inline constexpr std::string_view kReadButton = control::kRead;
-inline constexpr std::string_view kWriteButton = control::kWrite;
-inline constexpr std::string_view kExitButton = control::kExit;
-inline constexpr std::string_view kGauge = control::kGauge;
-
-FileDialog SaveDialog_NPCE();
-FileDialog OpenDialog_NPCE();
 
 // An ID answer is taken when all four bytes came and the first three are EFh 40h 12h.
 bool IsFlashId(std::span<const std::uint8_t> answer);

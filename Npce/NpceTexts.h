@@ -30,11 +30,6 @@ inline constexpr const char* kShortBlock = "Принято не 512 байт  ";
 inline constexpr const char* kProgrammed = "Nuvoton chip is programmed succesfully!";
 inline constexpr const char* kWrittenIncorrectly = "*** Data is written incorrectly ***";
 
-// The operation texts (Mode_NPCE).
-inline constexpr const char* kModeNone = "NONE";
-inline constexpr const char* kModeReading = "Reading_NPCE";
-inline constexpr const char* kModeWriting = "Write_NPCE";
-
 // The file dialogs.
 inline constexpr const char* kSaveTitle = "Укажите имя файла для сохранения.";
 inline constexpr const char* kSaveFilter = "BIN файл NPCE (*.bin)|*.bin";

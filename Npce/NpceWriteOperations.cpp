@@ -24,8 +24,8 @@ std::vector<std::uint8_t> NpceOperations::shapeImage(std::vector<std::uint8_t> s
 void NpceOperations::announceWrite(const std::string& path) {
   view_.log(text::kWriteFile);
   view_.log(path);
-  view_.setGaugeColour(kGauge, colour::kRed);
-  view_.setGauge(kGauge, 0);
+  view_.setGaugeColour(control::kGauge, colour::kRed);
+  view_.setGauge(control::kGauge, 0);
   timeStamp();
   view_.log(text::kErase);
 }
@@ -89,7 +89,7 @@ bool NpceOperations::writeBlocks(FlashRun& run) {
     offset += kWriteBlockSize;
     if (const WaitResult drained = Drain(link_, bounds_.drainMs); drained != WaitResult::Ok)
       return fail(NoAnswerLine(text::kWhatTransmission + of, bounds_.drainMs, drained));
-    view_.setGauge(kGauge, kGaugeMax / kWriteBlocks * block);
+    view_.setGauge(control::kGauge, kGaugeMax / kWriteBlocks * block);
     run.progress(block, kWriteBlocks);
     if (!RetriedSingleByte(link_, bounds_.byteTries))
       return fail(NoAnswerLine(text::kWhatStatus + of, byteBoundMs, WaitResult::TimedOut));
@@ -114,8 +114,8 @@ bool NpceOperations::writeBlocks(FlashRun& run) {
 bool NpceOperations::verify(FlashRun& run) {
   run.phase(JobPhase::Verifying);
   view_.log(text::kVerify);
-  view_.setGaugeColour(kGauge, colour::kYellow);
-  view_.setGauge(kGauge, 0);
+  view_.setGaugeColour(control::kGauge, colour::kYellow);
+  view_.setGauge(control::kGauge, 0);
   const auto image = run.image();
   std::size_t offset = 0;
   Counter_NPCE = 0;
@@ -142,7 +142,7 @@ bool NpceOperations::verify(FlashRun& run) {
     if (!std::equal(link_.buffer.begin(), link_.buffer.begin() + got, image.begin() + static_cast<std::ptrdiff_t>(offset)))
       allEqual = false;
     offset += kReadBlockSize;
-    view_.setGauge(kGauge, kGaugeMax / kReadBlocks * block);
+    view_.setGauge(control::kGauge, kGaugeMax / kReadBlocks * block);
     run.progress(block, kReadBlocks);
   } while (allEqual && Counter_NPCE < kReadBlocks);
 

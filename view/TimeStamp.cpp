@@ -13,4 +13,6 @@ std::string LongTimeOfDay() {
   return text;
 }
 
+std::string TimeStampLine(bool russian) { return (russian ? kCurrentTimeRu : kCurrentTime) + LongTimeOfDay(); }
+
 }  // namespace jig
