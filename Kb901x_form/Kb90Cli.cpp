@@ -31,8 +31,8 @@ int RunOperation(CliRequest& request, bool write) {
   }
   const Kb90Bounds bounds;  // the family's own bounds, as the bound below counts them
   Kb90Operations operations(request.d2xx, view, bounds);
-  operations.setReadTwice(readTwice);
-  operations.setBackup(request.backup);
+  operations.job().setReadTwice(readTwice);
+  operations.job().setBackup(request.backup);
   if (write) operations.job().write();
   else operations.job().read();
   // Every wait of the operation has its own bound; this one only guards against an
@@ -40,7 +40,7 @@ int RunOperation(CliRequest& request, bool write) {
   // write, may take as long as the first run.
   const std::uint64_t runs = (readTwice || (write && request.backup)) ? 2 : 1;
   return AwaitOperation(view, std::chrono::milliseconds(runs * limits::kKb90RunBoundMs + limits::kKb90CliMarginMs),
-                        CliStop{[&operations] { operations.requestStop(); }, write, &operations.chipGate()},
+                        CliStop{[&operations] { operations.job().requestStop(); }, write, &operations.job().chipGate()},
                         "kb90 " + request.action);
 }
 

@@ -38,17 +38,8 @@ Kb90Operations::Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view) {}
 
 Kb90Operations::~Kb90Operations() {
-  job_.requestStop();
-  job_.joinWorker();
+  job_.stopAndJoin();
   link_.close();
-}
-
-Kb90Mode Kb90Operations::mode() const {
-  switch (job_.phase()) {
-    case JobPhase::Idle: return Kb90Mode::None;
-    case JobPhase::Reading: return Kb90Mode::Reading;
-    default: return Kb90Mode::Writing;
-  }
 }
 
 bool Kb90Operations::open(Opening why) {

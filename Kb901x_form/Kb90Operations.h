@@ -36,12 +36,9 @@ class Kb90Operations : private FlashSteps {
   bool EXIT_KB901XClick();
 
   // Mode_KB90, as the job's phase.
-  Kb90Mode mode() const;
+  Kb90Mode mode() const { return ModeOf(job_.phase(), Kb90Mode::None, Kb90Mode::Reading, Kb90Mode::Writing); }
+  // Read twice, backup, stop and the chip gate are the job's.
   FlashJob& job() { return job_; }
-  void setReadTwice(bool on) { job_.setReadTwice(on); }
-  void setBackup(bool on) { job_.setBackup(on); }
-  void requestStop() { job_.requestStop(); }
-  ChipGate& chipGate() { return job_.chipGate(); }
 
  private:
   const FlashFacts& facts() const override { return facts_; }

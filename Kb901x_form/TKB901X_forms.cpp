@@ -147,13 +147,13 @@ void TKB901X_forms::FormCreate() {
 
 void TKB901X_forms::KB901X_READClick() {
   operationClick([this] {
-    operations_->setReadTwice(ReadTwice->isChecked());
+    operations_->job().setReadTwice(ReadTwice->isChecked());
     operations_->KB901X_READClick();
   });
 }
 void TKB901X_forms::KB901X_WRITEClick() {
   operationClick([this] {
-    operations_->setBackup(Backup_KB901X->isChecked());
+    operations_->job().setBackup(Backup_KB901X->isChecked());
     operations_->KB901X_WRITEClick();
   });
 }

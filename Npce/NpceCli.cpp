@@ -24,12 +24,12 @@ int RunNpceCommand(CliRequest& request) {
     view.setYesNoAnswer(request.yes);
   }
   NpceOperations operations(request.d2xx, view);
-  operations.setReadTwice(readTwice);
-  operations.setBackup(request.backup);
+  operations.job().setReadTwice(readTwice);
+  operations.job().setBackup(request.backup);
   if (read) operations.job().read();
   else operations.job().write();
   return AwaitOperation(view, std::chrono::milliseconds(limits::kNpceOperationBoundMs),
-                        CliStop{[&operations] { operations.requestStop(); }, write, &operations.chipGate()},
+                        CliStop{[&operations] { operations.job().requestStop(); }, write, &operations.job().chipGate()},
                         "npce " + request.action);
 }
 

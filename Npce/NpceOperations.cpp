@@ -31,17 +31,8 @@ NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
     : view_(view), bounds_(bounds), facts_(NpceFacts()), link_(d2xx, kBufferSize), job_(*this, view) {}
 
 NpceOperations::~NpceOperations() {
-  job_.requestStop();
-  job_.joinWorker();
+  job_.stopAndJoin();
   link_.close();
-}
-
-NpceMode NpceOperations::mode() const {
-  switch (job_.phase()) {
-    case JobPhase::Idle: return NpceMode::NONE;
-    case JobPhase::Reading: return NpceMode::Reading_NPCE;
-    default: return NpceMode::Write_NPCE;
-  }
 }
 
 bool NpceOperations::open(Opening why) {

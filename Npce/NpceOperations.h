@@ -25,12 +25,9 @@ class NpceOperations : private FlashSteps {
   void EXIT_NPCEClick();
 
   // Mode_NPCE, the window's only lock, as the job's phase: "NONE" when idle.
-  NpceMode mode() const;
+  NpceMode mode() const { return ModeOf(job_.phase(), NpceMode::NONE, NpceMode::Reading_NPCE, NpceMode::Write_NPCE); }
+  // Read twice, backup, stop and the chip gate are the job's.
   FlashJob& job() { return job_; }
-  void setReadTwice(bool on) { job_.setReadTwice(on); }
-  void setBackup(bool on) { job_.setBackup(on); }
-  void requestStop() { job_.requestStop(); }
-  ChipGate& chipGate() { return job_.chipGate(); }
 
  private:
   const FlashFacts& facts() const override { return facts_; }

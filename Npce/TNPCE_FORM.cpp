@@ -66,13 +66,13 @@ TNPCE_FORM::~TNPCE_FORM() = default;
 
 void TNPCE_FORM::NPCE_READClick() {
   operationClick([this] {
-    operations_.setReadTwice(ReadTwice->isChecked());
+    operations_.job().setReadTwice(ReadTwice->isChecked());
     operations_.NPCE_READClick();
   });
 }
 void TNPCE_FORM::NPCE_WRITEClick() {
   operationClick([this] {
-    operations_.setBackup(Backup_NPCE->isChecked());
+    operations_.job().setBackup(Backup_NPCE->isChecked());
     operations_.NPCE_WRITEClick();
   });
 }

@@ -26,6 +26,12 @@
 
 namespace jig {
 
+// A family's view of the phase, in the names of its own window state.
+template <class Mode>
+Mode ModeOf(JobPhase phase, Mode none, Mode reading, Mode writing) {
+  return phase == JobPhase::Idle ? none : phase == JobPhase::Reading ? reading : writing;
+}
+
 class FlashJob {
  public:
   FlashJob(FlashSteps& steps, TaskView& view);
@@ -65,6 +71,11 @@ class FlashJob {
   void setReporter(JobReporter reporter) { reporter_ = std::move(reporter); }
   // Waits for the last worker to be gone (its end has been told already).
   void joinWorker();
+  // Stops the running job and waits for its worker: a family's last act before its link goes.
+  void stopAndJoin() {
+    requestStop();
+    joinWorker();
+  }
 
  private:
   friend class FlashRun;

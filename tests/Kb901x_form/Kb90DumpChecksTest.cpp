@@ -36,7 +36,7 @@ Bytes FirmwareLike() {
 struct Bench : test::Kb90Bench {
   explicit Bench(sim::SimOptions options = {}) : Kb90Bench(std::move(options)), ops(d2xx, view, test::Kb90ShortBounds()) {}
   void read(bool twice) {
-    ops.setReadTwice(twice);
+    ops.job().setReadTwice(twice);
     view.answerDialog(file);
     ops.KB901X_READClick();
   }

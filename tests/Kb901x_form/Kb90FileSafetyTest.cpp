@@ -74,10 +74,10 @@ TEST_P(Kb90FailedRead, LeavesTheOldDumpAsItWasAndNoTemporaryFile) {
   WriteFileBytes(path, old);
   InjectDumpWriteFault(c.diskFullAfter);
   Kb90Operations ops(bench.d2xx, bench.view, Kb90ShortBounds());
-  ops.setReadTwice(c.twice);
+  ops.job().setReadTwice(c.twice);
   bench.view.answerDialog(path);
   ops.KB901X_READClick();
-  if (c.stop) ops.requestStop();
+  if (c.stop) ops.job().requestStop();
   ASSERT_TRUE(bench.view.waitEnded(5s));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_TRUE(bench.view.lastLine().ends_with(c.lastLine)) << bench.view.lastLine();

@@ -34,7 +34,7 @@ std::vector<std::uint8_t> FirmwareLike() {
 std::vector<std::uint8_t> OneReadWire() { return Cat({Bytes("ZI"), Repeat('r', 256), Bytes("-I")}); }
 
 void Read(NpceBench& bench, const std::string& path, bool twice) {
-  bench.ops.setReadTwice(twice);
+  bench.ops.job().setReadTwice(twice);
   bench.view.answerDialog(path);
   bench.ops.NPCE_READClick();
 }

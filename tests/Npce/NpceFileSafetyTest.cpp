@@ -66,10 +66,10 @@ TEST_P(NpceFailedRead, LeavesTheOldDumpAsItWasAndNoTemporaryFile) {
   const Data old = Pattern(kFlash, 62);
   WriteFileBytes(path, old);
   InjectDumpWriteFault(c.diskFullAfter);
-  bench.ops.setReadTwice(c.twice);
+  bench.ops.job().setReadTwice(c.twice);
   bench.view.answerDialog(path);
   bench.ops.NPCE_READClick();
-  if (c.stop) bench.ops.requestStop();
+  if (c.stop) bench.ops.job().requestStop();
   ASSERT_TRUE(bench.view.waitEnded(5s));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_TRUE(bench.hasLineWith(c.line)) << bench.view.lastLine();

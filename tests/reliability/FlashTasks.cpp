@@ -19,16 +19,16 @@ class Kb90Task : public FlashTask {
   void setFlash(const Data& bytes) override { bench_.chip().setFlash(bytes); }
   Data flash() override { return bench_.chip().flash(); }
   void read(const std::string& path, bool twice) override {
-    ops_.setReadTwice(twice);
+    ops_.job().setReadTwice(twice);
     bench_.view.answerDialog(path);
     ops_.KB901X_READClick();
   }
   void write(const std::string& path, bool backup) override {
-    ops_.setBackup(backup);
+    ops_.job().setBackup(backup);
     bench_.view.answerDialog(path);
     ops_.KB901X_WRITEClick();
   }
-  void stop() override { ops_.requestStop(); }
+  void stop() override { ops_.job().requestStop(); }
   bool waitEnded(seconds bound) override { return bench_.view.waitEnded(bound); }
   void expectAfterTwoReads() override { EXPECT_EQ(bench_.chip().lastEndMark(), 'I'); }
   FlashJob* job() override { return &ops_.job(); }
@@ -52,16 +52,16 @@ class NpceTask : public FlashTask {
   void setFlash(const Data& bytes) override { bench_.chip().setFlash(bytes); }
   Data flash() override { return bench_.chip().flash(); }
   void read(const std::string& path, bool twice) override {
-    bench_.ops.setReadTwice(twice);
+    bench_.ops.job().setReadTwice(twice);
     bench_.view.answerDialog(path);
     bench_.ops.NPCE_READClick();
   }
   void write(const std::string& path, bool backup) override {
-    bench_.ops.setBackup(backup);
+    bench_.ops.job().setBackup(backup);
     bench_.view.answerDialog(path);
     bench_.ops.NPCE_WRITEClick();
   }
-  void stop() override { bench_.ops.requestStop(); }
+  void stop() override { bench_.ops.job().requestStop(); }
   bool waitEnded(seconds bound) override { return bench_.view.waitEnded(bound); }
   FlashJob* job() override { return &bench_.ops.job(); }
   void expectIdle() override {
