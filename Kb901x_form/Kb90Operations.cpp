@@ -37,11 +37,6 @@ FlashFacts Kb90Facts() {
 Kb90Operations::Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view) {}
 
-Kb90Operations::~Kb90Operations() {
-  job_.stopAndJoin();
-  link_.close();
-}
-
 bool Kb90Operations::open(Opening why) {
   if (why == Opening::Click) view_.clearLog();
   if (OpenProgrammer(link_, profiles::kKb90, view_) != OpenResult::Ready) return false;

@@ -26,7 +26,6 @@ inline constexpr const char* kTaskName = "KB9010/12/16/22";
 class Kb90Operations : private FlashSteps {
  public:
   Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds = {});
-  ~Kb90Operations() override;
 
   // The window's handlers: each returns at once; a started operation ends with
   // view.ended(success). A click while an operation runs is ignored.
@@ -65,7 +64,7 @@ class Kb90Operations : private FlashSteps {
   ProgrammerLink link_;
   int Counter_KB90 = 0;
   Kb90Sums sums_;
-  FlashJob job_;  // last: its worker ends before the rest goes
+  FlashJob job_;  // last: its worker ends before the link closes
 };
 
 }  // namespace jig

@@ -30,11 +30,6 @@ FlashFacts NpceFacts() {
 NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
     : view_(view), bounds_(bounds), facts_(NpceFacts()), link_(d2xx, kBufferSize), job_(*this, view) {}
 
-NpceOperations::~NpceOperations() {
-  job_.stopAndJoin();
-  link_.close();
-}
-
 bool NpceOperations::open(Opening why) {
   if (why != Opening::SecondRead) view_.log("");
   if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready) return false;

@@ -18,7 +18,6 @@ enum class NpceMode { NONE, Reading_NPCE, Write_NPCE };
 class NpceOperations : private FlashSteps {
  public:
   NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds = {});
-  ~NpceOperations() override;
 
   void NPCE_READClick() { job_.read(); }
   void NPCE_WRITEClick() { job_.write(); }
@@ -60,7 +59,7 @@ class NpceOperations : private FlashSteps {
   const FlashFacts facts_;
   ProgrammerLink link_;
   int Counter_NPCE = 0;
-  FlashJob job_;  // last: its worker ends before the rest goes
+  FlashJob job_;  // last: its worker ends before the link closes
 };
 
 }  // namespace jig

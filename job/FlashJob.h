@@ -71,11 +71,6 @@ class FlashJob {
   void setReporter(JobReporter reporter) { reporter_ = std::move(reporter); }
   // Waits for the last worker to be gone (its end has been told already).
   void joinWorker();
-  // Stops the running job and waits for its worker: a family's last act before its link goes.
-  void stopAndJoin() {
-    requestStop();
-    joinWorker();
-  }
 
  private:
   friend class FlashRun;

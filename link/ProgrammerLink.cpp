@@ -1,5 +1,7 @@
 #include "link/ProgrammerLink.h"
 
+#include <utility>
+
 namespace jig {
 
 FT_STATUS ProgrammerLink::write(std::span<const std::uint8_t> bytes) {
@@ -30,6 +32,28 @@ void ProgrammerLink::close() {
   d2xx->FT_Close(handle);
   isOpen = false;
   handle = 0;
+}
+
+ProgrammerLink& ProgrammerLink::operator=(ProgrammerLink&& other) noexcept {
+  if (this != &other) {
+    close();
+    d2xx = other.d2xx;
+    take(other);
+  }
+  return *this;
+}
+
+void ProgrammerLink::take(ProgrammerLink& other) noexcept {
+  deviceCount = other.deviceCount;
+  handle = std::exchange(other.handle, FT_HANDLE{});
+  isOpen = std::exchange(other.isOpen, false);
+  transferred = other.transferred;
+  rxQueue = other.rxQueue;
+  txQueue = other.txQueue;
+  eventStatus = other.eventStatus;
+  buffer = std::move(other.buffer);
+  versionText = std::move(other.versionText);
+  refusalLine = std::move(other.refusalLine);
 }
 
 }  // namespace jig

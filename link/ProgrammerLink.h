@@ -12,6 +12,11 @@ namespace jig {
 
 struct ProgrammerLink {
   ProgrammerLink(D2xx& backend, std::size_t bufferSize) : d2xx(&backend), buffer(bufferSize, 0) {}
+  // The handle goes with the record: no path leaves it open. A moved record hands its handle
+  // over; a record is never copied, so no handle is closed twice.
+  ~ProgrammerLink() { close(); }
+  ProgrammerLink(ProgrammerLink&& other) noexcept : d2xx(other.d2xx) { take(other); }
+  ProgrammerLink& operator=(ProgrammerLink&& other) noexcept;
 
   D2xx* d2xx;
   DWORD deviceCount = 0;
@@ -35,6 +40,9 @@ struct ProgrammerLink {
   FT_STATUS getStatus();
   // FT_Close when a handle is open; safe to call on every path.
   void close();
+
+ private:
+  void take(ProgrammerLink& other) noexcept;
 };
 
 }  // namespace jig
