@@ -65,7 +65,10 @@ bool NpceOperations::eraseAndCheck() {
 }
 
 bool NpceOperations::writePass(FlashRun& run) {
-  return eraseAndCheck() && writeBlocks(run) && verify(run);
+  run.phase(JobPhase::Erasing);
+  if (!eraseAndCheck()) return false;
+  run.phase(JobPhase::Writing);
+  return writeBlocks(run) && verify(run);
 }
 
 bool NpceOperations::writeBlocks(FlashRun& run) {
