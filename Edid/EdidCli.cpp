@@ -42,20 +42,20 @@ int RunEdidCommand(CliRequest& request) {
   EdidOperations operations(request.d2xx, view);
   if (action == "fix") {
     view.setOpenFile(path);
-    operations.FixChecksumClick();
+    operations.fixChecksum();
     return view.result().value_or(false) ? kExitOk : kExitFailed;
   }
   if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // Both operations run to their end in the call, as they do in the window's click.
   if (action == "read") {
     view.setSaveFile(path, request.force);
-    operations.EDID_READClick();
+    operations.read();
   } else {
     // Without --yes an image with a wrong checksum is answered No and not written.
     view.setYesNoAnswer(request.yes);
     view.setOpenFile(path);
     operations.setBackup(request.backup);
-    operations.EDID_WRITEClick();
+    operations.write();
   }
   return view.result().value_or(false) ? kExitOk : kExitFailed;
 }

@@ -130,7 +130,7 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
   return true;
 }
 
-void EdidOperations::EDID_READClick() {
+void EdidOperations::read() {
   if (busy_) return;
   BusyScope scope(busy_);
   view_.clearLog();
@@ -205,7 +205,7 @@ bool EdidOperations::backUp() {
   return saved.ok;
 }
 
-void EdidOperations::EDID_WRITEClick() {
+void EdidOperations::write() {
   if (busy_) return;
   BusyScope scope(busy_);
   view_.clearLog();
@@ -279,7 +279,7 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
   }
 }
 
-void EdidOperations::FixChecksumClick() {
+void EdidOperations::fixChecksum() {
   if (busy_) return;
   BusyScope scope(busy_);
   view_.clearLog();

@@ -29,11 +29,12 @@ class EdidOperations {
  public:
   EdidOperations(D2xx& d2xx, TaskView& view, EdidBounds bounds = {});
 
-  void EDID_READClick();
-  void EDID_WRITEClick();
+  // The read and the write (the window's EDID_READClick and EDID_WRITEClick).
+  void read();
+  void write();
   void EXIT_EDIDClick();
   // Asks for an image file, corrects its block checksums and saves it in place.
-  void FixChecksumClick();
+  void fixChecksum();
 
   // Backup before write: taken when a write starts. Off, the write is the documented one.
   void setBackup(bool on) { backup_.store(on); }

@@ -61,10 +61,10 @@ void TEDID_form::connectControls() {
 
 TEDID_form::~TEDID_form() = default;
 
-void TEDID_form::EDID_READClick() { operations_->EDID_READClick(); }
-void TEDID_form::EDID_WRITEClick() { operations_->EDID_WRITEClick(); }
+void TEDID_form::EDID_READClick() { operations_->read(); }
+void TEDID_form::EDID_WRITEClick() { operations_->write(); }
 void TEDID_form::EXIT_EDIDClick() { operations_->EXIT_EDIDClick(); }
-void TEDID_form::FixChecksumClick() { operations_->FixChecksumClick(); }
+void TEDID_form::FixChecksumClick() { operations_->fixChecksum(); }
 
 namespace {
 // The program makes this window once at start, for its family's task.

@@ -79,7 +79,7 @@ int RunKeyboardCommand(CliRequest& request) {
   ScanConsoleView view(request.out, request.err);
   KeyboardOperations operations(request.d2xx, view);
   operations.setNoSound(noSound);
-  operations.START_SCANClick();
+  operations.startScan();
   if (!operations.scanning()) return kExitFailed;  // not found or wrong firmware: logged
   std::optional<bool> result;
   {
@@ -87,7 +87,7 @@ int RunKeyboardCommand(CliRequest& request) {
     // A scan that fails on its own ends earlier than the time asked for.
     result = view.waitEnded(std::chrono::seconds(*seconds));
     if (!result) {
-      operations.EXIT_KB_TESTClick();
+      operations.endTest();
       const auto bound = std::chrono::milliseconds(limits::kKeyboardReportTimeoutMs + limits::kKeyboardTickTimeoutMs);
       result = view.waitEnded(bound + std::chrono::seconds(1));
     }

@@ -50,7 +50,7 @@ void KeyboardOperations::waitForScan() {
   if (worker_.joinable()) worker_.join();
 }
 
-void KeyboardOperations::START_SCANClick() {
+void KeyboardOperations::startScan() {
   if (Mode_keyboard.load() != KeyboardMode::None) return;
   waitForScan();  // the last scan's worker has set the mode as its last act; let it go
   if (OpenProgrammer(link_, profiles::kKeyboard, view_) != OpenResult::Ready) {
@@ -72,7 +72,7 @@ void KeyboardOperations::START_SCANClick() {
   worker_ = std::jthread([this](std::stop_token stop) { ReadThread_keyboard(stop); });
 }
 
-void KeyboardOperations::EXIT_KB_TESTClick() {
+void KeyboardOperations::endTest() {
   if (Mode_keyboard.load() == KeyboardMode::Keyboard) {
     Stop_keyboard.store(true);
     return;

@@ -35,8 +35,10 @@ class KeyboardOperations {
   KeyboardOperations(const KeyboardOperations&) = delete;
   KeyboardOperations& operator=(const KeyboardOperations&) = delete;
 
-  void START_SCANClick();
-  void EXIT_KB_TESTClick();
+  // The window's START_SCANClick and EXIT_KB_TESTClick: the scan starts; the scan (or
+  // the idle window) ends.
+  void startScan();
+  void endTest();
   void ClearClick();
   void Timer_keyboard_scanTimer();
   // Buzzer_box: when ticked the programmer is not asked to beep.

@@ -171,8 +171,8 @@ TKeyboard_testing::~TKeyboard_testing() {
 
 void TKeyboard_testing::FormCreate() { operations_->setNoSound(Buzzer_box->isChecked()); }
 
-void TKeyboard_testing::START_SCANClick() { operations_->START_SCANClick(); }
-void TKeyboard_testing::EXIT_KB_TESTClick() { operations_->EXIT_KB_TESTClick(); }
+void TKeyboard_testing::START_SCANClick() { operations_->startScan(); }
+void TKeyboard_testing::EXIT_KB_TESTClick() { operations_->endTest(); }
 void TKeyboard_testing::ClearClick() { operations_->ClearClick(); }
 void TKeyboard_testing::Timer_keyboard_scanTimer() { operations_->Timer_keyboard_scanTimer(); }
 

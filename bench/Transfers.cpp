@@ -301,7 +301,7 @@ auto IteReady(std::string path, bool save) {
 // until the scan has ended; EXIT stops it after the time asked for.
 void Scan(KeyboardOperations& operations, CountingView& view) {
   const int before = view.endings();
-  operations.START_SCANClick();
+  operations.startScan();
   if (!operations.scanning()) return;
   std::jthread ticker([&operations](std::stop_token stop) {
     std::mutex mutex;
@@ -313,7 +313,7 @@ void Scan(KeyboardOperations& operations, CountingView& view) {
   });
   // A scan that fails by itself ends before the time asked for.
   if (view.waitEndings(before + 1, std::chrono::seconds(kScanSeconds))) return;
-  operations.EXIT_KB_TESTClick();
+  operations.endTest();
   view.waitEndings(before + 1, kClickBound);
 }
 
@@ -417,11 +417,11 @@ std::vector<Row> RunTransfers(int repeats) {
   WriteFile(edid, EdidImage());
   add("EDID read", [&] {
     return Clicks<EdidOperations>(WireOn("V41"), sim::EdidSim::kSize, 5 * repeats, SaveTo(edid + ".read"),
-                                  [](EdidOperations& o, CountingView&) { o.EDID_READClick(); });
+                                  [](EdidOperations& o, CountingView&) { o.read(); });
   });
   add("EDID write", [&] {
     return Clicks<EdidOperations>(WireOn("V41"), sim::EdidSim::kSize, 5 * repeats, OpenFrom(edid),
-                                  [](EdidOperations& o, CountingView&) { o.EDID_WRITEClick(); });
+                                  [](EdidOperations& o, CountingView&) { o.write(); });
   });
 
   const std::string kb90 = TempFile("kb90.bin");

@@ -19,7 +19,7 @@ MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView)
 
 MainForm::~MainForm() { waitForSwitch(); }
 
-void MainForm::MAIN_CONNECTClick(const std::string& selectorText) {
+void MainForm::startSwitch(const std::string& selectorText) {
   if (selectorText == kPleaseSelect) return;
   // One switch at a time: a second Start would open the same programmer again.
   if (switching_.exchange(true)) return;

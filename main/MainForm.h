@@ -19,8 +19,9 @@ class MainForm {
   MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView);
   ~MainForm();
 
-  // Start. Returns at once; the switch worker reports through the views.
-  void MAIN_CONNECTClick(const std::string& selectorText);
+  // Start (the main window's MAIN_CONNECTClick). Returns at once; the switch worker reports
+  // through the views.
+  void startSwitch(const std::string& selectorText);
   // Timer_RUN fired: switches it off and names the window of the task fixed at Start,
   // whose firmware the switch made sure of (empty: none), whatever the selector shows now.
   std::string Timer_RUNTimer();

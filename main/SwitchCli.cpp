@@ -12,7 +12,7 @@ bool EnsureFirmware(CliRequest& request, std::string_view task) {
   ConsoleView mainView(request.out, request.err);
   ConsoleView updateView(request.out, request.err);
   MainForm form(request.d2xx, mainView, updateView);
-  form.MAIN_CONNECTClick(std::string(task));
+  form.startSwitch(std::string(task));
   if (mainView.result().has_value()) return false;  // no programmer: the box said so
   const auto result = updateView.waitEnded(std::chrono::milliseconds(limits::kSwitchCliBoundMs));
   form.waitForSwitch();

@@ -67,7 +67,7 @@ void TForm1::attachUpdateWindow(TaskView& updateWindow) {
 }
 
 void TForm1::MAIN_CONNECTClick() {
-  if (form_) form_->MAIN_CONNECTClick(MAIN_SELECTOR->currentText().toStdString());
+  if (form_) form_->startSwitch(MAIN_SELECTOR->currentText().toStdString());
 }
 
 void TForm1::Timer_RUNTimer() {

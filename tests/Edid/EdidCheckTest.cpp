@@ -65,7 +65,7 @@ TEST(EdidCheckRead, SuspiciousEepromsAreFlaggedAfterTheDump) {
     CheckBench bench;
     bench.chip().setContents(c.contents);
     bench.view.answerDialog(bench.dir.file("read.bin"));
-    bench.ops.EDID_READClick();
+    bench.ops.read();
     // A doubtful image is still saved: the technician may need it.
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
     EXPECT_EQ(ReadFileBytes(bench.dir.file("read.bin")), c.contents);
@@ -82,7 +82,7 @@ TEST(EdidCheckRead, SuspiciousEepromsAreFlaggedAfterTheDump) {
   CheckBench bench;
   bench.chip().setContents(pattern);
   bench.view.answerDialog(bench.dir.file("read.bin"));
-  bench.ops.EDID_READClick();
+  bench.ops.read();
   EXPECT_TRUE(bench.hasLine("Warning: the dump repeats one 16-byte pattern throughout. This usually means a bad "
                            "contact; do not write this dump back."));
 }
@@ -97,7 +97,7 @@ TEST(EdidCheckWrite, WrongChecksumIsAskedAboutAndNoWritesNothing) {
     const auto before = bench.chip().contents();
     bench.view.answerDialog(bench.file("bad.bin", image));
     bench.view.answerYesNo(false);
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     EXPECT_EQ(bench.view.questions(), std::vector<std::string>{question});
     EXPECT_EQ(bench.chip().contents(), before);
     EXPECT_EQ(bench.chip().writesDone(), 0);
@@ -111,7 +111,7 @@ TEST(EdidCheckWrite, WrongChecksumIsAskedAboutAndNoWritesNothing) {
     CheckBench bench;
     bench.view.answerDialog(bench.file("bad.bin", image));
     bench.view.answerYesNo(true);
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     EXPECT_EQ(bench.view.questions(), std::vector<std::string>{question});
     EXPECT_EQ(bench.chip().contents(), image);
     EXPECT_TRUE(bench.hasLine("The image is written with its wrong checksum, as confirmed."));
@@ -125,7 +125,7 @@ TEST(EdidCheckWrite, WrongChecksumIsAskedAboutAndNoWritesNothing) {
       auto sound = Sdc();
       if (extensionFault) sound[255] = 0;
       bench.view.answerDialog(bench.file("ok.bin", sound));
-      bench.ops.EDID_WRITEClick();
+      bench.ops.write();
       EXPECT_TRUE(bench.view.questions().empty());
       EXPECT_EQ(bench.chip().contents(), sound);
       const auto lines = bench.view.lines();
@@ -147,7 +147,7 @@ TEST(EdidCheckFix, CorrectsTheFileAndSaysWhatChanged) {
     image[255] = 0x01;
     const std::string path = bench.file("panel.bin", image);
     bench.view.answerDialog(path);
-    bench.ops.FixChecksumClick();
+    bench.ops.fixChecksum();
     EXPECT_EQ(ReadFileBytes(path), sound);
     const auto lines = bench.view.lines();
     ASSERT_GE(lines.size(), 4u);
@@ -169,7 +169,7 @@ TEST(EdidCheckFix, CorrectsTheFileAndSaysWhatChanged) {
     half[127] = static_cast<std::uint8_t>(half[127] - 1);
     const std::string path = bench.file("ivo.bin", half);
     bench.view.answerDialog(path);
-    bench.ops.FixChecksumClick();
+    bench.ops.fixChecksum();
     EXPECT_EQ(ReadFileBytes(path), original);
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   }
@@ -193,7 +193,7 @@ TEST(EdidCheckFix, CorrectsTheFileAndSaysWhatChanged) {
     CheckBench bench;
     const std::string path = bench.file("x.bin", r.bytes);
     bench.view.answerDialog(path);
-    bench.ops.FixChecksumClick();
+    bench.ops.fixChecksum();
     EXPECT_EQ(ReadFileBytes(path), r.bytes) << r.line;
     EXPECT_EQ(bench.view.lines().front(), r.line);
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{r.success}) << r.line;
@@ -201,11 +201,11 @@ TEST(EdidCheckFix, CorrectsTheFileAndSaysWhatChanged) {
   {
     CheckBench bench;
     bench.view.answerDialog(std::nullopt);
-    bench.ops.FixChecksumClick();
+    bench.ops.fixChecksum();
     EXPECT_EQ(bench.view.lines(), std::vector<std::string>{"Fix checksum is interrupted: no file chosen."});
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
     bench.view.answerDialog(bench.dir.file("missing.bin"));
-    bench.ops.FixChecksumClick();
+    bench.ops.fixChecksum();
     EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
     EXPECT_EQ(bench.view.endings(), (std::vector<bool>{false, false}));
   }
@@ -219,7 +219,7 @@ TEST(EdidCheckFix, ACorrectedFileThatCannotBeSavedKeepsTheOriginal) {
   // The disk fills up while the corrected copy is written.
   InjectDumpWriteFault(10);
   bench.view.answerDialog(path);
-  bench.ops.FixChecksumClick();
+  bench.ops.fixChecksum();
   InjectDumpWriteFault(std::nullopt);
   EXPECT_EQ(ReadFileBytes(path), image);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bench.dir.path()), {}), 1) << "no temporary file left";

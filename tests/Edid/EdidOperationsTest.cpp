@@ -34,7 +34,7 @@ TEST(EdidRead, SavesTheEepromAndLogsItsDump) {
   const std::string file = bench.dir.file("panel.bin");
   bench.view.answerDialog(file);
 
-  bench.ops.EDID_READClick();
+  bench.ops.read();
 
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(ReadFileBytes(file), panel);
@@ -65,7 +65,7 @@ TEST(EdidRead, AbsentEepromCreatesNoFileAndShowsNoData) {
   const std::string file = bench.dir.file("never.bin");
   bench.view.answerDialog(file);
 
-  bench.ops.EDID_READClick();
+  bench.ops.read();
 
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_FALSE(std::filesystem::exists(file));
@@ -82,7 +82,7 @@ TEST(EdidRead, AbsentEepromCreatesNoFileAndShowsNoData) {
 TEST(EdidRead, CancelledSaveKeepsNothing) {
   EdidBench bench;
   bench.view.answerDialog(std::nullopt);
-  bench.ops.EDID_READClick();
+  bench.ops.read();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.view.lastLine(), "Write to file is interrupted.");
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BErI"));  // the EEPROM was read all right
@@ -93,7 +93,7 @@ TEST(EdidRead, CancelledSaveKeepsNothing) {
 TEST(EdidRead, FileThatCannotBeCreatedShowsTheBox) {
   EdidBench bench;
   bench.view.answerDialog(bench.dir.file("no/such/folder/x.bin"));
-  bench.ops.EDID_READClick();
+  bench.ops.read();
   EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка создания файла."});
   EXPECT_EQ(bench.view.lastLine(), "");
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -104,7 +104,7 @@ TEST(EdidRead, NoProgrammerEndsAtOnce) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
   EdidOperations ops(d2xx, view, test::kEdidShort);
-  ops.EDID_READClick();
+  ops.read();
   EXPECT_EQ(view.lines(), std::vector<std::string>{"VCOM port is not found on the machine!"});
   EXPECT_EQ(view.endings(), std::vector<bool>{false});
   EXPECT_TRUE(view.dialogs().empty());
@@ -119,7 +119,7 @@ TEST(EdidWrite, ShortFileIsPaddedWithFf) {
   bench.view.answerDialog(file);
   bench.view.answerYesNo(true);  // a file shorter than the EEPROM is asked about
 
-  bench.ops.EDID_WRITEClick();
+  bench.ops.write();
 
   ASSERT_EQ(bench.view.questions().size(), 1u);
   EXPECT_NE(bench.view.questions()[0].find("holds 128 bytes; the chip holds 256"), std::string::npos);
@@ -163,7 +163,7 @@ TEST(EdidWrite, ALongEmptyOrNonEdidFileIsRefusedOrAskedAboutBeforeTheWrite) {
     const auto before = bench.chip().contents();
     WriteFileBytes(bench.dir.file(c.name), c.bytes);
     bench.view.answerDialog(bench.dir.file(c.name));
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     EXPECT_NE(bench.view.lastLine().find(c.line), std::string::npos) << c.name << ": " << bench.view.lastLine();
     EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B")) << c.name;
     EXPECT_EQ(bench.chip().contents(), before) << c.name;
@@ -184,7 +184,7 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   WriteFileBytes(bench.dir.file("new.bin"), panel);
   bench.view.answerDialog(bench.dir.file("new.bin"));
   bench.ops.setBackup(true);
-  bench.ops.EDID_WRITEClick();
+  bench.ops.write();
 
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.chip().contents(), panel);
@@ -202,7 +202,7 @@ TEST(EdidWrite, TheBackupBeforeAWriteHoldsTheOldContents) {
   WriteFileBytes(failing.dir.file("new.bin"), panel);
   failing.view.answerDialog(failing.dir.file("new.bin"));
   failing.ops.setBackup(true);
-  failing.ops.EDID_WRITEClick();
+  failing.ops.write();
   EXPECT_EQ(failing.view.lastLine(), "The backup read failed; the write does not start.");
   EXPECT_EQ(failing.programmer.hostBytes(), Bytes("B" "BErO"));
   EXPECT_EQ(failing.view.endings(), std::vector<bool>{false});
@@ -214,7 +214,7 @@ TEST(EdidWrite, CancelledOrMissingFileSendsNothing) {
   {
     EdidBench bench;
     bench.view.answerDialog(std::nullopt);
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     EXPECT_EQ(bench.view.lastLine(), "Write operation is interrupted.");
     EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B"));
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -223,7 +223,7 @@ TEST(EdidWrite, CancelledOrMissingFileSendsNothing) {
   {
     EdidBench bench;
     bench.view.answerDialog(bench.dir.file("missing.bin"));
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     EXPECT_EQ(bench.view.errorBoxes(), std::vector<std::string>{"Ошибка открытия файла."});
     EXPECT_EQ(bench.view.lastLine(), "");
     EXPECT_EQ(bench.programmer.hostBytes(), Bytes("B"));
@@ -285,10 +285,10 @@ TEST_P(EdidFault, EndsWithinItsBoundAndIsNeverSuccess) {
     bench.view.answerDialog(bench.dir.file("a.bin"));
     bench.view.answerYesNo(true);  // its size
     bench.view.answerYesNo(true);  // no EDID header
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
   } else {
     bench.view.answerDialog(bench.dir.file("x.bin"));
-    bench.ops.EDID_READClick();
+    bench.ops.read();
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
   EXPECT_EQ(bench.view.lastLine(), c.lastLine);
@@ -325,12 +325,12 @@ TEST(EdidSim, EepromKeepsItsContentsInTheStateFolder) {
     EdidBench bench(options);
     WriteFileBytes(bench.dir.file("in.bin"), panel);
     bench.view.answerDialog(bench.dir.file("in.bin"));
-    bench.ops.EDID_WRITEClick();
+    bench.ops.write();
     ASSERT_EQ(bench.view.endings(), std::vector<bool>{true});
   }
   EdidBench again(options);
   again.view.answerDialog(again.dir.file("out.bin"));
-  again.ops.EDID_READClick();
+  again.ops.read();
   EXPECT_EQ(ReadFileBytes(again.dir.file("out.bin")), panel);
 }
 

@@ -60,7 +60,7 @@ struct ScanBench {
   sim::KeyboardSim& keyboard() { return dynamic_cast<sim::KeyboardSim&>(*programmer.commandSet("KEYBOARD")); }
   std::optional<Rgb> colour(const char* name) const { return view.colour(name); }
   bool stop() {
-    ops.EXIT_KB_TESTClick();
+    ops.endTest();
     return view.waitEnded(3s);
   }
   void expectIdleAndClosed() {
@@ -85,7 +85,7 @@ TEST(KeyboardScan, ReportFlipsRedThenYellowAndBeeps) {
   bench.keyboard().queueReport(Raw({'>', 1, 2, 3, '&'}));
   bench.keyboard().queueReport(Raw({'>', 1, 2, 3, '&'}));
   bench.keyboard().queueReport(Raw({'&'}));
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   EXPECT_EQ(bench.ops.modeText(), "Keyboard");
   EXPECT_EQ(bench.view.enabled("START_SCAN"), false);
   EXPECT_EQ(bench.view.caption("EXIT_KB_TEST"), "STOP");
@@ -113,14 +113,14 @@ TEST(KeyboardScan, ReportFlipsRedThenYellowAndBeeps) {
 
 TEST(KeyboardScan, LogsTheConnectionStepsOfTheKeyboardProfile) {
   ScanBench bench;
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(bench.stop());
   EXPECT_EQ(bench.view.lines(), test::KeyboardOpenLog());
 }
 
 TEST(KeyboardScan, SplitReportIsDecodedOnceAsAWhole) {
   ScanBench bench({{"keyboard-split", ""}, {"keyboard-script", "0:1-2,1-3,4-20"}});
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 3; }));
   ASSERT_TRUE(bench.stop());
   const auto host = bench.programmer.hostBytes();
@@ -137,7 +137,7 @@ TEST(KeyboardScan, PairWithoutIndicatorAndNoSound) {
   // With keyboard-invalid every report also names (5, 3).
   ScanBench bench({{"keyboard-invalid", ""}, {"keyboard-script", "0:2-7"}});
   bench.ops.setNoSound(true);
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 2; }));
   ASSERT_TRUE(bench.stop());
   EXPECT_FALSE(bench.colour("Shape131").has_value());
@@ -150,7 +150,7 @@ TEST(KeyboardScan, ClearDuringAScanPaintsAquaAndTheNextReportRedAgain) {
   ScanBench bench;  // nothing pressed but what the queued reports say
   bench.keyboard().queueReport(Raw({'>', 1, 2, '&'}));
   bench.keyboard().queueReport(Raw({'>', 1, 2, '&'}));
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.colour("Shape2") == colour::kYellow; }));
   bench.ops.ClearClick();
   EXPECT_EQ(bench.ops.colourOf({1, 2}), colour::kAqua);
@@ -165,30 +165,30 @@ TEST(KeyboardScan, ClearDuringAScanPaintsAquaAndTheNextReportRedAgain) {
 
 TEST(KeyboardScan, StopEndsAfterTheNextReportOnly) {
   ScanBench bench;
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 3; }));
   const long requestsAtStop = Count(bench.programmer.hostBytes(), 'U');
-  bench.ops.EXIT_KB_TESTClick();
+  bench.ops.endTest();
   EXPECT_FALSE(bench.view.visible("Form1").has_value());  // a running scan is stopped, not left
   ASSERT_TRUE(bench.view.waitEnded(3s));
   EXPECT_LE(Count(bench.programmer.hostBytes(), 'U') - requestsAtStop, 1);
   bench.expectIdleAndClosed();
   // Idle, the same button leaves the window.
-  bench.ops.EXIT_KB_TESTClick();
+  bench.ops.endTest();
   EXPECT_EQ(bench.view.visible("Form1"), true);
   EXPECT_EQ(bench.view.visible("self"), false);
 }
 
 TEST(KeyboardScan, SecondStartWhileScanningIsIgnoredAndAScanCanRunAgain) {
   ScanBench bench;
-  bench.ops.START_SCANClick();
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
+  bench.ops.startScan();
   EXPECT_EQ(Count(bench.programmer.hostBytes(), 'B'), 1);
   ASSERT_TRUE(bench.stop());
   EXPECT_EQ(bench.view.endings().size(), 1u);
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   EXPECT_EQ(bench.ops.modeText(), "Keyboard");
-  bench.ops.EXIT_KB_TESTClick();
+  bench.ops.endTest();
   ASSERT_TRUE(bench.view.waitEnded(3s, 2));
   EXPECT_EQ(bench.view.endings(), (std::vector<bool>{true, true}));
   bench.expectIdleAndClosed();
@@ -196,7 +196,7 @@ TEST(KeyboardScan, SecondStartWhileScanningIsIgnoredAndAScanCanRunAgain) {
 
 TEST(KeyboardScan, SilentProgrammerEndsTheScanWithinTheBound) {
   ScanBench bench(std::map<std::string, std::string>{{"silence-after", "3"}});  // answers 'B', then nothing
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(bench.view.waitEnded(2s));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.view.lastLine(), keyboard::text::kNoReport);
@@ -206,7 +206,7 @@ TEST(KeyboardScan, SilentProgrammerEndsTheScanWithinTheBound) {
 
 TEST(KeyboardScan, TimerThatStopsTickingEndsTheScan) {
   ScanBench bench({}, /*withTicker=*/false);
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(bench.view.waitEnded(2s));
   EXPECT_EQ(bench.view.lastLine(), keyboard::text::kNoTick);
   EXPECT_EQ(bench.programmer.hostBytes(), Bytes("BuQ"));
@@ -216,7 +216,7 @@ TEST(KeyboardScan, TimerThatStopsTickingEndsTheScan) {
 
 TEST(KeyboardScan, OversizedReportIsDroppedAndTheScanGoesOn) {
   ScanBench bench({{"keyboard-oversize", "1"}, {"keyboard-script", "0:3-4"}});
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.colour("Shape68").has_value(); }));  // (3, 4)
   ASSERT_TRUE(bench.stop());
   const auto lines = bench.view.allLines();
@@ -229,7 +229,7 @@ TEST(KeyboardScan, OversizedReportIsDroppedAndTheScanGoesOn) {
 
 TEST(KeyboardScan, UnpluggedProgrammerEndsTheScan) {
   ScanBench bench;
-  bench.ops.START_SCANClick();
+  bench.ops.startScan();
   ASSERT_TRUE(WaitUntil([&] { return bench.keyboard().requests() >= 2; }));
   bench.d2xx.unplug(0);
   ASSERT_TRUE(bench.view.waitEnded(2s));
@@ -243,7 +243,7 @@ TEST(KeyboardScan, NoProgrammerLeavesTheWindowIdle) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
   KeyboardOperations ops(d2xx, view, kShort);
-  ops.START_SCANClick();
+  ops.startScan();
   EXPECT_EQ(view.lines(), std::vector<std::string>{"VCOM port is not found on the machine!"});
   EXPECT_EQ(view.endings(), std::vector<bool>{false});
   EXPECT_EQ(ops.modeText(), "NONE");
@@ -257,7 +257,7 @@ TEST(KeyboardScan, ClosingTheWindowMidScanSendsQAndCloses) {
   const auto start = std::chrono::steady_clock::now();
   {
     KeyboardOperations ops(d2xx, view);  // full bounds: the close must not wait for them
-    ops.START_SCANClick();
+    ops.startScan();
     ASSERT_TRUE(WaitUntil([&] { return Count(programmer.hostBytes(), 'u') == 1; }));
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);

@@ -79,10 +79,10 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     case EdidWrite: {
       EdidOperations ops(device, view, EdidBounds{10, 10, 10});
       view.answerDialog(action == EdidRead ? files.dump : files.edidSource);
-      if (action == EdidRead) ops.EDID_READClick();
+      if (action == EdidRead) ops.read();
       else {
         view.answerYesNo(true);  // the pattern is no EDID: write it past the checksum question
-        ops.EDID_WRITEClick();
+        ops.write();
       }
       ended();
       break;
@@ -98,13 +98,13 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     }
     case KeyboardScan: {
       KeyboardOperations ops(device, view, KeyboardBounds{10, 50});
-      ops.START_SCANClick();
+      ops.startScan();
       // A few ticks of Timer_keyboard_scan, then EXIT stops the scan if it still runs.
       for (int tick = 0; tick < 20 && view.endings().empty(); ++tick) {
         std::this_thread::sleep_for(milliseconds(1));
         ops.Timer_keyboard_scanTimer();
       }
-      if (view.endings().empty()) ops.EXIT_KB_TESTClick();
+      if (view.endings().empty()) ops.endTest();
       ended();
       ops.waitForScan();
       break;

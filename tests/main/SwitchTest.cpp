@@ -71,7 +71,7 @@ struct BasicBench {
   }
   // Start with the task chosen; true when the worker ended within the bound.
   bool start(const std::string& task) {
-    form.MAIN_CONNECTClick(task);
+    form.startSwitch(task);
     const bool ended = updateView.waitEnded(std::chrono::seconds(20));
     form.waitForSwitch();
     return ended;
@@ -350,8 +350,8 @@ TEST(FirmwareSwitch, UnpluggedMidwayEndsCleanly) {
 TEST(FirmwareSwitch, SecondStartWhileSwitchingIsIgnored) {
   Bench bench(Options("V41", {{"no-boot-jump", ""}, {"no-reset", ""}}));
   bench.form.settings().bootWindow = std::chrono::milliseconds(200);
-  bench.form.MAIN_CONNECTClick("MEC1609");
-  bench.form.MAIN_CONNECTClick("MEC1609");
+  bench.form.startSwitch("MEC1609");
+  bench.form.startSwitch("MEC1609");
   ASSERT_TRUE(bench.updateView.waitEnded(std::chrono::seconds(10)));
   bench.form.waitForSwitch();
   EXPECT_EQ(bench.updateView.endings().size(), 1u);

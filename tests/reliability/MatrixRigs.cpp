@@ -39,8 +39,8 @@ class EdidRig : public Rig {
   void click() override {
     view.answerDialog(write_ ? sourcePath : dumpPath);
     if (write_) view.answerYesNo(true);  // the test pattern is no EDID: write it past the checksum question
-    if (write_) ops_->EDID_WRITEClick();
-    else ops_->EDID_READClick();
+    if (write_) ops_->write();
+    else ops_->read();
   }
   bool idle() const override { return true; }  // runs in the click: nothing stays behind
 
@@ -91,14 +91,14 @@ class KeyboardRig : public Rig {
     });
   }
   ~KeyboardRig() override { ticker_ = {}; }
-  void click() override { ops_->START_SCANClick(); }
+  void click() override { ops_->startScan(); }
   bool idle() const override { return ops_->modeText() == "NONE" && !view.timerRunning("Timer_keyboard_scan"); }
   void join() override { ops_->waitForScan(); }
   // EXIT while scanning stops the scan.
-  void stop() { ops_->EXIT_KB_TESTClick(); }
+  void stop() { ops_->endTest(); }
 
  protected:
-  void exitClick() override { ops_->EXIT_KB_TESTClick(); }
+  void exitClick() override { ops_->endTest(); }
 
  private:
   std::unique_ptr<KeyboardOperations> ops_;
@@ -216,7 +216,7 @@ class SwitchRig : public Rig {
     form_->settings().imageFolders = {JIG_BINARY_DIR};
     form_->settings().bootWindow = milliseconds(1500);
   }
-  void click() override { form_->MAIN_CONNECTClick("MEC1609"); }
+  void click() override { form_->startSwitch("MEC1609"); }
   bool idle() const override { return !form_->switching(); }
   void join() override { form_->waitForSwitch(); }
   // The update window's EXIT is how the user leaves it.
