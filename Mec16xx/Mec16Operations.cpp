@@ -45,7 +45,11 @@ Mec16Operations::~Mec16Operations() {
   link_.close();
 }
 
-bool Mec16Operations::open(Opening) { return OpenProgrammer(link_, profiles::kMec16, view_) == OpenResult::Ready; }
+bool Mec16Operations::open(Opening why) {
+  // An exit pressed when no MAIN read looked at it (during INFO) goes with its job.
+  if (why == Opening::Click) Stop_MEC16 = false;
+  return OpenProgrammer(link_, profiles::kMec16, view_) == OpenResult::Ready;
+}
 
 void Mec16Operations::close() {
   if (!link_.isOpen) return;
@@ -56,11 +60,7 @@ void Mec16Operations::close() {
 
 void Mec16Operations::log(std::string_view line) { view_.log(std::string(line)); }
 
-void Mec16Operations::log(std::string_view prefix, std::string_view rest) {
-  view_.log(std::string(prefix) + std::string(rest));
-}
-
-void Mec16Operations::timeStamp() { log(kCurrentTimeRu, LongTimeOfDay()); }
+void Mec16Operations::timeStamp() { view_.log(std::string(kCurrentTimeRu) + LongTimeOfDay()); }
 
 void Mec16Operations::send(std::uint8_t byte) { link_.writeByte(byte); }
 
@@ -83,7 +83,7 @@ Mec16Operations::StartResult Mec16Operations::sendStartAndId(std::array<std::uin
     log(kShortId);
     result = StartResult::ShortId;
   }
-  log(kIdPrefix, RegisterValueText(id.data()));
+  view_.log(std::string(kIdPrefix) + RegisterValueText(id.data()));
   return result;
 }
 

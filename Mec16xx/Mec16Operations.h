@@ -76,7 +76,6 @@ class Mec16Operations : private FlashSteps {
   void idle() override {}
 
   void log(std::string_view line);
-  void log(std::string_view prefix, std::string_view rest);
   void timeStamp();
   void send(std::uint8_t byte);
   // "1" and "j"; logs the answer lines. NoAnswer: a bound ran out, already logged.

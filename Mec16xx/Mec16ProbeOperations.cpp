@@ -106,7 +106,7 @@ std::optional<std::uint8_t> Mec16Operations::readLogged(std::string_view address
     log(Lost(lossCode));
     return std::nullopt;
   }
-  log(Caption(address), answer.text);
+  view_.log(Caption(address) + answer.text);
   return answer.low();
 }
 

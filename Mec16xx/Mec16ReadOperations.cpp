@@ -17,7 +17,6 @@ void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
 }
 
 void Mec16Operations::announceRead(const std::string& path) {
-  Stop_MEC16 = false;
   passInfo_ = readInfo_;
   readGauge();
   timeStamp();

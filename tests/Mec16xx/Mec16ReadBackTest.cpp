@@ -271,5 +271,26 @@ TEST(Mec16Backup, ExitDuringTheBackupReadKeepsTheWriteFromStarting) {
   EXPECT_TRUE(bench.backups.files().empty());
 }
 
+// The exit button is not obeyed during INFO: pressed there, it goes with that read, and the
+// next write's backup and read-back run whole.
+TEST(Mec16Backup, ExitDuringInfoIsForgottenByTheNextWrite) {
+  Mec16Bench bench;
+  bench.chip().setBlockHook([&bench](int block) {
+    if (block == 193) bench.ops.EXIT_MEC16Click();
+  });
+  ClickRead(bench, true, "both.bin");
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
+  bench.ops.joinWorker();
+  bench.chip().setBlockHook({});
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  bench.ops.setBackup(true);
+  ClickWrite(bench, Firmware(Mec16Sim::kMainSize, 5), "image.bin", false);
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20), 2));
+  bench.ops.joinWorker();
+  EXPECT_EQ(bench.view.endings(), (std::vector<bool>{true, true}));
+  EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
+  EXPECT_EQ(bench.backups.files().size(), 1u);
+}
+
 }  // namespace
 }  // namespace jig::test
