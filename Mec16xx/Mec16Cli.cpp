@@ -31,12 +31,13 @@ int RunMec16Command(CliRequest& request) {
   if (action == "erase") operations.BitBtn_MEC16_ERASEClick(info);
   if (action == "read") {
     view.setSaveFile(request.operand, request.force);
-    operations.BitBtn_RD_MEC16Click(info);
+    operations.setReadInfo(info);
+    operations.job().read();
   }
   if (action == "write") {
     view.setOpenFile(request.operand);
     view.setYesNoAnswer(request.yes);
-    operations.BitBtn_MEC16_WRITEClick(false);
+    operations.job().write();
   }
   const CliStop stop{[&operations] { operations.requestStop(); }, action == "write", &operations.chipGate()};
   return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);

@@ -1,24 +1,23 @@
 #pragma once
-// What the MEC16xx window's buttons do: the probe and the erase run in the click, the
-// read and the write set up in the click and hand the stream to ReadThread_MEC16.
-// Mode_MEC16 is the only lock: a click while it is not NONE does nothing.
+// The MEC16xx family's steps for the flash job: the start and ID, the flash registers, the
+// streamed read of MAIN (and INFO) and the paged write of MAIN, each pass ending with its own
+// close; the probe and the erase are the family's own clicks under the job's lock. The Qt
+// window TMEC16_Form forwards its events here; the command line calls the job.
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "Mec16xx/Mec16Controls.h"
 #include "Mec16xx/Mec16Protocol.h"
-#include "job/ChipGate.h"
+#include "job/FlashJob.h"
 #include "link/D2xx.h"
-#include "files/DumpSink.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
-#include "Mec16xx/Mec16Bounds.h"
 
 namespace jig {
 
@@ -26,35 +25,13 @@ enum class Mec16Mode { None, Id, Erase, ReadMain, ReadInfo, WriteMain };
 // "NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO", "WRITE_MAIN".
 std::string_view ModeText(Mec16Mode mode);
 
-// The bounds of the waits, from Mec16Bounds.h; tests shorten them.
-struct Mec16Bounds {
-  std::uint32_t answerMs = limits::kMec16AnswerTimeoutMs;
-  std::uint32_t blockMs = limits::kMec16BlockTimeoutMs;
-  std::uint32_t pageMs = limits::kMec16PageTimeoutMs;
-  std::uint32_t eraseMs = limits::kMec16EraseTimeoutMs;
-};
-
-namespace mec16 {
-inline constexpr std::string_view kGauge = control::kGauge;
-inline constexpr std::string_view kShapeBootLock = control::kShapeBootLock;
-inline constexpr std::string_view kShapeFwp = control::kShapeFwp;
-inline constexpr std::string_view kScopeMainOnly = "MAIN only";
-inline constexpr std::string_view kScopeMainInfo = "MAIN+INFO";
-// The check boxes of the read-back checks: held while a transfer runs.
-inline constexpr std::string_view kVerifyAfterWrite = control::kVerifyAfterWrite;
-inline constexpr std::string_view kReadTwice = control::kReadTwice;
-// The copy of MAIN before a write: held like the read-back boxes.
-inline constexpr std::string_view kBackup = control::kBackup;
-}  // namespace mec16
-
-class Mec16Operations {
+class Mec16Operations : private FlashSteps {
  public:
   Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds = {});
-  ~Mec16Operations();
-  Mec16Operations(const Mec16Operations&) = delete;
-  Mec16Operations& operator=(const Mec16Operations&) = delete;
+  ~Mec16Operations() override;
 
-  // The buttons; the check boxes' states come with the click.
+  // The buttons; the INFO boxes' states come with the click. A click while an operation
+  // runs is ignored.
   void BitBtn_MEC16Click();
   void BitBtn_RD_MEC16Click(bool readInfoToo);
   void BitBtn_MEC16_ERASEClick(bool eraseInfoToo);
@@ -62,129 +39,86 @@ class Mec16Operations {
   void BitBtn_MEC16_HELPClick();
   void EXIT_MEC16Click();
 
-  // Read back MAIN after a write that ended well and compare it with the pages sent (on
-  // unless turned off); read a second time and write the dump only from a matching pair
-  // (off unless turned on). Each click takes the setting as it stands when it starts.
-  void setVerifyAfterWrite(bool on) { verifyAfterWrite_ = on; }
-  void setReadTwice(bool on) { readTwice_ = on; }
-  // Read MAIN through the documented read and keep it as a backup before a write starts
-  // (off unless turned on: the window and the command line turn it on by default).
-  void setBackup(bool on) { backup_ = on; }
-
-  // The command line's stop (a signal): a read ends through its failure path at its next
-  // block, a write through its failure path at its next page.
-  void requestStop() { cancel_ = true; }
-  // Whether a write has touched the chip yet, and the way to call it off before it has.
-  ChipGate& chipGate() { return chipGate_; }
-
   // Logs both protection lines and paints both indicators; true when either bit is set.
   bool CheckProtection_MEC16(std::uint8_t status);
 
-  Mec16Mode mode() const { return Mode_MEC16.load(); }
-  // Waits for a worker that has ended (or is ending) its run.
-  void joinWorker();
+  // Mode_MEC16, as the job's phase and the pass's area.
+  Mec16Mode mode() const { return job_.busy() ? stage_.load() : Mec16Mode::None; }
+  FlashJob& job() { return job_; }
+  // INFO read behind MAIN by the job's reads (the read button's box).
+  void setReadInfo(bool on) { readInfo_ = on; }
+  void setVerifyAfterWrite(bool on) { job_.setVerifyAfterWrite(on); }
+  void setReadTwice(bool on) { job_.setReadTwice(on); }
+  void setBackup(bool on) { job_.setBackup(on); }
+  void requestStop() { job_.requestStop(); }
+  ChipGate& chipGate() { return job_.chipGate(); }
+  void joinWorker() { job_.joinWorker(); }
 
  private:
   enum class StartResult { Ok, ShortId, NoAnswer };
-  // What follows the documented read or write within the same click.
-  enum class FollowUp { None, ReadTwice, Verify };
+  struct RegisterWrite {
+    std::string_view address, value, shown, lossCode;
+  };
 
-  bool begin(Mec16Mode mode);
-  bool openLink();
+  const FlashFacts& facts() const override { return facts_; }
+  bool open(Opening why) override;
+  // A set-up refused after the open: 'O' and the closing line. A pass closes by itself.
+  void close() override;
+  void announceRead(const std::string& path) override;
+  bool announcePass(Pass pass) override;
+  void readGauge() override;
+  bool startReadPass() override;
+  bool readPass(FlashRun& run) override;
+  std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
+  void announceWrite(const std::string& path) override;
+  bool writePass(FlashRun& run) override;
+  void busy(JobPhase) override {}
+  void idle() override {}
+
   void log(std::string_view line);
-  void log(std::string_view prefix, std::string_view rest);
   void timeStamp();
   void send(std::uint8_t byte);
   // "1" and "j"; logs the answer lines. NoAnswer: a bound ran out, already logged.
   StartResult sendStartAndId(std::array<std::uint8_t, 4>& id);
   // A register write logged by the convention; false (loss line logged) when lost.
-  bool writeLogged(std::string_view address, std::string_view value, std::string_view shown,
-                   std::string_view lossCode);
+  bool writeLogged(const RegisterWrite& write);
+  bool writeAll(std::initializer_list<RegisterWrite> writes);  // up to the first lost
   void release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
-  // Closes the programmer and the file, time-stamp and empty line; then the follow-up
-  // read, or the end of the click.
-  void finish(bool success, bool logClosed);
-  void afterOperation(bool success);
-  // The check boxes back, NONE, ended: the last act of every click.
-  void endAction(bool success);
-  // The second read or the verify read: a run of its own (open, the read, close).
-  void startFollowUpRead();
-  // A MAIN read of its own before the documented ones (backup) or after them (follow-up):
-  // mode, gauge, the opening line, open, stream. False when it did not start (then the
-  // click has ended).
-  bool startExtraRead(std::string_view line);
-  // The image to write, checked whole and asked about; false when the click has ended.
-  bool takeImage();
-  // The backup read before a write; the write follows it from the worker.
-  void startBackupRead();
-  // After a backup that was saved: the write's own open and set-up from the worker.
-  void continueWithWrite();
-  // Steps 5 to 13 of the write set-up on an open link, up to "W". False when it failed
-  // (then the operation has ended).
-  bool startWriteStream();
-  // Steps 8 to 12 of the read set-up: start, ID, flash registers, the stream request.
-  // False when it failed (then the operation has ended).
-  bool startMainStream();
-  bool saveDump(const std::vector<std::uint8_t>& dump);
-  // A set-up that failed after the open: file closed, "O" "0", the common tail.
-  void handlerFailure();
-  // A read or write refused before its stream (dialog cancelled, file not made): 'O', close.
-  void refuseSetUp(std::string_view line);
-  void refuseAfterOpen();
-  // The start a read and a write share: the lock, the gauge, the open. False: refused or
-  // not opened (then it has ended).
-  bool beginTransfer(Mec16Mode mode, Rgb gaugeColour, int gaugeMaximum);
-
-  void ReadThread_MEC16Execute();
-  bool receiveBlock(std::string_view area);
-  bool readMainPass();
-  bool readInfoPass();
-  bool writePass();
+  // The end of a pass or a click: its end bytes, the closing line (when said), close, time
+  // stamp, empty line; returns success.
+  bool finish(std::initializer_list<std::uint8_t> bytes, bool success, bool logClosed = true);
+  // Start and ID; false when no ID came or it is all ones (said).
+  bool idOk();
+  // A stream that ended well: "X", its line, the release, "I" "0".
+  bool streamDone(std::string_view line, std::string_view loss1, std::string_view loss2, std::string_view loss3);
+  bool failStream(std::string_view line);  // "X", "O", "0" after the line
+  bool failWrite(std::string_view line);   // "X", "O" after the line, no closing line
+  bool receiveBlock(FlashRun& run, std::string_view area);
+  bool readInfo(FlashRun& run);
   std::optional<bool> awaitPageAnswer();  // nullopt: no answer within the page bound
-  bool endWriteFailed();                  // end, 'O', the common tail; false
   bool writeLastShortPage(const std::array<std::uint8_t, mec16::kPageBytes>& page);
-  // The erase's start, ID and protection check; false when the erase must not go on.
+  // The probe's and the erase's start under the job's lock; false when a job runs.
+  bool beginClick(JobPhase phase, Mec16Mode stage);
+  void endClick(bool success);
   bool eraseAllowed();
-  // Polls the busy bit within the erase bound; false (line logged) when it did not clear.
-  bool awaitEraseEnd();
-  void streamFailed();
-  void readSucceeded();
+  // A register read logged by the convention: its low byte, or nothing (loss line logged).
+  std::optional<std::uint8_t> readLogged(std::string_view address, std::string_view lossCode);
+  bool awaitEraseEnd();  // false (line logged) when the busy bit did not clear in time
 
-  D2xx& d2xx_;
   TaskView& view_;
   Mec16Bounds bounds_;
-
-  std::atomic<bool> verifyAfterWrite_{true};
-  std::atomic<bool> readTwice_{false};
-  std::atomic<bool> backup_{false};
-  std::atomic<bool> cancel_{false};
-  ChipGate chipGate_;
-  // From "W" until the verify has ended: the exit button says once that it cannot stop.
-  std::atomic<bool> writeRunning_{false};
-  std::atomic<bool> writeStopNoted_{false};
-  // The click's own state, owned by whichever thread holds the operation.
-  Mec16Mode kind_ = Mec16Mode::None;
-  FollowUp followUp_ = FollowUp::None;
-  bool inFollowUp_ = false;
-  bool followUpStarted_ = false;  // the worker's loop goes on with the follow-up stream
-  bool inBackup_ = false;         // the read running is the copy taken before a write
-  bool writeInfoTicked_ = false;
-  bool streamToFile_ = false;     // blocks go to the dump as they come (a single read)
-  std::vector<std::uint8_t> image_;     // the MAIN part of the file to write
-  bool boxesHeld_ = false;
-  std::vector<std::uint8_t> received_;  // the blocks of the current read, MAIN then INFO
-  std::vector<std::uint8_t> expected_;  // the first read, or the pages a write sent
-
-  std::atomic<Mec16Mode> Mode_MEC16{Mec16Mode::None};
-  std::atomic<bool> Stop_MEC16{false};
-  std::string Scope_MEC16;
-  int Counter_MEC16 = 0;
-  std::string Result_MEC16;
-  // The dump being read: a temporary file until the dump is whole.
-  std::optional<DumpSink> File_MEC16;
-  std::string FileName_MEC16;
+  const FlashFacts facts_;
   ProgrammerLink link_;
-  std::jthread ReadThread_MEC16;
+  std::atomic<Mec16Mode> stage_{Mec16Mode::None};
+  bool readInfo_ = false;       // the read button's box
+  bool passInfo_ = false;       // the running read pass takes INFO too
+  bool writeInfoTicked_ = false;
+  std::size_t fileBytes_ = 0;   // of the image: a last page short of them goes padded
+  // The exit button stops a MAIN read between blocks; a write it cannot stop says so once.
+  std::atomic<bool> Stop_MEC16{false};
+  std::atomic<bool> writeStopNoted_{false};
+  int Counter_MEC16 = 0;
+  FlashJob job_;  // last: its worker ends before the rest goes
 };
 
 }  // namespace jig

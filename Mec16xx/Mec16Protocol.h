@@ -1,13 +1,27 @@
 #pragma once
 // The JTAG firmware's byte commands as the host sends them, and the two register
 // accesses built from them. Every wait here has a bound; a time-out is a result.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "Mec16xx/Mec16Bounds.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
+
+namespace jig {
+
+// The bounds of the waits, from Mec16Bounds.h; tests shorten them.
+struct Mec16Bounds {
+  std::uint32_t answerMs = limits::kMec16AnswerTimeoutMs;
+  std::uint32_t blockMs = limits::kMec16BlockTimeoutMs;
+  std::uint32_t pageMs = limits::kMec16PageTimeoutMs;
+  std::uint32_t eraseMs = limits::kMec16EraseTimeoutMs;
+};
+
+}  // namespace jig
 
 namespace jig::mec16 {
 
@@ -54,6 +68,11 @@ inline constexpr std::string_view kInfoAddress = "040000";
 
 // Commands and answers share the buffer; a block is the longest answer.
 inline constexpr std::size_t kBufferSize = kBlockBytes;
+
+// An ID of all ones: no chip answered.
+inline bool AllFF(const std::array<std::uint8_t, 4>& id) {
+  return std::all_of(id.begin(), id.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
 
 // "0000 0105h": four bytes, most significant first, a space after the second.
 std::string RegisterValueText(const std::uint8_t* bytes);

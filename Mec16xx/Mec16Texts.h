@@ -1,7 +1,10 @@
 #pragma once
 // Every text the MEC16xx window shows, in one place.
 #include <array>
+#include <string>
 #include <string_view>
+
+#include "view/LogLanguage.h"
 
 namespace jig::mec16::text {
 
@@ -126,13 +129,9 @@ inline constexpr std::string_view kWriteNotStarted = "Запись не нача
 // "Потеряна связь с MEC16" and the step's code, punctuation as each step has it.
 inline constexpr std::string_view kLostPrefix = "Потеряна связь с MEC16 ";
 
-// The operation texts (Mode_MEC16).
-inline constexpr std::string_view kModeNone = "NONE";
-inline constexpr std::string_view kModeId = "ID";
-inline constexpr std::string_view kModeErase = "ERASE";
-inline constexpr std::string_view kModeReadMain = "READ_MAIN";
-inline constexpr std::string_view kModeReadInfo = "READ_INFO";
-inline constexpr std::string_view kModeWriteMain = "WRITE_MAIN";
+// The operation texts (Mode_MEC16), in the order of Mec16Mode.
+inline constexpr std::array<std::string_view, 6> kModes = {"NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO",
+                                                           "WRITE_MAIN"};
 
 // The dialogs' extension and name, the areas a block belongs to, and the pieces that join
 // "Записали в регистр FF3910h 1" and "... 3 (MAIN)".
@@ -143,5 +142,13 @@ inline constexpr std::string_view kAreaInfo = "INFO";
 inline constexpr std::string_view kAddressSuffix = "h ";
 inline constexpr std::string_view kOpenBracket = " (";
 inline constexpr std::string_view kCloseBracket = ")";
+
+// The window's log is Russian, and so are the lines the shared job adds to it.
+inline constexpr LogLanguage kLanguage = LogLanguage::Russian;
+
+inline std::string Lost(std::string_view code) { return std::string(kLostPrefix) + std::string(code); }
+inline std::string Caption(std::string_view address) {
+  return std::string(kRegisterPrefix) + std::string(address) + std::string(kRegisterArrow);
+}
 
 }  // namespace jig::mec16::text

@@ -118,6 +118,14 @@ void TMEC16_Form::BitBtn_MEC16_ERASEClick() {
 void TMEC16_Form::BitBtn_MEC16_WRITEClick() {
   operationClick([this] { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); });
 }
+// The read-back checks and the backup are taken when a job starts: they stay as they are
+// until it ends.
+void TMEC16_Form::showJob(const JobStatus& status) {
+  const bool idle = status.phase == JobPhase::Idle;
+  VerifyAfterWrite->setEnabled(idle);
+  ReadTwice->setEnabled(idle);
+  Backup_MEC16->setEnabled(idle);
+}
 void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
 void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
 

@@ -48,6 +48,7 @@ class TMEC16_Form : public TTaskWindow {
   QProgressBar* CGauge_MEC16;
 
  private:
+  void showJob(const JobStatus& status) override;
   void build();
   void layOut();
   void connectControls();

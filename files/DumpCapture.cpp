@@ -1,5 +1,7 @@
 #include "files/DumpCapture.h"
 
+#include <algorithm>
+
 #include "files/Backups.h"
 #include "view/SystemError.h"
 
@@ -37,7 +39,7 @@ bool DumpCapture::take(std::span<const std::uint8_t> block) {
   return true;
 }
 
-DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
+DumpCapture::Ending DumpCapture::finish(LogLanguage language, std::size_t judgedBytes, bool judge) {
   Ending ending;
   if (twice_) {
     const auto difference = CompareDumps(first_, second_);
@@ -52,6 +54,7 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
     if (!written || !sink_->commit()) {
       const std::string reason = SystemErrorText(sink_->error());
       abandon();
+      ending.diskRefused = true;
       ending.lines.push_back(language == LogLanguage::Russian
                                  ? "Файл " + target_ + " не удалось сохранить на диск (" + reason + ")."
                                  : "The file " + target_ + " could not be saved to the disk (" + reason + ").");
@@ -60,8 +63,13 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
     sink_.reset();
   }
   ending.saved = true;
-  ending.lines.push_back(DumpPatternLine(CheckDumpPattern(first_), language));
+  if (judge) ending.lines.push_back(verdict(language, judgedBytes));
   return ending;
+}
+
+std::string DumpCapture::verdict(LogLanguage language, std::size_t judgedBytes) const {
+  const std::size_t judged = judgedBytes == 0 ? first_.size() : std::min(judgedBytes, first_.size());
+  return DumpPatternLine(CheckDumpPattern(std::span<const std::uint8_t>(first_).first(judged)), language);
 }
 
 void DumpCapture::abandon() {

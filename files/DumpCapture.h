@@ -34,10 +34,13 @@ class DumpCapture {
   struct Ending {
     bool saved = false;
     std::vector<std::string> lines;  // the read twice verdict, why it was not saved, the dump check
+    bool diskRefused = false;        // the last line says why the disk did not take the dump
   };
   // After the last pass of a read that ended well: compares the passes when reading twice,
-  // commits the dump and judges it.
-  Ending finish(LogLanguage language);
+  // commits the dump and judges its first judgedBytes (all when 0), unless judge is false.
+  Ending finish(LogLanguage language, std::size_t judgedBytes = 0, bool judge = true);
+  // The dump check on the first pass's first judgedBytes (all when 0).
+  std::string verdict(LogLanguage language, std::size_t judgedBytes = 0) const;
   // Any other end: the temporary file goes, the target stays as it was.
   void abandon();
 

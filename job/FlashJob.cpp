@@ -79,7 +79,7 @@ void FlashJob::read() {
   // The dump goes beside the chosen name and replaces it only when whole; reading twice,
   // the passes wait in memory until they agree.
   if (!capture_.open(*path, twice)) {
-    view_.errorBox(facts_.createFailedBox);
+    fileProblem(facts_.createFailedBox);
     view_.log(CreateFailedLine(*path, capture_.createError(), facts_.language));
     return endInClick();
   }
@@ -94,12 +94,16 @@ void FlashJob::read() {
 void FlashJob::readWork(FlashRun& run) {
   if (!steps_.readPass(run)) return end(false);
   steps_.close();
+  const bool judgedFirst = facts_.judgeFirstRead && capture_.wantsAnotherPass();
   if (capture_.wantsAnotherPass()) {
+    if (judgedFirst) view_.log(capture_.verdict(facts_.language, facts_.judgedBytes));
     if (!secondRead(run)) return;
     if (!steps_.readPass(run)) return end(false);
     steps_.close();
   }
-  auto ending = capture_.finish(facts_.language);
+  auto ending = capture_.finish(facts_.language, facts_.judgedBytes, !judgedFirst);
+  if (ending.diskRefused && !facts_.texts.dumpNotSaved.empty())
+    ending.lines.insert(ending.lines.end() - 1, facts_.texts.dumpNotSaved);
   for (std::string& line : ending.lines) view_.log(std::move(line));
   if (ending.saved) {
     report_.fileSize = capture_.firstPass().size();
@@ -145,19 +149,29 @@ void FlashJob::release() { publish(JobPhase::Idle); }
 // The write: the image checked in the click, then the backup read, the gate and the
 // family's write pass in the worker.
 
+void FlashJob::fileProblem(const std::string& text) {
+  if (facts_.fileProblemsLogged) view_.log(text);
+  else view_.errorBox(text);
+}
+
 bool FlashJob::takeImage(const std::string& path) {
-  SourceFile source = ReadSourceFile(path, facts_.chipSize);
+  const std::size_t largest = std::max(facts_.largestFile, facts_.chipSize);
+  SourceFile source = ReadSourceFile(path, largest);
   if (source.problem == SourceProblem::CannotOpen) {
-    view_.errorBox(facts_.openFailedBox);
+    fileProblem(facts_.openFailedBox);
     return false;
   }
   if (!source.ok()) {
-    view_.log(SourceProblemLine(path, source, facts_.chipSize, facts_.language));
+    view_.log(SourceProblemLine(path, source, largest, facts_.language));
     return false;
   }
+  const std::size_t fileSize = source.bytes.size();
+  std::string fileSha256 = Sha256Hex(source.bytes);
+  // What follows the chip's part of a larger file is neither written nor asked about.
+  if (source.bytes.size() > facts_.chipSize) source.bytes.resize(facts_.chipSize);
   if (!ConfirmImage(view_, path, source.bytes, facts_.chipSize, facts_.language, facts_.restOfChip)) return false;
-  report_.fileSize = source.bytes.size();
-  report_.fileSha256 = Sha256Hex(source.bytes);
+  report_.fileSize = fileSize;
+  report_.fileSha256 = std::move(fileSha256);
   image_ = steps_.shapeImage(std::move(source.bytes));
   return true;
 }

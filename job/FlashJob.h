@@ -90,6 +90,8 @@ class FlashJob {
   // not start (then failureLine is logged when not empty, and the job has ended).
   bool startPass(Pass pass, Opening why, const std::string& failureLine);
   bool takeImage(const std::string& path);
+  // A file the job cannot create or open: in a box, or in the log where the family says so.
+  void fileProblem(const std::string& text);
   // Closes the programmer and the file, back to idle, the report, then ended: exactly once.
   void end(bool success);
 

@@ -30,6 +30,7 @@ struct FlashTexts {
   std::string writeNotStarted;              // the write's open after the backup failed
   std::string verifyStarts;                 // the read-back after a write begins
   std::string verifyNotDone;                // the read-back did not run to its end (may be empty)
+  std::string dumpNotSaved;                 // the family's own line before the disk's reason (may be empty)
 };
 FlashTexts DefaultFlashTexts(LogLanguage language);
 
@@ -47,6 +48,16 @@ struct FlashFacts {
   // when the file cannot be created or opened.
   std::string saveInterrupted, writeInterrupted, createFailedBox, openFailedBox;
   FlashTexts texts;
+  // A file may hold more than the chip takes (a dump with a block the write does not send):
+  // up to this much is taken, and only its first chipSize bytes are written and asked about.
+  std::size_t largestFile = 0;  // 0: chipSize
+  // The dump check looks at this much of a dump (the firmware, not a block behind it).
+  std::size_t judgedBytes = 0;  // 0: all of it
+  // The dump check follows each documented read as it ends: the first of a pair is judged
+  // before the second read begins.
+  bool judgeFirstRead = false;
+  // The window tells a file it cannot create or open in its log, not in a box.
+  bool fileProblemsLogged = false;
 };
 
 // Why the programmer is opened.

@@ -58,11 +58,9 @@ TEST(Mec16Verify, ReadsBackInASeparateRunAndSaysTheFlashMatches) {
   EXPECT_EQ(Count(after, "Закрыли VCOM порт"), 2);
   // The verify read is no dump: no sanity line.
   EXPECT_EQ(Count(lines, DumpPatternLine({}, LogLanguage::Russian)), 0);
-  // The check boxes are held through both runs and given back before the end.
-  EXPECT_EQ(bench.view.events(),
-            (std::vector<std::string>{"enable VerifyAfterWrite 0", "enable ReadTwice 0", "enable Backup_MEC16 0",
-                                      "enable VerifyAfterWrite 1", "enable ReadTwice 1", "enable Backup_MEC16 1",
-                                      "ended ok"}));
+  // One job through both runs: the window holds its check boxes by the job's phase
+  // (tests/Mec16xx/gui_Mec16Form.cpp), and the end is told once.
+  EXPECT_EQ(bench.view.events(), (std::vector<std::string>{"ended ok"}));
   EXPECT_EQ(bench.view.gaugeColour("CGauge_MEC16"), colour::kLime);
   EXPECT_EQ(bench.view.gauge("CGauge_MEC16"), 192);
 }
@@ -146,7 +144,7 @@ TEST(Mec16Verify, SilenceInTheVerifyReadEndsIdleWithinItsBoundAndOneLine) {
   EXPECT_EQ(tail[0], "Закрыли VCOM порт");
   EXPECT_EQ(tail[2], "");
   EXPECT_EQ(bench.host().substr(bench.host().size() - 5), "NNXO0");
-  EXPECT_EQ(bench.view.enabled("VerifyAfterWrite"), true);
+  EXPECT_NE(bench.view.enabled("VerifyAfterWrite"), false);
 }
 
 TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
@@ -271,6 +269,27 @@ TEST(Mec16Backup, ExitDuringTheBackupReadKeepsTheWriteFromStarting) {
   EXPECT_EQ(LastSaying(bench.view.allLines()).rfind(BackupReadFailedLine(LogLanguage::Russian), 0), 0u)
       << LastSaying(bench.view.allLines());
   EXPECT_TRUE(bench.backups.files().empty());
+}
+
+// The exit button is not obeyed during INFO: pressed there, it goes with that read, and the
+// next write's backup and read-back run whole.
+TEST(Mec16Backup, ExitDuringInfoIsForgottenByTheNextWrite) {
+  Mec16Bench bench;
+  bench.chip().setBlockHook([&bench](int block) {
+    if (block == 193) bench.ops.EXIT_MEC16Click();
+  });
+  ClickRead(bench, true, "both.bin");
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
+  bench.ops.joinWorker();
+  bench.chip().setBlockHook({});
+  bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
+  bench.ops.setBackup(true);
+  ClickWrite(bench, Firmware(Mec16Sim::kMainSize, 5), "image.bin", false);
+  ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20), 2));
+  bench.ops.joinWorker();
+  EXPECT_EQ(bench.view.endings(), (std::vector<bool>{true, true}));
+  EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
+  EXPECT_EQ(bench.backups.files().size(), 1u);
 }
 
 }  // namespace

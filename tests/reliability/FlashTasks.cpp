@@ -97,6 +97,7 @@ class Mec16Task : public FlashTask {
     bench_.ops.joinWorker();
     return ended;
   }
+  FlashJob* job() override { return &bench_.ops.job(); }
   // Each read is a run of its own, with its own close.
   void expectAfterTwoReads() override {
     EXPECT_EQ(bench_.chip().mainReads(), 2);
