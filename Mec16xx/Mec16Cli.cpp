@@ -17,18 +17,18 @@ int RunMec16Command(CliRequest& request) {
 
   ConsoleView view(request.out, request.err);
   Mec16Operations operations(request.d2xx, view);
-  operations.setVerifyAfterWrite(!noVerify);
-  operations.setReadTwice(readTwice);
-  operations.setBackup(request.backup);
+  operations.job().setVerifyAfterWrite(!noVerify);
+  operations.job().setReadTwice(readTwice);
+  operations.job().setBackup(request.backup);
   if (action == "help") {
-    operations.BitBtn_MEC16_HELPClick();
+    operations.help();
     return kExitOk;
   }
   if (!EnsureFirmware(request, request.task)) return kExitFailed;
   // A Ctrl-C during the firmware check: the operation is not begun at all.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
-  if (action == "probe") operations.BitBtn_MEC16Click();
-  if (action == "erase") operations.BitBtn_MEC16_ERASEClick(info);
+  if (action == "probe") operations.probe();
+  if (action == "erase") operations.erase(info);
   if (action == "read") {
     view.setSaveFile(request.operand, request.force);
     operations.setReadInfo(info);
@@ -39,7 +39,7 @@ int RunMec16Command(CliRequest& request) {
     view.setYesNoAnswer(request.yes);
     operations.job().write();
   }
-  const CliStop stop{[&operations] { operations.requestStop(); }, action == "write", &operations.chipGate()};
+  const CliStop stop{[&operations] { operations.job().requestStop(); }, action == "write", &operations.job().chipGate()};
   return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);
 }
 

@@ -39,12 +39,6 @@ std::string_view ModeText(Mec16Mode mode) { return kModes[static_cast<std::size_
 Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Mec16Facts()), link_(d2xx, kBufferSize), job_(*this, view) {}
 
-Mec16Operations::~Mec16Operations() {
-  job_.requestStop();
-  job_.joinWorker();
-  link_.close();
-}
-
 bool Mec16Operations::open(Opening why) {
   // An exit pressed when no MAIN read looked at it (during INFO) goes with its job.
   if (why == Opening::Click) Stop_MEC16 = false;
@@ -131,7 +125,7 @@ bool Mec16Operations::finish(std::initializer_list<std::uint8_t> bytes, bool suc
   return success;
 }
 
-void Mec16Operations::BitBtn_MEC16_HELPClick() {
+void Mec16Operations::help() {
   if (job_.busy()) return;
   for (std::string_view line : kHelp) log(line);
   view_.ended(true);

@@ -28,15 +28,15 @@ std::string_view ModeText(Mec16Mode mode);
 class Mec16Operations : private FlashSteps {
  public:
   Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds = {});
-  ~Mec16Operations() override;
 
-  // The buttons; the INFO boxes' states come with the click. A click while an operation
-  // runs is ignored.
-  void BitBtn_MEC16Click();
-  void BitBtn_RD_MEC16Click(bool readInfoToo);
-  void BitBtn_MEC16_ERASEClick(bool eraseInfoToo);
-  void BitBtn_MEC16_WRITEClick(bool writeInfoTicked);
-  void BitBtn_MEC16_HELPClick();
+  // What the window's buttons do (BitBtn_MEC16Click, BitBtn_RD_MEC16Click,
+  // BitBtn_MEC16_ERASEClick, BitBtn_MEC16_WRITEClick, BitBtn_MEC16_HELPClick); the INFO
+  // boxes' states come with the click. A click while an operation runs is ignored.
+  void probe();
+  void read(bool readInfoToo);
+  void erase(bool eraseInfoToo);
+  void write(bool writeInfoTicked);
+  void help();
   void EXIT_MEC16Click();
 
   // Logs both protection lines and paints both indicators; true when either bit is set.
@@ -47,12 +47,6 @@ class Mec16Operations : private FlashSteps {
   FlashJob& job() { return job_; }
   // INFO read behind MAIN by the job's reads (the read button's box).
   void setReadInfo(bool on) { readInfo_ = on; }
-  void setVerifyAfterWrite(bool on) { job_.setVerifyAfterWrite(on); }
-  void setReadTwice(bool on) { job_.setReadTwice(on); }
-  void setBackup(bool on) { job_.setBackup(on); }
-  void requestStop() { job_.requestStop(); }
-  ChipGate& chipGate() { return job_.chipGate(); }
-  void joinWorker() { job_.joinWorker(); }
 
  private:
   enum class StartResult { Ok, ShortId, NoAnswer };

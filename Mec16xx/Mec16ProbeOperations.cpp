@@ -48,7 +48,7 @@ void Mec16Operations::endClick(bool success) {
   view_.ended(success);
 }
 
-void Mec16Operations::BitBtn_MEC16Click() {
+void Mec16Operations::probe() {
   if (!beginClick(JobPhase::Reading, Mec16Mode::Id)) return;
   bool failed = false;
   std::array<std::uint8_t, 4> id{};
@@ -67,7 +67,7 @@ void Mec16Operations::BitBtn_MEC16Click() {
   endClick(finish({failed ? kFailed : kSucceeded, kClose}, !failed));
 }
 
-void Mec16Operations::BitBtn_MEC16_ERASEClick(bool eraseInfoToo) {
+void Mec16Operations::erase(bool eraseInfoToo) {
   if (!beginClick(JobPhase::Erasing, Mec16Mode::Erase)) return;
   auto done = [this](bool success) { endClick(finish({kClose}, success)); };
   if (!eraseAllowed()) {

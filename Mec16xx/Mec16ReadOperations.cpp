@@ -10,7 +10,7 @@ namespace jig {
 using namespace mec16;
 using namespace mec16::text;
 
-void Mec16Operations::BitBtn_RD_MEC16Click(bool readInfoToo) {
+void Mec16Operations::read(bool readInfoToo) {
   if (job_.busy()) return;
   readInfo_ = readInfoToo;
   job_.read();

@@ -10,7 +10,7 @@ namespace jig {
 using namespace mec16;
 using namespace mec16::text;
 
-void Mec16Operations::BitBtn_MEC16_WRITEClick(bool writeInfoTicked) {
+void Mec16Operations::write(bool writeInfoTicked) {
   if (job_.busy()) return;
   writeInfoTicked_ = writeInfoTicked;
   job_.write();

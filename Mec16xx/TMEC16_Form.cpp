@@ -46,9 +46,9 @@ void TMEC16_Form::build() {
   // A copy of MAIN before every write unless the technician turns it off.
   Backup_MEC16 = Named(new QCheckBox(Q(mec16::text::kBackupCheck), this), kBackup);
   Backup_MEC16->setChecked(true);
-  operations_.setVerifyAfterWrite(true);
-  operations_.setReadTwice(false);
-  operations_.setBackup(true);
+  operations_.job().setVerifyAfterWrite(true);
+  operations_.job().setReadTwice(false);
+  operations_.job().setBackup(true);
   EXIT_MEC16 = Named(new QPushButton(Q(mec16::text::kExitCaption), this), kExit);
   BitBtn_MEC16_HELP = Named(new QPushButton(Q(mec16::text::kHelpCaption), this), kHelp);
   Memo_MEC16 = Named(new QPlainTextEdit(this), kMemo);
@@ -98,25 +98,25 @@ void TMEC16_Form::connectControls() {
   connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
   connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
   connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
-  connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.setVerifyAfterWrite(on); });
-  connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.setReadTwice(on); });
-  connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.setBackup(on); });
+  connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setVerifyAfterWrite(on); });
+  connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setReadTwice(on); });
+  connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setBackup(on); });
 }
 
 // The worker (if any) ends within its bounds and talks to this window until it does.
 TMEC16_Form::~TMEC16_Form() = default;
 
 void TMEC16_Form::BitBtn_MEC16Click() {
-  operationClick([this] { operations_.BitBtn_MEC16Click(); });
+  operationClick([this] { operations_.probe(); });
 }
 void TMEC16_Form::BitBtn_RD_MEC16Click() {
-  operationClick([this] { operations_.BitBtn_RD_MEC16Click(CheckBox_MEC16_RD->isChecked()); });
+  operationClick([this] { operations_.read(CheckBox_MEC16_RD->isChecked()); });
 }
 void TMEC16_Form::BitBtn_MEC16_ERASEClick() {
-  operationClick([this] { operations_.BitBtn_MEC16_ERASEClick(CheckBox_erase_mec16->isChecked()); });
+  operationClick([this] { operations_.erase(CheckBox_erase_mec16->isChecked()); });
 }
 void TMEC16_Form::BitBtn_MEC16_WRITEClick() {
-  operationClick([this] { operations_.BitBtn_MEC16_WRITEClick(CheckBox_write_mec16->isChecked()); });
+  operationClick([this] { operations_.write(CheckBox_write_mec16->isChecked()); });
 }
 // The read-back checks and the backup are taken when a job starts: they stay as they are
 // until it ends.
@@ -126,7 +126,7 @@ void TMEC16_Form::showJob(const JobStatus& status) {
   ReadTwice->setEnabled(idle);
   Backup_MEC16->setEnabled(idle);
 }
-void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.BitBtn_MEC16_HELPClick(); }
+void TMEC16_Form::BitBtn_MEC16_HELPClick() { operations_.help(); }
 void TMEC16_Form::EXIT_MEC16Click() { operations_.EXIT_MEC16Click(); }
 
 namespace {

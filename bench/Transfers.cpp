@@ -439,11 +439,11 @@ std::vector<Row> RunTransfers(int repeats) {
   WriteFile(mec16, Pattern(sim::Mec16Sim::kMainSize));
   add("MEC16xx MAIN read, 192 KiB", [&] {
     return Clicks<Mec16Operations>(WireOn("V42"), sim::Mec16Sim::kMainSize, repeats, SaveTo(mec16 + ".read"),
-                                   [](Mec16Operations& o, CountingView&) { o.BitBtn_RD_MEC16Click(false); });
+                                   [](Mec16Operations& o, CountingView&) { o.read(false); });
   });
   add("MEC16xx MAIN write, 192 KiB", [&] {
     return Clicks<Mec16Operations>(WireOn("V42"), sim::Mec16Sim::kMainSize, few, OpenFrom(mec16),
-                                   [](Mec16Operations& o, CountingView&) { o.setVerifyAfterWrite(false); o.BitBtn_MEC16_WRITEClick(false); });
+                                   [](Mec16Operations& o, CountingView&) { o.job().setVerifyAfterWrite(false); o.write(false); });
   });
 
   // The ITE and NPCE windows' programmers answer with a 13-byte version text, shorter

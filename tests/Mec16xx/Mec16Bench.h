@@ -48,7 +48,7 @@ struct Mec16Bench : TaskBench {
   // Waits for the end and checks what every ending leaves: idle, nothing open.
   void expectEndedIdle() {
     ASSERT_TRUE(view.waitEnded(std::chrono::seconds(20)));
-    ops.joinWorker();
+    ops.job().joinWorker();
     EXPECT_EQ(ops.mode(), Mec16Mode::None);
     EXPECT_EQ(d2xx.openHandles(), 0u);
     ASSERT_FALSE(view.allLines().empty());
@@ -60,7 +60,7 @@ struct Mec16Bench : TaskBench {
 // A bench whose probe (the ID and register button) has run to its end.
 struct ProbedMec16 : Mec16Bench {
   explicit ProbedMec16(sim::SimOptions options = V42()) : Mec16Bench(std::move(options)) {
-    ops.BitBtn_MEC16Click();
+    ops.probe();
     expectEndedIdle();
   }
 };
@@ -68,7 +68,7 @@ struct ProbedMec16 : Mec16Bench {
 // A bench whose erase (of MAIN, or of MAIN and INFO) has run to its end.
 struct ErasedMec16 : Mec16Bench {
   explicit ErasedMec16(sim::SimOptions options, bool info = false) : Mec16Bench(std::move(options)) {
-    ops.BitBtn_MEC16_ERASEClick(info);
+    ops.erase(info);
     expectEndedIdle();
   }
 };
@@ -81,7 +81,7 @@ inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, s
 inline std::string ClickRead(Mec16Bench& bench, bool info, const std::string& name = "dump.bin") {
   const std::string path = bench.dir.file(name);
   bench.view.answerDialog(path);
-  bench.ops.BitBtn_RD_MEC16Click(info);
+  bench.ops.read(info);
   return path;
 }
 
@@ -93,7 +93,7 @@ inline std::string ClickWrite(Mec16Bench& bench, const std::vector<std::uint8_t>
   WriteFileBytes(path, source);
   bench.view.answerDialog(path);
   if (yes) bench.view.answerYesNo(true);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.write(false);
   return path;
 }
 

@@ -95,7 +95,7 @@ TEST(Mec16Probe, SilentOrMissingProgrammerEndsIdleWithinTheBound) {
     // "V42" gets through, then nothing: the answer to "1" never comes.
     Mec16Bench bench(V42({{"silence-after", "3"}}));
     const auto t0 = std::chrono::steady_clock::now();
-    bench.ops.BitBtn_MEC16Click();
+    bench.ops.probe();
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
     EXPECT_TRUE(bench.logged(std::string(mec16::text::kNoAnswerTo1)));
@@ -138,7 +138,7 @@ TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
   for (const bool infoToo : {false, true}) {
     Mec16Bench bench(V42({{"mec16-erase-reads", "5"}}));
     const auto infoBefore = bench.chip().infoArray();
-    bench.ops.BitBtn_MEC16_ERASEClick(infoToo);
+    bench.ops.erase(infoToo);
     bench.expectEndedIdle();
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
     const std::string start = infoToo ? "00FC0000" : "00F80000";
@@ -164,7 +164,7 @@ TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
 TEST(Mec16Erase, TheBusyPollWaitsOutTheErasesTime) {
   Mec16Bench bench(V42({{"mec16-erase-reads", "0"}, {"mec16-erase-ms", "300"}}));
   const auto t0 = std::chrono::steady_clock::now();
-  bench.ops.BitBtn_MEC16_ERASEClick(false);
+  bench.ops.erase(false);
   bench.expectEndedIdle();
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
@@ -184,7 +184,7 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     // An erase that takes a minute: the poll gives up at its bound, on any machine.
     Mec16Bench bench(V42({{"mec16-erase-ms", "60000"}}));
     const auto t0 = std::chrono::steady_clock::now();
-    bench.ops.BitBtn_MEC16_ERASEClick(false);
+    bench.ops.erase(false);
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.eraseMs + 2000));
     EXPECT_TRUE(bench.logged(std::string(mec16::text::kEraseTooLong)));
@@ -216,10 +216,10 @@ TEST_P(Mec16ShortId, IsLoggedAndOnlyTheProbeAndTheEraseFail) {
   if (action == "write") WriteFileBytes(path, std::vector<std::uint8_t>(4096, 0x5A));
   bench.view.answerDialog(path);
   if (action == "write") bench.view.answerYesNo(true);  // a file shorter than MAIN is asked about
-  if (action == "probe") bench.ops.BitBtn_MEC16Click();
-  if (action == "erase") bench.ops.BitBtn_MEC16_ERASEClick(false);
-  if (action == "read") bench.ops.BitBtn_RD_MEC16Click(false);
-  if (action == "write") bench.ops.BitBtn_MEC16_WRITEClick(false);
+  if (action == "probe") bench.ops.probe();
+  if (action == "erase") bench.ops.erase(false);
+  if (action == "read") bench.ops.read(false);
+  if (action == "write") bench.ops.write(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{c.succeeds});
   EXPECT_EQ(bench.linesAfter(std::string(mec16::text::kShortId)).at(0), std::string(mec16::text::kIdPrefix) + c.idText);
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Actions, Mec16ShortId,
 
 TEST(Mec16Window, HelpAndExitWhenIdle) {
   Mec16Bench bench;
-  bench.ops.BitBtn_MEC16_HELPClick();
+  bench.ops.help();
   const auto lines = bench.view.allLines();
   ASSERT_EQ(lines.size(), 16u);
   EXPECT_EQ(lines[0], "Распиновка для расширенной версии (PCB2):");

@@ -43,7 +43,7 @@ struct WriteBench : Mec16Bench {
 
 TEST(Mec16Verify, ReadsBackInASeparateRunAndSaysTheFlashMatches) {
   WriteBench bench;
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.write(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   // The write closes its handle and the read-back opens anew: "B" is the open's query.
@@ -87,7 +87,7 @@ TEST(Mec16Verify, ShortFileComparesOnlyThePagesSent) {
   const auto source = Firmware(1000, 4);
   WriteFileBytes(bench.path, source);
   bench.view.answerYesNo(true);  // a short file is asked about first
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.write(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   // The write erases nothing: the question says so, and the flash past the last page sent
@@ -108,8 +108,8 @@ TEST(Mec16Verify, ShortFileComparesOnlyThePagesSent) {
 
 TEST(Mec16Verify, TurnedOffReadsNothingBack) {
   WriteBench bench;
-  bench.ops.setVerifyAfterWrite(false);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.job().setVerifyAfterWrite(false);
+  bench.ops.write(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_EQ(bench.host(), kMec16WriteSetUp + Mec16Pages(bench.source) + "X" + kMec16Release + "I0");
@@ -119,7 +119,7 @@ TEST(Mec16Verify, TurnedOffReadsNothingBack) {
 
 TEST(Mec16Verify, FailedWriteIsNotReadBack) {
   WriteBench bench(V42({{"mec16-no-g", "3"}}));
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.write(false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
   EXPECT_EQ(bench.host().substr(bench.host().size() - 2), "XO");
@@ -129,9 +129,9 @@ TEST(Mec16Verify, FailedWriteIsNotReadBack) {
 
 TEST(Mec16Verify, SilenceInTheVerifyReadEndsIdleWithinItsBoundAndOneLine) {
   WriteBench bench(V42({{"mec16-silent-block", "3"}}));
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
+  bench.ops.write(false);
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
-  bench.ops.joinWorker();
+  bench.ops.job().joinWorker();
   EXPECT_EQ(bench.ops.mode(), Mec16Mode::None);
   EXPECT_EQ(bench.d2xx.openHandles(), 0u);
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -152,9 +152,9 @@ TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
   auto timed = [](sim::SimOptions options) {
     WriteBench bench(std::move(options));
     const auto t0 = std::chrono::steady_clock::now();
-    bench.ops.BitBtn_MEC16_WRITEClick(false);
+    bench.ops.write(false);
     EXPECT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
-    bench.ops.joinWorker();
+    bench.ops.job().joinWorker();
     return std::chrono::steady_clock::now() - t0;
   };
   const auto clean = timed(V42());
@@ -167,7 +167,7 @@ TEST(Mec16Verify, SilenceTakesNoLongerThanTheBlockBound) {
 
 TEST(Mec16ReadTwice, MatchingPairWithInfoWritesTheWholeFile) {
   Mec16Bench bench;
-  bench.ops.setReadTwice(true);
+  bench.ops.job().setReadTwice(true);
   const std::string path = ClickRead(bench, true, "pair.bin");
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
@@ -186,7 +186,7 @@ TEST(Mec16ReadTwice, MatchingPairWithInfoWritesTheWholeFile) {
 
 TEST(Mec16ReadTwice, StopDuringTheSecondReadEndsItWithoutAFile) {
   Mec16Bench bench;
-  bench.ops.setReadTwice(true);
+  bench.ops.job().setReadTwice(true);
   int reads = 0;  // the hook runs under the chip's lock: count here, do not ask the chip
   bench.chip().setBlockHook([&bench, &reads](int block) {
     if (block == 1) ++reads;
@@ -259,7 +259,7 @@ TEST(Mec16Backup, ExitDuringTheBackupReadKeepsTheWriteFromStarting) {
     if (progress == 4) bench.ops.EXIT_MEC16Click();
   };
   const auto old = bench.chip().mainArray();
-  bench.ops.setBackup(true);
+  bench.ops.job().setBackup(true);
   ClickWrite(bench, Firmware(Mec16Sim::kMainSize, 3), "image.bin", false);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -280,13 +280,13 @@ TEST(Mec16Backup, ExitDuringInfoIsForgottenByTheNextWrite) {
   });
   ClickRead(bench, true, "both.bin");
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20)));
-  bench.ops.joinWorker();
+  bench.ops.job().joinWorker();
   bench.chip().setBlockHook({});
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
-  bench.ops.setBackup(true);
+  bench.ops.job().setBackup(true);
   ClickWrite(bench, Firmware(Mec16Sim::kMainSize, 5), "image.bin", false);
   ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(20), 2));
-  bench.ops.joinWorker();
+  bench.ops.job().joinWorker();
   EXPECT_EQ(bench.view.endings(), (std::vector<bool>{true, true}));
   EXPECT_FALSE(bench.logged("Пользователь прервал операцию чтения."));
   EXPECT_EQ(bench.backups.files().size(), 1u);

@@ -165,8 +165,8 @@ TEST(Mec16Window, CancelledReadAndMissingImageSendOnlyTheOpen) {
     SCOPED_TRACE(c.name);
     Mec16Bench bench;
     bench.view.answerDialog(c.answer ? std::optional<std::string>(bench.dir.file(*c.answer)) : std::nullopt);
-    if (c.write) bench.ops.BitBtn_MEC16_WRITEClick(false);
-    else bench.ops.BitBtn_RD_MEC16Click(false);
+    if (c.write) bench.ops.write(false);
+    else bench.ops.read(false);
     bench.expectEndedIdle();
     EXPECT_EQ(bench.host(), "BO");
     EXPECT_EQ(bench.linesAfter("Communication with programmer installed."),
@@ -179,7 +179,7 @@ class Mec16WritePaced : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Mec16WritePaced, MainAndInfoDumpProgramsMainExactlyAndIgnoresTheRest) {
   Mec16Bench bench(V42({{"mec16-page-us", GetParam()}}));
-  bench.ops.setVerifyAfterWrite(false);  // the documented write alone
+  bench.ops.job().setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto infoBefore = bench.chip().infoArray();
   // A dump read with INFO: its MAIN part goes to the chip, without a question.
@@ -187,7 +187,7 @@ TEST_P(Mec16WritePaced, MainAndInfoDumpProgramsMainExactlyAndIgnoresTheRest) {
   const std::string path = bench.dir.file("big.bin");
   WriteFileBytes(path, source);
   bench.view.answerDialog(path);
-  bench.ops.BitBtn_MEC16_WRITEClick(true);
+  bench.ops.write(true);
   bench.expectEndedIdle();
   EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
   EXPECT_TRUE(bench.view.questions().empty());
@@ -235,7 +235,7 @@ TEST(Mec16Write, PageBytesBeforeTheAnswerToWOrNWasReadAreLost) {
 
 TEST(Mec16Write, ShortFilePadsItsLastPageAndEndsWithoutZero) {
   Mec16Bench bench;
-  bench.ops.setVerifyAfterWrite(false);  // the documented write alone
+  bench.ops.job().setVerifyAfterWrite(false);  // the documented write alone
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(1024, 9);
   const std::string path = ClickWrite(bench, source, "short.bin");
@@ -331,11 +331,11 @@ TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
   ClickRead(bench, false, "slow.bin");
   const auto before = bench.view.allLines();
   const auto wire = bench.host();
-  bench.ops.BitBtn_MEC16Click();
-  bench.ops.BitBtn_MEC16_ERASEClick(true);
-  bench.ops.BitBtn_RD_MEC16Click(true);
-  bench.ops.BitBtn_MEC16_WRITEClick(false);
-  bench.ops.BitBtn_MEC16_HELPClick();
+  bench.ops.probe();
+  bench.ops.erase(true);
+  bench.ops.read(true);
+  bench.ops.write(false);
+  bench.ops.help();
   EXPECT_EQ(bench.view.allLines(), before);
   EXPECT_EQ(bench.view.dialogs().size(), 1u);
   EXPECT_EQ(bench.host().find("1", wire.size()), std::string::npos);
@@ -363,7 +363,7 @@ TEST(Mec16Read, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
     return [block, commandLine](Mec16Bench& bench) {
       bench.view.onGauge = [&bench, block, commandLine](std::string_view, int progress) {
         if (progress != block) return;
-        if (commandLine) bench.ops.requestStop();
+        if (commandLine) bench.ops.job().requestStop();
         else bench.ops.EXIT_MEC16Click();
       };
     };
@@ -383,13 +383,13 @@ TEST(Mec16Read, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Mec16Bench bench(c.options);
-    bench.ops.setReadTwice(c.readTwice);
+    bench.ops.job().setReadTwice(c.readTwice);
     if (c.arm) c.arm(bench);
     const std::string path = bench.dir.file("dump.bin");
     WriteFileBytes(path, old);
     InjectDumpWriteFault(c.diskFullAfter);
     bench.view.answerDialog(path);
-    bench.ops.BitBtn_RD_MEC16Click(c.info);
+    bench.ops.read(c.info);
     bench.expectEndedIdle();
     InjectDumpWriteFault(std::nullopt);
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{false});
@@ -405,7 +405,7 @@ TEST(Mec16Read, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
       SCOPED_TRACE(std::string(target) + (readTwice ? ", read twice" : ""));
       Mec16Bench bench;
       std::filesystem::create_directory(bench.dir.file("a-folder"));
-      bench.ops.setReadTwice(readTwice);
+      bench.ops.job().setReadTwice(readTwice);
       ClickRead(bench, false, target);
       bench.expectEndedIdle();
       EXPECT_EQ(bench.host(), "BO");
@@ -449,7 +449,7 @@ TEST(Mec16Write, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   bench.chip().setMainArray(std::vector<std::uint8_t>(Mec16Sim::kMainSize, 0xFF));
   const auto source = Pattern(196608, 6);
   bench.view.onGauge = [&bench](std::string_view, int progress) {
-    if (progress == 10) bench.ops.requestStop();
+    if (progress == 10) bench.ops.job().requestStop();
   };
   ClickWrite(bench, source);
   bench.expectEndedIdle();

@@ -114,12 +114,12 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
     case Mec16Erase:
     case Mec16Write: {
       Mec16Operations ops(device, view, Mec16Bounds{10, 10, 10, 50});
-      if (action == Mec16Probe) ops.BitBtn_MEC16Click();
-      if (action == Mec16Read) view.answerDialog(files.dump), ops.BitBtn_RD_MEC16Click(true);
-      if (action == Mec16Erase) ops.BitBtn_MEC16_ERASEClick(true);
-      if (action == Mec16Write) view.answerDialog(files.source), ops.BitBtn_MEC16_WRITEClick(true);
+      if (action == Mec16Probe) ops.probe();
+      if (action == Mec16Read) view.answerDialog(files.dump), ops.read(true);
+      if (action == Mec16Erase) ops.erase(true);
+      if (action == Mec16Write) view.answerDialog(files.source), ops.write(true);
       ended();
-      ops.joinWorker();
+      ops.job().joinWorker();
       break;
     }
     case IteApply:

@@ -82,19 +82,19 @@ class Mec16Task : public FlashTask {
   void setFlash(const Data& bytes) override { bench_.chip().setMainArray(bytes); }
   Data flash() override { return bench_.chip().mainArray(); }
   void read(const std::string& path, bool twice) override {
-    bench_.ops.setReadTwice(twice);
+    bench_.ops.job().setReadTwice(twice);
     bench_.view.answerDialog(path);
-    bench_.ops.BitBtn_RD_MEC16Click(false);
+    bench_.ops.read(false);
   }
   void write(const std::string& path, bool backup) override {
-    bench_.ops.setBackup(backup);
+    bench_.ops.job().setBackup(backup);
     bench_.view.answerDialog(path);
-    bench_.ops.BitBtn_MEC16_WRITEClick(false);
+    bench_.ops.write(false);
   }
-  void stop() override { bench_.ops.requestStop(); }
+  void stop() override { bench_.ops.job().requestStop(); }
   bool waitEnded(seconds bound) override {
     const bool ended = bench_.view.waitEnded(bound);
-    bench_.ops.joinWorker();
+    bench_.ops.job().joinWorker();
     return ended;
   }
   FlashJob* job() override { return &bench_.ops.job(); }

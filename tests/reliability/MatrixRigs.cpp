@@ -121,14 +121,14 @@ class Mec16Rig : public Rig {
   }
   void click() override {
     switch (action_) {
-      case Mec16Action::Probe: ops_->BitBtn_MEC16Click(); break;
-      case Mec16Action::Read: view.answerDialog(dumpPath); ops_->BitBtn_RD_MEC16Click(false); break;
-      case Mec16Action::Erase: ops_->BitBtn_MEC16_ERASEClick(false); break;
-      case Mec16Action::Write: view.answerDialog(sourcePath); ops_->BitBtn_MEC16_WRITEClick(false); break;
+      case Mec16Action::Probe: ops_->probe(); break;
+      case Mec16Action::Read: view.answerDialog(dumpPath); ops_->read(false); break;
+      case Mec16Action::Erase: ops_->erase(false); break;
+      case Mec16Action::Write: view.answerDialog(sourcePath); ops_->write(false); break;
     }
   }
   bool idle() const override { return ops_->mode() == Mec16Mode::None; }
-  void join() override { ops_->joinWorker(); }
+  void join() override { ops_->job().joinWorker(); }
 
  protected:
   void exitClick() override { ops_->EXIT_MEC16Click(); }
