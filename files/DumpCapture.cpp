@@ -37,7 +37,7 @@ bool DumpCapture::take(std::span<const std::uint8_t> block) {
   return true;
 }
 
-DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
+DumpCapture::Ending DumpCapture::finish(LogLanguage language, const DumpWording& wording) {
   Ending ending;
   if (twice_) {
     const auto difference = CompareDumps(first_, second_);
@@ -52,7 +52,8 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
     if (!written || !sink_->commit()) {
       const std::string reason = SystemErrorText(sink_->error());
       abandon();
-      ending.lines.push_back(language == LogLanguage::Russian
+      ending.lines.push_back(!wording.notSaved.empty() ? wording.notSaved + target_
+                             : language == LogLanguage::Russian
                                  ? "Файл " + target_ + " не удалось сохранить на диск (" + reason + ")."
                                  : "The file " + target_ + " could not be saved to the disk (" + reason + ").");
       return ending;
@@ -60,7 +61,7 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language) {
     sink_.reset();
   }
   ending.saved = true;
-  ending.lines.push_back(DumpPatternLine(CheckDumpPattern(first_), language));
+  if (wording.judge) ending.lines.push_back(DumpPatternLine(CheckDumpPattern(first_), language));
   return ending;
 }
 

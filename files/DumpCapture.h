@@ -17,6 +17,14 @@
 
 namespace jig {
 
+// A window's own wording of a read's end: its line before the target's path when the dump
+// cannot be saved (empty: the shared line with the system's reason), and no dump check when
+// its read judged the dump already.
+struct DumpWording {
+  std::string notSaved;
+  bool judge = true;
+};
+
 class DumpCapture {
  public:
   // At the moment the read creates its file: the sink beside target. False when the folder
@@ -37,7 +45,7 @@ class DumpCapture {
   };
   // After the last pass of a read that ended well: compares the passes when reading twice,
   // commits the dump and judges it.
-  Ending finish(LogLanguage language);
+  Ending finish(LogLanguage language, const DumpWording& wording = {});
   // Any other end: the temporary file goes, the target stays as it was.
   void abandon();
 

@@ -34,6 +34,7 @@ DumpCapture& FlashRun::capture() { return job_.capture_; }
 std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
 void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
 void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
+bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
 
 FlashJob::FlashJob(FlashSteps& steps, TaskView& view) : steps_(steps), view_(view), facts_(steps.facts()) {}
 
@@ -79,6 +80,7 @@ void FlashJob::read() {
   // The dump goes beside the chosen name and replaces it only when whole; reading twice,
   // the passes wait in memory until they agree.
   if (!capture_.open(*path, twice)) {
+    if (!facts_.createFailedLine.empty()) view_.log(facts_.createFailedLine);
     view_.errorBox(facts_.createFailedBox);
     view_.log(CreateFailedLine(*path, capture_.createError(), facts_.language));
     return endInClick();
@@ -99,7 +101,7 @@ void FlashJob::readWork(FlashRun& run) {
     if (!steps_.readPass(run)) return end(false);
     steps_.close();
   }
-  auto ending = capture_.finish(facts_.language);
+  auto ending = capture_.finish(facts_.language, facts_.dumpEnd);
   for (std::string& line : ending.lines) view_.log(std::move(line));
   if (ending.saved) {
     report_.fileSize = capture_.firstPass().size();
@@ -148,6 +150,7 @@ void FlashJob::release() { publish(JobPhase::Idle); }
 bool FlashJob::takeImage(const std::string& path) {
   SourceFile source = ReadSourceFile(path, facts_.chipSize);
   if (source.problem == SourceProblem::CannotOpen) {
+    if (!facts_.openFailedLine.empty()) view_.log(facts_.openFailedLine);
     view_.errorBox(facts_.openFailedBox);
     return false;
   }
@@ -193,6 +196,7 @@ void FlashJob::write() {
     steps_.announceWrite(*path);
     publish(JobPhase::Writing);
     steps_.busy(JobPhase::Writing);
+    if (!steps_.startWritePass()) return end(false);
   }
   startWorker(&FlashJob::writeWork);
 }
@@ -257,6 +261,10 @@ bool FlashJob::backupThenReopen(FlashRun& run) {
     return false;
   }
   steps_.announceWrite(report_.file);
+  if (!steps_.startWritePass()) {
+    end(false);
+    return false;
+  }
   return true;
 }
 
