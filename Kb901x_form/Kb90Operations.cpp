@@ -61,13 +61,7 @@ Kb90Operations::~Kb90Operations() {
   link_.close();
 }
 
-Kb90Mode Kb90Operations::mode() const {
-  switch (job_.phase()) {
-    case JobPhase::Idle: return Kb90Mode::None;
-    case JobPhase::Reading: return Kb90Mode::Reading;
-    default: return Kb90Mode::Writing;
-  }
-}
+Kb90Mode Kb90Operations::mode() const { return job_.mode(Kb90Mode::None, Kb90Mode::Reading, Kb90Mode::Writing); }
 
 bool Kb90Operations::open(Opening why) {
   if (why == Opening::Click) view_.clearLog();

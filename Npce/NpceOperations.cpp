@@ -45,11 +45,7 @@ NpceOperations::~NpceOperations() {
 }
 
 NpceMode NpceOperations::mode() const {
-  switch (job_.phase()) {
-    case JobPhase::Idle: return NpceMode::NONE;
-    case JobPhase::Reading: return NpceMode::Reading_NPCE;
-    default: return NpceMode::Write_NPCE;
-  }
+  return job_.mode(NpceMode::NONE, NpceMode::Reading_NPCE, NpceMode::Write_NPCE);
 }
 
 void NpceOperations::timeStamp() { view_.log(std::string(kCurrentTime) + LongTimeOfDay()); }

@@ -40,6 +40,13 @@ class FlashJob {
 
   JobPhase phase() const { return phase_.load(); }
   bool busy() const { return phase() != JobPhase::Idle; }
+  // The phase in a family's own words (its window's mode): idle, a read, or anything else a
+  // job does (a write with its backup and verify).
+  template <class Mode>
+  Mode mode(Mode idle, Mode reading, Mode writing) const {
+    const JobPhase now = phase();
+    return now == JobPhase::Idle ? idle : now == JobPhase::Reading ? reading : writing;
+  }
 
   // Read twice and compare: taken when a read starts.
   void setReadTwice(bool on) { readTwice_.store(on); }
