@@ -1,6 +1,7 @@
 // The shared flash job on every family that runs on it: each job, however it ends, is
 // reported once, after its last line and before its end is told, with what it did, which
 // file and which backup; and the job's phase is idle again when the window hears the end.
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 
@@ -57,7 +58,10 @@ TEST_P(FlashJobReport, EachJobIsReportedOnceWithWhatItDid) {
   ReportedTask t(row, {});
   TaskBench& bench = t.task->bench();
   const Data old = Pattern(row.flashSize, 7);
-  const Data image = Pattern(row.flashSize, 11);
+  // Data in the first 8 KiB, erased flash after it: on the ITE wire every byte but FFh is a
+  // lock-step exchange of its own, and the case stays short under the thread checker.
+  Data image = Pattern(row.flashSize, 11);
+  std::fill(image.begin() + 8192, image.end(), std::uint8_t{0xFF});
   t.task->setFlash(old);
   const std::string dump = bench.dir.file("dump.bin");
   const std::string source = bench.dir.file("image.bin");
