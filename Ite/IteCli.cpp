@@ -171,11 +171,11 @@ int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
     ops.ITE_CHECK_CON_BitBtnClick();
   } else if (action == "read") {
     view.setSaveFile(request.operand, request.force);
-    ops.ITE_READ_BitBtnClick();
+    ops.job().read();
   } else if (action == "write") {
     view.setOpenFile(request.operand);
     view.setYesNoAnswer(request.yes);
-    ops.ITE_WRITE_BitBtnClick();
+    ops.job().write();
   }
   const CliStop stop{[&ops] { ops.requestStop(); }, action == "write", &ops.chipGate()};
   const int status = AwaitOperation(view, std::chrono::milliseconds(limits::kIteOperationBoundMs), stop, "ite " + action);

@@ -1,300 +1,190 @@
 #include "Ite/IteOperations.h"
 
-#include <utility>
+#include <span>
 
+#include "Ite/IteControls.h"
 #include "Ite/IteFamily.h"
-#include "Ite/IteOperationsCommon.h"
-#include "Ite/IteTexts.h"
-#include "view/CharFilter.h"
+#include "Ite/IteLines.h"
+#include "Ite/IteSetup.h"
+#include "Ite/IteSteps.h"
+#include "files/DumpChecks.h"
 #include "link/OpenProgrammer.h"
-#include "view/TimeStamp.h"
 
 namespace jig {
 
-using namespace ite::detail;
+namespace text = ite::text;
+using namespace ite::control;
+using ite::Concat;
+
+namespace {
+FlashFacts IteFacts() {
+  FlashTexts texts = DefaultFlashTexts(ite::kLanguage);
+  texts.readingAgain = text::kSecondReadStart;
+  texts.secondReadNotStarted = text::kSecondReadNotDone;
+  texts.writeStoppedBeforeWrite = text::kStoppedBeforeWrite;
+  texts.verifyStarts = text::kVerifyStart;
+  texts.verifyNotDone = text::kVerifyNotDone;
+  return {.task = "ite", .chipSize = ite::kFlashSize, .language = ite::kLanguage, .readBackVerify = true,
+          .saveDialog = {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kSaveName, true},
+          .openDialog = {text::kOpenTitle, text::kOpenFilter, {}, {}, false},
+          .saveInterrupted = text::kReadCancelled, .writeInterrupted = text::kWriteCancelled,
+          .createFailedBox = text::kCreateFailedBox, .openFailedBox = text::kOpenFailedBox,
+          .createFailedLine = text::kCreateFailed, .openFailedLine = text::kOpenFailed, .texts = texts,
+          // The read judges its dump after its last block, before the end byte.
+          .dumpEnd = {text::kFileWriteFailed, false}};
+}
+}  // namespace
 
 std::string_view ModeText(IteMode mode) {
   switch (mode) {
-    case IteMode::READ_ITE: return ite::text::kModeRead;
-    case IteMode::WRITE_ITE_step_one: return ite::text::kModeWrite;
+    case IteMode::READ_ITE: return text::kModeRead;
+    case IteMode::WRITE_ITE_step_one: return text::kModeWrite;
     case IteMode::NONE: break;
   }
-  return ite::text::kModeNone;
+  return text::kModeNone;
 }
 
 IteOperations::IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds)
-    : d2xx_(d2xx), view_(view), bounds_(bounds), link_(d2xx, ite::kBufferSize) {}
+    : IteBoard(view), view_(view), bounds_(bounds), facts_(IteFacts()), link_(d2xx, ite::kBufferSize),
+      job_(*this, view) {}
 
-IteOperations::~IteOperations() {
-  ReadThread_ITE.request_stop();
-  joinWorker();
-}
+void IteOperations::timeStamp() { view_.log(ite::TimeStampLine()); }
+void IteOperations::finish(std::uint8_t endByte) { ite::EndWith(link_, view_, endByte, bounds_); }
 
-void IteOperations::joinWorker() {
-  if (ReadThread_ITE.joinable()) ReadThread_ITE.join();
-}
-
-void IteOperations::log(std::string_view line) { view_.log(std::string(line)); }
-
-void IteOperations::logTimeStamp() { log(Concat({kCurrentTimeRu, LongTimeOfDay()})); }
-
-void IteOperations::logNoAnswer(std::uint32_t ms, std::string_view command) {
-  log(Concat({ite::text::kNoAnswerPrefix, std::to_string(ms), ite::text::kNoAnswerMiddle, command, ite::text::kFullStop}));
-}
-
-void IteOperations::logFailure(std::string_view code) {
-  log(Concat({ite::text::kFailurePrefix, code, ite::text::kFailureSuffix}));
-}
-
-// ---- Base, parse and mirror ----
-
-void IteOperations::FormCreate(ite::IteBase base) {
-  base_ = std::move(base);
-  entry_ = 0;
-}
-
-bool IteOperations::selectedLine(std::string& line) const {
-  if (!base_.found || entry_ < 1 || static_cast<std::size_t>(entry_) > base_.lines.size()) return false;
-  line = base_.lines[static_cast<std::size_t>(entry_ - 1)];
-  return true;
-}
-
-void IteOperations::showPins(const ite::PinAssignment& before) {
-  for (std::size_t signal = 0; signal < pins_.size(); ++signal)
-    if (pins_[signal] != before[signal]) view_.select(ite::kSignals[signal].box, pins_[signal]);
-}
-
-void IteOperations::ITE_ComboBox_MB_SWITCHSelect(int index) {
-  const int entries = base_.found ? static_cast<int>(base_.lines.size()) : 0;
-  if (index < 0 || index > entries) return;
-  entry_ = index;
-  std::string line;
-  if (!selectedLine(line)) {
-    checkEnabled_ = false;
-    view_.enable(kCheckBox, false);
-    view_.ended(true);
-    return;
-  }
-  // A reset, not the user's click: the mirror does not run.
-  checked_ = true;
-  checkEnabled_ = false;
-  view_.select(kCheckBox, 1);
-  view_.enable(kCheckBox, false);
-
-  const ite::PinAssignment before = pins_;
-  const ite::ParseResult parsed = ite::ParseMbLine(line, pins_);
-  pins_ = parsed.pins;
-  showPins(before);
-  const std::string_view name =
-      parsed.signal >= 0 ? ite::kSignals[static_cast<std::size_t>(parsed.signal)].name : std::string_view{};
-  switch (parsed.kind) {
-    case ite::ParseResult::Ok:
-      checkEnabled_ = true;
-      view_.enable(kCheckBox, true);
-      view_.ended(true);
-      return;
-    case ite::ParseResult::MissingKey:
-      log(Concat({ite::text::kMissingPinPrefix, name, ite::text::kSignalSuffix}));
-      break;
-    case ite::ParseResult::BadPin:
-      log(Concat({ite::text::kBadPinPrefix, name, ite::text::kSignalSuffix}));
-      break;
-    case ite::ParseResult::NotNumber:
-      view_.errorBox(Concat({ite::text::kNotNumberPrefix, name, ite::text::kNotNumberSuffix}));
-      break;
-  }
-  view_.ended(false);
-}
-
-void IteOperations::ITE_CheckBoxClick(bool checked) {
-  checked_ = checked;
-  std::string line;
-  if (!selectedLine(line)) {
-    view_.ended(false);
-    return;
-  }
-  const ite::MirrorResult mirrored = ite::MirrorPins(line, pins_);
-  switch (mirrored.kind) {
-    case ite::MirrorResult::Ok: {
-      const ite::PinAssignment before = pins_;
-      pins_ = mirrored.pins;
-      showPins(before);
-      view_.ended(true);
-      return;
-    }
-    case ite::MirrorResult::MissingCount: log(ite::text::kMissingCount); break;
-    case ite::MirrorResult::BadCount: log(ite::text::kBadCount); break;
-    case ite::MirrorResult::PinOutside: {
-      const int pin = pins_[static_cast<std::size_t>(mirrored.signal)];
-      log(Concat({ite::text::kPinOutsidePrefix, ite::kSignals[static_cast<std::size_t>(mirrored.signal)].name,
-                  ite::text::kOpenBracket, std::to_string(pin), ite::text::kCloseBracket, ite::text::kPinOutsideMiddle, std::to_string(mirrored.count),
-                  ite::text::kPinOutsideSuffix}));
-      break;
-    }
-  }
-  view_.ended(false);
-}
-
-void IteOperations::setPin(int signal, int pin) {
-  if (signal < 0 || signal >= ite::kSignalCount || pin < 0 || pin > ite::kMaxPin) return;
-  pins_[static_cast<std::size_t>(signal)] = pin;
-}
-
-// ---- APPLY ----
-
-void IteOperations::ITE_SETUP_BitBtnClick() {
-  // The handle belongs to a running transfer; its button is disabled meanwhile.
-  if (Mode_ITE.load() != IteMode::NONE) return;
-  logTimeStamp();
-  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) {
-    view_.ended(false);
-    return;
-  }
-  log(ite::text::kSendingSettings);
-  const ite::Reply entered = ite::Cmd_ITE(link_, ite::CmdKind::EnterSettings, 0, bounds_.answerMs);
-  if (!entered) logNoAnswer(bounds_.answerMs, ite::text::kCmdEnterSettings);
-  if (entered != ite::kSettingsEntered) {
-    log(ite::text::kSettingsError);
-    link_.close();
-    view_.ended(false);
-    return;
-  }
-  auto send = [this](std::uint8_t code1, std::uint8_t code2, std::uint8_t pin) {
-    const ite::StepResult result = ite::PinCmd_ITE(link_, code1, code2, pin, bounds_.answerMs);
-    if (result == ite::StepResult::NoAnswer)
-      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdPinSetting, std::string(1, static_cast<char>(code1)),
-                                            std::string(1, static_cast<char>(code2)), ite::text::kCloseBracket}));
-    return result == ite::StepResult::Ok;
-  };
-  bool accepted = true;
-  for (const int signal : ite::kApplyOrder) {
-    const ite::IteSignal& s = ite::kSignals[static_cast<std::size_t>(signal)];
-    if (!(accepted = send(s.code1, s.code2, static_cast<std::uint8_t>(pins_[static_cast<std::size_t>(signal)]))))
-      break;
-  }
-  if (accepted) accepted = send(ite::kSettingsEnd, ite::kSettingsEnd, ite::kSettingsEnd);
-  if (!accepted) {
-    log(ite::text::kPinProtocolError);
-    link_.close();
-    view_.ended(false);
-    return;
-  }
-  log(ite::text::kSettingsSent);
-  for (std::string_view button : {kCheckButton, kExitButton, kWriteButton, kReadButton}) view_.enable(button, true);
-  link_.close();
-  view_.ended(true);
-}
-
-// ---- Link check ----
-
-void IteOperations::ITE_CHECK_CON_BitBtnClick() {
-  if (Mode_ITE.load() != IteMode::NONE) return;
+bool IteOperations::open(Opening) {
   log("");
-  log(ite::text::kCheckStart);
-  if (OpenProgrammer(link_, profiles::kIte, view_) != OpenResult::Ready) {
-    view_.ended(false);
-    return;
-  }
-  log(ite::text::kProgrammerReady);
-  log("");
-  log(ite::text::kPlugNow);
-  auto fail = [this](std::string_view code) {
-    logFailure(code);
-    finish(ite::kEndFailure);
-    view_.ended(false);
-  };
-  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
-  if (connected != ite::kDone) return fail(ite::kCheckConnectCode);
-  std::uint8_t id[3] = {};
-  for (std::uint8_t address = 0; address < 3; ++address) {
-    const ite::Reply set = ite::Cmd_ITE(link_, ite::CmdKind::SetAddress, address, bounds_.answerMs);
-    if (!set) logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdSetAddress, Hex2(address), ite::text::kCloseBracket}));
-    if (!set || *set == ite::kNoController) return fail(ite::kCheckIdCodes[address]);
-    const ite::Reply value = ite::Cmd_ITE(link_, ite::CmdKind::ReadRegister, 0, bounds_.answerMs);
-    if (!value) {
-      logNoAnswer(bounds_.answerMs, ite::text::kCmdReadRegister);
-      return fail(ite::kCheckIdCodes[address]);
-    }
-    id[address] = *value;
-  }
-  log(Concat({ite::text::kFoundId, Hex2(id[0]), Hex2(id[1]), ite::text::kRevision, Hex2(id[2])}));
-  finish(ite::kEndSuccess);
-  view_.ended(true);
+  return OpenProgrammer(link_, profiles::kIte, view_) == OpenResult::Ready;
 }
 
-void IteOperations::finish(std::uint8_t endByte) {
-  if (!ite::Finish_ITE(link_, endByte, bounds_.drainMs)) log(ite::text::kNotDrained);
+void IteOperations::close() {
+  if (link_.isOpen) finish(ite::kEndFailure);
 }
 
-bool IteOperations::connectForRead() {
-  const ite::Reply connected = ite::Cmd_ITE(link_, ite::CmdKind::Connect, 0, bounds_.connectMs);
-  if (!connected) logNoAnswer(bounds_.connectMs, ite::text::kCmdConnect);
-  if (connected != ite::kDone) {
-    logFailure(ite::kReadConnectCode);
-    return false;
-  }
-  log(ite::text::kPreparing);
-  if (!runRegisterSteps(ite::kReadPreparation)) return false;
-  log(ite::text::kPrepared);
-  return true;
+void IteOperations::busy(JobPhase phase) {
+  for (const char* button : {kCheck, kExit, kSetup, phase == JobPhase::Reading ? kWrite : kRead})
+    view_.enable(button, false);
 }
 
-bool IteOperations::runRegisterSteps(std::span<const ite::RegStep> steps) {
-  for (const ite::RegStep& step : steps) {
-    const ite::StepResult result = ite::RegWrite_ITE(link_, step.reg, step.value, bounds_.answerMs);
-    if (result == ite::StepResult::Ok) continue;
-    if (result == ite::StepResult::NoAnswer)
-      logNoAnswer(bounds_.answerMs, Concat({ite::text::kCmdWriteRegister, Hex2(step.reg), ite::text::kRegisterEquals, Hex2(step.value),
-                                            ite::text::kHexSuffix}));
-    logFailure(step.code);
-    return false;
-  }
-  return true;
+void IteOperations::idle() {
+  for (const char* button : {kCheck, kExit, kWrite, kSetup, kRead}) view_.enable(button, true);
 }
-
-void IteOperations::endClickFailed(bool sendEnd, bool enableRead, bool enableWrite) {
-  file_.reset();
-  if (sendEnd) finish(ite::kEndFailure);
-  link_.close();
-  Mode_ITE.store(IteMode::NONE);
-  for (std::string_view button : {kCheckButton, kExitButton, kSetupButton}) view_.enable(button, true);
-  if (enableRead) view_.enable(kReadButton, true);
-  if (enableWrite) view_.enable(kWriteButton, true);
-  for (std::string_view box : {kVerifyBox, kReadTwiceBox, kBackupBox}) view_.enable(box, true);
-  view_.ended(false);
-}
-
-// ---- ReadThread_ITE ----
-
-void IteOperations::threadMain(std::stop_token stop) {
-  switch (Mode_ITE.load()) {
-    case IteMode::READ_ITE: readBody(stop); break;
-    case IteMode::WRITE_ITE_step_one:
-      if (backupThisWrite_) backupThenWrite(stop);
-      else writeBody(stop);
-      break;
-    case IteMode::NONE: break;
-  }
-}
-
-void IteOperations::endWorker(bool success) {
-  for (std::string_view button :
-       {kCheckButton, kExitButton, kWriteButton, kSetupButton, kReadButton, kVerifyBox, kReadTwiceBox, kBackupBox})
-    view_.enable(button, true);
-  Mode_ITE.store(IteMode::NONE);
-  view_.ended(success);
-}
-
-// ---- EXIT ----
 
 void IteOperations::ITE_EXIT_BitBtnClick() {
-  if (Mode_ITE.load() != IteMode::NONE) return;
+  if (job_.busy()) return;
   view_.clearLog();
   view_.showWindow("Form1", true);
   view_.showWindow("self", false);
   view_.setGauge(kGauge, 0);
   view_.ended(true);
+}
+
+void IteOperations::ownClick(const std::function<bool()>& exchange) {
+  const bool success = OpenProgrammer(link_, profiles::kIte, view_) == OpenResult::Ready && exchange();
+  link_.close();
+  job_.release();
+  view_.ended(success);
+}
+
+// Neither touches the flash; the job's lock keeps the handle theirs and a transfer away.
+void IteOperations::ITE_SETUP_BitBtnClick() {
+  if (!job_.claim(JobPhase::Reading)) return;
+  timeStamp();
+  ownClick([this] {
+    if (!ite::SendPins(link_, view_, pins(), bounds_)) return false;
+    for (const char* button : {kCheck, kExit, kWrite, kRead}) view_.enable(button, true);
+    return true;
+  });
+}
+
+void IteOperations::ITE_CHECK_CON_BitBtnClick() {
+  if (!job_.claim(JobPhase::Reading)) return;
+  log("");
+  log(text::kCheckStart);
+  ownClick([this] { return ite::CheckLink(link_, view_, bounds_); });
+}
+
+// The read: Connect and the pre-preparation, then 512 blocks. Every read after a read's first
+// (the second of a read twice, the backup, the read-back) is an exchange of its own, from its
+// open to its end byte.
+
+void IteOperations::announceRead(const std::string&) {
+  pass_.reset();
+  readGauge();
+  timeStamp();
+  log(text::kReadStart);
+}
+
+bool IteOperations::announcePass(Pass pass) {
+  pass_ = pass;
+  return false;
+}
+
+void IteOperations::readGauge() {
+  view_.setGaugeColour(kGauge, colour::kLime);
+  view_.setGauge(kGauge, 0);
+}
+
+bool IteOperations::startReadPass() {
+  if (pass_ == Pass::Backup) {
+    // The click's open ends without an end byte; the backup opens anew.
+    link_.close();
+    if (!open(Opening::Click)) return false;
+  }
+  if (pass_) {
+    timeStamp();
+    log(text::kReadStart);
+  }
+  // After the action before, the board is still on the cable: the controller answers Connect
+  // at once, and a board taken off meanwhile fails within the connect bound.
+  if (ite::Connect(link_, view_, ite::kReadConnectCode, bounds_)) {
+    log(text::kPreparing);
+    if (ite::WriteRegisters(link_, view_, ite::kReadPreparation, bounds_)) {
+      log(text::kPrepared);
+      return true;
+    }
+  }
+  finish(ite::kEndFailure);
+  if (pass_) timeStamp();
+  return false;
+}
+
+bool IteOperations::readPass(FlashRun& run) {
+  run.capture().startPass();
+  const bool read = readBlocks(run);
+  // A dump of one value or one short pattern is almost always a bad contact: a read says so of
+  // its dump after its last block.
+  if (read && !pass_) log(DumpPatternLine(CheckDumpPattern(run.capture().firstPass()), ite::kLanguage));
+  finish(read ? ite::kEndSuccess : ite::kEndFailure);
+  timeStamp();
+  if (!read && pass_ == Pass::Again) log(text::kSecondReadNotDone);
+  return read;
+}
+
+bool IteOperations::readBlocks(FlashRun& run) {
+  log(text::kReading);
+  for (std::size_t block = 1; block <= ite::kBlockCount; ++block) {
+    if (run.stopRequested()) {
+      log(text::kStopped);
+      return false;
+    }
+    DWORD gathered = 0;
+    const bool whole = ite::ReadBlock_ITE(link_, bounds_.blockMs, gathered) == WaitResult::Ok;
+    if (!whole)
+      log(Concat({text::kNoAnswerPrefix, std::to_string(bounds_.blockMs), text::kShortBlockMiddle,
+                  std::to_string(gathered), text::kOfBlockBytes}));
+    if (!whole || link_.buffer[ite::kBlockSize] != ite::kDone) {
+      log(Concat({text::kBlockErrorPrefix, std::to_string(block)}));
+      return false;
+    }
+    if (!run.capture().take(std::span(link_.buffer.data(), ite::kBlockSize))) {
+      log(Concat({text::kFileWriteFailed, run.capture().target()}));
+      return false;
+    }
+    view_.setGauge(kGauge, static_cast<int>(block));
+    run.progress(static_cast<int>(block), static_cast<int>(ite::kBlockCount));
+  }
+  log(text::kReadDone);
+  return true;
 }
 
 }  // namespace jig

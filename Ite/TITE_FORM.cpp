@@ -124,7 +124,7 @@ void TITE_FORM::layOut() {
 
 void TITE_FORM::connectControls() {
   // A click on READ during a read (WRITE during a write) is ignored: it looks it.
-  holdWhileBusy({ITE_READ_BitBtn, ITE_WRITE_BitBtn}, [this] { return ops_->Mode_ITE.load() != IteMode::NONE; });
+  holdWhileBusy({ITE_READ_BitBtn, ITE_WRITE_BitBtn}, [this] { return ops_->mode() != IteMode::NONE; });
 
   for (int signal = 0; signal < ite::kSignalCount; ++signal)
     connect(pinBoxes[static_cast<std::size_t>(signal)], &QComboBox::activated, this,
@@ -185,6 +185,13 @@ void TITE_FORM::ITE_WRITE_BitBtnClick() {
     ops_->ITE_WRITE_BitBtnClick();
   });
 }
+// Verify, reading twice and the backup are taken when a job starts: they stay as they are
+// until it ends.
+void TITE_FORM::showJob(const JobStatus& status) {
+  const bool idle = status.phase == JobPhase::Idle;
+  for (QCheckBox* box : {VerifyAfterWrite, ReadTwice, Backup_ITE}) box->setEnabled(idle);
+}
+
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
 
 namespace {

@@ -50,6 +50,7 @@ class TITE_FORM : public TTaskWindow {
   QProgressBar* SPEED_ITE_CGauge;
 
  private:
+  void showJob(const JobStatus& status) override;
   void buildBoardChoice();
   void buildPinBoxes();
   void build();

@@ -35,7 +35,7 @@ class Kb90Operations : private FlashSteps {
   bool EXIT_KB901XClick();
 
   // Mode_KB90, as the job's phase.
-  Kb90Mode mode() const { return ModeOf(job_.phase(), Kb90Mode::None, Kb90Mode::Reading, Kb90Mode::Writing); }
+  Kb90Mode mode() const { return job_.mode(Kb90Mode::None, Kb90Mode::Reading, Kb90Mode::Writing); }
   // Read twice, backup, stop and the chip gate are the job's.
   FlashJob& job() { return job_; }
 

@@ -29,8 +29,8 @@ FlashFacts Mec16Facts() {
           .createFailedBox = std::string(kCreateFailed), .openFailedBox = std::string(kOpenFailed),
           .texts = texts,
           // A dump read with INFO writes back: its MAIN part goes to the chip.
-          .largestFile = kMainBytes + kInfoBytes, .judgedBytes = kMainBytes, .judgeFirstRead = true,
-          .fileProblemsLogged = true};
+          .largestFile = kMainBytes + kInfoBytes, .judgeFirstRead = true, .fileProblemsLogged = true,
+          .dumpEnd = {.judgedBytes = kMainBytes}};
 }
 }  // namespace
 

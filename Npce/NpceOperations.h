@@ -24,7 +24,7 @@ class NpceOperations : private FlashSteps {
   void EXIT_NPCEClick();
 
   // Mode_NPCE, the window's only lock, as the job's phase: "NONE" when idle.
-  NpceMode mode() const { return ModeOf(job_.phase(), NpceMode::NONE, NpceMode::Reading_NPCE, NpceMode::Write_NPCE); }
+  NpceMode mode() const { return job_.mode(NpceMode::NONE, NpceMode::Reading_NPCE, NpceMode::Write_NPCE); }
   // Read twice, backup, stop and the chip gate are the job's.
   FlashJob& job() { return job_; }
 

@@ -39,7 +39,7 @@ bool DumpCapture::take(std::span<const std::uint8_t> block) {
   return true;
 }
 
-DumpCapture::Ending DumpCapture::finish(LogLanguage language, std::size_t judgedBytes, bool judge) {
+DumpCapture::Ending DumpCapture::finish(LogLanguage language, const DumpWording& wording) {
   Ending ending;
   if (twice_) {
     const auto difference = CompareDumps(first_, second_);
@@ -55,7 +55,8 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language, std::size_t judged
       const std::string reason = SystemErrorText(sink_->error());
       abandon();
       ending.diskRefused = true;
-      ending.lines.push_back(language == LogLanguage::Russian
+      ending.lines.push_back(!wording.notSaved.empty() ? wording.notSaved + target_
+                             : language == LogLanguage::Russian
                                  ? "Файл " + target_ + " не удалось сохранить на диск (" + reason + ")."
                                  : "The file " + target_ + " could not be saved to the disk (" + reason + ").");
       return ending;
@@ -63,7 +64,7 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language, std::size_t judged
     sink_.reset();
   }
   ending.saved = true;
-  if (judge) ending.lines.push_back(verdict(language, judgedBytes));
+  if (wording.judge) ending.lines.push_back(verdict(language, wording.judgedBytes));
   return ending;
 }
 

@@ -17,6 +17,15 @@
 
 namespace jig {
 
+// A window's own wording of a read's end: its line before the target's path when the dump
+// cannot be saved (empty: the shared line with the system's reason), and no dump check when
+// its read judged the dump already.
+struct DumpWording {
+  std::string notSaved;
+  bool judge = true;
+  std::size_t judgedBytes = 0;  // what the check looks at: the firmware, not a block behind it (0: all)
+};
+
 class DumpCapture {
  public:
   // At the moment the read creates its file: the sink beside target. False when the folder
@@ -37,8 +46,8 @@ class DumpCapture {
     bool diskRefused = false;        // the last line says why the disk did not take the dump
   };
   // After the last pass of a read that ended well: compares the passes when reading twice,
-  // commits the dump and judges its first judgedBytes (all when 0), unless judge is false.
-  Ending finish(LogLanguage language, std::size_t judgedBytes = 0, bool judge = true);
+  // commits the dump and judges it as the wording says.
+  Ending finish(LogLanguage language, const DumpWording& wording = {});
   // The dump check on the first pass's first judgedBytes (all when 0).
   std::string verdict(LogLanguage language, std::size_t judgedBytes = 0) const;
   // Any other end: the temporary file goes, the target stays as it was.

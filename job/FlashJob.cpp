@@ -34,6 +34,7 @@ DumpCapture& FlashRun::capture() { return job_.capture_; }
 std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
 void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
 void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
+bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
 
 FlashJob::FlashJob(FlashSteps& steps, TaskView& view) : steps_(steps), view_(view), facts_(steps.facts()) {}
 
@@ -79,6 +80,7 @@ void FlashJob::read() {
   // The dump goes beside the chosen name and replaces it only when whole; reading twice,
   // the passes wait in memory until they agree.
   if (!capture_.open(*path, twice)) {
+    if (!facts_.createFailedLine.empty()) view_.log(facts_.createFailedLine);
     fileProblem(facts_.createFailedBox);
     view_.log(CreateFailedLine(*path, capture_.createError(), facts_.language));
     return endInClick();
@@ -96,12 +98,14 @@ void FlashJob::readWork(FlashRun& run) {
   steps_.close();
   const bool judgedFirst = facts_.judgeFirstRead && capture_.wantsAnotherPass();
   if (capture_.wantsAnotherPass()) {
-    if (judgedFirst) view_.log(capture_.verdict(facts_.language, facts_.judgedBytes));
+    if (judgedFirst) view_.log(capture_.verdict(facts_.language, facts_.dumpEnd.judgedBytes));
     if (!secondRead(run)) return;
     if (!steps_.readPass(run)) return end(false);
     steps_.close();
   }
-  auto ending = capture_.finish(facts_.language, facts_.judgedBytes, !judgedFirst);
+  DumpWording wording = facts_.dumpEnd;
+  wording.judge = wording.judge && !judgedFirst;
+  auto ending = capture_.finish(facts_.language, wording);
   if (ending.diskRefused && !facts_.texts.dumpNotSaved.empty())
     ending.lines.insert(ending.lines.end() - 1, facts_.texts.dumpNotSaved);
   for (std::string& line : ending.lines) view_.log(std::move(line));
@@ -158,6 +162,7 @@ bool FlashJob::takeImage(const std::string& path) {
   const std::size_t largest = std::max(facts_.largestFile, facts_.chipSize);
   SourceFile source = ReadSourceFile(path, largest);
   if (source.problem == SourceProblem::CannotOpen) {
+    if (!facts_.openFailedLine.empty()) view_.log(facts_.openFailedLine);
     fileProblem(facts_.openFailedBox);
     return false;
   }
@@ -207,6 +212,7 @@ void FlashJob::write() {
     steps_.announceWrite(*path);
     publish(JobPhase::Writing);
     steps_.busy(JobPhase::Writing);
+    if (!steps_.startWritePass()) return end(false);
   }
   startWorker(&FlashJob::writeWork);
 }
@@ -271,6 +277,10 @@ bool FlashJob::backupThenReopen(FlashRun& run) {
     return false;
   }
   steps_.announceWrite(report_.file);
+  if (!steps_.startWritePass()) {
+    end(false);
+    return false;
+  }
   return true;
 }
 

@@ -26,12 +26,6 @@
 
 namespace jig {
 
-// A family's view of the phase, in the names of its own window state.
-template <class Mode>
-Mode ModeOf(JobPhase phase, Mode none, Mode reading, Mode writing) {
-  return phase == JobPhase::Idle ? none : phase == JobPhase::Reading ? reading : writing;
-}
-
 class FlashJob {
  public:
   FlashJob(FlashSteps& steps, TaskView& view);
@@ -46,6 +40,13 @@ class FlashJob {
 
   JobPhase phase() const { return phase_.load(); }
   bool busy() const { return phase() != JobPhase::Idle; }
+  // The phase in a family's own words (its window's mode): idle, a read, or anything else a
+  // job does (a write with its backup and verify).
+  template <class Mode>
+  Mode mode(Mode idle, Mode reading, Mode writing) const {
+    const JobPhase now = phase();
+    return now == JobPhase::Idle ? idle : now == JobPhase::Reading ? reading : writing;
+  }
 
   // Read twice and compare: taken when a read starts.
   void setReadTwice(bool on) { readTwice_.store(on); }

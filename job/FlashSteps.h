@@ -47,17 +47,19 @@ struct FlashFacts {
   // The documented texts of the click: the save or the open dialog cancelled, and the boxes
   // when the file cannot be created or opened.
   std::string saveInterrupted, writeInterrupted, createFailedBox, openFailedBox;
+  // A family that also logs a line before each box (empty: none).
+  std::string createFailedLine, openFailedLine;
   FlashTexts texts;
   // A file may hold more than the chip takes (a dump with a block the write does not send):
   // up to this much is taken, and only its first chipSize bytes are written and asked about.
   std::size_t largestFile = 0;  // 0: chipSize
-  // The dump check looks at this much of a dump (the firmware, not a block behind it).
-  std::size_t judgedBytes = 0;  // 0: all of it
   // The dump check follows each documented read as it ends: the first of a pair is judged
   // before the second read begins.
   bool judgeFirstRead = false;
   // The window tells a file it cannot create or open in its log, not in a box.
   bool fileProblemsLogged = false;
+  // How the end of a read is worded: the shared lines unless the family has its own.
+  DumpWording dumpEnd;
 };
 
 // Why the programmer is opened.
@@ -76,6 +78,8 @@ class FlashRun {
   std::span<const std::uint8_t> image() const;
   // A pass enters its verify (or erase) step: the job tells the window.
   void phase(JobPhase phase);
+  // The job reads the chip back after this write: the write leaves it ready for a read.
+  bool readBackFollows() const;
   void progress(int done, int total);
 
  private:
@@ -111,6 +115,9 @@ class FlashSteps {
   virtual std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) { return source; }
   // A write begins: its documented lines and gauge up to its first command.
   virtual void announceWrite(const std::string& path) = 0;
+  // The write's exchange before it touches the chip (a connect), once announced; false when
+  // it failed (after its own lines and end bytes): the chip is as it was.
+  virtual bool startWritePass() { return true; }
   // A stop came before the first erase or write command: the family's end, after the job's line.
   virtual void stoppedBeforeWrite() {}
   // From the first erase or write command through the documented check; true when the chip

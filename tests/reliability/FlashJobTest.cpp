@@ -29,7 +29,7 @@ class ReportedTask {
       std::lock_guard lock(mutex_);
       reports_.push_back(report);
       // The report comes before the window hears the end, with the job idle.
-      endedBefore = task->bench().view.endings().size();
+      endedBefore = task->endings().size();
       idleWhenReported = !job->busy();
     });
   }
@@ -57,7 +57,10 @@ TEST_P(FlashJobReport, EachJobIsReportedOnceWithWhatItDid) {
   const auto& [row, c] = GetParam();
   ReportedTask t(row, {});
   TaskBench& bench = t.task->bench();
-  const Data image = Pattern(row.flashSize, 11);
+  // Data in the first 8 KiB, erased flash after it: on the ITE wire every byte but FFh is a
+  // lock-step exchange of its own, and the case stays short under the thread checker.
+  Data image = Pattern(row.flashSize, 11);
+  std::fill(image.begin() + 8192, image.end(), std::uint8_t{0xFF});
   // A chip written without an erase (MEC16xx) only loses bits: the old contents hold every
   // bit the image sets.
   Data old = Pattern(row.flashSize, 7);
@@ -128,12 +131,8 @@ TEST_P(FlashJobFailure, AReadCutShortIsReportedAsAFailure) {
   EXPECT_EQ(t.task->endings(), std::vector<bool>{false});
 }
 
-std::vector<FlashTaskRow> JobTasks() {
-  std::vector<FlashTaskRow> rows;
-  for (const FlashTaskRow& row : FlashTasks())
-    if (row.name == "Kb90" || row.name == "Npce" || row.name == "Mec16") rows.push_back(row);
-  return rows;
-}
+// Every flash family runs on the job.
+std::vector<FlashTaskRow> JobTasks() { return FlashTasks(); }
 
 INSTANTIATE_TEST_SUITE_P(Job, FlashJobReport,
                          testing::Combine(testing::ValuesIn(JobTasks()),

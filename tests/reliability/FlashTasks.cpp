@@ -140,17 +140,20 @@ class IteTask : public FlashTask {
     bench_.ops.joinWorker();
     return ended;
   }
+  FlashJob* job() override { return &bench_.ops.job(); }
   std::vector<bool> endings() override {
     const auto all = bench_.view.endings();
     return std::vector<bool>(all.begin() + static_cast<std::ptrdiff_t>(std::min(before_, all.size())), all.end());
   }
   void expectIdle() override {
     EXPECT_TRUE(applied_);
-    EXPECT_EQ(bench_.ops.Mode_ITE.load(), IteMode::NONE);
+    EXPECT_EQ(bench_.ops.mode(), IteMode::NONE);
     EXPECT_EQ(bench_.d2xx.openHandles(), 0u);
+    // A click that ends before its job runs has disabled no button; the job's boxes are the
+    // window's to map (showJob).
     for (const char* control : {"ITE_READ_BitBtn", "ITE_WRITE_BitBtn", "ITE_SETUP_BitBtn", "ITE_CHECK_CON_BitBtn",
                                 "ITE_EXIT_BitBtn", "VerifyAfterWrite", "ReadTwice", "Backup_ITE"})
-      EXPECT_EQ(bench_.view.enabled(control), true) << control;
+      EXPECT_NE(bench_.view.enabled(control), false) << control;
     // One ending since the pins were applied.
     EXPECT_EQ(bench_.view.endings().size(), before_ + 1);
   }

@@ -169,7 +169,7 @@ class IteRig : public Rig {
       case IteAction::Write: view.answerDialog(sourcePath); ops_->ITE_WRITE_BitBtnClick(); break;
     }
   }
-  bool idle() const override { return ops_->Mode_ITE.load() == IteMode::NONE; }
+  bool idle() const override { return ops_->mode() == IteMode::NONE; }
   void join() override { ops_->joinWorker(); }
 
  protected:
