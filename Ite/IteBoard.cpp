@@ -65,7 +65,7 @@ void IteBoard::ITE_ComboBox_MB_SWITCHSelect(int index) {
   view_.ended(false);
 }
 
-void IteBoard::ITE_CheckBoxClick(bool checked) {
+void IteBoard::setStraightCable(bool checked) {
   checked_ = checked;
   std::string line;
   if (!selectedLine(line)) {

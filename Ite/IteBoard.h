@@ -18,8 +18,8 @@ class IteBoard {
   const ite::IteBase& base() const { return base_; }
 
   void ITE_ComboBox_MB_SWITCHSelect(int index);
-  // The user changed the check mark; checked = straight cable.
-  void ITE_CheckBoxClick(bool checked);
+  // The user changed the check mark (ITE_CheckBoxClick); checked = straight cable.
+  void setStraightCable(bool checked);
   // A box set by hand (0 = "NC").
   void setPin(int signal, int pin);
   const ite::PinAssignment& pins() const { return pins_; }

@@ -151,7 +151,7 @@ bool ApplyPins(IteOperations& ops, IteConsoleView& view, const PinChoice& choice
     ops.ITE_ComboBox_MB_SWITCHSelect(choice.board);
     if (!view.last()) return false;
     if (reversed) {
-      ops.ITE_CheckBoxClick(false);
+      ops.setStraightCable(false);
       if (!view.last()) return false;
     }
   } else if (!choice.pinText.empty()) {
@@ -159,7 +159,7 @@ bool ApplyPins(IteOperations& ops, IteConsoleView& view, const PinChoice& choice
       ops.setPin(signal, choice.pins[static_cast<std::size_t>(signal)]);
   }
   if (!choice.chosen()) return true;
-  ops.ITE_SETUP_BitBtnClick();
+  ops.apply();
   return view.last();
 }
 
@@ -168,7 +168,7 @@ int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
   const std::string& action = request.action;
   view.arm();
   if (action == "check") {
-    ops.ITE_CHECK_CON_BitBtnClick();
+    ops.checkConnection();
   } else if (action == "read") {
     view.setSaveFile(request.operand, request.force);
     ops.job().read();
@@ -177,10 +177,10 @@ int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
     view.setYesNoAnswer(request.yes);
     ops.job().write();
   }
-  const CliStop stop{[&ops] { ops.requestStop(); }, action == "write", &ops.chipGate()};
+  const CliStop stop{[&ops] { ops.job().requestStop(); }, action == "write", &ops.job().chipGate()};
   const int status = AwaitOperation(view, std::chrono::milliseconds(limits::kIteOperationBoundMs), stop, "ite " + action);
   // The worker ends by itself: every wait in it has its bound.
-  ops.joinWorker();
+  ops.job().joinWorker();
   return status;
 }
 
@@ -201,9 +201,9 @@ int RunIteCommand(CliRequest& request) {
   if (!EnsureFirmware(request, request.task)) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
-  ops.setVerifyAfterWrite(!options.has("--no-verify"));
-  ops.setReadTwice(options.has("--read-twice"));
-  ops.setBackup(request.backup);
+  ops.job().setVerifyAfterWrite(!options.has("--no-verify"));
+  ops.job().setReadTwice(options.has("--read-twice"));
+  ops.job().setBackup(request.backup);
   ops.FormCreate(std::move(base));
   if (!ApplyPins(ops, view, choice, options.has("--reversed"))) return kExitFailed;
   if (request.action == "apply") return kExitOk;

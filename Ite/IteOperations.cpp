@@ -86,7 +86,7 @@ void IteOperations::ownClick(const std::function<bool()>& exchange) {
 }
 
 // Neither touches the flash; the job's lock keeps the handle theirs and a transfer away.
-void IteOperations::ITE_SETUP_BitBtnClick() {
+void IteOperations::apply() {
   if (!job_.claim(JobPhase::Reading)) return;
   timeStamp();
   ownClick([this] {
@@ -96,7 +96,7 @@ void IteOperations::ITE_SETUP_BitBtnClick() {
   });
 }
 
-void IteOperations::ITE_CHECK_CON_BitBtnClick() {
+void IteOperations::checkConnection() {
   if (!job_.claim(JobPhase::Reading)) return;
   log("");
   log(text::kCheckStart);

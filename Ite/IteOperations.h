@@ -28,10 +28,11 @@ class IteOperations : public IteBoard, private FlashSteps {
  public:
   IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds = {});
 
-  // The window's handlers: each returns at once; a started operation ends with
+  // What the window's buttons do (APPLY is ITE_SETUP_BitBtnClick, the link check
+  // ITE_CHECK_CON_BitBtnClick): each returns at once; a started operation ends with
   // view.ended(success). A click while an operation runs is ignored.
-  void ITE_SETUP_BitBtnClick();
-  void ITE_CHECK_CON_BitBtnClick();
+  void apply();
+  void checkConnection();
   void ITE_READ_BitBtnClick() { job_.read(); }
   void ITE_WRITE_BitBtnClick() { job_.write(); }
   void ITE_EXIT_BitBtnClick();
@@ -39,12 +40,6 @@ class IteOperations : public IteBoard, private FlashSteps {
   // Mode_ITE, the window's only lock, as the job's phase: "NONE" when idle.
   IteMode mode() const { return job_.mode(IteMode::NONE, IteMode::READ_ITE, IteMode::WRITE_ITE_step_one); }
   FlashJob& job() { return job_; }
-  void setVerifyAfterWrite(bool on) { job_.setVerifyAfterWrite(on); }
-  void setReadTwice(bool on) { job_.setReadTwice(on); }
-  void setBackup(bool on) { job_.setBackup(on); }
-  void requestStop() { job_.requestStop(); }
-  ChipGate& chipGate() { return job_.chipGate(); }
-  void joinWorker() { job_.joinWorker(); }
 
  private:
   const FlashFacts& facts() const override { return facts_; }

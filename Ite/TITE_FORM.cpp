@@ -165,23 +165,23 @@ void TITE_FORM::FormCreate(const std::string& basePath) {
 void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {
   ops_->ITE_ComboBox_MB_SWITCHSelect(ITE_ComboBox_MB_SWITCH->currentIndex());
 }
-void TITE_FORM::ITE_CheckBoxClick() { ops_->ITE_CheckBoxClick(ITE_CheckBox->isChecked()); }
+void TITE_FORM::ITE_CheckBoxClick() { ops_->setStraightCable(ITE_CheckBox->isChecked()); }
 void TITE_FORM::ITE_SETUP_BitBtnClick() {
-  operationClick([this] { ops_->ITE_SETUP_BitBtnClick(); });
+  operationClick([this] { ops_->apply(); });
 }
 void TITE_FORM::ITE_CHECK_CON_BitBtnClick() {
-  operationClick([this] { ops_->ITE_CHECK_CON_BitBtnClick(); });
+  operationClick([this] { ops_->checkConnection(); });
 }
 void TITE_FORM::ITE_READ_BitBtnClick() {
   operationClick([this] {
-    ops_->setReadTwice(ReadTwice->isChecked());
+    ops_->job().setReadTwice(ReadTwice->isChecked());
     ops_->ITE_READ_BitBtnClick();
   });
 }
 void TITE_FORM::ITE_WRITE_BitBtnClick() {
   operationClick([this] {
-    ops_->setVerifyAfterWrite(VerifyAfterWrite->isChecked());
-    ops_->setBackup(Backup_ITE->isChecked());
+    ops_->job().setVerifyAfterWrite(VerifyAfterWrite->isChecked());
+    ops_->job().setBackup(Backup_ITE->isChecked());
     ops_->ITE_WRITE_BitBtnClick();
   });
 }

@@ -287,7 +287,7 @@ auto IteReady(std::string path, bool save) {
       for (int signal = 0; signal < ite::kSignalCount; ++signal)
         operations.setPin(signal, kWiring[static_cast<std::size_t>(signal)]);
       const int before = view.endings();
-      operations.ITE_SETUP_BitBtnClick();
+      operations.apply();
       if (!view.waitEndings(before + 1, kClickBound)) return false;
       applied = true;
     }
@@ -466,7 +466,7 @@ std::vector<Row> RunTransfers(int repeats) {
   add("ITE write, 128 KiB, half FF", [&] {
     return Clicks<IteOperations>(IteOptions(), sim::IteSim::kFlashSize, 1, IteReady(ite, false),
                                  [](IteOperations& o, CountingView&) {
-                                   o.setVerifyAfterWrite(false);  // the write alone is measured
+                                   o.job().setVerifyAfterWrite(false);  // the write alone is measured
                                    o.ITE_WRITE_BitBtnClick();
                                  });
   });

@@ -19,7 +19,7 @@ TEST(IteApply, SendsEnterSettingsAndSixteenPinCommandsInOrder) {
   IteBench bench;
   bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), true);
-  bench.ops.ITE_SETUP_BitBtnClick();
+  bench.ops.apply();
   ASSERT_EQ(bench.view.endings().back(), true);
   std::vector<std::uint8_t> expected{'S'};
   const auto pins = Board1PinCommands();
@@ -36,7 +36,7 @@ TEST(IteApply, StopsAtTheFirstRefusedPinOrRefusedSettings) {
   {
     IteBench bench(test::IteOptions({{"ite-pin-refused", "3"}}));
     bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
-    bench.ops.ITE_SETUP_BitBtnClick();
+    bench.ops.apply();
     const auto sent = bench.sent();
     ASSERT_EQ(sent.size(), 1u + 3 * 3);  // S and three pin commands, nothing after the refusal
     EXPECT_EQ(bench.view.lastLine(), "Ошибка протокола при настройке выводов.");
@@ -45,7 +45,7 @@ TEST(IteApply, StopsAtTheFirstRefusedPinOrRefusedSettings) {
   }
   {
     IteBench bench(test::IteOptions({{"ite-settings-refused", ""}}));
-    bench.ops.ITE_SETUP_BitBtnClick();
+    bench.ops.apply();
     EXPECT_EQ(bench.sent(), Bytes("S"));
     EXPECT_EQ(bench.view.lastLine(), "Ошибка при входе в режим настроек.");
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
@@ -57,7 +57,7 @@ TEST(IteApply, SilentProgrammerEndsWithinTheBoundAndSaysSo) {
   IteBench bench(test::IteOptions({{"silence-after", "36"}}));
   bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   const auto started = std::chrono::steady_clock::now();
-  bench.ops.ITE_SETUP_BitBtnClick();
+  bench.ops.apply();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
   EXPECT_TRUE(bench.logged("Программатор не ответил за 300 мс на команду настройки ножки (WR)."));
   EXPECT_EQ(bench.view.lastLine(), "Ошибка протокола при настройке выводов.");
@@ -89,16 +89,16 @@ TEST(IteBoardChoice, MirrorFollowsTheUsersClicksAndEntryZeroKeepsTheBoxes) {
   bench.ops.setPin(0, 0);
   bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   bench.ops.setPin(13, 0);  // KSI4 set to "NC" by hand
-  bench.ops.ITE_CheckBoxClick(false);
+  bench.ops.setStraightCable(false);
   EXPECT_EQ(bench.view.selected("ComboBox1"), 30);
   EXPECT_EQ(bench.view.selected("ComboBox15"), 15);
   EXPECT_EQ(bench.ops.pins()[13], 0);
-  bench.ops.ITE_CheckBoxClick(true);
+  bench.ops.setStraightCable(true);
   EXPECT_EQ(bench.view.selected("ComboBox1"), 1);
   EXPECT_EQ(bench.ops.pins()[14], 16);
 
   // A new board resets the check mark without mirroring.
-  bench.ops.ITE_CheckBoxClick(false);
+  bench.ops.setStraightCable(false);
   bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.selected("ITE_CheckBox"), 1);
   EXPECT_EQ(bench.ops.pins()[0], 1);
@@ -111,7 +111,7 @@ TEST(IteBoardChoice, MirrorFollowsTheUsersClicksAndEntryZeroKeepsTheBoxes) {
                                 "SLIN=14 KSI4=15 KSI5=16"}});
   bench.ops.ITE_ComboBox_MB_SWITCHSelect(1);
   EXPECT_EQ(bench.view.enabled("ITE_CheckBox"), true);
-  bench.ops.ITE_CheckBoxClick(false);
+  bench.ops.setStraightCable(false);
   EXPECT_EQ(bench.view.lastLine(), "Не найдена информация по количеству контактов разьема клавиатуры на MB !");
   EXPECT_EQ(bench.ops.pins()[0], 1);
 }
@@ -119,7 +119,7 @@ TEST(IteBoardChoice, MirrorFollowsTheUsersClicksAndEntryZeroKeepsTheBoxes) {
 TEST(IteCheck, ShowsIdAndRevisionAndEndsWith49) {
   IteBench bench;
   ASSERT_TRUE(bench.apply());
-  bench.ops.ITE_CHECK_CON_BitBtnClick();
+  bench.ops.checkConnection();
   EXPECT_EQ(bench.view.endings().back(), true);
   EXPECT_EQ(bench.sent(), (std::vector<std::uint8_t>{'T', 'A', 0, 'R', 'A', 1, 'R', 'A', 2, 'R', 'I'}));
   EXPECT_TRUE(bench.logged("Найден ID мульта -> 8502 ревизия -> 07"));
@@ -131,26 +131,26 @@ TEST(IteCheck, FailuresCarryTheirCodeAndEndWith4F) {
   {
     IteBench bench;
     ASSERT_TRUE(bench.apply(2));  // another board's pins: the controller stays silent
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_EQ(bench.sent(), Bytes("TO"));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("00"));
   }
   {
     IteBench bench(test::IteOptions({{"ite-lost-from", "2"}}));
     ASSERT_TRUE(bench.apply());
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_EQ(bench.sent(), (std::vector<std::uint8_t>{'T', 'A', 0, 'O'}));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("01"));
     EXPECT_EQ(bench.d2xx.openHandles(), 0u);
     // The next press starts again from the open.
     bench.programmer.clearTranscript();
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_EQ(bench.programmer.hostBytes().front(), 'B');
   }
   {
     IteBench bench(test::IteOptions({{"ite-silent-from", "3"}}));  // Read register 00 unanswered
     ASSERT_TRUE(bench.apply());
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_TRUE(bench.logged("Программатор не ответил за 300 мс на команду чтения регистра (R)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("01"));
     EXPECT_EQ(bench.sent().back(), 'O');
@@ -162,14 +162,14 @@ TEST(IteCheck, ConnectWaitsForTheUserToPlugInWithinItsBound) {
   {
     IteBench bench(test::IteOptions({{"ite-plug-ms", "400"}}));
     ASSERT_TRUE(bench.apply());
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_EQ(bench.view.endings().back(), true);
   }
   {
     IteBench bench(test::IteOptions({{"ite-plug-ms", "3000"}, {"ite-connect-window-ms", "5000"}}));  // later than the 1 s bound of the test
     ASSERT_TRUE(bench.apply());
     const auto started = std::chrono::steady_clock::now();
-    bench.ops.ITE_CHECK_CON_BitBtnClick();
+    bench.ops.checkConnection();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
     EXPECT_TRUE(bench.logged("Программатор не ответил за 1000 мс на команду соединения (T)."));
     EXPECT_EQ(bench.view.lastLine(), FailureLine("00"));
@@ -181,7 +181,7 @@ TEST(IteCheck, NoProgrammerLogsOnlyTheOpenLines) {
   sim::SimD2xx d2xx;
   test::RecordingView view;
   IteOperations ops(d2xx, view, test::IteShortBounds());
-  ops.ITE_CHECK_CON_BitBtnClick();
+  ops.checkConnection();
   EXPECT_EQ(view.lines(), (std::vector<std::string>{"", "Проверка связи ...", "VCOM port is not found on the machine!"}));
   EXPECT_EQ(view.endings(), std::vector<bool>{false});
 }

@@ -38,7 +38,7 @@ struct IteBench : TaskBench {
   // Chooses a board and sends its pins; the transcript starts after it.
   bool apply(int entry = 1) {
     ops.ITE_ComboBox_MB_SWITCHSelect(entry);
-    ops.ITE_SETUP_BitBtnClick();
+    ops.apply();
     const bool ok = view.endings().back();
     programmer.clearTranscript();
     mark_ = view.endings().size();

@@ -155,7 +155,7 @@ TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
   IteBench bench;
   bench.chip().flash().assign(131072, 0x00);
   ASSERT_TRUE(bench.apply());
-  bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
+  bench.ops.job().setVerifyAfterWrite(false);  // the write's own exchange alone
   // An image of nothing but FFh is asked about.
   bench.clickWrite("blank.bin", std::vector<std::uint8_t>(131072, 0xFF), true);
   ASSERT_TRUE(bench.waitEnded(10));
@@ -175,7 +175,7 @@ TEST(IteWrite, AllFfImageSendsNoAddressNorByte) {
 TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
   {
     IteBench bench;
-    bench.ops.setVerifyAfterWrite(false);  // the write's own exchange alone
+    bench.ops.job().setVerifyAfterWrite(false);  // the write's own exchange alone
     ASSERT_TRUE(bench.apply());
     std::vector<std::uint8_t> image(131072, 0xFF);
     image[0x10000] = 0x5A;
@@ -187,7 +187,7 @@ TEST(IteWrite, AddressesOnlyAfterSkippedFfRuns) {
   {
     IteBench bench;
     ASSERT_TRUE(bench.apply());
-    bench.ops.setVerifyAfterWrite(false);
+    bench.ops.job().setVerifyAfterWrite(false);
     bench.clickWrite("three.bin", {0x12, 0xFF, 0x34}, true);
     ASSERT_TRUE(bench.waitEnded(10));
     EXPECT_EQ(ProgramPhase(bench),
@@ -312,10 +312,10 @@ TEST(IteRead, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
     SCOPED_TRACE(c.name);
     IteBench bench(c.options);
     bench.chip().flash() = RandomImage(6, 0.3);
-    bench.ops.setReadTwice(c.readTwice);
+    bench.ops.job().setReadTwice(c.readTwice);
     ASSERT_TRUE(bench.apply());
     bench.view.onGauge = [&bench, block = c.stopAtBlock](std::string_view gauge, int progress) {
-      if (block != 0 && gauge == "ITE_CGauge1" && progress == block) bench.ops.requestStop();
+      if (block != 0 && gauge == "ITE_CGauge1" && progress == block) bench.ops.job().requestStop();
     };
     test::TempDir dir;
     const std::string path = dir.file("dump.bin");
@@ -324,7 +324,7 @@ TEST(IteRead, FailedReadLeavesTheOldDumpAndNoTemporaryFile) {
     bench.view.answerDialog(path);
     bench.ops.ITE_READ_BitBtnClick();
     ASSERT_TRUE(bench.waitEnded(10));
-    bench.ops.joinWorker();
+    bench.ops.job().joinWorker();
     InjectDumpWriteFault(std::nullopt);
     EXPECT_EQ(bench.view.endings().back(), false);
     EXPECT_EQ(test::ReadFileBytes(path), old);
@@ -340,7 +340,7 @@ TEST(IteRead, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
     for (const char* target : {"no-such-folder/dump.bin", "a-folder"}) {
       SCOPED_TRACE(std::string(target) + (readTwice ? ", read twice" : ""));
       IteBench bench;
-      bench.ops.setReadTwice(readTwice);
+      bench.ops.job().setReadTwice(readTwice);
       ASSERT_TRUE(bench.apply());
       test::TempDir dir;
       std::filesystem::create_directory(dir.file("a-folder"));
@@ -359,10 +359,10 @@ TEST(IteRead, TargetThatCannotBeCreatedFailsBeforeAnyRead) {
 
 TEST(IteWrite, CommandLineStopEndsTheWriteThroughItsFailurePath) {
   IteBench bench;
-  bench.ops.setVerifyAfterWrite(false);
+  bench.ops.job().setVerifyAfterWrite(false);
   ASSERT_TRUE(bench.apply());
   bench.view.onGauge = [&bench](std::string_view gauge, int progress) {
-    if (gauge == "ITE_CGauge1" && progress == 2) bench.ops.requestStop();
+    if (gauge == "ITE_CGauge1" && progress == 2) bench.ops.job().requestStop();
   };
   bench.clickWrite("in.bin", RandomImage(7, 0.0));
   ASSERT_TRUE(bench.waitEnded(30));

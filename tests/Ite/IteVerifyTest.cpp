@@ -89,7 +89,7 @@ TEST(IteVerify, ReadsBackAsItsOwnExchangeAfterTheWritesEnd) {
 TEST(IteVerify, OffMeansNoReadBackAndAFailedWriteIsNotReadBack) {
   {
     SparseWrite write(test::IteOptions({{"ite-flip-bit", "0x1FFFF"}}));
-    write.bench.ops.setVerifyAfterWrite(false);
+    write.bench.ops.job().setVerifyAfterWrite(false);
     ASSERT_TRUE(write.run());
     EXPECT_EQ(write.bench.view.endings().back(), true);
     EXPECT_EQ(CountOf(write.bench.sent(), 'r'), 0u);
@@ -144,7 +144,7 @@ TEST(IteVerify, AnImageOfOnlyFfWaitsForTheEraseBeforeTheReadBack) {
     // at once meets the erasing flash, which ignores its fast read.
     SparseWrite write(test::IteOptions({{"ite-erase-ms", "10000"}}));
     std::fill(write.image.begin(), write.image.end(), 0xFF);
-    write.bench.ops.setVerifyAfterWrite(false);
+    write.bench.ops.job().setVerifyAfterWrite(false);
     ASSERT_TRUE(write.run());
     EXPECT_EQ(CountOf(write.bench.sent(), 0x59), 0u);
     const int ignoredByWrite = write.bench.chip().ignoredWhileErasing();  // the second erase command

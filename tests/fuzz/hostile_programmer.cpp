@@ -134,17 +134,17 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
       ++endings;
       if (action != IteApply) {
         // The pins go out first, as a user does; the action follows whatever APPLY got.
-        ops.ITE_SETUP_BitBtnClick();
+        ops.apply();
         ended();
-        ops.joinWorker();
+        ops.job().joinWorker();
         ++endings;
       }
-      if (action == IteApply) ops.ITE_SETUP_BitBtnClick();
-      if (action == IteCheck) ops.ITE_CHECK_CON_BitBtnClick();
+      if (action == IteApply) ops.apply();
+      if (action == IteCheck) ops.checkConnection();
       if (action == IteRead) view.answerDialog(files.dump), ops.ITE_READ_BitBtnClick();
       if (action == IteWrite) view.answerDialog(files.source), ops.ITE_WRITE_BitBtnClick();
       ended();
-      ops.joinWorker();
+      ops.job().joinWorker();
       break;
     }
     case NpceRead:

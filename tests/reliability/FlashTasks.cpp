@@ -125,19 +125,19 @@ class IteTask : public FlashTask {
   void setFlash(const Data& bytes) override { bench_.chip().flash() = bytes; }
   Data flash() override { return bench_.chip().flash(); }
   void read(const std::string& path, bool twice) override {
-    bench_.ops.setReadTwice(twice);
+    bench_.ops.job().setReadTwice(twice);
     bench_.view.answerDialog(path);
     bench_.ops.ITE_READ_BitBtnClick();
   }
   void write(const std::string& path, bool backup) override {
-    bench_.ops.setBackup(backup);
+    bench_.ops.job().setBackup(backup);
     bench_.view.answerDialog(path);
     bench_.ops.ITE_WRITE_BitBtnClick();
   }
-  void stop() override { bench_.ops.requestStop(); }
+  void stop() override { bench_.ops.job().requestStop(); }
   bool waitEnded(seconds bound) override {
     const bool ended = bench_.waitEnded(static_cast<int>(bound.count()));
-    bench_.ops.joinWorker();
+    bench_.ops.job().joinWorker();
     return ended;
   }
   FlashJob* job() override { return &bench_.ops.job(); }

@@ -159,18 +159,18 @@ class IteRig : public Rig {
   }
   void prepare() override {
     ops_->ITE_ComboBox_MB_SWITCHSelect(1);
-    if (action_ != IteAction::Apply) ops_->ITE_SETUP_BitBtnClick();
+    if (action_ != IteAction::Apply) ops_->apply();
   }
   void click() override {
     switch (action_) {
-      case IteAction::Apply: ops_->ITE_SETUP_BitBtnClick(); break;
-      case IteAction::Check: ops_->ITE_CHECK_CON_BitBtnClick(); break;
+      case IteAction::Apply: ops_->apply(); break;
+      case IteAction::Check: ops_->checkConnection(); break;
       case IteAction::Read: view.answerDialog(dumpPath); ops_->ITE_READ_BitBtnClick(); break;
       case IteAction::Write: view.answerDialog(sourcePath); ops_->ITE_WRITE_BitBtnClick(); break;
     }
   }
   bool idle() const override { return ops_->mode() == IteMode::NONE; }
-  void join() override { ops_->joinWorker(); }
+  void join() override { ops_->job().joinWorker(); }
 
  protected:
   void exitClick() override { ops_->ITE_EXIT_BitBtnClick(); }
