@@ -317,15 +317,16 @@ void Scan(KeyboardOperations& operations, CountingView& view) {
   view.waitEndings(before + 1, kClickBound);
 }
 
-}  // namespace
+using AddRow = std::function<void(const std::string&, const std::function<Sample()>&)>;
 
-std::vector<Row> RunTransfers(int repeats) {
-  std::vector<Row> rows;
-  const auto add = [&rows](const std::string& name, const std::function<Sample()>& body) {
-    if (RowSelected(name)) rows.push_back(RunIsolated(name, body));
-  };
-  const int few = std::max(1, repeats / 3);
+// A scratch file a row wrote, and the dump a read made beside it.
+void RemoveFiles(const std::string& file) {
+  std::filesystem::remove(file);
+  std::filesystem::remove(file + ".read");
+}
 
+// The bare exchanges: one command and its answer, and the start query.
+void AddQueryRows(const AddRow& add, int repeats) {
   add("'B' round trip, latency timer 2 ms", [&] {
     sim::SimD2xx d2xx;
     auto& programmer = d2xx.attach(WireOn("V41"));
@@ -364,7 +365,11 @@ std::vector<Row> RunTransfers(int repeats) {
         }
         return sample;
       });
+}
 
+// Each window's open of the programmer, and the boot loader's upload.
+void AddOpenRows(const AddRow& add, int repeats) {
+  const int few = std::max(1, repeats / 3);
   // One open per window profile, with the tag cut to 3 bytes and with a 13-byte text; the
   // bridge at the 2 ms an earlier open left it at. A 3-byte answer cannot hold "NPCE": that
   // open ends in WrongFirmware, as it should.
@@ -412,7 +417,11 @@ std::vector<Row> RunTransfers(int repeats) {
     link.close();
     return sample;
   });
+}
 
+// The EDID EEPROM and the KB90xx flash, read and written.
+void AddEdidAndKb90Rows(const AddRow& add, int repeats) {
+  const int few = std::max(1, repeats / 3);
   const std::string edid = TempFile("edid.bin");
   WriteFile(edid, EdidImage());
   add("EDID read", [&] {
@@ -434,7 +443,13 @@ std::vector<Row> RunTransfers(int repeats) {
     return Clicks<Kb90Operations>(WireOn("V41"), 2.0 * sim::Kb90Sim::kFlashSize, few, OpenFrom(kb90),
                                   [](Kb90Operations& o, CountingView&) { o.KB901X_WRITEClick(); });
   });
+  RemoveFiles(edid);
+  RemoveFiles(kb90);
+}
 
+// The MEC16xx and ITE flashes, read and written.
+void AddMec16AndIteRows(const AddRow& add, int repeats) {
+  const int few = std::max(1, repeats / 3);
   const std::string mec16 = TempFile("mec16.bin");
   WriteFile(mec16, Pattern(sim::Mec16Sim::kMainSize));
   add("MEC16xx MAIN read, 192 KiB", [&] {
@@ -470,7 +485,13 @@ std::vector<Row> RunTransfers(int repeats) {
                                    o.ITE_WRITE_BitBtnClick();
                                  });
   });
+  RemoveFiles(mec16);
+  RemoveFiles(ite);
+}
 
+// The NPCE flash, read and written, and a keyboard scan.
+void AddNpceAndKeyboardRows(const AddRow& add, int repeats) {
+  const int few = std::max(1, repeats / 3);
   const std::string npce = TempFile("npce.bin");
   WriteFile(npce, Pattern(sim::NpceSim::kFlashSize));
   auto npceOptions = [] {
@@ -495,11 +516,18 @@ std::vector<Row> RunTransfers(int repeats) {
     };
     return Clicks<KeyboardOperations>(WireOn("V41"), 0, 1, noSound, Scan, ScanModel);
   });
+  RemoveFiles(npce);
+}
 
-  for (const std::string& file : {edid, kb90, mec16, ite, npce}) {
-    std::filesystem::remove(file);
-    std::filesystem::remove(file + ".read");
-  }
+}  // namespace
+
+std::vector<Row> RunTransfers(int repeats) {
+  std::vector<Row> rows;
+  const AddRow add = [&rows](const std::string& name, const std::function<Sample()>& body) {
+    if (RowSelected(name)) rows.push_back(RunIsolated(name, body));
+  };
+  for (const auto& addRows : {AddQueryRows, AddOpenRows, AddEdidAndKb90Rows, AddMec16AndIteRows, AddNpceAndKeyboardRows})
+    addRows(add, repeats);
   return rows;
 }
 
