@@ -35,15 +35,6 @@ FlashFacts IteFacts() {
 }
 }  // namespace
 
-std::string_view ModeText(IteMode mode) {
-  switch (mode) {
-    case IteMode::READ_ITE: return text::kModeRead;
-    case IteMode::WRITE_ITE_step_one: return text::kModeWrite;
-    case IteMode::NONE: break;
-  }
-  return text::kModeNone;
-}
-
 IteOperations::IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds)
     : IteBoard(view), view_(view), bounds_(bounds), facts_(IteFacts()), link_(d2xx, ite::kBufferSize),
       job_(*this, view) {}

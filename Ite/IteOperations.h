@@ -22,7 +22,6 @@
 namespace jig {
 
 enum class IteMode { NONE, READ_ITE, WRITE_ITE_step_one };
-std::string_view ModeText(IteMode mode);
 
 class IteOperations : public IteBoard, private FlashSteps {
  public:

@@ -133,11 +133,6 @@ inline constexpr const char* kSecondReadStart = "Двойное чтение: ч
 inline constexpr const char* kSecondReadNotDone =
     "Двойное чтение: второе чтение не удалось, сравнивать не с чем. Файл не записан.";
 
-// The operation texts (Mode_ITE).
-inline constexpr const char* kModeNone = "NONE";
-inline constexpr const char* kModeRead = "READ_ITE";
-inline constexpr const char* kModeWrite = "WRITE_ITE_step_one";
-
 // The pieces that join a line's parts: "Ножка PD0 (5) ...", "(A 01)", "записи регистра 27h = 80h",
 // "адреса во флеш (Y 01 02 03)", "... пришло байт блока: 100 из 257.".
 inline constexpr const char* kOpenBracket = " (";

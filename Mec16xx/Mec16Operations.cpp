@@ -34,8 +34,6 @@ FlashFacts Mec16Facts() {
 }
 }  // namespace
 
-std::string_view ModeText(Mec16Mode mode) { return kModes[static_cast<std::size_t>(mode)]; }
-
 Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Mec16Facts()), link_(d2xx, kBufferSize), job_(*this, view) {}
 

@@ -21,9 +21,8 @@
 
 namespace jig {
 
+// Mode_MEC16's states: NONE, ID, ERASE, READ_MAIN, READ_INFO, WRITE_MAIN.
 enum class Mec16Mode { None, Id, Erase, ReadMain, ReadInfo, WriteMain };
-// "NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO", "WRITE_MAIN".
-std::string_view ModeText(Mec16Mode mode);
 
 class Mec16Operations : private FlashSteps {
  public:

@@ -129,10 +129,6 @@ inline constexpr std::string_view kWriteNotStarted = "Запись не нача
 // "Потеряна связь с MEC16" and the step's code, punctuation as each step has it.
 inline constexpr std::string_view kLostPrefix = "Потеряна связь с MEC16 ";
 
-// The operation texts (Mode_MEC16), in the order of Mec16Mode.
-inline constexpr std::array<std::string_view, 6> kModes = {"NONE", "ID", "ERASE", "READ_MAIN", "READ_INFO",
-                                                           "WRITE_MAIN"};
-
 // The dialogs' extension and name, the areas a block belongs to, and the pieces that join
 // "Записали в регистр FF3910h 1" and "... 3 (MAIN)".
 inline constexpr std::string_view kBinExtension = ".bin";

@@ -29,7 +29,6 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
           "The verify did not run to its end."};
 }
 
-
 DumpCapture& FlashRun::capture() { return job_.capture_; }
 std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
 void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
@@ -70,11 +69,11 @@ void FlashJob::read() {
   joinWorker();
   const bool twice = readTwice_.load();
   report_ = {facts_.task, twice ? "read twice" : "read", std::time(nullptr)};
-  if (!steps_.open(Opening::Click)) return endInClick();
+  if (!steps_.open(Opening::Click)) return end(false);
   const auto path = view_.askSaveFile(facts_.saveDialog);
   if (!path) {
     view_.log(facts_.saveInterrupted);
-    return endInClick();
+    return end(false);
   }
   view_.repaint();
   // The dump goes beside the chosen name and replaces it only when whole; reading twice,
@@ -83,7 +82,7 @@ void FlashJob::read() {
     if (!facts_.createFailedLine.empty()) view_.log(facts_.createFailedLine);
     fileProblem(facts_.createFailedBox);
     view_.log(CreateFailedLine(*path, capture_.createError(), facts_.language));
-    return endInClick();
+    return end(false);
   }
   report_.file = *path;
   steps_.announceRead(*path);
@@ -119,8 +118,7 @@ void FlashJob::readWork(FlashRun& run) {
 bool FlashJob::secondRead(FlashRun& run) {
   if (run.stopRequested()) {
     view_.log(facts_.texts.readInterruptedBeforeSecond);
-    end(false);
-    return false;
+    return endFailed();
   }
   return startPass(Pass::Again, Opening::SecondRead, facts_.texts.secondReadNotStarted);
 }
@@ -133,11 +131,9 @@ bool FlashJob::startPass(Pass pass, Opening why, const std::string& failureLine)
     steps_.readGauge();
     started = steps_.startReadPass();
   }
-  if (!started) {
-    if (!failureLine.empty()) view_.log(failureLine);
-    end(false);
-  }
-  return started;
+  if (started) return true;
+  if (!failureLine.empty()) view_.log(failureLine);
+  return endFailed();
 }
 
 bool FlashJob::claim(JobPhase phase) {
@@ -188,16 +184,16 @@ void FlashJob::write() {
   const bool backup = backup_.load();
   verifyNow_ = facts_.readBackVerify && verifyAfterWrite_.load();
   report_ = {facts_.task, "write", std::time(nullptr)};
-  if (!steps_.open(Opening::Click)) return endInClick();
+  if (!steps_.open(Opening::Click)) return end(false);
   const auto path = view_.askOpenFile(facts_.openDialog);
   if (!path) {
     view_.log(facts_.writeInterrupted);
-    return endInClick();
+    return end(false);
   }
   view_.repaint();
   // The image is taken whole before anything more is sent: a file that cannot be read to
   // its end is refused, never written half.
-  if (!takeImage(*path)) return endInClick();
+  if (!takeImage(*path)) return end(false);
   report_.file = *path;
   if (backup) {
     // The copy of the chip is read on this open; the write opens the programmer again.
@@ -251,46 +247,30 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
   end(!difference);
 }
 
+bool FlashJob::endFailed() {
+  end(false);
+  return false;
+}
+
 bool FlashJob::backupThenReopen(FlashRun& run) {
-  if (!steps_.readPass(run)) {
-    end(false);
-    return false;
-  }
+  if (!steps_.readPass(run)) return endFailed();
   backupRead_ = false;
   steps_.close();
   const SavedBackup saved = SaveBackup(facts_.task, capture_.firstPass());
   for (std::string& line : BackupLines(saved, facts_.language)) view_.log(std::move(line));
-  if (!saved.ok) {
-    end(false);
-    return false;
-  }
+  if (!saved.ok) return endFailed();
   report_.backupPath = saved.path;
   report_.backupSha256 = saved.sha256;
   if (run.stopRequested() || !gate_.touch()) {
     view_.log(facts_.texts.writeStoppedBeforeWrite);
-    end(false);
-    return false;
+    return endFailed();
   }
   if (!steps_.open(Opening::AfterBackup)) {
     view_.log(facts_.texts.writeNotStarted);
-    end(false);
-    return false;
+    return endFailed();
   }
   steps_.announceWrite(report_.file);
-  if (!steps_.startWritePass()) {
-    end(false);
-    return false;
-  }
-  return true;
-}
-
-void FlashJob::endInClick() {
-  steps_.close();
-  capture_.abandon();
-  report_.ended = std::time(nullptr);
-  if (reporter_) reporter_(report_);
-  view_.jobChanged({JobPhase::Idle, 0, 0, true, false});
-  view_.ended(false);
+  return steps_.startWritePass() || endFailed();
 }
 
 void FlashJob::end(bool success) {
@@ -299,8 +279,8 @@ void FlashJob::end(bool success) {
   capture_.abandon();
   if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language));
   backupRead_ = false;
-  phase_.store(JobPhase::Idle);
-  steps_.idle();
+  // A job that ended in its click never held the controls: nothing to give back.
+  if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) steps_.idle();
   report_.success = success;
   report_.ended = std::time(nullptr);
   if (reporter_) reporter_(report_);

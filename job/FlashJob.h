@@ -76,8 +76,6 @@ class FlashJob {
  private:
   friend class FlashRun;
   void publish(JobPhase phase, int done = 0, int total = 0);
-  // Ends a job that did not get past its click.
-  void endInClick();
   void startWorker(void (FlashJob::*work)(FlashRun&));
   void readWork(FlashRun& run);
   bool secondRead(FlashRun& run);
@@ -95,6 +93,8 @@ class FlashJob {
   void fileProblem(const std::string& text);
   // Closes the programmer and the file, back to idle, the report, then ended: exactly once.
   void end(bool success);
+  // end(false) for a step that stops the worker early: false.
+  bool endFailed();
 
   FlashSteps& steps_;
   TaskView& view_;
