@@ -31,13 +31,15 @@ FlashFacts IteFacts() {
           .createFailedBox = text::kCreateFailedBox, .openFailedBox = text::kOpenFailedBox,
           .createFailedLine = text::kCreateFailed, .openFailedLine = text::kOpenFailed, .texts = texts,
           // The read judges its dump after its last block, before the end byte.
-          .dumpEnd = {text::kFileWriteFailed, false}};
+          .dumpEnd = {text::kFileWriteFailed, false},
+          .lockedWhileReading = {kCheck, kExit, kSetup, kWrite}, .lockedWhileWriting = {kCheck, kExit, kSetup, kRead},
+          .enabledWhenIdle = {kCheck, kExit, kWrite, kSetup, kRead}};
 }
 }  // namespace
 
 IteOperations::IteOperations(D2xx& d2xx, TaskView& view, ite::IteBounds bounds)
     : IteBoard(view), view_(view), bounds_(bounds), facts_(IteFacts()), link_(d2xx, ite::kBufferSize),
-      job_(*this, view) {}
+      job_(*this, view, facts_) {}
 
 void IteOperations::timeStamp() { view_.log(ite::TimeStampLine()); }
 void IteOperations::finish(std::uint8_t endByte) { ite::EndWith(link_, view_, endByte, bounds_); }
@@ -49,15 +51,6 @@ bool IteOperations::open(Opening) {
 
 void IteOperations::close() {
   if (link_.isOpen) finish(ite::kEndFailure);
-}
-
-void IteOperations::busy(JobPhase phase) {
-  for (const char* button : {kCheck, kExit, kSetup, phase == JobPhase::Reading ? kWrite : kRead})
-    view_.enable(button, false);
-}
-
-void IteOperations::idle() {
-  for (const char* button : {kCheck, kExit, kWrite, kSetup, kRead}) view_.enable(button, true);
 }
 
 void IteOperations::ITE_EXIT_BitBtnClick() {

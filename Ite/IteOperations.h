@@ -41,7 +41,6 @@ class IteOperations : public IteBoard, private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
-  const FlashFacts& facts() const override { return facts_; }
   bool open(Opening why) override;
   // An exchange the job ends before its pass did: the failure end byte.
   void close() override;
@@ -55,8 +54,6 @@ class IteOperations : public IteBoard, private FlashSteps {
   bool startWritePass() override;
   void stoppedBeforeWrite() override;
   bool writePass(FlashRun& run) override;
-  void busy(JobPhase phase) override;
-  void idle() override;
 
   // The rest of APPLY and the link check once they hold the job's lock: the open, their
   // exchange, the close, the lock given back and the end.

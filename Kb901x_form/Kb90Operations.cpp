@@ -30,12 +30,14 @@ FlashFacts Kb90Facts() {
           .saveDialog = {text::kSaveTitle, text::kSaveFilter, text::kBinExtension, text::kDefaultName, true},
           .openDialog = {text::kOpenTitle, text::kOpenFilter, {}, {}, false}, .saveInterrupted = text::kSaveInterrupted,
           .writeInterrupted = text::kWriteInterrupted, .createFailedBox = text::kCreateFailed,
-          .openFailedBox = text::kOpenFailed, .texts = texts};
+          .openFailedBox = text::kOpenFailed, .texts = texts,
+          .lockedWhileReading = {kWrite, kExit}, .lockedWhileWriting = {kRead, kExit},
+          .enabledWhenIdle = {kRead, kWrite, kExit}};
 }
 }  // namespace
 
 Kb90Operations::Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds)
-    : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view) {}
+    : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view, facts_) {}
 
 bool Kb90Operations::open(Opening why) {
   if (why == Opening::Click) view_.clearLog();
@@ -45,15 +47,6 @@ bool Kb90Operations::open(Opening why) {
     return false;
   }
   return true;
-}
-
-void Kb90Operations::busy(JobPhase phase) {
-  view_.enable(phase == JobPhase::Reading ? kWrite : kRead, false);
-  view_.enable(kExit, false);
-}
-
-void Kb90Operations::idle() {
-  for (const char* control : {kRead, kWrite, kExit}) view_.enable(control, true);
 }
 
 bool Kb90Operations::EXIT_KB901XClick() {

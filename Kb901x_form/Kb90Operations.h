@@ -40,7 +40,6 @@ class Kb90Operations : private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
-  const FlashFacts& facts() const override { return facts_; }
   bool open(Opening why) override;
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
@@ -49,8 +48,6 @@ class Kb90Operations : private FlashSteps {
   bool readPass(FlashRun& run) override;
   void announceWrite(const std::string& path) override;
   bool writePass(FlashRun& run) override;
-  void busy(JobPhase phase) override;
-  void idle() override;
 
   // The verify after the last block: the checksum against the file's.
   bool verify(FlashRun& run);

@@ -35,7 +35,7 @@ FlashFacts Mec16Facts() {
 }  // namespace
 
 Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
-    : view_(view), bounds_(bounds), facts_(Mec16Facts()), link_(d2xx, kBufferSize), job_(*this, view) {}
+    : view_(view), bounds_(bounds), facts_(Mec16Facts()), link_(d2xx, kBufferSize), job_(*this, view, facts_) {}
 
 bool Mec16Operations::open(Opening why) {
   // An exit pressed when no MAIN read looked at it (during INFO) goes with its job.

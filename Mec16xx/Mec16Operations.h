@@ -53,7 +53,6 @@ class Mec16Operations : private FlashSteps {
     std::string_view address, value, shown, lossCode;
   };
 
-  const FlashFacts& facts() const override { return facts_; }
   bool open(Opening why) override;
   // A set-up refused after the open: 'O' and the closing line. A pass closes by itself.
   void close() override;
@@ -65,8 +64,6 @@ class Mec16Operations : private FlashSteps {
   std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
   void announceWrite(const std::string& path) override;
   bool writePass(FlashRun& run) override;
-  void busy(JobPhase) override {}
-  void idle() override {}
 
   void log(std::string_view line);
   void timeStamp();

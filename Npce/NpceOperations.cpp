@@ -23,12 +23,15 @@ FlashFacts NpceFacts() {
           .openDialog = {text::kOpenTitle, text::kOpenFilter, {}, {}, false},
           .saveInterrupted = text::kSaveInterrupted, .writeInterrupted = text::kWriteInterrupted,
           .createFailedBox = text::kCreateFailed, .openFailedBox = text::kOpenFailed,
-          .texts = DefaultFlashTexts(LogLanguage::English)};
+          .texts = DefaultFlashTexts(LogLanguage::English),
+          .lockedWhileReading = {control::kWrite, control::kExit},
+          .lockedWhileWriting = {control::kRead, control::kExit},
+          .enabledWhenIdle = {control::kWrite, control::kRead, control::kExit}};
 }
 }  // namespace
 
 NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
-    : view_(view), bounds_(bounds), facts_(NpceFacts()), link_(d2xx, kBufferSize), job_(*this, view) {}
+    : view_(view), bounds_(bounds), facts_(NpceFacts()), link_(d2xx, kBufferSize), job_(*this, view, facts_) {}
 
 bool NpceOperations::open(Opening why) {
   if (why != Opening::SecondRead) view_.log("");
@@ -38,15 +41,6 @@ bool NpceOperations::open(Opening why) {
     return false;
   }
   return true;
-}
-
-void NpceOperations::busy(JobPhase phase) {
-  view_.enable(phase == JobPhase::Reading ? control::kWrite : control::kRead, false);
-  view_.enable(control::kExit, false);
-}
-
-void NpceOperations::idle() {
-  for (const char* button : {control::kWrite, control::kRead, control::kExit}) view_.enable(button, true);
 }
 
 void NpceOperations::EXIT_NPCEClick() {

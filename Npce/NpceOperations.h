@@ -29,7 +29,6 @@ class NpceOperations : private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
-  const FlashFacts& facts() const override { return facts_; }
   bool open(Opening why) override;
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
@@ -41,8 +40,6 @@ class NpceOperations : private FlashSteps {
   // Stale bytes dropped, then the failure signal 'O'.
   void stoppedBeforeWrite() override;
   bool writePass(FlashRun& run) override;
-  void busy(JobPhase phase) override;
-  void idle() override;
 
   // The end of a pass: '-', its answer, 'I' or 'O'; true when the answer was not a failure.
   bool finishRead(bool fileOk);

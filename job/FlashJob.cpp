@@ -35,7 +35,8 @@ void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
 void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
 bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
 
-FlashJob::FlashJob(FlashSteps& steps, TaskView& view) : steps_(steps), view_(view), facts_(steps.facts()) {}
+FlashJob::FlashJob(FlashSteps& steps, TaskView& view, const FlashFacts& facts)
+    : steps_(steps), view_(view), facts_(facts) {}
 
 FlashJob::~FlashJob() {
   if (worker_.joinable()) {
@@ -87,7 +88,7 @@ void FlashJob::read() {
   report_.file = *path;
   steps_.announceRead(*path);
   publish(JobPhase::Reading);
-  steps_.busy(JobPhase::Reading);
+  lockControls(JobPhase::Reading);
   if (!steps_.startReadPass()) return end(false);
   startWorker(&FlashJob::readWork);
 }
@@ -200,14 +201,14 @@ void FlashJob::write() {
     if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language));
     steps_.readGauge();
     publish(JobPhase::Writing);
-    steps_.busy(JobPhase::Writing);
+    lockControls(JobPhase::Writing);
     capture_.collectOnly();
     backupRead_ = true;
     if (!steps_.startReadPass()) return end(false);
   } else {
     steps_.announceWrite(*path);
     publish(JobPhase::Writing);
-    steps_.busy(JobPhase::Writing);
+    lockControls(JobPhase::Writing);
     if (!steps_.startWritePass()) return end(false);
   }
   startWorker(&FlashJob::writeWork);
@@ -247,6 +248,15 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
   end(!difference);
 }
 
+void FlashJob::lockControls(JobPhase phase) {
+  for (const char* control : phase == JobPhase::Reading ? facts_.lockedWhileReading : facts_.lockedWhileWriting)
+    view_.enable(control, false);
+}
+
+void FlashJob::unlockControls() {
+  for (const char* control : facts_.enabledWhenIdle) view_.enable(control, true);
+}
+
 bool FlashJob::endFailed() {
   end(false);
   return false;
@@ -280,7 +290,7 @@ void FlashJob::end(bool success) {
   if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language));
   backupRead_ = false;
   // A job that ended in its click never held the controls: nothing to give back.
-  if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) steps_.idle();
+  if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) unlockControls();
   report_.success = success;
   report_.ended = std::time(nullptr);
   if (reporter_) reporter_(report_);

@@ -28,7 +28,7 @@ namespace jig {
 
 class FlashJob {
  public:
-  FlashJob(FlashSteps& steps, TaskView& view);
+  FlashJob(FlashSteps& steps, TaskView& view, const FlashFacts& facts);
   ~FlashJob();
   FlashJob(const FlashJob&) = delete;
   FlashJob& operator=(const FlashJob&) = delete;
@@ -95,6 +95,9 @@ class FlashJob {
   void end(bool success);
   // end(false) for a step that stops the worker early: false.
   bool endFailed();
+  // The family's documented controls: locked for a running job's phase, or given back.
+  void lockControls(JobPhase phase);
+  void unlockControls();
 
   FlashSteps& steps_;
   TaskView& view_;

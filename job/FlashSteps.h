@@ -1,7 +1,7 @@
 #pragma once
 // A chip family's part of the flash job: how it opens and identifies the chip, one read
-// pass, one write pass with its documented check, and the texts and control changes its
-// window documents. The job (FlashJob) runs them and keeps everything around them: the
+// pass, one write pass with its documented check; its texts and the control changes its
+// window documents are its FlashFacts. The job (FlashJob) runs them and keeps everything around them: the
 // worker, the phases, stop, the source check and its question, the backup, the second read,
 // the dump commit, the verdict and the report of the finished job.
 #include <cstddef>
@@ -60,6 +60,9 @@ struct FlashFacts {
   bool fileProblemsLogged = false;
   // How the end of a read is worded: the shared lines unless the family has its own.
   DumpWording dumpEnd;
+  // The documented control changes around a job, in the order the window makes them: what
+  // is disabled while a read runs and while a write runs, and what is enabled when it ends.
+  std::vector<const char*> lockedWhileReading, lockedWhileWriting, enabledWhenIdle;
 };
 
 // Why the programmer is opened.
@@ -90,7 +93,6 @@ class FlashRun {
 class FlashSteps {
  public:
   virtual ~FlashSteps() = default;
-  virtual const FlashFacts& facts() const = 0;
 
   // Opens the programmer and identifies the chip, with the family's lines; false when it
   // did not (its lines told why, the programmer is closed).
@@ -123,10 +125,6 @@ class FlashSteps {
   // From the first erase or write command through the documented check; true when the chip
   // holds the image and the check says so (its own lines and end bytes on every path).
   virtual bool writePass(FlashRun& run) = 0;
-
-  // The documented control changes: while a read or a write runs, and back when it ends.
-  virtual void busy(JobPhase phase) = 0;
-  virtual void idle() = 0;
 };
 
 }  // namespace jig
