@@ -41,27 +41,41 @@ class IteOperations : public IteBoard, private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
+  // The bare open: the controller is first asked by Connect, inside each pass.
   bool open(Opening why) override;
   // An exchange the job ends before its pass did: the failure end byte.
   void close() override;
-  void announceRead(const std::string& path) override;
-  bool announcePass(Pass pass) override;
-  void readGauge() override;
-  bool startReadPass() override;
-  bool readPass(FlashRun& run) override;
-  std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
-  void announceWrite(const std::string& path) override;
-  bool startWritePass() override;
-  void stoppedBeforeWrite() override;
-  bool writePass(FlashRun& run) override;
-
+  void finish(std::uint8_t endByte);
+  void log(std::string_view line) { view_.log(std::string(line)); }
+  void timeStamp();
   // The rest of APPLY and the link check once they hold the job's lock: the open, their
   // exchange, the close, the lock given back and the end.
   void ownClick(const std::function<bool()>& exchange);
-  void log(std::string_view line) { view_.log(std::string(line)); }
-  void timeStamp();
-  void finish(std::uint8_t endByte);
+
+  // The read: every pass after a read's first is an exchange of its own, from its open to
+  // its end byte.
+  // The lime gauge, the time stamp and the read's first line; the path is not logged.
+  void announceRead(const std::string& path) override;
+  // Remembers which pass follows: each opens with its own stamp and line.
+  bool announcePass(Pass pass) override;
+  void readGauge() override;
+  // Connect and the read's register preparation (the backup on an open of its own).
+  bool startReadPass() override;
+  // 512 blocks, the dump's pattern line after a read's first pass, the end byte.
+  bool readPass(FlashRun& run) override;
   bool readBlocks(FlashRun& run);
+
+  // The write.
+  // FFh after a short file: the chip erase has put it there.
+  std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
+  // The red gauge, the stamp, the file's full path and the write's first line.
+  void announceWrite(const std::string& path) override;
+  // Connect, before the chip is touched.
+  bool startWritePass() override;
+  // The failure end byte and the stamp.
+  void stoppedBeforeWrite() override;
+  // The register sequence with the chip erase, then the bytes after their Flash addresses.
+  bool writePass(FlashRun& run) override;
   // The image's bytes that are not FFh, each run after a Flash address; false (logged) when
   // the programmer refused or the stop came. firstAddress: no address sent yet.
   bool programImage(FlashRun& run, bool& firstAddress);
