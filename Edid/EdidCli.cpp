@@ -4,6 +4,7 @@
 
 #include "Edid/EdidDecode.h"
 #include "Edid/EdidDump.h"
+#include "Edid/EdidFamily.h"
 #include "Edid/EdidOperations.h"
 #include "files/SourceFile.h"
 #include "main/SwitchCli.h"
@@ -45,7 +46,7 @@ int RunEdidCommand(CliRequest& request) {
     operations.fixChecksum();
     return view.result().value_or(false) ? kExitOk : kExitFailed;
   }
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, EdidFamily().task)) return kExitFailed;
   // Both operations run to their end in the call, as they do in the window's click.
   if (action == "read") {
     view.setSaveFile(path, request.force);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "Ite/IteFamily.h"
 #include "cli/CliInterrupt.h"
 #include "view/Cp1251.h"
 #include "Ite/IteBounds.h"
@@ -198,7 +199,7 @@ int RunIteCommand(CliRequest& request) {
   if (!base.problem.empty()) request.err << base.problem << '\n';
   if (const auto status = CheckBase(request, choice, basePath, base)) return *status;
 
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, IteFamily().task)) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
   ops.job().setVerifyAfterWrite(!options.has("--no-verify"));

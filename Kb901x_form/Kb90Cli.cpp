@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Kb901x_form/Kb90Family.h"
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
 #include "cli/CliInterrupt.h"
@@ -19,7 +20,7 @@ static_assert(limits::kKb90CliBlocks == kb90::kBlockCount, "the command line's b
 
 int RunOperation(CliRequest& request, bool write) {
   const bool readTwice = request.options.has("--read-twice");
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, Kb90Family().task)) return kExitFailed;
   // A Ctrl-C that came before the operation started: nothing is started.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);

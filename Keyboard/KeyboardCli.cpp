@@ -6,6 +6,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "Keyboard/KeyboardFamily.h"
 #include "Keyboard/KeyboardOperations.h"
 #include "main/SwitchCli.h"
 
@@ -75,7 +76,7 @@ int RunKeyboardCommand(CliRequest& request) {
   const std::optional<long> seconds = ScanSeconds(request.options);
   if (!seconds) return BadUsage(request, "--seconds takes a whole number from 1 to " + std::to_string(kMostSeconds));
   const bool noSound = request.options.has("--no-sound");
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, KeyboardFamily().task)) return kExitFailed;
   ScanConsoleView view(request.out, request.err);
   KeyboardOperations operations(request.d2xx, view);
   operations.setNoSound(noSound);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Operations.h"
 #include "cli/CliInterrupt.h"
 #include "Mec16xx/Mec16Bounds.h"
@@ -24,7 +25,7 @@ int RunMec16Command(CliRequest& request) {
     operations.help();
     return kExitOk;
   }
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, Mec16Family().task)) return kExitFailed;
   // A Ctrl-C during the firmware check: the operation is not begun at all.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   if (action == "probe") operations.probe();

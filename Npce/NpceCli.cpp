@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "Npce/NpceFamily.h"
 #include "Npce/NpceOperations.h"
 #include "cli/CliInterrupt.h"
 #include "Npce/NpceBounds.h"
@@ -13,7 +14,7 @@ int RunNpceCommand(CliRequest& request) {
   const bool read = request.action == "read";
   const bool write = !read;
   const bool readTwice = request.options.has("--read-twice");
-  if (!EnsureFirmware(request, request.task)) return kExitFailed;
+  if (!EnsureFirmware(request, NpceFamily().task)) return kExitFailed;
   // A Ctrl-C that came before the operation started: nothing is started.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   ConsoleView view(request.out, request.err);

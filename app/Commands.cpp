@@ -25,8 +25,9 @@ constexpr CliAction kVersionActions[] = {{"", ""}};
 constexpr CliAction kSwitchActions[] = {{"", "TASK"}};
 const CliCommand kVersion{"version", kVersionActions, {}, "print the programmer's answer to the version query", "",
                           RunVersionCommand};
+int RunSwitch(CliRequest& request) { return RunSwitchCommand(request, TaskList()); }
 const CliCommand kSwitch{"switch", kSwitchActions, {},
-                         "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitchCommand};
+                         "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitch};
 
 constexpr std::string_view kEndOfOptions = "--";
 
@@ -69,12 +70,10 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAn
   if (allLiteral) words.erase(words.begin());
   for (const CliCommand* command : CommandTable()) {
     if (words.empty() || words[0] != command->word) continue;
-    CliRequest request{d2xx, "", "", "", {}, answers.force, out, err};
+    CliRequest request{d2xx, "", "", {}, answers.force, out, err};
     request.yes = answers.yes;
     request.backup = answers.backup;
     request.command = command;
-    for (const Family* family : Families())
-      if (&family->command == command) request.task = family->task.itemText;
     // The action word comes first and is never one of the shared answers.
     const bool takesAction = !command->actions.empty() && !command->actions.front().name.empty();
     const std::size_t kept = std::min<std::size_t>(takesAction ? 2 : 1, words.size());

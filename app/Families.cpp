@@ -18,7 +18,6 @@ std::span<const Family* const> Families() {
   return kFamilies;
 }
 
-// The selector's task list, made from the families.
 std::span<const Task> TaskList() {
   static const std::vector<Task> tasks = [] {
     std::vector<Task> list;

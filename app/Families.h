@@ -7,5 +7,7 @@
 namespace jig {
 
 std::span<const Family* const> Families();
+// The selector's tasks, one a family, in the same order.
+std::span<const Task> TaskList();
 
 }  // namespace jig

@@ -22,7 +22,7 @@ std::vector<std::unique_ptr<TTaskWindow>> MakeTaskWindows(D2xx& d2xx) {
 }  // namespace
 
 TWindows::TWindows(D2xx& d2xx)
-    : Form1(std::make_unique<TForm1>(d2xx)), tasks(MakeTaskWindows(d2xx)), UPDATE_FORM(std::make_unique<TUPDATE_FORM>()) {
+    : Form1(std::make_unique<TForm1>(d2xx, TaskList())), tasks(MakeTaskWindows(d2xx)), UPDATE_FORM(std::make_unique<TUPDATE_FORM>()) {
   // Each window centres itself on its screen when it is first shown (TTaskWindow::placeOn).
   Form1->attachUpdateWindow(*UPDATE_FORM);
 }

@@ -60,7 +60,6 @@ class ConsoleView : public TaskView {
 // What a task's command gets from the command line.
 struct CliRequest {
   D2xx& d2xx;
-  std::string_view task;            // the family's selector item text ("" = the program's own)
   std::string action;               // "read", "write", "scan", ...
   std::string operand;              // FILE (or TASK) when the action takes one
   CliOptions options;               // the command's own flags, checked against its row

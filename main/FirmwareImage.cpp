@@ -105,11 +105,9 @@ bool IsStandInImage(const FirmwareImage& image) {
                     [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
-LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
-                              const std::vector<std::filesystem::path>& folders) {
+LoadedImage LoadFirmwareImage(const Task* task, TaskView& view, const std::vector<std::filesystem::path>& folders) {
   LoadedImage loaded;
-  const Task* chosen = FindTask(task);
-  const std::string name = chosen ? std::string(chosen->imageFile) : std::string();
+  const std::string name = task ? std::string(task->imageFile) : std::string();
   std::optional<std::vector<std::uint8_t>> file;
   if (!name.empty())
     for (const auto& folder : folders) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "main/Tasks.h"
 #include "view/TaskView.h"
 
 namespace jig {
@@ -49,9 +50,9 @@ struct LoadedImage {
 // the installed data folder.
 std::vector<std::filesystem::path> DefaultImageFolders();
 
-// Chooses the file by the task's selector text, reads and parses it, logs each step and
-// sets the maximum of CGauge_UPD to the last used address.
-LoadedImage LoadFirmwareImage(std::string_view task, TaskView& view,
+// Chooses the file the task needs (none for no task), reads and parses it, logs each step
+// and sets the maximum of CGauge_UPD to the last used address.
+LoadedImage LoadFirmwareImage(const Task* task, TaskView& view,
                               const std::vector<std::filesystem::path>& folders);
 
 }  // namespace jig

@@ -12,9 +12,10 @@ namespace {
 constexpr std::size_t kMainBufferSize = 64;
 }  // namespace
 
-MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView)
+MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView, std::span<const Task> tasks)
     : link_(d2xx, kMainBufferSize), mainView_(mainView), updateView_(updateView) {
   settings_.imageFolders = DefaultImageFolders();
+  settings_.tasks = tasks;
 }
 
 MainForm::~MainForm() { waitForSwitch(); }
@@ -42,7 +43,7 @@ void MainForm::startSwitch(const std::string& selectorText) {
 
 std::string MainForm::Timer_RUNTimer() {
   mainView_.setTimer(form1::control::kTimerRun, false);
-  const Task* task = FindTask(startedTask_);
+  const Task* task = FindTask(settings_.tasks, startedTask_);
   return task ? std::string(task->window) : std::string();
 }
 

@@ -15,8 +15,9 @@ namespace jig {
 
 class MainForm {
  public:
-  // mainView: the main window (timers, message box); updateView: the update window.
-  MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView);
+  // mainView: the main window (timers, message box); updateView: the update window; tasks:
+  // what the selector offers.
+  MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView, std::span<const Task> tasks);
   ~MainForm();
 
   // Start (the main window's MAIN_CONNECTClick). Returns at once; the switch worker reports

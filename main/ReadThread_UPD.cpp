@@ -79,7 +79,7 @@ SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
 }
 
 std::string LoadAndUpload(SwitchContext& context, const std::string& task) {
-  LoadedImage loaded = LoadFirmwareImage(task, context.updateView, context.settings.imageFolders);
+  LoadedImage loaded = LoadFirmwareImage(FindTask(context.settings.tasks, task), context.updateView, context.settings.imageFolders);
   if (!loaded.ok()) return loaded.result;
   if (IsStandInImage(loaded.image) && !context.link.d2xx->simulated()) {
     context.updateView.log("This image is a stand-in for the simulated programmer; put the vendor's image beside the program.");
@@ -97,7 +97,7 @@ bool FitsOrCallBoot(SwitchContext& context, const std::string& taskText) {
     view.log(std::string(kPushReset));
     return false;
   }
-  const Task* task = FindTask(taskText);
+  const Task* task = FindTask(context.settings.tasks, taskText);
   if (task && link.versionText.find(task->tag) != std::string::npos) {
     context.mainView.setTimer(form1::control::kTimerRun, true);
     view.showWindow("self", false);

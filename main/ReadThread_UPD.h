@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
 #include "link/Bounds.h"
+#include "main/Tasks.h"
 
 namespace jig {
 
@@ -20,6 +22,8 @@ struct SwitchSettings {
   // The boot phase's limit. Timer_5SEC counts the same time in the window; the worker
   // keeps its own deadline as well, so the limit holds where no timer runs.
   std::chrono::milliseconds bootWindow{limits::kBootWindowMs};
+  // The tasks the selector offers: the image and the tag each needs.
+  std::span<const Task> tasks;
 };
 
 enum class SwitchOutcome { Fits, Switched, Failed };

@@ -8,10 +8,11 @@
 
 namespace jig {
 
-bool EnsureFirmware(CliRequest& request, std::string_view task) {
+namespace {
+bool SwitchFor(CliRequest& request, std::span<const Task> tasks, std::string_view task) {
   ConsoleView mainView(request.out, request.err);
   ConsoleView updateView(request.out, request.err);
-  MainForm form(request.d2xx, mainView, updateView);
+  MainForm form(request.d2xx, mainView, updateView, tasks);
   form.startSwitch(std::string(task));
   if (mainView.result().has_value()) return false;  // no programmer: the box said so
   const auto result = updateView.waitEnded(std::chrono::milliseconds(limits::kSwitchCliBoundMs));
@@ -22,9 +23,14 @@ bool EnsureFirmware(CliRequest& request, std::string_view task) {
     std::this_thread::sleep_for(std::chrono::milliseconds(limits::kTimerRunMs));
   return true;
 }
+}  // namespace
 
-int RunSwitchCommand(CliRequest& request) {
-  return EnsureFirmware(request, request.operand) ? kExitOk : kExitFailed;
+bool EnsureFirmware(CliRequest& request, const Task& task) {
+  return SwitchFor(request, std::span(&task, 1), task.itemText);
+}
+
+int RunSwitchCommand(CliRequest& request, std::span<const Task> tasks) {
+  return SwitchFor(request, tasks, request.operand) ? kExitOk : kExitFailed;
 }
 
 }  // namespace jig

@@ -14,7 +14,8 @@ namespace jig {
 
 using namespace form1::control;
 
-TForm1::TForm1(D2xx& d2xx) : TTaskWindow("Form1", "Holbrenik_JIG  VER4.92  21/08/2016"), d2xx_(d2xx) {
+TForm1::TForm1(D2xx& d2xx, std::span<const Task> tasks)
+    : TTaskWindow("Form1", "Holbrenik_JIG  VER4.92  21/08/2016"), d2xx_(d2xx), tasks_(tasks) {
   setClassName("TForm1");
   // Minimise only: no system menu, no close box; Exit is the way out.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
@@ -27,7 +28,7 @@ TForm1::TForm1(D2xx& d2xx) : TTaskWindow("Form1", "Holbrenik_JIG  VER4.92  21/08
 void TForm1::build() {
   MAIN_SELECTOR = Named(new QComboBox(this), kSelector);
   MAIN_SELECTOR->addItem(Q(kPleaseSelect));
-  for (const Task& task : TaskList()) MAIN_SELECTOR->addItem(Q(task.itemText));
+  for (const Task& task : tasks_) MAIN_SELECTOR->addItem(Q(task.itemText));
   MAIN_SELECTOR->setCurrentIndex(0);
 
   MAIN_CONNECT = Named(new QPushButton("Start", this), kStart);
@@ -63,7 +64,7 @@ void TForm1::connectControls() {
 TForm1::~TForm1() = default;
 
 void TForm1::attachUpdateWindow(TaskView& updateWindow) {
-  form_ = std::make_unique<MainForm>(d2xx_, *this, updateWindow);
+  form_ = std::make_unique<MainForm>(d2xx_, *this, updateWindow, tasks_);
 }
 
 void TForm1::MAIN_CONNECTClick() {

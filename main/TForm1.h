@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <span>
 
 #include "main/MainForm.h"
 #include "gui/TTaskWindow.h"
@@ -12,7 +13,8 @@ namespace jig {
 
 class TForm1 : public TTaskWindow {
  public:
-  explicit TForm1(D2xx& d2xx);
+  // tasks: what the selector offers after "Please select ".
+  TForm1(D2xx& d2xx, std::span<const Task> tasks);
   ~TForm1() override;
   // The update window exists only after every task window (creation order).
   void attachUpdateWindow(TaskView& updateWindow);
@@ -37,6 +39,7 @@ class TForm1 : public TTaskWindow {
   void layOut();
   void connectControls();
   D2xx& d2xx_;
+  const std::span<const Task> tasks_;
   std::unique_ptr<MainForm> form_;
 };
 

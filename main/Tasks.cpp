@@ -2,8 +2,8 @@
 
 namespace jig {
 
-const Task* FindTask(std::string_view itemText) {
-  for (const Task& task : TaskList())
+const Task* FindTask(std::span<const Task> tasks, std::string_view itemText) {
+  for (const Task& task : tasks)
     if (task.itemText == itemText) return &task;
   return nullptr;
 }

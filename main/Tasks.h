@@ -14,9 +14,8 @@ struct Task {
 
 inline constexpr std::string_view kPleaseSelect = "Please select ";
 
-// In selector order; made from the family list in app/Families.cpp.
-std::span<const Task> TaskList();
-// The task of that item text, or null ("Please select " and anything else).
-const Task* FindTask(std::string_view itemText);
+// The task of that item text among tasks, or null ("Please select " and anything else). The
+// program's list is made from its families (app/Families.h) and handed to the main window.
+const Task* FindTask(std::span<const Task> tasks, std::string_view itemText);
 
 }  // namespace jig

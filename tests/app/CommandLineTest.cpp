@@ -164,7 +164,7 @@ TEST(Families, TaskProfileCommandAndSimulatedImageAgree) {
   for (const Family* family : Families()) {
     const std::string name(family->task.itemText);
     EXPECT_EQ(TaskList()[index++].itemText, family->task.itemText);
-    EXPECT_EQ(FindTask(family->task.itemText), &TaskList()[index - 1]) << name;
+    EXPECT_EQ(FindTask(TaskList(), family->task.itemText), &TaskList()[index - 1]) << name;
     EXPECT_EQ(family->profile.tag, family->task.tag) << name;
     const sim::SimImage* image = sim::FindSimImage(family->task.tag);
     ASSERT_NE(image, nullptr) << name;

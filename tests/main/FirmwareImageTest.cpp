@@ -1,6 +1,7 @@
 // The HEX image loader: what it takes, what it refuses, and what it logs.
 #include <gtest/gtest.h>
 
+#include "app/Families.h"
 #include "main/FirmwareImage.h"
 #include "sim/StandInImage.h"
 #include "tests/support/RecordingView.h"
@@ -33,7 +34,7 @@ Loaded LoadText(const std::string& text, const std::string& task = "MEC1609",
   TempDir dir;
   test::WriteFileBytes(dir.file(file), Bytes(text));
   RecordingView view;
-  Loaded loaded{LoadFirmwareImage(task, view, {dir.path()}), view.lines(), view.gaugeMax("CGauge_UPD")};
+  Loaded loaded{LoadFirmwareImage(FindTask(TaskList(), task), view, {dir.path()}), view.lines(), view.gaugeMax("CGauge_UPD")};
   return loaded;
 }
 
@@ -137,7 +138,7 @@ TEST(FirmwareImage, RefusesFilesOutsideWhatItTakes) {
 TEST(FirmwareImage, FileChosenByTaskAndMissingFileLogged) {
   TempDir dir;
   RecordingView view;
-  auto loaded = LoadFirmwareImage("NPCE288N/388N", view, {dir.path()});
+  auto loaded = LoadFirmwareImage(FindTask(TaskList(), "NPCE288N/388N"), view, {dir.path()});
   EXPECT_EQ(loaded.result, "ERROR FILE SEARCH");
   // The documented line, then where the file was looked for.
   EXPECT_EQ(view.lines(), (std::vector<std::string>{"Not found .hex file -> Q27_NPCE288.hex for Q27 in the program folder ",
@@ -145,7 +146,7 @@ TEST(FirmwareImage, FileChosenByTaskAndMissingFileLogged) {
 
   // A task outside the list has no file name.
   RecordingView other;
-  loaded = LoadFirmwareImage("Please select ", other, {dir.path()});
+  loaded = LoadFirmwareImage(FindTask(TaskList(), "Please select "), other, {dir.path()});
   EXPECT_EQ(loaded.result, "ERROR FILE SEARCH");
   EXPECT_EQ(other.lastLine(), "Not found .hex file ->  for Q27 in the program folder ");
 
@@ -154,7 +155,7 @@ TEST(FirmwareImage, FileChosenByTaskAndMissingFileLogged) {
   test::WriteFileBytes(second.file("Q27_ALLPCB_V41.hex"), Bytes(HexOf(Pattern(16))));
   for (const char* task : {"EEPROM lcd (EDID)", "Keyboard testing", "KB9010/12/16/22"}) {
     RecordingView found;
-    EXPECT_TRUE(LoadFirmwareImage(task, found, {dir.path(), second.path()}).ok()) << task;
+    EXPECT_TRUE(LoadFirmwareImage(FindTask(TaskList(), task), found, {dir.path(), second.path()}).ok()) << task;
     EXPECT_EQ(found.lines().front(), "UPGRADE file loaded to buffer (Q27_ALLPCB_V41.hex)");
   }
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/Commands.h"
+#include "app/Families.h"
 #include "link/Bounds.h"
 #include "main/BootUpload.h"
 #include "main/MainForm.h"
@@ -65,7 +66,7 @@ class HardwareLookalike : public sim::SimD2xx {
 // The main window over one simulated programmer, its image folder beside the program.
 template <class Programmers = sim::SimD2xx, class MainView = RecordingView>
 struct BasicBench {
-  explicit BasicBench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), form(d2xx, mainView, updateView) {
+  explicit BasicBench(sim::SimOptions options = {}) : programmer(d2xx.attach(options)), form(d2xx, mainView, updateView, TaskList()) {
     form.settings().imageFolders = {JIG_BINARY_DIR};
     form.settings().bootWindow = std::chrono::milliseconds(1500);
   }

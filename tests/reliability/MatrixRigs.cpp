@@ -8,6 +8,7 @@
 #include "Keyboard/KeyboardOperations.h"
 #include "Mec16xx/Mec16Operations.h"
 #include "Npce/NpceOperations.h"
+#include "app/Families.h"
 #include "main/MainForm.h"
 #include "sim/Mec16Sim.h"
 #include "tests/Ite/IteTestSupport.h"
@@ -212,7 +213,7 @@ class SwitchRig : public Rig {
  public:
   explicit SwitchRig(sim::SimOptions options) {
     programmer_ = &d2xx.attach(std::move(options));
-    form_ = std::make_unique<MainForm>(d2xx, view, updateView_);
+    form_ = std::make_unique<MainForm>(d2xx, view, updateView_, TaskList());
     form_->settings().imageFolders = {JIG_BINARY_DIR};
     form_->settings().bootWindow = milliseconds(1500);
   }
