@@ -20,7 +20,7 @@ target_compile_definitions(jig_test_support PUBLIC JIG_SOURCE_DIR="${CMAKE_SOURC
 # One program per folder, as on Linux: a folder's tests build, run and fail as one program
 # under Wine. The task benches' helpers have names of their own (Kb90ShortBounds,
 # NpceShortBounds, ...), so the split is about what is run together, not about names.
-set(JIG_WINDOWS_TESTS_link link/VersionAnswerTest.cpp link/DumpChecksTest.cpp link/OpenProgrammerTest.cpp
+set(JIG_WINDOWS_TESTS_link link/VersionAnswerTest.cpp files/DumpChecksTest.cpp link/OpenProgrammerTest.cpp
                            main/FirmwareImageTest.cpp windows/FilesWin32Test.cpp)
 set(JIG_WINDOWS_TESTS_Kb901x_form Kb901x_form/Kb90OperationsTest.cpp)
 set(JIG_WINDOWS_TESTS_Npce Npce/NpceReadTest.cpp)
