@@ -11,10 +11,12 @@ namespace {
 TEST(KeyboardCli, ScanPrintsEachPairAndItsColourThenQ) {
   sim::SimD2xx d2xx;
   sim::SimOptions options;
-  options.faults["keyboard-script"] = "0:1-2;250:;400:3-9";
+  // (1, 2) is held long enough for two reports even when the ticks come late on a busy
+  // machine: the second one turns it yellow.
+  options.faults["keyboard-script"] = "0:1-2;600:;800:3-9";
   auto& programmer = d2xx.attach(options);
   std::ostringstream out, err;
-  const int status = RunCommand(d2xx, {"keyboard", "scan", "--seconds", "1", "--no-sound"}, false, out, err);
+  const int status = RunCommand(d2xx, {"keyboard", "scan", "--seconds", "2", "--no-sound"}, false, out, err);
   EXPECT_EQ(status, kExitOk) << out.str() << err.str();
   const std::string text = out.str();
   EXPECT_NE(text.find("Shape2 (1, 2) red\n"), std::string::npos) << text;
@@ -26,7 +28,7 @@ TEST(KeyboardCli, ScanPrintsEachPairAndItsColourThenQ) {
   // About ten requests a second, one per tick: never a flood.
   const auto requests = std::count(host.begin(), host.end(), 'U');
   EXPECT_GE(requests, 5);
-  EXPECT_LE(requests, 12);
+  EXPECT_LE(requests, 24);
   EXPECT_EQ(host.back(), 'Q');
   EXPECT_EQ(d2xx.openHandles(), 0u);
 }
