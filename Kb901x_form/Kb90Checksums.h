@@ -17,6 +17,7 @@ struct Kb90Sums {
     SUMM_KB90 = Sum16Update(SUMM_KB90, bytes);
     CRC16_KB90 = Crc16ArcUpdate(CRC16_KB90, bytes);
   }
+  bool operator==(const Kb90Sums&) const = default;
 };
 
 }  // namespace jig

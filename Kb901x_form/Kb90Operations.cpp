@@ -1,8 +1,8 @@
 #include "Kb901x_form/Kb90Operations.h"
 
-#include <algorithm>
-#include <array>
+#include <span>
 
+#include "Kb901x_form/Kb90Controls.h"
 #include "Kb901x_form/Kb90Family.h"
 #include "Kb901x_form/Kb90Texts.h"
 #include "link/NoAnswerLine.h"
@@ -15,11 +15,7 @@ namespace text = kb90::text;
 using namespace kb90::control;
 
 namespace {
-constexpr std::size_t kLinkBufferSize = kb90::kBlockSize + 4;
-
 std::string BlockOf(int block) { return NumberOf(block, kb90::kBlockCount); }
-// A block of a read that did not come, or the programmer that went away before it.
-constexpr NoAnswerWording kReadBlockWording{text::kReadDisconnectedAt, "", text::kReadBlock, text::kNotFromProgrammer};
 
 FlashFacts Kb90Facts() {
   FlashTexts texts = DefaultFlashTexts(LogLanguage::English);
@@ -37,16 +33,14 @@ FlashFacts Kb90Facts() {
 }  // namespace
 
 Kb90Operations::Kb90Operations(D2xx& d2xx, TaskView& view, Kb90Bounds bounds)
-    : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kLinkBufferSize), job_(*this, view, facts_) {}
+    : view_(view), bounds_(bounds), facts_(Kb90Facts()), link_(d2xx, kb90::kLinkBufferSize), job_(*this, view, facts_) {}
 
 bool Kb90Operations::open(Opening why) {
   if (why == Opening::Click) view_.clearLog();
   if (OpenProgrammer(link_, profiles::kKb90, view_) != OpenResult::Ready) return false;
-  if (!Kb90Handshake(link_, view_, bounds_)) {
-    link_.close();
-    return false;
-  }
-  return true;
+  if (Kb90Handshake(link_, view_, bounds_)) return true;
+  link_.close();
+  return false;
 }
 
 bool Kb90Operations::EXIT_KB901XClick() {
@@ -58,10 +52,11 @@ bool Kb90Operations::EXIT_KB901XClick() {
   return true;
 }
 
-void Kb90Operations::fail(FlashRun& run, const std::string& line, bool linkAnswers) {
+bool Kb90Operations::fail(FlashRun& run, const std::string& line, bool linkAnswers) {
   // The chosen name keeps what it held: the part read so far goes with the temporary file.
   view_.log(line + (run.capture().hasTarget() ? text::kFileNotWritten : text::kFullStop));
   if (linkAnswers) link_.writeByte(kb90::kFailure);
+  return false;
 }
 
 // The read.
@@ -89,37 +84,24 @@ bool Kb90Operations::startReadPass() {
 bool Kb90Operations::readPass(FlashRun& run) {
   run.capture().startPass();
   for (;;) {
-    if (run.stopRequested()) {
-      fail(run, text::kReadInterruptedAt + BlockOf(Counter_KB90), true);
-      return false;
-    }
-    const BlockResult block = WaitBlock(link_, bounds_.blockMs);
-    if (block == BlockResult::Surplus) {
-      fail(run, text::kReadSurplus + BlockOf(Counter_KB90), true);
-      return false;
-    }
-    if (block != BlockResult::Ok) {
-      const WaitResult result = block == BlockResult::Gone ? WaitResult::Gone : WaitResult::TimedOut;
+    const std::string at = BlockOf(Counter_KB90);
+    if (run.stopRequested()) return fail(run, text::kReadInterruptedAt + at, true);
+    switch (WaitBlock(link_, bounds_.blockMs)) {
+      case BlockResult::Ok: break;
+      case BlockResult::Surplus: return fail(run, text::kReadSurplus + at, true);
       // A programmer that went away takes no end byte.
-      fail(run, NoAnswerLine(kReadBlockWording, result, BlockOf(Counter_KB90)), result != WaitResult::Gone);
-      return false;
+      case BlockResult::Gone: return fail(run, text::kReadDisconnectedAt + at, false);
+      case BlockResult::TimedOut: return fail(run, text::kReadBlock + at + text::kNotFromProgrammer, true);
     }
-    if (!run.capture().take(std::span(link_.buffer.data(), kb90::kBlockSize))) {
-      fail(run, text::kReadDiskRefused + BlockOf(Counter_KB90), true);
-      return false;
-    }
+    if (!run.capture().take(std::span(link_.buffer.data(), kb90::kBlockSize)))
+      return fail(run, text::kReadDiskRefused + at, true);
     view_.setGauge(kGauge, kb90::kGaugePerBlock * Counter_KB90);
     run.progress(Counter_KB90, kb90::kBlockCount);
     if (Counter_KB90 == kb90::kBlockCount) break;
     link_.writeByte(kb90::kNext);
     ++Counter_KB90;
   }
-  // Bytes after the last block mean the stream was out of step: the dump cannot be trusted.
-  if (link_.getStatus() == FT_OK && link_.rxQueue > 0) {
-    fail(run, text::kReadSurplus + BlockOf(Counter_KB90), true);
-    return false;
-  }
-  link_.writeByte(kb90::kEndTransfer);
+  if (!EndReadTransfer(link_)) return fail(run, text::kReadSurplus + BlockOf(Counter_KB90), true);
   view_.log(text::kReadingDone);
   timeStamp();
   link_.writeByte(kb90::kSuccess);
@@ -142,58 +124,38 @@ bool Kb90Operations::writePass(FlashRun& run) {
   sums_ = {};
   Counter_KB90 = 1;
   link_.writeByte(kb90::kWrite);
-  const auto image = run.image();
-  std::size_t offset = 0;
   for (;;) {
-    if (run.stopRequested()) {
-      fail(run, text::kWriteInterruptedAt + BlockOf(Counter_KB90), true);
-      return false;
-    }
+    const std::string at = BlockOf(Counter_KB90);
+    if (run.stopRequested()) return fail(run, text::kWriteInterruptedAt + at, true);
     const WaitResult ready = WaitAckByte(link_, bounds_.readyMs);
-    if (ready != WaitResult::Ok) {
-      fail(run, text::kWriteNotReady + BlockOf(Counter_KB90), ready != WaitResult::Gone);
-      return false;
-    }
-    std::array<std::uint8_t, kb90::kBlockSize> block;
-    block.fill(0xFF);
-    const std::size_t n = std::min(kb90::kBlockSize, image.size() - offset);
-    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), n, block.begin());
-    offset += n;
-    const bool last = n < kb90::kBlockSize;
-    if (last) {
+    if (ready != WaitResult::Ok) return fail(run, text::kWriteNotReady + at, ready != WaitResult::Gone);
+    const ImageBlock block = BlockOfImage(run.image(), Counter_KB90);
+    if (block.imageEnded) {
       view_.log(text::kWarning);
       view_.log(text::kFileShorter);
-    } else {
-      sums_.add(block);
     }
-    link_.write(block);
-    if (!last) {
+    link_.write(block.bytes);
+    if (!block.imageEnded) {
+      sums_.add(block.bytes);
       view_.setGauge(kGauge, kb90::kGaugePerBlock * Counter_KB90);
       run.progress(Counter_KB90, kb90::kBlockCount);
     }
     const WaitResult done = WaitAckByte(link_, bounds_.doneMs);
-    if (done != WaitResult::Ok) {
-      fail(run, text::kWriteNotConfirmed + BlockOf(Counter_KB90), done != WaitResult::Gone);
-      return false;
-    }
-    if (last) {
-      link_.writeByte(kb90::kEndTransfer);
-      link_.writeByte(kb90::kSuccess);
-      link_.close();
+    if (done != WaitResult::Ok) return fail(run, text::kWriteNotConfirmed + at, done != WaitResult::Gone);
+    if (block.imageEnded) {
+      EndWithoutChecksum(link_);
       timeStamp();
       // Written but not verified: the command line must not call that a success.
       return false;
     }
-    if (Counter_KB90 == kb90::kBlockCount) {
-      run.phase(JobPhase::Verifying);
-      return verify(run);
-    }
+    if (Counter_KB90 == kb90::kBlockCount) return verify(run);
     ++Counter_KB90;
     link_.writeByte(kb90::kNext);
   }
 }
 
 bool Kb90Operations::verify(FlashRun& run) {
+  run.phase(JobPhase::Verifying);
   link_.writeByte(kb90::kEndTransfer);
   view_.log(text::kWritingDone);
   view_.log(text::kStars);
@@ -203,30 +165,27 @@ bool Kb90Operations::verify(FlashRun& run) {
   view_.setGauge(kGauge, 0);
   view_.setGaugeColour(kGauge, colour::kYellow);
   Counter_KB90 = 0;
-  link_.writeByte(kb90::kChecksum);
-  const ChecksumAnswer answer = WaitChecksum(link_, bounds_.markMs, bounds_.checksumMs, [this](int marks) {
+  const ChecksumAnswer answer = AskChecksum(link_, bounds_.markMs, bounds_.checksumMs, [this](int marks) {
     Counter_KB90 = marks;
     view_.setGauge(kGauge, kb90::kGaugePerBlock * marks);
   });
-  if (answer.result != WaitResult::Ok) {
-    if (answer.result == WaitResult::Gone) fail(run, text::kVerifyDisconnected, false);
-    else if (answer.marks < kb90::kBlockCount)
-      fail(run, text::kVerifyMarkMissing + BlockOf(answer.marks + 1) + text::kNotFromProgrammer, true);
-    else fail(run, text::kVerifyNoChecksum, true);
-    return false;
+  switch (answer.result) {
+    case ChecksumResult::Ok: break;
+    case ChecksumResult::Gone: return fail(run, text::kVerifyDisconnected, false);
+    case ChecksumResult::MarkMissing:
+      return fail(run, text::kVerifyMarkMissing + BlockOf(answer.marks + 1) + text::kNotFromProgrammer, true);
+    case ChecksumResult::AnswerMissing: return fail(run, text::kVerifyNoChecksum, true);
   }
-  const auto& b = answer.bytes;
-  view_.log(text::kFlashSum + Hex2(b[1]) + Hex2(b[0]));
-  view_.log(text::kFlashCrc + Hex2(b[3]) + Hex2(b[2]));
-  const bool match = (b[1] * 256 + b[0]) == sums_.SUMM_KB90 && (b[3] * 256 + b[2]) == sums_.CRC16_KB90;
+  view_.log(text::kFlashSum + Hex4(answer.flash.SUMM_KB90));
+  view_.log(text::kFlashCrc + Hex4(answer.flash.CRC16_KB90));
+  const bool match = answer.flash == sums_;
   if (match) {
     view_.log(text::kStars);
     view_.log(text::kVerifyOk);
-    link_.writeByte(kb90::kSuccess);
   } else {
     view_.log(text::kWrittenIncorrectly);
-    link_.writeByte(kb90::kFailure);
   }
+  link_.writeByte(match ? kb90::kSuccess : kb90::kFailure);
   timeStamp();
   return match;
 }

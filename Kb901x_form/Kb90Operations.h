@@ -2,13 +2,9 @@
 // The KB90xx family's steps for the flash job: the handshake, the read of 512 blocks, the
 // write of 512 blocks and its checksum verify, with the documented texts and controls. The
 // Qt window TKB901X_forms forwards its events here; the command line calls the job.
-#include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "Kb901x_form/Kb90Checksums.h"
-#include "Kb901x_form/Kb90Controls.h"
 #include "Kb901x_form/Kb90Protocol.h"
 #include "job/FlashJob.h"
 #include "link/ProgrammerLink.h"
@@ -18,10 +14,6 @@
 namespace jig {
 
 enum class Kb90Mode { None, Reading, Writing };
-
-namespace kb90 {
-inline constexpr const char* kTaskName = "KB9010/12/16/22";
-}  // namespace kb90
 
 class Kb90Operations : private FlashSteps {
  public:
@@ -40,19 +32,19 @@ class Kb90Operations : private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
-  bool open(Opening why) override;
+  bool open(Opening why) override;  // a click clears the log; the 'V' link check
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
-  void readGauge() override;
-  bool startReadPass() override;
-  bool readPass(FlashRun& run) override;
+  void readGauge() override;  // green from 0, its maximum 32768
+  bool startReadPass() override;  // a time stamp and 'R'
+  bool readPass(FlashRun& run) override;  // 512 blocks of 256 bytes, 'N' between them, then 'X' and 'I'
   void announceWrite(const std::string& path) override;
-  bool writePass(FlashRun& run) override;
+  bool writePass(FlashRun& run) override;  // 'W', 512 blocks each after its ready byte, then the checksum
 
   // The verify after the last block: the checksum against the file's.
   bool verify(FlashRun& run);
-  // The failure path of a pass: one line, 'O' when the link still answers.
-  void fail(FlashRun& run, const std::string& line, bool linkAnswers);
+  // The failure path of a pass: one line, 'O' when the link still answers; returns false.
+  bool fail(FlashRun& run, const std::string& line, bool linkAnswers);
   void timeStamp() { view_.log(TimeStampLine()); }
 
   TaskView& view_;

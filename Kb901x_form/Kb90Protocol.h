@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
 #include "view/TaskView.h"
 #include "Kb901x_form/Kb90Bounds.h"
+#include "Kb901x_form/Kb90Checksums.h"
 
 namespace jig {
 
@@ -29,6 +31,8 @@ inline constexpr std::uint8_t kNoController = 0xFF;
 inline constexpr std::size_t kBlockSize = 256;
 inline constexpr int kBlockCount = 512;
 inline constexpr std::size_t kImageSize = kBlockSize * kBlockCount;  // 131072
+// The transfer buffer, shared by commands and data: a block, or the 4-byte checksum answer.
+inline constexpr std::size_t kLinkBufferSize = kBlockSize + 4;
 inline constexpr int kGaugeMax = 32768;
 inline constexpr int kGaugePerBlock = kGaugeMax / kBlockCount;  // 64
 }  // namespace kb90
@@ -52,18 +56,38 @@ enum class BlockResult { Ok, TimedOut, Gone, Surplus };
 // the programmer sends one block per request, so the stream is out of step.
 BlockResult WaitBlock(ProgrammerLink& link, DWORD timeoutMs);
 
+// After the last block of a read: bytes still waiting mean the stream was out of step and
+// the dump cannot be trusted (false, nothing sent); otherwise 'X' ends the transfer.
+bool EndReadTransfer(ProgrammerLink& link);
+
 // One acknowledgement byte (its value is not examined) into link.buffer[0].
 WaitResult WaitAckByte(ProgrammerLink& link, DWORD timeoutMs);
 
+// The end of a write whose image ended inside a block: 'X', 'I' and the programmer closed;
+// no checksum is asked for.
+void EndWithoutChecksum(ProgrammerLink& link);
+
+// Block `number` (1 to 512) of an image as the programmer gets it: FFh past the image's end.
+// imageEnded: the image ends inside this block (or before it), so the write ends with it.
+struct ImageBlock {
+  std::array<std::uint8_t, kb90::kBlockSize> bytes{};
+  bool imageEnded = false;
+};
+ImageBlock BlockOfImage(std::span<const std::uint8_t> image, int number);
+
+// How the checksum came: whole, or the programmer went away, or fell silent before the
+// last mark or before the answer after it.
+enum class ChecksumResult { Ok, Gone, MarkMissing, AnswerMissing };
+
 struct ChecksumAnswer {
-  WaitResult result = WaitResult::TimedOut;
-  int marks = 0;                       // progress marks counted
-  std::array<std::uint8_t, 4> bytes{};  // sum low, sum high, CRC low, CRC high
+  ChecksumResult result = ChecksumResult::AnswerMissing;
+  int marks = 0;   // progress marks counted
+  Kb90Sums flash;  // the answer: the sum, then the CRC-16, each low byte first
 };
 
-// After 'S': counts 512 '-' marks among whatever else comes (each mark within markMs of
+// Sends 'S', counts 512 '-' marks among whatever else comes (each mark within markMs of
 // the previous one), calling onMark with the count so far, then takes the 4-byte answer.
-ChecksumAnswer WaitChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
-                            const std::function<void(int)>& onMark);
+ChecksumAnswer AskChecksum(ProgrammerLink& link, DWORD markMs, DWORD answerMs,
+                           const std::function<void(int)>& onMark);
 
 }  // namespace jig

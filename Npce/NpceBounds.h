@@ -37,6 +37,9 @@ struct NpceBounds {
   std::uint32_t answerMs = limits::kNpceAnswerTimeoutMs;
   std::uint32_t drainMs = limits::kDrainTimeoutMs;
   int byteTries = limits::kNpceByteReadTries;
+
+  // How long a one-byte answer is waited for in all: byteTries reads of the link's time-out.
+  std::uint32_t byteMs() const { return static_cast<std::uint32_t>(byteTries) * limits::kNpceQueryTimeoutMs; }
 };
 
 }  // namespace jig

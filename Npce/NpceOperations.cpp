@@ -1,6 +1,5 @@
 #include "Npce/NpceOperations.h"
 
-#include <algorithm>
 #include <span>
 #include <string>
 
@@ -36,11 +35,9 @@ NpceOperations::NpceOperations(D2xx& d2xx, TaskView& view, NpceBounds bounds)
 bool NpceOperations::open(Opening why) {
   if (why != Opening::SecondRead) view_.log("");
   if (OpenProgrammer(link_, profiles::kNpce, view_) != OpenResult::Ready) return false;
-  if (!NpceHandshake(link_, view_, bounds_.byteTries)) {
-    link_.close();
-    return false;
-  }
-  return true;
+  if (NpceHandshake(link_, view_, bounds_)) return true;
+  link_.close();
+  return false;
 }
 
 void NpceOperations::EXIT_NPCEClick() {
@@ -49,16 +46,14 @@ void NpceOperations::EXIT_NPCEClick() {
   view_.showWindow("self", false);
 }
 
-void NpceOperations::failWithSignal(std::string line, bool stamp) {
+bool NpceOperations::failWithSignal(std::string line) {
   view_.log(std::move(line));
-  if (stamp) timeStamp();
+  timeStamp();
   stoppedBeforeWrite();
+  return false;
 }
 
-void NpceOperations::stoppedBeforeWrite() {
-  if (link_.isOpen) link_.d2xx->FT_Purge(link_.handle, FT_PURGE_RX);
-  Cmd_NPCE(link_, kSignalFail, bounds_.byteTries);
-}
+void NpceOperations::stoppedBeforeWrite() { SignalFailure(link_, bounds_.byteTries); }
 
 // The read.
 
@@ -83,29 +78,20 @@ bool NpceOperations::startReadPass() {
 
 bool NpceOperations::readPass(FlashRun& run) {
   run.capture().startPass();
-  for (;;) {
-    const int block = Counter_NPCE;
-    WaitResult result;
-    AwaitBlock(link_, bounds_.blockMs, result);
-    if (result != WaitResult::Ok) {
-      failWithSignal(NoAnswerLine(text::kBlock + NumberOf(block, kReadBlocks), bounds_.blockMs, result));
-      return false;
-    }
+  for (;; ++Counter_NPCE) {
+    const std::string at = NumberOf(Counter_NPCE, kReadBlocks);
+    const WaitResult result = AwaitBlock(link_, bounds_.blockMs).wait;
+    if (result != WaitResult::Ok) return failWithSignal(NoAnswerLine(text::kBlock + at, bounds_.blockMs, result));
     if (!run.capture().take(std::span(link_.buffer.data(), kReadBlockSize))) {
-      view_.log(text::kFilePrefix + run.capture().target() + text::kFileRefusedAt + std::to_string(block) +
+      view_.log(text::kFilePrefix + run.capture().target() + text::kFileRefusedAt + std::to_string(Counter_NPCE) +
                 text::kFullStop);
-      finishRead(false);
-      return false;
+      return finishRead(false);
     }
-    view_.setGauge(control::kGauge, kGaugeMax / kReadBlocks * block);
-    run.progress(block, kReadBlocks);
-    if (block == kReadBlocks) break;
-    if (run.stopRequested()) {
-      failWithSignal(text::kReadInterruptedAt + NumberOf(block, kReadBlocks) + text::kFullStop);
-      return false;
-    }
+    view_.setGauge(control::kGauge, kGaugeMax / kReadBlocks * Counter_NPCE);
+    run.progress(Counter_NPCE, kReadBlocks);
+    if (Counter_NPCE == kReadBlocks) break;
+    if (run.stopRequested()) return failWithSignal(text::kReadInterruptedAt + at + text::kFullStop);
     link_.writeByte(kReadBlock);
-    Counter_NPCE = block + 1;
   }
   return finishRead(true);
 }
@@ -114,15 +100,11 @@ bool NpceOperations::finishRead(bool fileOk) {
   link_.writeByte(kEndTransfer);
   view_.log(text::kReadingComplete);
   timeStamp();
-  const DWORD got = TimedRead(link_, 2);
-  bool success = fileOk;
-  if (got == 0) {
+  const ReadEnd end = TakeReadEnd(link_);
+  if (end == ReadEnd::Missing)
     view_.log(NoAnswerLine(text::kWhatEndAnswer, limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
-    success = false;
-  } else if (link_.buffer[0] == 0) {
-    view_.log(text::kCorrupted);
-    success = false;
-  }
+  if (end == ReadEnd::Corrupted) view_.log(text::kCorrupted);
+  const bool success = fileOk && end == ReadEnd::Good;
   Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
   return success;
 }

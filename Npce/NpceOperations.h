@@ -29,26 +29,24 @@ class NpceOperations : private FlashSteps {
   FlashJob& job() { return job_; }
 
  private:
-  bool open(Opening why) override;
+  bool open(Opening why) override;  // an empty line (none at a second read); the 'Z' ID check
   void close() override { link_.close(); }
   void announceRead(const std::string& path) override;
-  void readGauge() override;
-  bool startReadPass() override;
-  bool readPass(FlashRun& run) override;
+  void readGauge() override;  // green from 0
+  bool startReadPass() override;  // a time stamp and the first 'r'
+  bool readPass(FlashRun& run) override;  // 256 blocks of 512 bytes, 'r' between them, then '-' and 'I' or 'O'
   std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
   void announceWrite(const std::string& path) override;
   // Stale bytes dropped, then the failure signal 'O'.
   void stoppedBeforeWrite() override;
-  bool writePass(FlashRun& run) override;
+  bool writePass(FlashRun& run) override;  // 'e', 'x', 512 blocks of 256 bytes after 'w', the read-back
 
   // The end of a pass: '-', its answer, 'I' or 'O'; true when the answer was not a failure.
   bool finishRead(bool fileOk);
-  bool eraseAndCheck();
   bool writeBlocks(FlashRun& run);
   bool verify(FlashRun& run);
-  // Failure with 'O' after a wait ran out: stale bytes are dropped so they are not taken
-  // for the signal's answer.
-  void failWithSignal(std::string line, bool timeStamp = true);
+  // A failure's line, a time stamp and the failure signal (SignalFailure); returns false.
+  bool failWithSignal(std::string line);
   void timeStamp() { view_.log(TimeStampLine()); }
 
   TaskView& view_;

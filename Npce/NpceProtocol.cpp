@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "link/NoAnswerLine.h"
-#include "Npce/NpceBounds.h"
 
 namespace jig::npce {
 
@@ -16,7 +15,12 @@ bool Cmd_NPCE(ProgrammerLink& link, std::uint8_t b, int tries) {
   return RetriedSingleByte(link, tries);
 }
 
-bool NpceHandshake(ProgrammerLink& link, TaskView& view, int tries) {
+void SignalFailure(ProgrammerLink& link, int tries) {
+  if (link.isOpen) link.d2xx->FT_Purge(link.handle, FT_PURGE_RX);
+  Cmd_NPCE(link, kSignalFail, tries);
+}
+
+bool NpceHandshake(ProgrammerLink& link, TaskView& view, const NpceBounds& bounds) {
   // A version answer longer than the open reads leaves its rest waiting; it must not be
   // taken for the ID.
   if (link.isOpen) link.d2xx->FT_Purge(link.handle, FT_PURGE_RX);
@@ -25,13 +29,13 @@ bool NpceHandshake(ProgrammerLink& link, TaskView& view, int tries) {
   if (IsFlashId(std::span(link.buffer.data(), got))) {
     view.log(text::kIdOk);
     view.log(text::kIdLine);
-    if (Cmd_NPCE(link, kSignalOk, tries)) return true;
-    view.log(NoAnswerLine(text::kWhatSignalAnswer, static_cast<DWORD>(tries) * limits::kNpceQueryTimeoutMs, WaitResult::TimedOut));
+    if (Cmd_NPCE(link, kSignalOk, bounds.byteTries)) return true;
+    view.log(NoAnswerLine(text::kWhatSignalAnswer, bounds.byteMs(), WaitResult::TimedOut));
     return false;
   }
   view.log(text::kNoConnection);
   view.log(text::kCheckSoldering);
-  Cmd_NPCE(link, kSignalFail, tries);
+  Cmd_NPCE(link, kSignalFail, bounds.byteTries);
   return false;
 }
 
@@ -45,25 +49,24 @@ DWORD AwaitAnswer(ProgrammerLink& link, DWORD count, DWORD timeoutMs, WaitResult
   return TimedRead(link, count);
 }
 
-DWORD AwaitBlock(ProgrammerLink& link, DWORD timeoutMs, WaitResult& result) {
-  result = WaitResult::Gone;
-  if (!link.isOpen) return 0;
+BlockWait AwaitBlock(ProgrammerLink& link, DWORD timeoutMs) {
+  if (!link.isOpen) return {};
   const FT_STATUS status = link.d2xx->WaitForRx(link.handle, kReadBlockSize, timeoutMs, &link.rxQueue);
   if (status == FT_OK) {
-    result = link.read(kReadBlockSize) == FT_OK ? WaitResult::Ok : WaitResult::Gone;
-    if (result == WaitResult::Ok && link.transferred != kReadBlockSize) result = WaitResult::TimedOut;
-    return link.transferred;
+    if (link.read(kReadBlockSize) != FT_OK) return {WaitResult::Gone, link.transferred};
+    return {link.transferred == kReadBlockSize ? WaitResult::Ok : WaitResult::TimedOut, link.transferred};
   }
-  if (status != FT_WAIT_TIMEOUT) return 0;
-  result = WaitResult::TimedOut;
+  if (status != FT_WAIT_TIMEOUT) return {};
   // What did come of the block is taken, so the caller can tell a short block from silence.
   const DWORD waiting = std::min<DWORD>(link.rxQueue, kReadBlockSize);
-  if (waiting == 0) return 0;
-  if (link.read(waiting) != FT_OK) {
-    result = WaitResult::Gone;
-    return 0;
-  }
-  return link.transferred;
+  if (waiting == 0) return {WaitResult::TimedOut, 0};
+  if (link.read(waiting) != FT_OK) return {};
+  return {WaitResult::TimedOut, link.transferred};
+}
+
+ReadEnd TakeReadEnd(ProgrammerLink& link) {
+  if (TimedRead(link, 2) == 0) return ReadEnd::Missing;
+  return link.buffer[0] == 0 ? ReadEnd::Corrupted : ReadEnd::Good;
 }
 
 std::string NoAnswerLine(std::string_view what, DWORD boundMs, WaitResult result) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "Npce/NpceBounds.h"
 #include "Npce/NpceTexts.h"
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
@@ -45,16 +46,30 @@ bool IsFlashId(std::span<const std::uint8_t> answer);
 // link's read time-out; false when none came.
 bool Cmd_NPCE(ProgrammerLink& link, std::uint8_t b, int tries);
 
+// The failure signal 'O' after a wait ran out: stale bytes are dropped first so they are not
+// taken for the signal's answer.
+void SignalFailure(ProgrammerLink& link, int tries);
+
 // The ID check ('Z'), with its log lines and its signal; true when the chip answered.
-bool NpceHandshake(ProgrammerLink& link, TaskView& view, int tries);
+bool NpceHandshake(ProgrammerLink& link, TaskView& view, const NpceBounds& bounds);
 
 // Sleeps until the first byte of an answer waits, then reads up to count bytes with the
 // link's read time-out. Returns the count read (0: nothing came within timeoutMs).
 DWORD AwaitAnswer(ProgrammerLink& link, DWORD count, DWORD timeoutMs, WaitResult& result);
 
 // Waits for a 512-byte block. Ok: all came. TimedOut: the bytes that did come within the
-// bound (maybe none) are read, and the count is returned. Gone: the device went away.
-DWORD AwaitBlock(ProgrammerLink& link, DWORD timeoutMs, WaitResult& result);
+// bound (maybe none) are read and counted in got. Gone: the device went away.
+struct BlockWait {
+  WaitResult wait = WaitResult::Gone;
+  DWORD got = 0;
+};
+BlockWait AwaitBlock(ProgrammerLink& link, DWORD timeoutMs);
+
+// The answer to the '-' that ends a read, '-' sent: 2 bytes read once with the link's read
+// time-out, without waiting for them first. Byte 0 = 0 says the data is corrupted and any
+// other value is good (at the end of a verify only 1 is).
+enum class ReadEnd { Good, Corrupted, Missing };
+ReadEnd TakeReadEnd(ProgrammerLink& link);
 
 // The line logged when a bounded wait ends without its answer, in the NPCE window's words.
 std::string NoAnswerLine(std::string_view what, DWORD boundMs, WaitResult result);

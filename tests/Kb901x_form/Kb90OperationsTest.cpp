@@ -123,6 +123,11 @@ std::vector<ClickFault> ClickFaults() {
        "Verify stopped: progress mark 101 of 512 did not come from the programmer.", false, 'O', {}, 6400},
       {"WriteSilentBeforeBlock41", {{"silence-after", std::to_string(3 + 1 + 2 * 40)}}, true,
        "Writing stopped: the programmer was not ready for block 41 of 512.", false, 'O', {}, {}},
+      // Every mark came, the 4-byte answer after them did not.
+      {"WriteSilentAfterTheLastMark", {{"silence-after", std::to_string(3 + 1 + 1024 + 512)}}, true,
+       "Verify stopped: the checksum did not come from the programmer.", false, 'O', {}, 32768},
+      {"WriteSilentAfterTheReadyOfBlock41", {{"silence-after", std::to_string(3 + 1 + 2 * 40 + 1)}}, true,
+       "Writing stopped: the programmer did not confirm block 41 of 512.", false, 'O', {}, {}},
   };
 }
 
