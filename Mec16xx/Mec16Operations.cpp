@@ -1,7 +1,8 @@
 #include "Mec16xx/Mec16Operations.h"
 
-#include <algorithm>
+#include <span>
 
+#include "Mec16xx/Mec16Facts.h"
 #include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Texts.h"
 #include "link/OpenProgrammer.h"
@@ -11,28 +12,6 @@ namespace jig {
 
 using namespace mec16;
 using namespace mec16::text;
-
-namespace {
-FlashFacts Mec16Facts() {
-  FlashTexts texts = DefaultFlashTexts(kLanguage);
-  texts.writeStoppedBeforeWrite = kWriteNotStarted;
-  // A second read or a read-back that did not start or end has said why in its own lines.
-  texts.secondReadNotStarted.clear();
-  texts.verifyNotDone.clear();
-  texts.dumpNotSaved = kFileWriteFailed;
-  return {.task = "mec16", .chipSize = kMainBytes, .restOfChip = RestOfChip::KeptAsItWas, .language = kLanguage,
-          .readBackVerify = true,
-          .saveDialog = {std::string(kSaveTitle), std::string(kSaveFilter), std::string(kBinExtension),
-                         std::string(kDefaultName), true},
-          .openDialog = {std::string(kOpenTitle), std::string(kOpenFilter), {}, {}, false},
-          .saveInterrupted = std::string(kReadCancelled), .writeInterrupted = std::string(kWriteCancelled),
-          .createFailedBox = std::string(kCreateFailed), .openFailedBox = std::string(kOpenFailed),
-          .texts = texts,
-          // A dump read with INFO writes back: its MAIN part goes to the chip.
-          .largestFile = kMainBytes + kInfoBytes, .judgeFirstRead = true, .fileProblemsLogged = true,
-          .dumpEnd = {.judgedBytes = kMainBytes}};
-}
-}  // namespace
 
 Mec16Operations::Mec16Operations(D2xx& d2xx, TaskView& view, Mec16Bounds bounds)
     : view_(view), bounds_(bounds), facts_(Mec16Facts()), link_(d2xx, kBufferSize), job_(*this, view, facts_) {}
@@ -56,62 +35,45 @@ void Mec16Operations::timeStamp() { view_.log(std::string(kCurrentTimeRu) + Long
 
 void Mec16Operations::send(std::uint8_t byte) { link_.writeByte(byte); }
 
-Mec16Operations::StartResult Mec16Operations::sendStartAndId(std::array<std::uint8_t, 4>& id) {
-  send(kStart);
-  if (AwaitStartAnswer(link_, bounds_.answerMs) != WaitResult::Ok) {
-    log(kNoAnswerTo1);
-    return StartResult::NoAnswer;
-  }
-  log(kAnswerTo1);
-  send(kReadId);
-  DWORD gathered = 0;
-  ReadId(link_, bounds_.answerMs, id, gathered);
-  if (gathered == 0) {
-    log(kNoId);
-    return StartResult::NoAnswer;
-  }
-  StartResult result = StartResult::Ok;
-  if (gathered < 4) {
-    log(kShortId);
-    result = StartResult::ShortId;
-  }
-  view_.log(std::string(kIdPrefix) + RegisterValueText(id.data()));
-  return result;
+IdAnswer Mec16Operations::sendStartAndId() {
+  const IdAnswer answer = StartAndReadId(link_, bounds_.answerMs);
+  log(answer.result == IdResult::NoStartAnswer ? kNoAnswerTo1 : kAnswerTo1);
+  if (answer.result == IdResult::NoId) log(kNoId);
+  if (answer.result == IdResult::ShortId) log(kShortId);
+  if (answer.answered()) view_.log(std::string(kIdPrefix) + RegisterValueText(answer.id.data()));
+  return answer;
 }
 
 bool Mec16Operations::idOk() {
-  std::array<std::uint8_t, 4> id{};
-  if (sendStartAndId(id) == StartResult::NoAnswer) return false;
-  if (AllFF(id)) log(kBadId);
-  return !AllFF(id);
+  const IdAnswer answer = sendStartAndId();
+  if (answer.answered() && AllFF(answer.id)) log(kBadId);
+  return answer.answered() && !AllFF(answer.id);
 }
 
-bool Mec16Operations::writeLogged(const RegisterWrite& write) {
-  if (WriteReg_MEC16(link_, write.address, write.value) == kMecLost) {
-    log(Lost(write.lossCode));
-    return false;
-  }
-  log(std::string(kWroteRegister) + std::string(write.address) + std::string(kAddressSuffix) + std::string(write.shown));
-  return true;
-}
-
-bool Mec16Operations::writeAll(std::initializer_list<RegisterWrite> writes) {
-  return std::all_of(writes.begin(), writes.end(), [this](const RegisterWrite& write) { return writeLogged(write); });
+bool Mec16Operations::writeAll(std::initializer_list<RegisterWrite> list) {
+  const std::span<const RegisterWrite> writes(list.begin(), list.size());
+  const std::size_t done = WriteRegisters(link_, writes);
+  for (const RegisterWrite& write : writes.first(done)) log(Wrote(write.set.address, write.set.shown));
+  if (done < writes.size()) log(Lost(writes[done].lossCode));
+  return done == writes.size();
 }
 
 // The flash given back, each step whatever the one before it answered.
-void Mec16Operations::release(std::string_view loss1, std::string_view loss2, std::string_view loss3) {
-  writeLogged({kFlashCommand, "00000100", "100h", loss1});
-  writeLogged({kFlashCommand, "00000000", "0", loss2});
-  writeLogged({kFlashEnable, "00000000", "0", loss3});
+void Mec16Operations::release(const std::array<std::string_view, 3>& lossCodes) {
+  for (std::size_t step = 0; step < kRelease.size(); ++step) writeAll({{kRelease[step], lossCodes[step]}});
 }
 
-bool Mec16Operations::streamDone(std::string_view line, std::string_view loss1, std::string_view loss2,
-                                 std::string_view loss3) {
+bool Mec16Operations::endStream(std::string_view line, const std::array<std::string_view, 3>& releaseLossCodes,
+                                std::initializer_list<std::uint8_t> bytes, bool success) {
   send(kEndStream);
   log(line);
-  release(loss1, loss2, loss3);
-  return finish({kSucceeded, kClose}, true);
+  release(releaseLossCodes);
+  return finish(bytes, success);
+}
+
+bool Mec16Operations::fail(std::string_view line, std::initializer_list<std::uint8_t> bytes, bool logClosed) {
+  log(line);
+  return finish(bytes, false, logClosed);
 }
 
 bool Mec16Operations::finish(std::initializer_list<std::uint8_t> bytes, bool success, bool logClosed) {

@@ -7,13 +7,13 @@
 #include <atomic>
 #include <cstdint>
 #include <initializer_list>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Mec16xx/Mec16Controls.h"
-#include "Mec16xx/Mec16Protocol.h"
+#include "Mec16xx/Mec16FlashProtocol.h"
 #include "job/FlashJob.h"
 #include "link/D2xx.h"
 #include "link/ProgrammerLink.h"
@@ -48,52 +48,46 @@ class Mec16Operations : private FlashSteps {
   void setReadInfo(bool on) { readInfo_ = on; }
 
  private:
-  enum class StartResult { Ok, ShortId, NoAnswer };
-  struct RegisterWrite {
-    std::string_view address, value, shown, lossCode;
-  };
-
-  bool open(Opening why) override;
+  bool open(Opening why) override;  // the MEC1609 profile; a click clears the exit's stop
   // A set-up refused after the open: 'O' and the closing line. A pass closes by itself.
   void close() override;
-  void announceRead(const std::string& path) override;
-  bool announcePass(Pass pass) override;
-  void readGauge() override;
-  bool startReadPass() override;
-  bool readPass(FlashRun& run) override;
-  std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;
-  void announceWrite(const std::string& path) override;
-  bool writePass(FlashRun& run) override;
+  void announceRead(const std::string& path) override;  // the file, then the MAIN or MAIN+INFO line
+  bool announcePass(Pass pass) override;                 // its own lines; the backup opens anew
+  void readGauge() override;                             // lime, one step a block of MAIN
+  bool startReadPass() override;          // start, ID, FF3910h and FF3908h set, then "R000000"
+  bool readPass(FlashRun& run) override;  // 192 MAIN blocks, then 2 INFO blocks when asked
+  std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;  // whole pages
+  void announceWrite(const std::string& path) override;  // red gauge, one step a page
+  bool writePass(FlashRun& run) override;  // protection test, set-up, 768 pages, release
 
   void log(std::string_view line);
   void timeStamp();
   void send(std::uint8_t byte);
-  // "1" and "j"; logs the answer lines. NoAnswer: a bound ran out, already logged.
-  StartResult sendStartAndId(std::array<std::uint8_t, 4>& id);
-  // A register write logged by the convention; false (loss line logged) when lost.
-  bool writeLogged(const RegisterWrite& write);
-  bool writeAll(std::initializer_list<RegisterWrite> writes);  // up to the first lost
-  void release(std::string_view loss1, std::string_view loss2, std::string_view loss3);
+  // "1" and "j" with their answer lines; a bound that ran out says which.
+  mec16::IdAnswer sendStartAndId();
+  // Register writes up to the first lost, each said by the convention; false when one was lost.
+  bool writeAll(std::initializer_list<mec16::RegisterWrite> writes);
+  void release(const std::array<std::string_view, 3>& lossCodes);
   // The end of a pass or a click: its end bytes, the closing line (when said), close, time
   // stamp, empty line; returns success.
   bool finish(std::initializer_list<std::uint8_t> bytes, bool success, bool logClosed = true);
   // Start and ID; false when no ID came or it is all ones (said).
   bool idOk();
-  // A stream that ended well: "X", its line, the release, "I" "0".
-  bool streamDone(std::string_view line, std::string_view loss1, std::string_view loss2, std::string_view loss3);
-  bool failStream(std::string_view line);  // "X", "O", "0" after the line
-  bool failWrite(std::string_view line);   // "X", "O" after the line, no closing line
+  // A stream that ends with the flash given back: "X", its line, the release, the end bytes
+  // ("I" "0" after a stream that ended well).
+  bool endStream(std::string_view line, const std::array<std::string_view, 3>& releaseLossCodes,
+                 std::initializer_list<std::uint8_t> bytes = {mec16::kSucceeded, mec16::kClose},
+                 bool success = true);
+  // A run that failed: its line, then its end bytes as finish sends them; returns false.
+  bool fail(std::string_view line, std::initializer_list<std::uint8_t> bytes, bool logClosed = true);
   bool receiveBlock(FlashRun& run, std::string_view area);
   bool readInfo(FlashRun& run);
-  std::optional<bool> awaitPageAnswer();  // nullopt: no answer within the page bound
-  bool writeLastShortPage(const std::array<std::uint8_t, mec16::kPageBytes>& page);
+  bool writeLastShortPage(const mec16::Page& page);
   // The probe's and the erase's start under the job's lock; false when a job runs.
   bool beginClick(JobPhase phase, Mec16Mode stage);
   void endClick(bool success);
-  bool eraseAllowed();
-  // A register read logged by the convention: its low byte, or nothing (loss line logged).
-  std::optional<std::uint8_t> readLogged(std::string_view address, std::string_view lossCode);
-  bool awaitEraseEnd();  // false (line logged) when the busy bit did not clear in time
+  // Start, ID, the reads and the protection test; true when all came and no bit is set.
+  bool checkChip(std::span<const mec16::RegisterRead> reads);
 
   TaskView& view_;
   Mec16Bounds bounds_;

@@ -2,11 +2,10 @@
 // the click under the job's lock.
 #include "Mec16xx/Mec16Operations.h"
 
-#include <utility>
+#include <span>
 
-#include "Mec16xx/Mec16Protocol.h"
+#include "Mec16xx/Mec16FlashProtocol.h"
 #include "Mec16xx/Mec16Texts.h"
-#include "link/WaitDeadline.h"
 
 namespace jig {
 
@@ -15,20 +14,17 @@ using namespace mec16::text;
 using namespace mec16::control;
 
 bool Mec16Operations::CheckProtection_MEC16(std::uint8_t status) {
-  struct Bit {
-    std::uint8_t mask;
-    std::string_view set, free, shape;
+  const Protection protection = ProtectionOf(status);
+  struct Indicator {
+    bool set;
+    std::string_view setLine, freeLine, shape;
   };
-  static constexpr Bit kBits[] = {{kStatusFwp, kFwpSet, kFwpFree, kShapeFwp},
-                                  {kStatusBootLock, kBootLockSet, kBootLockFree, kShapeBootLock}};
-  bool failed = false;
-  for (const Bit& bit : kBits) {
-    const bool set = (status & bit.mask) != 0;
-    log(set ? bit.set : bit.free);
-    view_.paint(bit.shape, set ? colour::kRed : colour::kLime);
-    failed = failed || set;
+  for (const Indicator& indicator : {Indicator{protection.fwp, kFwpSet, kFwpFree, kShapeFwp},
+                                     Indicator{protection.bootLock, kBootLockSet, kBootLockFree, kShapeBootLock}}) {
+    log(indicator.set ? indicator.setLine : indicator.freeLine);
+    view_.paint(indicator.shape, indicator.set ? colour::kRed : colour::kLime);
   }
-  return failed;
+  return protection.fwp || protection.bootLock;
 }
 
 bool Mec16Operations::beginClick(JobPhase phase, Mec16Mode stage) {
@@ -50,82 +46,43 @@ void Mec16Operations::endClick(bool success) {
 
 void Mec16Operations::probe() {
   if (!beginClick(JobPhase::Reading, Mec16Mode::Id)) return;
-  bool failed = false;
-  std::array<std::uint8_t, 4> id{};
-  const StartResult start = sendStartAndId(id);
-  if (start == StartResult::NoAnswer) return endClick(finish({kFailed, kClose}, false));
-  if (start == StartResult::ShortId) failed = true;
-
-  static constexpr std::pair<std::string_view, std::string_view> kSteps[] = {
+  static constexpr RegisterRead kReads[] = {
       {kDeviceRegister, "(I100)"}, {kFlashCommand, "(I101)"}, {kFlashEnable, "(I102)"}, {kFlashStatus, "(I103)"}};
-  std::optional<std::uint8_t> status;
-  for (const auto& [address, lossCode] : kSteps) {
-    status = readLogged(address, lossCode);
-    failed = failed || !status;
-  }
-  if (status && CheckProtection_MEC16(*status)) failed = true;
-  endClick(finish({failed ? kFailed : kSucceeded, kClose}, !failed));
+  const bool free = checkChip(kReads);
+  endClick(finish({free ? kSucceeded : kFailed, kClose}, free));
 }
 
+// Every end of the erase sends "0" and closes; a refused one sends "O" before it.
 void Mec16Operations::erase(bool eraseInfoToo) {
   if (!beginClick(JobPhase::Erasing, Mec16Mode::Erase)) return;
-  auto done = [this](bool success) { endClick(finish({kClose}, success)); };
-  if (!eraseAllowed()) {
-    send(kFailed);
-    log(kEraseCancelled);
-    return done(false);
-  }
-  if (!writeAll({{kFlashEnable, "00000001", "1", "(E101)"}, {kFlashCommand, "00000107", "107h", "(E102)"}}))
-    return done(false);
-  if (WriteReg_MEC16(link_, kFlashAddress, eraseInfoToo ? "00FC0000" : "00F80000") == kMecLost) {
-    log(Lost("(E103)"));
-    return done(false);
-  }
+  static constexpr RegisterRead kStatusRead[] = {{kFlashStatus, "(E100)"}};
+  if (!checkChip(kStatusRead)) return endClick(fail(kEraseCancelled, {kFailed, kClose}));
+  if (!writeAll({{kFlashOn, "(E101)"}, {kEraseRun, "(E102)"}})) return endClick(finish({kClose}, false));
+  if (!StartErase(link_, eraseInfoToo)) return endClick(fail(Lost("(E103)"), {kClose}));
   log(kEraseSent);
-  if (!awaitEraseEnd()) return done(false);
+  const EraseEnd end = AwaitEraseEnd(link_, bounds_.eraseMs);
+  if (end != EraseEnd::Done)
+    return endClick(fail(end == EraseEnd::Lost ? Lost("(E104)") : std::string(kEraseTooLong), {kClose}));
   log(kEraseDone);
-  if (!writeAll({{kFlashCommand, "00000100", "100h", "(E105)"}, {kFlashCommand, "00000000", "0", "(E106)"},
-                 {kFlashEnable, "00000000", "0", "(E107)"}}))
-    return done(false);
-  send(kSucceeded);
-  done(true);
+  const bool released = writeAll({{kRunEnd, "(E105)"}, {kRunCleared, "(E106)"}, {kFlashOff, "(E107)"}});
+  endClick(released ? finish({kSucceeded, kClose}, true) : finish({kClose}, false));
 }
 
-bool Mec16Operations::eraseAllowed() {
-  std::array<std::uint8_t, 4> id{};
-  const StartResult start = sendStartAndId(id);
-  if (start == StartResult::NoAnswer) return false;
-  const std::optional<std::uint8_t> status = readLogged(kFlashStatus, "(E100)");
-  const bool protectedChip = status && CheckProtection_MEC16(*status);
-  return start == StartResult::Ok && status && !protectedChip;
-}
-
-std::optional<std::uint8_t> Mec16Operations::readLogged(std::string_view address, std::string_view lossCode) {
-  const RegisterAnswer answer = ReadReg_MEC16(link_, address);
-  if (answer.lost()) {
-    log(Lost(lossCode));
-    return std::nullopt;
+// The probe's and the erase's check: start and ID, then each register read and logged by the
+// convention (the status last) and the protection test; once the ID came, every step runs
+// whatever the one before it found.
+bool Mec16Operations::checkChip(std::span<const RegisterRead> reads) {
+  const IdAnswer start = sendStartAndId();
+  if (!start.answered()) return false;
+  bool allRead = true;
+  RegisterAnswer status;
+  for (const RegisterRead& read : reads) {
+    status = ReadReg_MEC16(link_, read.address);
+    log(status.lost() ? Lost(read.lossCode) : Caption(read.address) + status.text);
+    allRead = allRead && !status.lost();
   }
-  view_.log(Caption(address) + answer.text);
-  return answer.low();
-}
-
-// The busy bit stays set while the array erases; each read is bounded by the link's read
-// time-out and the whole poll by the erase bound.
-bool Mec16Operations::awaitEraseEnd() {
-  const WaitDeadline deadline(*link_.d2xx, bounds_.eraseMs);
-  for (;;) {
-    const RegisterAnswer status = ReadReg_MEC16(link_, kFlashStatus);
-    if (status.lost()) {
-      log(Lost("(E104)"));
-      return false;
-    }
-    if ((status.low() & kStatusBusy) == 0) return true;
-    if (deadline.passed()) {
-      log(kEraseTooLong);
-      return false;
-    }
-  }
+  const bool protectedChip = !status.lost() && CheckProtection_MEC16(status.low());
+  return start.result == IdResult::Ok && allRead && !protectedChip;
 }
 
 }  // namespace jig

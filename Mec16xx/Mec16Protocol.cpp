@@ -51,4 +51,15 @@ WaitResult ReadId(ProgrammerLink& link, std::uint32_t timeoutMs, std::array<std:
   return result;
 }
 
+IdAnswer StartAndReadId(ProgrammerLink& link, std::uint32_t timeoutMs) {
+  IdAnswer answer;
+  link.writeByte(kStart);
+  if (AwaitStartAnswer(link, timeoutMs) != WaitResult::Ok) return answer;
+  link.writeByte(kReadId);
+  DWORD gathered = 0;
+  ReadId(link, timeoutMs, answer.id, gathered);
+  answer.result = gathered == 0 ? IdResult::NoId : gathered < 4 ? IdResult::ShortId : IdResult::Ok;
+  return answer;
+}
+
 }  // namespace jig::mec16

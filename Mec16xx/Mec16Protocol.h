@@ -55,6 +55,15 @@ inline constexpr std::uint8_t kStatusBusy = 0x01;
 inline constexpr std::uint8_t kStatusBootLock = 0x08;
 inline constexpr std::uint8_t kStatusFwp = 0x10;
 
+// The status's protection bits: writes locked by the nFWP pin, the boot block locked.
+struct Protection {
+  bool fwp = false;
+  bool bootLock = false;
+};
+inline Protection ProtectionOf(std::uint8_t status) {
+  return {(status & kStatusFwp) != 0, (status & kStatusBootLock) != 0};
+}
+
 inline constexpr std::size_t kBlockData = 1024;
 inline constexpr std::size_t kBlockBytes = kBlockData + 1;  // data and a status byte
 inline constexpr std::size_t kPageBytes = 256;
@@ -99,5 +108,18 @@ WaitResult AwaitStartAnswer(ProgrammerLink& link, std::uint32_t timeoutMs);
 // that ran out after part of the answer); missing bytes stay 00h.
 WaitResult ReadId(ProgrammerLink& link, std::uint32_t timeoutMs, std::array<std::uint8_t, 4>& id,
                   DWORD& gathered);
+
+// How the start of every operation went: no answer to "1", no ID byte at all, part of
+// the ID, or all four bytes.
+enum class IdResult { NoStartAnswer, NoId, ShortId, Ok };
+struct IdAnswer {
+  IdResult result = IdResult::NoStartAnswer;
+  std::array<std::uint8_t, 4> id{};  // missing bytes 00h
+  bool answered() const { return result == IdResult::ShortId || result == IdResult::Ok; }
+};
+
+// "1" and its answer, then "j" and the four ID bytes, each wait within timeoutMs; "j" is
+// not sent when "1" went unanswered.
+IdAnswer StartAndReadId(ProgrammerLink& link, std::uint32_t timeoutMs);
 
 }  // namespace jig::mec16

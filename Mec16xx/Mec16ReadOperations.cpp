@@ -3,7 +3,6 @@
 
 #include "Mec16xx/Mec16Texts.h"
 #include "files/Backups.h"
-#include "link/ReadIdioms.h"
 
 namespace jig {
 
@@ -48,7 +47,7 @@ bool Mec16Operations::startReadPass() {
   if (!link_.isOpen) return false;  // the backup's own open failed, and said so
   stage_ = Mec16Mode::ReadMain;
   log(kReadStarted);
-  if (!idOk() || !writeAll({{kFlashEnable, "00000001", "1", "(R100)"}, {kFlashCommand, "00000105", "105h", "(R101)"}}))
+  if (!idOk() || !writeAll({{kFlashOn, "(R100)"}, {kReadRun, "(R101)"}}))
     return finish({kFailed, kClose}, false);
   Counter_MEC16 = 1;
   // The request goes out before the worker reads: its blocks wait in the receive queue.
@@ -56,17 +55,10 @@ bool Mec16Operations::startReadPass() {
   return true;
 }
 
-bool Mec16Operations::failStream(std::string_view line) {
-  log(line);
-  return finish({kEndStream, kFailed, kClose}, false);
-}
-
 bool Mec16Operations::receiveBlock(FlashRun& run, std::string_view area) {
-  if (QueueWait(link_, kBlockBytes, bounds_.blockMs) != WaitResult::Ok)
-    return failStream(std::string(kNoBlock) + std::to_string(Counter_MEC16) + std::string(kOpenBracket) +
-                      std::string(area) + std::string(kCloseBracket));
-  if (!run.capture().take(std::span<const std::uint8_t>(link_.buffer.data(), kBlockData)))
-    return failStream(kFileWriteFailed);
+  if (AwaitBlock(link_, bounds_.blockMs) != WaitResult::Ok)
+    return fail(NoBlock(Counter_MEC16, area), {kEndStream, kFailed, kClose});
+  if (!run.capture().take(BlockData(link_))) return fail(kFileWriteFailed, {kEndStream, kFailed, kClose});
   return true;
 }
 
@@ -77,17 +69,13 @@ bool Mec16Operations::readPass(FlashRun& run) {
     // The gauge's maximum is 192: one step a block.
     view_.setGauge(control::kGauge, Counter_MEC16);
     run.progress(Counter_MEC16, kMainBlocks);
-    if (Stop_MEC16.load() || run.stopRequested()) {
-      send(kEndStream);
-      log(kUserStopped);
-      release("(P100).", "(P101).", "(P102)");
-      return finish({kClose, kFailed}, false);
-    }
-    if (link_.buffer[kBlockData] != kBlockGood) return failStream(Lost("(P103)."));
+    if (Stop_MEC16.load() || run.stopRequested())
+      return endStream(kUserStopped, {"(P100).", "(P101).", "(P102)"}, {kClose, kFailed}, false);
+    if (!BlockGood(link_)) return fail(Lost("(P103)."), {kEndStream, kFailed, kClose});
     if (Counter_MEC16 == kMainBlocks) break;
     send(kNext);
   }
-  if (!passInfo_) return streamDone(kMainReadDone, "(P104).", "(P105).", "(P106)");
+  if (!passInfo_) return endStream(kMainReadDone, {"(P104).", "(P105).", "(P106)"});
   send(kEndStream);
   log(kMainReadDone);
   return readInfo(run);
@@ -95,19 +83,19 @@ bool Mec16Operations::readPass(FlashRun& run) {
 
 bool Mec16Operations::readInfo(FlashRun& run) {
   stage_ = Mec16Mode::ReadInfo;
-  writeLogged({kFlashCommand, "00000100", "100h", "(P107)."});
+  writeAll({{kRunEnd, "(P107)."}});
   log(kInfoReadStarts);
-  writeLogged({kFlashCommand, "00000105", "105h", "(P108)."});
+  writeAll({{kReadRun, "(P108)."}});
   SendWithAddress(link_, kStreamRead, kInfoAddress);
   for (Counter_MEC16 = 1;; ++Counter_MEC16) {
     if (!receiveBlock(run, kAreaInfo)) return false;
-    if (link_.buffer[kBlockData] != kBlockGood) return failStream(Lost("(P109)."));
+    if (!BlockGood(link_)) return fail(Lost("(P109)."), {kEndStream, kFailed, kClose});
     if (Counter_MEC16 == kInfoBlocks) break;
     // The exit button is not obeyed during INFO; a stop from the command line is.
-    if (run.stopRequested()) return failStream(kUserStopped);
+    if (run.stopRequested()) return fail(kUserStopped, {kEndStream, kFailed, kClose});
     send(kNext);
   }
-  return streamDone(kInfoReadDone, "(P110).", "(P111).", "(P112)");
+  return endStream(kInfoReadDone, {"(P110).", "(P111).", "(P112)"});
 }
 
 }  // namespace jig

@@ -143,6 +143,14 @@ inline constexpr std::string_view kCloseBracket = ")";
 inline constexpr LogLanguage kLanguage = LogLanguage::Russian;
 
 inline std::string Lost(std::string_view code) { return std::string(kLostPrefix) + std::string(code); }
+// "... перед страницей 2", "... блок данных 3 (MAIN)": a bound that ran out at this page or block.
+inline std::string Numbered(std::string_view line, int number) { return std::string(line) + std::to_string(number); }
+inline std::string NoBlock(int block, std::string_view area) {
+  return Numbered(kNoBlock, block) + std::string(kOpenBracket) + std::string(area) + std::string(kCloseBracket);
+}
+inline std::string Wrote(std::string_view address, std::string_view value) {
+  return std::string(kWroteRegister) + std::string(address) + std::string(kAddressSuffix) + std::string(value);
+}
 inline std::string Caption(std::string_view address) {
   return std::string(kRegisterPrefix) + std::string(address) + std::string(kRegisterArrow);
 }
