@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <span>
 
@@ -53,6 +54,7 @@ void RecordingView::log(std::string line) {
   std::lock_guard lock(mutex_);
   lines_.push_back(line);
   allLines_.push_back(std::move(line));
+  endedChanged_.notify_all();
 }
 
 void RecordingView::clearLog() {
@@ -164,6 +166,13 @@ std::vector<std::string> RecordingView::questions() const {
 void RecordingView::answerDialog(std::optional<std::string> answer) {
   std::lock_guard lock(mutex_);
   answers_.push_back(std::move(answer));
+}
+
+bool RecordingView::waitLogged(std::string_view start, std::chrono::milliseconds bound) {
+  std::unique_lock lock(mutex_);
+  return endedChanged_.wait_for(lock, bound, [&] {
+    return std::any_of(allLines_.begin(), allLines_.end(), [&](const std::string& line) { return line.starts_with(start); });
+  });
 }
 
 bool RecordingView::waitEnded(std::chrono::milliseconds bound, int count) {

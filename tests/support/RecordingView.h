@@ -41,6 +41,8 @@ class RecordingView : public TaskView {
 
   // Waits until ended() has been called count times in all; false when the time passed.
   bool waitEnded(std::chrono::milliseconds bound = std::chrono::seconds(10), int count = 1);
+  // Waits until a line that begins with start has been logged; false when the time passed.
+  bool waitLogged(std::string_view start, std::chrono::milliseconds bound);
 
   // Snapshots (thread-safe).
   std::vector<std::string> lines() const;       // the log as it stands (clearLog empties it)
@@ -64,7 +66,7 @@ class RecordingView : public TaskView {
   void event(std::string text);
 
   mutable std::mutex mutex_;
-  std::condition_variable endedChanged_;
+  std::condition_variable endedChanged_;  // also told of each line
   std::vector<std::string> lines_, allLines_, errorBoxes_, events_;
   std::vector<FileDialog> dialogs_;
   std::deque<std::optional<std::string>> answers_;
