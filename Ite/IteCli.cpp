@@ -202,6 +202,7 @@ int RunIteCommand(CliRequest& request) {
   if (!EnsureFirmware(request, IteFamily().task)) return kExitFailed;
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
+  ops.setApplyFirstLine(ite::text::kApplyFirstCommandLine);
   ops.job().setVerifyAfterWrite(!options.has("--no-verify"));
   ops.job().setReadTwice(options.has("--read-twice"));
   ops.job().setBackup(request.backup);

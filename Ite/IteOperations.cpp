@@ -55,11 +55,18 @@ void IteOperations::close() {
 
 void IteOperations::ITE_EXIT_BitBtnClick() {
   if (job_.busy()) return;
+  // The window opened next may find the programmer switched to another task's firmware
+  // and back meanwhile, its pins gone.
+  pinsSent_ = false;
   view_.clearLog();
   view_.showWindow("Form1", true);
   view_.showWindow("self", false);
   view_.setGauge(kGauge, 0);
   view_.ended(true);
+}
+
+void IteOperations::adviseApply() {
+  if (!pinsSent_) log(applyFirstLine_);
 }
 
 void IteOperations::ownClick(const std::function<bool()>& exchange) {
@@ -75,6 +82,7 @@ void IteOperations::apply() {
   timeStamp();
   ownClick([this] {
     if (!ite::SendPins(link_, view_, pins(), bounds_)) return false;
+    pinsSent_ = true;
     for (const char* button : {kCheck, kExit, kWrite, kRead}) view_.enable(button, true);
     return true;
   });
@@ -84,7 +92,11 @@ void IteOperations::checkConnection() {
   if (!job_.claim(JobPhase::Reading)) return;
   log("");
   log(text::kCheckStart);
-  ownClick([this] { return ite::CheckLink(link_, view_, bounds_); });
+  ownClick([this] {
+    const ite::LinkCheck result = ite::CheckLink(link_, view_, bounds_);
+    if (result == ite::LinkCheck::NoConnect) adviseApply();
+    return result == ite::LinkCheck::Found;
+  });
 }
 
 // The read: Connect and the pre-preparation, then 512 blocks. Every read after a read's first
@@ -120,7 +132,8 @@ bool IteOperations::startReadPass() {
   }
   // After the action before, the board is still on the cable: the controller answers Connect
   // at once, and a board taken off meanwhile fails within the connect bound.
-  if (ite::Connect(link_, view_, ite::kReadConnectCode, bounds_)) {
+  const bool connected = ite::Connect(link_, view_, ite::kReadConnectCode, bounds_);
+  if (connected) {
     log(text::kPreparing);
     if (ite::WriteRegisters(link_, view_, ite::kReadPreparation, bounds_)) {
       log(text::kPrepared);
@@ -129,6 +142,7 @@ bool IteOperations::startReadPass() {
   }
   finish(ite::kEndFailure);
   if (pass_) timeStamp();
+  if (!connected) adviseApply();
   return false;
 }
 

@@ -5,6 +5,7 @@
 // and the link check (IteSetup) are the family's own clicks under the job's lock; the board
 // and its pins are IteBoard's. The Qt window TITE_FORM forwards its events here; the command
 // line calls the job.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -39,6 +40,9 @@ class IteOperations : public IteBoard, private FlashSteps {
   // Mode_ITE, the window's only lock, as the job's phase: "NONE" when idle.
   IteMode mode() const { return job_.mode(IteMode::NONE, IteMode::READ_ITE, IteMode::WRITE_ITE_step_one); }
   FlashJob& job() { return job_; }
+  // The line that follows a failed Connect while no APPLY has gone through since the window
+  // was opened (the command line words it its own way).
+  void setApplyFirstLine(std::string line) { applyFirstLine_ = std::move(line); }
 
  private:
   // The bare open: the controller is first asked by Connect, inside each pass.
@@ -51,6 +55,9 @@ class IteOperations : public IteBoard, private FlashSteps {
   // The rest of APPLY and the link check once they hold the job's lock: the open, their
   // exchange, the close, the lock given back and the end.
   void ownClick(const std::function<bool()>& exchange);
+  // Connect failed: without an APPLY since the window was opened the programmer may hold no
+  // pins, and the documented failure lines cannot say so.
+  void adviseApply();
 
   // The read: every pass after a read's first is an exchange of its own, from its open to
   // its end byte.
@@ -88,6 +95,10 @@ class IteOperations : public IteBoard, private FlashSteps {
   const FlashFacts facts_;
   ProgrammerLink link_;
   std::optional<Pass> pass_;  // the read pass that runs: none for a read's first
+  // An APPLY went through since the window was opened (set by the GUI thread, read by the
+  // job's worker).
+  std::atomic<bool> pinsSent_{false};
+  std::string applyFirstLine_ = ite::text::kApplyFirst;
   FlashJob job_;  // last: its worker ends (the link closed) before the rest goes
 };
 

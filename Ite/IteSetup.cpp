@@ -34,12 +34,12 @@ bool SendPins(ProgrammerLink& link, TaskView& view, const PinAssignment& pins, c
   return accepted;
 }
 
-bool CheckLink(ProgrammerLink& link, TaskView& view, const IteBounds& bounds) {
+LinkCheck CheckLink(ProgrammerLink& link, TaskView& view, const IteBounds& bounds) {
   for (const char* line : {text::kProgrammerReady, "", text::kPlugNow}) view.log(line);
   auto fail = [&](std::string_view code) {
     if (!code.empty()) view.log(FailureLine(code));
     EndWith(link, view, kEndFailure, bounds);
-    return false;
+    return code.empty() ? LinkCheck::NoConnect : LinkCheck::NoId;
   };
   if (!Connect(link, view, kCheckConnectCode, bounds)) return fail({});
   std::uint8_t id[3] = {};
@@ -56,7 +56,7 @@ bool CheckLink(ProgrammerLink& link, TaskView& view, const IteBounds& bounds) {
   }
   view.log(Concat({text::kFoundId, Hex2(id[0]), Hex2(id[1]), text::kRevision, Hex2(id[2])}));
   EndWith(link, view, kEndSuccess, bounds);
-  return true;
+  return LinkCheck::Found;
 }
 
 }  // namespace jig::ite

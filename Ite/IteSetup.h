@@ -12,8 +12,10 @@ namespace jig::ite {
 
 // On an open link; true when the programmer took every pin (its lines say how it went).
 bool SendPins(ProgrammerLink& link, TaskView& view, const PinAssignment& pins, const IteBounds& bounds);
-// On an open link: Connect and the three ID bytes, then the end byte; true when the
+// How far the link check came: the controller's ID, or which step it failed at.
+enum class LinkCheck { Found, NoConnect, NoId };
+// On an open link: Connect and the three ID bytes, then the end byte; Found when the
 // controller answered (its ID and revision logged).
-bool CheckLink(ProgrammerLink& link, TaskView& view, const IteBounds& bounds);
+LinkCheck CheckLink(ProgrammerLink& link, TaskView& view, const IteBounds& bounds);
 
 }  // namespace jig::ite

@@ -69,6 +69,12 @@ inline constexpr const char* kRevision = " ревизия -> ";
 inline constexpr const char* kFailurePrefix =
     "ITE мульт нам не отвечает, проверяйте соединение и настройки выводов. MB запитана? (";
 inline constexpr const char* kFailureSuffix = ")";
+// Ours: Connect failed while no APPLY has gone through since the window was opened; the
+// programmer may hold no pins at all. After the failure lines above.
+inline constexpr const char* kApplyFirst = "Сначала нажмите APPLY: выводы программатору ещё не переданы.";
+// The same on the command line, where the pins come with --board or --pins.
+inline constexpr const char* kApplyFirstCommandLine =
+    "Выводы программатору в этом запуске не переданы: добавьте --board N или --pins (или сначала ite apply).";
 
 // Read.
 inline constexpr const char* kSaveTitle = "Укажите имя файла для сохранения.";

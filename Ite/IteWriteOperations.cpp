@@ -36,6 +36,7 @@ void IteOperations::announceWrite(const std::string& path) {
 bool IteOperations::startWritePass() {
   if (ite::Connect(link_, view_, ite::kWriteConnectCode, bounds_)) return true;
   finish(ite::kEndFailure);
+  adviseApply();
   return false;
 }
 

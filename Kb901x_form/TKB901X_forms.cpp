@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
 #include "Kb901x_form/Kb90Controls.h"
@@ -17,6 +19,24 @@ using namespace kb90::control;
 
 namespace {
 constexpr int kTypedTextLimit = 15;
+
+// A list's step prompt, shown from its start: a line edit scrolls a text longer than itself
+// to the end, which cut the prompt to "ep 2 -> ...".
+void ShowPrompt(QComboBox* list, const char* prompt) {
+  list->setEditText(prompt);
+  list->lineEdit()->setCursorPosition(0);
+}
+
+// A list at least as wide as its prompt, so that the prompt is read whole.
+void FitPrompt(QComboBox* list, const char* prompt) {
+  QStyleOptionComboBox option;
+  option.initFrom(list);
+  option.editable = true;
+  const QFontMetrics metrics = list->fontMetrics();
+  // The line edit keeps two pixels on each side of its text and one for the cursor.
+  const QSize text(metrics.horizontalAdvance(Q(prompt)) + 5, metrics.height());
+  list->setMinimumWidth(list->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, list).width());
+}
 }  // namespace
 
 TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> baseFolders, Kb90Bounds bounds)
@@ -40,14 +60,14 @@ void TKB901X_forms::buildWiringAid() {
   // Typing is limited to 15 characters; the lines of the base may be longer.
   ComboBox_KB901X->lineEdit()->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QString(".{0,%1}").arg(kTypedTextLimit)), ComboBox_KB901X));
-  ComboBox_KB901X->setEditText(ene::kSelectBoard);
+  ShowPrompt(ComboBox_KB901X, ene::kSelectBoard);
   ComboBox_KB901X->setEnabled(false);
   ComboBox_KB901X_FFC = Named(new QComboBox(GroupBox1), kCableList);
   ComboBox_KB901X_FFC->setEditable(true);
   ComboBox_KB901X_FFC->setInsertPolicy(QComboBox::NoInsert);
   for (const char* size : ene::FfcSizes()) ComboBox_KB901X_FFC->addItem(size);
   ComboBox_KB901X_FFC->setCurrentIndex(-1);
-  ComboBox_KB901X_FFC->setEditText(ene::kSelectCable);
+  ShowPrompt(ComboBox_KB901X_FFC, ene::kSelectCable);
   ComboBox_KB901X_FFC->setEnabled(false);
   CheckBox_KB901X = Named(new QCheckBox("Pin 1 connected  to pin 1 on the MB keyboard connector", GroupBox1), kPinOne);
   CheckBox_KB901X->setChecked(true);
@@ -56,6 +76,9 @@ void TKB901X_forms::buildWiringAid() {
   Label_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
   colourList(ComboBox_KB901X, colour::kYellow);
   colourList(ComboBox_KB901X_FFC, colour::kYellow);
+  // Measured in the lists' coloured style: that is how they are drawn.
+  FitPrompt(ComboBox_KB901X, ene::kSelectBoard);
+  FitPrompt(ComboBox_KB901X_FFC, ene::kSelectCable);
 }
 
 void TKB901X_forms::build() {
@@ -137,12 +160,12 @@ void TKB901X_forms::FormCreate() {
   ComboBox_KB901X->setEnabled(true);
   ComboBox_KB901X_FFC->setEnabled(true);
   CheckBox_KB901X->setEnabled(true);
-  ComboBox_KB901X->setEditText(ene::kSelectBoard);
-  ComboBox_KB901X_FFC->setEditText(ene::kSelectCable);
+  ShowPrompt(ComboBox_KB901X, ene::kSelectBoard);
+  ShowPrompt(ComboBox_KB901X_FFC, ene::kSelectCable);
   Label_result->clear();
   for (const std::string& line : ene::BaseList(*base)) ComboBox_KB901X->addItem(Q(line));
   ComboBox_KB901X->setCurrentIndex(-1);
-  ComboBox_KB901X->setEditText(ene::kSelectBoard);
+  ShowPrompt(ComboBox_KB901X, ene::kSelectBoard);
 }
 
 void TKB901X_forms::KB901X_READClick() {

@@ -7,6 +7,7 @@
 #include <charconv>
 
 #include "Keyboard/KeyboardControls.h"
+#include "Keyboard/KeyboardTexts.h"
 #include "gui/TWidgets.h"
 #include "gui/TTaskWindowMakers.h"
 
@@ -16,11 +17,14 @@ using namespace keyboard;
 using namespace keyboard::control;
 
 namespace {
-// The column numbers across the top, spaced to stand over their columns.
+// The column numbers across the top, spaced to stand over their columns; the last column
+// is numbered too, so that both ends of the row of columns are named.
 constexpr const char* kColumnLabels = "2       6        11        16        21        26        31";
+constexpr int kLastColumn = kMatrixLines;
 constexpr int kRowLabels[] = {1, 6, 11, 16, 21, 26, 31};
 
-std::optional<int> ShapeNumber(std::string_view name) {
+// The pair of an indicator's name ("Shape" and its number), when it has one.
+std::optional<LinePair> ShapePair(std::string_view name) {
   constexpr std::string_view prefix = kShapePrefix;
   if (name.substr(0, prefix.size()) != prefix) return std::nullopt;
   const std::string_view digits = name.substr(prefix.size());
@@ -30,7 +34,7 @@ std::optional<int> ShapeNumber(std::string_view name) {
     return std::nullopt;
   const LinePair pair{(number - 1) / kMatrixLines + 1, (number - 1) % kMatrixLines + 1};
   if (!HasIndicator(pair)) return std::nullopt;
-  return number;
+  return pair;
 }
 }  // namespace
 
@@ -65,19 +69,18 @@ QRect TKeyboardMatrix::shownRect(LinePair pair) const {
   return QRectF(full.left() * s, full.top() * s, full.width() * s, full.height() * s).toAlignedRect();
 }
 
-bool TKeyboardMatrix::paintShape(std::string_view name, Rgb colour) {
-  const auto number = ShapeNumber(name);
-  if (!number) return false;
-  colours_[static_cast<std::size_t>(*number)] = colour;
-  const LinePair pair{(*number - 1) / kMatrixLines + 1, (*number - 1) % kMatrixLines + 1};
-  update(shownRect(pair).adjusted(-1, -1, 1, 1));
-  return true;
+std::optional<LinePair> TKeyboardMatrix::paintShape(std::string_view name, Rgb colour) {
+  const auto pair = ShapePair(name);
+  if (!pair) return std::nullopt;
+  colours_[static_cast<std::size_t>(PairNumber(*pair))] = colour;
+  update(shownRect(*pair).adjusted(-1, -1, 1, 1));
+  return pair;
 }
 
 std::optional<Rgb> TKeyboardMatrix::shapeColour(std::string_view name) const {
-  const auto number = ShapeNumber(name);
-  if (!number) return std::nullopt;
-  return colours_[static_cast<std::size_t>(*number)];
+  const auto pair = ShapePair(name);
+  if (!pair) return std::nullopt;
+  return colours_[static_cast<std::size_t>(PairNumber(*pair))];
 }
 
 void TKeyboardMatrix::paintEvent(QPaintEvent*) {
@@ -93,7 +96,9 @@ void TKeyboardMatrix::paintEvent(QPaintEvent*) {
   font.setBold(true);
   painter.setFont(font);
   painter.setPen(TTaskWindow::ToQColor(colour::kRed));
-  for (const QString& label : QString(kColumnLabels).split(' ', Qt::SkipEmptyParts)) {
+  QStringList columns = QString(kColumnLabels).split(' ', Qt::SkipEmptyParts);
+  columns << QString::number(kLastColumn);
+  for (const QString& label : columns) {
     const QRect cell = shapeRect({1, label.toInt()});
     painter.drawText(QRect(cell.left() - 6, 0, cell.width() + 12, kTop - 4), Qt::AlignCenter, label);
   }
@@ -132,13 +137,24 @@ void TKeyboard_testing::build() {
   START_SCAN->setStyleSheet("QPushButton:enabled { color: #ff0000; }");
   EXIT_KB_TEST = Named(new QPushButton("EXIT", this), kExit);
   Clear = Named(new QPushButton("Clear", this), kClear);
-  Clear->setStyleSheet("QPushButton:enabled { color: #00ffff; }");
+  // Aqua on the light button face cannot be read and looks greyed out: the aqua caption
+  // stands on a dark face while the button can be pressed, and looks disabled otherwise.
+  Clear->setStyleSheet(
+      "QPushButton:enabled { color: #00ffff; background-color: #1c3a5e; border: 1px solid #0d1f33;"
+      " border-radius: 3px; padding: 4px 8px; }"
+      " QPushButton:enabled:hover { background-color: #24507f; }"
+      " QPushButton:enabled:pressed { background-color: #10263f; }");
   Buzzer_box = Named(new QCheckBox(" No sound", this), kNoSound);
   Buzzer_box->setChecked(false);
   Memo_keyboard = Named(new QPlainTextEdit(this), kMemo);
   Memo_keyboard->setReadOnly(true);
   Memo_keyboard->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_keyboard);
+  Label_pairs = Named(new QLabel(Q(text::kPairsCaption), this), kPairsLabel);
+  Pairs_keyboard = Named(new QListWidget(this), kPairs);
+  Pairs_keyboard->setSelectionMode(QAbstractItemView::NoSelection);
+  Pairs_keyboard->setFocusPolicy(Qt::NoFocus);
+  Label_pairs->setBuddy(Pairs_keyboard);
   Timer_keyboard_scan = Named(new QTimer(this), kTimer);
   Timer_keyboard_scan->setInterval(static_cast<int>(limits::kKeyboardTickIntervalMs));
 }
@@ -149,6 +165,8 @@ void TKeyboard_testing::layOut() {
   side->addWidget(EXIT_KB_TEST);
   side->addWidget(Clear);
   side->addWidget(Buzzer_box);
+  side->addWidget(Label_pairs);
+  side->addWidget(Pairs_keyboard, 1);
   side->addWidget(Memo_keyboard, 1);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(Matrix, 0, Qt::AlignTop);
@@ -176,7 +194,22 @@ void TKeyboard_testing::EXIT_KB_TESTClick() { operations_->endTest(); }
 void TKeyboard_testing::ClearClick() { operations_->ClearClick(); }
 void TKeyboard_testing::Timer_keyboard_scanTimer() { operations_->Timer_keyboard_scanTimer(); }
 
-bool TKeyboard_testing::paintIndicator(std::string_view name, Rgb colour) { return Matrix->paintShape(name, colour); }
+bool TKeyboard_testing::paintIndicator(std::string_view name, Rgb colour) {
+  const auto pair = Matrix->paintShape(name, colour);
+  if (pair) listPair(*pair, colour);
+  return pair.has_value();
+}
+
+void TKeyboard_testing::listPair(LinePair pair, Rgb colour) {
+  const QString entry = QString::number(pair.row) + Q(text::kPairJoin) + QString::number(pair.column);
+  const QList<QListWidgetItem*> listed = Pairs_keyboard->findItems(entry, Qt::MatchExactly);
+  if (colour == colour::kAqua) {
+    qDeleteAll(listed);
+  } else if (listed.isEmpty()) {
+    Pairs_keyboard->addItem(entry);
+    Pairs_keyboard->scrollToBottom();
+  }
+}
 
 namespace {
 // The program makes this window once at start, for its family's task.

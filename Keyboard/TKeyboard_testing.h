@@ -1,5 +1,7 @@
 #pragma once
 #include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -27,8 +29,8 @@ class TKeyboardMatrix : public QWidget {
   static constexpr double kMinimumScale = 0.6;
 
   explicit TKeyboardMatrix(QWidget* parent);
-  // "ShapeN": true when such an indicator exists (and it is painted).
-  bool paintShape(std::string_view name, Rgb colour);
+  // "ShapeN": the pair of the indicator painted; none when no such indicator exists.
+  std::optional<keyboard::LinePair> paintShape(std::string_view name, Rgb colour);
   std::optional<Rgb> shapeColour(std::string_view name) const;
   // Where a pair's indicator stands at full size (24-pixel pitch).
   QRect shapeRect(keyboard::LinePair pair) const;
@@ -67,6 +69,9 @@ class TKeyboard_testing : public TTaskWindow {
   QPlainTextEdit* Memo_keyboard;
   QTimer* Timer_keyboard_scan;
   TKeyboardMatrix* Matrix;
+  // The pairs closed since the last Clear, as text, in the order they first closed.
+  QLabel* Label_pairs;
+  QListWidget* Pairs_keyboard;
 
  protected:
   bool paintIndicator(std::string_view name, Rgb colour) override;
@@ -75,6 +80,9 @@ class TKeyboard_testing : public TTaskWindow {
   void build();
   void layOut();
   void connectControls();
+  // A pair's indicator was painted: a pair that turns red or yellow joins the list, one
+  // that turns aqua (Clear) leaves it.
+  void listPair(keyboard::LinePair pair, Rgb colour);
 
   std::unique_ptr<KeyboardOperations> operations_;
 };

@@ -10,9 +10,11 @@ inline constexpr char kStart[] = "MAIN_CONNECT";
 inline constexpr char kExit[] = "Exit";
 inline constexpr char kTimer5Sec[] = "Timer_5SEC";
 inline constexpr char kTimerRun[] = "Timer_RUN";
+// A line under the buttons for what Start has to tell without a dialog.
+inline constexpr char kStatus[] = "Label_MAIN_STATUS";
 
 // Every name above, for the tests.
 inline constexpr std::string_view kAll[] = {
-    kSelector, kStart, kExit, kTimer5Sec, kTimerRun};
+    kSelector, kStart, kExit, kTimer5Sec, kTimerRun, kStatus};
 
 }  // namespace jig::form1::control

@@ -3,6 +3,7 @@
 #include "link/OpenProgrammer.h"
 #include "main/FirmwareImage.h"
 #include "main/Form1Controls.h"
+#include "main/Form1Texts.h"
 #include "main/ReadThread_UPD.h"
 
 namespace jig {
@@ -21,7 +22,11 @@ MainForm::MainForm(D2xx& d2xx, TaskView& mainView, TaskView& updateView, std::sp
 MainForm::~MainForm() { waitForSwitch(); }
 
 void MainForm::startSwitch(const std::string& selectorText) {
-  if (selectorText == kPleaseSelect) return;
+  // Nothing is opened without a task; the status line says what is missing.
+  if (selectorText == kPleaseSelect) {
+    mainView_.setCaption(form1::control::kStatus, form1::text::kPickTaskFirst);
+    return;
+  }
   // One switch at a time: a second Start would open the same programmer again.
   if (switching_.exchange(true)) return;
   if (worker_.joinable()) worker_.join();

@@ -33,6 +33,9 @@ void TForm1::build() {
 
   MAIN_CONNECT = Named(new QPushButton("Start", this), kStart);
   Exit = Named(new QPushButton("Exit", this), kExit);
+  Label_MAIN_STATUS = Named(new QLabel(this), kStatus);
+  // The window's size is fixed: the line keeps its room while it is empty.
+  Label_MAIN_STATUS->setMinimumHeight(Label_MAIN_STATUS->fontMetrics().height());
 
   Timer_5SEC = Named(new QTimer(this), kTimer5Sec);
   Timer_5SEC->setInterval(5000);
@@ -49,6 +52,7 @@ void TForm1::layOut() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MAIN_SELECTOR);
   layout->addLayout(buttons);
+  layout->addWidget(Label_MAIN_STATUS);
   resize(420, 110);
   setFixedSize(sizeHint().expandedTo(QSize(420, 110)));
 }
@@ -68,6 +72,8 @@ void TForm1::attachUpdateWindow(TaskView& updateWindow) {
 }
 
 void TForm1::MAIN_CONNECTClick() {
+  // What the status line said of an earlier Start no longer holds.
+  Label_MAIN_STATUS->clear();
   if (form_) form_->startSwitch(MAIN_SELECTOR->currentText().toStdString());
 }
 
@@ -79,6 +85,10 @@ void TForm1::Timer_RUNTimer() {
     task->show();
     task->raise();
     hide();
+    // The task is fixed at Start. Back from its window, the main window shows "Please select "
+    // as it did at start: the last task left chosen was taken for a preselected one, and a
+    // Start pressed without looking would switch the programmer to it.
+    MAIN_SELECTOR->setCurrentIndex(0);
   }
 }
 
@@ -88,6 +98,8 @@ void TForm1::Timer_5SECTimer() {
 
 void TForm1::MAIN_SELECTORClick() {
   if (TTaskWindow* update = Find("UPDATE_FORM")) update->clearLog();
+  // A choice made answers what the status line asked for.
+  Label_MAIN_STATUS->clear();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the task selector, Start and Exit, and the two timers of the switch.
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
@@ -30,6 +31,8 @@ class TForm1 : public TTaskWindow {
   QPushButton* Exit;
   QTimer* Timer_5SEC;
   QTimer* Timer_RUN;
+  // What Start has to tell without a dialog (empty until then).
+  QLabel* Label_MAIN_STATUS;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

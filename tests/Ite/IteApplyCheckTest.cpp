@@ -186,5 +186,52 @@ TEST(IteCheck, NoProgrammerLogsOnlyTheOpenLines) {
   EXPECT_EQ(view.endings(), std::vector<bool>{false});
 }
 
+
+// A Connect that fails while no APPLY has gone through since the window was opened: the
+// documented failure lines and exchange as always, then one line saying to press APPLY first.
+// After an APPLY (even of another board's pins) a failing Connect says only what it always
+// said; leaving the window forgets the APPLY.
+TEST(IteApplyFirst, FollowsAFailedConnectOnlyWithoutAnApplySinceTheWindowOpened) {
+  const std::string applyFirst = "Сначала нажмите APPLY: выводы программатору ещё не переданы.";
+  enum class Before { Nothing, OtherBoardApplied, AppliedThenExit };
+  enum class Action { Check, Read, Write };
+  struct Case {
+    const char* name;
+    Before before;
+    Action action;
+    std::string failure;
+    bool advised;
+  };
+  const Case cases[] = {
+      {"check, nothing applied", Before::Nothing, Action::Check, FailureLine("00"), true},
+      {"read, nothing applied", Before::Nothing, Action::Read, FailureLine("2F"), true},
+      {"write, nothing applied", Before::Nothing, Action::Write, FailureLine("3F"), true},
+      {"check after an APPLY", Before::OtherBoardApplied, Action::Check, FailureLine("00"), false},
+      {"read after an APPLY", Before::OtherBoardApplied, Action::Read, FailureLine("2F"), false},
+      {"write after an APPLY", Before::OtherBoardApplied, Action::Write, FailureLine("3F"), false},
+      {"read after an APPLY and EXIT", Before::AppliedThenExit, Action::Read, FailureLine("2F"), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IteBench bench;
+    if (c.before != Before::Nothing) {
+      ASSERT_TRUE(bench.apply(2));  // the controller stays silent
+    }
+    if (c.before == Before::AppliedThenExit) bench.ops.ITE_EXIT_BitBtnClick();
+    bench.programmer.clearTranscript();
+    const int ended = static_cast<int>(bench.view.endings().size());
+    switch (c.action) {
+      case Action::Check: bench.ops.checkConnection(); break;
+      case Action::Read: bench.clickRead("dump.bin"); break;
+      case Action::Write: bench.clickWrite("image.bin", {1, 2, 3}, true); break;
+    }
+    ASSERT_TRUE(bench.view.waitEnded(std::chrono::seconds(5), ended + 1));
+    EXPECT_EQ(bench.view.endings().back(), false);
+    EXPECT_EQ(bench.sent(), Bytes("TO"));  // Connect and the failure's end byte, nothing more
+    EXPECT_EQ(bench.linesAfter(c.failure), c.advised ? std::vector<std::string>{applyFirst} : std::vector<std::string>{});
+    EXPECT_EQ(bench.d2xx.openHandles(), 0u);
+  }
+}
+
 }  // namespace
 }  // namespace jig

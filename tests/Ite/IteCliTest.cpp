@@ -74,6 +74,23 @@ TEST_F(IteCli, WrongBoardFailsWithExitOneAndBadUsageWithTwo) {
   EXPECT_EQ(RunIte(state(), "apply", {"--pins", "PD0=1"}).status, kExitUsage);
 }
 
+// A check that sent no pins in its run fails as always, then says how the command line sends
+// them; one that sent pins (another board's) says only the documented line.
+TEST_F(IteCli, AFailedConnectWithoutPinsSaysHowToSendThem) {
+  const std::string hint =
+      "Выводы программатору в этом запуске не переданы: добавьте --board N или --pins (или сначала ite apply).";
+  const IteRun bare = RunIte(state(), "check", {});
+  EXPECT_EQ(bare.status, kExitFailed);
+  const std::size_t failure = bare.out.find(test::FailureLine("00"));
+  ASSERT_NE(failure, std::string::npos) << bare.out;
+  EXPECT_GT(bare.out.find(hint), failure) << bare.out;
+  EXPECT_EQ(bare.out.find("APPLY"), std::string::npos) << "the window's wording";
+  const IteRun wrong = RunIte(state(), "check", WithBase({"--board", "2"}));
+  EXPECT_EQ(wrong.status, kExitFailed);
+  EXPECT_NE(wrong.out.find(test::FailureLine("00")), std::string::npos);
+  EXPECT_EQ(wrong.out.find(hint), std::string::npos) << wrong.out;
+}
+
 TEST_F(IteCli, BoardsListsTheBaseAndPinsByNameApplyLikeABoard) {
   const IteRun boards = RunIte(state(), "boards", WithBase({}));
   EXPECT_EQ(boards.status, kExitOk);

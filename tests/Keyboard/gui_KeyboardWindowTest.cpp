@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "tests/support/GuiWait.h"
@@ -141,6 +142,60 @@ TEST(KeyboardWindow, ClearComesAfterPaintsAlreadyHandedOver) {
   EXPECT_EQ(bench.colour("Shape200"), colour::kAqua);
   QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);
   ASSERT_TRUE(SpinUntil([&] { return !bench.endings.empty(); }));
+}
+
+// Beside the matrix, the pairs closed since the last Clear as text, in the order they first
+// closed: a pair named again (yellow) keeps its place, Clear empties the list.
+TEST(KeyboardWindow, ClosedPairsAreListedAsTextUntilClear) {
+  KeyboardWindowBench bench;
+  auto& w = bench.window;
+  auto listed = [&] {
+    QStringList items;
+    for (int i = 0; i < w.Pairs_keyboard->count(); ++i) items << w.Pairs_keyboard->item(i)->text();
+    return items;
+  };
+  EXPECT_EQ(w.Label_pairs->text(), "Pairs closed (row - column):");
+  EXPECT_TRUE(listed().isEmpty());
+  bench.keyboard().queueReport(Raw({'>', 1, 5, 3, '&'}));
+  bench.keyboard().queueReport(Raw({'>', 1, 3, '>', 24, 32, '>', 5, 3, '&'}));  // (5, 3) has no indicator
+  w.show();
+  QTest::mouseClick(w.START_SCAN, Qt::LeftButton);
+  ASSERT_TRUE(SpinUntil([&] { return bench.colour("Shape768") == colour::kRed; }));  // (24, 32)
+  EXPECT_EQ(bench.colour("Shape3"), colour::kYellow);
+  EXPECT_EQ(listed(), (QStringList{"1 - 5", "1 - 3", "24 - 32"}));
+
+  QTest::mouseClick(w.Clear, Qt::LeftButton);
+  EXPECT_TRUE(listed().isEmpty());
+  bench.keyboard().queueReport(Raw({'>', 2, 7, '&'}));
+  ASSERT_TRUE(SpinUntil([&] { return bench.colour("Shape39") == colour::kRed; }));  // (2, 7)
+  EXPECT_EQ(listed(), QStringList{"2 - 7"});
+
+  QTest::mouseClick(w.EXIT_KB_TEST, Qt::LeftButton);  // STOP
+  ASSERT_TRUE(SpinUntil([&] { return !bench.endings.empty(); }));
+  EXPECT_EQ(listed(), QStringList{"2 - 7"}) << "the list outlives the scan, as the matrix does";
+}
+
+// Each labelled column has its red number over it, the last one (32) too; the columns between
+// them have none.
+TEST(KeyboardWindow, ColumnNumbersStandOverTheirColumnsTheLastOneToo) {
+  TKeyboardMatrix matrix(nullptr);
+  matrix.resize(matrix.sizeHint());
+  const QImage picture = matrix.grab().toImage();
+  const std::set<int> labelled = {2, 6, 11, 16, 21, 26, 31, 32};
+  for (int column = 2; column <= kMatrixLines; ++column) {
+    const QRect cell = matrix.shapeRect({1, column});
+    int red = 0;
+    for (int y = 0; y < TKeyboardMatrix::kTop - 4; ++y)
+      for (int x = cell.left(); x <= cell.right(); ++x) {
+        const QColor pixel = picture.pixelColor(x, y);
+        if (pixel.red() > 180 && pixel.green() < 90 && pixel.blue() < 90) ++red;
+      }
+    if (labelled.contains(column)) {
+      EXPECT_GT(red, 5) << "no number over column " << column;
+    } else {
+      EXPECT_EQ(red, 0) << "a number over column " << column;
+    }
+  }
 }
 
 TEST(KeyboardWindow, NoSoundBoxKeepsTheProgrammerQuiet) {

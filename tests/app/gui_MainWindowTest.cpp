@@ -74,6 +74,58 @@ TEST(Start, WithNothingSelectedOpensNothing) {
   EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
 }
 
+// Start with nothing chosen still opens nothing; the status line under the buttons says what
+// is missing, whole, until a task is chosen.
+TEST(Start, WithNothingSelectedSaysToPickATaskFirst) {
+  sim::SimD2xx d2xx;
+  auto& programmer = d2xx.attach();
+  TWindows windows(d2xx);
+  TForm1& main = *windows.Form1;
+  main.show();
+  EXPECT_TRUE(main.Label_MAIN_STATUS->text().isEmpty());
+  QTest::mouseClick(main.MAIN_CONNECT, Qt::LeftButton);
+  EXPECT_EQ(main.Label_MAIN_STATUS->text(), "Pick a task in the list first, then press Start.");
+  EXPECT_LE(main.Label_MAIN_STATUS->sizeHint().width(), main.Label_MAIN_STATUS->width()) << "cut in the fixed window";
+  EXPECT_TRUE(programmer.transcript().empty());
+  EXPECT_FALSE(windows.UPDATE_FORM->isVisible());
+  main.MAIN_SELECTOR->setFocus();
+  QTest::keyClick(main.MAIN_SELECTOR, Qt::Key_Down);  // the user chooses the next item
+  EXPECT_EQ(main.MAIN_SELECTOR->currentIndex(), 1);
+  EXPECT_TRUE(main.Label_MAIN_STATUS->text().isEmpty());
+}
+
+// Each time the windows are made, the main window shows "Please select ", also after an
+// earlier set of windows ran a task; and coming back from a task window it shows it again,
+// so that the next Start is for a task chosen anew.
+TEST(Windows, MainWindowShowsPleaseSelectAtStartAndBackFromATask) {
+  struct Case {
+    const char* task;
+    const char* exit;  // the task window's exit control
+  };
+  const Case cases[] = {{"KB9010/12/16/22", "EXIT_KB901X"}, {"EEPROM lcd (EDID)", "EXIT_EDID"},
+                        {"Keyboard testing", "EXIT_KB_TEST"}};
+  sim::SimD2xx d2xx;
+  d2xx.attach();  // runs the image these three tasks share: no switch
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.task);
+    TWindows windows(d2xx);
+    TForm1& main = *windows.Form1;
+    main.show();
+    EXPECT_EQ(main.MAIN_SELECTOR->currentIndex(), 0);
+    EXPECT_EQ(main.MAIN_SELECTOR->currentText(), "Please select ");
+    main.MAIN_SELECTOR->setCurrentText(c.task);
+    QTest::mouseClick(main.MAIN_CONNECT, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main.isVisible(); }, 3000)) << "the task window did not open";
+    QPushButton* exit = nullptr;
+    for (const auto& task : windows.tasks)
+      if (!exit && task->isVisible()) exit = task->findChild<QPushButton*>(c.exit);
+    ASSERT_NE(exit, nullptr);
+    QTest::mouseClick(exit, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.isVisible(); }, 1000));
+    EXPECT_EQ(main.MAIN_SELECTOR->currentIndex(), 0) << "back from the task window";
+  }
+}
+
 TEST(Start, WithoutAProgrammerShowsTheBoxAndLeavesTheWindowAsItWas) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);

@@ -1,6 +1,7 @@
 // Every window rendered offscreen after a representative simulated run: the main window,
 // the update window in the middle of an upload, each task window after a successful
-// operation and the keyboard window with pairs lit. With JIG_SCREENSHOT_DIR set, the
+// operation, the keyboard window with pairs lit, and what the windows say before the first
+// step is taken (Start with no task, the KB90xx wiring prompts, ITE read before APPLY). With JIG_SCREENSHOT_DIR set, the
 // pictures are written there as PNG (scripts/screenshots makes docs/ from them).
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <functional>
 #include <set>
@@ -140,6 +142,33 @@ TEST(Screenshots, TaskWindowsAfterASuccessfulOperation) {
     auto& w = bench.open();
     ASSERT_TRUE(bench.run(w.NPCE_READ));
     Shoot(w, "npce-window");
+  }
+}
+
+TEST(Screenshots, WhatTheWindowsSayBeforeTheFirstStep) {
+  {
+    sim::SimD2xx d2xx;
+    d2xx.attach();
+    TWindows windows(d2xx);
+    windows.Form1->show();
+    QTest::mouseClick(windows.Form1->MAIN_CONNECT, Qt::LeftButton);
+    EXPECT_FALSE(windows.Form1->Label_MAIN_STATUS->text().isEmpty());
+    Shoot(*windows.Form1, "main-window-pick-a-task");
+  }
+  {
+    Bench<TKB901X_forms> bench("V41");
+    auto& w = bench.open(std::vector<std::filesystem::path>{kExampleData});
+    EXPECT_EQ(w.ComboBox_KB901X_FFC->currentText(), "Step 2 -> Select FFC cable you used");
+    Shoot(w, "kb90-window-at-start");
+  }
+  {
+    Bench<TITE_FORM> bench("ITE", {{"ite-connect-window-ms", "300"}});
+    auto& w = bench.open((kExampleData / "MB connection ITE.txt").string());
+    EXPECT_FALSE(bench.run(w.ITE_READ_BitBtn));
+    EXPECT_TRUE(LogOf(w).endsWith(QString::fromUtf8("Сначала нажмите APPLY: выводы программатору ещё не переданы.")));
+    // The how-to text above fills the log: its end is what this picture is about.
+    w.ITE_Memo1->verticalScrollBar()->setValue(w.ITE_Memo1->verticalScrollBar()->maximum());
+    Shoot(w, "ite-window-apply-first");
   }
 }
 

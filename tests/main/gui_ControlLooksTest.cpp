@@ -1,12 +1,16 @@
-// What the windows look like where it matters: a button that cannot be pressed looks
-// disabled whatever colour its caption has, a gauge's percentage stands out from its fill
-// and its background, and a log does not pull the view from where the user scrolled to.
+// What the windows look like where it matters: a coloured caption can be read on its button
+// while it can be pressed, a button that cannot be pressed looks disabled whatever colour its
+// caption has, a gauge's percentage stands out from its fill and its background, and a log
+// does not pull the view from where the user scrolled to.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+#include <map>
 
 #include "tests/support/TaskWindows.h"
 #include "gui/TGauge.h"
@@ -28,6 +32,26 @@ int PixelsOf(const QImage& image, const QColor& colour, const QRect& area) {
   return count;
 }
 
+// The button's face: the commonest colour of its inside, where the caption takes little room.
+QColor FaceOf(const QImage& image) {
+  std::map<QRgb, int> counts;
+  for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y)
+    for (int x = 4; x < image.width() - 4; ++x) ++counts[image.pixel(x, y)];
+  return QColor::fromRgb(std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                           return a.second < b.second;
+                         })->first);
+}
+
+// The contrast ratio of two colours as the web's accessibility guidelines count it (1 to 21).
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST(ControlLooks, ColouredCaptionsOnlyWhileTheButtonCanBePressed) {
   sim::SimD2xx d2xx;
   TWindows windows(d2xx);
@@ -39,12 +63,15 @@ TEST(ControlLooks, ColouredCaptionsOnlyWhileTheButtonCanBePressed) {
       {windows.window<TKeyboard_testing>()->START_SCAN, QColor(255, 0, 0)},
       {windows.window<TKB901X_forms>()->KB901X_READ, QColor(0, 128, 0)},
       {windows.window<TKB901X_forms>()->KB901X_WRITE, QColor(255, 0, 0)},
+      {windows.window<TKeyboard_testing>()->Clear, QColor(0, 255, 255)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button->objectName().toStdString());
     c.button->setEnabled(true);
     const QImage enabled = c.button->grab().toImage();
     EXPECT_GT(PixelsOf(enabled, c.caption, enabled.rect()), 10);
+    // 3:1 at least, the least for a control's text to be read (aqua on the light face: 1.1).
+    EXPECT_GE(Contrast(c.caption, FaceOf(enabled)), 3.0) << "on " << FaceOf(enabled).name().toStdString();
     c.button->setEnabled(false);
     const QImage disabled = c.button->grab().toImage();
     EXPECT_EQ(PixelsOf(disabled, c.caption, disabled.rect()), 0) << "a disabled button keeps its colour";

@@ -2,15 +2,89 @@
 // an offscreen screen of that size whose windows have frames (1366x768.json).
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QScreen>
+#include <QStyle>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
 namespace jig {
 namespace {
+
+// The shown widgets of a window whose text is cut: a label narrower than its text (one that
+// wraps: lower than its lines), a button or check box narrower than its caption, a line edit
+// (an editable list's too) narrower than its text. Each as "name: text".
+std::vector<std::string> CutTexts(const QWidget& window) {
+  std::vector<std::string> cut;
+  auto name = [](const QWidget* widget, const QString& text) {
+    const QString who = widget->objectName().isEmpty() ? QString(widget->metaObject()->className()) : widget->objectName();
+    return (who + ": " + text).toStdString();
+  };
+  for (const QWidget* widget : window.findChildren<QWidget*>()) {
+    if (!widget->isVisible()) continue;
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+      const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                          : label->sizeHint().width() <= label->width();
+      if (!fits) cut.push_back(name(label, label->text()));
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+      if (!button->text().isEmpty() && button->sizeHint().width() > button->width()) cut.push_back(name(button, button->text()));
+    } else if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+      // What the line edit keeps around its text: its frame, its text margins and two pixels
+      // on each side.
+      const int frame = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit) : 0;
+      const QMargins margins = edit->textMargins() + edit->contentsMargins();
+      const int room = edit->width() - 2 * frame - margins.left() - margins.right() - 2 * 2;
+      const QWidget* owner = qobject_cast<const QComboBox*>(edit->parentWidget()) ? edit->parentWidget() : edit;
+      if (edit->fontMetrics().horizontalAdvance(edit->text()) > room) cut.push_back(name(owner, edit->text()));
+    }
+  }
+  return cut;
+}
+
+// The check above sees a cut text: a label, a caption and an editable list's prompt in widgets
+// too narrow for them, and none once they are wide enough.
+TEST(ScreenFit, ACutTextIsSeen) {
+  const QString prompt = "Step 2 -> Select FFC cable you used";
+  struct Case {
+    const char* what;
+    std::function<QWidget*(QWidget*)> make;
+  };
+  const Case cases[] = {
+      {"label", [&](QWidget* parent) { return new QLabel(prompt, parent); }},
+      {"check box", [&](QWidget* parent) { return new QCheckBox(prompt, parent); }},
+      {"editable list", [&](QWidget* parent) {
+         auto* list = new QComboBox(parent);
+         list->setEditable(true);
+         list->addItem("18 pin");
+         list->setEditText(prompt);
+         return list;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QWidget window;
+    QWidget* widget = c.make(&window);
+    widget->setObjectName("probe");
+    window.show();
+    widget->setGeometry(0, 0, 90, widget->sizeHint().height());
+    QApplication::processEvents();
+    EXPECT_EQ(CutTexts(window), std::vector<std::string>{"probe: " + prompt.toStdString()});
+    widget->setGeometry(0, 0, 600, widget->sizeHint().height());
+    QApplication::processEvents();
+    EXPECT_EQ(CutTexts(window), std::vector<std::string>{});
+  }
+}
 
 TEST(ScreenFit, FramesAreShrunkCentredAndClamped) {
   struct Case {
@@ -51,6 +125,7 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
     SCOPED_TRACE(window->objectName().toStdString());
     window->show();
     QApplication::processEvents();
+    EXPECT_EQ(CutTexts(*window), std::vector<std::string>{}) << "as first shown";
     ASSERT_NE(window->frameGeometry(), window->geometry()) << "the screen's windows have frames";
     EXPECT_TRUE(screen->availableGeometry().contains(window->frameGeometry())) << "as first shown";
     // The same windows above a 40-pixel panel.
@@ -61,10 +136,11 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
                                            << frame.height();
     EXPECT_LE(std::abs(frame.center().x() - withPanel.center().x()), 1);
     EXPECT_LE(std::abs(frame.center().y() - withPanel.center().y()), 1);
-    // Nothing inside is squeezed below what its layout needs.
+    // Nothing inside is squeezed below what its layout needs, and no text is cut.
     if (window->layout()) {
       EXPECT_EQ(window->size().expandedTo(window->layout()->minimumSize()), window->size());
     }
+    EXPECT_EQ(CutTexts(*window), std::vector<std::string>{});
     window->hide();
   }
   // The keyboard grid is drawn smaller there, with every pair in sight.
