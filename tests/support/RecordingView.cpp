@@ -54,6 +54,7 @@ void RecordingView::log(std::string line) {
   std::lock_guard lock(mutex_);
   lines_.push_back(line);
   allLines_.push_back(std::move(line));
+  loggedAt_.push_back(std::chrono::steady_clock::now());
   endedChanged_.notify_all();
 }
 
@@ -124,6 +125,7 @@ void RecordingView::setTimer(std::string_view timer, bool running) {
 void RecordingView::ended(bool success) {
   std::lock_guard lock(mutex_);
   endings_.push_back(success);
+  endedAt_ = std::chrono::steady_clock::now();
   event(success ? "ended ok" : "ended failed");
   endedChanged_.notify_all();
 }
@@ -168,11 +170,22 @@ void RecordingView::answerDialog(std::optional<std::string> answer) {
   answers_.push_back(std::move(answer));
 }
 
-bool RecordingView::waitLogged(std::string_view start, std::chrono::milliseconds bound) {
+std::optional<std::chrono::steady_clock::time_point> RecordingView::waitLogged(std::string_view start,
+                                                                              std::chrono::milliseconds bound) {
   std::unique_lock lock(mutex_);
-  return endedChanged_.wait_for(lock, bound, [&] {
-    return std::any_of(allLines_.begin(), allLines_.end(), [&](const std::string& line) { return line.starts_with(start); });
+  std::size_t at = 0;
+  const bool logged = endedChanged_.wait_for(lock, bound, [&] {
+    for (at = 0; at < allLines_.size(); ++at)
+      if (allLines_[at].starts_with(start)) return true;
+    return false;
   });
+  if (!logged) return std::nullopt;
+  return loggedAt_[at];
+}
+
+std::chrono::steady_clock::time_point RecordingView::endedAt() const {
+  std::lock_guard lock(mutex_);
+  return endedAt_;
 }
 
 bool RecordingView::waitEnded(std::chrono::milliseconds bound, int count) {

@@ -41,8 +41,12 @@ class RecordingView : public TaskView {
 
   // Waits until ended() has been called count times in all; false when the time passed.
   bool waitEnded(std::chrono::milliseconds bound = std::chrono::seconds(10), int count = 1);
-  // Waits until a line that begins with start has been logged; false when the time passed.
-  bool waitLogged(std::string_view start, std::chrono::milliseconds bound);
+  // Waits until a line that begins with start has been logged: when it was, or nothing when
+  // the time passed.
+  std::optional<std::chrono::steady_clock::time_point> waitLogged(std::string_view start,
+                                                                  std::chrono::milliseconds bound);
+  // When ended() was last called (the epoch when it was not).
+  std::chrono::steady_clock::time_point endedAt() const;
 
   // Snapshots (thread-safe).
   std::vector<std::string> lines() const;       // the log as it stands (clearLog empties it)
@@ -68,6 +72,8 @@ class RecordingView : public TaskView {
   mutable std::mutex mutex_;
   std::condition_variable endedChanged_;  // also told of each line
   std::vector<std::string> lines_, allLines_, errorBoxes_, events_;
+  std::vector<std::chrono::steady_clock::time_point> loggedAt_;  // one for each of allLines_
+  std::chrono::steady_clock::time_point endedAt_;
   std::vector<FileDialog> dialogs_;
   std::deque<std::optional<std::string>> answers_;
   std::deque<bool> yesNoAnswers_;
