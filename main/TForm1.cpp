@@ -85,10 +85,6 @@ void TForm1::Timer_RUNTimer() {
     task->show();
     task->raise();
     hide();
-    // The task is fixed at Start. Back from its window, the main window shows "Please select "
-    // as it did at start: the last task left chosen was taken for a preselected one, and a
-    // Start pressed without looking would switch the programmer to it.
-    MAIN_SELECTOR->setCurrentIndex(0);
   }
 }
 
