@@ -18,7 +18,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-bool WaitFor(const std::function<bool()>& done, int boundMs = 10000) { return jig::test::RunEventsUntil(done, boundMs); }
+// A hang guard, not a timing: a backup read and a write of 512 blocks each under a sanitizer
+// on a busy machine have taken over 10 s.
+bool WaitFor(const std::function<bool()>& done, int boundMs = 30000) { return jig::test::RunEventsUntil(done, boundMs); }
 
 struct Window : test::WindowScript {
   explicit Window(const std::string& base, sim::SimOptions options = {}, Kb90Bounds bounds = {})
