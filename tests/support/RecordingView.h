@@ -39,8 +39,10 @@ class RecordingView : public TaskView {
   void answerYesNo(bool yes);
   std::vector<std::string> questions() const;
 
-  // Waits until ended() has been called count times in all; false when the time passed.
-  bool waitEnded(std::chrono::milliseconds bound = std::chrono::seconds(10), int count = 1);
+  // Waits until ended() has been called count times in all; false when the time passed. The
+  // default is a hang guard: a whole write of 512 blocks under the thread checker on a busy
+  // machine has taken over 10 s.
+  bool waitEnded(std::chrono::milliseconds bound = std::chrono::seconds(30), int count = 1);
   // Waits until a line that begins with start has been logged: when it was, or nothing when
   // the time passed.
   std::optional<std::chrono::steady_clock::time_point> waitLogged(std::string_view start,
