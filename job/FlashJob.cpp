@@ -87,8 +87,7 @@ void FlashJob::read() {
   }
   report_.file = *path;
   steps_.announceRead(*path);
-  publish(JobPhase::Reading);
-  lockControls(JobPhase::Reading);
+  begin(JobPhase::Reading);
   if (!steps_.startReadPass()) return end(false);
   startWorker(&FlashJob::readWork);
 }
@@ -200,15 +199,13 @@ void FlashJob::write() {
     // The copy of the chip is read on this open; the write opens the programmer again.
     if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language));
     steps_.readGauge();
-    publish(JobPhase::Writing);
-    lockControls(JobPhase::Writing);
+    begin(JobPhase::Writing);
     capture_.collectOnly();
     backupRead_ = true;
     if (!steps_.startReadPass()) return end(false);
   } else {
     steps_.announceWrite(*path);
-    publish(JobPhase::Writing);
-    lockControls(JobPhase::Writing);
+    begin(JobPhase::Writing);
     if (!steps_.startWritePass()) return end(false);
   }
   startWorker(&FlashJob::writeWork);
@@ -248,7 +245,8 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
   end(!difference);
 }
 
-void FlashJob::lockControls(JobPhase phase) {
+void FlashJob::begin(JobPhase phase) {
+  publish(phase);
   for (const char* control : phase == JobPhase::Reading ? facts_.lockedWhileReading : facts_.lockedWhileWriting)
     view_.enable(control, false);
 }

@@ -95,8 +95,9 @@ class FlashJob {
   void end(bool success);
   // end(false) for a step that stops the worker early: false.
   bool endFailed();
-  // The family's documented controls: locked for a running job's phase, or given back.
-  void lockControls(JobPhase phase);
+  // A job's phase begins: published, and the family's documented controls locked for it.
+  void begin(JobPhase phase);
+  // The family's documented controls given back.
   void unlockControls();
 
   FlashSteps& steps_;
