@@ -13,16 +13,19 @@ inline constexpr char kCheck[] = "ITE_CHECK_CON_BitBtn";
 inline constexpr char kRead[] = "ITE_READ_BitBtn";
 inline constexpr char kWrite[] = "ITE_WRITE_BitBtn";
 inline constexpr char kExit[] = "ITE_EXIT_BitBtn";
+inline constexpr char kStop[] = "ITE_STOP_BitBtn";
 inline constexpr char kVerifyAfterWrite[] = "VerifyAfterWrite";
 inline constexpr char kReadTwice[] = "ReadTwice";
 inline constexpr char kBackup[] = "Backup_ITE";
 inline constexpr char kMemo[] = "ITE_Memo1";
 inline constexpr char kGauge[] = "ITE_CGauge1";
 inline constexpr char kSpeedGauge[] = "SPEED_ITE_CGauge";
+inline constexpr char kGaugeLabel[] = "ITE_CGauge1_Label";
+inline constexpr char kSpeedGaugeLabel[] = "SPEED_ITE_CGauge_Label";
 
 // Every name above, for the tests.
 inline constexpr std::string_view kAll[] = {
-    kBoardList, kCheckBox, kGroupBox, kSetup, kCheck, kRead, kWrite, kExit, kVerifyAfterWrite,
-    kReadTwice, kBackup, kMemo, kGauge, kSpeedGauge};
+    kBoardList, kCheckBox, kGroupBox, kSetup, kCheck, kRead, kWrite, kExit, kStop, kVerifyAfterWrite,
+    kReadTwice, kBackup, kMemo, kGauge, kSpeedGauge, kGaugeLabel, kSpeedGaugeLabel};
 
 }  // namespace jig::ite::control

@@ -65,6 +65,15 @@ void IteOperations::ITE_EXIT_BitBtnClick() {
   view_.ended(true);
 }
 
+void IteOperations::ITE_STOP_BitBtnClick() {
+  if (!job_.transferring()) return;
+  // Once the chip is being programmed a stop leaves it half written: only on Yes. The erase
+  // wait has nothing left to save by going on, the reads nothing to lose.
+  const bool untouched = job_.chipGate().cancel();
+  if (job_.phase() == JobPhase::Writing && !untouched && !view_.askYesNo(text::kStopQuestion)) return;
+  job_.requestStop();
+}
+
 void IteOperations::adviseApply() {
   if (!pinsSent_) log(applyFirstLine_);
 }

@@ -36,6 +36,11 @@ class IteOperations : public IteBoard, private FlashSteps {
   void ITE_READ_BitBtnClick() { job_.read(); }
   void ITE_WRITE_BitBtnClick() { job_.write(); }
   void ITE_EXIT_BitBtnClick();
+  // The stop of a running read or write (the window's thread). Before the chip is touched it
+  // calls the whole write off; while it is being programmed it asks first, since the chip is
+  // left half written; the backup read, the wait for the chip erase and the read-back end at
+  // once.
+  void ITE_STOP_BitBtnClick();
 
   // Mode_ITE, the window's only lock, as the job's phase: "NONE" when idle.
   IteMode mode() const { return job_.mode(IteMode::NONE, IteMode::READ_ITE, IteMode::WRITE_ITE_step_one); }
@@ -88,7 +93,12 @@ class IteOperations : public IteBoard, private FlashSteps {
   bool programImage(FlashRun& run, bool& firstAddress);
   // One Flash address; false (logged: unanswered when no answer came within the bound) when
   // the programmer did not take it.
-  bool flashAddress(std::uint32_t position, std::uint32_t boundMs, const char* unanswered = ite::text::kAddressError);
+  // A stop request ends the wait at once (false, nothing logged).
+  bool flashAddress(std::uint32_t position, std::uint32_t boundMs, const char* unanswered = ite::text::kAddressError,
+                    const std::stop_token& stop = {});
+  // The first Flash address after the chip erase: answered once the erase is over, or ended
+  // by a stop (logged).
+  bool eraseOver(FlashRun& run, std::uint32_t position, const char* unanswered = ite::text::kAddressError);
 
   TaskView& view_;
   const ite::IteBounds bounds_;

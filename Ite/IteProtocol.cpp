@@ -11,8 +11,8 @@ bool Send(ProgrammerLink& link, std::initializer_list<std::uint8_t> bytes) {
 }
 }  // namespace
 
-Reply AnswerWait(ProgrammerLink& link, std::uint32_t boundMs) {
-  if (QueueWait(link, 1, boundMs) != WaitResult::Ok) return std::nullopt;
+Reply AnswerWait(ProgrammerLink& link, std::uint32_t boundMs, const std::stop_token& stop) {
+  if (QueueWait(link, 1, boundMs, stop) != WaitResult::Ok) return std::nullopt;
   return link.buffer[0];
 }
 
@@ -52,11 +52,12 @@ WaitResult ReadBlock_ITE(ProgrammerLink& link, std::uint32_t boundMs, DWORD& gat
   return Gather(link, static_cast<DWORD>(kBlockAnswer), boundMs, gathered);
 }
 
-Reply FlashAddress_ITE(ProgrammerLink& link, std::uint32_t address, std::uint32_t boundMs) {
+Reply FlashAddress_ITE(ProgrammerLink& link, std::uint32_t address, std::uint32_t boundMs,
+                       const std::stop_token& stop) {
   if (!Send(link, {kFlashAddress, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
                    static_cast<std::uint8_t>(address)}))
     return std::nullopt;
-  return AnswerWait(link, boundMs);
+  return AnswerWait(link, boundMs, stop);
 }
 
 Reply ProgramByte_ITE(ProgrammerLink& link, std::uint8_t data) {

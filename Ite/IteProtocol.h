@@ -4,6 +4,7 @@
 // that did not come within it is an empty optional, never a guess.
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 
 #include "link/ProgrammerLink.h"
 #include "link/ReadIdioms.h"
@@ -52,8 +53,9 @@ struct IteBounds {
 // A one-byte reply, or nothing when the bound passed (or the device went away).
 using Reply = std::optional<std::uint8_t>;
 
-// Answer wait: sleeps until one byte waits, at most boundMs, and reads it.
-Reply AnswerWait(ProgrammerLink& link, std::uint32_t boundMs);
+// Answer wait: sleeps until one byte waits, at most boundMs, and reads it. A stop request
+// ends it at once (no reply).
+Reply AnswerWait(ProgrammerLink& link, std::uint32_t boundMs, const std::stop_token& stop = {});
 
 // Sends the command (1 or 2 bytes: Set address and Write register carry the argument)
 // and waits for its answer byte.
@@ -72,8 +74,10 @@ StepResult PinCmd_ITE(ProgrammerLink& link, std::uint8_t code1, std::uint8_t cod
 // gathered tells how many did.
 WaitResult ReadBlock_ITE(ProgrammerLink& link, std::uint32_t boundMs, DWORD& gathered);
 
-// Flash address (24 bits, most significant first), then a queue poll for one byte.
-Reply FlashAddress_ITE(ProgrammerLink& link, std::uint32_t address, std::uint32_t boundMs);
+// Flash address (24 bits, most significant first), then a queue poll for one byte; the first
+// after a chip erase waits for its end, and a stop request ends that wait at once.
+Reply FlashAddress_ITE(ProgrammerLink& link, std::uint32_t address, std::uint32_t boundMs,
+                       const std::stop_token& stop = {});
 
 // Program byte, then a single read of one byte within the link's read time-out.
 Reply ProgramByte_ITE(ProgrammerLink& link, std::uint8_t data);

@@ -17,6 +17,10 @@ inline constexpr const char* kReadButton = "Чтение READ";
 inline constexpr const char* kWriteButton = "Запись WRITE";
 inline constexpr const char* kExitButton = "Выход EXIT";
 inline constexpr const char* kNotConnected = "NC";
+// Ours: the stop of a running read or write, and what each gauge counts.
+inline constexpr const char* kStopButton = "Стоп STOP";
+inline constexpr const char* kGaugeLabel = "Прочитано блоков / записано страниц по 256 байт (из 512):";
+inline constexpr const char* kSpeedGaugeLabel = "Запись: позиция в текущей странице (из 256):";
 
 // The how-to text the log starts with, one row a line.
 inline constexpr std::array<std::string_view, 17> kHowTo = {
@@ -124,6 +128,11 @@ inline constexpr const char* kFileWriteFailed = "Ошибка записи в ф
 inline constexpr const char* kStopped = "Операция прервана: получен запрос на остановку.";
 inline constexpr const char* kStoppedBeforeWrite =
     "Запись отменена: запрос на остановку пришёл до записи; микросхема не тронута.";
+// Ours: the stop asked while the chip is being programmed, and where a write was stopped.
+inline constexpr const char* kStopQuestion = "Остановить запись? Микросхема останется записанной наполовину.";
+inline constexpr const char* kStoppedInErase =
+    "Запись остановлена во время стирания чипа: флеш стёрта, образ в неё не записан.";
+inline constexpr const char* kStoppedHalfWritten = "Запись остановлена: микросхема записана наполовину.";
 
 // Ours: the read-back after a write and the second read, and why they ended early.
 inline constexpr const char* kVerifyBox = "Проверить после записи";

@@ -57,6 +57,8 @@ bool IteOperations::writePass(FlashRun& run) {
   log(text::kPrepared);
   if (!ite::WriteRegisters(link_, view_, sequence.subspan(ite::kWritePreparationSteps), bounds_)) return fail();
   log(text::kEraseSent);
+  // Until the first Flash address is answered the chip erases: a stop ends that wait at once.
+  run.phase(JobPhase::Erasing);
 
   // The image was read whole in the click, before the erase; its lines stay here.
   log(text::kBuffered);
@@ -68,15 +70,17 @@ bool IteOperations::writePass(FlashRun& run) {
   // An image of nothing but FFh sent no Flash address, so nothing has waited for the chip
   // erase, and the read-back would meet a flash that ignores commands while it erases: one
   // Flash address waits for the erase's end.
-  if (firstAddress && run.readBackFollows() && !flashAddress(0, bounds_.eraseMs, text::kEraseNotOver)) return fail();
+  if (firstAddress && run.readBackFollows() && !eraseOver(run, 0, text::kEraseNotOver)) return fail();
   log(text::kWriteDone);
   finish(ite::kEndSuccess);
   timeStamp();
   return true;
 }
 
-bool IteOperations::flashAddress(std::uint32_t position, std::uint32_t boundMs, const char* unanswered) {
-  const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, boundMs);
+bool IteOperations::flashAddress(std::uint32_t position, std::uint32_t boundMs, const char* unanswered,
+                                 const std::stop_token& stop) {
+  const ite::Reply accepted = ite::FlashAddress_ITE(link_, position, boundMs, stop);
+  if (!accepted && stop.stop_requested()) return false;
   if (!accepted)
     log(ite::UnansweredLine(boundMs, Concat({text::kCmdFlashAddress, Hex2(position >> 16), text::kSpace,
                                              Hex2((position >> 8) & 0xFF), text::kSpace, Hex2(position & 0xFF),
@@ -84,6 +88,18 @@ bool IteOperations::flashAddress(std::uint32_t position, std::uint32_t boundMs, 
   if (accepted == ite::kDone) return true;
   log(accepted ? text::kAddressError : unanswered);
   return false;
+}
+
+bool IteOperations::eraseOver(FlashRun& run, std::uint32_t position, const char* unanswered) {
+  if (!flashAddress(position, bounds_.eraseMs, unanswered, run.stopToken())) {
+    if (run.stopRequested()) {
+      log(text::kStopped);
+      log(text::kStoppedInErase);
+    }
+    return false;
+  }
+  run.phase(JobPhase::Writing);
+  return true;
 }
 
 bool IteOperations::programImage(FlashRun& run, bool& firstAddress) {
@@ -96,10 +112,11 @@ bool IteOperations::programImage(FlashRun& run, bool& firstAddress) {
     } else {
       if (run.stopRequested()) {
         log(text::kStopped);
+        log(firstAddress ? text::kStoppedInErase : text::kStoppedHalfWritten);
         return false;
       }
       // The first Flash address is answered only once the chip erase is over.
-      if (addressNeeded && !flashAddress(position, firstAddress ? bounds_.eraseMs : bounds_.answerMs))
+      if (addressNeeded && !(firstAddress ? eraseOver(run, position) : flashAddress(position, bounds_.answerMs)))
         return false;
       addressNeeded = firstAddress = false;
       if (ite::ProgramByte_ITE(link_, byte) != ite::kDone) {

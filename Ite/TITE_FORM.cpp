@@ -73,6 +73,8 @@ void TITE_FORM::build() {
   ITE_READ_BitBtn = Button(this, kRead, ite::text::kReadButton);
   ITE_WRITE_BitBtn = Button(this, kWrite, ite::text::kWriteButton);
   ITE_EXIT_BitBtn = Button(this, kExit, ite::text::kExitButton);
+  ITE_STOP_BitBtn = Button(this, kStop, ite::text::kStopButton);
+  ITE_STOP_BitBtn->setEnabled(false);
   VerifyAfterWrite = Named(new QCheckBox(Q(ite::text::kVerifyBox), this), kVerifyAfterWrite);
   VerifyAfterWrite->setChecked(true);
   ReadTwice = Named(new QCheckBox(Q(ite::text::kReadTwiceBox), this), kReadTwice);
@@ -88,10 +90,14 @@ void TITE_FORM::build() {
   setLogWidget(ITE_Memo1);
   for (std::string_view row : ite::text::kHowTo) ITE_Memo1->appendPlainText(Q(row));
 
-  ITE_CGauge1 = new TGauge(this, kGauge, 512);
+  ITE_CGauge1 = makeTimeGauge(kGauge, 512);
   auto* speed = new TGauge(this, kSpeedGauge, 256);
   speed->setChunkColour(QColor(0xFF, 0xFF, 0x00));
   SPEED_ITE_CGauge = speed;
+  ITE_CGauge1_Label = Named(new QLabel(Q(ite::text::kGaugeLabel), this), kGaugeLabel);
+  SPEED_ITE_CGauge_Label = Named(new QLabel(Q(ite::text::kSpeedGaugeLabel), this), kSpeedGaugeLabel);
+  ITE_CGauge1_Label->setBuddy(ITE_CGauge1);
+  SPEED_ITE_CGauge_Label->setBuddy(SPEED_ITE_CGauge);
 }
 
 void TITE_FORM::layOut() {
@@ -107,6 +113,7 @@ void TITE_FORM::layOut() {
   buttons->addLayout(readRow);
   buttons->addLayout(writeRow);
   buttons->addWidget(Backup_ITE, 0, Qt::AlignRight);
+  buttons->addWidget(ITE_STOP_BitBtn);
   buttons->addWidget(ITE_EXIT_BitBtn);
   buttons->addStretch();
   auto* middle = new QHBoxLayout;
@@ -117,7 +124,9 @@ void TITE_FORM::layOut() {
   layout->addWidget(ITE_CheckBox);
   layout->addLayout(middle);
   layout->addWidget(ITE_Memo1);
+  layout->addWidget(ITE_CGauge1_Label);
   layout->addWidget(ITE_CGauge1);
+  layout->addWidget(SPEED_ITE_CGauge_Label);
   layout->addWidget(SPEED_ITE_CGauge);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -137,6 +146,7 @@ void TITE_FORM::connectControls() {
   connect(ITE_READ_BitBtn, &QPushButton::clicked, this, [this] { ITE_READ_BitBtnClick(); });
   connect(ITE_WRITE_BitBtn, &QPushButton::clicked, this, [this] { ITE_WRITE_BitBtnClick(); });
   connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
+  connect(ITE_STOP_BitBtn, &QPushButton::clicked, this, [this] { ITE_STOP_BitBtnClick(); });
 }
 
 TITE_FORM::~TITE_FORM() {
@@ -190,9 +200,12 @@ void TITE_FORM::ITE_WRITE_BitBtnClick() {
 void TITE_FORM::showJob(const JobStatus& status) {
   const bool idle = status.phase == JobPhase::Idle;
   for (QCheckBox* box : {VerifyAfterWrite, ReadTwice, Backup_ITE}) box->setEnabled(idle);
+  // APPLY and the link check hold the job's lock in the click, with no worker to stop.
+  ITE_STOP_BitBtn->setEnabled(!idle && ops_->job().transferring());
 }
 
 void TITE_FORM::ITE_EXIT_BitBtnClick() { ops_->ITE_EXIT_BitBtnClick(); }
+void TITE_FORM::ITE_STOP_BitBtnClick() { ops_->ITE_STOP_BitBtnClick(); }
 
 namespace {
 // The program makes this window once at start, for its family's task.

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -30,6 +31,7 @@ class TITE_FORM : public TTaskWindow {
   void ITE_READ_BitBtnClick();
   void ITE_WRITE_BitBtnClick();
   void ITE_EXIT_BitBtnClick();
+  void ITE_STOP_BitBtnClick();
 
   IteOperations& operations() { return *ops_; }
 
@@ -42,12 +44,15 @@ class TITE_FORM : public TTaskWindow {
   QPushButton* ITE_READ_BitBtn;
   QPushButton* ITE_WRITE_BitBtn;
   QPushButton* ITE_EXIT_BitBtn;
+  QPushButton* ITE_STOP_BitBtn;  // enabled only while a read or write runs
   QCheckBox* VerifyAfterWrite;
   QCheckBox* ReadTwice;
   QCheckBox* Backup_ITE;
   QPlainTextEdit* ITE_Memo1;
   QProgressBar* ITE_CGauge1;
   QProgressBar* SPEED_ITE_CGauge;
+  QLabel* ITE_CGauge1_Label;
+  QLabel* SPEED_ITE_CGauge_Label;
 
  private:
   void showJob(const JobStatus& status) override;

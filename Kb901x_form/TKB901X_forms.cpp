@@ -97,7 +97,7 @@ void TKB901X_forms::build() {
   KB901X_Memo->setReadOnly(true);
   KB901X_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(KB901X_Memo);
-  CGauge_KB901X = new TGauge(this, kGauge, kb90::kGaugeMax);
+  CGauge_KB901X = makeTimeGauge(kGauge, kb90::kGaugeMax);
 }
 
 void TKB901X_forms::layOut() {

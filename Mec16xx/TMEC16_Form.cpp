@@ -56,7 +56,7 @@ void TMEC16_Form::build() {
   Memo_MEC16->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   for (std::string_view line : mec16::text::kInitialLog) Memo_MEC16->appendPlainText(Q(line));
   setLogWidget(Memo_MEC16);
-  CGauge_MEC16 = new TGauge(this, kGauge, mec16::kMainPages);
+  CGauge_MEC16 = makeTimeGauge(kGauge, mec16::kMainPages);
 }
 
 void TMEC16_Form::layOut() {

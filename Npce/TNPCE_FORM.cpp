@@ -35,7 +35,7 @@ void TNPCE_FORM::build() {
   NPCE_Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(NPCE_Memo);
 
-  CGauge_NPCE = new TGauge(this, kGauge, npce::kGaugeMax);
+  CGauge_NPCE = makeTimeGauge(kGauge, npce::kGaugeMax);
 }
 
 void TNPCE_FORM::connectControls() {

@@ -20,6 +20,14 @@ void TGauge::setChunkColour(const QColor& colour) {
   update();
 }
 
+void TGauge::setTimeText(const QString& time) {
+  if (time == time_) return;
+  time_ = time;
+  update();
+}
+
+QString TGauge::label() const { return time_.isEmpty() ? text() : text() + "   " + time_; }
+
 QColor TGauge::TextOn(const QColor& fill) {
   // Perceived brightness (ITU-R BT.601 weights).
   const double brightness = 0.299 * fill.red() + 0.587 * fill.green() + 0.114 * fill.blue();
@@ -41,13 +49,13 @@ void TGauge::paintEvent(QPaintEvent*) {
   painter.fillRect(filled, chunk_);
 
   if (!isTextVisible()) return;
-  const QString label = text();
+  const QString shown = label();
   painter.setClipRect(filled);
   painter.setPen(TextOn(chunk_));
-  painter.drawText(inner, Qt::AlignCenter, label);
+  painter.drawText(inner, Qt::AlignCenter, shown);
   painter.setClipRegion(QRegion(inner).subtracted(QRegion(filled)));
   painter.setPen(palette().color(group, QPalette::Text));
-  painter.drawText(inner, Qt::AlignCenter, label);
+  painter.drawText(inner, Qt::AlignCenter, shown);
 }
 
 }  // namespace jig

@@ -1,7 +1,8 @@
 #pragma once
 // A progress gauge in the colour an operation gives it, with its percentage centred and
 // readable on every colour: over the filled part in black or white, whichever stands out
-// from the fill, over the rest in the window's text colour.
+// from the fill, over the rest in the window's text colour. The transfer's time may follow
+// the percentage ("45%   0:12 / ~0:30").
 #include <QColor>
 #include <QProgressBar>
 
@@ -13,6 +14,11 @@ class TGauge : public QProgressBar {
 
   void setChunkColour(const QColor& colour);
   QColor chunkColour() const { return chunk_; }
+  // Empty: the percentage alone.
+  void setTimeText(const QString& time);
+  QString timeText() const { return time_; }
+  // What the gauge shows: the percentage and the time.
+  QString label() const;
   // Black on light fills, white on dark ones.
   static QColor TextOn(const QColor& fill);
 
@@ -21,6 +27,7 @@ class TGauge : public QProgressBar {
 
  private:
   QColor chunk_;
+  QString time_;
 };
 
 }  // namespace jig

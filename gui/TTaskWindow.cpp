@@ -26,6 +26,9 @@
 namespace jig {
 
 namespace {
+// The elapsed time on a gauge moves on once a second, between the transfer's own reports.
+constexpr int kClockTickMs = 1000;
+
 std::vector<TTaskWindow*>& Windows() {
   static std::vector<TTaskWindow*> windows;
   return windows;
@@ -38,6 +41,9 @@ TTaskWindow::TTaskWindow(const QString& name, const QString& caption, QWidget* p
   setWindowTitle(caption);
   Windows().push_back(this);
   workerCalls_ = new TWorkerCalls(this);
+  clockTick_ = new QTimer(this);
+  clockTick_->setInterval(kClockTickMs);
+  connect(clockTick_, &QTimer::timeout, this, [this] { showClock(); });
 }
 
 TTaskWindow::~TTaskWindow() {
@@ -74,6 +80,28 @@ void TTaskWindow::onGui(std::function<void()> work) {
   else workerCalls_->hand(std::move(work));
 }
 
+TGauge* TTaskWindow::makeTimeGauge(const char* name, int maximum, bool fromGaugeValues) {
+  timeGauge_ = new TGauge(this, name, maximum);
+  timeFromGauge_ = fromGaugeValues;
+  return timeGauge_;
+}
+
+void TTaskWindow::clockProgress(int pass, int done, int total) {
+  clock_.progress(pass, done, total, TransferClock::Clock::now());
+  if (!clockTick_->isActive()) clockTick_->start();
+  showClock();
+}
+
+void TTaskWindow::clockStop() {
+  clock_.stop(TransferClock::Clock::now());
+  clockTick_->stop();
+  showClock();
+}
+
+void TTaskWindow::showClock() {
+  if (timeGauge_) timeGauge_->setTimeText(QString::fromStdString(clock_.text(TransferClock::Clock::now())));
+}
+
 void TTaskWindow::settleWorkerCalls() {
   if (QThread::currentThread() == thread()) workerCalls_->runAll();
 }
@@ -85,8 +113,11 @@ void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bo
 }
 
 void TTaskWindow::operationClick(const std::function<void()>& click) {
-  if (!busy_ || !busy_())
+  if (!busy_ || !busy_()) {
     for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+    clock_.clear();
+    showClock();
+  }
   click();
   syncHeld();
 }
@@ -136,8 +167,10 @@ void TTaskWindow::setGaugeMax(std::string_view gauge, int maximum) {
 
 void TTaskWindow::setGauge(std::string_view gauge, int progress) {
   onGui([this, name = std::string(gauge), progress] {
-    if (auto* bar = qobject_cast<QProgressBar*>(control(name)))
-      bar->setValue(std::clamp(progress, bar->minimum(), bar->maximum()));
+    auto* bar = qobject_cast<QProgressBar*>(control(name));
+    if (!bar) return;
+    bar->setValue(std::clamp(progress, bar->minimum(), bar->maximum()));
+    if (timeFromGauge_ && bar == timeGauge_) clockProgress(0, bar->value(), bar->maximum());
   });
 }
 
@@ -214,11 +247,21 @@ void TTaskWindow::setTimer(std::string_view timerName, bool running) {
 }
 
 void TTaskWindow::jobChanged(const JobStatus& status) {
-  onGui([this, status] { showJob(status); });
+  onGui([this, status] {
+    if (timeGauge_ && !timeFromGauge_) {
+      if (status.phase == JobPhase::Idle) {
+        clockStop();
+      } else if (!status.claimed) {
+        clockProgress(static_cast<int>(status.phase), status.done, status.total);
+      }
+    }
+    showJob(status);
+  });
 }
 
 void TTaskWindow::ended(bool success) {
   onGui([this, success] {
+    if (clock_.running()) clockStop();
     syncHeld();
     if (endedSeen) endedSeen(success);
   });

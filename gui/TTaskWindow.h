@@ -3,6 +3,7 @@
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -10,11 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "gui/TransferClock.h"
 #include "view/LogLanguage.h"
 #include "view/TaskView.h"
 
 namespace jig {
 
+class TGauge;
 class TWorkerCalls;
 
 class TTaskWindow : public QWidget, public TaskView {
@@ -72,6 +75,9 @@ class TTaskWindow : public QWidget, public TaskView {
   // (centred) and when it is shown again (clamped only).
   void placeOn(const QRect& available, bool centre);
 
+  // The gauge that shows the transfer's elapsed and remaining time, if the window has one.
+  TGauge* timeGauge() const { return timeGauge_; }
+
   static QColor ToQColor(Rgb colour);
   // "Text (*.bin)|*.bin|Другие|*.*" -> "Text (*.bin);;Другие (*.*)"
   static QString QtFilter(const std::string& filter);
@@ -81,6 +87,10 @@ class TTaskWindow : public QWidget, public TaskView {
   void setLogWidget(QPlainTextEdit* memo);
   // The language of the window's own texts that are not documented (the log's menu).
   void setLogLanguage(LogLanguage language) { language_ = language; }
+  // The window's transfer gauge, which also shows the transfer's time. A flash window's time
+  // follows its job's reports (each phase a pass); fromGaugeValues: the gauge's own values
+  // and maximum are the pass.
+  TGauge* makeTimeGauge(const char* name, int maximum, bool fromGaugeValues = false);
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
   // GUI thread: carries out at once every call workers have already handed over, so that
@@ -112,6 +122,10 @@ class TTaskWindow : public QWidget, public TaskView {
   QMargins frameMarginsOrGuess() const;
 
   void syncHeld();
+  // The transfer clock: a report in, its text out to the time gauge.
+  void clockProgress(int pass, int done, int total);
+  void clockStop();
+  void showClock();
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them.
@@ -123,6 +137,10 @@ class TTaskWindow : public QWidget, public TaskView {
   std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
   std::function<bool()> busy_;
   bool held_ = false;
+  TGauge* timeGauge_ = nullptr;
+  bool timeFromGauge_ = false;
+  TransferClock clock_;
+  QTimer* clockTick_ = nullptr;  // the elapsed time moves on between reports
 };
 
 }  // namespace jig

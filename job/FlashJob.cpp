@@ -139,12 +139,16 @@ bool FlashJob::startPass(Pass pass, Opening why, const std::string& failureLine)
 bool FlashJob::claim(JobPhase phase) {
   JobPhase idle = JobPhase::Idle;
   if (!phase_.compare_exchange_strong(idle, phase)) return false;
+  claimed_.store(true);
   joinWorker();
-  view_.jobChanged({phase});
+  view_.jobChanged({.phase = phase, .claimed = true});
   return true;
 }
 
-void FlashJob::release() { publish(JobPhase::Idle); }
+void FlashJob::release() {
+  claimed_.store(false);
+  publish(JobPhase::Idle);
+}
 
 // The write: the image checked in the click, then the backup read, the gate and the
 // family's write pass in the worker.

@@ -40,6 +40,9 @@ class FlashJob {
 
   JobPhase phase() const { return phase_.load(); }
   bool busy() const { return phase() != JobPhase::Idle; }
+  // A read or a write runs: what a stop can end (an operation that claimed the lock runs in
+  // its click, with nothing to stop).
+  bool transferring() const { return busy() && !claimed_.load(); }
   // The phase in a family's own words (its window's mode): idle, a read, or anything else a
   // job does (a write with its backup and verify).
   template <class Mode>
@@ -104,6 +107,7 @@ class FlashJob {
   TaskView& view_;
   const FlashFacts& facts_;
   std::atomic<JobPhase> phase_{JobPhase::Idle};
+  std::atomic<bool> claimed_{false};
   std::atomic<bool> readTwice_{false};
   std::atomic<bool> backup_{false};
   std::atomic<bool> verifyAfterWrite_{true};

@@ -77,6 +77,8 @@ class FlashRun {
  public:
   FlashRun(FlashJob& job, std::stop_token stop) : job_(job), stop_(std::move(stop)) {}
   bool stopRequested() const { return stop_.stop_requested(); }
+  // For a wait that the stop must end at once rather than at its bound.
+  const std::stop_token& stopToken() const { return stop_; }
   DumpCapture& capture();
   std::span<const std::uint8_t> image() const;
   // A pass enters its verify (or erase) step: the job tells the window.

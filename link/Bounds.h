@@ -53,6 +53,10 @@ inline constexpr std::uint32_t kDrainTimeoutMs = 2000;
 // The boot loader answers each 44-byte HEX line after programming it into its flash.
 inline constexpr std::uint32_t kBootLineTimeoutMs = 2000;
 
+// A long wait (a chip erase) that a stop request must end: a backend that cannot be woken
+// by the request looks at it this often, short next to a technician's click.
+inline constexpr std::uint32_t kStopLookMs = 20;
+
 // Sleep between two looks at a transmit queue that cannot be waited on directly.
 inline constexpr std::uint32_t kQueuePollSleepMs = 1;
 

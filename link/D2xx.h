@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace jig {
@@ -28,6 +29,8 @@ enum : FT_STATUS {
   FT_WAIT_TIMEOUT = 0x100,
   // Not a library code: the device went away (unplugged, port hung up).
   FT_DEVICE_GONE = 0x101,
+  // Not a library code: a stop request ended WaitForRxOrStop before its time.
+  FT_WAIT_STOPPED = 0x102,
 };
 
 inline constexpr DWORD FT_PURGE_RX = 1;
@@ -74,6 +77,10 @@ class D2xx {
   // Sleeps until at least count bytes wait in the receive queue (FT_OK), the time passes
   // (FT_WAIT_TIMEOUT) or the device goes (FT_DEVICE_GONE). available gets the queue count.
   virtual FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) = 0;
+  // WaitForRx that a stop request also ends (FT_WAIT_STOPPED), at once where the backend
+  // can be woken; one that cannot looks at the stop every limits::kStopLookMs.
+  virtual FT_STATUS WaitForRxOrStop(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available,
+                                    const std::stop_token& stop);
   // Sleeps until the transmit queue is empty or the time passes.
   virtual FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) = 0;
   // Not a library call: the clock the time-outs above count on. A bound that spans several

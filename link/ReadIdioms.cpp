@@ -8,6 +8,7 @@ namespace {
 WaitResult FromStatus(FT_STATUS status) {
   if (status == FT_OK) return WaitResult::Ok;
   if (status == FT_WAIT_TIMEOUT) return WaitResult::TimedOut;
+  if (status == FT_WAIT_STOPPED) return WaitResult::Stopped;
   return WaitResult::Gone;
 }
 }  // namespace
@@ -27,8 +28,16 @@ bool RetriedSingleByte(ProgrammerLink& link, int tries, std::size_t offset) {
 }
 
 WaitResult QueueWait(ProgrammerLink& link, DWORD count, DWORD timeoutMs, std::size_t offset) {
+  return QueueWait(link, count, timeoutMs, std::stop_token{}, offset);
+}
+
+WaitResult QueueWait(ProgrammerLink& link, DWORD count, DWORD timeoutMs, const std::stop_token& stop,
+                     std::size_t offset) {
   if (!link.isOpen) return WaitResult::Gone;
-  const FT_STATUS status = link.d2xx->WaitForRx(link.handle, count, timeoutMs, &link.rxQueue);
+  // A token that can never be stopped waits as the library does.
+  const FT_STATUS status = stop.stop_possible()
+                               ? link.d2xx->WaitForRxOrStop(link.handle, count, timeoutMs, &link.rxQueue, stop)
+                               : link.d2xx->WaitForRx(link.handle, count, timeoutMs, &link.rxQueue);
   if (status != FT_OK) return FromStatus(status);
   const FT_STATUS readStatus = link.read(count, offset);
   if (readStatus != FT_OK) return WaitResult::Gone;

@@ -27,7 +27,8 @@ void TUPDATE_FORM::build() {
   Memo_UPDATE->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLogWidget(Memo_UPDATE);
 
-  CGauge_UPD = new TGauge(this, kGauge, 100);
+  // The upload reports through the gauge alone: its values are the pass.
+  CGauge_UPD = makeTimeGauge(kGauge, 100, true);
 
   SpeedButton_UPD_EXIT = Named(new QPushButton("EXIT", this), kExit);
   SpeedButton_UPD_EXIT->setEnabled(false);

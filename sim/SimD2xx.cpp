@@ -130,7 +130,7 @@ void SimD2xx::sleepUntil(std::unique_lock<std::mutex>& lock, SimTime at) {
 }
 
 FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
-                              SimTime deadline, DWORD* available) {
+                              SimTime deadline, DWORD* available, const std::stop_token* stop) {
   ExactWakeUps();
   for (;;) {
     FT_STATUS status;
@@ -139,6 +139,7 @@ FT_STATUS SimD2xx::waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE hand
     const SimTime now = clock_.now();
     *available = static_cast<DWORD>(h->programmer->available(now));
     if (*available >= count) return FT_OK;
+    if (stop && stop->stop_requested()) return FT_WAIT_STOPPED;
     if (now >= deadline) return FT_WAIT_TIMEOUT;
     SimTime until = deadline;
     // Bytes already released but too few: sleep until more are released (or the host
@@ -199,6 +200,19 @@ FT_STATUS SimD2xx::WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWO
   *available = 0;
   std::unique_lock lock(mutex_);
   return waitLocked(lock, handle, count, clock_.now() + std::chrono::milliseconds(timeoutMs), available);
+}
+
+FT_STATUS SimD2xx::WaitForRxOrStop(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available,
+                                   const std::stop_token& stop) {
+  *available = 0;
+  // Made before the lock is taken: a stop requested already runs it here, at once. It takes
+  // the lock before it notifies, so the sleeper either sees the request or is woken by it.
+  const std::stop_callback wake(stop, [this] {
+    const std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  });
+  std::unique_lock lock(mutex_);
+  return waitLocked(lock, handle, count, clock_.now() + std::chrono::milliseconds(timeoutMs), available, &stop);
 }
 
 FT_STATUS SimD2xx::WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) {

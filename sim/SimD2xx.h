@@ -42,6 +42,9 @@ class SimD2xx : public D2xx {
   FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask) override;
   FT_STATUS FT_Close(FT_HANDLE handle) override;
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
+  // Woken by the stop request itself, as the sleeper is woken by the bytes it waits for.
+  FT_STATUS WaitForRxOrStop(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available,
+                            const std::stop_token& stop) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   bool simulated() const override { return true; }
   SimTime Now() const override { return clock_.now(); }
@@ -56,9 +59,10 @@ class SimD2xx : public D2xx {
   };
   // The handle's entry, or null; the status says why (invalid or gone).
   Handle* find(FT_HANDLE handle, FT_STATUS& status);
-  // Sleeps until count bytes are released, the deadline passes or the device goes.
+  // Sleeps until count bytes are released, the deadline passes, the device goes or (given
+  // a token) a stop is requested.
   FT_STATUS waitLocked(std::unique_lock<std::mutex>& lock, FT_HANDLE handle, DWORD count,
-                       SimTime deadline, DWORD* available);
+                       SimTime deadline, DWORD* available, const std::stop_token* stop = nullptr);
 
   // Sleeps until the simulated time at (or a notification).
   void sleepUntil(std::unique_lock<std::mutex>& lock, SimTime at);

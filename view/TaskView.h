@@ -29,6 +29,7 @@ struct JobStatus {
   int done = 0, total = 0;  // the running pass's progress
   bool ended = false;       // set with Idle at the end of a job, with its verdict
   bool success = false;
+  bool claimed = false;     // a family's own short click holds the lock: no transfer runs
 };
 
 struct FileDialog {

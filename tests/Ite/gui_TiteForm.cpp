@@ -1,5 +1,10 @@
 // The ITE window on the offscreen platform: real widgets, real clicks, the simulated bench.
+#include <QElapsedTimer>
+#include <algorithm>
+#include <filesystem>
+#include <tuple>
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -8,7 +13,9 @@
 #include "Ite/IteTexts.h"
 #include "Ite/TITE_FORM.h"
 #include "files/Backups.h"
+#include "gui/TGauge.h"
 #include "tests/Ite/IteTestSupport.h"
+#include "tests/support/GuiWait.h"
 #include "tests/support/WindowScript.h"
 
 namespace jig {
@@ -21,6 +28,7 @@ class IteWindow : public ::testing::Test, public test::WindowScript {
     options.image = "ITE";
     options.faults["ite-connect-window-ms"] = "300";  // a wrong board is told at once
     options.faults["version"] = test::kIteVersion;    // no open waits for the rest of the text
+    adjust(options);
     programmer = &d2xx.attach(options);
     chip = dynamic_cast<sim::IteSim*>(programmer->commandSet("ITE"));
     // The base as the bench keeps it: Windows-1251, CR LF.
@@ -33,6 +41,9 @@ class IteWindow : public ::testing::Test, public test::WindowScript {
       if (loop) loop->quit();
     });
   }
+
+  // A suite's own bench.
+  virtual void adjust(sim::SimOptions&) {}
 
   // Lets queued reports from the worker arrive until the count of endings is reached.
   bool waitEndings(std::size_t count, int ms = 20000) {
@@ -256,6 +267,168 @@ TEST_F(IteWindow, VerifyAndReadTwiceBoxesAreTakenAtTheClickAndRestDuringATransfe
   expected.resize(131072, 0xFF);
   EXPECT_EQ(test::ReadFileBytes(dir.file("out.bin")), expected);
   EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+// The stop, by where a write (or a read) stands when it is pressed. The bench runs at wire
+// speed, so each phase lasts long enough to be caught in.
+enum class StopAt { BackupRead, EraseWait, Programming, Verify, Read };
+struct StopCase {
+  const char* name;
+  StopAt at;
+  bool backup;
+  std::optional<bool> answer;      // the stop's question and its answer; none: not asked
+  bool success;                    // the verdict the operation ends with
+  std::vector<std::string> lines;  // logged after the stop, in this order
+};
+
+const StopCase kStops[] = {
+    {"DuringTheBackupRead", StopAt::BackupRead, true, std::nullopt, false,
+     {ite::text::kStopped, BackupReadFailedLine(LogLanguage::Russian)}},
+    {"DuringTheEraseWait", StopAt::EraseWait, false, std::nullopt, false,
+     {ite::text::kStopped, ite::text::kStoppedInErase}},
+    {"DuringProgrammingAnsweredNo", StopAt::Programming, false, false, true,
+     {ite::text::kWriteDone, "Проверка после записи: OK, флеш совпадает с образом."}},
+    {"DuringProgrammingAnsweredYes", StopAt::Programming, false, true, false,
+     {ite::text::kStopped, ite::text::kStoppedHalfWritten}},
+    {"DuringTheVerify", StopAt::Verify, false, std::nullopt, false, {ite::text::kStopped, ite::text::kVerifyNotDone}},
+    {"DuringARead", StopAt::Read, false, std::nullopt, false, {ite::text::kStopped}},
+};
+
+class IteWindowStop : public IteWindow, public ::testing::WithParamInterface<StopCase> {
+ protected:
+  void adjust(sim::SimOptions& options) override {
+    options.wireTime = true;
+    // An erase that would outlast the test by far unless the stop ends its wait.
+    if (GetParam().at == StopAt::EraseWait) options.faults["ite-erase-ms"] = "20000";
+  }
+
+  bool logHas(const char* line) const { return logLines().contains(QString::fromUtf8(line)); }
+  // The moment the case stops at: its phase has begun and has run a while.
+  bool reached(StopAt at) const {
+    const int pages = form->ITE_CGauge1->value();
+    switch (at) {
+      case StopAt::BackupRead:
+        return logHas(BackupStartLine(LogLanguage::Russian).c_str()) && pages >= 5;
+      case StopAt::EraseWait:
+        return logHas(ite::text::kEraseSent);
+      case StopAt::Programming:
+        return logHas(ite::text::kWritingBytes) && form->operations().job().phase() == JobPhase::Writing && pages >= 1;
+      case StopAt::Verify:
+        return logHas(ite::text::kVerifyStart) && pages >= 5;
+      case StopAt::Read:
+        return logHas(ite::text::kReading) && pages >= 5;
+    }
+    return false;
+  }
+};
+
+TEST_P(IteWindowStop, EndsWhereItStandsAndSaysWhatTheChipHolds) {
+  const StopCase& c = GetParam();
+  chooseBoard(1);
+  QTest::mouseClick(form->ITE_SETUP_BitBtn, Qt::LeftButton);
+  programmer->clearTranscript();
+  EXPECT_FALSE(form->ITE_STOP_BitBtn->isEnabled());
+  EXPECT_EQ(form->ITE_STOP_BitBtn->text(), "Стоп STOP");
+
+  const std::vector<std::uint8_t> old = test::Pattern(131072, 5);
+  chip->flash() = old;
+  // 1500 bytes to program: about 3 s at wire speed, one Program byte exchange each.
+  std::vector<std::uint8_t> image(131072, 0xFF);
+  for (std::size_t i = 0; i < 1500; ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  if (image[0] == 0xFF) image[0] = 0;
+  test::WriteFileBytes(dir.file("in.bin"), image);
+  form->Backup_ITE->setChecked(c.backup);
+  yes = c.answer.value_or(false);
+  const std::size_t before = endings.size();
+  if (c.at == StopAt::Read) {
+    answer = dir.file("out.bin");
+    QTest::mouseClick(form->ITE_READ_BitBtn, Qt::LeftButton);
+  } else {
+    answer = dir.file("in.bin");
+    QTest::mouseClick(form->ITE_WRITE_BitBtn, Qt::LeftButton);
+  }
+  ASSERT_TRUE(test::RunEventsUntil([&] { return reached(c.at); }, 20000)) << logLines().join('\n').toStdString();
+  ASSERT_TRUE(form->ITE_STOP_BitBtn->isEnabled());
+  // The gauge tells the pass's time meanwhile.
+  const QString running = dynamic_cast<TGauge*>(form->ITE_CGauge1)->timeText();
+  EXPECT_TRUE(QRegularExpression("^\\d+:\\d\\d / ~(\\?|\\d+:\\d\\d)$").match(running).hasMatch())
+      << running.toStdString();
+
+  QElapsedTimer stopping;
+  stopping.start();
+  QTest::mouseClick(form->ITE_STOP_BitBtn, Qt::LeftButton);
+  ASSERT_TRUE(waitEndings(before + 1, 30000));
+  const qint64 stopMs = stopping.elapsed();
+  RecordProperty("stop_to_end_ms", static_cast<int>(stopMs));
+
+  EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
+  if (c.answer) {
+    EXPECT_EQ(questions[0], ite::text::kStopQuestion);
+  }
+  EXPECT_EQ(endings.back(), c.success);
+  // Ended at once, not at the next bound: the erase alone would take 20 s, its bound 30 s.
+  if (c.answer != false) {
+    EXPECT_LT(stopMs, 2000) << "the stop took " << stopMs << " ms";
+  }
+  const QStringList log = logLines();
+  qsizetype from = 0;
+  for (const std::string& line : c.lines) {
+    const qsizetype at = log.indexOf(QString::fromStdString(line), from);
+    EXPECT_GE(at, from) << line << " not logged after the stop:\n" << log.join('\n').toStdString();
+    from = at < 0 ? from : at + 1;
+  }
+  const auto sent = programmer->hostBytes();
+  EXPECT_EQ(sent.back(), c.success ? 'I' : 'O');
+  auto sentAny = [&](std::initializer_list<std::uint8_t> bytes) {
+    return std::find_first_of(sent.begin(), sent.end(), bytes.begin(), bytes.end()) != sent.end();
+  };
+  switch (c.at) {
+    case StopAt::BackupRead:
+    case StopAt::Read:
+      // Neither an erase nor a Flash address nor a Program byte went out: the chip is as it was.
+      EXPECT_FALSE(sentAny({0x60, 0xC7, 'Y', 'w'}));
+      EXPECT_EQ(chip->flash(), old);
+      if (c.at == StopAt::Read) {
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
+      }
+      break;
+    case StopAt::EraseWait:
+      EXPECT_FALSE(sentAny({'w'}));
+      break;
+    case StopAt::Programming:
+      if (*c.answer) {
+        EXPECT_NE(chip->flash(), image);
+        EXPECT_LT(chip->programCount(), 1500);
+      } else {
+        EXPECT_EQ(chip->flash(), image);
+        EXPECT_TRUE(QRegularExpression("^\\d+:\\d\\d / ~0:00$")
+                        .match(dynamic_cast<TGauge*>(form->ITE_CGauge1)->timeText())
+                        .hasMatch());
+      }
+      break;
+    case StopAt::Verify:
+      EXPECT_EQ(chip->flash(), image);
+      break;
+  }
+  EXPECT_FALSE(form->ITE_STOP_BitBtn->isEnabled());
+  for (QPushButton* button : {form->ITE_SETUP_BitBtn, form->ITE_CHECK_CON_BitBtn, form->ITE_READ_BitBtn,
+                              form->ITE_WRITE_BitBtn, form->ITE_EXIT_BitBtn})
+    EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+  EXPECT_EQ(d2xx.openHandles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, IteWindowStop, ::testing::ValuesIn(kStops),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(IteWindow, EachGaugeSaysWhatItCounts) {
+  for (const auto& [gauge, label, text] :
+       {std::tuple{form->ITE_CGauge1, form->ITE_CGauge1_Label, ite::text::kGaugeLabel},
+        std::tuple{form->SPEED_ITE_CGauge, form->SPEED_ITE_CGauge_Label, ite::text::kSpeedGaugeLabel}}) {
+    EXPECT_EQ(label->text(), QString::fromUtf8(text));
+    EXPECT_EQ(label->buddy(), gauge);
+  }
+  // The whole transfer's gauge carries its time; the page's does not.
+  EXPECT_EQ(form->timeGauge(), form->ITE_CGauge1);
 }
 
 }  // namespace
