@@ -34,6 +34,9 @@ class SerialD2xx : public D2xx {
   FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask) override;
   FT_STATUS FT_Close(FT_HANDLE handle) override;
   FT_STATUS WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available) override;
+  // poll() on the port and on a pipe that the stop request writes to: woken by either.
+  FT_STATUS WaitForRxOrStop(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available,
+                            const std::stop_token& stop) override;
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   std::optional<OpenRefusal> OpenRefused(int index) override;
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;

@@ -78,19 +78,36 @@ bool Pull(SerialD2xx::Port& port) {
   }
 }
 
-// Sleeps until the descriptor is readable or the deadline passes. False when it hung up.
-bool SleepForInput(SerialD2xx::Port& port, Clock::time_point deadline) {
+// Sleeps until the descriptor is readable, the deadline passes or (wakeFd not -1) wakeFd is
+// readable. False when it hung up.
+bool SleepForInput(SerialD2xx::Port& port, Clock::time_point deadline, int wakeFd = -1) {
   const auto now = Clock::now();
   if (deadline <= now) return true;
   // Rounded up: a wait of less than a millisecond sleeps too, it does not spin.
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-  pollfd p{port.fd, POLLIN, 0};
-  const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+  pollfd fds[2] = {{port.fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  const pollfd& p = fds[0];
+  const int r = ::poll(fds, wakeFd < 0 ? 1 : 2, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
   if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
     port.gone = true;
     return false;
   }
   return true;
+}
+
+// Sleeps until count bytes wait, the deadline passes, the port hangs up or (given a stop and
+// the pipe its request writes to) a stop is requested.
+FT_STATUS WaitForInput(SerialD2xx::Port& port, DWORD count, Clock::time_point deadline, DWORD* available,
+                       const std::stop_token* stop = nullptr, int wakeFd = -1) {
+  for (;;) {
+    const bool alive = Pull(port);
+    *available = static_cast<DWORD>(port.pending.size());
+    if (*available >= count) return FT_OK;
+    if (!alive) return FT_DEVICE_GONE;
+    if (stop && stop->stop_requested()) return FT_WAIT_STOPPED;
+    if (Clock::now() >= deadline) return FT_WAIT_TIMEOUT;
+    if (!SleepForInput(port, deadline, wakeFd)) return FT_DEVICE_GONE;
+  }
 }
 
 // The program that holds a port's advisory lock, from the kernel's list of locks.
@@ -349,15 +366,29 @@ FT_STATUS SerialD2xx::WaitForRx(FT_HANDLE handle, DWORD count, DWORD timeoutMs, 
   *available = 0;
   auto port = find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    const bool alive = Pull(*port);
-    *available = static_cast<DWORD>(port->pending.size());
-    if (*available >= count) return FT_OK;
-    if (!alive) return FT_DEVICE_GONE;
-    if (Clock::now() >= deadline) return FT_WAIT_TIMEOUT;
-    if (!SleepForInput(*port, deadline)) return FT_DEVICE_GONE;
-  }
+  return WaitForInput(*port, count, Clock::now() + std::chrono::milliseconds(timeoutMs), available);
+}
+
+FT_STATUS SerialD2xx::WaitForRxOrStop(FT_HANDLE handle, DWORD count, DWORD timeoutMs, DWORD* available,
+                                      const std::stop_token& stop) {
+  *available = 0;
+  auto port = find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  int wake[2];
+  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return D2xx::WaitForRxOrStop(handle, count, timeoutMs, available, stop);
+  struct Pipe {
+    int read, write;
+    ~Pipe() {
+      ::close(read);
+      ::close(write);
+    }
+  } const pipe{wake[0], wake[1]};
+  // Gone before the pipe is closed; a stop requested already rings it here, at once.
+  const std::stop_callback ring(stop, [fd = pipe.write] {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+  });
+  return WaitForInput(*port, count, Clock::now() + std::chrono::milliseconds(timeoutMs), available, &stop, pipe.read);
 }
 
 FT_STATUS SerialD2xx::WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) {
