@@ -86,7 +86,10 @@ void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bo
 
 void TTaskWindow::operationClick(const std::function<void()>& click) {
   if (!busy_ || !busy_())
-    for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+    for (QProgressBar* gauge : findChildren<QProgressBar*>()) {
+      gauge->setValue(gauge->minimum());
+      if (auto* drawn = dynamic_cast<TGauge*>(gauge)) drawn->showFailure(false);
+    }
   click();
   syncHeld();
 }
@@ -219,6 +222,10 @@ void TTaskWindow::jobChanged(const JobStatus& status) {
 
 void TTaskWindow::ended(bool success) {
   onGui([this, success] {
+    // A failure shows at a glance: the gauges turn red where they stopped.
+    if (!success)
+      for (QProgressBar* gauge : findChildren<QProgressBar*>())
+        if (auto* drawn = dynamic_cast<TGauge*>(gauge)) drawn->showFailure(true);
     syncHeld();
     if (endedSeen) endedSeen(success);
   });

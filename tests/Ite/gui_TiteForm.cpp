@@ -9,6 +9,7 @@
 #include "Ite/TITE_FORM.h"
 #include "files/Backups.h"
 #include "tests/Ite/IteTestSupport.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/WindowScript.h"
 
 namespace jig {
@@ -47,7 +48,7 @@ class IteWindow : public ::testing::Test, public test::WindowScript {
     return endings.size() >= count;
   }
 
-  QStringList logLines() const { return form->ITE_Memo1->toPlainText().split('\n'); }
+  QStringList logLines() const { return test::DocumentedLines(form->ITE_Memo1); }
 
   void chooseBoard(int entry) {
     form->ITE_ComboBox_MB_SWITCH->setFocus();

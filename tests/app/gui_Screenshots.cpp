@@ -15,6 +15,7 @@
 #include <set>
 
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
@@ -42,7 +43,7 @@ void Shoot(QWidget& window, const QString& name) {
   }
 }
 
-QString LogOf(QWidget& window) { return window.findChild<QPlainTextEdit*>()->toPlainText(); }
+QString LogOf(QWidget& window) { return test::DocumentedLines(window.findChild<QPlainTextEdit*>()).join('\n'); }
 
 // One task window with its own simulated programmer running the task's image.
 template <class Window>
