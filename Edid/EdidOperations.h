@@ -34,6 +34,8 @@ class EdidOperations {
   void read();
   void write();
   void EXIT_EDIDClick();
+  // A read, a write or a fix runs (they run in the click, but their dialogs let events in).
+  bool busy() const { return busy_; }
   // Asks for an image file, corrects its block checksums and saves it in place.
   void fixChecksum();
 

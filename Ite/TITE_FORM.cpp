@@ -136,7 +136,7 @@ void TITE_FORM::connectControls() {
   connect(ITE_CHECK_CON_BitBtn, &QPushButton::clicked, this, [this] { ITE_CHECK_CON_BitBtnClick(); });
   connect(ITE_READ_BitBtn, &QPushButton::clicked, this, [this] { ITE_READ_BitBtnClick(); });
   connect(ITE_WRITE_BitBtn, &QPushButton::clicked, this, [this] { ITE_WRITE_BitBtnClick(); });
-  connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
+  setExit(ITE_EXIT_BitBtn, [this] { ITE_EXIT_BitBtnClick(); }, [this] { return ops_->mode() != IteMode::NONE; });
 }
 
 TITE_FORM::~TITE_FORM() {

@@ -128,7 +128,7 @@ void TKB901X_forms::connectControls() {
 
   connect(KB901X_READ, &QPushButton::clicked, this, [this] { KB901X_READClick(); });
   connect(KB901X_WRITE, &QPushButton::clicked, this, [this] { KB901X_WRITEClick(); });
-  connect(EXIT_KB901X, &QPushButton::clicked, this, [this] { EXIT_KB901XClick(); });
+  setExit(EXIT_KB901X, [this] { EXIT_KB901XClick(); }, [this] { return operations_->mode() != Kb90Mode::None; });
   connect(ComboBox_KB901X, &QComboBox::activated, this, [this] { ComboBox_KB901XSelect(); });
   connect(ComboBox_KB901X_FFC, &QComboBox::activated, this, [this] { ComboBox_KB901X_FFCSelect(); });
   connect(CheckBox_KB901X, &QCheckBox::clicked, this, [this] { CheckBox_KB901XClick(); });

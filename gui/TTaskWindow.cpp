@@ -1,7 +1,9 @@
 #include "gui/TTaskWindow.h"
 
 #include "gui/TGauge.h"
+#include "gui/TQtTexts.h"
 #include "gui/TWidgets.h"
+#include "gui/TWindowTexts.h"
 #include "gui/TWorkerCalls.h"
 
 #include <QAbstractButton>
@@ -233,6 +235,7 @@ void TTaskWindow::ended(bool success) {
 
 std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
   if (dialogAnswer) return dialogAnswer(dialog);
+  const TQtTexts qtTexts(language_);
   QFileDialog box(this, QString::fromStdString(dialog.title));
   box.setAcceptMode(QFileDialog::AcceptSave);
   box.setNameFilter(QtFilter(dialog.filter));
@@ -251,6 +254,7 @@ std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
 
 std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
   if (dialogAnswer) return dialogAnswer(dialog);
+  const TQtTexts qtTexts(language_);
   QFileDialog box(this, QString::fromStdString(dialog.title));
   box.setAcceptMode(QFileDialog::AcceptOpen);
   box.setFileMode(QFileDialog::ExistingFile);
@@ -264,20 +268,46 @@ void TTaskWindow::errorBox(std::string text) {
     errorBoxSeen(text);
     return;
   }
+  const TQtTexts qtTexts(language_);
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok);
 }
 
 bool TTaskWindow::askYesNo(std::string question) {
   if (yesNoAnswer) return yesNoAnswer(question);
+  const TQtTexts qtTexts(language_);
   return QMessageBox::question(this, QApplication::applicationName(), QString::fromStdString(question),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TTaskWindow::repaint() { QWidget::repaint(); }
 
+void TTaskWindow::setExit(QAbstractButton* button, std::function<void()> handler, std::function<bool()> busy) {
+  exitButton_ = button;
+  exitHandler_ = std::move(handler);
+  exitBusy_ = std::move(busy);
+  connect(button, &QAbstractButton::clicked, this, [this] { exitHandler_(); });
+}
+
+// The windows are documented without a close box; where a window manager draws one anyway,
+// it (and Alt+F4) does what the exit control does, and no more.
 void TTaskWindow::closeEvent(QCloseEvent* event) {
-  // Task windows are left through their exit control, never through the frame.
-  event->ignore();
+  // Nothing to close: a hidden window never holds up the program's end.
+  if (!isVisible()) {
+    event->accept();
+    return;
+  }
+  if (!exitButton_) {
+    event->ignore();
+    return;
+  }
+  if ((exitBusy_ && exitBusy_()) || !exitButton_->isEnabled()) {
+    log(WindowTextsIn(language_).closeRefused);
+    event->ignore();
+    return;
+  }
+  exitHandler_();
+  // The handler hid the window (and showed the main one), or left it as it was.
+  event->setAccepted(!isVisible());
 }
 
 }  // namespace jig

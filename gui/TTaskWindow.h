@@ -1,6 +1,7 @@
 #pragma once
 // The Qt side of a window's view: finds controls by their objectName, carries out calls
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
+#include <QAbstractButton>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -61,6 +62,8 @@ class TTaskWindow : public QWidget, public TaskView {
   bool saveLogAs();
   bool saveLog(const QString& path);
   static QString ProgramVersion();
+  // The language of the window's own undocumented texts and of Qt's texts in its dialogs.
+  LogLanguage logLanguage() const { return language_; }
 
   // Where a window's frame goes on a screen's available area (the screen less its panels):
   // no larger than the area unless its minimum is, centred when asked, and moved so that it
@@ -81,6 +84,11 @@ class TTaskWindow : public QWidget, public TaskView {
   void setLogWidget(QPlainTextEdit* memo);
   // The language of the window's own texts that are not documented (the log's menu).
   void setLogLanguage(LogLanguage language) { language_ = language; }
+  // The window's documented exit control and what it does. A click runs the handler; so
+  // does the frame's close box (or Alt+F4) while the window is idle, and the window hides
+  // as the handler makes it. While busy() holds, or while the exit control is disabled,
+  // a close is refused with one log line. No busy: only the control's state counts.
+  void setExit(QAbstractButton* button, std::function<void()> handler, std::function<bool()> busy = {});
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
   // GUI thread: carries out at once every call workers have already handed over, so that
@@ -123,6 +131,9 @@ class TTaskWindow : public QWidget, public TaskView {
   std::unordered_map<QWidget*, bool> wanted_;  // as the operations and the window set them
   std::function<bool()> busy_;
   bool held_ = false;
+  QAbstractButton* exitButton_ = nullptr;
+  std::function<void()> exitHandler_;
+  std::function<bool()> exitBusy_;
 };
 
 }  // namespace jig
