@@ -63,7 +63,7 @@ bool TTaskWindow::saveLogAs() {
   dialog.defaultExtension = ".txt";
   dialog.defaultName = objectName().toStdString() + "-log.txt";
   dialog.promptOverwrite = true;
-  const auto path = askSaveFile(dialog);
+  const auto path = askFile(dialog, remembered::Folder::SaveLog);
   if (!path) return false;
   if (saveLog(Q(*path))) return true;
   errorBox(SaveLogIn(language_).notSaved + *path);
