@@ -234,13 +234,30 @@ void TTaskWindow::ended(bool success) {
 }
 
 std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
-  if (dialogAnswer) return dialogAnswer(dialog);
+  return askFile(dialog, remembered::Folder::Save);
+}
+
+std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
+  return askFile(dialog, remembered::Folder::Open);
+}
+
+std::optional<std::string> TTaskWindow::askFile(FileDialog dialog, remembered::Folder which) {
+  dialog.folder = remembered::LastFolder(objectName(), which).toStdString();
+  std::optional<std::string> path;
+  if (dialogAnswer) path = dialogAnswer(dialog);
+  else if (which == remembered::Folder::Open) path = showOpenBox(dialog);
+  else path = showSaveBox(dialog);
+  if (path) remembered::KeepFolder(objectName(), which, Q(*path));
+  return path;
+}
+
+std::optional<std::string> TTaskWindow::showSaveBox(const FileDialog& dialog) {
   const TQtTexts qtTexts(language_);
-  QFileDialog box(this, QString::fromStdString(dialog.title));
+  QFileDialog box(this, Q(dialog.title), Q(dialog.folder));
   box.setAcceptMode(QFileDialog::AcceptSave);
   box.setNameFilter(QtFilter(dialog.filter));
-  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(QString::fromStdString(dialog.defaultExtension).remove(0, 1));
-  if (!dialog.defaultName.empty()) box.selectFile(QString::fromStdString(dialog.defaultName));
+  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(Q(dialog.defaultExtension).remove(0, 1));
+  if (!dialog.defaultName.empty()) box.selectFile(Q(dialog.defaultName));
   box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.promptOverwrite);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
   const std::string path = box.selectedFiles().first().toStdString();
@@ -252,10 +269,9 @@ std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
   return path;
 }
 
-std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
-  if (dialogAnswer) return dialogAnswer(dialog);
+std::optional<std::string> TTaskWindow::showOpenBox(const FileDialog& dialog) {
   const TQtTexts qtTexts(language_);
-  QFileDialog box(this, QString::fromStdString(dialog.title));
+  QFileDialog box(this, Q(dialog.title), Q(dialog.folder));
   box.setAcceptMode(QFileDialog::AcceptOpen);
   box.setFileMode(QFileDialog::ExistingFile);
   box.setNameFilter(QtFilter(dialog.filter));

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "gui/TRemembered.h"
 #include "view/LogLanguage.h"
 #include "view/TaskView.h"
 
@@ -48,7 +49,8 @@ class TTaskWindow : public QWidget, public TaskView {
   bool askYesNo(std::string question) override;
   void repaint() override;
 
-  // Tests: answer dialogs and message boxes instead of showing them, see the endings.
+  // Tests: answer dialogs and message boxes instead of showing them, see the endings. A
+  // file dialog's answer is kept as its last folder either way.
   std::function<std::optional<std::string>(const FileDialog&)> dialogAnswer;
   std::function<void(const std::string&)> errorBoxSeen;
   std::function<bool(const std::string&)> yesNoAnswer;
@@ -120,6 +122,10 @@ class TTaskWindow : public QWidget, public TaskView {
   QMargins frameMarginsOrGuess() const;
 
   void syncHeld();
+  // A file dialog that starts in the folder it was last answered in (kept between runs).
+  std::optional<std::string> askFile(FileDialog dialog, remembered::Folder which);
+  std::optional<std::string> showSaveBox(const FileDialog& dialog);
+  std::optional<std::string> showOpenBox(const FileDialog& dialog);
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them.

@@ -53,7 +53,7 @@ bool TTaskWindow::saveLogAs() {
   dialog.defaultExtension = ".txt";
   dialog.defaultName = objectName().toStdString() + "-log.txt";
   dialog.promptOverwrite = true;
-  const auto path = askSaveFile(dialog);
+  const auto path = askFile(dialog, remembered::Folder::SaveLog);
   if (!path) return false;
   if (saveLog(Q(*path))) return true;
   errorBox(WindowTextsIn(language_).logNotSaved + *path);
