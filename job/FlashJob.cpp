@@ -302,7 +302,6 @@ void FlashJob::eraseWork(FlashRun& run) {
     return end(false);
   }
   report_.chipTouched = true;
-  publish(JobPhase::Erasing);
   end(steps_.erasePass(run));
 }
 
