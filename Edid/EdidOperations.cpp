@@ -1,6 +1,7 @@
 #include "Edid/EdidOperations.h"
 
 #include <algorithm>
+#include <ctime>
 #include <array>
 #include <filesystem>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "Edid/EdidDump.h"
 #include "Edid/EdidFamily.h"
 #include "files/Backups.h"
+#include "job/JobVerdict.h"
 #include "files/DumpChecks.h"
 #include "files/DumpSink.h"
 #include "files/ImageQuestion.h"
@@ -65,6 +67,12 @@ FileDialog EdidOperations::OpenDialog1() {
   return {edid::text::kOpenTitle, edid::text::kOpenFilter, {}, {}, false};
 }
 
+void EdidOperations::endJob(bool success) {
+  report_.success = success;
+  view_.log(VerdictLine(report_, LogLanguage::English));
+  view_.ended(success);
+}
+
 void EdidOperations::finish(std::uint8_t signal) {
   link_.writeByte(signal);
   link_.close();
@@ -73,13 +81,13 @@ void EdidOperations::finish(std::uint8_t signal) {
 void EdidOperations::failWithSignal(std::string_view line) {
   view_.log(std::string(line));
   finish('O');
-  view_.ended(false);
+  endJob(false);
 }
 
 void EdidOperations::failWithoutSignal(std::string_view line) {
   view_.log(std::string(line));
   link_.close();
-  view_.ended(false);
+  endJob(false);
 }
 
 void EdidOperations::failNoAnswer(const NoAnswerWording& wording, WaitResult result) {
@@ -133,15 +141,16 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
 void EdidOperations::read() {
   if (busy_) return;
   BusyScope scope(busy_);
+  report_ = {"edid", "read", std::time(nullptr)};
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
-    view_.ended(false);
+    endJob(false);
     return;
   }
   view_.log(edid::text::kReading);
   std::array<std::uint8_t, kEdidImageSize> image{};
   if (!readEeprom(image)) {
-    view_.ended(false);
+    endJob(false);
     return;
   }
   // What the image is, and whether it looks like an EEPROM at all, before it is saved.
@@ -151,7 +160,7 @@ void EdidOperations::read() {
   const auto name = view_.askSaveFile(SaveDialog1());
   if (!name) {
     view_.log(edid::text::kSaveInterrupted);
-    view_.ended(false);
+    endJob(false);
     return;
   }
   view_.repaint();
@@ -161,17 +170,18 @@ void EdidOperations::read() {
     view_.errorBox(edid::text::kCreateFailed);
     view_.log(CreateFailedLine(*name, createError, LogLanguage::English));
     view_.log("");
-    view_.ended(false);
+    endJob(false);
     return;
   }
   view_.log(edid::text::kSaveFile);
   view_.log(*name);
   if (!file->write(image) || !file->commit()) {
     view_.log(edid::text::kFileWriteFailed);
-    view_.ended(false);
+    endJob(false);
     return;
   }
-  view_.ended(true);
+  report_.file = *name;
+  endJob(true);
 }
 
 bool EdidOperations::confirmWrite(const std::string& path, std::span<const std::uint8_t> file,
@@ -202,15 +212,17 @@ bool EdidOperations::backUp() {
   }
   const SavedBackup saved = SaveBackup("edid", old);
   for (auto& line : BackupLines(saved, LogLanguage::English)) view_.log(std::move(line));
+  if (saved.ok) report_.backupPath = saved.path;
   return saved.ok;
 }
 
 void EdidOperations::write() {
   if (busy_) return;
   BusyScope scope(busy_);
+  report_ = {"edid", "write", std::time(nullptr)};
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
-    view_.ended(false);
+    endJob(false);
     return;
   }
   const auto name = view_.askOpenFile(OpenDialog1());
@@ -218,12 +230,13 @@ void EdidOperations::write() {
   view_.repaint();
   std::array<std::uint8_t, kEdidImageSize> image{};
   if (!takeWriteImage(*name, image)) return;
+  report_.file = *name;
   // The copy of the EEPROM is read through its own open; the write then opens anew.
   if (backup_.load()) {
     link_.close();
     if (!backUp() || OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
       link_.close();
-      view_.ended(false);
+      endJob(false);
       return;
     }
   }
@@ -236,7 +249,7 @@ bool EdidOperations::takeWriteImage(const std::string& name, std::array<std::uin
     view_.errorBox(edid::text::kOpenFailed);
     view_.log("");
     link_.close();
-    view_.ended(false);
+    endJob(false);
     return false;
   }
   if (!source.ok()) {
@@ -249,7 +262,7 @@ bool EdidOperations::takeWriteImage(const std::string& name, std::array<std::uin
   logSummary(image);
   if (!confirmWrite(name, source.bytes, image)) {
     link_.close();
-    view_.ended(false);
+    endJob(false);
     return false;
   }
   return true;
@@ -263,6 +276,8 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
   logDump(image.data());
   view_.log("");
 
+  // From here the EEPROM may hold part of the image.
+  report_.chipTouched = true;
   link_.write(image);
   const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
   if (status != WaitResult::Ok) return failNoAnswer(kWriteEnd, status);
@@ -270,7 +285,7 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
     case Status::Ok:
       view_.log(edid::text::kWriteDone);
       finish('I');
-      view_.ended(true);
+      endJob(true);
       return;
     case Status::Er:
       return failWithSignal(edid::text::kNoEepromWrite);

@@ -11,6 +11,7 @@
 
 #include "Edid/EdidDump.h"
 #include "Edid/EdidTexts.h"
+#include "job/JobReport.h"
 #include "link/NoAnswerLine.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
@@ -33,6 +34,8 @@ class EdidOperations {
   void read();
   void write();
   void EXIT_EDIDClick();
+  // A read, a write or a fix runs (they run in the click, but their dialogs let events in).
+  bool busy() const { return busy_; }
   // Asks for an image file, corrects its block checksums and saves it in place.
   void fixChecksum();
 
@@ -55,6 +58,8 @@ class EdidOperations {
   // has ended.
   std::optional<std::size_t> readFixSource(const std::string& name, FixSource& bytes);
   // 'I' after success, 'O' after failure, then the handle is closed.
+  // The read's or write's verdict line, then its end.
+  void endJob(bool success);
   void finish(std::uint8_t signal);
   // Logs the line, sends 'O', closes and ends as a failure.
   void failWithSignal(std::string_view line);
@@ -76,6 +81,8 @@ class EdidOperations {
   TaskView& view_;
   EdidBounds bounds_;
   bool busy_ = false;
+  // The read or write under way, for its verdict line.
+  JobReport report_;
   std::atomic<bool> backup_{true};
 };
 

@@ -55,7 +55,7 @@ void TEDID_form::connectControls() {
   connect(EDID_READ, &QPushButton::clicked, this, [this] { EDID_READClick(); });
   connect(EDID_WRITE, &QPushButton::clicked, this, [this] { EDID_WRITEClick(); });
   connect(FixChecksum, &QPushButton::clicked, this, [this] { FixChecksumClick(); });
-  connect(EXIT_EDID, &QPushButton::clicked, this, [this] { EXIT_EDIDClick(); });
+  setExit(EXIT_EDID, [this] { EXIT_EDIDClick(); }, [this] { return operations_ && operations_->busy(); });
   connect(BackupBeforeWrite, &QCheckBox::toggled, this, [this](bool on) { operations_->setBackup(on); });
 }
 

@@ -65,6 +65,29 @@ void IteBoard::ITE_ComboBox_MB_SWITCHSelect(int index) {
   view_.ended(false);
 }
 
+bool IteBoard::restore(int index, bool straight) {
+  const int entries = base_.found ? static_cast<int>(base_.lines.size()) : 0;
+  if (index < 1 || index > entries) return false;
+  const std::string& line = base_.lines[static_cast<std::size_t>(index - 1)];
+  const ite::ParseResult parsed = ite::ParseMbLine(line, pins_);
+  if (parsed.kind != ite::ParseResult::Ok) return false;
+  ite::PinAssignment pins = parsed.pins;
+  if (!straight) {
+    const ite::MirrorResult mirrored = ite::MirrorPins(line, pins);
+    if (mirrored.kind == ite::MirrorResult::Ok) pins = mirrored.pins;
+    else straight = true;
+  }
+  entry_ = index;
+  checked_ = straight;
+  checkEnabled_ = true;
+  view_.select(ite::control::kCheckBox, straight ? 1 : 0);
+  view_.enable(ite::control::kCheckBox, true);
+  const ite::PinAssignment before = pins_;
+  pins_ = pins;
+  showPins(before);
+  return true;
+}
+
 void IteBoard::setStraightCable(bool checked) {
   checked_ = checked;
   std::string line;

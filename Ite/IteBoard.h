@@ -18,6 +18,12 @@ class IteBoard {
   const ite::IteBase& base() const { return base_; }
 
   void ITE_ComboBox_MB_SWITCHSelect(int index);
+  // The board of an earlier run chosen again as the window opens, with a reversed cable
+  // when straight is false: only when its line still yields every pin, and the reversed
+  // cable only when the line's connector mirrors them (else the cable stays straight).
+  // Unlike a choice by hand it logs nothing, ends nothing and asks nothing; like one, it
+  // sends nothing: the pins still go to the programmer with APPLY. False: nothing changed.
+  bool restore(int index, bool straight);
   // The user changed the check mark (ITE_CheckBoxClick); checked = straight cable.
   void setStraightCable(bool checked);
   // A box set by hand (0 = "NC").

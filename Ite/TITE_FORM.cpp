@@ -9,6 +9,7 @@
 #include "Ite/IteTexts.h"
 #include "view/Cp1251.h"
 #include "gui/TGauge.h"
+#include "gui/TRemembered.h"
 #include "gui/TWidgets.h"
 #include "gui/TTaskWindowMakers.h"
 
@@ -145,7 +146,7 @@ void TITE_FORM::connectControls() {
   connect(ITE_CHECK_CON_BitBtn, &QPushButton::clicked, this, [this] { ITE_CHECK_CON_BitBtnClick(); });
   connect(ITE_READ_BitBtn, &QPushButton::clicked, this, [this] { ITE_READ_BitBtnClick(); });
   connect(ITE_WRITE_BitBtn, &QPushButton::clicked, this, [this] { ITE_WRITE_BitBtnClick(); });
-  connect(ITE_EXIT_BitBtn, &QPushButton::clicked, this, [this] { ITE_EXIT_BitBtnClick(); });
+  setExit(ITE_EXIT_BitBtn, [this] { ITE_EXIT_BitBtnClick(); }, [this] { return ops_->mode() != IteMode::NONE; });
   connect(ITE_STOP_BitBtn, &QPushButton::clicked, this, [this] { ITE_STOP_BitBtnClick(); });
 }
 
@@ -170,12 +171,36 @@ void TITE_FORM::FormCreate(const std::string& basePath) {
   const bool found = base.found;
   ops_->FormCreate(std::move(base));
   if (!found) log(ite::MissingBaseLine(basePath));
+  else restoreChoices();
+}
+
+// The board and cable of the last run, where the base still has that line whole.
+void TITE_FORM::restoreChoices() {
+  using remembered::Choice;
+  const QVariant board = remembered::LastChoice(objectName(), Choice::Board);
+  if (!board.isValid()) return;
+  const int index = ITE_ComboBox_MB_SWITCH->findText(board.toString(), Qt::MatchExactly);
+  const QVariant straight = remembered::LastChoice(objectName(), Choice::StraightCable);
+  if (index >= 1 && ops_->restore(index, !straight.isValid() || straight.toBool()))
+    ITE_ComboBox_MB_SWITCH->setCurrentIndex(index);
 }
 
 void TITE_FORM::ITE_ComboBox_MB_SWITCHSelect() {
-  ops_->ITE_ComboBox_MB_SWITCHSelect(ITE_ComboBox_MB_SWITCH->currentIndex());
+  const int index = ITE_ComboBox_MB_SWITCH->currentIndex();
+  using remembered::Choice;
+  // A new board starts with a straight cable; "Please select MOTHERBOARD" is no board.
+  if (index >= 1 && ops_->base().found) {
+    remembered::KeepChoice(objectName(), Choice::Board, ITE_ComboBox_MB_SWITCH->itemText(index));
+    remembered::KeepChoice(objectName(), Choice::StraightCable, true);
+  } else {
+    remembered::ForgetChoice(objectName(), Choice::Board);
+  }
+  ops_->ITE_ComboBox_MB_SWITCHSelect(index);
 }
-void TITE_FORM::ITE_CheckBoxClick() { ops_->setStraightCable(ITE_CheckBox->isChecked()); }
+void TITE_FORM::ITE_CheckBoxClick() {
+  remembered::KeepChoice(objectName(), remembered::Choice::StraightCable, ITE_CheckBox->isChecked());
+  ops_->setStraightCable(ITE_CheckBox->isChecked());
+}
 void TITE_FORM::ITE_SETUP_BitBtnClick() {
   operationClick([this] { ops_->apply(); });
 }

@@ -61,6 +61,7 @@ class TITE_FORM : public TTaskWindow {
   void build();
   void layOut();
   void connectControls();
+  void restoreChoices();
   std::unique_ptr<IteOperations> ops_;
 };
 

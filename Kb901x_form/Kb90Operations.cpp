@@ -145,8 +145,9 @@ bool Kb90Operations::writePass(FlashRun& run) {
     if (block.imageEnded) {
       EndWithoutChecksum(link_);
       timeStamp();
-      // Written but not verified: the command line must not call that a success.
-      return false;
+      // The programmer checks no short image: the job reads the chip back instead.
+      run.readBackNeeded();
+      return true;
     }
     if (Counter_KB90 == kb90::kBlockCount) return verify(run);
     ++Counter_KB90;
@@ -184,6 +185,7 @@ bool Kb90Operations::verify(FlashRun& run) {
     view_.log(text::kVerifyOk);
   } else {
     view_.log(text::kWrittenIncorrectly);
+    run.writtenWrong();
   }
   link_.writeByte(match ? kb90::kSuccess : kb90::kFailure);
   timeStamp();

@@ -10,6 +10,7 @@
 
 #include "Kb901x_form/Kb90Controls.h"
 #include "gui/TGauge.h"
+#include "gui/TRemembered.h"
 #include "gui/TWidgets.h"
 #include "gui/TTaskWindowMakers.h"
 
@@ -128,7 +129,7 @@ void TKB901X_forms::connectControls() {
 
   connect(KB901X_READ, &QPushButton::clicked, this, [this] { KB901X_READClick(); });
   connect(KB901X_WRITE, &QPushButton::clicked, this, [this] { KB901X_WRITEClick(); });
-  connect(EXIT_KB901X, &QPushButton::clicked, this, [this] { EXIT_KB901XClick(); });
+  setExit(EXIT_KB901X, [this] { EXIT_KB901XClick(); }, [this] { return operations_->mode() != Kb90Mode::None; });
   connect(ComboBox_KB901X, &QComboBox::activated, this, [this] { ComboBox_KB901XSelect(); });
   connect(ComboBox_KB901X_FFC, &QComboBox::activated, this, [this] { ComboBox_KB901X_FFCSelect(); });
   connect(CheckBox_KB901X, &QCheckBox::clicked, this, [this] { CheckBox_KB901XClick(); });
@@ -166,6 +167,29 @@ void TKB901X_forms::FormCreate() {
   for (const std::string& line : ene::BaseList(*base)) ComboBox_KB901X->addItem(Q(line));
   ComboBox_KB901X->setCurrentIndex(-1);
   ShowPrompt(ComboBox_KB901X, ene::kSelectBoard);
+  restoreChoices();
+}
+
+// The board, cable and orientation of the last run, where the base still has them. The aid
+// sends nothing to the programmer; a line whose pin is no number shows no wiring here
+// instead of the error box its choice by hand gives.
+void TKB901X_forms::restoreChoices() {
+  using remembered::Choice;
+  const auto restore = [this](QComboBox* list, Choice choice) {
+    const QVariant kept = remembered::LastChoice(objectName(), choice);
+    const int index = kept.isValid() ? list->findText(kept.toString(), Qt::MatchExactly) : -1;
+    if (index < 0) return;
+    list->setCurrentIndex(index);
+    list->lineEdit()->setCursorPosition(0);
+    colourList(list, colour::kButtonFace);
+  };
+  restore(ComboBox_KB901X, Choice::Board);
+  restore(ComboBox_KB901X_FFC, Choice::Cable);
+  if (const QVariant straight = remembered::LastChoice(objectName(), Choice::StraightCable); straight.isValid())
+    CheckBox_KB901X->setChecked(straight.toBool());
+  if (ComboBox_KB901X->currentIndex() < 0 || ComboBox_KB901X_FFC->currentIndex() < 0) return;
+  const ene::Wiring wiring = wiringNow();
+  if (wiring.kind != ene::Wiring::Kind::ConversionError) Label_result->setText(Q(wiring.text));
 }
 
 void TKB901X_forms::KB901X_READClick() {
@@ -190,23 +214,34 @@ void TKB901X_forms::showJob(const JobStatus& status) {
 void TKB901X_forms::EXIT_KB901XClick() { operations_->EXIT_KB901XClick(); }
 
 void TKB901X_forms::ComboBox_KB901XSelect() {
+  keepChoice(ComboBox_KB901X, remembered::Choice::Board);
   colourList(ComboBox_KB901X, colour::kButtonFace);
   if (ComboBox_KB901X_FFC->currentIndex() >= 0) computeWiring();
 }
 
 void TKB901X_forms::ComboBox_KB901X_FFCSelect() {
+  keepChoice(ComboBox_KB901X_FFC, remembered::Choice::Cable);
   colourList(ComboBox_KB901X_FFC, colour::kButtonFace);
   if (ComboBox_KB901X->currentIndex() >= 0) computeWiring();
 }
 
 void TKB901X_forms::CheckBox_KB901XClick() {
+  remembered::KeepChoice(objectName(), remembered::Choice::StraightCable, CheckBox_KB901X->isChecked());
   if (ComboBox_KB901X_FFC->currentIndex() >= 0 && ComboBox_KB901X->currentIndex() >= 0) computeWiring();
 }
 
+// A row of the list, not text typed into it.
+void TKB901X_forms::keepChoice(QComboBox* list, remembered::Choice choice) {
+  if (list->currentIndex() >= 0) remembered::KeepChoice(objectName(), choice, list->itemText(list->currentIndex()));
+}
+
+ene::Wiring TKB901X_forms::wiringNow() const {
+  return ene::ComputeWiring(ComboBox_KB901X->currentText().toStdString(),
+                            ComboBox_KB901X_FFC->currentText().toStdString(), CheckBox_KB901X->isChecked());
+}
+
 void TKB901X_forms::computeWiring() {
-  const ene::Wiring wiring = ene::ComputeWiring(ComboBox_KB901X->currentText().toStdString(),
-                                                ComboBox_KB901X_FFC->currentText().toStdString(),
-                                                CheckBox_KB901X->isChecked());
+  const ene::Wiring wiring = wiringNow();
   if (wiring.kind == ene::Wiring::Kind::ConversionError) {
     errorBox(wiring.text);
     return;

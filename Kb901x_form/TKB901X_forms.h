@@ -15,6 +15,7 @@
 #include "Kb901x_form/Kb90Operations.h"
 #include "Kb901x_form/MbConnectionEne.h"
 #include "link/D2xx.h"
+#include "gui/TRemembered.h"
 #include "gui/TTaskWindow.h"
 
 namespace jig {
@@ -54,6 +55,9 @@ class TKB901X_forms : public TTaskWindow {
   void layOut();
   void connectControls();
   void computeWiring();
+  ene::Wiring wiringNow() const;
+  void restoreChoices();
+  void keepChoice(QComboBox* list, remembered::Choice choice);
   void colourList(QComboBox* list, Rgb colour);
   void showJob(const JobStatus& status) override;
 

@@ -175,7 +175,8 @@ void TKeyboard_testing::layOut() {
 
 void TKeyboard_testing::connectControls() {
   connect(START_SCAN, &QPushButton::clicked, this, [this] { START_SCANClick(); });
-  connect(EXIT_KB_TEST, &QPushButton::clicked, this, [this] { EXIT_KB_TESTClick(); });
+  // During a scan EXIT (then "STOP") ends it; a close is refused instead.
+  setExit(EXIT_KB_TEST, [this] { EXIT_KB_TESTClick(); }, [this] { return operations_ && operations_->scanning(); });
   connect(Clear, &QPushButton::clicked, this, [this] { ClearClick(); });
   connect(Timer_keyboard_scan, &QTimer::timeout, this, [this] { Timer_keyboard_scanTimer(); });
   connect(Buzzer_box, &QCheckBox::toggled, this, [this](bool ticked) { operations_->setNoSound(ticked); });

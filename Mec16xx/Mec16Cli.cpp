@@ -29,7 +29,10 @@ int RunMec16Command(CliRequest& request) {
   // A Ctrl-C during the firmware check: the operation is not begun at all.
   if (InterruptCount() > 0) return 128 + InterruptSignal();
   if (action == "probe") operations.probe();
-  if (action == "erase") operations.erase(info);
+  if (action == "erase") {
+    view.setYesNoAnswer(request.yes);
+    operations.erase(info);
+  }
   if (action == "read") {
     view.setSaveFile(request.operand, request.force);
     operations.setReadInfo(info);
@@ -40,7 +43,8 @@ int RunMec16Command(CliRequest& request) {
     view.setYesNoAnswer(request.yes);
     operations.job().write();
   }
-  const CliStop stop{[&operations] { operations.job().requestStop(); }, action == "write", &operations.job().chipGate()};
+  const CliStop stop{[&operations] { operations.job().requestStop(); }, action == "write" || action == "erase",
+                      &operations.job().chipGate()};
   return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);
 }
 

@@ -59,6 +59,8 @@ class Mec16Operations : private FlashSteps {
   std::vector<std::uint8_t> shapeImage(std::vector<std::uint8_t> source) override;  // whole pages
   void announceWrite(const std::string& path) override;  // red gauge, one step a page
   bool writePass(FlashRun& run) override;  // protection test, set-up, 768 pages, release
+  bool startErasePass() override;          // start, ID, the status and the protection test
+  bool erasePass(FlashRun& run) override;  // the run set, the erase and its poll, the release
 
   void log(std::string_view line);
   void timeStamp();
@@ -97,6 +99,8 @@ class Mec16Operations : private FlashSteps {
   bool readInfo_ = false;       // the read button's box
   bool passInfo_ = false;       // the running read pass takes INFO too
   bool writeInfoTicked_ = false;
+  bool erasing_ = false;    // the job runs the erase: its backup takes INFO when it erases INFO
+  bool eraseInfo_ = false;  // the erase box
   std::size_t fileBytes_ = 0;   // of the image: a last page short of them goes padded
   // The exit button stops a MAIN read between blocks; a write it cannot stop says so once.
   std::atomic<bool> Stop_MEC16{false};

@@ -52,20 +52,35 @@ void Mec16Operations::probe() {
   endClick(finish({free ? kSucceeded : kFailed, kClose}, free));
 }
 
-// Every end of the erase sends "0" and closes; a refused one sends "O" before it.
 void Mec16Operations::erase(bool eraseInfoToo) {
-  if (!beginClick(JobPhase::Erasing, Mec16Mode::Erase)) return;
+  if (job_.busy()) return;
+  eraseInfo_ = eraseInfoToo;
+  erasing_ = true;
+  job_.erase();
+}
+
+// The chip's checks before the erase: a protected chip is refused untouched.
+bool Mec16Operations::startErasePass() {
+  stage_ = Mec16Mode::Erase;
+  view_.setGauge(control::kGauge, 0);
+  view_.paint(kShapeBootLock, colour::kBlack);
+  view_.paint(kShapeFwp, colour::kBlack);
+  timeStamp();
   static constexpr RegisterRead kStatusRead[] = {{kFlashStatus, "(E100)"}};
-  if (!checkChip(kStatusRead)) return endClick(fail(kEraseCancelled, {kFailed, kClose}));
-  if (!writeAll({{kFlashOn, "(E101)"}, {kEraseRun, "(E102)"}})) return endClick(finish({kClose}, false));
-  if (!StartErase(link_, eraseInfoToo)) return endClick(fail(Lost("(E103)"), {kClose}));
+  return checkChip(kStatusRead) || fail(kEraseCancelled, {kFailed, kClose});
+}
+
+// Every end of the erase sends "0" and closes; a refused one sends "O" before it.
+bool Mec16Operations::erasePass(FlashRun&) {
+  stage_ = Mec16Mode::Erase;
+  if (!writeAll({{kFlashOn, "(E101)"}, {kEraseRun, "(E102)"}})) return finish({kClose}, false);
+  if (!StartErase(link_, eraseInfo_)) return fail(Lost("(E103)"), {kClose});
   log(kEraseSent);
   const EraseEnd end = AwaitEraseEnd(link_, bounds_.eraseMs);
-  if (end != EraseEnd::Done)
-    return endClick(fail(end == EraseEnd::Lost ? Lost("(E104)") : std::string(kEraseTooLong), {kClose}));
+  if (end != EraseEnd::Done) return fail(end == EraseEnd::Lost ? Lost("(E104)") : std::string(kEraseTooLong), {kClose});
   log(kEraseDone);
   const bool released = writeAll({{kRunEnd, "(E105)"}, {kRunCleared, "(E106)"}, {kFlashOff, "(E107)"}});
-  endClick(released ? finish({kSucceeded, kClose}, true) : finish({kClose}, false));
+  return released ? finish({kSucceeded, kClose}, true) : finish({kClose}, false);
 }
 
 // The probe's and the erase's check: start and ID, then each register read and logged by the

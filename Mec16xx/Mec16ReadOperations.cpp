@@ -12,6 +12,7 @@ using namespace mec16::text;
 void Mec16Operations::read(bool readInfoToo) {
   if (job_.busy()) return;
   readInfo_ = readInfoToo;
+  erasing_ = false;
   job_.read();
 }
 
@@ -26,13 +27,14 @@ void Mec16Operations::announceRead(const std::string& path) {
 
 // The second read, the backup and the read-back are runs of their own, each with its open.
 bool Mec16Operations::announcePass(Pass pass) {
-  passInfo_ = passInfo_ && pass == Pass::Again;
+  // The backup before an erase of INFO keeps INFO too.
+  passInfo_ = pass == Pass::Again ? passInfo_ : pass == Pass::Backup && erasing_ && eraseInfo_;
   // The backup does not read on the click's open: it opens the programmer anew.
   if (pass == Pass::Backup) link_.close();
   timeStamp();
   if (pass == Pass::Again) log(kSecondReadStarts);
   else if (pass == Pass::Verify) log(kVerifyReadStarts);
-  else log(BackupStartLine(kLanguage));
+  else log(BackupStartLine(kLanguage, erasing_));
   if (pass == Pass::Backup) open(Opening::Click);
   return true;
 }

@@ -22,6 +22,7 @@ std::string PageFailure(PageAnswer answer, int page, std::string_view lossCode) 
 void Mec16Operations::write(bool writeInfoTicked) {
   if (job_.busy()) return;
   writeInfoTicked_ = writeInfoTicked;
+  erasing_ = false;
   job_.write();
 }
 

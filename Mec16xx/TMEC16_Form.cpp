@@ -97,7 +97,8 @@ void TMEC16_Form::connectControls() {
   connect(BitBtn_MEC16_ERASE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_ERASEClick(); });
   connect(BitBtn_MEC16_WRITE, &QPushButton::clicked, this, [this] { BitBtn_MEC16_WRITEClick(); });
   connect(BitBtn_MEC16_HELP, &QPushButton::clicked, this, [this] { BitBtn_MEC16_HELPClick(); });
-  connect(EXIT_MEC16, &QPushButton::clicked, this, [this] { EXIT_MEC16Click(); });
+  // During a read EXIT asks the read to stop; a close is refused instead.
+  setExit(EXIT_MEC16, [this] { EXIT_MEC16Click(); }, [this] { return operations_.mode() != Mec16Mode::None; });
   connect(VerifyAfterWrite, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setVerifyAfterWrite(on); });
   connect(ReadTwice, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setReadTwice(on); });
   connect(Backup_MEC16, &QCheckBox::toggled, this, [this](bool on) { operations_.job().setBackup(on); });

@@ -100,6 +100,7 @@ bool NpceOperations::verify(FlashRun& run) {
     return failWithSignal(NoAnswerLine(text::kWhatEndAnswer, bounds_.answerMs, end.wait));
   if (!end.confirmed()) view_.log(text::kCorrupted);
   else view_.log(allEqual ? text::kProgrammed : text::kWrittenIncorrectly);
+  if (!allEqual) run.writtenWrong();
   const bool success = end.confirmed() && allEqual;
   Cmd_NPCE(link_, success ? kSignalOk : kSignalFail, bounds_.byteTries);
   timeStamp();

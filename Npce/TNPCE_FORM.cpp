@@ -43,7 +43,7 @@ void TNPCE_FORM::connectControls() {
   holdWhileBusy({NPCE_READ, NPCE_WRITE}, [this] { return operations_.mode() != NpceMode::NONE; });
   connect(NPCE_READ, &QPushButton::clicked, this, [this] { NPCE_READClick(); });
   connect(NPCE_WRITE, &QPushButton::clicked, this, [this] { NPCE_WRITEClick(); });
-  connect(EXIT_NPCE, &QPushButton::clicked, this, [this] { EXIT_NPCEClick(); });
+  setExit(EXIT_NPCE, [this] { EXIT_NPCEClick(); }, [this] { return operations_.mode() != NpceMode::NONE; });
 }
 
 void TNPCE_FORM::layOut() {

@@ -8,7 +8,9 @@ Backend MakeBackend(const Options& options) {
   Backend backend;
   if (options.simulate) {
     auto sim = std::make_unique<sim::SimD2xx>();
-    sim->attach(options.sim);
+    sim::SimOptions simOptions = options.sim;
+    simOptions.transcript = false;  // nobody reads it, and it would grow with every operation
+    sim->attach(std::move(simOptions));
     backend.sim = sim.get();
     backend.d2xx = std::move(sim);
   } else {

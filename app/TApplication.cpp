@@ -9,6 +9,9 @@ namespace jig {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("Holbrenik_JIG");
+  // The windows keep their last folders and boards under these names in the user's
+  // configuration folder (~/.config/holbrenik-jig/Holbrenik_JIG.conf on Linux).
+  setOrganizationName("holbrenik-jig");
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

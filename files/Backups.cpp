@@ -227,13 +227,18 @@ std::vector<std::string> BackupLines(const SavedBackup& backup, LogLanguage lang
   return lines;
 }
 
-std::string BackupReadFailedLine(LogLanguage language) {
-  return language == LogLanguage::Russian ? "Копия микросхемы не прочитана; запись не начата."
-                                          : "The backup read failed; the write does not start.";
+std::string BackupReadFailedLine(LogLanguage language, bool beforeErase) {
+  if (language == LogLanguage::Russian)
+    return beforeErase ? "Копия микросхемы не прочитана; стирание не начато."
+                       : "Копия микросхемы не прочитана; запись не начата.";
+  return beforeErase ? "The backup read failed; the erase does not start."
+                     : "The backup read failed; the write does not start.";
 }
 
-std::string BackupStartLine(LogLanguage language) {
-  return language == LogLanguage::Russian ? "Копия микросхемы перед записью ..." : "Backup of the chip before the write ...";
+std::string BackupStartLine(LogLanguage language, bool beforeErase) {
+  if (language == LogLanguage::Russian)
+    return beforeErase ? "Копия микросхемы перед стиранием ..." : "Копия микросхемы перед записью ...";
+  return beforeErase ? "Backup of the chip before the erase ..." : "Backup of the chip before the write ...";
 }
 
 }  // namespace jig

@@ -46,8 +46,8 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
 // and one line per backup removed.
 std::vector<std::string> BackupLines(const SavedBackup& backup, LogLanguage language);
 // The line when the backup read itself failed.
-std::string BackupReadFailedLine(LogLanguage language);
+std::string BackupReadFailedLine(LogLanguage language, bool beforeErase = false);
 // The line that opens the backup read.
-std::string BackupStartLine(LogLanguage language);
+std::string BackupStartLine(LogLanguage language, bool beforeErase = false);
 
 }  // namespace jig

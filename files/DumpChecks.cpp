@@ -75,26 +75,25 @@ std::string DumpPatternLine(const DumpVerdict& verdict, LogLanguage language) {
             : "Dump check: the content looks like real data.";
 }
 
+std::string DifferenceText(const DumpDifference& difference, LogLanguage language) {
+  if (language == LogLanguage::Russian)
+    return "первое отличие по адресу " + Address(difference.firstAddress) +
+           ", различных байт: " + std::to_string(difference.count);
+  return "first difference at " + Address(difference.firstAddress) + ", " + CountEn(difference.count);
+}
+
 std::string VerifyLine(const std::optional<DumpDifference>& difference, LogLanguage language) {
   const bool ru = language == LogLanguage::Russian;
   if (!difference) return ru ? "Проверка после записи: OK, флеш совпадает с образом." : "Verify after write: OK, the flash matches the image.";
-  if (ru) {
-    return "Проверка после записи: ОШИБКА, первое отличие по адресу " + Address(difference->firstAddress) +
-           ", различных байт: " + std::to_string(difference->count) + ".";
-  }
-  return "Verify after write: FAILED, first difference at " + Address(difference->firstAddress) + ", " +
-         CountEn(difference->count) + ".";
+  return (ru ? "Проверка после записи: ОШИБКА, " : "Verify after write: FAILED, ") + DifferenceText(*difference, language) +
+         ".";
 }
 
 std::string ReadTwiceLine(const std::optional<DumpDifference>& difference, LogLanguage language) {
   const bool ru = language == LogLanguage::Russian;
   if (!difference) return ru ? "Двойное чтение: оба чтения совпадают." : "Read twice: both reads match.";
-  if (ru) {
-    return "Двойное чтение: чтения различаются, первое отличие по адресу " + Address(difference->firstAddress) +
-           ", различных байт: " + std::to_string(difference->count) + ". Файл не записан.";
-  }
-  return "Read twice: the reads differ, first difference at " + Address(difference->firstAddress) + ", " +
-         CountEn(difference->count) + ". The file is not written.";
+  return (ru ? "Двойное чтение: чтения различаются, " : "Read twice: the reads differ, ") +
+         DifferenceText(*difference, language) + (ru ? ". Файл не записан." : ". The file is not written.");
 }
 
 }  // namespace jig

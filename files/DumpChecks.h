@@ -39,6 +39,8 @@ std::optional<DumpDifference> CompareDumps(std::span<const std::uint8_t> expecte
 std::string DumpPatternLine(const DumpVerdict& verdict, LogLanguage language);
 bool IsSuspiciousDump(const DumpVerdict& verdict);
 
+// "first difference at 0x00001234, 3 bytes differ", for the lines that name a difference.
+std::string DifferenceText(const DumpDifference& difference, LogLanguage language);
 // The line after a verify read-back.
 std::string VerifyLine(const std::optional<DumpDifference>& difference, LogLanguage language);
 // The line after a second read; on a difference it also says the file is not written.

@@ -17,6 +17,12 @@ TGauge::TGauge(QWidget* parent, const char* name, int maximum)
 
 void TGauge::setChunkColour(const QColor& colour) {
   chunk_ = colour;
+  failed_ = false;
+  update();
+}
+
+void TGauge::showFailure(bool failed) {
+  failed_ = failed;
   update();
 }
 
@@ -46,12 +52,13 @@ void TGauge::paintEvent(QPaintEvent*) {
   const double fraction = span > 0 ? (static_cast<double>(value()) - minimum()) / span : 0.0;
   QRect filled = inner;
   filled.setWidth(static_cast<int>(std::lround(inner.width() * std::clamp(fraction, 0.0, 1.0))));
-  painter.fillRect(filled, chunk_);
+  const QColor fill = chunkColour();
+  painter.fillRect(filled, fill);
 
   if (!isTextVisible()) return;
   const QString shown = label();
   painter.setClipRect(filled);
-  painter.setPen(TextOn(chunk_));
+  painter.setPen(TextOn(fill));
   painter.drawText(inner, Qt::AlignCenter, shown);
   painter.setClipRegion(QRegion(inner).subtracted(QRegion(filled)));
   painter.setPen(palette().color(group, QPalette::Text));

@@ -12,13 +12,18 @@ class TGauge : public QProgressBar {
  public:
   TGauge(QWidget* parent, const char* name, int maximum);
 
+  // An operation's colour; it also clears a failure shown before.
   void setChunkColour(const QColor& colour);
-  QColor chunkColour() const { return chunk_; }
   // Empty: the percentage alone.
   void setTimeText(const QString& time);
   QString timeText() const { return time_; }
   // What the gauge shows: the percentage and the time.
   QString label() const;
+  // The colour the fill is drawn in: red while a failure is shown, else the operation's.
+  QColor chunkColour() const { return failed_ ? QColor(Qt::red) : chunk_; }
+  // The operation that drew this gauge failed: red until the next one starts.
+  void showFailure(bool failed);
+  bool showsFailure() const { return failed_; }
   // Black on light fills, white on dark ones.
   static QColor TextOn(const QColor& fill);
 
@@ -28,6 +33,7 @@ class TGauge : public QProgressBar {
  private:
   QColor chunk_;
   QString time_;
+  bool failed_ = false;
 };
 
 }  // namespace jig

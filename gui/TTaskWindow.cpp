@@ -1,7 +1,9 @@
 #include "gui/TTaskWindow.h"
 
 #include "gui/TGauge.h"
+#include "gui/TQtTexts.h"
 #include "gui/TWidgets.h"
+#include "gui/TWindowTexts.h"
 #include "gui/TWorkerCalls.h"
 
 #include <QAbstractButton>
@@ -114,7 +116,10 @@ void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bo
 
 void TTaskWindow::operationClick(const std::function<void()>& click) {
   if (!busy_ || !busy_()) {
-    for (QProgressBar* gauge : findChildren<QProgressBar*>()) gauge->setValue(gauge->minimum());
+    for (QProgressBar* gauge : findChildren<QProgressBar*>()) {
+      gauge->setValue(gauge->minimum());
+      if (auto* drawn = dynamic_cast<TGauge*>(gauge)) drawn->showFailure(false);
+    }
     clock_.clear();
     showClock();
   }
@@ -262,18 +267,40 @@ void TTaskWindow::jobChanged(const JobStatus& status) {
 void TTaskWindow::ended(bool success) {
   onGui([this, success] {
     if (clock_.running()) clockStop();
+    // A failure shows at a glance: the gauges turn red where they stopped.
+    if (!success)
+      for (QProgressBar* gauge : findChildren<QProgressBar*>())
+        if (auto* drawn = dynamic_cast<TGauge*>(gauge)) drawn->showFailure(true);
     syncHeld();
     if (endedSeen) endedSeen(success);
   });
 }
 
 std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
-  if (dialogAnswer) return dialogAnswer(dialog);
-  QFileDialog box(this, QString::fromStdString(dialog.title));
+  return askFile(dialog, remembered::Folder::Save);
+}
+
+std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
+  return askFile(dialog, remembered::Folder::Open);
+}
+
+std::optional<std::string> TTaskWindow::askFile(FileDialog dialog, remembered::Folder which) {
+  dialog.folder = remembered::LastFolder(objectName(), which).toStdString();
+  std::optional<std::string> path;
+  if (dialogAnswer) path = dialogAnswer(dialog);
+  else if (which == remembered::Folder::Open) path = showOpenBox(dialog);
+  else path = showSaveBox(dialog);
+  if (path) remembered::KeepFolder(objectName(), which, Q(*path));
+  return path;
+}
+
+std::optional<std::string> TTaskWindow::showSaveBox(const FileDialog& dialog) {
+  const TQtTexts qtTexts(language_);
+  QFileDialog box(this, Q(dialog.title), Q(dialog.folder));
   box.setAcceptMode(QFileDialog::AcceptSave);
   box.setNameFilter(QtFilter(dialog.filter));
-  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(QString::fromStdString(dialog.defaultExtension).remove(0, 1));
-  if (!dialog.defaultName.empty()) box.selectFile(QString::fromStdString(dialog.defaultName));
+  if (!dialog.defaultExtension.empty()) box.setDefaultSuffix(Q(dialog.defaultExtension).remove(0, 1));
+  if (!dialog.defaultName.empty()) box.selectFile(Q(dialog.defaultName));
   box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.promptOverwrite);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
   const std::string path = box.selectedFiles().first().toStdString();
@@ -285,9 +312,9 @@ std::optional<std::string> TTaskWindow::askSaveFile(const FileDialog& dialog) {
   return path;
 }
 
-std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
-  if (dialogAnswer) return dialogAnswer(dialog);
-  QFileDialog box(this, QString::fromStdString(dialog.title));
+std::optional<std::string> TTaskWindow::showOpenBox(const FileDialog& dialog) {
+  const TQtTexts qtTexts(language_);
+  QFileDialog box(this, Q(dialog.title), Q(dialog.folder));
   box.setAcceptMode(QFileDialog::AcceptOpen);
   box.setFileMode(QFileDialog::ExistingFile);
   box.setNameFilter(QtFilter(dialog.filter));
@@ -300,20 +327,46 @@ void TTaskWindow::errorBox(std::string text) {
     errorBoxSeen(text);
     return;
   }
+  const TQtTexts qtTexts(language_);
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok);
 }
 
 bool TTaskWindow::askYesNo(std::string question) {
   if (yesNoAnswer) return yesNoAnswer(question);
+  const TQtTexts qtTexts(language_);
   return QMessageBox::question(this, QApplication::applicationName(), QString::fromStdString(question),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TTaskWindow::repaint() { QWidget::repaint(); }
 
+void TTaskWindow::setExit(QAbstractButton* button, std::function<void()> handler, std::function<bool()> busy) {
+  exitButton_ = button;
+  exitHandler_ = std::move(handler);
+  exitBusy_ = std::move(busy);
+  connect(button, &QAbstractButton::clicked, this, [this] { exitHandler_(); });
+}
+
+// The windows are documented without a close box; where a window manager draws one anyway,
+// it (and Alt+F4) does what the exit control does, and no more.
 void TTaskWindow::closeEvent(QCloseEvent* event) {
-  // Task windows are left through their exit control, never through the frame.
-  event->ignore();
+  // Nothing to close: a hidden window never holds up the program's end.
+  if (!isVisible()) {
+    event->accept();
+    return;
+  }
+  if (!exitButton_) {
+    event->ignore();
+    return;
+  }
+  if ((exitBusy_ && exitBusy_()) || !exitButton_->isEnabled()) {
+    log(WindowTextsIn(language_).closeRefused);
+    event->ignore();
+    return;
+  }
+  exitHandler_();
+  // The handler hid the window (and showed the main one), or left it as it was.
+  event->setAccepted(!isVisible());
 }
 
 }  // namespace jig

@@ -1,6 +1,7 @@
 #pragma once
 // The Qt side of a window's view: finds controls by their objectName, carries out calls
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
+#include <QAbstractButton>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "gui/TransferClock.h"
+#include "gui/TRemembered.h"
 #include "view/LogLanguage.h"
 #include "view/TaskView.h"
 
@@ -50,7 +52,8 @@ class TTaskWindow : public QWidget, public TaskView {
   bool askYesNo(std::string question) override;
   void repaint() override;
 
-  // Tests: answer dialogs and message boxes instead of showing them, see the endings.
+  // Tests: answer dialogs and message boxes instead of showing them, see the endings. A
+  // file dialog's answer is kept as its last folder either way.
   std::function<std::optional<std::string>(const FileDialog&)> dialogAnswer;
   std::function<void(const std::string&)> errorBoxSeen;
   std::function<bool(const std::string&)> yesNoAnswer;
@@ -64,6 +67,8 @@ class TTaskWindow : public QWidget, public TaskView {
   bool saveLogAs();
   bool saveLog(const QString& path);
   static QString ProgramVersion();
+  // The language of the window's own undocumented texts and of Qt's texts in its dialogs.
+  LogLanguage logLanguage() const { return language_; }
 
   // Where a window's frame goes on a screen's available area (the screen less its panels):
   // no larger than the area unless its minimum is, centred when asked, and moved so that it
@@ -91,6 +96,11 @@ class TTaskWindow : public QWidget, public TaskView {
   // follows its job's reports (each phase a pass); fromGaugeValues: the gauge's own values
   // and maximum are the pass.
   TGauge* makeTimeGauge(const char* name, int maximum, bool fromGaugeValues = false);
+  // The window's documented exit control and what it does. A click runs the handler; so
+  // does the frame's close box (or Alt+F4) while the window is idle, and the window hides
+  // as the handler makes it. While busy() holds, or while the exit control is disabled,
+  // a close is refused with one log line. No busy: only the control's state counts.
+  void setExit(QAbstractButton* button, std::function<void()> handler, std::function<bool()> busy = {});
   // Runs now on the GUI thread, else queued to it (in order).
   void onGui(std::function<void()> work);
   // GUI thread: carries out at once every call workers have already handed over, so that
@@ -126,6 +136,10 @@ class TTaskWindow : public QWidget, public TaskView {
   void clockProgress(int pass, int done, int total);
   void clockStop();
   void showClock();
+  // A file dialog that starts in the folder it was last answered in (kept between runs).
+  std::optional<std::string> askFile(FileDialog dialog, remembered::Folder which);
+  std::optional<std::string> showSaveBox(const FileDialog& dialog);
+  std::optional<std::string> showOpenBox(const FileDialog& dialog);
 
   QString className_;
   // Calls from workers wait here, in order, until the GUI thread runs them.
@@ -141,6 +155,9 @@ class TTaskWindow : public QWidget, public TaskView {
   bool timeFromGauge_ = false;
   TransferClock clock_;
   QTimer* clockTick_ = nullptr;  // the elapsed time moves on between reports
+  QAbstractButton* exitButton_ = nullptr;
+  std::function<void()> exitHandler_;
+  std::function<bool()> exitBusy_;
 };
 
 }  // namespace jig

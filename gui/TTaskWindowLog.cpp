@@ -4,33 +4,23 @@
 #include <QDateTime>
 #include <QSaveFile>
 
+#include "gui/TQtTexts.h"
 #include "gui/TWidgets.h"
+#include "gui/TWindowTexts.h"
 
 namespace jig {
 
-namespace {
-// The texts of "Save log...", in the window's language.
-struct SaveLogTexts {
-  const char* action;
-  const char* title;
-  const char* filter;
-  const char* notSaved;
-};
-constexpr SaveLogTexts kSaveLogEnglish{"Save log...", "Save log", "Text (*.txt)|*.txt|All files|*",
-                                       "The log could not be saved to "};
-constexpr SaveLogTexts kSaveLogRussian{"Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*",
-                                       "Журнал не удалось сохранить в "};
-
-const SaveLogTexts& SaveLogIn(LogLanguage language) {
-  return language == LogLanguage::Russian ? kSaveLogRussian : kSaveLogEnglish;
-}
-}  // namespace
 
 void TTaskWindow::setLogWidget(QPlainTextEdit* memo) {
   memo_ = memo;
   if (!memo_) return;
+  // A log only grows and is cleared: with undo on, the editor would keep every line and
+  // every clear for as long as the window lives.
+  memo_->setUndoRedoEnabled(false);
   memo_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    // Qt's entries (Copy, Select All) are made in the window's language.
+    const TQtTexts qtTexts(language_);
     QMenu* menu = logMenu();
     menu->exec(memo_->viewport()->mapToGlobal(at));
     delete menu;
@@ -48,7 +38,7 @@ QString TTaskWindow::ProgramVersion() {
 QMenu* TTaskWindow::logMenu() {
   QMenu* menu = memo_ ? memo_->createStandardContextMenu() : new QMenu(this);
   menu->addSeparator();
-  QAction* save = menu->addAction(QString::fromUtf8(SaveLogIn(language_).action));
+  QAction* save = menu->addAction(QString::fromUtf8(WindowTextsIn(language_).saveLogAction));
   save->setObjectName("SaveLogAction");
   save->setEnabled(memo_ != nullptr);
   connect(save, &QAction::triggered, this, [this] { saveLogAs(); });
@@ -58,15 +48,15 @@ QMenu* TTaskWindow::logMenu() {
 bool TTaskWindow::saveLogAs() {
   if (!memo_) return false;
   FileDialog dialog;
-  dialog.title = SaveLogIn(language_).title;
-  dialog.filter = SaveLogIn(language_).filter;
+  dialog.title = WindowTextsIn(language_).saveLogTitle;
+  dialog.filter = WindowTextsIn(language_).saveLogFilter;
   dialog.defaultExtension = ".txt";
   dialog.defaultName = objectName().toStdString() + "-log.txt";
   dialog.promptOverwrite = true;
-  const auto path = askSaveFile(dialog);
+  const auto path = askFile(dialog, remembered::Folder::SaveLog);
   if (!path) return false;
   if (saveLog(Q(*path))) return true;
-  errorBox(SaveLogIn(language_).notSaved + *path);
+  errorBox(WindowTextsIn(language_).logNotSaved + *path);
   return false;
 }
 

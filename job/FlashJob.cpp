@@ -8,6 +8,7 @@
 #include "files/ImageQuestion.h"
 #include "files/Sha256.h"
 #include "files/SourceFile.h"
+#include "job/JobVerdict.h"
 
 namespace jig {
 
@@ -19,14 +20,24 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
             "Запись остановлена: операция прервана до записи; микросхема не тронута.",
             "Запись не началась; микросхема не тронута.",
             "Проверка записи: чтение микросхемы ...",
-            "Проверка записи не выполнена."};
+            "Проверка записи не выполнена.",
+            {},
+            "Стереть микросхему? Всё её содержимое будет потеряно. Сначала будет прочитана её резервная копия.",
+            "Стереть микросхему? Всё её содержимое будет потеряно. Резервная копия не делается: она выключена.",
+            "Стирание остановлено: операция прервана до стирания; микросхема не тронута.",
+            "Стирание не началось; микросхема не тронута."};
   return {"Reading again to compare ...",
           "The read is stopped: the operation was interrupted before the second read.",
           "The second read did not start; the file is not written.",
           "The write is stopped: the operation was interrupted before the write; the chip is not touched.",
           "The write did not start; the chip is not touched.",
           "Verify: reading the chip back ...",
-          "The verify did not run to its end."};
+          "The verify did not run to its end.",
+          {},
+          "Erase the whole chip? Everything it holds is lost. A backup of it is read first.",
+          "Erase the whole chip? Everything it holds is lost. No backup of it is taken: the backup is off.",
+          "The erase is stopped: the operation was interrupted before the erase; the chip is not touched.",
+          "The erase did not start; the chip is not touched."};
 }
 
 DumpCapture& FlashRun::capture() { return job_.capture_; }
@@ -34,6 +45,8 @@ std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
 void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
 void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
 bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
+void FlashRun::writtenWrong() { job_.writtenWrong_ = true; }
+void FlashRun::readBackNeeded() { job_.readBackAsked_ = true; }
 
 FlashJob::FlashJob(FlashSteps& steps, TaskView& view, const FlashFacts& facts)
     : steps_(steps), view_(view), facts_(facts) {}
@@ -187,6 +200,7 @@ void FlashJob::write() {
   gate_.reset();
   const bool backup = backup_.load();
   verifyNow_ = facts_.readBackVerify && verifyAfterWrite_.load();
+  readBackAsked_ = writtenWrong_ = false;
   report_ = {facts_.task, "write", std::time(nullptr)};
   if (!steps_.open(Opening::Click)) return end(false);
   const auto path = view_.askOpenFile(facts_.openDialog);
@@ -199,24 +213,32 @@ void FlashJob::write() {
   // its end is refused, never written half.
   if (!takeImage(*path)) return end(false);
   report_.file = *path;
-  if (backup) {
-    // The copy of the chip is read on this open; the write opens the programmer again.
-    if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language));
-    steps_.readGauge();
-    begin(JobPhase::Writing);
-    capture_.collectOnly();
-    backupRead_ = true;
-    if (!steps_.startReadPass()) return end(false);
-  } else {
-    steps_.announceWrite(*path);
-    begin(JobPhase::Writing);
-    if (!steps_.startWritePass()) return end(false);
-  }
+  if (!startChanging(JobPhase::Writing, backup, [this] {
+        steps_.announceWrite(report_.file);
+        begin(JobPhase::Writing);
+        return steps_.startWritePass();
+      }))
+    return;
   startWorker(&FlashJob::writeWork);
 }
 
+bool FlashJob::startChanging(JobPhase phase, bool backup, const std::function<bool()>& startWithoutBackup) {
+  if (!backup) return startWithoutBackup() || endFailed();
+  // The copy of the chip is read on this open; the write or erase opens the programmer again.
+  if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language, erasing()));
+  steps_.readGauge();
+  begin(phase);
+  capture_.collectOnly();
+  backupRead_ = true;
+  return steps_.startReadPass() || endFailed();
+}
+
 void FlashJob::writeWork(FlashRun& run) {
-  if (backupRead_ && !backupThenReopen(run)) return;
+  if (backupRead_) {
+    if (!backupThenReopen(run, facts_.texts.writeNotStarted)) return;
+    steps_.announceWrite(report_.file);
+    if (!steps_.startWritePass()) return end(false);
+  }
   // A stop that came since the click (or during the open after the backup) still finds the
   // chip as it was: the gate decides, so a signal cannot slip in before the first command.
   if (run.stopRequested() || !gate_.touch()) {
@@ -225,8 +247,13 @@ void FlashJob::writeWork(FlashRun& run) {
     return end(false);
   }
   report_.chipTouched = true;
-  if (!steps_.writePass(run)) return end(false);
-  if (!verifyNow_) return end(true);
+  const bool written = steps_.writePass(run);
+  // A write whose own check failed is read back only to tell where; one that skipped its
+  // check is read back to know at all.
+  if (written ? !(verifyNow_ || readBackAsked_) : !writtenWrong_) {
+    report_.unverified = written && facts_.readBackVerify && !verifyNow_;
+    return end(written);
+  }
   steps_.close();
   verifyByReadBack(run);
 }
@@ -243,10 +270,43 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
   // Only what the write sent is compared: a family that programs only the file's pages
   // leaves the rest of the chip as it was.
   const auto& back = capture_.firstPass();
-  const auto difference =
+  report_.difference =
       CompareDumps(image_, std::span<const std::uint8_t>(back).first(std::min(back.size(), image_.size())));
-  view_.log(VerifyLine(difference, facts_.language));
-  end(!difference);
+  view_.log(VerifyLine(report_.difference, facts_.language));
+  report_.verifyFailed = writtenWrong_ || report_.difference.has_value();
+  end(!report_.verifyFailed);
+}
+
+// The erase: the question and the backup's start in the click, the rest in the worker.
+
+void FlashJob::erase() {
+  if (busy()) return;
+  joinWorker();
+  gate_.reset();
+  const bool backup = backup_.load();
+  report_ = {facts_.task, "erase", std::time(nullptr)};
+  // Nothing goes to the programmer before the technician says Yes.
+  if (!view_.askYesNo(backup ? facts_.texts.eraseQuestion : facts_.texts.eraseQuestionNoBackup)) return end(false);
+  if (!steps_.open(Opening::Click)) return end(false);
+  if (!startChanging(JobPhase::Erasing, backup, [this] {
+        begin(JobPhase::Erasing);
+        return steps_.startErasePass();
+      }))
+    return;
+  startWorker(&FlashJob::eraseWork);
+}
+
+void FlashJob::eraseWork(FlashRun& run) {
+  if (backupRead_) {
+    if (!backupThenReopen(run, facts_.texts.eraseNotStarted)) return;
+    if (!steps_.startErasePass()) return end(false);
+  }
+  if (run.stopRequested() || !gate_.touch()) {
+    view_.log(facts_.texts.eraseStoppedBeforeErase);
+    return end(false);
+  }
+  report_.chipTouched = true;
+  end(steps_.erasePass(run));
 }
 
 void FlashJob::begin(JobPhase phase) {
@@ -264,7 +324,7 @@ bool FlashJob::endFailed() {
   return false;
 }
 
-bool FlashJob::backupThenReopen(FlashRun& run) {
+bool FlashJob::backupThenReopen(FlashRun& run, const std::string& notStarted) {
   if (!steps_.readPass(run)) return endFailed();
   backupRead_ = false;
   steps_.close();
@@ -274,27 +334,29 @@ bool FlashJob::backupThenReopen(FlashRun& run) {
   report_.backupPath = saved.path;
   report_.backupSha256 = saved.sha256;
   if (run.stopRequested() || !gate_.touch()) {
-    view_.log(facts_.texts.writeStoppedBeforeWrite);
+    view_.log(erasing() ? facts_.texts.eraseStoppedBeforeErase : facts_.texts.writeStoppedBeforeWrite);
     return endFailed();
   }
   if (!steps_.open(Opening::AfterBackup)) {
-    view_.log(facts_.texts.writeNotStarted);
+    view_.log(notStarted);
     return endFailed();
   }
-  steps_.announceWrite(report_.file);
-  return steps_.startWritePass() || endFailed();
+  return true;
 }
 
 void FlashJob::end(bool success) {
   steps_.close();
   // Whatever did not end in a saved dump leaves the chosen name as it was.
   capture_.abandon();
-  if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language));
+  if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language, erasing()));
   backupRead_ = false;
   // A job that ended in its click never held the controls: nothing to give back.
   if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) unlockControls();
   report_.success = success;
   report_.ended = std::time(nullptr);
+  // The job's own last word, after the family's documented lines.
+  report_.verdict = VerdictLine(report_, facts_.language);
+  view_.log(report_.verdict);
   if (reporter_) reporter_(report_);
   view_.jobChanged({JobPhase::Idle, 0, 0, true, success});
   view_.ended(success);

@@ -10,6 +10,7 @@
 // its failure path, leaving it half written; after (the documented check, a read) the pass
 // ends at its next block and no file is written.
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <ctime>
 #include <span>
@@ -37,6 +38,9 @@ class FlashJob {
   // report. Asked while a job runs, nothing happens.
   void read();
   void write();
+  // A stand-alone erase: asked first (No unless answered Yes), with the backup as a write
+  // takes it. Only for a family whose steps have an erase pass.
+  void erase();
 
   JobPhase phase() const { return phase_.load(); }
   bool busy() const { return phase() != JobPhase::Idle; }
@@ -83,7 +87,14 @@ class FlashJob {
   void readWork(FlashRun& run);
   bool secondRead(FlashRun& run);
   void writeWork(FlashRun& run);
-  bool backupThenReopen(FlashRun& run);
+  void eraseWork(FlashRun& run);
+  // The backup read on the click's open, saved, then the programmer opened again for what
+  // changes the chip; false when the job has ended.
+  bool backupThenReopen(FlashRun& run, const std::string& notStarted);
+  // The click's part of a write or an erase once the programmer is open: the backup's start
+  // (when on) or the family's own; false when the job has ended.
+  bool startChanging(JobPhase phase, bool backup, const std::function<bool()>& startWithoutBackup);
+  bool erasing() const { return report_.action == "erase"; }
   // The write from its first erase or write command, once the gate lets it.
   void writeFromGate(FlashRun& run);
   // The read-back after a write that ended well; ends the job.
@@ -112,6 +123,8 @@ class FlashJob {
   std::atomic<bool> backup_{false};
   std::atomic<bool> verifyAfterWrite_{true};
   bool verifyNow_ = false;  // the setting the running write took
+  bool readBackAsked_ = false;  // the family skipped its own check on this write
+  bool writtenWrong_ = false;   // the family's own check failed on this write
   ChipGate gate_;
   DumpCapture capture_;  // a read's dump, or the backup before a write
   std::vector<std::uint8_t> image_;

@@ -31,6 +31,11 @@ struct FlashTexts {
   std::string verifyStarts;                 // the read-back after a write begins
   std::string verifyNotDone;                // the read-back did not run to its end (may be empty)
   std::string dumpNotSaved;                 // the family's own line before the disk's reason (may be empty)
+  // A stand-alone erase: its question (with the backup on, and off), a stop before it
+  // began, and the open after the backup that failed.
+  std::string eraseQuestion, eraseQuestionNoBackup;
+  std::string eraseStoppedBeforeErase;
+  std::string eraseNotStarted;
 };
 FlashTexts DefaultFlashTexts(LogLanguage language);
 
@@ -85,6 +90,11 @@ class FlashRun {
   void phase(JobPhase phase);
   // The job reads the chip back after this write: the write leaves it ready for a read.
   bool readBackFollows() const;
+  // The family's own check after the write found the chip does not hold the image: the job
+  // reads it back to tell where and how much.
+  void writtenWrong();
+  // The family skipped its own check (a short image): the job reads the chip back instead.
+  void readBackNeeded();
   void progress(int done, int total);
 
  private:
@@ -127,6 +137,14 @@ class FlashSteps {
   // From the first erase or write command through the documented check; true when the chip
   // holds the image and the check says so (its own lines and end bytes on every path).
   virtual bool writePass(FlashRun& run) = 0;
+
+  // A stand-alone erase, for a family that has one. Its exchange before it changes the chip
+  // (the chip's checks), once open; false when it refused or failed (after its own lines
+  // and end bytes): the chip is as it was.
+  virtual bool startErasePass() { return true; }
+  // From its first command that changes the chip to its end; true when the chip reports it
+  // erased.
+  virtual bool erasePass(FlashRun&) { return false; }
 };
 
 }  // namespace jig

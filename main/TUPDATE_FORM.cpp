@@ -17,7 +17,8 @@ TUPDATE_FORM::TUPDATE_FORM() : TTaskWindow("UPDATE_FORM", "UPDATE_FORM") {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
   build();
   layOut();
-  connect(SpeedButton_UPD_EXIT, &QPushButton::clicked, this, [this] { SpeedButton_UPD_EXITClick(); });
+  // EXIT is enabled only once a switch has failed: until then a close is refused.
+  setExit(SpeedButton_UPD_EXIT, [this] { SpeedButton_UPD_EXITClick(); });
 }
 
 void TUPDATE_FORM::build() {

@@ -16,6 +16,9 @@ struct SimOptions {
   std::map<std::string, std::string> faults;    // name -> value ("" when the fault has none)
   std::string stateDir;                         // empty: nothing kept between runs
   bool wireTime = false;                        // deliver bytes at wire speed
+  // Keep every byte both ways for the bench to read back (transcript(), hostBytes()). The
+  // program's own simulator keeps none: a window used all day would hold every byte of it.
+  bool transcript = true;
 
   bool has(const std::string& fault) const { return faults.count(fault) != 0; }
   std::string value(const std::string& fault, const std::string& fallback = "") const;

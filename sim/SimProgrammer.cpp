@@ -59,12 +59,14 @@ std::vector<SimCommandSet*> SimProgrammer::activeSets() const {
 void SimProgrammer::hostWrite(std::span<const std::uint8_t> bytes, SimTime now) {
   std::lock_guard lock(mutex_);
   if (gone_ || bytes.empty()) return;
-  TranscriptEntry entry;
-  entry.bytes.assign(bytes.begin(), bytes.end());
-  entry.at = now;
-  entry.baud = wire_.baud;
-  entry.latencyMs = wire_.latencyMs;
-  transcript_.push_back(std::move(entry));
+  if (options_.transcript) {
+    TranscriptEntry entry;
+    entry.bytes.assign(bytes.begin(), bytes.end());
+    entry.at = now;
+    entry.baud = wire_.baud;
+    entry.latencyMs = wire_.latencyMs;
+    transcript_.push_back(std::move(entry));
+  }
   SimTime arrival = std::max(now, inWireFree_);
   for (std::uint8_t byte : bytes) {
     arrival += wire_.byteTime();
@@ -135,6 +137,7 @@ std::optional<std::uint64_t> SimProgrammer::sendLocked(std::span<const std::uint
 }
 
 void SimProgrammer::recordToHostLocked(std::vector<std::uint8_t> bytes, SimTime at, std::chrono::microseconds work) {
+  if (!options_.transcript) return;
   TranscriptEntry entry;
   entry.toDevice = false;
   entry.bytes = std::move(bytes);
@@ -383,6 +386,13 @@ void SimProgrammer::clearTranscript() {
   std::lock_guard lock(mutex_);
   transcript_.clear();
   hostBytesSeen_ = 0;
+}
+
+std::size_t SimProgrammer::transcriptBytes() const {
+  std::lock_guard lock(mutex_);
+  std::size_t bytes = 0;
+  for (const auto& entry : transcript_) bytes += entry.bytes.size();
+  return bytes;
 }
 
 std::uint64_t SimProgrammer::bytesToHost() const {

@@ -59,6 +59,8 @@ class SimProgrammer {
   std::vector<std::uint8_t> hostBytes() const;
   std::vector<std::uint8_t> deviceBytes() const;
   void clearTranscript();
+  // The bytes the transcript holds now (none when the options keep no transcript).
+  std::size_t transcriptBytes() const;
   std::uint64_t bytesToHost() const;
 
   // Kept by SimD2xx: a bridge serves one handle at a time.

@@ -47,6 +47,7 @@ int Usage() {
 // The options; nullopt (after the usage or the error) when they are wrong.
 std::optional<jig::sim::SimOptions> ParseArguments(int argc, char** argv) {
   jig::sim::SimOptions options;
+  options.transcript = false;  // served for as long as it runs: it keeps no byte it exchanged
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     const bool hasValue = i + 1 < argc;

@@ -38,6 +38,7 @@ struct FileDialog {
   std::string defaultExtension;  // ".bin" or empty
   std::string defaultName;       // "Noname" or empty
   bool promptOverwrite = false;
+  std::string folder;            // where the dialog starts; empty: where it always does
 };
 
 class TaskView {

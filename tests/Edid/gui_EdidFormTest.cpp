@@ -7,6 +7,7 @@
 #include "sim/EdidSim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/WindowScript.h"
 
 namespace jig {
@@ -15,7 +16,7 @@ namespace {
 struct EdidWindowBench : test::WindowScript {
   EdidWindowBench() : programmer(d2xx.attach()), window(d2xx, EdidBounds{300, 200, 300}) { hook(window); }
   sim::EdidSim& chip() { return dynamic_cast<sim::EdidSim&>(*programmer.commandSet("EDID")); }
-  QString memo() const { return window.EDID_Memo->toPlainText(); }
+  QString memo() const { return test::DocumentedLines(window.EDID_Memo).join('\n'); }
 
   sim::SimD2xx d2xx;
   sim::SimProgrammer& programmer;

@@ -16,6 +16,7 @@
 #include "gui/TGauge.h"
 #include "tests/Ite/IteTestSupport.h"
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/WindowScript.h"
 
 namespace jig {
@@ -58,7 +59,7 @@ class IteWindow : public ::testing::Test, public test::WindowScript {
     return endings.size() >= count;
   }
 
-  QStringList logLines() const { return form->ITE_Memo1->toPlainText().split('\n'); }
+  QStringList logLines() const { return test::DocumentedLines(form->ITE_Memo1); }
 
   void chooseBoard(int entry) {
     form->ITE_ComboBox_MB_SWITCH->setFocus();

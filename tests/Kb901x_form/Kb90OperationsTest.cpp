@@ -220,12 +220,19 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Pacing>& row) { return std::string(row.param.name); });
 
 // After the technician's Yes to the question about the size, the documented short write:
-// the last block padded with FFh, the warning, no verify. (An empty file and one longer
-// than the chip are refused before the write: see the bad sources.)
-TEST(Kb901xWrite, ShortFilesArePaddedAndNotVerified) {
-  for (std::size_t size : {std::size_t{65536}, std::size_t{1000}}) {
-    Bench bench;
-    const Bytes image = Pattern(size, 9);
+// the last block padded with FFh, the warning, no checksum. The programmer checks nothing
+// then, so the chip is read back and compared with the file: the write counts only if the
+// chip holds it. (An empty file and one longer than the chip are refused before the write:
+// see the bad sources.)
+TEST(Kb901xWrite, ShortFilesArePaddedAndVerifiedByAReadBack) {
+  struct Case {
+    std::size_t size;
+    std::string badByte;  // a byte the chip keeps wrong, or none
+    bool verified;
+  };
+  for (const Case& c : {Case{65536, "", true}, Case{1000, "", true}, Case{1000, "500", false}}) {
+    Bench bench(c.badByte.empty() ? test::Options("", {}) : test::Options("", {{"kb90-bad-byte", c.badByte}}));
+    const Bytes image = Pattern(c.size, 9);
     const std::string file = bench.dir.file("short.bin");
     test::WriteFileBytes(file, image);
     Kb90Operations ops(bench.d2xx, bench.view);
@@ -233,11 +240,11 @@ TEST(Kb901xWrite, ShortFilesArePaddedAndNotVerified) {
     bench.view.answerYesNo(true);
     ops.KB901X_WRITEClick();
     ASSERT_TRUE(bench.view.waitEnded());
-    EXPECT_EQ(bench.view.endings(), std::vector<bool>{false}) << size;
+    EXPECT_EQ(bench.view.endings(), std::vector<bool>{c.verified}) << c.size;
     EXPECT_EQ(bench.view.questions().size(), 1u);
 
     Bytes padded = image;
-    padded.resize((size / 256 + 1) * 256, 0xFF);
+    padded.resize((c.size / 256 + 1) * 256, 0xFF);
     Bytes wire = {'B', 'V', 'W'};
     for (std::size_t at = 0; at < padded.size(); at += 256) {
       if (at > 0) wire.push_back('N');
@@ -245,11 +252,20 @@ TEST(Kb901xWrite, ShortFilesArePaddedAndNotVerified) {
                   padded.begin() + static_cast<std::ptrdiff_t>(at + 256));
     }
     wire.insert(wire.end(), {'X', 'I'});
-    EXPECT_EQ(bench.programmer.hostBytes(), wire) << size;
+    const Bytes readBack = test::Kb90ReadWire();
+    wire.insert(wire.end(), readBack.begin(), readBack.end());
+    EXPECT_EQ(bench.programmer.hostBytes(), wire) << c.size;
     const auto lines = bench.linesWithoutTime();
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
-              (std::vector<std::string>{" __ Warning __", "Recorded file is less than 128*1024 byte"}));
+    const auto warning = std::find(lines.begin(), lines.end(), " __ Warning __");
+    ASSERT_NE(warning, lines.end());
+    EXPECT_EQ(*(warning + 1), "Recorded file is less than 128*1024 byte");
+    EXPECT_EQ(*(warning + 2), "Verify: reading the chip back ...");
+    EXPECT_EQ(lines.back(), c.verified ? "Verify after write: OK, the flash matches the image."
+                                       : "Verify after write: FAILED, first difference at 000001F4, 1 byte differs.");
     EXPECT_FALSE(bench.hasLine("Writing is completed successfully."));
+    ASSERT_EQ(bench.view.verdicts().size(), 1u);
+    EXPECT_EQ(bench.view.verdicts()[0].starts_with(c.verified ? "RESULT: write OK" : "RESULT: write FAILED, the chip does not hold the file (first difference at 000001F4"), true)
+        << bench.view.verdicts()[0];
     ExpectIdleAndClosed(bench, ops);
   }
 }

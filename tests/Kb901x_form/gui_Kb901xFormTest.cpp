@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
 #include "Kb901x_form/TKB901X_forms.h"
 #include "sim/Kb90Sim.h"
 #include "sim/SimD2xx.h"
@@ -33,7 +34,7 @@ struct Window : test::WindowScript {
   }
   std::vector<std::string> memo() const {
     std::vector<std::string> out;
-    for (const QString& line : form->KB901X_Memo->toPlainText().split('\n')) out.push_back(line.toStdString());
+    for (const QString& line : test::DocumentedLines(form->KB901X_Memo)) out.push_back(line.toStdString());
     return out;
   }
   void choose(QComboBox* list, int index) {

@@ -65,9 +65,11 @@ struct ProbedMec16 : Mec16Bench {
   }
 };
 
-// A bench whose erase (of MAIN, or of MAIN and INFO) has run to its end.
+// A bench whose erase (of MAIN, or of MAIN and INFO) has run to its end: its question
+// answered Yes, no backup.
 struct ErasedMec16 : Mec16Bench {
   explicit ErasedMec16(sim::SimOptions options, bool info = false) : Mec16Bench(std::move(options)) {
+    view.answerYesNo(true);
     ops.erase(info);
     expectEndedIdle();
   }

@@ -52,7 +52,7 @@ TEST(Mec16Cli, EraseWriteReadLeavesTheFileAndWriteWithoutEraseDoesNot) {
   const auto f = Source(196608);
   WriteFileBytes(dir.file("f.bin"), f);
 
-  EXPECT_EQ(Mec16(state, {"erase"}).status, 0);
+  EXPECT_EQ(Mec16(state, {"erase", "--yes"}).status, 0);
   const CliRun write = Mec16(state, {"write", dir.file("f.bin")});
   EXPECT_EQ(write.status, 0) << write.out;
   EXPECT_NE(write.out.find("Запись MAIN блока завершена успешно.\n"), std::string::npos);
@@ -90,7 +90,7 @@ TEST(Mec16Cli, EraseWriteReadLeavesTheFileAndWriteWithoutEraseDoesNot) {
 TEST(Mec16Cli, ExitStatusFollowsTheOperationAndUsage) {
   TempDir dir;
   EXPECT_EQ(Mec16("", {"probe"}).status, 0);
-  const CliRun locked = Mec16("", {"erase", "--info"}, {{"mec16-boot-lock", ""}});
+  const CliRun locked = Mec16("", {"erase", "--info", "--yes"}, {{"mec16-boot-lock", ""}});
   EXPECT_EQ(locked.status, 1);
   EXPECT_NE(locked.out.find("--> Каманда стирания отменена.\n"), std::string::npos);
   const CliRun info = Mec16("", {"read", dir.file("i.bin"), "--info"});
@@ -114,14 +114,14 @@ TEST(Mec16Cli, VerifyIsOnUnlessTurnedOffAndAFailedOneExitsOne) {
   const auto f = Source(196608);
   WriteFileBytes(dir.file("f.bin"), f);
 
-  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+  ASSERT_EQ(Mec16(state, {"erase", "--yes"}).status, 0);
   const CliRun flipped = Mec16(state, {"write", dir.file("f.bin")}, {{"mec16-flip-bit", "2FFFF"}});
   EXPECT_EQ(flipped.status, 1);
   EXPECT_TRUE(flipped.out.ends_with("Проверка после записи: ОШИБКА, первое отличие по адресу 0002FFFF, "
                                     "различных байт: 1.\n"))
       << flipped.out;
 
-  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+  ASSERT_EQ(Mec16(state, {"erase", "--yes"}).status, 0);
   const CliRun unverified = Mec16(state, {"write", dir.file("f.bin"), "--no-verify"}, {{"mec16-flip-bit", "2FFFF"}});
   EXPECT_EQ(unverified.status, 0);
   EXPECT_EQ(unverified.out.find("Проверка после записи"), std::string::npos);
@@ -153,7 +153,7 @@ TEST(Mec16Cli, ShortImageNeedsYesAndTheBackupIsOnUnlessTurnedOff) {
   TempDir dir;
   const std::string state = dir.file("state");
   WriteFileBytes(dir.file("short.bin"), Source(1024));
-  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+  ASSERT_EQ(Mec16(state, {"erase", "--yes"}).status, 0);
 
   const Mec16Run asked = Mec16(state, {"write", dir.file("short.bin")});
   EXPECT_EQ(asked.status, 1);
@@ -188,7 +188,7 @@ TEST(Mec16Cli, CtrlCStopsAReadAtOnceAndAWriteOnlyAtTheSecond) {
   };
   TempDir dir;
   const std::string state = dir.file("state");
-  ASSERT_EQ(Mec16(state, {"erase"}).status, 0);
+  ASSERT_EQ(Mec16(state, {"erase", "--yes"}).status, 0);
   const auto image = Source(196608);
   WriteFileBytes(dir.file("f.bin"), image);
   WriteFileBytes(dir.file("old.bin"), {1, 2, 3});

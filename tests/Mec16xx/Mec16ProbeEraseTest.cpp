@@ -138,6 +138,7 @@ TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
   for (const bool infoToo : {false, true}) {
     Mec16Bench bench(V42({{"mec16-erase-reads", "5"}}));
     const auto infoBefore = bench.chip().infoArray();
+    bench.view.answerYesNo(true);
     bench.ops.erase(infoToo);
     bench.expectEndedIdle();
     EXPECT_EQ(bench.view.endings(), std::vector<bool>{true});
@@ -164,6 +165,7 @@ TEST(Mec16Erase, CheckBoxChoosesTheStartValueAndThePollWaitsForBusy) {
 TEST(Mec16Erase, TheBusyPollWaitsOutTheErasesTime) {
   Mec16Bench bench(V42({{"mec16-erase-reads", "0"}, {"mec16-erase-ms", "300"}}));
   const auto t0 = std::chrono::steady_clock::now();
+  bench.view.answerYesNo(true);
   bench.ops.erase(false);
   bench.expectEndedIdle();
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
@@ -184,6 +186,7 @@ TEST(Mec16Erase, LostOrEndlessBusyPollEndsWithZeroOnly) {
     // An erase that takes a minute: the poll gives up at its bound, on any machine.
     Mec16Bench bench(V42({{"mec16-erase-ms", "60000"}}));
     const auto t0 = std::chrono::steady_clock::now();
+    bench.view.answerYesNo(true);
     bench.ops.erase(false);
     bench.expectEndedIdle();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kMec16Bounds.eraseMs + 2000));
@@ -217,7 +220,7 @@ TEST_P(Mec16ShortId, IsLoggedAndOnlyTheProbeAndTheEraseFail) {
   bench.view.answerDialog(path);
   if (action == "write") bench.view.answerYesNo(true);  // a file shorter than MAIN is asked about
   if (action == "probe") bench.ops.probe();
-  if (action == "erase") bench.ops.erase(false);
+  if (action == "erase") bench.view.answerYesNo(true), bench.ops.erase(false);
   if (action == "read") bench.ops.read(false);
   if (action == "write") bench.ops.write(false);
   bench.expectEndedIdle();

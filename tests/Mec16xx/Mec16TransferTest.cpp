@@ -332,6 +332,7 @@ TEST(Mec16Lock, ClicksDuringAnOperationDoNothing) {
   const auto before = bench.view.allLines();
   const auto wire = bench.host();
   bench.ops.probe();
+  bench.view.answerYesNo(true);
   bench.ops.erase(true);
   bench.ops.read(true);
   bench.ops.write(false);

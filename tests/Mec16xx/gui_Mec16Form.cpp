@@ -9,6 +9,7 @@
 #include "sim/Mec16Sim.h"
 #include "sim/SimD2xx.h"
 #include "tests/support/FileSafety.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowScript.h"
 
@@ -35,7 +36,7 @@ struct Window : WindowScript {
     QTest::mouseClick(button, Qt::LeftButton);
     return QTest::qWaitFor([&] { return endings.size() > before; }, 15000);
   }
-  QStringList log() const { return form.Memo_MEC16->toPlainText().split('\n'); }
+  QStringList log() const { return DocumentedLines(form.Memo_MEC16); }
   // A check box takes a click on its box, at its left end.
   static void tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); }
   sim::Mec16Sim& chip() { return dynamic_cast<sim::Mec16Sim&>(*programmer.commandSet("MEC16")); }
@@ -84,8 +85,15 @@ TEST(Mec16Form, ProbePaintsTheIndicatorsFromTheStatus) {
 TEST(Mec16Form, EraseWriteReadByClicksGivesTheFileBack) {
   Window w;
   w.form.CheckBox_erase_mec16->setChecked(true);
+  // The erase asks first; No leaves the chip as it was, with nothing sent.
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_ERASE));
+  ASSERT_EQ(w.questions.size(), 1u);
+  EXPECT_TRUE(w.programmer.hostBytes().empty());
+  EXPECT_EQ(VerdictLines(w.form.Memo_MEC16).last(), QString::fromUtf8("ИТОГ: стирание НЕ выполнено, микросхема не тронута."));
+  w.yes = true;
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_ERASE));
   EXPECT_TRUE(w.programmer.hostBytes().size() > 0);
+  w.yes = false;
   std::vector<std::uint8_t> source(196608);
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>((i * 13) ^ (i >> 9));
   const std::string in = w.dir.file("in.bin");
@@ -98,7 +106,7 @@ TEST(Mec16Form, EraseWriteReadByClicksGivesTheFileBack) {
   EXPECT_TRUE(w.log().contains("Проверка после записи: OK, флеш совпадает с образом."));
   w.answer = out;
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
-  EXPECT_EQ(w.endings, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(w.endings, (std::vector<bool>{false, true, true, true}));
   EXPECT_EQ(ReadFileBytes(out), source);
   EXPECT_EQ(w.form.CGauge_MEC16->value(), 192);
   EXPECT_TRUE(w.log().contains("Чтение MAIN блока завершено успешно."));

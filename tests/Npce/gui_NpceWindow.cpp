@@ -8,6 +8,8 @@
 #include <filesystem>
 
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
+#include "gui/TGauge.h"
 #include "Npce/TNPCE_FORM.h"
 #include "tests/Npce/NpceBench.h"
 #include "tests/support/WindowScript.h"
@@ -24,7 +26,7 @@ struct WindowBench : WindowScript {
     form.show();
   }
   sim::NpceSim& chip() { return dynamic_cast<sim::NpceSim&>(*programmer.commandSet("NPCE")); }
-  QStringList lines() const { return form.NPCE_Memo->toPlainText().split('\n'); }
+  QStringList lines() const { return DocumentedLines(form.NPCE_Memo); }
   bool buttonsEnabled() const {
     return form.NPCE_READ->isEnabled() && form.NPCE_WRITE->isEnabled() && form.EXIT_NPCE->isEnabled();
   }
@@ -108,7 +110,12 @@ TEST(NpceWindow, StuckBitShowsTheWriteAsIncorrect) {
   ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 15000));
   EXPECT_EQ(bench.endings, std::vector<bool>{false});
   EXPECT_TRUE(bench.lines().contains("*** Data is written incorrectly ***"));
-  EXPECT_EQ(bench.form.CGauge_NPCE->value(), 4);  // stopped after the second read-back block
+  // The job read the whole chip back to tell where it differs; the gauge ends red there.
+  EXPECT_EQ(bench.form.CGauge_NPCE->value(), 512);  // the gauge's maximum
+  EXPECT_TRUE(dynamic_cast<TGauge*>(bench.form.CGauge_NPCE)->showsFailure());
+  EXPECT_TRUE(bench.lines().contains("Verify after write: FAILED, first difference at 00000200, 1 byte differs."));
+  EXPECT_TRUE(VerdictLines(bench.form.NPCE_Memo).last().startsWith(
+      "RESULT: write FAILED, the chip does not hold the file (first difference at 00000200, 1 byte differs)"));
   EXPECT_TRUE(bench.buttonsEnabled());
 }
 

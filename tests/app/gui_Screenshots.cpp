@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include <set>
 
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
@@ -27,11 +31,21 @@ namespace {
 
 bool Pump(const std::function<bool()>& done, int boundMs = 20000) { return jig::test::RunEventsUntil(done, boundMs); }
 
-// A picture worth showing: the window's size, and more than a few colours in it.
-void Shoot(QWidget& window, const QString& name) {
+// A picture worth showing: the window's size, and more than a few colours in it. With a
+// box given, the box is drawn over the window where it stands on the screen.
+void Shoot(QWidget& window, const QString& name, QWidget* box = nullptr) {
   QApplication::processEvents();
-  const QImage picture = window.grab().toImage();
+  QImage picture = window.grab().toImage();
   ASSERT_FALSE(picture.isNull()) << name.toStdString();
+  if (box) {
+    const QImage over = box->grab().toImage();
+    const double ratio = window.devicePixelRatio();
+    QPoint at = (box->mapToGlobal(QPoint()) - window.mapToGlobal(QPoint())) * ratio;
+    at.setX(std::clamp(at.x(), 0, std::max(0, picture.width() - over.width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, picture.height() - over.height())));
+    QPainter painter(&picture);
+    painter.drawImage(at, over);
+  }
   EXPECT_EQ(picture.size(), window.size() * window.devicePixelRatio()) << name.toStdString();
   std::set<QRgb> colours;
   for (int y = 0; y < picture.height(); y += 3)
@@ -42,7 +56,7 @@ void Shoot(QWidget& window, const QString& name) {
   }
 }
 
-QString LogOf(QWidget& window) { return window.findChild<QPlainTextEdit*>()->toPlainText(); }
+QString LogOf(QWidget& window) { return test::DocumentedLines(window.findChild<QPlainTextEdit*>()).join('\n'); }
 
 // One task window with its own simulated programmer running the task's image.
 template <class Window>
@@ -169,6 +183,43 @@ TEST(Screenshots, WhatTheWindowsSayBeforeTheFirstStep) {
     // The how-to text above fills the log: its end is what this picture is about.
     w.ITE_Memo1->verticalScrollBar()->setValue(w.ITE_Memo1->verticalScrollBar()->maximum());
     Shoot(w, "ite-window-apply-first");
+  }
+}
+
+// A Russian window's own dialogs: a close refused while a read runs, and a question with
+// Qt's Yes and No in Russian (when Qt's translation is installed).
+TEST(Screenshots, RussianWindowRefusingACloseAndAskingAQuestion) {
+  {
+    Bench<TMEC16_Form> bench("V42", {{"mec16-slow-blocks", "3000"}});
+    auto& w = bench.open();
+    QTest::mouseClick(w.BitBtn_RD_MEC16, Qt::LeftButton);
+    ASSERT_TRUE(Pump([&] { return w.CGauge_MEC16->value() >= 3; }));
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(LogOf(w).endsWith(QString::fromUtf8("Окно не закрывается, пока идёт операция: закройте его, когда она закончится.")));
+    Shoot(w, "mec16-close-refused");
+    ASSERT_TRUE(Pump([&] { return !bench.endings.empty(); }, 60000));
+    EXPECT_TRUE(bench.endings.back());
+  }
+  {
+    Bench<TMEC16_Form> bench("V42");
+    auto& w = bench.open();
+    test::WriteFileBytes(bench.dir.file("dump.bin"), std::vector<std::uint8_t>(4096, 0x5A));  // short: asked about
+    QString yes;
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      look.stop();
+      yes = box->button(QMessageBox::Yes)->text().remove('&');
+      Shoot(w, "mec16-question", box);
+      box->button(QMessageBox::No)->click();
+    });
+    look.start();
+    bench.run(w.BitBtn_MEC16_WRITE);
+    look.stop();
+    EXPECT_FALSE(yes.isEmpty()) << "no question was asked";
+    EXPECT_TRUE(LogOf(w).contains(QString::fromUtf8("Запись отменена; микросхема не тронута.")));
   }
 }
 

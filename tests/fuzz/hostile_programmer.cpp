@@ -116,7 +116,7 @@ void Run(Action action, fuzz::HostileDevice& device, test::RecordingView& view) 
       Mec16Operations ops(device, view, Mec16Bounds{10, 10, 10, 50});
       if (action == Mec16Probe) ops.probe();
       if (action == Mec16Read) view.answerDialog(files.dump), ops.read(true);
-      if (action == Mec16Erase) ops.erase(true);
+      if (action == Mec16Erase) view.answerYesNo(true), ops.erase(true);
       if (action == Mec16Write) view.answerDialog(files.source), ops.write(true);
       ended();
       ops.job().joinWorker();

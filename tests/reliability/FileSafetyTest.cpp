@@ -75,7 +75,7 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
   void attachWritable(bool readOld) {
     attach();
     if (std::string(GetParam().word) == "mec16") {
-      ASSERT_EQ(run({"erase"}).status, kExitOk);
+      ASSERT_EQ(run({"erase", "--yes", "--no-backup"}).status, kExitOk);
     }
     if (readOld) {
       ASSERT_EQ(run({"read", dir.file("old.bin")}).status, kExitOk);

@@ -124,7 +124,7 @@ class Mec16Rig : public Rig {
     switch (action_) {
       case Mec16Action::Probe: ops_->probe(); break;
       case Mec16Action::Read: view.answerDialog(dumpPath); ops_->read(false); break;
-      case Mec16Action::Erase: ops_->erase(false); break;
+      case Mec16Action::Erase: view.answerYesNo(true); ops_->erase(false); break;
       case Mec16Action::Write: view.answerDialog(sourcePath); ops_->write(false); break;
     }
   }

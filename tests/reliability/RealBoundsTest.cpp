@@ -51,7 +51,7 @@ std::vector<BoundRow> Rows() {
       {"Kb90", "V41", {"kb90", "write", kSourceWord, "--yes", "--no-backup"}, Pattern(131072, 1),
        "kb90-erase-ms", 10000, {{"kb90-erase-ms", "20000"}},
        "Writing stopped: the programmer was not ready for block 1 of 512."},
-      {"Mec16", "V42", {"mec16", "erase"}, {},
+      {"Mec16", "V42", {"mec16", "erase", "--yes"}, {},
        "mec16-erase-ms", 30000, {{"mec16-erase-ms", "60000"}},
        "MEC16 не закончил стирание за отведенное время"},
       {"Ite", "ITE",

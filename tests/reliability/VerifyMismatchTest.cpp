@@ -63,8 +63,11 @@ VerifyRow NpceStuckBit(const std::string& name, std::size_t address, int blocksR
           kNpceFailure, "Nuvoton chip is programmed succesfully!",
           [blocksRead](FlashTask& task, const Data& image) {
             TaskBench& bench = task.bench();
-            EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(image, 512), {0x07}, Repeat('r', blocksRead), Bytes("-O")}));
-            EXPECT_EQ(bench.view.gauge("CGauge_NPCE"), 2 * blocksRead);
+            // The documented verify stops at the block that differs; the job then reads the
+            // whole chip back to tell where and how much.
+            EXPECT_EQ(bench.sent(), Cat({Bytes("ZIex"), WriteBlocks(image, 512), {0x07}, Repeat('r', blocksRead),
+                                         Bytes("-O"), Task("Npce").oneRead}));
+            EXPECT_EQ(bench.view.gauge("CGauge_NPCE"), npce::kGaugeMax);
             const std::string dump = bench.dir.file("dump.bin");
             task.read(dump, false);
             ASSERT_TRUE(bench.view.waitEnded(20s, 2));
@@ -87,10 +90,13 @@ std::vector<VerifyRow> Rows() {
        [] { return Pattern(kKb90Image, 5); }, kKb90Failure, "Writing and verify is OK !",
        [](FlashTask& task, const Data& image) {
          TaskBench& bench = task.bench();
-         EXPECT_EQ(bench.hostBytes(), Kb90WriteWire(image, 'O'));
-         const auto lines = bench.view.lines();
-         ASSERT_GE(lines.size(), 2u);
-         EXPECT_EQ(lines[lines.size() - 2], kKb90Failure);
+         // The checksum cannot say where: the job reads the chip back to tell.
+         EXPECT_EQ(bench.hostBytes(), Cat({Kb90WriteWire(image, 'O'), Task("Kb90").oneRead}));
+         const auto after = bench.linesAfter(kKb90Failure);
+         ASSERT_GE(after.size(), 2u);
+         EXPECT_TRUE(after[0].starts_with("Current time  "));
+         EXPECT_EQ(after[1], "Verify: reading the chip back ...");
+         EXPECT_EQ(LastSaying(bench.view.lines()), "Verify after write: FAILED, first difference at 00011170, 1 byte differs.");
          EXPECT_EQ(bench.view.gauge("CGauge_KB901X"), 32768);  // stray bytes did not count as marks
        }},
       NpceStuckBit("firstBlock", 0x10, 1),
@@ -145,6 +151,13 @@ TEST_P(VerifyMismatch, OneWrongByteFailsTheWriteWithTheTasksLine) {
   expected.resize(taskRow.flashSize, 0xFF);
   expected[row.badAddress] ^= 0x01;
   EXPECT_TRUE(task->flash() == expected);
+  // The verdict names where the chip differs, how much, and that there is no backup.
+  const LogLanguage language = row.task == "Mec16" || row.task == "Ite" ? LogLanguage::Russian : LogLanguage::English;
+  const auto verdicts = bench.view.verdicts();
+  ASSERT_EQ(verdicts.size(), 1u);
+  EXPECT_NE(verdicts[0].find(DifferenceText({row.badAddress, 1}, language)), std::string::npos) << verdicts[0];
+  EXPECT_TRUE(verdicts[0].ends_with(language == LogLanguage::Russian ? ", резервной копии нет." : ", and no backup of it was taken."))
+      << verdicts[0];
   task->expectIdle();
   row.expectMore(*task, image);
 }

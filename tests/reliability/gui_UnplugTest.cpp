@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/support/GuiWait.h"
+#include "tests/support/GuiLog.h"
 #include "Kb901x_form/TKB901X_forms.h"
 #include "link/Bounds.h"
 #include "Npce/TNPCE_FORM.h"
@@ -62,7 +63,7 @@ bool Pump(const std::function<bool()>& done, qint64 boundMs) { return jig::test:
 
 std::vector<std::string> Lines(const QPlainTextEdit* memo) {
   std::vector<std::string> out;
-  for (const QString& line : memo->toPlainText().split('\n', Qt::SkipEmptyParts)) out.push_back(line.toStdString());
+  for (const QString& line : test::DocumentedLines(memo, Qt::SkipEmptyParts)) out.push_back(line.toStdString());
   return out;
 }
 

@@ -17,6 +17,7 @@
 
 #include "app/Commands.h"
 #include "cli/CliInterrupt.h"
+#include "job/JobVerdict.h"
 #include "sim/SimD2xx.h"
 
 namespace jig::test {
@@ -24,12 +25,35 @@ namespace jig::test {
 struct CliRun {
   int status;
   std::string out, err;
+  // A job's verdict, taken off the end of out (where it must stand); empty when none came.
+  std::string verdict = {};
 };
+
+// The verdict line comes last of all that is printed, once: it is checked there and taken off,
+// so that out ends with the operation's own last line.
+inline void TakeVerdict(CliRun& run) {
+  std::size_t start = 0;
+  while (start < run.out.size()) {
+    const std::size_t end = run.out.find('\n', start);
+    const std::size_t next = end == std::string::npos ? run.out.size() : end + 1;
+    const std::string line = run.out.substr(start, next - start - (end == std::string::npos ? 0 : 1));
+    if (IsVerdictLine(line)) {
+      EXPECT_TRUE(run.verdict.empty()) << "a second verdict: " << line;
+      EXPECT_EQ(next, run.out.size()) << "the verdict is not the last line printed: " << line;
+      run.verdict = line;
+      run.out.erase(start, next - start);
+      continue;
+    }
+    start = next;
+  }
+}
 
 inline CliRun RunCli(D2xx& d2xx, const std::vector<std::string>& words, bool force = false) {
   std::ostringstream out, err;
   const int status = RunCommand(d2xx, words, force, out, err);
-  return {status, out.str(), err.str()};
+  CliRun run{status, out.str(), err.str()};
+  TakeVerdict(run);
+  return run;
 }
 
 // The words of a command: its name first.

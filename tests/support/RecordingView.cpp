@@ -8,6 +8,7 @@
 
 #include "Edid/EdidControls.h"
 #include "Ite/IteControls.h"
+#include "job/JobVerdict.h"
 #include "Ite/MbConnectionIte.h"
 #include "Kb901x_form/Kb90Controls.h"
 #include "Keyboard/KeyboardControls.h"
@@ -52,6 +53,12 @@ void RecordingView::event(std::string text) { events_.push_back(std::move(text))
 
 void RecordingView::log(std::string line) {
   std::lock_guard lock(mutex_);
+  // The job's verdict is kept apart: the lines are the family's documented ones.
+  if (IsVerdictLine(line)) {
+    verdicts_.push_back(std::move(line));
+    endedChanged_.notify_all();
+    return;
+  }
   lines_.push_back(line);
   allLines_.push_back(std::move(line));
   loggedAt_.push_back(std::chrono::steady_clock::now());
@@ -265,6 +272,11 @@ bool RecordingView::timerRunning(const std::string& timer) const {
 std::string RecordingView::lastLine() const {
   std::lock_guard lock(mutex_);
   return allLines_.empty() ? std::string() : allLines_.back();
+}
+
+std::vector<std::string> RecordingView::verdicts() const {
+  std::lock_guard lock(mutex_);
+  return verdicts_;
 }
 
 }  // namespace jig::test

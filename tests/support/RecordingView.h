@@ -67,13 +67,15 @@ class RecordingView : public TaskView {
   std::optional<bool> visible(const std::string& window) const;
   bool timerRunning(const std::string& timer) const;
   std::string lastLine() const;
+  // The jobs' verdict lines, in order (kept out of lines() and allLines()).
+  std::vector<std::string> verdicts() const;
 
  private:
   void event(std::string text);
 
   mutable std::mutex mutex_;
   std::condition_variable endedChanged_;  // also told of each line
-  std::vector<std::string> lines_, allLines_, errorBoxes_, events_;
+  std::vector<std::string> lines_, allLines_, errorBoxes_, events_, verdicts_;
   std::vector<std::chrono::steady_clock::time_point> loggedAt_;  // one for each of allLines_
   std::chrono::steady_clock::time_point endedAt_;
   std::vector<FileDialog> dialogs_;

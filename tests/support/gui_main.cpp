@@ -2,6 +2,9 @@
 // program, the program's own.
 #include <gtest/gtest.h>
 
+#include <QSettings>
+#include <QTemporaryDir>
+
 #include "app/TApplication.h"
 #include "gui/TTaskWindow.h"
 
@@ -17,6 +20,13 @@ void FailOnMissingControl(QtMsgType type, const QMessageLogContext& context, con
   if (qtHandler) qtHandler(type, context, message);
 }
 
+// What the windows keep between runs goes to a scratch folder of this run, never to the
+// user's configuration, and each test starts with nothing kept: a window made by a test is
+// a first run unless the test itself made one before it.
+class ForgetBetweenTests : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { QSettings().clear(); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -24,6 +34,12 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
   jig::TApplication application(argc, argv);
   qtHandler = qInstallMessageHandler(FailOnMissingControl);
+  const QTemporaryDir settings;
+  if (!settings.isValid()) return 1;
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+      QSettings::setPath(format, scope, settings.path());
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetBetweenTests);
   return RUN_ALL_TESTS();
 }
