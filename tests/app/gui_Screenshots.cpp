@@ -1,8 +1,9 @@
 // Every window rendered offscreen after a representative simulated run: the main window,
 // the update window in the middle of an upload, each task window after a successful
 // operation, the keyboard window with pairs lit, and what the windows say before the first
-// step is taken (Start with no task, the KB90xx wiring prompts, ITE read before APPLY). With JIG_SCREENSHOT_DIR set, the
-// pictures are written there as PNG (scripts/screenshots makes docs/ from them).
+// step is taken (Start with no task, the KB90xx wiring prompts, ITE read before APPLY), and
+// what a failure looks like. With JIG_SCREENSHOT_DIR set, the pictures are written there
+// as PNG (scripts/screenshots makes docs/ from them).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -220,6 +221,55 @@ TEST(Screenshots, RussianWindowRefusingACloseAndAskingAQuestion) {
     look.stop();
     EXPECT_FALSE(yes.isEmpty()) << "no question was asked";
     EXPECT_TRUE(LogOf(w).contains(QString::fromUtf8("Запись отменена; микросхема не тронута.")));
+  }
+}
+
+// What a failure looks like: a read whose programmer fell silent (no file, red gauge), a
+// write that did not verify (where the chip differs, the backup to restore from), and the
+// question an erase asks first.
+TEST(Screenshots, AFailedReadAFailedVerifyAndTheEraseQuestion) {
+  {
+    Bench<TKB901X_forms> bench("V41", {{"kb90-silence-block", "20"}});
+    auto& w = bench.open(std::vector<std::filesystem::path>{kExampleData});
+    w.ComboBox_KB901X->setCurrentIndex(0);
+    emit w.ComboBox_KB901X->activated(0);
+    w.ComboBox_KB901X_FFC->setCurrentIndex(6);
+    emit w.ComboBox_KB901X_FFC->activated(6);
+    ASSERT_FALSE(bench.run(w.KB901X_READ));
+    EXPECT_TRUE(test::VerdictLines(w.findChild<QPlainTextEdit*>()).last().startsWith("RESULT: read FAILED"));
+    EXPECT_FALSE(std::filesystem::exists(bench.dir.file("dump.bin")));
+    Shoot(w, "kb90-failed-read");
+  }
+  {
+    Bench<TNPCE_FORM> bench("NPCE", {{"npce-stuck-bit", "0x11170"}});
+    auto& w = bench.open();
+    std::vector<std::uint8_t> file(131072);
+    for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    file[0x11170] = 0x10;
+    test::WriteFileBytes(bench.dir.file("dump.bin"), file);
+    ASSERT_FALSE(bench.run(w.NPCE_WRITE));
+    EXPECT_TRUE(test::VerdictLines(w.NPCE_Memo).last().contains("first difference at 00011170"));
+    Shoot(w, "npce-failed-verify");
+  }
+  {
+    Bench<TMEC16_Form> bench("V42");
+    auto& w = bench.open();
+    QString question;
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      look.stop();
+      question = box->text();
+      Shoot(w, "mec16-erase-question", box);
+      box->button(QMessageBox::No)->click();
+    });
+    look.start();
+    EXPECT_FALSE(bench.run(w.BitBtn_MEC16_ERASE));
+    look.stop();
+    EXPECT_FALSE(question.isEmpty()) << "the erase asked nothing";
+    EXPECT_TRUE(test::VerdictLines(w.findChild<QPlainTextEdit*>()).last().contains(QString::fromUtf8("не тронута")));
   }
 }
 
