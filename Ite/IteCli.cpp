@@ -203,6 +203,7 @@ int RunIteCommand(CliRequest& request) {
   IteConsoleView view(request.out, request.err);
   IteOperations ops(request.d2xx, view);
   ops.setApplyFirstLine(ite::text::kApplyFirstCommandLine);
+  ops.setApplyIsPrelude(true);
   ops.job().setVerifyAfterWrite(!options.has("--no-verify"));
   ops.job().setReadTwice(options.has("--read-twice"));
   ops.job().setBackup(request.backup);

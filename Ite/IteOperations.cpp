@@ -78,9 +78,10 @@ void IteOperations::adviseApply() {
   if (!pinsSent_) log(applyFirstLine_);
 }
 
-void IteOperations::ownClick(const std::function<bool()>& exchange) {
+void IteOperations::ownClick(CheckKind kind, const std::function<bool()>& exchange) {
   const bool success = OpenProgrammer(link_, profiles::kIte, view_) == OpenResult::Ready && exchange();
   link_.close();
+  if (!(success && kind == CheckKind::PinsSent && applyIsPrelude_)) log(CheckVerdictLine(kind, success, LogLanguage::Russian));
   job_.release();
   view_.ended(success);
 }
@@ -89,7 +90,7 @@ void IteOperations::ownClick(const std::function<bool()>& exchange) {
 void IteOperations::apply() {
   if (!job_.claim(JobPhase::Reading)) return;
   timeStamp();
-  ownClick([this] {
+  ownClick(CheckKind::PinsSent, [this] {
     if (!ite::SendPins(link_, view_, pins(), bounds_)) return false;
     pinsSent_ = true;
     for (const char* button : {kCheck, kExit, kWrite, kRead}) view_.enable(button, true);
@@ -101,7 +102,7 @@ void IteOperations::checkConnection() {
   if (!job_.claim(JobPhase::Reading)) return;
   log("");
   log(text::kCheckStart);
-  ownClick([this] {
+  ownClick(CheckKind::ChipCheck, [this] {
     const ite::LinkCheck result = ite::CheckLink(link_, view_, bounds_);
     if (result == ite::LinkCheck::NoConnect) adviseApply();
     return result == ite::LinkCheck::Found;

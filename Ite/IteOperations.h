@@ -17,6 +17,7 @@
 #include "Ite/IteProtocol.h"
 #include "Ite/IteTexts.h"
 #include "job/FlashJob.h"
+#include "job/JobVerdict.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
 
@@ -48,6 +49,9 @@ class IteOperations : public IteBoard, private FlashSteps {
   // The line that follows a failed Connect while no APPLY has gone through since the window
   // was opened (the command line words it its own way).
   void setApplyFirstLine(std::string line) { applyFirstLine_ = std::move(line); }
+  // The command line's APPLY comes before the action asked for, whose verdict is the one
+  // that ends the command: a successful APPLY then logs none of its own.
+  void setApplyIsPrelude(bool prelude) { applyIsPrelude_ = prelude; }
 
  private:
   // The bare open: the controller is first asked by Connect, inside each pass.
@@ -58,8 +62,8 @@ class IteOperations : public IteBoard, private FlashSteps {
   void log(std::string_view line) { view_.log(std::string(line)); }
   void timeStamp();
   // The rest of APPLY and the link check once they hold the job's lock: the open, their
-  // exchange, the close, the lock given back and the end.
-  void ownClick(const std::function<bool()>& exchange);
+  // exchange, the close, the verdict of the given kind, the lock given back and the end.
+  void ownClick(CheckKind kind, const std::function<bool()>& exchange);
   // Connect failed: without an APPLY since the window was opened the programmer may hold no
   // pins, and the documented failure lines cannot say so.
   void adviseApply();
@@ -109,6 +113,7 @@ class IteOperations : public IteBoard, private FlashSteps {
   // job's worker).
   std::atomic<bool> pinsSent_{false};
   std::string applyFirstLine_ = ite::text::kApplyFirst;
+  bool applyIsPrelude_ = false;
   FlashJob job_;  // last: its worker ends (the link closed) before the rest goes
 };
 

@@ -6,6 +6,7 @@
 
 #include "Mec16xx/Mec16FlashProtocol.h"
 #include "Mec16xx/Mec16Texts.h"
+#include "job/JobVerdict.h"
 
 namespace jig {
 
@@ -49,7 +50,9 @@ void Mec16Operations::probe() {
   static constexpr RegisterRead kReads[] = {
       {kDeviceRegister, "(I100)"}, {kFlashCommand, "(I101)"}, {kFlashEnable, "(I102)"}, {kFlashStatus, "(I103)"}};
   const bool free = checkChip(kReads);
-  endClick(finish({free ? kSucceeded : kFailed, kClose}, free));
+  const bool success = finish({free ? kSucceeded : kFailed, kClose}, free);
+  log(CheckVerdictLine(CheckKind::ChipCheck, success, LogLanguage::Russian));
+  endClick(success);
 }
 
 void Mec16Operations::erase(bool eraseInfoToo) {

@@ -20,6 +20,10 @@ struct VerdictTexts {
   const char* restoreFrom;
   const char* noBackup;
   const char* backupAt;
+  const char* checkPassed;
+  const char* checkFailed;
+  const char* pinsSent;
+  const char* pinsNotSent;
 };
 
 constexpr VerdictTexts kEnglish{
@@ -38,6 +42,10 @@ constexpr VerdictTexts kEnglish{
     ": restore it from ",
     ", and no backup of it was taken.",
     "; its backup: ",
+    "check passed, the chip answers; nothing on it was changed.",
+    "check FAILED (see the lines above); the chip is not touched.",
+    "the pins are sent to the programmer.",
+    "the pins are NOT sent; the chip is not touched.",
 };
 
 constexpr VerdictTexts kRussian{
@@ -56,6 +64,10 @@ constexpr VerdictTexts kRussian{
     ": восстановите её из ",
     ", резервной копии нет.",
     "; резервная копия: ",
+    "проверка пройдена, микросхема отвечает; в ней ничего не изменено.",
+    "проверка НЕ пройдена (см. строки выше); микросхема не тронута.",
+    "выводы переданы программатору.",
+    "выводы НЕ переданы; микросхема не тронута.",
 };
 
 // What a failed write or erase leaves, and how to get the chip back.
@@ -81,6 +93,12 @@ std::string VerdictLine(const JobReport& report, LogLanguage language) {
     return line + (report.unverified ? t.writeUnverified : t.writeOk) + report.file;
   }
   return line + (report.success ? t.readOk + report.file : std::string(t.readFailed));
+}
+
+std::string CheckVerdictLine(CheckKind kind, bool success, LogLanguage language) {
+  const VerdictTexts& t = language == LogLanguage::Russian ? kRussian : kEnglish;
+  if (kind == CheckKind::PinsSent) return std::string(t.prefix) + (success ? t.pinsSent : t.pinsNotSent);
+  return std::string(t.prefix) + (success ? t.checkPassed : t.checkFailed);
 }
 
 bool IsVerdictLine(std::string_view line) {

@@ -11,6 +11,13 @@
 namespace jig {
 
 std::string VerdictLine(const JobReport& report, LogLanguage language);
+
+// The clicks that only look or set up and never change the chip end with a verdict too.
+enum class CheckKind {
+  ChipCheck,  // a probe or link check: does the chip answer as it should
+  PinsSent,   // the pins of a board sent to the programmer
+};
+std::string CheckVerdictLine(CheckKind kind, bool success, LogLanguage language);
 // Whether a log line is such a verdict (it begins with the verdict's word in either language).
 bool IsVerdictLine(std::string_view line);
 

@@ -17,6 +17,7 @@
 #include "Ite/MbConnectionIte.h"
 #include "sim/SimD2xx.h"
 #include "tests/Ite/IteTestSupport.h"
+#include "tests/support/GuiLog.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/GuiWait.h"
 #include "tests/support/TaskWindows.h"
@@ -301,7 +302,7 @@ TEST(Remembered, ARestoredIteBoardStillNeedsApply) {
     QTest::mouseClick(form.ITE_CHECK_CON_BitBtn, Qt::LeftButton);
     ASSERT_TRUE(test::RunEventsUntil([&] { return !script.endings.empty(); }, 20000));
     EXPECT_EQ(script.endings.back(), false);
-    EXPECT_TRUE(LogOf(form).endsWith(QString::fromUtf8(ite::text::kApplyFirst))) << "run " << run;
+    EXPECT_EQ(test::DocumentedLines(form.ITE_Memo1).last(), QString::fromUtf8(ite::text::kApplyFirst)) << "run " << run;
   }
 }
 
