@@ -1,11 +1,13 @@
 #include "job/JobVerdict.h"
 
+#include "view/VerdictWord.h"
+
 namespace jig {
 
 namespace {
 
 struct VerdictTexts {
-  const char* prefix;
+  std::string_view prefix;
   const char* readOk;
   const char* readFailed;
   const char* writeOk;
@@ -27,7 +29,7 @@ struct VerdictTexts {
 };
 
 constexpr VerdictTexts kEnglish{
-    "RESULT: ",
+    kVerdictWordEnglish,
     "read OK, the dump is saved: ",
     "read FAILED, the file is not written.",
     "write OK, the chip holds the file: ",
@@ -49,7 +51,7 @@ constexpr VerdictTexts kEnglish{
 };
 
 constexpr VerdictTexts kRussian{
-    "ИТОГ: ",
+    kVerdictWordRussian,
     "чтение выполнено, дамп сохранён: ",
     "чтение НЕ выполнено, файл не записан.",
     "запись выполнена, в микросхеме файл: ",
@@ -82,7 +84,7 @@ std::string Damage(const JobReport& report, const VerdictTexts& t, LogLanguage l
 
 std::string VerdictLine(const JobReport& report, LogLanguage language) {
   const VerdictTexts& t = language == LogLanguage::Russian ? kRussian : kEnglish;
-  std::string line = t.prefix;
+  std::string line(t.prefix);
   if (report.action == "erase") {
     if (!report.success) return line + t.eraseFailed + Damage(report, t, language);
     line += t.eraseOk;

@@ -321,6 +321,33 @@ TEST(FirmwareSwitch, FailedLoadStillStartsTheApplication) {
   }
 }
 
+// Every switch ends with one verdict of its own: the task's firmware runs, or the switch
+// failed, whatever failed.
+TEST(FirmwareSwitch, EveryEndHasOneVerdict) {
+  struct Case {
+    const char* name;
+    sim::SimOptions options;
+    bool switched;
+  };
+  const Case cases[] = {
+      {"fits", Options("V42"), true},
+      {"uploaded", Options("V41"), true},
+      {"cannot be opened", Options("V41", {{"open-fails", ""}}), false},
+      {"unplugged midway", Options("V41", {{"unplug-after", "60"}}), false},
+      {"a line refused", Options("V41", {{"boot-refuse-line", "5"}}), false},
+  };
+  for (const Case& c : cases) {
+    Bench bench(c.options);
+    ASSERT_TRUE(bench.start("MEC1609")) << c.name;
+    EXPECT_EQ(bench.updateView.endings(), std::vector<bool>{c.switched}) << c.name;
+    EXPECT_EQ(bench.updateView.verdicts(),
+              std::vector<std::string>{c.switched ? "RESULT: the programmer runs the task's firmware; the task window opens."
+                                                  : "RESULT: firmware switch FAILED, the task window does not open; no chip "
+                                                    "was touched."})
+        << c.name;
+  }
+}
+
 TEST(FirmwareSwitch, RefusedLineSkipsTheEndRecord) {
   Bench bench(Options("V41", {{"boot-refuse-line", "5"}}));
   ASSERT_TRUE(bench.start("MEC1609"));

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QTest>
 
+#include "tests/support/GuiLog.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
@@ -78,7 +79,9 @@ TEST(SwitchWindow, Timer5SecEndsTheBootPhaseAndExitClears) {
   w.start("ITE chip");
   auto* exit = w.windows->UPDATE_FORM->SpeedButton_UPD_EXIT;
   ASSERT_TRUE(QTest::qWaitFor([&] { return exit->isEnabled(); }, 10000)) << w.log().toStdString();
-  EXPECT_TRUE(w.log().endsWith("You did not press the reset button or error response BOOT_loader"));
+  const QPlainTextEdit* memo = w.windows->UPDATE_FORM->Memo_UPDATE;
+  EXPECT_EQ(test::DocumentedLines(memo, Qt::SkipEmptyParts).last(), "You did not press the reset button or error response BOOT_loader");
+  EXPECT_TRUE(w.log().endsWith("RESULT: firmware switch FAILED, the task window does not open; no chip was touched."));
   EXPECT_TRUE(w.windows->UPDATE_FORM->isVisible());
   EXPECT_FALSE(w.windows->Form1->Timer_5SEC->isActive());
   EXPECT_EQ(w.windows->Form1->form()->BootTimeoutFlag.load(), 1);
