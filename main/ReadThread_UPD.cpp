@@ -23,8 +23,8 @@ constexpr std::string_view kPushReset = "*** PLEASE PUSH RESET BUTTON ! ***";
 constexpr std::string_view kNoBootLoader = "You did not press the reset button or error response BOOT_loader";
 // Devices were listed but none could be opened, and the system did not say why.
 constexpr std::string_view kNothingOpened = "The programmer's port could not be opened; no firmware switch is tried.";
-// The switch's own closing line, after the documented ones.
-constexpr std::string_view kSwitchDone = "the programmer runs the task's firmware; the task window opens.";
+// A failed switch's own closing line, after the documented ones. A switch that succeeds
+// says so by the task window it opens, and on the command line by the action that follows.
 constexpr std::string_view kSwitchFailed = "firmware switch FAILED, the task window does not open; no chip was touched.";
 constexpr std::uint8_t kStartApplication[] = {'g', '\n'};
 constexpr DWORD kStartAnswer = 5;
@@ -74,13 +74,10 @@ std::size_t ReadGreeting(ProgrammerLink& link, std::array<std::uint8_t, 32>& gre
   return count;
 }
 
-void LogVerdict(TaskView& view, bool switched) {
-  view.log(std::string(VerdictWord(LogLanguage::English)) + std::string(switched ? kSwitchDone : kSwitchFailed));
-}
 
 SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
   if (!line.empty()) context.updateView.log(std::string(line));
-  LogVerdict(context.updateView, false);
+  context.updateView.log(std::string(VerdictWord(LogLanguage::English)) + std::string(kSwitchFailed));
   context.link.close();
   context.updateView.enable(update::control::kExit, true);
   context.updateView.ended(false);
@@ -111,7 +108,6 @@ bool FitsOrCallBoot(SwitchContext& context, const std::string& taskText) {
     context.mainView.setTimer(form1::control::kTimerRun, true);
     view.showWindow("self", false);
     link.close();
-    LogVerdict(view, true);
     view.ended(true);
     return true;
   }
@@ -164,7 +160,6 @@ SwitchOutcome UploadAndStart(SwitchContext& context, const std::string& taskText
   link.close();
   view.showWindow("self", false);
   context.mainView.setTimer(form1::control::kTimerRun, true);
-  LogVerdict(view, true);
   view.ended(true);
   return SwitchOutcome::Switched;
 }
