@@ -53,7 +53,7 @@ FlashJob::FlashJob(FlashSteps& steps, TaskView& view, const FlashFacts& facts)
 
 FlashJob::~FlashJob() {
   if (worker_.joinable()) {
-    worker_.request_stop();
+    stop_.request_stop();
     worker_.join();
   }
 }
@@ -69,8 +69,9 @@ void FlashJob::publish(JobPhase phase, int done, int total) {
 
 void FlashJob::startWorker(void (FlashJob::*work)(FlashRun&)) {
   // From here on only the worker touches the programmer and the file.
-  worker_ = std::jthread([this, work](std::stop_token stop) {
-    FlashRun run(*this, std::move(stop));
+  stop_ = std::stop_source();
+  worker_ = std::jthread([this, work, stop = stop_.get_token()] {
+    FlashRun run(*this, stop);
     (this->*work)(run);
   });
 }

@@ -72,7 +72,8 @@ class FlashJob {
   void release();
 
   // Asks the running job to end through its failure path. Nothing happens when none runs.
-  void requestStop() { worker_.request_stop(); }
+  // Any thread, at any time: the stop source is made before its worker starts.
+  void requestStop() { stop_.request_stop(); }
   // Whether a write has touched the chip yet, and the way to call it off before it has.
   ChipGate& chipGate() { return gate_; }
   // Where finished jobs are told (any thread: the worker's or the click's).
@@ -131,6 +132,9 @@ class FlashJob {
   bool backupRead_ = false;  // the backup read runs: a failure says the write does not start
   JobReport report_;
   JobReporter reporter_;
+  // The current worker's stop. Its own member, not the thread's: the worker itself may ask
+  // for a stop while the click that starts it is still storing the thread.
+  std::stop_source stop_;
   std::jthread worker_;  // last: joined before the rest goes
 };
 
