@@ -89,6 +89,31 @@ struct Bench {
   std::vector<bool> endings;
 };
 
+struct SeenQuestion {
+  QString text, yes;  // empty: no question was asked
+  bool succeeded = false;
+};
+// Clicks and shoots the question the click asks, drawn over its window, then answers No and
+// waits for the end.
+template <class Window>
+SeenQuestion ShootQuestion(Bench<Window>& bench, QAbstractButton* button, const QString& name) {
+  SeenQuestion seen;
+  QTimer look;
+  look.setInterval(10);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    look.stop();
+    seen.text = box->text();
+    seen.yes = box->button(QMessageBox::Yes)->text().remove('&');
+    Shoot(*bench.window, name, box);
+    box->button(QMessageBox::No)->click();
+  });
+  look.start();
+  seen.succeeded = bench.run(button);
+  return seen;
+}
+
 const std::filesystem::path kExampleData = std::filesystem::path(JIG_SOURCE_DIR) / "packaging" / "data";
 
 TEST(Screenshots, MainWindowAndTheUpdateWindowMidUpload) {
@@ -205,20 +230,7 @@ TEST(Screenshots, RussianWindowRefusingACloseAndAskingAQuestion) {
     Bench<TMEC16_Form> bench("V42");
     auto& w = bench.open();
     test::WriteFileBytes(bench.dir.file("dump.bin"), std::vector<std::uint8_t>(4096, 0x5A));  // short: asked about
-    QString yes;
-    QTimer look;
-    look.setInterval(10);
-    QObject::connect(&look, &QTimer::timeout, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box) return;
-      look.stop();
-      yes = box->button(QMessageBox::Yes)->text().remove('&');
-      Shoot(w, "mec16-question", box);
-      box->button(QMessageBox::No)->click();
-    });
-    look.start();
-    bench.run(w.BitBtn_MEC16_WRITE);
-    look.stop();
+    const QString yes = ShootQuestion(bench, w.BitBtn_MEC16_WRITE, "mec16-question").yes;
     EXPECT_FALSE(yes.isEmpty()) << "no question was asked";
     EXPECT_TRUE(LogOf(w).contains(QString::fromUtf8("Запись отменена; микросхема не тронута.")));
   }
@@ -254,21 +266,9 @@ TEST(Screenshots, AFailedReadAFailedVerifyAndTheEraseQuestion) {
   {
     Bench<TMEC16_Form> bench("V42");
     auto& w = bench.open();
-    QString question;
-    QTimer look;
-    look.setInterval(10);
-    QObject::connect(&look, &QTimer::timeout, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box) return;
-      look.stop();
-      question = box->text();
-      Shoot(w, "mec16-erase-question", box);
-      box->button(QMessageBox::No)->click();
-    });
-    look.start();
-    EXPECT_FALSE(bench.run(w.BitBtn_MEC16_ERASE));
-    look.stop();
-    EXPECT_FALSE(question.isEmpty()) << "the erase asked nothing";
+    const SeenQuestion seen = ShootQuestion(bench, w.BitBtn_MEC16_ERASE, "mec16-erase-question");
+    EXPECT_FALSE(seen.succeeded);
+    EXPECT_FALSE(seen.text.isEmpty()) << "the erase asked nothing";
     EXPECT_TRUE(test::VerdictLines(w.findChild<QPlainTextEdit*>()).last().contains(QString::fromUtf8("не тронута")));
   }
 }
