@@ -12,6 +12,7 @@
 #include "Edid/EdidFamily.h"
 #include "files/Backups.h"
 #include "job/JobVerdict.h"
+#include "files/DumpCapture.h"
 #include "files/DumpChecks.h"
 #include "files/DumpSink.h"
 #include "files/ImageQuestion.h"
@@ -68,8 +69,7 @@ FileDialog EdidOperations::OpenDialog1() {
 }
 
 void EdidOperations::endJob(bool success) {
-  report_.success = success;
-  view_.log(VerdictLine(report_, LogLanguage::English));
+  EndJobReport(report_, success, view_, LogLanguage::English);
   view_.ended(success);
 }
 
@@ -141,7 +141,7 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
 void EdidOperations::read() {
   if (busy_) return;
   BusyScope scope(busy_);
-  report_ = {"edid", "read", std::time(nullptr)};
+  report_ = NewJobReport("edid", "read", label_);
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
     endJob(false);
@@ -210,16 +210,18 @@ bool EdidOperations::backUp() {
     view_.log(BackupReadFailedLine(LogLanguage::English));
     return false;
   }
-  const SavedBackup saved = SaveBackup("edid", old);
-  for (auto& line : BackupLines(saved, LogLanguage::English)) view_.log(std::move(line));
-  if (saved.ok) report_.backupPath = saved.path;
+  const SavedBackup saved = KeepBackup(view_, "edid", old, LogLanguage::English);
+  if (saved.ok) {
+    report_.backupPath = saved.path;
+    report_.backupSha256 = saved.sha256;
+  }
   return saved.ok;
 }
 
 void EdidOperations::write() {
   if (busy_) return;
   BusyScope scope(busy_);
-  report_ = {"edid", "write", std::time(nullptr)};
+  report_ = NewJobReport("edid", "write", label_);
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
     endJob(false);

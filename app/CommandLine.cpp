@@ -23,7 +23,7 @@ std::optional<int> RunCommandLine(const Options& options) {
   return RunGuarded(
       [&] {
         Backend backend = MakeBackend(options);
-        return RunCommand(*backend.d2xx, options.words, SharedAnswers{options.force, options.yes, options.backup},
+        return RunCommand(*backend.d2xx, options.words, SharedAnswers{options.force, options.yes, options.backup, options.label},
                           std::cout, std::cerr);
       },
       std::cerr);

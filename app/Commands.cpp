@@ -5,6 +5,8 @@
 #include "app/Families.h"
 #include "link/OpenProgrammer.h"
 #include "link/ProgrammerLink.h"
+#include "cli/HistoryCli.h"
+#include "journal/JobJournal.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
@@ -29,6 +31,22 @@ int RunSwitch(CliRequest& request) { return RunSwitchCommand(request, TaskList()
 const CliCommand kSwitch{"switch", kSwitchActions, {},
                          "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitch};
 
+constexpr CliAction kHistoryActions[] = {{"", ""}, {"show", "ID"}};
+// An action list that begins with a space lists the form without an action word.
+constexpr CliFlag kHistoryFlags[] = {{"--task", "TASK", " ", ""},
+                                     {"--since", "DATE", " ", ""},
+                                     {"--failed", "", " ", ""},
+                                     {"--json", "", " show", ""},
+                                     {"--csv", "", " ", ""}};
+const CliCommand kHistory{"history", kHistoryActions, kHistoryFlags,
+                          "the jobs on record, newest first (--label TEXT keeps those whose label holds TEXT); "
+                          "show ID: one job whole",
+                          "  DATE is in UTC: YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ.\n", RunHistoryCommand};
+constexpr CliAction kInfoActions[] = {{"", "FILE"}};
+const CliCommand kInfo{"info", kInfoActions, {},
+                       "a file's size, SHA-256 and content check, and the jobs that read or wrote these bytes", "",
+                       RunInfoCommand};
+
 constexpr std::string_view kEndOfOptions = "--";
 
 // The answers every write shares, whatever the task: taken here, not by each command, and
@@ -49,7 +67,7 @@ void TakeSharedAnswers(std::vector<std::string>& words, CliRequest& request) {
 
 const std::vector<const CliCommand*>& CommandTable() {
   static const std::vector<const CliCommand*> table = [] {
-    std::vector<const CliCommand*> list{&kVersion, &kSwitch};
+    std::vector<const CliCommand*> list{&kVersion, &kSwitch, &kHistory, &kInfo};
     for (const Family* family : Families()) list.push_back(&family->command);
     return list;
   }();
@@ -73,6 +91,8 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAn
     CliRequest request{d2xx, "", "", {}, answers.force, out, err};
     request.yes = answers.yes;
     request.backup = answers.backup;
+    request.label = answers.label;
+    SetDefaultJobLabel(answers.label);
     request.command = command;
     // The action word comes first and is never one of the shared answers.
     const bool takesAction = !command->actions.empty() && !command->actions.front().name.empty();

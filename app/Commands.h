@@ -16,6 +16,7 @@ struct SharedAnswers {
   bool force = false;  // --force: replace an existing output file
   bool yes = false;    // --yes
   bool backup = true;  // --no-backup clears it
+  std::string label;   // --label TEXT
 };
 
 // Runs words[0] with the rest as action and arguments; returns the exit status. A "--"

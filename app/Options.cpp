@@ -50,6 +50,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
       options.yes = true;
     } else if (word == "--no-backup") {
       options.backup = false;
+    } else if (word == "--label") {
+      if (!value(options.label)) break;
     } else if (word == "--help" || word == "-h") {
       options.help = true;
     } else {
@@ -77,6 +79,8 @@ std::string UsageText() {
           "  --yes                   answer Yes to the questions before a write (a size that is not\n"
           "                          the chip's, a blank image, an EDID that does not look right)\n"
           "  --no-backup             no backup read of the chip before a write\n"
+          "  --label TEXT            the job's label in the journal (a ticket or board number);\n"
+          "                          with history, show only the jobs whose label holds TEXT\n"
           "  --                      the end of the options: the words after it are taken as they\n"
           "                          stand (a FILE that begins with a dash)\n"
           "  --sim-image TAG         image the simulated programmer runs at start:\n"

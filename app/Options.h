@@ -15,6 +15,7 @@ struct Options {
   bool force = false;
   bool yes = false;     // --yes: answer Yes to the questions before a write
   bool backup = true;   // --no-backup: no backup read before a write
+  std::string label;    // --label TEXT: the label of the jobs on record
   bool help = false;
   std::vector<std::string> words;  // TASK ACTION [FILE] and the command's own options
   std::string error;               // non-empty: bad usage

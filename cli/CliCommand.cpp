@@ -41,7 +41,15 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
     parse.action = words[0];
     next = 1;
   } else if (!command.actions.empty()) {
-    action = &command.actions.front();
+    // A command whose first form has no action word may have others that do ("history",
+    // "history show ID").
+    action = words.empty() ? nullptr : FindAction(command, words[0]);
+    if (action) {
+      parse.action = words[0];
+      next = 1;
+    } else {
+      action = &command.actions.front();
+    }
   }
   bool options = true;  // until "--": after it every word is an operand
   for (std::size_t i = next; i < words.size(); ++i) {

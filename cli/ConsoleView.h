@@ -68,6 +68,7 @@ struct CliRequest {
   std::ostream& err;
   bool yes = false;                 // --yes: answer Yes to the questions before a write
   bool backup = true;               // --no-backup: no backup read before a write
+  std::string label;                // --label: the jobs' label, or the history's filter
   const CliCommand* command = nullptr;  // the row it was read by (for its usage)
 };
 

@@ -1,17 +1,12 @@
 #include "files/Backups.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <charconv>
 #include <ctime>
-#include <map>
-#include <regex>
-#include <sstream>
 
 #include "files/DumpSink.h"
 #include "files/PlatformFiles.h"
 #include "files/Sha256.h"
 #include "files/SourceFile.h"
+#include "journal/JobJournal.h"
 #include "view/SystemError.h"
 
 namespace jig {
@@ -20,13 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Far above what kMaxBackups lines and a compaction's worth of removed ones take.
-constexpr std::size_t kMaxRecordBytes = 4 * 1024 * 1024;
 // Backups are chip images; anything larger under a recorded name is not one of ours.
 constexpr std::size_t kMaxBackupBytes = 16 * 1024 * 1024;
-// The record is written anew, without the lines of removed backups, once it holds this
-// many times the backups kept.
-constexpr std::size_t kCompactFactor = 3;
 
 std::string TimeText(const std::tm& time, const char* format) {
   char text[32];
@@ -34,123 +24,35 @@ std::string TimeText(const std::tm& time, const char* format) {
   return text;
 }
 
-struct RecordLine {
-  std::uint64_t number = 0;  // the order the backups were made in
-  std::string utc;
-  std::string name;
-  std::string sha256;
-};
-
-// Exactly the names SaveBackup gives, with the digest they were given for.
-bool IsBackupName(const RecordLine& line) {
-  static const std::regex kName(R"(^[a-z0-9]+-\d{8}-\d{6}-([0-9a-f]{8})(-\d+)?\.bin$)");
-  std::smatch match;
-  return std::regex_match(line.name, match, kName) && line.sha256.size() == 64 &&
-         line.sha256.compare(0, 8, match[1].str()) == 0;
-}
-
-std::optional<RecordLine> ParseLine(const std::string& text) {
-  std::istringstream fields(text);
-  RecordLine line;
-  std::string number;
-  if (!std::getline(fields, number, '\t') || !std::getline(fields, line.utc, '\t') ||
-      !std::getline(fields, line.name, '\t') || !std::getline(fields, line.sha256))
-    return std::nullopt;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), line.number);
-  if (error != std::errc() || end != number.data() + number.size() || !IsBackupName(line)) return std::nullopt;
-  return line;
-}
-
-std::string FormatLine(const RecordLine& line) {
-  return std::to_string(line.number) + "\t" + line.utc + "\t" + line.name + "\t" + line.sha256 + "\n";
-}
-
-// The record's lines in the order they were made; nullopt (with errno's reason) when it is
-// there but cannot be read, so that nothing is removed on a guess.
-std::optional<std::vector<RecordLine>> ReadRecord(const std::string& path, std::string& problem) {
-  const SourceFile file = ReadSourceFile(path, kMaxRecordBytes);
-  std::vector<RecordLine> lines;
-  if (file.problem == SourceProblem::Empty ||
-      (file.problem == SourceProblem::CannotOpen && file.error == ENOENT))
-    return lines;
-  if (!file.ok()) {
-    problem = path + ": " + (file.error ? SystemErrorText(file.error) : std::string("not a readable record"));
-    return std::nullopt;
-  }
-  std::istringstream text(std::string(file.bytes.begin(), file.bytes.end()));
-  std::string line;
-  while (std::getline(text, line))
-    if (auto parsed = ParseLine(line)) lines.push_back(std::move(*parsed));
-  std::stable_sort(lines.begin(), lines.end(), [](const RecordLine& a, const RecordLine& b) { return a.number < b.number; });
-  return lines;
-}
-
-bool AppendRecord(const std::string& path, const RecordLine& line, std::string& problem) {
-  const int fd = platform::OpenAppend(path);
-  if (fd < 0) {
-    problem = path + ": " + SystemErrorText(errno);
-    return false;
-  }
-  const std::string text = FormatLine(line);
-  // One write: appends of two programs at once stay whole lines.
-  const long written = platform::WriteSome(fd, text.data(), text.size());
-  const bool whole = written == static_cast<long>(text.size());
-  const bool ok = whole && platform::SyncFile(fd);
-  if (!ok) problem = path + ": " + SystemErrorText(written >= 0 && !whole ? ENOSPC : errno);
-  platform::CloseFile(fd);
-  return ok;
-}
-
 // The file under a recorded name is still the backup that was recorded: a regular file
 // (not a link) with the recorded digest.
-bool StillTheRecordedBackup(const fs::path& file, const RecordLine& line) {
+bool StillTheRecordedBackup(const KeptBackup& kept) {
   std::error_code ec;
-  if (!fs::is_regular_file(fs::symlink_status(file, ec))) return false;
-  const SourceFile read = ReadSourceFile(file.string(), kMaxBackupBytes);
-  return read.ok() && Sha256Hex(read.bytes) == line.sha256;
+  if (!fs::is_regular_file(fs::symlink_status(kept.path, ec))) return false;
+  const SourceFile read = ReadSourceFile(kept.path, kMaxBackupBytes);
+  return read.ok() && Sha256Hex(read.bytes) == kept.sha256;
 }
 
-// The lines whose files are still there, oldest first; a name recorded twice counts once,
-// as its newest line.
-std::vector<RecordLine> Present(const fs::path& folder, const std::vector<RecordLine>& record) {
-  std::map<std::string, std::size_t> newest;
-  for (std::size_t i = 0; i < record.size(); ++i) newest[record[i].name] = i;
-  std::vector<RecordLine> present;
+// Removes the oldest recorded backups beyond `keep`, by the journal's recorded UTC times:
+// never the one just made, never one whose file is no longer what was recorded. Backups
+// whose files are gone are forgotten.
+void Rotate(Journal& journal, const fs::path& folder, SavedBackup& backup, std::size_t keep) {
+  auto recorded = journal.backupsOldestFirst(folder);
+  if (!recorded) return;
+  std::vector<KeptBackup> present;
   std::error_code ec;
-  for (std::size_t i = 0; i < record.size(); ++i)
-    if (newest[record[i].name] == i && fs::exists(fs::symlink_status(folder / record[i].name, ec)))
-      present.push_back(record[i]);
-  return present;
-}
-
-void Compact(const std::string& path, const std::vector<RecordLine>& present) {
-  auto sink = DumpSink::Create(path);
-  if (!sink) return;
-  std::string text;
-  for (const RecordLine& line : present) text += FormatLine(line);
-  // A line another program appends between the read and the rename is lost from the
-  // record; its backup is then never removed, which errs on the safe side.
-  if (sink->write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) sink->commit();
-}
-
-// The record as read before the new backup's line was appended, that line last.
-void Rotate(const fs::path& folder, const std::string& recordPath, const std::vector<RecordLine>& record,
-            SavedBackup& backup, std::size_t keep) {
-  const std::string own = fs::path(backup.path).filename().string();
-  std::vector<RecordLine> present = Present(folder, record);
-  std::size_t excess = present.size() > keep ? present.size() - keep : 0;
-  std::vector<RecordLine> kept;
-  for (const RecordLine& line : present) {
-    const fs::path file = folder / line.name;
-    std::error_code ec;
-    if (excess > 0 && line.name != own && StillTheRecordedBackup(file, line) && fs::remove(file, ec)) {
-      backup.removed.push_back(file.string());
-      --excess;
-      continue;
-    }
-    kept.push_back(line);
+  for (KeptBackup& kept : *recorded) {
+    if (fs::exists(fs::symlink_status(kept.path, ec))) present.push_back(std::move(kept));
+    else journal.forgetBackup(kept.path);
   }
-  if (record.size() > kCompactFactor * std::max<std::size_t>(keep, 1)) Compact(recordPath, kept);
+  std::size_t excess = present.size() > keep ? present.size() - keep : 0;
+  for (const KeptBackup& kept : present) {
+    if (excess == 0) break;
+    if (kept.path == backup.path || !StillTheRecordedBackup(kept) || !fs::remove(kept.path, ec)) continue;
+    journal.forgetBackup(kept.path);
+    backup.removed.push_back(kept.path);
+    --excess;
+  }
 }
 
 }  // namespace
@@ -161,7 +63,7 @@ fs::path BackupFolder() {
 }
 
 SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> image, const fs::path& folder,
-                       std::size_t keep) {
+                       std::size_t keep, LogLanguage language) {
   SavedBackup backup;
   backup.sha256 = Sha256Hex(image);
   if (folder.empty()) {
@@ -185,15 +87,16 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
     return backup;
   }
   backup.ok = true;
-  // Numbered after every line on record, whatever the clock says.
-  const std::string recordPath = (folder / kBackupRecordName).string();
-  auto record = ReadRecord(recordPath, backup.problem);
-  if (!record) return backup;
-  RecordLine line{record->empty() ? 1 : record->back().number + 1, TimeText(platform::UtcTime(now), "%Y-%m-%dT%H:%M:%SZ"),
-                  name, backup.sha256};
-  if (!AppendRecord(recordPath, line, backup.problem)) return backup;
-  record->push_back(std::move(line));
-  Rotate(folder, recordPath, *record, backup, keep);
+  // On the journal beside the folder, then rotated by it alone: a clock or time-zone change
+  // cannot make a new backup look old, and a file it does not know is never removed.
+  OpenedJournal opened = OpenJournal(JournalFileFor(folder), language);
+  backup.journalLines = std::move(opened.lines);
+  Journal* journal = opened.journal.get();
+  if (!opened.ok() || !journal->rememberBackup({backup.path, backup.sha256, now, std::string(task)})) {
+    backup.problem = journal && journal->error() ? journal->error().text : "no journal";
+    return backup;
+  }
+  Rotate(*journal, folder, backup, keep);
   return backup;
 }
 
@@ -216,9 +119,10 @@ std::vector<std::string> BackupLines(const SavedBackup& backup, LogLanguage lang
     return lines;
   }
   lines.push_back((ru ? "Копия микросхемы: " : "Backup of the chip: ") + backup.path + " SHA-256 " + backup.sha256);
+  lines.insert(lines.end(), backup.journalLines.begin(), backup.journalLines.end());
   if (!backup.problem.empty())
-    lines.push_back(ru ? "Копия не внесена в список копий (" + backup.problem + "); она не будет удалена при ротации."
-                       : "The backup is not on the record of backups (" + backup.problem +
+    lines.push_back(ru ? "Копия не внесена в журнал работ (" + backup.problem + "); она не будет удалена при ротации."
+                       : "The backup is not on the job journal's record of backups (" + backup.problem +
                              "); it will never be removed to make room.");
   for (const auto& removed : backup.removed)
     lines.push_back(ru ? "Удалена старейшая копия " + removed + " (хранятся не более " + std::to_string(kMaxBackups) + ")."

@@ -3,10 +3,10 @@
 // firmware exactly when a write goes wrong, so by default every write is preceded by a read
 // kept under $XDG_DATA_HOME/holbrenik-jig/backups/ (~/.local/share/... without it).
 //
-// The folder keeps a record of the backups made there, one line each in the order they were
-// made (a number that only grows, the time in UTC, the name, the SHA-256). Rotation goes by
-// that record alone: a clock or time-zone change cannot make a new backup look old, and a
-// file the program did not make (a technician's own dump, a look-alike name) is never removed.
+// The job journal beside the folder keeps the backups made there, with their UTC times and
+// SHA-256. Rotation goes by that record alone: a clock or time-zone change cannot make a new
+// backup look old, and a file the program did not make (a technician's own dump, a
+// look-alike name) is never removed.
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -20,8 +20,6 @@ namespace jig {
 
 // At most this many backups are kept; the oldest go first.
 inline constexpr std::size_t kMaxBackups = 200;
-// The record of the backups made in a folder, beside them.
-inline constexpr std::string_view kBackupRecordName = "backups.tsv";
 
 // Empty when the system names no absolute folder for the user's data.
 std::filesystem::path BackupFolder();
@@ -33,14 +31,17 @@ struct SavedBackup {
   std::string sha256;
   std::string problem;    // the system's reason when it was not saved, or not put on record
   std::vector<std::string> removed;  // older backups removed to keep at most `keep`
+  std::vector<std::string> journalLines;  // what became of a damaged journal on the way
 };
 
 // Saves the image as <task>-<YYYYmmdd-HHMMSS>-<first 8 hex digits of its SHA-256>.bin
 // (local time) through a dump sink (never half a file under the name), puts it on the
-// folder's record, then removes the oldest recorded backups beyond `keep`: never the one
+// journal beside the folder, then removes the oldest recorded backups beyond `keep`: never the one
 // just made, never a file that is not on the record or no longer holds what was recorded.
+// The language is that of the lines about a damaged journal met on the way.
 SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> image,
-                       const std::filesystem::path& folder = BackupFolder(), std::size_t keep = kMaxBackups);
+                       const std::filesystem::path& folder = BackupFolder(), std::size_t keep = kMaxBackups,
+                       LogLanguage language = LogLanguage::English);
 
 // The log lines of a backup: where it went and its digest, or why the write does not start;
 // and one line per backup removed.

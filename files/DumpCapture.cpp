@@ -78,10 +78,11 @@ void DumpCapture::abandon() {
   sink_.reset();
 }
 
-bool KeepBackup(TaskView& view, std::string_view task, std::span<const std::uint8_t> image, LogLanguage language) {
-  const SavedBackup backup = SaveBackup(task, image);
+SavedBackup KeepBackup(TaskView& view, std::string_view task, std::span<const std::uint8_t> image,
+                       LogLanguage language) {
+  SavedBackup backup = SaveBackup(task, image, BackupFolder(), kMaxBackups, language);
   for (std::string& line : BackupLines(backup, language)) view.log(std::move(line));
-  return backup.ok;
+  return backup;
 }
 
 }  // namespace jig

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/Backups.h"
 #include "files/DumpChecks.h"
 #include "files/DumpSink.h"
 #include "view/TaskView.h"
@@ -68,8 +69,9 @@ class DumpCapture {
   std::vector<std::uint8_t> first_, second_;
 };
 
-// Saves the backup taken before a write and logs where it went; false when it was not
+// Saves the backup taken before a write and logs where it went; not ok() when it was not
 // saved (the write must not start).
-bool KeepBackup(TaskView& view, std::string_view task, std::span<const std::uint8_t> image, LogLanguage language);
+SavedBackup KeepBackup(TaskView& view, std::string_view task, std::span<const std::uint8_t> image,
+                       LogLanguage language);
 
 }  // namespace jig

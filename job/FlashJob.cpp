@@ -83,7 +83,7 @@ void FlashJob::read() {
   // The last worker told its end as its last act; let it finish leaving.
   joinWorker();
   const bool twice = readTwice_.load();
-  report_ = {facts_.task, twice ? "read twice" : "read", std::time(nullptr)};
+  report_ = NewJobReport(facts_.task, twice ? "read twice" : "read", label());
   if (!steps_.open(Opening::Click)) return end(false);
   const auto path = view_.askSaveFile(facts_.saveDialog);
   if (!path) {
@@ -202,7 +202,7 @@ void FlashJob::write() {
   const bool backup = backup_.load();
   verifyNow_ = facts_.readBackVerify && verifyAfterWrite_.load();
   readBackAsked_ = writtenWrong_ = false;
-  report_ = {facts_.task, "write", std::time(nullptr)};
+  report_ = NewJobReport(facts_.task, "write", label());
   if (!steps_.open(Opening::Click)) return end(false);
   const auto path = view_.askOpenFile(facts_.openDialog);
   if (!path) {
@@ -285,7 +285,7 @@ void FlashJob::erase() {
   joinWorker();
   gate_.reset();
   const bool backup = backup_.load();
-  report_ = {facts_.task, "erase", std::time(nullptr)};
+  report_ = NewJobReport(facts_.task, "erase", label());
   // Nothing goes to the programmer before the technician says Yes.
   if (!view_.askYesNo(backup ? facts_.texts.eraseQuestion : facts_.texts.eraseQuestionNoBackup)) return end(false);
   if (!steps_.open(Opening::Click)) return end(false);
@@ -329,8 +329,7 @@ bool FlashJob::backupThenReopen(FlashRun& run, const std::string& notStarted) {
   if (!steps_.readPass(run)) return endFailed();
   backupRead_ = false;
   steps_.close();
-  const SavedBackup saved = SaveBackup(facts_.task, capture_.firstPass());
-  for (std::string& line : BackupLines(saved, facts_.language)) view_.log(std::move(line));
+  const SavedBackup saved = KeepBackup(view_, facts_.task, capture_.firstPass(), facts_.language);
   if (!saved.ok) return endFailed();
   report_.backupPath = saved.path;
   report_.backupSha256 = saved.sha256;
@@ -353,11 +352,8 @@ void FlashJob::end(bool success) {
   backupRead_ = false;
   // A job that ended in its click never held the controls: nothing to give back.
   if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) unlockControls();
-  report_.success = success;
-  report_.ended = std::time(nullptr);
   // The job's own last word, after the family's documented lines.
-  report_.verdict = VerdictLine(report_, facts_.language);
-  view_.log(report_.verdict);
+  EndJobReport(report_, success, view_, facts_.language);
   if (reporter_) reporter_(report_);
   view_.jobChanged({JobPhase::Idle, 0, 0, true, success});
   view_.ended(success);

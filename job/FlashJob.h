@@ -76,6 +76,10 @@ class FlashJob {
   void requestStop() { stop_.request_stop(); }
   // Whether a write has touched the chip yet, and the way to call it off before it has.
   ChipGate& chipGate() { return gate_; }
+  // The technician's label for the jobs to come (a ticket or board number): set and taken
+  // on the click's thread, copied into the job when it starts.
+  void setLabel(std::string label) { label_ = std::move(label); }
+  const std::string& label() const { return label_; }
   // Where finished jobs are told (any thread: the worker's or the click's).
   void setReporter(JobReporter reporter) { reporter_ = std::move(reporter); }
   // Waits for the last worker to be gone (its end has been told already).
@@ -132,6 +136,7 @@ class FlashJob {
   bool backupRead_ = false;  // the backup read runs: a failure says the write does not start
   JobReport report_;
   JobReporter reporter_;
+  std::string label_;
   // The current worker's stop. Its own member, not the thread's: the worker itself may ask
   // for a stop while the click that starts it is still storing the thread.
   std::stop_source stop_;

@@ -1,5 +1,6 @@
 #include "job/JobVerdict.h"
 
+#include "journal/JobJournal.h"
 #include "view/VerdictWord.h"
 
 namespace jig {
@@ -105,6 +106,14 @@ std::string CheckVerdictLine(CheckKind kind, bool success, LogLanguage language)
 
 bool IsVerdictLine(std::string_view line) {
   return line.starts_with(kEnglish.prefix) || line.starts_with(kRussian.prefix);
+}
+
+void EndJobReport(JobReport& report, bool success, TaskView& view, LogLanguage language) {
+  report.success = success;
+  report.ended = std::time(nullptr);
+  report.verdict = VerdictLine(report, language);
+  for (std::string& line : RecordJob(RecordOf(report), language)) view.log(std::move(line));
+  view.log(report.verdict);
 }
 
 }  // namespace jig

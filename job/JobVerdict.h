@@ -7,10 +7,15 @@
 
 #include "job/JobReport.h"
 #include "view/LogLanguage.h"
+#include "view/TaskView.h"
 
 namespace jig {
 
 std::string VerdictLine(const JobReport& report, LogLanguage language);
+
+// A job ends: its verdict made, the job put on the journal (a line for any trouble there,
+// which never changes the verdict), then the verdict logged as the job's last line.
+void EndJobReport(JobReport& report, bool success, TaskView& view, LogLanguage language);
 
 // The clicks that only look or set up and never change the chip end with a verdict too.
 enum class CheckKind {

@@ -2,7 +2,7 @@
 # Sourced by scripts/run, scripts/test and scripts/bench.
 jig_install_deps() {
   local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-                qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev "$@")
+                qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev "$@")
   local missing=()
   for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

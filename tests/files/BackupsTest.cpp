@@ -54,18 +54,25 @@ class ScopedVariable {
 
 std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
 
-TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
+// A backups folder of a scratch data home: the journal that keeps its backups lies beside it.
+struct ScratchBackups {
   test::TempDir dir;
+  fs::path folder = dir.path() / "holbrenik-jig" / "backups";
+  std::string file(const std::string& name) const { return (folder / name).string(); }
+};
+
+TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
+  ScratchBackups dir;
   const std::vector<std::uint8_t> image(1000, 0x42);
   // kMaxBackups older ones already made, one of another task among them.
   std::vector<std::string> made;
   for (std::size_t i = 0; i < kMaxBackups; ++i) {
-    const SavedBackup older = SaveBackup(i == 5 ? "mec16" : "kb90", Image(i), dir.path());
+    const SavedBackup older = SaveBackup(i == 5 ? "mec16" : "kb90", Image(i), dir.folder);
     ASSERT_TRUE(older.ok && older.removed.empty()) << i;
     made.push_back(older.path);
   }
   WriteFileBytes(dir.file("notes.txt"), {1});  // not a backup: never removed
-  const SavedBackup saved = SaveBackup("npce", image, dir.path());
+  const SavedBackup saved = SaveBackup("npce", image, dir.folder);
   ASSERT_TRUE(saved.ok);
   EXPECT_EQ(saved.sha256, Sha256Hex(image));
   const std::string name = Name(saved.path);
@@ -75,7 +82,7 @@ TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
   EXPECT_EQ(ReadFileBytes(saved.path), image);
   // The 201st backup removes the first one made.
   EXPECT_EQ(saved.removed, std::vector<std::string>{made[0]});
-  EXPECT_EQ(test::BackupsIn(dir.path()).size(), kMaxBackups + 1) << "200 backups and the notes";
+  EXPECT_EQ(test::BackupsIn(dir.folder).size(), kMaxBackups + 1) << "200 backups and the notes";
 
   const auto lines = BackupLines(saved, LogLanguage::English);
   ASSERT_EQ(lines.size(), 2u);
@@ -83,7 +90,7 @@ TEST(Backups, NamedByTaskTimeAndDigestAndTheOldestGoBeyondTheLimit) {
   EXPECT_EQ(lines[1], "The oldest backup " + saved.removed[0] + " was removed (at most 200 are kept).");
 
   // The same contents again within the second: a second name, nothing overwritten.
-  const SavedBackup again = SaveBackup("npce", image, dir.path());
+  const SavedBackup again = SaveBackup("npce", image, dir.folder);
   ASSERT_TRUE(again.ok);
   EXPECT_NE(again.path, saved.path);
   EXPECT_EQ(ReadFileBytes(saved.path), image);
@@ -100,18 +107,18 @@ TEST(Backups, RotationGoesByTheOrderMadeWhateverTheNamesSay) {
   const Step steps[] = {{"Etc/GMT-14", SIZE_MAX}, {"Etc/GMT-14", SIZE_MAX}, {"Etc/GMT-14", SIZE_MAX},
                         {"UTC", 0},               {"Etc/GMT+12", 1},        {"Etc/GMT-14", 2},
                         {"UTC", 3}};
-  test::TempDir dir;
+  ScratchBackups dir;
   std::vector<std::string> made;
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     SCOPED_TRACE(i);
     const ScopedVariable zone("TZ", steps[i].zone);
-    const SavedBackup saved = SaveBackup("ite", Image(i), dir.path(), 3);
+    const SavedBackup saved = SaveBackup("ite", Image(i), dir.folder, 3);
     ASSERT_TRUE(saved.ok);
     EXPECT_TRUE(fs::exists(saved.path)) << "the backup just made is never removed";
     EXPECT_EQ(saved.removed, steps[i].removedIndex == SIZE_MAX ? std::vector<std::string>{}
                                                                : std::vector<std::string>{made[steps[i].removedIndex]});
     made.push_back(saved.path);
-    EXPECT_EQ(test::BackupsIn(dir.path()).size(), std::min<std::size_t>(i + 1, 3));
+    EXPECT_EQ(test::BackupsIn(dir.folder).size(), std::min<std::size_t>(i + 1, 3));
   }
 }
 
@@ -120,19 +127,20 @@ TEST(Backups, RotationGoesByTheOrderMadeWhateverTheNamesSay) {
 // whose file was replaced or turned into a link all stay. The backup just made stays even
 // when none are to be kept.
 TEST(Backups, NothingButTheProgramsOwnRecordedBackupsIsRemoved) {
-  test::TempDir dir;
+  ScratchBackups dir;
+  fs::create_directories(dir.folder);
   const std::vector<std::string> foreign = {"mydump-20200101-000000-deadbeef.bin", "npce-20200101-000000-deadbeef.bin",
                                             "kb90-19990101-000000-00000000.bin"};
   for (const auto& name : foreign) WriteFileBytes(dir.file(name), {7});
-  const SavedBackup replaced = SaveBackup("npce", Image(1), dir.path());
-  const SavedBackup linked = SaveBackup("npce", Image(2), dir.path());
-  const SavedBackup plain = SaveBackup("npce", Image(3), dir.path());
+  const SavedBackup replaced = SaveBackup("npce", Image(1), dir.folder);
+  const SavedBackup linked = SaveBackup("npce", Image(2), dir.folder);
+  const SavedBackup plain = SaveBackup("npce", Image(3), dir.folder);
   ASSERT_TRUE(replaced.ok && linked.ok && plain.ok);
   WriteFileBytes(replaced.path, {1, 2, 3});  // the technician put something else there
   fs::remove(linked.path);
   fs::create_symlink(plain.path, linked.path);
 
-  const SavedBackup last = SaveBackup("npce", Image(4), dir.path(), 0);
+  const SavedBackup last = SaveBackup("npce", Image(4), dir.folder, 0);
   ASSERT_TRUE(last.ok);
   EXPECT_EQ(last.removed, std::vector<std::string>{plain.path});
   for (const auto& name : foreign) EXPECT_TRUE(fs::exists(dir.file(name))) << name;

@@ -200,7 +200,9 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
 TEST_P(FileSafety, ABackupThatCannotBeSavedKeepsTheChipAsItWas) {
   ASSERT_NO_FATAL_FAILURE(attachWritable(true));
   WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
-  WriteFileBytes(dir.file("data"), {1});  // a file where the data folder would be
+  // A file where the data folder would be (the jobs so far put their journal there).
+  fs::remove_all(dir.file("data"));
+  WriteFileBytes(dir.file("data"), {1});
   attach();
   const CliRun write = run({"write", dir.file("new.bin"), "--yes"});
   EXPECT_EQ(write.status, kExitFailed) << write.out << write.err;

@@ -2,17 +2,18 @@
 # only the rooms below it:
 #   view/   (what an operation may say and show) view/, and the platform's files header;
 #   link/   (the programmer connection)           view/, link/;
-#   files/  (file safety)                          view/, files/;
-#   job/    (the flash job)                        view/, link/, files/, job/;
-#   cli/    (the command line)                     view/, link/, files/, job/, cli/;
-#   main/   (the firmware switch, the main window) view/, link/, files/, main/, and cli/ from
-#           its *Cli and *Family files;
+#   journal/ (the job journal in SQLite)           view/, journal/, and the platform's files header;
+#   files/  (file safety)                          view/, journal/, files/;
+#   job/    (the flash job)                        view/, link/, journal/, files/, job/;
+#   cli/    (the command line)                     view/, link/, journal/, files/, job/, cli/;
+#   main/   (the firmware switch, the main window) view/, link/, journal/, files/, main/, and
+#           cli/ from its *Cli and *Family files;
 #   gui/    (the window framework)                 every core room, and Qt.
 # A task folder includes itself and, by the kind of file:
 #   a protocol file (*Protocol*)                   view/, link/;
 #   a command-line or registration file (*Cli*, *Family*) every core room but gui/;
 #   a window (named in WINDOWS)                    every core room, gui/ and Qt;
-#   any other file (operations, texts, checks)     view/, link/, files/, job/.
+#   any other file (operations, texts, checks)     view/, link/, journal/, files/, job/.
 # No core file includes sim/, app/, tests/ or another task's folder, nor climbs out with "..";
 # no file outside gui/ and the named windows includes Qt; the simulator includes no Qt.
 # SOURCE_DIR is the tree to check, TASK_DIRS the task folders and WINDOWS the window files
@@ -24,7 +25,7 @@ if(NOT SOURCE_DIR OR NOT TASK_DIRS)
 endif()
 string(REPLACE "," ";" task_dirs "${TASK_DIRS}")
 string(REPLACE "," ";" windows "${WINDOWS}")
-set(rooms view link files job cli main gui)
+set(rooms view link journal files job cli main gui)
 set(project_dirs ${rooms} sim app tests bench ${task_dirs})
 set(platform_files files/PlatformFiles.h)
 
@@ -68,12 +69,13 @@ endfunction()
 
 check_room(view "view" FALSE)
 check_room(link "view;link" FALSE)
-check_room(files "view;files" FALSE)
-check_room(job "view;link;files;job" FALSE)
-check_room(cli "view;link;files;job;cli" FALSE)
-check_room(gui "view;link;files;job;cli;main;gui" TRUE)
+check_room(journal "view;journal" FALSE)
+check_room(files "view;journal;files" FALSE)
+check_room(job "view;link;journal;files;job" FALSE)
+check_room(cli "view;link;journal;files;job;cli" FALSE)
+check_room(gui "view;link;journal;files;job;cli;main;gui" TRUE)
 
-set(core_below_gui view link files job cli main)
+set(core_below_gui view link journal files job cli main)
 function(check_mixed dir own)
   sources_of(${dir} files)
   foreach(file IN LISTS files)
@@ -85,9 +87,9 @@ function(check_mixed dir own)
     elseif(name MATCHES "Protocol")
       check_file(${dir} ${file} "view;link;${own}" FALSE)
     elseif(dir STREQUAL "main")
-      check_file(${dir} ${file} "view;link;files;main" FALSE)
+      check_file(${dir} ${file} "view;link;journal;files;main" FALSE)
     else()
-      check_file(${dir} ${file} "view;link;files;job;${own}" FALSE)
+      check_file(${dir} ${file} "view;link;journal;files;job;${own}" FALSE)
     endif()
   endforeach()
   set(offences "${offences}" PARENT_SCOPE)

@@ -17,12 +17,12 @@
 
 namespace jig::test {
 
-// The backups in a backups folder, by name: everything but the folder's record of them.
+// The backups in a backups folder, by name.
 inline std::vector<std::string> BackupsIn(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-    if (entry.path().filename() != kBackupRecordName) names.push_back(entry.path().string());
+    names.push_back(entry.path().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -1,0 +1,112 @@
+#include "journal/JobJournal.h"
+
+#include <deque>
+#include <mutex>
+
+#include "files/PlatformFiles.h"
+
+namespace jig {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex gPendingLock;
+std::deque<JobRecord> gPending;
+std::string gDefaultLabel;
+
+std::string Reason(const SqliteError& error) { return error.text.empty() ? "unknown error" : error.text; }
+
+// journal.sqlite3 -> journal.sqlite3.corrupt-20261210T064256Z, with its WAL and shared-memory
+// files beside it: kept for whoever wants to look into it, never deleted.
+std::string MoveAside(const fs::path& file) {
+  std::string stamp = UtcText(std::time(nullptr));
+  std::erase(stamp, '-');
+  std::erase(stamp, ':');
+  fs::path aside = file;
+  aside += ".corrupt-" + stamp;
+  for (int n = 2; platform::PathExists(aside.string()) && n < 100; ++n) {
+    aside = file;
+    aside += ".corrupt-" + stamp + "-" + std::to_string(n);
+  }
+  std::error_code ec;
+  fs::rename(file, aside, ec);
+  if (ec) return {};
+  for (const char* suffix : {"-wal", "-shm"}) {
+    fs::path from = file, to = aside;
+    from += suffix;
+    to += suffix;
+    fs::rename(from, to, ec);
+  }
+  return aside.string();
+}
+
+}  // namespace
+
+OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool create) {
+  const bool ru = language == LogLanguage::Russian;
+  OpenedJournal opened;
+  if (file.empty()) {
+    opened.lines.push_back(ru ? "Нет папки для журнала работ; работа не записана."
+                              : "There is no folder for the job journal; the job is not on record.");
+    return opened;
+  }
+  opened.journal = std::make_unique<Journal>(file, create);
+  if (opened.journal->ok() || !opened.journal->error().corrupt()) return opened;
+  const std::string reason = Reason(opened.journal->error());
+  opened.journal.reset();
+  const std::string aside = MoveAside(file);
+  if (aside.empty()) {
+    opened.lines.push_back(ru ? "Журнал работ " + file.string() + " повреждён (" + reason +
+                                    ") и не может быть отложен в сторону."
+                              : "The job journal " + file.string() + " is damaged (" + reason +
+                                    ") and could not be moved aside.");
+    opened.journal = std::make_unique<Journal>(fs::path(), false);
+    return opened;
+  }
+  opened.lines.push_back(ru ? "Журнал работ повреждён (" + reason + "); он сохранён как " + aside +
+                                  ", начат новый."
+                            : "The job journal was damaged (" + reason + "); it is kept as " + aside +
+                                  " and a new one is begun.");
+  opened.journal = std::make_unique<Journal>(file, create);
+  return opened;
+}
+
+std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language, const fs::path& file) {
+  const bool ru = language == LogLanguage::Russian;
+  std::lock_guard lock(gPendingLock);
+  gPending.push_back(record);
+  if (gPending.back().label.empty()) gPending.back().label = gDefaultLabel;
+  OpenedJournal opened = OpenJournal(file, language);
+  std::vector<std::string> lines = std::move(opened.lines);
+  if (opened.ok() && opened.journal->recordAll({gPending.begin(), gPending.end()})) {
+    gPending.clear();
+    return lines;
+  }
+  if (!opened.journal) {
+    gPending.pop_back();
+    return lines;
+  }
+  const std::string reason = Reason(opened.journal->error());
+  if (gPending.size() > kMaxPendingRecords) {
+    gPending.pop_front();
+    lines.push_back(ru ? "Журнал работ не записан (" + reason + "); самая старая незаписанная работа отброшена."
+                       : "The job journal could not be written (" + reason +
+                             "); the oldest record waiting for it is dropped.");
+  }
+  lines.push_back(ru ? "Журнал работ не записан (" + reason + "); запись сохранена до следующей работы."
+                     : "The job journal could not be written (" + reason + "); the record is kept for the next job.");
+  return lines;
+}
+
+void SetDefaultJobLabel(std::string label) {
+  std::lock_guard lock(gPendingLock);
+  gDefaultLabel = std::move(label);
+}
+
+std::size_t PendingRecords() {
+  std::lock_guard lock(gPendingLock);
+  return gPending.size();
+}
+
+}  // namespace jig

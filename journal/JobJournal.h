@@ -1,0 +1,37 @@
+#pragma once
+// Where every finished job is put on record. A journal that is locked, read-only, full or
+// corrupt never stops or changes a job: the caller logs the lines this returns and goes on.
+// A record that could not be written is kept (in this program) for the next job's write,
+// up to kMaxPendingRecords; a corrupt file is moved aside, kept, and a new one begun.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "journal/Journal.h"
+#include "view/LogLanguage.h"
+
+namespace jig {
+
+inline constexpr std::size_t kMaxPendingRecords = 100;
+
+// The log lines to show: none when the record (and any kept before it) went in.
+std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language,
+                                   const std::filesystem::path& file = JournalFile());
+
+// Opens the journal for reading or writing, moving a corrupt file aside first: the lines
+// say what happened to it. Used by the record above, the history and the backups.
+struct OpenedJournal {
+  std::unique_ptr<Journal> journal;  // null when there is no folder for it
+  std::vector<std::string> lines;
+  bool ok() const { return journal && journal->ok(); }
+};
+OpenedJournal OpenJournal(const std::filesystem::path& file, LogLanguage language, bool create = true);
+
+// The label of every job this program records without one of its own: the command line's
+// --label. Set before the first job.
+void SetDefaultJobLabel(std::string label);
+
+// Tests only: the records this program still keeps for the next write.
+std::size_t PendingRecords();
+
+}  // namespace jig

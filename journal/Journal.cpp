@@ -1,0 +1,220 @@
+#include "journal/Journal.h"
+
+#include <cstdio>
+
+#include "files/PlatformFiles.h"
+#include "journal/JournalSchema.h"
+
+namespace jig {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kColumns =
+    "id, started, ended, duration_ms, task, action, success, chip_touched, chip_id, chip_version, port, firmware, "
+    "file, file_size, file_sha256, backup_path, backup_sha256, verdict, first_difference, differing_bytes, "
+    "program_version, label";
+
+#ifdef JIG_VERSION_TEXT
+constexpr std::string_view kProgramVersion = JIG_VERSION_TEXT;
+#else
+constexpr std::string_view kProgramVersion = "";
+#endif
+
+bool OpenReady(SqliteDb& db) {
+  if (!db.ok()) return false;
+  // WAL lets one program read while the other writes; NORMAL syncs at checkpoints, which
+  // keeps a record to a millisecond or two and loses nothing but the last jobs on a power cut.
+  if (!db.prepare("PRAGMA journal_mode = WAL").run()) return false;
+  return db.exec("PRAGMA synchronous = NORMAL") && MigrateJournal(db);
+}
+
+}  // namespace
+
+fs::path JournalFile() {
+  const fs::path data = platform::UserDataFolder();
+  return data.empty() ? fs::path() : data / "holbrenik-jig" / kJournalName;
+}
+
+fs::path JournalFileFor(const fs::path& backupFolder) { return backupFolder.parent_path() / kJournalName; }
+
+std::string UtcText(std::time_t time) {
+  const std::tm utc = platform::UtcTime(time);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::optional<std::time_t> ParseUtcText(const std::string& text) {
+  std::tm tm{};
+  int used = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &used) != 3 || used != 10)
+    return std::nullopt;
+  if (text.size() > 10 &&
+      (std::sscanf(text.c_str() + 10, "T%2d:%2d:%2dZ%n", &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &used) != 3 ||
+       used != static_cast<int>(text.size() - 10)))
+    return std::nullopt;
+  if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+      tm.tm_sec > 60)
+    return std::nullopt;
+  // Days since 1970-01-01 of a proleptic Gregorian date, without the local time zone.
+  const int y = tm.tm_year - (tm.tm_mon <= 2);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (tm.tm_mon + (tm.tm_mon > 2 ? -3 : 9)) + 2) / 5 + tm.tm_mday - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+  return static_cast<std::time_t>(days * 86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+}
+
+namespace {
+
+// The folder first: SQLite creates the file, not the folders above it.
+const fs::path& WithFolder(const fs::path& file, bool create) {
+  std::error_code ec;
+  if (create && !file.empty()) fs::create_directories(file.parent_path(), ec);
+  return file;
+}
+
+}  // namespace
+
+Journal::Journal(const fs::path& file, bool create)
+    : db_(WithFolder(file, create).string(), create, kJournalBusyMs) {
+  ready_ = OpenReady(db_);
+}
+
+int Journal::schemaVersion() {
+  SqliteStatement read = db_.prepare("PRAGMA user_version");
+  return read.step() ? static_cast<int>(read.integer(0)) : -1;
+}
+
+std::optional<std::int64_t> Journal::record(const JobRecord& r) {
+  if (!ok()) return std::nullopt;
+  SqliteStatement insert = db_.prepare(
+      "INSERT INTO jobs (started, ended, duration_ms, task, action, success, chip_touched, chip_id, chip_version, "
+      "port, firmware, file, file_size, file_sha256, backup_path, backup_sha256, verdict, first_difference, "
+      "differing_bytes, program_version, label) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+      "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21)");
+  const std::int64_t duration =
+      r.durationMs >= 0 ? r.durationMs : static_cast<std::int64_t>(r.ended - r.started) * 1000;
+  insert.bind(1, UtcText(r.started)).bind(2, UtcText(r.ended)).bind(3, duration);
+  insert.bind(4, r.task).bind(5, r.action).bind(6, std::int64_t{r.success}).bind(7, std::int64_t{r.chipTouched});
+  insert.bind(8, r.chipId).bind(9, r.chipVersion).bind(10, r.port).bind(11, r.firmware);
+  insert.bind(12, r.file).bind(13, static_cast<std::int64_t>(r.fileSize)).bind(14, r.fileSha256);
+  insert.bind(15, r.backupPath).bind(16, r.backupSha256).bind(17, r.verdict);
+  insert.bind(18, r.firstDifference).bind(19, r.differingBytes);
+  insert.bind(20, r.programVersion.empty() ? kProgramVersion : std::string_view(r.programVersion));
+  insert.bind(21, r.label);
+  if (!insert.run()) return std::nullopt;
+  return db_.lastInsertId();
+}
+
+bool Journal::recordAll(const std::vector<JobRecord>& records) {
+  if (!ok() || !db_.exec("BEGIN IMMEDIATE")) return false;
+  for (const JobRecord& r : records) {
+    if (!record(r)) {
+      const SqliteError failed = db_.error();
+      db_.exec("ROLLBACK");
+      db_.setError(failed);
+      return false;
+    }
+  }
+  return db_.exec("COMMIT");
+}
+
+std::vector<JournalEntry> Journal::entries(SqliteStatement& select) {
+  std::vector<JournalEntry> found;
+  while (select.step()) {
+    JournalEntry e;
+    JobRecord& r = e.record;
+    e.id = select.integer(0);
+    r.started = ParseUtcText(select.text(1)).value_or(0);
+    r.ended = ParseUtcText(select.text(2)).value_or(0);
+    r.durationMs = select.integer(3);
+    r.task = select.text(4);
+    r.action = select.text(5);
+    r.success = select.integer(6) != 0;
+    r.chipTouched = select.integer(7) != 0;
+    r.chipId = select.text(8);
+    r.chipVersion = select.text(9);
+    r.port = select.text(10);
+    r.firmware = select.text(11);
+    r.file = select.text(12);
+    r.fileSize = static_cast<std::uint64_t>(select.integer(13));
+    r.fileSha256 = select.text(14);
+    r.backupPath = select.text(15);
+    r.backupSha256 = select.text(16);
+    r.verdict = select.text(17);
+    if (!select.isNull(18)) r.firstDifference = select.integer(18);
+    if (!select.isNull(19)) r.differingBytes = select.integer(19);
+    r.programVersion = select.text(20);
+    r.label = select.text(21);
+    found.push_back(std::move(e));
+  }
+  return found;
+}
+
+std::vector<JournalEntry> Journal::history(const HistoryFilter& filter) {
+  if (!ok()) return {};
+  std::string sql = "SELECT " + std::string(kColumns) + " FROM jobs WHERE 1";
+  if (!filter.task.empty()) sql += " AND task = ?1";
+  if (!filter.label.empty()) sql += " AND instr(label, ?2) > 0";
+  if (!filter.since.empty()) sql += " AND started >= ?3";
+  if (filter.failedOnly) sql += " AND success = 0";
+  sql += " ORDER BY started DESC, id DESC";
+  if (filter.limit) sql += " LIMIT " + std::to_string(filter.limit);
+  SqliteStatement select = db_.prepare(sql);
+  if (!filter.task.empty()) select.bind(1, filter.task);
+  if (!filter.label.empty()) select.bind(2, filter.label);
+  if (!filter.since.empty()) select.bind(3, UtcText(ParseUtcText(filter.since).value_or(0)));
+  return entries(select);
+}
+
+std::optional<JournalEntry> Journal::job(std::int64_t id) {
+  if (!ok()) return std::nullopt;
+  SqliteStatement select = db_.prepare("SELECT " + std::string(kColumns) + " FROM jobs WHERE id = ?1");
+  select.bind(1, id);
+  auto found = entries(select);
+  if (found.empty()) return std::nullopt;
+  return std::move(found.front());
+}
+
+std::vector<JournalEntry> Journal::jobsWithSha256(const std::string& sha256) {
+  if (!ok()) return {};
+  SqliteStatement select = db_.prepare("SELECT " + std::string(kColumns) +
+                                       " FROM jobs WHERE file_sha256 = ?1 OR backup_sha256 = ?1 "
+                                       "ORDER BY started DESC, id DESC");
+  select.bind(1, sha256);
+  return entries(select);
+}
+
+bool Journal::rememberBackup(const KeptBackup& backup) {
+  if (!ok()) return false;
+  SqliteStatement insert =
+      db_.prepare("INSERT OR REPLACE INTO backups (path, sha256, made, task) VALUES (?1, ?2, ?3, ?4)");
+  insert.bind(1, backup.path).bind(2, backup.sha256).bind(3, UtcText(backup.made)).bind(4, backup.task);
+  return insert.run();
+}
+
+std::optional<std::vector<KeptBackup>> Journal::backupsOldestFirst(const fs::path& folder) {
+  if (!ok()) return std::nullopt;
+  // Recorded UTC time first; among backups of one second, the order they were recorded in.
+  SqliteStatement select = db_.prepare("SELECT path, sha256, made, task FROM backups ORDER BY made, rowid");
+  std::vector<KeptBackup> kept;
+  while (select.step()) {
+    KeptBackup backup{select.text(0), select.text(1), ParseUtcText(select.text(2)).value_or(0), select.text(3)};
+    if (fs::path(backup.path).parent_path() == folder) kept.push_back(std::move(backup));
+  }
+  if (db_.error()) return std::nullopt;
+  return kept;
+}
+
+bool Journal::forgetBackup(const std::string& path) {
+  if (!ok()) return false;
+  SqliteStatement remove = db_.prepare("DELETE FROM backups WHERE path = ?1");
+  remove.bind(1, path);
+  return remove.run();
+}
+
+}  // namespace jig

@@ -1,0 +1,79 @@
+#pragma once
+// The bench's memory: every finished job, one row each, in one SQLite file beside the
+// backups, and the backups themselves, so that rotation removes only what it made. Two
+// programs on two ports write to it at once (WAL, a bounded busy wait). No Qt.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "journal/JobRecord.h"
+#include "journal/Sqlite.h"
+
+namespace jig {
+
+// How long a write waits for another program's transaction before it gives up.
+inline constexpr int kJournalBusyMs = 1500;
+inline constexpr std::string_view kJournalName = "journal.sqlite3";
+
+// $XDG_DATA_HOME/holbrenik-jig/journal.sqlite3 (%LOCALAPPDATA% on Windows); empty when the
+// system names no folder for the user's data.
+std::filesystem::path JournalFile();
+// The journal that keeps the backups of a folder: the file beside it.
+std::filesystem::path JournalFileFor(const std::filesystem::path& backupFolder);
+
+struct HistoryFilter {
+  std::string task;   // exact task key; empty: all
+  std::string label;  // part of the label; empty: all
+  std::string since;  // UTC "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SSZ"; empty: all
+  bool failedOnly = false;
+  std::size_t limit = 0;  // 0: no limit
+};
+
+// A backup on record, as the journal keeps it.
+struct KeptBackup {
+  std::string path;
+  std::string sha256;
+  std::time_t made = 0;  // UTC seconds
+  std::string task;
+};
+
+class Journal {
+ public:
+  // Opens the file (created with `create`, its folder too), turns on WAL and brings the
+  // schema up to date. A journal that is not ok() says why in error().
+  Journal(const std::filesystem::path& file, bool create = true);
+
+  bool ok() const { return db_.ok() && ready_; }
+  const SqliteError& error() const { return db_.error(); }
+  int schemaVersion();
+
+  // The record's id, or nothing (error() says why).
+  std::optional<std::int64_t> record(const JobRecord& record);
+  // Several in one transaction: all or none.
+  bool recordAll(const std::vector<JobRecord>& records);
+  // Newest first.
+  std::vector<JournalEntry> history(const HistoryFilter& filter);
+  std::optional<JournalEntry> job(std::int64_t id);
+  // The jobs that read or wrote exactly these bytes (by SHA-256), or took them as a backup.
+  std::vector<JournalEntry> jobsWithSha256(const std::string& sha256);
+
+  bool rememberBackup(const KeptBackup& backup);
+  // The backups on record under the folder, oldest first by their recorded UTC time.
+  std::optional<std::vector<KeptBackup>> backupsOldestFirst(const std::filesystem::path& folder);
+  bool forgetBackup(const std::string& path);
+
+ private:
+  std::vector<JournalEntry> entries(SqliteStatement& select);
+  SqliteDb db_;
+  bool ready_ = false;
+};
+
+// The UTC form the journal stores times in: "2026-12-10T06:42:56Z".
+std::string UtcText(std::time_t time);
+// Back from it (a bare date is its midnight); nothing when it is not one.
+std::optional<std::time_t> ParseUtcText(const std::string& text);
+
+}  // namespace jig

@@ -1,0 +1,301 @@
+// The journal itself: what a record keeps, how history filters and orders, the schema's
+// migrations, and what a damaged, locked, read-only or shared file does to a record.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "journal/JobJournal.h"
+#include "journal/Journal.h"
+#include "journal/JournalSchema.h"
+#include "tests/support/TestFiles.h"
+
+namespace jig {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+JobRecord Record(std::string task, std::string action, std::time_t started, bool success, std::string label = {}) {
+  JobRecord r;
+  r.task = std::move(task);
+  r.action = std::move(action);
+  r.started = started;
+  r.ended = started + 3;
+  r.success = success;
+  r.label = std::move(label);
+  r.verdict = success ? "RESULT: fine." : "RESULT: FAILED.";
+  return r;
+}
+
+struct ScratchJournal {
+  test::TempDir dir;
+  fs::path file = dir.path() / "holbrenik-jig" / kJournalName;
+};
+
+TEST(Journal, ARecordComesBackWithEveryField) {
+  ScratchJournal scratch;
+  JobRecord r = Record("npce", "write", 1'765'000'000, false, "T-4711");
+  r.durationMs = 12345;
+  r.chipTouched = true;
+  r.chipId = "FC 0A";
+  r.chipVersion = "V2";
+  r.port = "/dev/ttyUSB0";
+  r.firmware = "NPCE_V3";
+  r.file = "/home/t/img.bin";
+  r.fileSize = 196608;
+  r.fileSha256 = std::string(64, 'a');
+  r.backupPath = "/home/t/.local/share/holbrenik-jig/backups/npce-1.bin";
+  r.backupSha256 = std::string(64, 'b');
+  r.firstDifference = 0x11170;
+  r.differingBytes = 1;
+  Journal journal(scratch.file);
+  ASSERT_TRUE(journal.ok()) << journal.error().text;
+  const auto id = journal.record(r);
+  ASSERT_TRUE(id);
+  const auto back = journal.job(*id);
+  ASSERT_TRUE(back);
+  const JobRecord& b = back->record;
+  EXPECT_EQ(std::tie(b.task, b.action, b.started, b.ended, b.durationMs, b.success, b.chipTouched),
+            std::tie(r.task, r.action, r.started, r.ended, r.durationMs, r.success, r.chipTouched));
+  EXPECT_EQ(std::tie(b.chipId, b.chipVersion, b.port, b.firmware, b.file, b.fileSize, b.fileSha256),
+            std::tie(r.chipId, r.chipVersion, r.port, r.firmware, r.file, r.fileSize, r.fileSha256));
+  EXPECT_EQ(std::tie(b.backupPath, b.backupSha256, b.verdict, b.label, b.firstDifference, b.differingBytes),
+            std::tie(r.backupPath, r.backupSha256, r.verdict, r.label, r.firstDifference, r.differingBytes));
+  EXPECT_EQ(b.programVersion, "4.92") << "the program's version is filled in";
+  EXPECT_EQ(journal.jobsWithSha256(std::string(64, 'b')).size(), 1u) << "found by its backup's digest too";
+  EXPECT_TRUE(journal.jobsWithSha256(std::string(64, 'c')).empty());
+  // Without a steady-clock duration, the two times give it.
+  const auto second = journal.record(Record("kb90", "read", 1'765'000'100, true));
+  EXPECT_EQ(journal.job(*second)->record.durationMs, 3000);
+}
+
+TEST(Journal, HistoryIsNewestFirstAndFilters) {
+  ScratchJournal scratch;
+  Journal journal(scratch.file);
+  const std::time_t day = 86400, base = 1'765'000'000 - 1'765'000'000 % day;
+  ASSERT_TRUE(journal.recordAll({Record("kb90", "read", base + 10, true, "T-1"),
+                                 Record("npce", "write", base + day + 10, false, "T-1 board 7"),
+                                 Record("kb90", "write", base + 2 * day, false, "T-2"),
+                                 Record("kb90", "read", base + 2 * day, true)}));
+  struct Case {
+    HistoryFilter filter;
+    std::vector<std::int64_t> ids;
+  };
+  const Case cases[] = {
+      {{}, {4, 3, 2, 1}},  // the two of one second: the later recorded first
+      {{"kb90"}, {4, 3, 1}},
+      {{"", "T-1"}, {2, 1}},
+      {{"", "", UtcText(base + day)}, {4, 3, 2}},
+      {{"", "", UtcText(base + day).substr(0, 10)}, {4, 3, 2}},
+      {{"", "", "", true}, {3, 2}},
+      {{"kb90", "", "", true}, {3}},
+      {{"", "", "", false, 2}, {4, 3}},
+      {{"ite"}, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::int64_t> ids;
+    for (const auto& entry : journal.history(c.filter)) ids.push_back(entry.id);
+    EXPECT_EQ(ids, c.ids) << c.filter.task << "|" << c.filter.label << "|" << c.filter.since << "|" << c.filter.failedOnly;
+  }
+  EXPECT_FALSE(ParseUtcText("2026-13-01"));
+  EXPECT_FALSE(ParseUtcText("2026-12-01T10:00"));
+  EXPECT_EQ(ParseUtcText("1970-01-02"), std::optional<std::time_t>(86400));
+  EXPECT_EQ(UtcText(*ParseUtcText("2026-12-10T06:42:56Z")), "2026-12-10T06:42:56Z");
+}
+
+// A file of the first schema, with a job in it, opened by this program: brought to the newest
+// version, the job kept, the new columns empty, the backups table there.
+TEST(Journal, AFileOfTheFirstSchemaIsMigratedAndKeepsItsJobs) {
+  ScratchJournal scratch;
+  fs::create_directories(scratch.file.parent_path());
+  {
+    SqliteDb first(scratch.file.string(), true, 100);
+    ASSERT_TRUE(first.exec(std::string(JournalMigrations()[0])) && first.exec("PRAGMA user_version = 1"));
+    ASSERT_TRUE(first.exec(
+        "INSERT INTO jobs VALUES (1, '2026-01-02T03:04:05Z', '2026-01-02T03:04:09Z', 4000, 'ite', 'read', 1, 0, "
+        "'', '', '', '', '/x.bin', 131072, 'abc', '', '', 'RESULT: ok', NULL, NULL, '4.91')"));
+  }
+  Journal journal(scratch.file);
+  ASSERT_TRUE(journal.ok()) << journal.error().text;
+  EXPECT_EQ(journal.schemaVersion(), JournalSchemaVersion());
+  EXPECT_GE(JournalSchemaVersion(), 2);
+  const auto old = journal.job(1);
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->record.file, "/x.bin");
+  EXPECT_EQ(old->record.started, *ParseUtcText("2026-01-02T03:04:05Z"));
+  EXPECT_EQ(old->record.label, "");
+  EXPECT_TRUE(journal.rememberBackup({"/b/ite-1.bin", "abc", 5, "ite"}));
+
+  // A file from a newer program is refused, and left as it was.
+  { SqliteDb newer(scratch.file.string(), false, 100); ASSERT_TRUE(newer.exec("PRAGMA user_version = 99")); }
+  Journal refused(scratch.file);
+  EXPECT_FALSE(refused.ok());
+  EXPECT_NE(refused.error().text.find("newer"), std::string::npos) << refused.error().text;
+  EXPECT_EQ(refused.schemaVersion(), 99);
+}
+
+// The journal's troubles never reach the job: each gives lines and the record waits (or a
+// damaged file is moved aside, kept, and a new one takes the record).
+TEST(JobJournal, ADamagedFileIsMovedAsideAndANewOneTakesTheRecord) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> content;  // empty: a truncated real journal
+  };
+  const Case cases[] = {{"garbage", std::vector<std::uint8_t>(8192, 0xA5)}, {"truncated", {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchJournal scratch;
+    if (c.content.empty()) {
+      ASSERT_TRUE(RecordJob(Record("kb90", "read", 100, true), LogLanguage::English, scratch.file).empty());
+      for (int i = 0; i < 50; ++i) RecordJob(Record("kb90", "read", 100 + i, true), LogLanguage::English, scratch.file);
+      { SqliteDb db(scratch.file.string(), false, 100); db.exec("PRAGMA wal_checkpoint(TRUNCATE)"); }
+      auto bytes = ReadFileBytes(scratch.file.string());
+      bytes.resize(bytes.size() / 2);
+      bytes[100] ^= 0xFF;  // the header's own fields no longer add up
+      WriteFileBytes(scratch.file.string(), bytes);
+    } else {
+      fs::create_directories(scratch.file.parent_path());
+      WriteFileBytes(scratch.file.string(), c.content);
+    }
+    const auto damaged = ReadFileBytes(scratch.file.string());
+    const auto lines = RecordJob(Record("npce", "write", 500, false), LogLanguage::Russian, scratch.file);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("Журнал работ повреждён")) << lines[0];
+    std::vector<fs::path> aside;
+    for (const auto& entry : fs::directory_iterator(scratch.file.parent_path()))
+      if (entry.path().filename().string().starts_with("journal.sqlite3.corrupt-") &&
+          !entry.path().filename().string().ends_with("-wal") && !entry.path().filename().string().ends_with("-shm"))
+        aside.push_back(entry.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(aside[0].string()), damaged) << "the damaged file is kept as it was";
+    EXPECT_NE(lines[0].find(aside[0].string()), std::string::npos) << lines[0];
+    Journal fresh(scratch.file, false);
+    const auto jobs = fresh.history({});
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].record.task, "npce");
+    EXPECT_EQ(PendingRecords(), 0u);
+  }
+}
+
+// A journal file nobody may write: read-only by its mode, and for root (whom modes do not
+// stop) immutable, undone when the test ends.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const fs::path& file) : file_(file) {
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    if (geteuid() != 0) {
+      ok_ = true;
+      return;
+    }
+    const int fd = open(file_.c_str(), O_RDONLY);
+    int flags = 0;
+    if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      immutable_ = ok_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0) close(fd);
+  }
+  ~ReadOnlyFile() {
+    if (immutable_) {
+      const int fd = open(file_.c_str(), O_RDONLY);
+      int flags = 0;
+      if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ioctl(fd, FS_IOC_SETFLAGS, &flags);
+      }
+      if (fd >= 0) close(fd);
+    }
+    std::error_code ec;
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write, ec);
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  fs::path file_;
+  bool ok_ = false, immutable_ = false;
+};
+
+TEST(JobJournal, AReadOnlyJournalKeepsTheRecordForTheNextJob) {
+  ScratchJournal scratch;
+  ASSERT_TRUE(RecordJob(Record("kb90", "read", 100, true), LogLanguage::English, scratch.file).empty());
+  { SqliteDb db(scratch.file.string(), false, 100); db.exec("PRAGMA journal_mode = DELETE"); }
+  {
+    ReadOnlyFile readOnly(scratch.file);
+    if (!readOnly.ok()) GTEST_SKIP() << "this file system cannot make a file read-only for root";
+    const auto lines = RecordJob(Record("kb90", "write", 200, true), LogLanguage::English, scratch.file);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("The job journal could not be written (")) << lines[0];
+    EXPECT_NE(lines[0].find("readonly"), std::string::npos) << lines[0];
+    EXPECT_EQ(PendingRecords(), 1u);
+  }
+  EXPECT_TRUE(RecordJob(Record("kb90", "erase", 300, true), LogLanguage::English, scratch.file).empty());
+  EXPECT_EQ(PendingRecords(), 0u);
+  EXPECT_EQ(Journal(scratch.file, false).history({}).size(), 3u);
+}
+
+TEST(JobJournal, ALockedJournalKeepsTheRecordForTheNextJob) {
+  ScratchJournal scratch;
+  ASSERT_TRUE(RecordJob(Record("kb90", "read", 100, true), LogLanguage::English, scratch.file).empty());
+  {
+    SqliteDb holder(scratch.file.string(), false, 100);
+    ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
+    const auto started = std::chrono::steady_clock::now();
+    const auto lines = RecordJob(Record("kb90", "write", 200, true), LogLanguage::English, scratch.file);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("The job journal could not be written (database is locked)")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("the record is kept for the next job.")) << lines[0];
+    EXPECT_EQ(PendingRecords(), 1u);
+    EXPECT_LT(waited, std::chrono::milliseconds(kJournalBusyMs + 3000)) << "the wait for the lock is bounded";
+    holder.exec("ROLLBACK");
+  }
+  EXPECT_TRUE(RecordJob(Record("kb90", "erase", 300, true), LogLanguage::English, scratch.file).empty());
+  EXPECT_EQ(PendingRecords(), 0u);
+  Journal journal(scratch.file, false);
+  std::vector<std::string> actions;
+  for (const auto& entry : journal.history({})) actions.push_back(entry.record.action);
+  EXPECT_EQ(actions, (std::vector<std::string>{"erase", "write", "read"}));
+}
+
+// Two programs on two ports, each recording a thousand jobs at once: none is lost.
+TEST(JobJournal, TwoProgramsWritingAtOnceLoseNoRecord) {
+  ScratchJournal scratch;
+  ASSERT_TRUE(RecordJob(Record("kb90", "read", 1, true), LogLanguage::English, scratch.file).empty());
+  constexpr int kEach = 1000;
+  std::vector<pid_t> children;
+  for (int program = 0; program < 2; ++program) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failed = 0;
+      for (int i = 0; i < kEach; ++i)
+        if (!RecordJob(Record(program ? "npce" : "ite", "read", 1000 + i, true), LogLanguage::English, scratch.file)
+                 .empty())
+          ++failed;
+      // A record that waited went in with the next one; only the last can still wait.
+      _exit(PendingRecords() == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a record is still waiting in a program";
+  }
+  Journal journal(scratch.file, false);
+  EXPECT_EQ(journal.history({"ite"}).size(), static_cast<std::size_t>(kEach));
+  EXPECT_EQ(journal.history({"npce"}).size(), static_cast<std::size_t>(kEach));
+}
+
+}  // namespace
+}  // namespace jig
