@@ -1,0 +1,227 @@
+#include "cli/HistoryCli.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "files/DumpChecks.h"
+#include "files/Sha256.h"
+#include "files/SourceFile.h"
+#include "journal/JobJournal.h"
+#include "view/SystemError.h"
+
+namespace jig {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A file to look up is a chip image or a dump; this is far above any chip this tool reads.
+constexpr std::size_t kMaxInfoFileBytes = 64 * 1024 * 1024;
+
+struct Field {
+  const char* name;
+  std::string value;
+  bool number;  // written bare in JSON
+};
+
+std::string Optional(const std::optional<std::int64_t>& value) { return value ? std::to_string(*value) : ""; }
+
+std::string Hex(const std::optional<std::int64_t>& value) {
+  if (!value) return {};
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(*value));
+  return text;
+}
+
+std::vector<Field> Fields(const JournalEntry& entry) {
+  const JobRecord& r = entry.record;
+  return {{"id", std::to_string(entry.id), true},
+          {"started", UtcText(r.started), false},
+          {"ended", UtcText(r.ended), false},
+          {"duration_ms", std::to_string(r.durationMs), true},
+          {"task", r.task, false},
+          {"action", r.action, false},
+          {"success", r.success ? "true" : "false", true},
+          {"chip_touched", r.chipTouched ? "true" : "false", true},
+          {"chip_id", r.chipId, false},
+          {"chip_version", r.chipVersion, false},
+          {"port", r.port, false},
+          {"firmware", r.firmware, false},
+          {"file", r.file, false},
+          {"file_size", std::to_string(r.fileSize), true},
+          {"file_sha256", r.fileSha256, false},
+          {"backup_path", r.backupPath, false},
+          {"backup_sha256", r.backupSha256, false},
+          {"first_difference", Hex(r.firstDifference), false},
+          {"differing_bytes", Optional(r.differingBytes), true},
+          {"label", r.label, false},
+          {"program_version", r.programVersion, false},
+          {"verdict", r.verdict, false}};
+}
+
+std::string JsonText(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string CsvText(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+void PrintJson(const std::vector<JournalEntry>& entries, std::ostream& out) {
+  out << "[";
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    out << (i ? ",\n {" : "\n {");
+    const auto fields = Fields(entries[i]);
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      const Field& field = fields[f];
+      out << (f ? ", " : "") << JsonText(field.name) << ": "
+          << (field.value.empty() && field.number ? "null" : field.number ? field.value : JsonText(field.value));
+    }
+    out << "}";
+  }
+  out << (entries.empty() ? "]\n" : "\n]\n");
+}
+
+void PrintCsv(const std::vector<JournalEntry>& entries, std::ostream& out) {
+  const auto header = Fields(JournalEntry{});
+  for (std::size_t f = 0; f < header.size(); ++f) out << (f ? "," : "") << header[f].name;
+  out << "\r\n";
+  for (const JournalEntry& entry : entries) {
+    const auto fields = Fields(entry);
+    for (std::size_t f = 0; f < fields.size(); ++f) out << (f ? "," : "") << CsvText(fields[f].value);
+    out << "\r\n";
+  }
+}
+
+// One line a job: id, start, task, action, the result, the label and the file.
+void PrintTable(const std::vector<JournalEntry>& entries, std::ostream& out) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%6s  %-20s  %-8s  %-10s  %-6s  %s", "ID", "STARTED (UTC)", "TASK", "ACTION", "RESULT",
+                "LABEL / FILE");
+  out << line << '\n';
+  for (const JournalEntry& entry : entries) {
+    const JobRecord& r = entry.record;
+    std::snprintf(line, sizeof line, "%6lld  %-20s  %-8s  %-10s  %-6s  ", static_cast<long long>(entry.id),
+                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), r.success ? "ok" : "FAILED");
+    out << line << (r.label.empty() ? "" : "[" + r.label + "] ") << r.file << '\n';
+  }
+}
+
+// The journal to read: nothing (and a line) when there is none yet or it cannot be read.
+std::unique_ptr<Journal> JournalToRead(CliRequest& request) {
+  const fs::path file = JournalFile();
+  std::error_code ec;
+  if (file.empty() || !fs::exists(file, ec)) {
+    request.out << "The job journal " << file.string() << " holds no jobs yet.\n";
+    return nullptr;
+  }
+  OpenedJournal opened = OpenJournal(file, LogLanguage::English, false);
+  for (const auto& line : opened.lines) request.err << line << '\n';
+  if (!opened.ok()) {
+    request.err << "The job journal " << file.string() << " cannot be read ("
+                << (opened.journal ? opened.journal->error().text : std::string("no folder")) << ").\n";
+    return nullptr;
+  }
+  return std::move(opened.journal);
+}
+
+int ShowJob(CliRequest& request) {
+  std::int64_t id = 0;
+  const std::string& text = request.operand;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size() || id <= 0)
+    return BadUsage(request, "not a job number: " + text);
+  auto journal = JournalToRead(request);
+  if (!journal) return kExitFailed;
+  const auto entry = journal->job(id);
+  if (!entry) {
+    request.err << "No job " << id << " in the journal.\n";
+    return kExitFailed;
+  }
+  if (request.options.has("--json")) {
+    PrintJson({*entry}, request.out);
+    return kExitOk;
+  }
+  for (const Field& field : Fields(*entry)) {
+    char name[24];
+    std::snprintf(name, sizeof name, "%-17s", (std::string(field.name) + ":").c_str());
+    request.out << name << field.value << '\n';
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunHistoryCommand(CliRequest& request) {
+  if (request.action == "show") return ShowJob(request);
+  HistoryFilter filter;
+  filter.task = request.options.value("--task");
+  filter.label = request.label;
+  filter.since = request.options.value("--since");
+  filter.failedOnly = request.options.has("--failed");
+  if (!filter.since.empty() && !ParseUtcText(filter.since))
+    return BadUsage(request, "--since takes a UTC date, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ: " + filter.since);
+  if (request.options.has("--json") && request.options.has("--csv"))
+    return BadUsage(request, "--json and --csv exclude each other");
+  auto journal = JournalToRead(request);
+  if (!journal) return fs::exists(JournalFile()) ? kExitFailed : kExitOk;
+  const auto entries = journal->history(filter);
+  if (journal->error()) {
+    request.err << "The job journal cannot be read (" << journal->error().text << ").\n";
+    return kExitFailed;
+  }
+  if (request.options.has("--json")) PrintJson(entries, request.out);
+  else if (request.options.has("--csv")) PrintCsv(entries, request.out);
+  else PrintTable(entries, request.out);
+  return kExitOk;
+}
+
+int RunInfoCommand(CliRequest& request) {
+  const SourceFile file = ReadSourceFile(request.operand, kMaxInfoFileBytes);
+  if (!file.ok() && file.problem != SourceProblem::Empty) {
+    request.err << request.operand << ": "
+                << (file.error ? SystemErrorText(file.error) : std::string("not a regular file of at most 64 MiB"))
+                << '\n';
+    return kExitUsage;
+  }
+  const std::string sha = Sha256Hex(file.bytes);
+  request.out << "File:    " << request.operand << '\n'
+              << "Size:    " << file.bytes.size() << " bytes\n"
+              << "SHA-256: " << sha << '\n'
+              << "Content: " << DumpPatternLine(CheckDumpPattern(file.bytes), LogLanguage::English) << '\n';
+  std::error_code ec;
+  if (!fs::exists(JournalFile(), ec)) {
+    request.out << "No job in the journal read or wrote these bytes.\n";
+    return kExitOk;
+  }
+  auto journal = JournalToRead(request);
+  if (!journal) return kExitFailed;
+  const auto jobs = journal->jobsWithSha256(sha);
+  if (jobs.empty()) {
+    request.out << "No job in the journal read or wrote these bytes.\n";
+    return kExitOk;
+  }
+  request.out << "Jobs with these bytes (as the file, or as the backup taken before a write):\n";
+  PrintTable(jobs, request.out);
+  return kExitOk;
+}
+
+}  // namespace jig
