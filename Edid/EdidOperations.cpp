@@ -69,6 +69,8 @@ FileDialog EdidOperations::OpenDialog1() {
 }
 
 void EdidOperations::endJob(bool success) {
+  report_.port = link_.port;
+  report_.firmware = link_.firmware;
   EndJobReport(report_, success, view_, LogLanguage::English);
   view_.ended(success);
 }

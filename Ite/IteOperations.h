@@ -58,6 +58,7 @@ class IteOperations : public IteBoard, private FlashSteps {
   bool open(Opening why) override;
   // An exchange the job ends before its pass did: the failure end byte.
   void close() override;
+  const ProgrammerLink& programmerLink() const override { return link_; }
   void finish(std::uint8_t endByte);
   void log(std::string_view line) { view_.log(std::string(line)); }
   void timeStamp();

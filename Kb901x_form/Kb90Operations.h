@@ -34,6 +34,7 @@ class Kb90Operations : private FlashSteps {
  private:
   bool open(Opening why) override;  // a click clears the log; the 'V' link check
   void close() override { link_.close(); }
+  const ProgrammerLink& programmerLink() const override { return link_; }
   void announceRead(const std::string& path) override;
   void readGauge() override;  // green from 0, its maximum 32768
   bool startReadPass() override;  // a time stamp and 'R'

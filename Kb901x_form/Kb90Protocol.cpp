@@ -13,6 +13,7 @@ bool Kb90Handshake(ProgrammerLink& link, TaskView& view, const Kb90Bounds& bound
   if (answer == WaitResult::Ok && link.buffer[0] != kb90::kNoController) {
     view.log("Communication with KB90XX installed.");
     view.log("Embedded Debug Version ID = " + std::to_string(link.buffer[0]));
+    link.chipId = "debug version " + std::to_string(link.buffer[0]);
     return true;
   }
   view.log("");

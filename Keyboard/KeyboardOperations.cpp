@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 
 #include "Keyboard/KeyboardControls.h"
 #include "Keyboard/KeyboardFamily.h"
+#include "journal/JobJournal.h"
 #include "link/OpenProgrammer.h"
 #include "link/WaitDeadline.h"
 
@@ -58,6 +60,7 @@ void KeyboardOperations::startScan() {
     return;
   }
   Mode_keyboard.store(KeyboardMode::Keyboard);
+  scan_ = NewJobReport("keyboard", "scan");
   report_.clear();
   Stop_keyboard.store(false);
   {
@@ -177,11 +180,28 @@ KeyboardOperations::Ticked KeyboardOperations::waitForTick(const std::stop_token
   return stop.stop_requested() ? Ticked::Cancelled : Ticked::TimedOut;
 }
 
+void KeyboardOperations::recordScan(const char* reason) {
+  std::size_t lit = 0;
+  {
+    std::lock_guard lock(colourMutex_);
+    for (const LinePair& pair : AllPairs()) lit += colours_[slot(pair)] != colour::kAqua;
+  }
+  scan_.success = reason == nullptr;
+  scan_.ended = std::time(nullptr);
+  scan_.port = link_.port;
+  scan_.firmware = link_.firmware;
+  // A scan has no verdict of its own; the journal keeps how it ended and what it lit.
+  scan_.verdict = std::string(reason == nullptr ? "stopped by the technician" : *reason ? reason : "window closed") +
+                  "; " + std::to_string(lit) + " pairs lit";
+  for (std::string& line : RecordJob(RecordOf(scan_), LogLanguage::English)) view_.log(std::move(line));
+}
+
 void KeyboardOperations::endScan(const char* reason) {
   // reason: nullptr after a stop request, "" when the window goes away, else the line to log.
   if (reason && *reason) view_.log(reason);
   link_.writeByte(kEndScan);
   link_.close();
+  recordScan(reason);
   view_.enable(keyboard::control::kStartScan, true);
   view_.setCaption(keyboard::control::kExit, keyboard::text::kExitCaption);
   view_.setTimer(kTimer, false);

@@ -15,6 +15,7 @@
 
 #include "Keyboard/KeyboardReport.h"
 #include "Keyboard/KeyboardTexts.h"
+#include "job/JobReport.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
 #include "Keyboard/KeyboardBounds.h"
@@ -66,6 +67,8 @@ class KeyboardOperations {
   Ticked waitForTick(const std::stop_token& stop);
   void handleReport();
   void endScan(const char* reason);
+  // The scan put on the journal, with how it ended (reason as endScan takes it).
+  void recordScan(const char* reason);
   static std::size_t slot(keyboard::LinePair pair);
 
   ProgrammerLink link_;
@@ -75,6 +78,7 @@ class KeyboardOperations {
 
   std::vector<std::uint8_t> receive_;  // what one read brings
   std::vector<std::uint8_t> report_;   // gathered until the "&"
+  JobReport scan_;                      // the scan as the journal keeps it, from its start
 
   std::mutex tickMutex_;
   std::condition_variable_any tickChanged_;

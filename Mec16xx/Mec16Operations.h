@@ -51,6 +51,7 @@ class Mec16Operations : private FlashSteps {
   bool open(Opening why) override;  // the MEC1609 profile; a click clears the exit's stop
   // A set-up refused after the open: 'O' and the closing line. A pass closes by itself.
   void close() override;
+  const ProgrammerLink& programmerLink() const override { return link_; }
   void announceRead(const std::string& path) override;  // the file, then the MAIN or MAIN+INFO line
   bool announcePass(Pass pass) override;                 // its own lines; the backup opens anew
   void readGauge() override;                             // lime, one step a block of MAIN

@@ -59,6 +59,7 @@ IdAnswer StartAndReadId(ProgrammerLink& link, std::uint32_t timeoutMs) {
   DWORD gathered = 0;
   ReadId(link, timeoutMs, answer.id, gathered);
   answer.result = gathered == 0 ? IdResult::NoId : gathered < 4 ? IdResult::ShortId : IdResult::Ok;
+  if (answer.result == IdResult::Ok) link.chipId = HexBytes(answer.id);
   return answer;
 }
 

@@ -31,6 +31,7 @@ class NpceOperations : private FlashSteps {
  private:
   bool open(Opening why) override;  // an empty line (none at a second read); the 'Z' ID check
   void close() override { link_.close(); }
+  const ProgrammerLink& programmerLink() const override { return link_; }
   void announceRead(const std::string& path) override;
   void readGauge() override;  // green from 0
   bool startReadPass() override;  // a time stamp and the first 'r'

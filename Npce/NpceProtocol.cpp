@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/NoAnswerLine.h"
+#include "view/CharFilter.h"
 
 namespace jig::npce {
 
@@ -27,6 +28,7 @@ bool NpceHandshake(ProgrammerLink& link, TaskView& view, const NpceBounds& bound
   link.writeByte(kReadId);
   const DWORD got = TimedRead(link, kIdAnswerLength);
   if (IsFlashId(std::span(link.buffer.data(), got))) {
+    link.chipId = HexBytes(std::span<const std::uint8_t>(link.buffer.data(), got));
     view.log(text::kIdOk);
     view.log(text::kIdLine);
     if (Cmd_NPCE(link, kSignalOk, bounds.byteTries)) return true;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/JournalBench.h"
 #include "bench/Startup.h"
 #include "bench/Transfers.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
                   "", 1e3 * s.modelAt16Ms / s.runs);
   }
   if (argc > 2) return 0;
+  RunJournalBench();
   const auto probe = std::filesystem::path(argv[0]).parent_path() / "jig-startup-probe";
   const Startup startup = MeasureStartup(probe.string(), 5);
   if (startup.started == 0)

@@ -163,7 +163,7 @@ int ShowJob(CliRequest& request) {
   for (const Field& field : Fields(*entry)) {
     char name[24];
     std::snprintf(name, sizeof name, "%-17s", (std::string(field.name) + ":").c_str());
-    request.out << name << field.value << '\n';
+    request.out << (field.value.empty() ? std::string(field.name) + ":" : name + field.value) << '\n';
   }
   return kExitOk;
 }

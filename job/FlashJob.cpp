@@ -352,6 +352,10 @@ void FlashJob::end(bool success) {
   backupRead_ = false;
   // A job that ended in its click never held the controls: nothing to give back.
   if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) unlockControls();
+  const ProgrammerLink& link = steps_.programmerLink();
+  report_.port = link.port;
+  report_.firmware = link.firmware;
+  report_.chipId = link.chipId;
   // The job's own last word, after the family's documented lines.
   EndJobReport(report_, success, view_, facts_.language);
   if (reporter_) reporter_(report_);

@@ -13,6 +13,7 @@
 
 #include "files/DumpCapture.h"
 #include "files/ImageQuestion.h"
+#include "link/ProgrammerLink.h"
 #include "view/LogLanguage.h"
 #include "view/TaskView.h"
 
@@ -110,6 +111,8 @@ class FlashSteps {
   // did not (its lines told why, the programmer is closed).
   virtual bool open(Opening why) = 0;
   virtual void close() = 0;
+  // The family's link: the port, firmware and chip its last open found, for the journal.
+  virtual const ProgrammerLink& programmerLink() const = 0;
 
   // A read begins: the documented lines and gauge from "Save the file" on.
   virtual void announceRead(const std::string& path) = 0;

@@ -96,6 +96,9 @@ class D2xx {
   virtual std::optional<OpenRefusal> OpenRefused(int /*index*/) { return std::nullopt; }
   // The latency timer the open port keeps now.
   virtual std::optional<LatencyReading> LatencyTimer(FT_HANDLE /*handle*/) { return std::nullopt; }
+  // Not a library call: the open port's name as the system gives it (/dev/ttyUSB0, COM5),
+  // for the job journal; empty when the backend cannot tell.
+  virtual std::string PortName(FT_HANDLE /*handle*/) { return {}; }
 };
 
 }  // namespace jig

@@ -76,10 +76,12 @@ VersionMatch MatchVersion(ProgrammerLink& link, const OpenProfile& profile, Task
   const DWORD got = AskVersion(link, profile.readLength, profile.queryTimeoutMs, profile.readLength != 3);
   if (profile.readLength == 3) {
     if (got != 3) return VersionMatch::Silent;
+    link.firmware = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
     return std::memcmp(link.buffer.data(), profile.tag.data(), 3) == 0 ? VersionMatch::Matches : VersionMatch::Differs;
   }
   if (got == 0) return VersionMatch::Silent;
   const std::string text = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
+  link.firmware = text;
   if (!profile.versionLinePrefix.empty()) log.log(std::string(profile.versionLinePrefix) + text);
   return text.find(profile.tag) != std::string::npos ? VersionMatch::Matches : VersionMatch::Differs;
 }
@@ -130,6 +132,7 @@ std::string QueryProgrammerVersion(ProgrammerLink& link) {
     const DWORD got = AskVersion(link, limits::kVersionReadLength, limits::kQueryTimeoutMs, true);
     if (got >= 1) {
       link.versionText = FilterAnswer(std::span<const std::uint8_t>(link.buffer.data(), got));
+      link.port = d.PortName(handle);
       d.FT_SetLatencyTimer(handle, limits::kLatencyMs);
       return link.versionText;
     }
@@ -141,6 +144,10 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
   D2xx& d = *link.d2xx;
   link.close();
   link.refusalLine.clear();
+  // Nothing of an earlier open is told as this one's.
+  link.port.clear();
+  link.firmware.clear();
+  link.chipId.clear();
   DWORD count = 0;
   if (d.FT_CreateDeviceInfoList(&count) != FT_OK) {
     log.log("I can not get a list of VCOM ports");
@@ -172,6 +179,7 @@ OpenResult OpenProgrammer(ProgrammerLink& link, const OpenProfile& profile, Task
       return OpenResult::WrongFirmware;
     }
     log.log("Communication with programmer installed.");
+    link.port = d.PortName(handle);
     AfterReadySteps(link, profile, log);
     return OpenResult::Ready;
   }

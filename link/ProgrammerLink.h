@@ -28,6 +28,12 @@ struct ProgrammerLink {
   DWORD eventStatus = 0;
   std::vector<std::uint8_t> buffer;
   std::string versionText;  // the main window's record only
+  // The port and the firmware's version answer of the last open that found the programmer
+  // ready, for the job journal.
+  std::string port, firmware;
+  // The chip's identity as the programmer reported it in the last open (ID bytes in hex, or
+  // the version it answered); empty when it told none.
+  std::string chipId;
   // Set by an open that found a programmer but was refused it (rights, another program):
   // the line to log after the documented one. Empty otherwise.
   std::string refusalLine;

@@ -40,6 +40,7 @@ class SerialD2xx : public D2xx {
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   std::optional<OpenRefusal> OpenRefused(int index) override;
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
+  std::string PortName(FT_HANDLE handle) override;
 
   // Every open takes an advisory lock on its port (a second program is refused at once).
   // Held, the lock stays from the first open until this object goes, across every close

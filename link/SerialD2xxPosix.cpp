@@ -285,6 +285,11 @@ std::optional<LatencyReading> SerialD2xx::LatencyTimer(FT_HANDLE handle) {
   return LatencyReading{port->path, ms};
 }
 
+std::string SerialD2xx::PortName(FT_HANDLE handle) {
+  auto port = find(handle);
+  return port ? port->path : std::string();
+}
+
 FT_STATUS SerialD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {
   *written = 0;
   auto port = find(handle);

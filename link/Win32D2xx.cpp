@@ -325,6 +325,11 @@ FT_STATUS Win32D2xx::FT_SetLatencyTimer(FT_HANDLE handle, UCHAR) {
 
 std::optional<OpenRefusal> Win32D2xx::OpenRefused(int index) { return ports_.refusal(index); }
 
+std::string Win32D2xx::PortName(FT_HANDLE handle) {
+  auto port = find(handle);
+  return port ? port->name : std::string();
+}
+
 std::optional<LatencyReading> Win32D2xx::LatencyTimer(FT_HANDLE handle) {
   auto port = find(handle);
   if (!port) return std::nullopt;

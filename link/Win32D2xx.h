@@ -36,6 +36,7 @@ class Win32D2xx : public D2xx {
   FT_STATUS WaitForTxEmpty(FT_HANDLE handle, DWORD timeoutMs) override;
   std::optional<OpenRefusal> OpenRefused(int index) override;
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
+  std::string PortName(FT_HANDLE handle) override;
 
   // "COM5" and "\\.\COM5" name the same port; the device path CreateFile takes.
   static std::string DevicePath(const std::string& port);

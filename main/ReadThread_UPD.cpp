@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 
 #include "view/CharFilter.h"
 #include "link/OpenProgrammer.h"
+#include "journal/JobJournal.h"
 #include "link/ReadIdioms.h"
 #include "main/BootUpload.h"
 #include "main/FirmwareImage.h"
@@ -75,8 +77,21 @@ std::size_t ReadGreeting(ProgrammerLink& link, std::array<std::uint8_t, 32>& gre
 }
 
 
+// The switch put on the journal: what answered before, whether the task's firmware runs now.
+// A firmware that already fits is no switch and goes on no record.
+void RecordSwitch(SwitchContext& context, bool success, std::string verdict) {
+  JobRecord& record = context.record;
+  record.success = success;
+  record.ended = std::time(nullptr);
+  record.durationMs = -1;
+  record.port = context.link.port;
+  record.verdict = std::move(verdict);
+  for (std::string& line : RecordJob(record, LogLanguage::English)) context.updateView.log(std::move(line));
+}
+
 SwitchOutcome Fail(SwitchContext& context, std::string_view line) {
   if (!line.empty()) context.updateView.log(std::string(line));
+  RecordSwitch(context, false, std::string(VerdictWord(LogLanguage::English)) + std::string(kSwitchFailed));
   context.updateView.log(std::string(VerdictWord(LogLanguage::English)) + std::string(kSwitchFailed));
   context.link.close();
   context.updateView.enable(update::control::kExit, true);
@@ -157,6 +172,7 @@ SwitchOutcome UploadAndStart(SwitchContext& context, const std::string& taskText
   }
   if (result != kResultUpgradeOk) return Fail(context, started ? "" : "BOOT_loader did not answer g");
   if (!started) return Fail(context, "BOOT_loader did not answer g");
+  RecordSwitch(context, true, "the programmer now runs the task's firmware");
   link.close();
   view.showWindow("self", false);
   context.mainView.setTimer(form1::control::kTimerRun, true);
@@ -170,6 +186,11 @@ SwitchOutcome ReadThread_UPD(SwitchContext& context, const std::string& taskText
   TaskView& view = context.updateView;
   ProgrammerLink& link = context.link;
   view.showWindow("self", true);
+  context.record = {};
+  context.record.task = taskText;
+  context.record.action = "switch";
+  context.record.started = std::time(nullptr);
+  context.record.firmware = link.versionText;  // what ran before the switch
   view.log("Current version of FW -> " + link.versionText);
   view.log("User select -> " + taskText);
   // Nothing answered because nothing could be opened (rights, another program, a path that

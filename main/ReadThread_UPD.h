@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/JobRecord.h"
 #include "link/ProgrammerLink.h"
 #include "view/TaskView.h"
 #include "link/Bounds.h"
@@ -34,6 +35,7 @@ struct SwitchContext {
   TaskView& updateView;          // Memo_UPDATE, CGauge_UPD, SpeedButton_UPD_EXIT
   std::atomic<std::uint8_t>& BootTimeoutFlag;
   const SwitchSettings& settings;
+  JobRecord record{};  // the switch as the journal keeps it, from its start
 };
 
 // Runs the whole switch on the calling thread; ends with updateView.ended(success).

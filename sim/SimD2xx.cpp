@@ -112,6 +112,12 @@ std::optional<LatencyReading> SimD2xx::LatencyTimer(FT_HANDLE handle) {
   return LatencyReading{"simulated programmer", static_cast<int>(h->programmer->latency())};
 }
 
+std::string SimD2xx::PortName(FT_HANDLE handle) {
+  std::lock_guard lock(mutex_);
+  FT_STATUS status;
+  return find(handle, status) ? "simulated programmer" : "";
+}
+
 FT_STATUS SimD2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) {
   *written = 0;
   std::lock_guard lock(mutex_);

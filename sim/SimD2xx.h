@@ -50,6 +50,7 @@ class SimD2xx : public D2xx {
   SimTime Now() const override { return clock_.now(); }
   // The simulated bridge's latency timer, as a port's driver tells it.
   std::optional<LatencyReading> LatencyTimer(FT_HANDLE handle) override;
+  std::string PortName(FT_HANDLE handle) override;
 
  private:
   struct Handle {
