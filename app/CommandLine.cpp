@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "app/Guarded.h"
 #include "cli/CliInterrupt.h"
+#include "journal/JobJournal.h"
 
 namespace jig {
 
@@ -20,13 +21,16 @@ std::optional<int> RunCommandLine(const Options& options) {
   }
   if (options.words.empty()) return std::nullopt;
   InstallInterruptHandlers();
-  return RunGuarded(
+  const int status = RunGuarded(
       [&] {
         Backend backend = MakeBackend(options);
         return RunCommand(*backend.d2xx, options.words, SharedAnswers{options.force, options.yes, options.backup, options.label},
                           std::cout, std::cerr);
       },
       std::cerr);
+  // A record the journal could not take waits for the next job; a command has none.
+  if (const std::string dropped = FlushPendingRecords(); !dropped.empty()) std::cerr << dropped << '\n';
+  return status;
 }
 
 }  // namespace jig

@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "app/TApplication.h"
 #include "app/TWindows.h"
+#include "journal/JobJournal.h"
 
 int main(int argc, char** argv) {
   const jig::Options options = jig::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -23,5 +24,6 @@ int main(int argc, char** argv) {
     application.failed(std::current_exception());
     status = jig::kExitFailed;
   }
+  if (const std::string dropped = jig::FlushPendingRecords(); !dropped.empty()) std::cerr << dropped << '\n';
   return application.hasFailed() ? jig::kExitFailed : status;
 }

@@ -99,6 +99,21 @@ std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language
   return lines;
 }
 
+std::string FlushPendingRecords(const fs::path& file) {
+  std::lock_guard lock(gPendingLock);
+  if (gPending.empty()) return {};
+  OpenedJournal opened = OpenJournal(file, LogLanguage::English);
+  if (opened.ok() && opened.journal->recordAll({gPending.begin(), gPending.end()})) {
+    gPending.clear();
+    return {};
+  }
+  const std::string reason = opened.journal ? Reason(opened.journal->error()) : std::string("no folder for it");
+  const std::string line = std::to_string(gPending.size()) + " job record(s) could not be put on the job journal (" +
+                           reason + ") and are dropped.";
+  gPending.clear();
+  return line;
+}
+
 void SetDefaultJobLabel(std::string label) {
   std::lock_guard lock(gPendingLock);
   gDefaultLabel = std::move(label);

@@ -27,6 +27,10 @@ struct OpenedJournal {
 };
 OpenedJournal OpenJournal(const std::filesystem::path& file, LogLanguage language, bool create = true);
 
+// The program ends: one more try for the records still waiting; the line to print when some
+// could still not be written (they are dropped), empty when none were left.
+std::string FlushPendingRecords(const std::filesystem::path& file = JournalFile());
+
 // The label of every job this program records without one of its own: the command line's
 // --label. Set before the first job.
 void SetDefaultJobLabel(std::string label);

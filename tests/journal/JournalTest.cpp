@@ -265,6 +265,15 @@ TEST(JobJournal, ALockedJournalKeepsTheRecordForTheNextJob) {
   std::vector<std::string> actions;
   for (const auto& entry : journal.history({})) actions.push_back(entry.record.action);
   EXPECT_EQ(actions, (std::vector<std::string>{"erase", "write", "read"}));
+
+  // The program ends with the journal still locked: the waiting record is dropped, and said so.
+  SqliteDb holder(scratch.file.string(), false, 100);
+  ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
+  EXPECT_EQ(RecordJob(Record("ite", "read", 400, true), LogLanguage::English, scratch.file).size(), 1u);
+  EXPECT_EQ(FlushPendingRecords(scratch.file),
+            "1 job record(s) could not be put on the job journal (database is locked) and are dropped.");
+  EXPECT_EQ(PendingRecords(), 0u);
+  EXPECT_EQ(FlushPendingRecords(scratch.file), "") << "nothing left to say";
 }
 
 // Two programs on two ports, each recording a thousand jobs at once: none is lost.
