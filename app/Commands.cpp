@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Families.h"
+#include "cli/CompareCli.h"
 #include "link/OpenProgrammer.h"
 #include "link/ProgrammerLink.h"
 #include "main/SwitchCli.h"
@@ -29,6 +30,11 @@ int RunSwitch(CliRequest& request) { return RunSwitchCommand(request, TaskList()
 const CliCommand kSwitch{"switch", kSwitchActions, {},
                          "make the programmer run the firmware TASK needs (e.g. \"MEC1609\")", "", RunSwitch};
 
+constexpr CliAction kCompareActions[] = {{"", "A", "B"}};
+const CliCommand kCompare{"compare", kCompareActions, {},
+                          "list where dump files A and B differ (exit 0 identical, 1 different)", "",
+                          RunCompareCommand};
+
 constexpr std::string_view kEndOfOptions = "--";
 
 // The answers every write shares, whatever the task: taken here, not by each command, and
@@ -49,7 +55,7 @@ void TakeSharedAnswers(std::vector<std::string>& words, CliRequest& request) {
 
 const std::vector<const CliCommand*>& CommandTable() {
   static const std::vector<const CliCommand*> table = [] {
-    std::vector<const CliCommand*> list{&kVersion, &kSwitch};
+    std::vector<const CliCommand*> list{&kVersion, &kSwitch, &kCompare};
     for (const Family* family : Families()) list.push_back(&family->command);
     return list;
   }();
@@ -87,6 +93,7 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAn
     if (!parse.ok) return BadUsage(request, parse.error);
     request.action = std::move(parse.action);
     request.operand = std::move(parse.operand);
+    request.secondOperand = std::move(parse.secondOperand);
     request.options = std::move(parse.options);
     return command->run(request);
   }

@@ -69,6 +69,7 @@ struct CliRequest {
   bool yes = false;                 // --yes: answer Yes to the questions before a write
   bool backup = true;               // --no-backup: no backup read before a write
   const CliCommand* command = nullptr;  // the row it was read by (for its usage)
+  std::string secondOperand;        // the second FILE of an action that takes two
 };
 
 // Bad usage found by the command itself: the reason, the command's usage, status 2.

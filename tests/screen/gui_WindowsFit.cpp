@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QAbstractScrollArea>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/TCompareWindow.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
@@ -153,6 +156,24 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
   EXPECT_TRUE(keyboard.Matrix->rect().contains(keyboard.Matrix->shownRect({31, 32})));
   EXPECT_TRUE(keyboard.Matrix->rect().contains(keyboard.Matrix->shownRect({1, 2})));
   keyboard.hide();
+}
+
+// Two 192 KiB dumps side by side: both sides' sixteen columns in sight without scrolling
+// sideways, and the window, frame included, above the panel.
+TEST(ScreenFit, TheCompareWindowShowsBothSidesWhole) {
+  std::vector<std::uint8_t> image(192 * 1024, 0x5A);
+  std::vector<std::uint8_t> readBack = image;
+  readBack[0x1234] = 0x00;
+  auto* window = OpenCompareWindow(nullptr, {"image.bin", image}, {"read-back", readBack});
+  QApplication::processEvents();
+  const QSize frame = window->frameGeometry().size();
+  EXPECT_LE(frame.width(), 1366);
+  EXPECT_LE(frame.height(), 728);
+  const auto* table = window->findChild<QAbstractScrollArea*>("CompareTable");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0) << "a side's columns are cut";
+  EXPECT_EQ(CutTexts(*window), std::vector<std::string>{});
+  window->close();
 }
 
 }  // namespace
