@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -135,6 +136,11 @@ void TCompareWindow::selectBytes(const DumpRange& range) {
   table_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
   table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   table_->scrollTo(first, QAbstractItemView::PositionAtCenter);
+}
+
+void TCompareWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (current_) table_->scrollTo(table_->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 void TCompareWindow::updateButtons() {

@@ -31,6 +31,10 @@ class TCompareWindow : public QWidget {
   void nextDifference();
   void previousDifference();
 
+ protected:
+  // Once the table has its height, the range shown is brought to its middle.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void selectBytes(const DumpRange& range);
   void updateButtons();
