@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Families.h"
+#include "cli/CompareCli.h"
 #include "link/OpenProgrammer.h"
 #include "link/ProgrammerLink.h"
 #include "cli/HistoryCli.h"
@@ -46,6 +47,10 @@ constexpr CliAction kInfoActions[] = {{"", "FILE"}};
 const CliCommand kInfo{"info", kInfoActions, {},
                        "a file's size, SHA-256 and content check, and the jobs that read or wrote these bytes", "",
                        RunInfoCommand};
+constexpr CliAction kCompareActions[] = {{"", "A", "B"}};
+const CliCommand kCompare{"compare", kCompareActions, {},
+                          "list where dump files A and B differ (exit 0 identical, 1 different)", "",
+                          RunCompareCommand};
 
 constexpr std::string_view kEndOfOptions = "--";
 
@@ -67,7 +72,7 @@ void TakeSharedAnswers(std::vector<std::string>& words, CliRequest& request) {
 
 const std::vector<const CliCommand*>& CommandTable() {
   static const std::vector<const CliCommand*> table = [] {
-    std::vector<const CliCommand*> list{&kVersion, &kSwitch, &kHistory, &kInfo};
+    std::vector<const CliCommand*> list{&kVersion, &kSwitch, &kHistory, &kInfo, &kCompare};
     for (const Family* family : Families()) list.push_back(&family->command);
     return list;
   }();
@@ -107,6 +112,7 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAn
     if (!parse.ok) return BadUsage(request, parse.error);
     request.action = std::move(parse.action);
     request.operand = std::move(parse.operand);
+    request.secondOperand = std::move(parse.secondOperand);
     request.options = std::move(parse.options);
     return command->run(request);
   }

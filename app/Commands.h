@@ -1,5 +1,5 @@
 #pragma once
-// The headless commands: one row each (the families' rows and two of the program's own),
+// The headless commands: one row each (the families' rows and three of the program's own),
 // run against the chosen backend.
 #include <ostream>
 #include <string>

@@ -1,6 +1,7 @@
 // jig-bench: each transfer against the simulator with wire time on, next to the time the
 // wire and the programmer need at best and what the row took beyond it, the host's CPU
-// share and each row's peak memory; then the window program's start-up time.
+// share and each row's peak memory; then the comparison of two dumps and the window
+// program's start-up time.
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/DumpCompareTime.h"
 #include "bench/JournalBench.h"
 #include "bench/Startup.h"
 #include "bench/Transfers.h"
@@ -36,8 +38,17 @@ int main(int argc, char** argv) {
       std::printf("%-40s %8s %10s %10.3f   (the same exchange at best, latency timer 16 ms)\n", "  ITE write at 16 ms latency", "",
                   "", 1e3 * s.modelAt16Ms / s.runs);
   }
-  // The journal's rows: with the others, or alone with ROW-TEXT "journal".
-  if (argc <= 2 || std::string(argv[2]) == "journal") RunJournalBench();
+  constexpr const char* kCompareRow = "compare two 192 KiB dumps";
+  if (RowSelected(kCompareRow)) {
+    const DumpCompareTime compare = MeasureDumpCompare(201);
+    if (!compare.ok)
+      std::printf("%-40s FAILED\n", kCompareRow);
+    else
+      std::printf("%-40s %8d %10.3f   (median of %d)\n", kCompareRow, 2 * 192 * 1024, 1e3 * compare.medianSeconds,
+                  compare.runs);
+  }
+  // The journal's rows, as one for the filter ("journal" runs them alone).
+  if (RowSelected("journal: a record, and history over 100,000")) RunJournalBench();
   if (argc > 2) return 0;
   const auto probe = std::filesystem::path(argv[0]).parent_path() / "jig-startup-probe";
   const Startup startup = MeasureStartup(probe.string(), 5);

@@ -23,6 +23,14 @@ bool TakesActionWord(const CliCommand& command) {
   return !command.actions.empty() && !command.actions.front().name.empty();
 }
 
+// Where the next word that is no flag goes: the action's operand, then its second one.
+std::string* NextOperandSlot(const CliAction* action, CliParse& parse) {
+  if (!action) return nullptr;
+  if (parse.operand.empty()) return action->operand.empty() ? nullptr : &parse.operand;
+  if (parse.secondOperand.empty() && !action->secondOperand.empty()) return &parse.secondOperand;
+  return nullptr;
+}
+
 }  // namespace
 
 std::string CliOptions::value(std::string_view flag) const {
@@ -59,11 +67,12 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
       continue;
     }
     if (!options || !word.starts_with("--")) {
-      if (!action || action->operand.empty() || !parse.operand.empty()) {
+      std::string* slot = NextOperandSlot(action, parse);
+      if (!slot) {
         parse.error = "unexpected: " + word;
         return parse;
       }
-      parse.operand = word;
+      *slot = word;
       continue;
     }
     const CliFlag* flag = FindFlag(command, word);
@@ -86,6 +95,7 @@ CliParse ParseCliWords(const CliCommand& command, const std::vector<std::string>
     parse.options.set(flag->name, std::move(value));
   }
   if (action && !action->operand.empty() && parse.operand.empty()) return parse;
+  if (action && !action->secondOperand.empty() && parse.secondOperand.empty()) return parse;
   for (const CliFlag& flag : command.flags)
     if (ListsWord(flag.required, parse.action) && !parse.options.has(flag.name)) {
       parse.error = (parse.action.empty() ? std::string(command.word) : parse.action) + " needs " +
@@ -103,6 +113,7 @@ std::vector<std::string> UsageLines(const CliCommand& command) {
     std::string line(command.word);
     if (!action.name.empty()) line += " " + std::string(action.name);
     if (!action.operand.empty()) line += " " + std::string(action.operand);
+    if (!action.secondOperand.empty()) line += " " + std::string(action.secondOperand);
     for (const CliFlag& flag : command.flags) {
       if (!ListsWord(flag.actions, action.name)) continue;
       std::string text(flag.name);

@@ -17,6 +17,7 @@ struct CliRequest;
 struct CliAction {
   std::string_view name;     // "read"; empty: the command takes no action word
   std::string_view operand;  // "FILE", "TASK"; empty: none
+  std::string_view secondOperand;  // a second one after it ("compare A B"); empty: none
 };
 
 struct CliFlag {
@@ -50,6 +51,7 @@ class CliOptions {
 struct CliParse {
   std::string action;
   std::string operand;
+  std::string secondOperand;
   CliOptions options;
   std::string error;  // non-empty: bad usage, said in one line ("" for a bare usage)
   bool ok = false;

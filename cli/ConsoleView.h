@@ -70,6 +70,7 @@ struct CliRequest {
   bool backup = true;               // --no-backup: no backup read before a write
   std::string label;                // --label: the jobs' label, or the history's filter
   const CliCommand* command = nullptr;  // the row it was read by (for its usage)
+  std::string secondOperand;        // the second FILE of an action that takes two
 };
 
 // Bad usage found by the command itself: the reason, the command's usage, status 2.

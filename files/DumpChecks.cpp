@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/DumpCompare.h"
 #include "view/CharFilter.h"
 
 namespace jig {
@@ -15,9 +16,7 @@ bool RepeatsWithPeriod(std::span<const std::uint8_t> dump, std::size_t period) {
   return true;
 }
 
-std::string Address(std::size_t address) {
-  return Hex4(static_cast<unsigned>(address >> 16)) + Hex4(static_cast<unsigned>(address & 0xFFFF));
-}
+std::string Address(std::size_t address) { return Hex8(static_cast<std::uint32_t>(address)); }
 
 std::string CountEn(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " byte differs" : " bytes differ");
@@ -38,18 +37,11 @@ DumpVerdict CheckDumpPattern(std::span<const std::uint8_t> dump) {
 
 std::optional<DumpDifference> CompareDumps(std::span<const std::uint8_t> expected,
                                            std::span<const std::uint8_t> actual) {
-  const std::size_t common = std::min(expected.size(), actual.size());
   std::optional<DumpDifference> difference;
-  for (std::size_t i = 0; i < common; ++i) {
-    if (expected[i] == actual[i]) continue;
-    if (!difference) difference = DumpDifference{i, 0};
-    ++difference->count;
-  }
-  const std::size_t missing = std::max(expected.size(), actual.size()) - common;
-  if (missing != 0) {
-    if (!difference) difference = DumpDifference{common, 0};
-    difference->count += missing;
-  }
+  ForEachDifferingRange(expected, actual, [&difference](const DumpRange& range) {
+    if (!difference) difference = DumpDifference{range.start, 0};
+    difference->count += range.length;
+  });
   return difference;
 }
 

@@ -106,17 +106,21 @@ std::string SourceProblemLine(const std::string& path, const SourceFile& source,
   return {};
 }
 
-std::string DataFileProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize) {
-  std::string why;
+std::string SourceProblemReason(const SourceFile& source, std::size_t maxSize) {
   switch (source.problem) {
-    case SourceProblem::CannotOpen: why = "cannot be opened (" + SystemErrorText(source.error) + ")"; break;
-    case SourceProblem::NotRegular: why = "is not a regular file"; break;
-    case SourceProblem::Empty: why = "is empty"; break;
-    case SourceProblem::TooLarge: why = "is larger than " + std::to_string(maxSize) + " bytes"; break;
-    case SourceProblem::ReadError: why = "could not be read whole (" + SystemErrorText(source.error) + ")"; break;
-    case SourceProblem::None: return {};
+    case SourceProblem::CannotOpen: return "cannot be opened (" + SystemErrorText(source.error) + ")";
+    case SourceProblem::NotRegular: return "is not a regular file";
+    case SourceProblem::Empty: return "is empty";
+    case SourceProblem::TooLarge: return "is larger than " + std::to_string(maxSize) + " bytes";
+    case SourceProblem::ReadError: return "could not be read whole (" + SystemErrorText(source.error) + ")";
+    case SourceProblem::None: break;
   }
-  return path + " " + why + "; it is not used.";
+  return {};
+}
+
+std::string DataFileProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize) {
+  if (source.ok()) return {};
+  return path + " " + SourceProblemReason(source, maxSize) + "; it is not used.";
 }
 
 }  // namespace jig

@@ -32,6 +32,8 @@ SourceFile ReadSourceFile(const std::string& path, std::size_t maxSize);
 enum class ChipInvolved { Yes, No };
 std::string SourceProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize,
                               LogLanguage language, ChipInvolved chip = ChipInvolved::Yes);
+// Why a file was refused, without its name: "cannot be opened (No such file or directory)".
+std::string SourceProblemReason(const SourceFile& source, std::size_t maxSize);
 // The line for a file beside the program that is not used (the program goes on without it).
 std::string DataFileProblemLine(const std::string& path, const SourceFile& source, std::size_t maxSize);
 

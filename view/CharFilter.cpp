@@ -22,6 +22,8 @@ std::string Hex2(unsigned value) {
 
 std::string Hex4(unsigned value) { return Hex2((value >> 8) & 0xFF) + Hex2(value & 0xFF); }
 
+std::string Hex8(std::uint32_t value) { return Hex4(value >> 16) + Hex4(value & 0xFFFF); }
+
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
   std::string text;
   text.reserve(bytes.size() * 2);

@@ -14,5 +14,7 @@ bool IsKeptCharacter(std::uint8_t byte);
 std::string HexBytes(std::span<const std::uint8_t> bytes);
 std::string Hex2(unsigned value);
 std::string Hex4(unsigned value);
+// Eight digits: a flash address ("0001FFFF").
+std::string Hex8(std::uint32_t value);
 
 }  // namespace jig

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QScrollBar>
+#include <QTableView>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/TCompareWindow.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/SimD2xx.h"
 
@@ -153,6 +156,37 @@ TEST(ScreenFit, EveryWindowFitsTheLaptopScreenLessItsPanel) {
   EXPECT_TRUE(keyboard.Matrix->rect().contains(keyboard.Matrix->shownRect({31, 32})));
   EXPECT_TRUE(keyboard.Matrix->rect().contains(keyboard.Matrix->shownRect({1, 2})));
   keyboard.hide();
+}
+
+// Two 192 KiB dumps side by side: both sides' sixteen columns in sight without scrolling
+// sideways, each range shown in the table's middle, and the window, frame included, above
+// the panel.
+TEST(ScreenFit, TheCompareWindowShowsBothSidesWhole) {
+  std::vector<std::uint8_t> image(192 * 1024, 0x5A);
+  std::vector<std::uint8_t> readBack = image;
+  readBack[0x1234] = 0x00;
+  readBack[0x2F000] = 0x00;
+  auto* window = OpenCompareWindow(nullptr, {"image.bin", image}, {"read-back", readBack});
+  QApplication::processEvents();
+  auto* view = window->findChild<QTableView*>("CompareTable");
+  ASSERT_NE(view, nullptr);
+  // Each range shown is in sight, near the table's middle.
+  const auto inSight = [view] {
+    const QRect cell = view->visualRect(view->currentIndex());
+    return view->viewport()->rect().contains(cell) &&
+           std::abs(cell.center().y() - view->viewport()->rect().center().y()) <= cell.height();
+  };
+  EXPECT_EQ(view->currentIndex().row(), 0x123);
+  EXPECT_TRUE(inSight());
+  window->nextDifference();
+  EXPECT_EQ(view->currentIndex().row(), 0x2F00);
+  EXPECT_TRUE(inSight());
+  const QSize frame = window->frameGeometry().size();
+  EXPECT_LE(frame.width(), 1366);
+  EXPECT_LE(frame.height(), 728);
+  EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0) << "a side's columns are cut";
+  EXPECT_EQ(CutTexts(*window), std::vector<std::string>{});
+  window->close();
 }
 
 }  // namespace

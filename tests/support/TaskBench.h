@@ -26,13 +26,6 @@ inline sim::SimOptions Options(std::string image, Faults faults = {}) {
   return options;
 }
 
-// Bytes that differ from block to block and are no repeated pattern.
-inline std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
-  std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 37u + seed) ^ (i >> 8));
-  return bytes;
-}
-
 inline std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
   std::vector<std::uint8_t> all;
   for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());

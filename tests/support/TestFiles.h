@@ -23,6 +23,12 @@ class TempDir {
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> Bytes(const std::string& text);
+// Bytes that differ from block to block and are no repeated pattern.
+inline std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 37u + seed) ^ (i >> 8));
+  return bytes;
+}
 
 // Real panels' EDIDs kept with the tests: tests/data/edid/ (see its README).
 std::string PanelEdidFolder();
