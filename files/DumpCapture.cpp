@@ -45,6 +45,7 @@ DumpCapture::Ending DumpCapture::finish(LogLanguage language, const DumpWording&
     const auto difference = CompareDumps(first_, second_);
     ending.lines.push_back(ReadTwiceLine(difference, language));
     if (difference) {
+      ending.passesDiffer = true;
       abandon();
       return ending;
     }

@@ -45,6 +45,7 @@ class DumpCapture {
     bool saved = false;
     std::vector<std::string> lines;  // the read twice verdict, why it was not saved, the dump check
     bool diskRefused = false;        // the last line says why the disk did not take the dump
+    bool passesDiffer = false;       // read twice, and the two passes differ
   };
   // After the last pass of a read that ended well: compares the passes when reading twice,
   // commits the dump and judges it as the wording says.
@@ -59,6 +60,7 @@ class DumpCapture {
   int createError() const { return createError_; }
   const std::string& target() const { return target_; }
   const std::vector<std::uint8_t>& firstPass() const { return first_; }
+  const std::vector<std::uint8_t>& secondPass() const { return second_; }
 
  private:
   std::optional<DumpSink> sink_;

@@ -122,6 +122,9 @@ void FlashJob::readWork(FlashRun& run) {
   if (ending.diskRefused && !facts_.texts.dumpNotSaved.empty())
     ending.lines.insert(ending.lines.end() - 1, facts_.texts.dumpNotSaved);
   for (std::string& line : ending.lines) view_.log(std::move(line));
+  if (ending.passesDiffer)
+    view_.offerComparison({ComparisonLabelsFor(facts_.language).firstRead,
+                           ComparisonLabelsFor(facts_.language).secondRead, capture_.firstPass(), capture_.secondPass()});
   if (ending.saved) {
     report_.fileSize = capture_.firstPass().size();
     report_.fileSha256 = Sha256Hex(capture_.firstPass());
@@ -274,6 +277,12 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
   report_.difference =
       CompareDumps(image_, std::span<const std::uint8_t>(back).first(std::min(back.size(), image_.size())));
   view_.log(VerifyLine(report_.difference, facts_.language));
+  if (report_.difference) {
+    const ComparisonLabels& labels = ComparisonLabelsFor(facts_.language);
+    const auto compared = static_cast<std::ptrdiff_t>(std::min(back.size(), image_.size()));
+    view_.offerComparison({labels.image + report_.file, labels.readBack, image_,
+                           std::vector<std::uint8_t>(back.begin(), back.begin() + compared)});
+  }
   report_.verifyFailed = writtenWrong_ || report_.difference.has_value();
   end(!report_.verifyFailed);
 }

@@ -108,6 +108,13 @@ bool IsVerdictLine(std::string_view line) {
   return line.starts_with(kEnglish.prefix) || line.starts_with(kRussian.prefix);
 }
 
+const ComparisonLabels& ComparisonLabelsFor(LogLanguage language) {
+  static const ComparisonLabels kEnglish{"First read", "Second read", "Image: ", "The chip, read back after the write"};
+  static const ComparisonLabels kRussian{"Первое чтение", "Второе чтение", "Образ: ",
+                                         "Микросхема, прочитанная после записи"};
+  return language == LogLanguage::Russian ? kRussian : kEnglish;
+}
+
 void EndJobReport(JobReport& report, bool success, TaskView& view, LogLanguage language) {
   report.success = success;
   report.ended = std::time(nullptr);

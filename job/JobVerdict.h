@@ -13,6 +13,14 @@ namespace jig {
 
 std::string VerdictLine(const JobReport& report, LogLanguage language);
 
+// What the two sides of a comparison a job offers are called, in the window's language.
+struct ComparisonLabels {
+  std::string firstRead, secondRead;
+  std::string image;  // followed by the image's path
+  std::string readBack;
+};
+const ComparisonLabels& ComparisonLabelsFor(LogLanguage language);
+
 // A job ends: its verdict made, the job put on the journal (a line for any trouble there,
 // which never changes the verdict), then the verdict logged as the job's last line.
 void EndJobReport(JobReport& report, bool success, TaskView& view, LogLanguage language);

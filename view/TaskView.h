@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jig {
 
@@ -41,6 +42,13 @@ struct FileDialog {
   std::string folder;            // where the dialog starts; empty: where it always does
 };
 
+// Two images a job found different (a read's two passes, an image and the chip read back):
+// what a window may offer to show side by side.
+struct Comparison {
+  std::string labelA, labelB;
+  std::vector<std::uint8_t> a, b;
+};
+
 class TaskView {
  public:
   virtual ~TaskView() = default;
@@ -72,6 +80,9 @@ class TaskView {
   // A question with Yes and No; true for Yes.
   virtual bool askYesNo(std::string question) = 0;
   virtual void repaint() {}
+  // A job ended on two images that differ; any thread. Nothing by default: the command line
+  // has the compare command for files.
+  virtual void offerComparison(Comparison) {}
 };
 
 }  // namespace jig

@@ -80,6 +80,12 @@ TEST_P(ReadTwice, DifferenceInTheFirstBlockOnlyLeavesNoFile) {
   // first read's.
   EXPECT_EQ(Count(lines, row.realData), row.verdictAfterMatch ? 0 : 1);
   EXPECT_FALSE(std::filesystem::exists(path));
+  // The two reads are offered side by side, whole and different.
+  const auto comparisons = bench.view.comparisons();
+  ASSERT_EQ(comparisons.size(), 1u);
+  EXPECT_EQ(comparisons[0].a.size(), row.flashSize);
+  EXPECT_EQ(comparisons[0].b.size(), row.flashSize);
+  EXPECT_TRUE(CompareDumps(comparisons[0].a, comparisons[0].b));
   task->expectAfterTwoReads();
   task->expectIdle();
 }

@@ -161,6 +161,15 @@ TEST_P(VerifyMismatch, OneWrongByteFailsTheWriteWithTheTasksLine) {
   EXPECT_NE(verdicts[0].find(DifferenceText({row.badAddress, 1}, language)), std::string::npos) << verdicts[0];
   EXPECT_TRUE(verdicts[0].ends_with(language == LogLanguage::Russian ? ", резервной копии нет." : ", and no backup of it was taken."))
       << verdicts[0];
+  // The window is offered the image and the chip side by side, differing where the chip does.
+  const auto comparisons = bench.view.comparisons();
+  ASSERT_EQ(comparisons.size(), 1u);
+  const Comparison& offered = comparisons[0];
+  EXPECT_EQ(offered.labelA, ComparisonLabelsFor(language).image + path);
+  EXPECT_EQ(offered.labelB, ComparisonLabelsFor(language).readBack);
+  EXPECT_EQ(offered.a.size(), offered.b.size());
+  EXPECT_EQ(CompareDumps(offered.a, offered.b).value_or(DumpDifference{}).firstAddress, row.badAddress);
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), offered.a.begin())) << "side A is the image sent";
   task->expectIdle();
   row.expectMore(*task, image);
 }

@@ -279,4 +279,14 @@ std::vector<std::string> RecordingView::verdicts() const {
   return verdicts_;
 }
 
+void RecordingView::offerComparison(Comparison comparison) {
+  std::lock_guard lock(mutex_);
+  comparisons_.push_back(std::move(comparison));
+}
+
+std::vector<Comparison> RecordingView::comparisons() const {
+  std::lock_guard lock(mutex_);
+  return comparisons_;
+}
+
 }  // namespace jig::test

@@ -33,6 +33,7 @@ class RecordingView : public TaskView {
   void errorBox(std::string text) override;
   // Answers from answerYesNo(), in order; No once they run out.
   bool askYesNo(std::string question) override;
+  void offerComparison(Comparison comparison) override;
 
   // Script: the next dialogs' answers, in order (nullopt = cancelled).
   void answerDialog(std::optional<std::string> answer);
@@ -69,6 +70,8 @@ class RecordingView : public TaskView {
   std::string lastLine() const;
   // The jobs' verdict lines, in order (kept out of lines() and allLines()).
   std::vector<std::string> verdicts() const;
+  // The comparisons the jobs offered, in order.
+  std::vector<Comparison> comparisons() const;
 
  private:
   void event(std::string text);
@@ -76,6 +79,7 @@ class RecordingView : public TaskView {
   mutable std::mutex mutex_;
   std::condition_variable endedChanged_;  // also told of each line
   std::vector<std::string> lines_, allLines_, errorBoxes_, events_, verdicts_;
+  std::vector<Comparison> comparisons_;
   std::vector<std::chrono::steady_clock::time_point> loggedAt_;  // one for each of allLines_
   std::chrono::steady_clock::time_point endedAt_;
   std::vector<FileDialog> dialogs_;
