@@ -27,6 +27,17 @@ struct OpenedJournal {
 };
 OpenedJournal OpenJournal(const std::filesystem::path& file, LogLanguage language, bool create = true);
 
+// The journal opened to be read, never made: missing when there is no file yet; else the
+// lines the opening gave and, when it cannot be read, why. The command line's history and
+// the History window read it so.
+struct JournalToRead {
+  std::unique_ptr<Journal> journal;  // null when missing or unreadable
+  bool missing = false;
+  std::vector<std::string> lines;
+  std::string problem;  // empty when the journal can be read
+};
+JournalToRead OpenJournalToRead(const std::filesystem::path& file, LogLanguage language);
+
 // The label of every job this program records without one of its own: the command line's
 // --label. Set before the first job.
 void SetDefaultJobLabel(std::string label);

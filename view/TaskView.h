@@ -39,6 +39,7 @@ struct FileDialog {
   std::string defaultName;       // "Noname" or empty
   bool promptOverwrite = false;
   std::string folder;            // where the dialog starts; empty: where it always does
+  std::string selected;          // a file chosen beforehand, shown selected; empty: none
 };
 
 class TaskView {
