@@ -143,7 +143,7 @@ bool EdidOperations::readEeprom(std::array<std::uint8_t, kEdidImageSize>& image)
 void EdidOperations::read() {
   if (busy_) return;
   BusyScope scope(busy_);
-  report_ = NewJobReport("edid", "read", label_);
+  report_ = NewJobReport(kTask, "read", label_);
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
     endJob(false);
@@ -212,7 +212,7 @@ bool EdidOperations::backUp() {
     view_.log(BackupReadFailedLine(LogLanguage::English));
     return false;
   }
-  const SavedBackup saved = KeepBackup(view_, "edid", old, LogLanguage::English);
+  const SavedBackup saved = KeepBackup(view_, kTask, old, LogLanguage::English);
   if (saved.ok) {
     report_.backupPath = saved.path;
     report_.backupSha256 = saved.sha256;
@@ -223,7 +223,7 @@ bool EdidOperations::backUp() {
 void EdidOperations::write() {
   if (busy_) return;
   BusyScope scope(busy_);
-  report_ = NewJobReport("edid", "write", label_);
+  report_ = NewJobReport(kTask, "write", label_);
   view_.clearLog();
   if (OpenProgrammer(link_, profiles::kEdid, view_) != OpenResult::Ready) {
     endJob(false);

@@ -36,6 +36,8 @@ class EdidOperations {
   void EXIT_EDIDClick();
   // A read, a write or a fix runs (they run in the click, but their dialogs let events in).
   bool busy() const { return busy_; }
+  // The journal's and the backups' name for these jobs.
+  static constexpr const char* kTask = "edid";
   // The technician's label for the jobs to come (a ticket or board number).
   void setLabel(std::string label) { label_ = std::move(label); }
   // Asks for an image file, corrects its block checksums and saves it in place.

@@ -20,6 +20,7 @@ TEDID_form::TEDID_form(D2xx& d2xx, EdidBounds bounds)
   layOut();
   connectControls();
   operations_ = std::make_unique<EdidOperations>(d2xx, *this, bounds);
+  addJobLabel(EdidOperations::kTask, [this](std::string label) { operations_->setLabel(std::move(label)); });
   resize(640, 480);
 }
 
@@ -61,8 +62,12 @@ void TEDID_form::connectControls() {
 
 TEDID_form::~TEDID_form() = default;
 
-void TEDID_form::EDID_READClick() { operations_->read(); }
-void TEDID_form::EDID_WRITEClick() { operations_->write(); }
+void TEDID_form::EDID_READClick() {
+  operationClick([this] { operations_->read(); });
+}
+void TEDID_form::EDID_WRITEClick() {
+  operationClick([this] { operations_->write(); });
+}
 void TEDID_form::EXIT_EDIDClick() { operations_->EXIT_EDIDClick(); }
 void TEDID_form::FixChecksumClick() { operations_->fixChecksum(); }
 

@@ -8,6 +8,7 @@
 #include "files/Sha256.h"
 #include "files/SourceFile.h"
 #include "journal/JobJournal.h"
+#include "journal/JournalFields.h"
 #include "view/SystemError.h"
 
 namespace jig {
@@ -18,47 +19,6 @@ namespace {
 
 // A file to look up is a chip image or a dump; this is far above any chip this tool reads.
 constexpr std::size_t kMaxInfoFileBytes = 64 * 1024 * 1024;
-
-struct Field {
-  const char* name;
-  std::string value;
-  bool number;  // written bare in JSON
-};
-
-std::string Optional(const std::optional<std::int64_t>& value) { return value ? std::to_string(*value) : ""; }
-
-std::string Hex(const std::optional<std::int64_t>& value) {
-  if (!value) return {};
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(*value));
-  return text;
-}
-
-std::vector<Field> Fields(const JournalEntry& entry) {
-  const JobRecord& r = entry.record;
-  return {{"id", std::to_string(entry.id), true},
-          {"started", UtcText(r.started), false},
-          {"ended", UtcText(r.ended), false},
-          {"duration_ms", std::to_string(r.durationMs), true},
-          {"task", r.task, false},
-          {"action", r.action, false},
-          {"success", r.success ? "true" : "false", true},
-          {"chip_touched", r.chipTouched ? "true" : "false", true},
-          {"chip_id", r.chipId, false},
-          {"chip_version", r.chipVersion, false},
-          {"port", r.port, false},
-          {"firmware", r.firmware, false},
-          {"file", r.file, false},
-          {"file_size", std::to_string(r.fileSize), true},
-          {"file_sha256", r.fileSha256, false},
-          {"backup_path", r.backupPath, false},
-          {"backup_sha256", r.backupSha256, false},
-          {"first_difference", Hex(r.firstDifference), false},
-          {"differing_bytes", Optional(r.differingBytes), true},
-          {"label", r.label, false},
-          {"program_version", r.programVersion, false},
-          {"verdict", r.verdict, false}};
-}
 
 std::string JsonText(const std::string& text) {
   std::string out = "\"";
@@ -89,9 +49,9 @@ void PrintJson(const std::vector<JournalEntry>& entries, std::ostream& out) {
   out << "[";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     out << (i ? ",\n {" : "\n {");
-    const auto fields = Fields(entries[i]);
+    const auto fields = JournalFields(entries[i]);
     for (std::size_t f = 0; f < fields.size(); ++f) {
-      const Field& field = fields[f];
+      const JournalField& field = fields[f];
       out << (f ? ", " : "") << JsonText(field.name) << ": "
           << (field.value.empty() && field.number ? "null" : field.number ? field.value : JsonText(field.value));
     }
@@ -101,11 +61,11 @@ void PrintJson(const std::vector<JournalEntry>& entries, std::ostream& out) {
 }
 
 void PrintCsv(const std::vector<JournalEntry>& entries, std::ostream& out) {
-  const auto header = Fields(JournalEntry{});
+  const auto header = JournalFields(JournalEntry{});
   for (std::size_t f = 0; f < header.size(); ++f) out << (f ? "," : "") << header[f].name;
   out << "\r\n";
   for (const JournalEntry& entry : entries) {
-    const auto fields = Fields(entry);
+    const auto fields = JournalFields(entry);
     for (std::size_t f = 0; f < fields.size(); ++f) out << (f ? "," : "") << CsvText(fields[f].value);
     out << "\r\n";
   }
@@ -120,27 +80,27 @@ void PrintTable(const std::vector<JournalEntry>& entries, std::ostream& out) {
   for (const JournalEntry& entry : entries) {
     const JobRecord& r = entry.record;
     std::snprintf(line, sizeof line, "%6lld  %-20s  %-8s  %-10s  %-6s  ", static_cast<long long>(entry.id),
-                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), r.success ? "ok" : "FAILED");
+                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), ResultText(r.success));
     out << line << (r.label.empty() ? "" : "[" + r.label + "] ") << r.file << '\n';
   }
 }
 
-// The journal to read: nothing (and a line) when there is none yet or it cannot be read.
-std::unique_ptr<Journal> JournalToRead(CliRequest& request) {
+// The journal to read: nothing (and a line) when there is none yet (missing, when asked) or
+// it cannot be read.
+std::unique_ptr<Journal> ReadableJournal(CliRequest& request, bool* missing = nullptr) {
   const fs::path file = JournalFile();
-  std::error_code ec;
-  if (file.empty() || !fs::exists(file, ec)) {
+  auto read = OpenJournalToRead(file, LogLanguage::English);
+  if (missing) *missing = read.missing;
+  if (read.missing) {
     request.out << "The job journal " << file.string() << " holds no jobs yet.\n";
     return nullptr;
   }
-  OpenedJournal opened = OpenJournal(file, LogLanguage::English, false);
-  for (const auto& line : opened.lines) request.err << line << '\n';
-  if (!opened.ok()) {
-    request.err << "The job journal " << file.string() << " cannot be read ("
-                << (opened.journal ? opened.journal->error().text : std::string("no folder")) << ").\n";
+  for (const auto& line : read.lines) request.err << line << '\n';
+  if (!read.journal) {
+    request.err << "The job journal " << file.string() << " cannot be read (" << read.problem << ").\n";
     return nullptr;
   }
-  return std::move(opened.journal);
+  return std::move(read.journal);
 }
 
 int ShowJob(CliRequest& request) {
@@ -149,7 +109,7 @@ int ShowJob(CliRequest& request) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
   if (error != std::errc() || end != text.data() + text.size() || id <= 0)
     return BadUsage(request, "not a job number: " + text);
-  auto journal = JournalToRead(request);
+  auto journal = ReadableJournal(request);
   if (!journal) return kExitFailed;
   const auto entry = journal->job(id);
   if (!entry) {
@@ -160,7 +120,7 @@ int ShowJob(CliRequest& request) {
     PrintJson({*entry}, request.out);
     return kExitOk;
   }
-  for (const Field& field : Fields(*entry)) {
+  for (const JournalField& field : JournalFields(*entry)) {
     char name[24];
     std::snprintf(name, sizeof name, "%-17s", (std::string(field.name) + ":").c_str());
     request.out << (field.value.empty() ? std::string(field.name) + ":" : name + field.value) << '\n';
@@ -181,8 +141,10 @@ int RunHistoryCommand(CliRequest& request) {
     return BadUsage(request, "--since takes a UTC date, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ: " + filter.since);
   if (request.options.has("--json") && request.options.has("--csv"))
     return BadUsage(request, "--json and --csv exclude each other");
-  auto journal = JournalToRead(request);
-  if (!journal) return fs::exists(JournalFile()) ? kExitFailed : kExitOk;
+  // A damaged journal is moved aside as it is opened: it is gone by now, and still a failure.
+  bool missing = false;
+  auto journal = ReadableJournal(request, &missing);
+  if (!journal) return missing ? kExitOk : kExitFailed;
   const auto entries = journal->history(filter);
   if (journal->error()) {
     request.err << "The job journal cannot be read (" << journal->error().text << ").\n";
@@ -212,7 +174,7 @@ int RunInfoCommand(CliRequest& request) {
     request.out << "No job in the journal read or wrote these bytes.\n";
     return kExitOk;
   }
-  auto journal = JournalToRead(request);
+  auto journal = ReadableJournal(request);
   if (!journal) return kExitFailed;
   const auto jobs = journal->jobsWithSha256(sha);
   if (jobs.empty()) {

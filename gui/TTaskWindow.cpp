@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "files/DumpSink.h"
@@ -30,6 +32,9 @@ namespace jig {
 namespace {
 // The elapsed time on a gauge moves on once a second, between the transfer's own reports.
 constexpr int kClockTickMs = 1000;
+constexpr char kJobLabel[] = "JobLabel";
+// A ticket or a board number, with room to spare; the journal keeps whatever it is given.
+constexpr int kJobLabelLimit = 80;
 
 std::vector<TTaskWindow*>& Windows() {
   static std::vector<TTaskWindow*> windows;
@@ -114,8 +119,26 @@ void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bo
   busy_ = std::move(busy);
 }
 
+void TTaskWindow::addJobLabel(std::string task, std::function<void(std::string)> apply) {
+  jobLabel_ = Named(new QLineEdit(this), kJobLabel);
+  jobLabel_->setPlaceholderText(Q(WindowTextsIn(language_).jobLabelHint));
+  jobLabel_->setMaxLength(kJobLabelLimit);
+  jobLabel_->setClearButtonEnabled(true);
+  if (auto* rows = qobject_cast<QBoxLayout*>(layout())) rows->addWidget(jobLabel_);
+  journalTask_ = std::move(task);
+  applyLabel_ = std::move(apply);
+}
+
+TTaskWindow* TTaskWindow::FindByJournalTask(std::string_view task) {
+  if (task.empty()) return nullptr;
+  for (TTaskWindow* window : Windows())
+    if (window->journalTask_ == task) return window;
+  return nullptr;
+}
+
 void TTaskWindow::operationClick(const std::function<void()>& click) {
   if (!busy_ || !busy_()) {
+    if (applyLabel_) applyLabel_(jobLabel_->text().trimmed().toStdString());
     for (QProgressBar* gauge : findChildren<QProgressBar*>()) {
       gauge->setValue(gauge->minimum());
       if (auto* drawn = dynamic_cast<TGauge*>(gauge)) drawn->showFailure(false);
@@ -286,6 +309,11 @@ std::optional<std::string> TTaskWindow::askOpenFile(const FileDialog& dialog) {
 
 std::optional<std::string> TTaskWindow::askFile(FileDialog dialog, remembered::Folder which) {
   dialog.folder = remembered::LastFolder(objectName(), which).toStdString();
+  if (which == remembered::Folder::Open && !chosenForWrite_.empty()) {
+    const std::filesystem::path chosen(std::exchange(chosenForWrite_, {}));
+    dialog.folder = chosen.parent_path().string();
+    dialog.selected = chosen.string();
+  }
   std::optional<std::string> path;
   if (dialogAnswer) path = dialogAnswer(dialog);
   else if (which == remembered::Folder::Open) path = showOpenBox(dialog);
@@ -318,6 +346,7 @@ std::optional<std::string> TTaskWindow::showOpenBox(const FileDialog& dialog) {
   box.setAcceptMode(QFileDialog::AcceptOpen);
   box.setFileMode(QFileDialog::ExistingFile);
   box.setNameFilter(QtFilter(dialog.filter));
+  if (!dialog.selected.empty()) box.selectFile(Q(dialog.selected));
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return std::nullopt;
   return box.selectedFiles().first().toStdString();
 }
@@ -344,7 +373,15 @@ void TTaskWindow::setExit(QAbstractButton* button, std::function<void()> handler
   exitButton_ = button;
   exitHandler_ = std::move(handler);
   exitBusy_ = std::move(busy);
-  connect(button, &QAbstractButton::clicked, this, [this] { exitHandler_(); });
+  connect(button, &QAbstractButton::clicked, this, [this] {
+    exitHandler_();
+    forgetLabelOnceLeft();
+  });
+}
+
+// The label is the board's on the bench: the window left, the next board starts without it.
+void TTaskWindow::forgetLabelOnceLeft() {
+  if (jobLabel_ && !isVisible()) jobLabel_->clear();
 }
 
 // The windows are documented without a close box; where a window manager draws one anyway,
@@ -365,6 +402,7 @@ void TTaskWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   exitHandler_();
+  forgetLabelOnceLeft();
   // The handler hid the window (and showed the main one), or left it as it was.
   event->setAccepted(!isVisible());
 }

@@ -2,6 +2,7 @@
 // The Qt side of a window's view: finds controls by their objectName, carries out calls
 // made from a worker on the GUI thread in order, and lets tests answer dialogs.
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -80,6 +81,19 @@ class TTaskWindow : public QWidget, public TaskView {
   // (centred) and when it is shown again (clamped only).
   void placeOn(const QRect& available, bool centre);
 
+  // The technician's label for the jobs this window starts (a ticket or board number): null
+  // in a window without jobs. Kept while the program runs, never saved: it belongs to one board.
+  QLineEdit* jobLabel() const { return jobLabel_; }
+  // The journal's name for this window's jobs ("kb90"); empty in a window without jobs.
+  const std::string& journalTask() const { return journalTask_; }
+  // The window whose jobs the journal names so; null when none.
+  static TTaskWindow* FindByJournalTask(std::string_view task);
+  // The file the next open dialog (the write's) starts with selected: a backup to restore.
+  // It only chooses: the write still needs its button and its questions. Taken by that one
+  // dialog, answered or not.
+  void chooseForNextWrite(std::string path) { chosenForWrite_ = std::move(path); }
+  const std::string& chosenForNextWrite() const { return chosenForWrite_; }
+
   // The gauge that shows the transfer's elapsed and remaining time, if the window has one.
   TGauge* timeGauge() const { return timeGauge_; }
 
@@ -111,8 +125,14 @@ class TTaskWindow : public QWidget, public TaskView {
   // they look it. busy tells whether an operation runs. What the operation itself enables
   // or disables them to is kept and comes back when the hold ends.
   void holdWhileBusy(std::vector<QWidget*> controls, std::function<bool()> busy);
+  // The label field, as the last row of the window's own layout (a box layout: the same
+  // place in every window with jobs), made once the layout is. task: the journal's name for
+  // the window's jobs; apply takes the label as a click that may start a job begins (see
+  // operationClick).
+  void addJobLabel(std::string task, std::function<void(std::string)> apply);
   // A click that may start an operation: a new one starts with the window's gauges at 0
-  // (no stale "100%" from the last one); the held buttons follow the operation after it.
+  // (no stale "100%" from the last one) and the label as the field shows it; the held
+  // buttons follow the operation after it.
   void operationClick(const std::function<void()>& click);
   // A widget of this window, or of any window when this one has none of that name. A name
   // that no window has is a fault in the code: it is warned about (kNoControl, then the
@@ -132,6 +152,7 @@ class TTaskWindow : public QWidget, public TaskView {
   QMargins frameMarginsOrGuess() const;
 
   void syncHeld();
+  void forgetLabelOnceLeft();
   // The transfer clock: a report in, its text out to the time gauge.
   void clockProgress(int pass, int done, int total);
   void clockStop();
@@ -158,6 +179,10 @@ class TTaskWindow : public QWidget, public TaskView {
   QAbstractButton* exitButton_ = nullptr;
   std::function<void()> exitHandler_;
   std::function<bool()> exitBusy_;
+  QLineEdit* jobLabel_ = nullptr;
+  std::string journalTask_;
+  std::function<void(std::string)> applyLabel_;
+  std::string chosenForWrite_;  // GUI thread only, as the open dialog
 };
 
 }  // namespace jig

@@ -12,14 +12,18 @@ struct WindowTexts {
   const char* logNotSaved;
   // The close box (or Alt+F4) while an operation runs.
   const char* closeRefused;
+  // The empty label field: what goes into it.
+  const char* jobLabelHint;
 };
 
 inline constexpr WindowTexts kWindowTextsEnglish{
     "Save log...", "Save log", "Text (*.txt)|*.txt|All files|*", "The log could not be saved to ",
-    "The window stays open while an operation runs: close it once the operation has ended."};
+    "The window stays open while an operation runs: close it once the operation has ended.",
+    "Ticket / board no."};
 inline constexpr WindowTexts kWindowTextsRussian{
     "Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*", "Журнал не удалось сохранить в ",
-    "Окно не закрывается, пока идёт операция: закройте его, когда она закончится."};
+    "Окно не закрывается, пока идёт операция: закройте его, когда она закончится.",
+    "Заявка / № платы"};
 
 inline const WindowTexts& WindowTextsIn(LogLanguage language) {
   return language == LogLanguage::Russian ? kWindowTextsRussian : kWindowTextsEnglish;

@@ -80,6 +80,8 @@ class FlashJob {
   // on the click's thread, copied into the job when it starts.
   void setLabel(std::string label) { label_ = std::move(label); }
   const std::string& label() const { return label_; }
+  // The journal's and the backups' name for this family's jobs ("kb90").
+  const std::string& task() const { return facts_.task; }
   // Where finished jobs are told (any thread: the worker's or the click's).
   void setReporter(JobReporter reporter) { reporter_ = std::move(reporter); }
   // Waits for the last worker to be gone (its end has been told already).

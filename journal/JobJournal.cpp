@@ -72,6 +72,20 @@ OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool creat
   return opened;
 }
 
+JournalToRead OpenJournalToRead(const fs::path& file, LogLanguage language) {
+  JournalToRead read;
+  std::error_code ec;
+  if (file.empty() || !fs::exists(file, ec)) {
+    read.missing = true;
+    return read;
+  }
+  OpenedJournal opened = OpenJournal(file, language, false);
+  read.lines = std::move(opened.lines);
+  if (opened.ok()) read.journal = std::move(opened.journal);
+  else read.problem = opened.journal ? Reason(opened.journal->error()) : std::string("no folder");
+  return read;
+}
+
 std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language, const fs::path& file) {
   const bool ru = language == LogLanguage::Russian;
   std::lock_guard lock(gPendingLock);

@@ -31,6 +31,17 @@ OpenedJournal OpenJournal(const std::filesystem::path& file, LogLanguage languag
 // could still not be written (they are dropped), empty when none were left.
 std::string FlushPendingRecords(const std::filesystem::path& file = JournalFile());
 
+// The journal opened to be read, never made: missing when there is no file yet; else the
+// lines the opening gave and, when it cannot be read, why. The command line's history and
+// the History window read it so.
+struct JournalToRead {
+  std::unique_ptr<Journal> journal;  // null when missing or unreadable
+  bool missing = false;
+  std::vector<std::string> lines;
+  std::string problem;  // empty when the journal can be read
+};
+JournalToRead OpenJournalToRead(const std::filesystem::path& file, LogLanguage language);
+
 // The label of every job this program records without one of its own: the command line's
 // --label. Set before the first job.
 void SetDefaultJobLabel(std::string label);

@@ -180,6 +180,14 @@ std::optional<JournalEntry> Journal::job(std::int64_t id) {
   return std::move(found.front());
 }
 
+std::vector<std::string> Journal::tasks() {
+  if (!ok()) return {};
+  SqliteStatement select = db_.prepare("SELECT DISTINCT task FROM jobs ORDER BY task");
+  std::vector<std::string> found;
+  while (select.step()) found.push_back(select.text(0));
+  return found;
+}
+
 std::vector<JournalEntry> Journal::jobsWithSha256(const std::string& sha256) {
   if (!ok()) return {};
   SqliteStatement select = db_.prepare("SELECT " + std::string(kColumns) +

@@ -57,6 +57,8 @@ class Journal {
   // Newest first.
   std::vector<JournalEntry> history(const HistoryFilter& filter);
   std::optional<JournalEntry> job(std::int64_t id);
+  // The tasks that have jobs on record, by name.
+  std::vector<std::string> tasks();
   // The jobs that read or wrote exactly these bytes (by SHA-256), or took them as a backup.
   std::vector<JournalEntry> jobsWithSha256(const std::string& sha256);
 

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "main/Form1Controls.h"
+#include "main/Form1Texts.h"
 #include "gui/TWidgets.h"
 #include "main/Tasks.h"
 
@@ -36,6 +37,7 @@ void TForm1::build() {
   Label_MAIN_STATUS = Named(new QLabel(this), kStatus);
   // The window's size is fixed: the line keeps its room while it is empty.
   Label_MAIN_STATUS->setMinimumHeight(Label_MAIN_STATUS->fontMetrics().height());
+  HistoryButton = Named(new QPushButton("History", this), kHistory);
 
   Timer_5SEC = Named(new QTimer(this), kTimer5Sec);
   Timer_5SEC->setInterval(5000);
@@ -53,6 +55,8 @@ void TForm1::layOut() {
   layout->addWidget(MAIN_SELECTOR);
   layout->addLayout(buttons);
   layout->addWidget(Label_MAIN_STATUS);
+  // Below the documented controls, which keep their places.
+  layout->addWidget(HistoryButton, 0, Qt::AlignRight);
   resize(420, 110);
   setFixedSize(sizeHint().expandedTo(QSize(420, 110)));
 }
@@ -60,6 +64,12 @@ void TForm1::layOut() {
 void TForm1::connectControls() {
   connect(MAIN_CONNECT, &QPushButton::clicked, this, [this] { MAIN_CONNECTClick(); });
   connect(Exit, &QPushButton::clicked, this, [this] { close(); });
+  connect(HistoryButton, &QPushButton::clicked, this, [this] {
+    THistoryWindow* history = historyWindow();
+    history->refresh();
+    history->show();
+    history->raise();
+  });
   connect(MAIN_SELECTOR, &QComboBox::activated, this, [this] { MAIN_SELECTORClick(); });
   connect(Timer_RUN, &QTimer::timeout, this, [this] { Timer_RUNTimer(); });
   connect(Timer_5SEC, &QTimer::timeout, this, [this] { Timer_5SECTimer(); });
@@ -75,6 +85,29 @@ void TForm1::MAIN_CONNECTClick() {
   // What the status line said of an earlier Start no longer holds.
   Label_MAIN_STATUS->clear();
   if (form_) form_->startSwitch(MAIN_SELECTOR->currentText().toStdString());
+}
+
+THistoryWindow* TForm1::historyWindow() {
+  if (!history_) {
+    history_ = std::make_unique<THistoryWindow>();
+    history_->restore = [this](const JournalEntry& job) { return startForRestore(job); };
+  }
+  return history_.get();
+}
+
+std::string TForm1::startForRestore(const JournalEntry& job) {
+  TTaskWindow* window = TTaskWindow::FindByJournalTask(job.record.task);
+  const Task* task = nullptr;
+  for (const Task& each : tasks_)
+    if (window && Q(each.window) == window->className()) task = &each;
+  if (!task) return form1::text::kRestoreNoWindow + job.record.task;
+  // Start switches the programmer's firmware: never under a window that may be using it.
+  if (!isVisible()) return form1::text::kRestoreTaskOpen;
+  if (form_ && form_->switching()) return form1::text::kRestoreSwitching;
+  MAIN_SELECTOR->setCurrentText(Q(task->itemText));
+  window->chooseForNextWrite(job.record.backupPath);
+  MAIN_CONNECTClick();
+  return {};
 }
 
 void TForm1::Timer_RUNTimer() {

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "main/MainForm.h"
+#include "gui/THistoryWindow.h"
 #include "gui/TTaskWindow.h"
 
 namespace jig {
@@ -25,6 +26,12 @@ class TForm1 : public TTaskWindow {
   void Timer_5SECTimer();
   void MAIN_SELECTORClick();
   MainForm* form() { return form_.get(); }
+  // The History window, made when first asked for and shown by HistoryButton.
+  THistoryWindow* historyWindow();
+  // The History window's restore: the job's task picked and started as Start starts it, with
+  // the job's backup chosen for its window's next write (which still waits for the write
+  // button and its questions). What stands in the way; empty when the switch is under way.
+  std::string startForRestore(const JournalEntry& job);
 
   QComboBox* MAIN_SELECTOR;
   QPushButton* MAIN_CONNECT;
@@ -33,6 +40,7 @@ class TForm1 : public TTaskWindow {
   QTimer* Timer_RUN;
   // What Start has to tell without a dialog (empty until then).
   QLabel* Label_MAIN_STATUS;
+  QPushButton* HistoryButton;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -44,6 +52,7 @@ class TForm1 : public TTaskWindow {
   D2xx& d2xx_;
   const std::span<const Task> tasks_;
   std::unique_ptr<MainForm> form_;
+  std::unique_ptr<THistoryWindow> history_;
 };
 
 }  // namespace jig

@@ -40,6 +40,7 @@ struct FileDialog {
   std::string defaultName;       // "Noname" or empty
   bool promptOverwrite = false;
   std::string folder;            // where the dialog starts; empty: where it always does
+  std::string selected;          // a file chosen beforehand, shown selected; empty: none
 };
 
 // Two images a job found different (a read's two passes, an image and the chip read back):

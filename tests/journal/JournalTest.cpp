@@ -14,6 +14,7 @@
 #include "journal/JobJournal.h"
 #include "journal/Journal.h"
 #include "journal/JournalSchema.h"
+#include "tests/support/JournalRecords.h"
 #include "tests/support/TestFiles.h"
 
 namespace jig {
@@ -21,19 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
+using test::Record;
 using test::WriteFileBytes;
-
-JobRecord Record(std::string task, std::string action, std::time_t started, bool success, std::string label = {}) {
-  JobRecord r;
-  r.task = std::move(task);
-  r.action = std::move(action);
-  r.started = started;
-  r.ended = started + 3;
-  r.success = success;
-  r.label = std::move(label);
-  r.verdict = success ? "RESULT: fine." : "RESULT: FAILED.";
-  return r;
-}
 
 struct ScratchJournal {
   test::TempDir dir;
