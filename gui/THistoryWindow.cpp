@@ -80,8 +80,10 @@ void THistoryWindow::build() {
   Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
   OpenFolder = Named(new QPushButton(kOpenFolder, this), "HistoryOpenFolder");
   RestoreBackup = Named(new QPushButton(kRestoreBackup, this), "HistoryRestoreBackup");
+  CompareWithBackup = Named(new QPushButton(kCompareWithBackup, this), "HistoryCompareWithBackup");
   OpenFolder->setEnabled(false);
   RestoreBackup->setEnabled(false);
+  CompareWithBackup->setEnabled(false);
 }
 
 void THistoryWindow::layOut() {
@@ -93,6 +95,7 @@ void THistoryWindow::layOut() {
   auto* actions = new QHBoxLayout;
   actions->addWidget(OpenFolder);
   actions->addWidget(RestoreBackup);
+  actions->addWidget(CompareWithBackup);
   actions->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(filters);
@@ -112,6 +115,7 @@ void THistoryWindow::connectControls() {
   connect(Jobs, &QTableWidget::itemSelectionChanged, this, [this] { selectionChanged(); });
   connect(OpenFolder, &QPushButton::clicked, this, [this] { openFolderClick(); });
   connect(RestoreBackup, &QPushButton::clicked, this, [this] { restoreClick(); });
+  connect(CompareWithBackup, &QPushButton::clicked, this, [this] { compareSelected(); });
 }
 
 // The journal is opened for this reading alone and closed when it is done.
@@ -182,6 +186,8 @@ void THistoryWindow::selectionChanged() {
   const JournalEntry* job = selectedJob();
   OpenFolder->setEnabled(job && !job->record.file.empty());
   RestoreBackup->setEnabled(job && restore && IsFile(job->record.backupPath));
+  CompareWithBackup->setEnabled(job && compareRequested && IsFile(job->record.file) &&
+                                IsFile(job->record.backupPath));
 }
 
 void THistoryWindow::openFolderClick() {

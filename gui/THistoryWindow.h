@@ -38,6 +38,7 @@ class THistoryWindow : public QWidget {
   QLabel* Status;
   QPushButton* OpenFolder;
   QPushButton* RestoreBackup;
+  QPushButton* CompareWithBackup;
 
   // Shows a folder in the system's file manager; tests put their own here.
   std::function<void(const QString& folder)> openFolder;

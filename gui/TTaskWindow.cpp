@@ -1,5 +1,6 @@
 #include "gui/TTaskWindow.h"
 
+#include "gui/TCompareWindow.h"
 #include "gui/TGauge.h"
 #include "gui/TQtTexts.h"
 #include "gui/TWidgets.h"
@@ -33,6 +34,7 @@ namespace {
 // The elapsed time on a gauge moves on once a second, between the transfer's own reports.
 constexpr int kClockTickMs = 1000;
 constexpr char kJobLabel[] = "JobLabel";
+constexpr char kCompareOffered[] = "CompareOffered";
 // A ticket or a board number, with room to spare; the journal keeps whatever it is given.
 constexpr int kJobLabelLimit = 80;
 
@@ -124,7 +126,15 @@ void TTaskWindow::addJobLabel(std::string task, std::function<void(std::string)>
   jobLabel_->setPlaceholderText(Q(WindowTextsIn(language_).jobLabelHint));
   jobLabel_->setMaxLength(kJobLabelLimit);
   jobLabel_->setClearButtonEnabled(true);
-  if (auto* rows = qobject_cast<QBoxLayout*>(layout())) rows->addWidget(jobLabel_);
+  // Hidden until a job offers two images to compare; a hidden button takes no room.
+  compareOffered_ = Named(new QPushButton(Q(WindowTextsIn(language_).compareOffered), this), kCompareOffered);
+  compareOffered_->hide();
+  QObject::connect(compareOffered_, &QPushButton::clicked, this, [this] { openOfferedComparison(); });
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(jobLabel_, 1);
+  row->addWidget(compareOffered_);
+  if (auto* rows = qobject_cast<QBoxLayout*>(layout())) rows->addLayout(row);
   journalTask_ = std::move(task);
   applyLabel_ = std::move(apply);
 }
@@ -136,8 +146,23 @@ TTaskWindow* TTaskWindow::FindByJournalTask(std::string_view task) {
   return nullptr;
 }
 
+void TTaskWindow::offerComparison(Comparison comparison) {
+  onGui([this, comparison = std::move(comparison)]() mutable {
+    offered_ = std::move(comparison);
+    if (compareOffered_) compareOffered_->show();
+  });
+}
+
+TCompareWindow* TTaskWindow::openOfferedComparison() {
+  if (!offered_) return nullptr;
+  return OpenCompareWindow(this, {offered_->labelA, offered_->a}, {offered_->labelB, offered_->b});
+}
+
 void TTaskWindow::operationClick(const std::function<void()>& click) {
   if (!busy_ || !busy_()) {
+    // The offer belongs to the job that made it.
+    offered_.reset();
+    if (compareOffered_) compareOffered_->hide();
     if (applyLabel_) applyLabel_(jobLabel_->text().trimmed().toStdString());
     for (QProgressBar* gauge : findChildren<QProgressBar*>()) {
       gauge->setValue(gauge->minimum());

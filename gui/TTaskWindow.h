@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -20,6 +21,7 @@
 
 namespace jig {
 
+class TCompareWindow;
 class TGauge;
 class TWorkerCalls;
 
@@ -92,6 +94,10 @@ class TTaskWindow : public QWidget, public TaskView {
   // It only chooses: the write still needs its button and its questions. Taken by that one
   // dialog, answered or not.
   void chooseForNextWrite(std::string path) { chosenForWrite_ = std::move(path); }
+  // A job's two differing images: the "Compare..." button beside the label shows them until
+  // the next click starts an operation. openOfferedComparison opens them (null: none offered).
+  void offerComparison(Comparison comparison) override;
+  TCompareWindow* openOfferedComparison();
   const std::string& chosenForNextWrite() const { return chosenForWrite_; }
 
   // The gauge that shows the transfer's elapsed and remaining time, if the window has one.
@@ -183,6 +189,8 @@ class TTaskWindow : public QWidget, public TaskView {
   std::string journalTask_;
   std::function<void(std::string)> applyLabel_;
   std::string chosenForWrite_;  // GUI thread only, as the open dialog
+  QPushButton* compareOffered_ = nullptr;
+  std::optional<Comparison> offered_;  // GUI thread only
 };
 
 }  // namespace jig

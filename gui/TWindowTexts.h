@@ -14,16 +14,18 @@ struct WindowTexts {
   const char* closeRefused;
   // The empty label field: what goes into it.
   const char* jobLabelHint;
+  // Beside it after a job found two images different: shows them side by side.
+  const char* compareOffered;
 };
 
 inline constexpr WindowTexts kWindowTextsEnglish{
     "Save log...", "Save log", "Text (*.txt)|*.txt|All files|*", "The log could not be saved to ",
     "The window stays open while an operation runs: close it once the operation has ended.",
-    "Ticket / board no."};
+    "Ticket / board no.", "Compare..."};
 inline constexpr WindowTexts kWindowTextsRussian{
     "Сохранить журнал...", "Сохранить журнал", "Текст (*.txt)|*.txt|Все файлы|*", "Журнал не удалось сохранить в ",
     "Окно не закрывается, пока идёт операция: закройте его, когда она закончится.",
-    "Заявка / № платы"};
+    "Заявка / № платы", "Сравнить..."};
 
 inline const WindowTexts& WindowTextsIn(LogLanguage language) {
   return language == LogLanguage::Russian ? kWindowTextsRussian : kWindowTextsEnglish;

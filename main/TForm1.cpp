@@ -8,6 +8,8 @@
 
 #include "main/Form1Controls.h"
 #include "main/Form1Texts.h"
+#include "gui/HistoryTexts.h"
+#include "gui/TCompareWindow.h"
 #include "gui/TWidgets.h"
 #include "main/Tasks.h"
 
@@ -91,6 +93,11 @@ THistoryWindow* TForm1::historyWindow() {
   if (!history_) {
     history_ = std::make_unique<THistoryWindow>();
     history_->restore = [this](const JournalEntry& job) { return startForRestore(job); };
+    history_->compareRequested = [history = history_.get()](const std::string& file, const std::string& backup) {
+      const CompareFilesOpened opened = OpenCompareFiles(history, file, backup);
+      if (!opened.window) history->Status->setText(QString::fromUtf8(history::text::kCannotCompare) +
+                                                   QString::fromStdString(opened.problem));
+    };
   }
   return history_.get();
 }

@@ -117,6 +117,22 @@ TEST(NpceWindow, StuckBitShowsTheWriteAsIncorrect) {
   EXPECT_TRUE(VerdictLines(bench.form.NPCE_Memo).last().startsWith(
       "RESULT: write FAILED, the chip does not hold the file (first difference at 00000200, 1 byte differs)"));
   EXPECT_TRUE(bench.buttonsEnabled());
+
+  // "Compare..." beside the label shows the image and the chip read back, the stuck byte first.
+  auto* offered = bench.form.findChild<QPushButton*>("CompareOffered");
+  ASSERT_NE(offered, nullptr);
+  ASSERT_TRUE(Pump([&] { return offered->isVisible(); }, 2000));
+  QTest::mouseClick(offered, Qt::LeftButton);
+  auto* compare = bench.form.findChild<QWidget*>("TCompareWindow");
+  ASSERT_NE(compare, nullptr);
+  auto* summary = compare->findChild<QLabel*>("CompareSummary");
+  ASSERT_NE(summary, nullptr);
+  EXPECT_TRUE(summary->text().contains("00000200")) << summary->text().toStdString();
+  compare->close();
+  // The next click starts another job: the offer was the last one's.
+  bench.answer = std::nullopt;
+  QTest::mouseClick(bench.form.NPCE_READ, Qt::LeftButton);
+  EXPECT_FALSE(offered->isVisible());
 }
 
 TEST(NpceWindow, ExitHidesTheWindow) {

@@ -222,17 +222,25 @@ TEST(HistoryWindow, RestoreIsOfferedOnlyForABackupThatIsThere) {
   EXPECT_FALSE(h.window.RestoreBackup->isEnabled());
 }
 
-// The hook for comparing a job's file with its backup: asked only for a job with both.
-TEST(HistoryWindow, CompareHookGetsTheFileAndItsBackup) {
+// "Compare with its backup": offered only for a job whose file and backup are both there,
+// and it asks for exactly those two.
+TEST(HistoryWindow, CompareWithItsBackupIsOfferedOnlyWhereBothAreThere) {
   History h;
   std::vector<std::pair<std::string, std::string>> asked;
   h.window.compareRequested = [&](const std::string& file, const std::string& backup) { asked.emplace_back(file, backup); };
   h.recordFour();
+  test::WriteFileBytes(h.file("img.bin"), {1, 2});
+  test::WriteFileBytes(h.file("b.bin"), {1, 2});
   h.window.refresh();
+  const bool enabled[] = {true, false /* its backup is gone */, false /* no backup */, false};
+  for (int row = 0; row < 4; ++row) {
+    h.select(row);
+    EXPECT_EQ(h.window.CompareWithBackup->isEnabled(), enabled[row]) << row;
+  }
   h.select(2);
   EXPECT_FALSE(h.window.compareSelected());
   h.select(0);
-  EXPECT_TRUE(h.window.compareSelected());
+  QTest::mouseClick(h.window.CompareWithBackup, Qt::LeftButton);
   EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{{h.file("img.bin"), h.backup()}}));
 }
 
