@@ -96,8 +96,10 @@ bool RunJournalBench() {
     std::size_t rows = 0;
     for (int i = 0; i < 3; ++i) {
       const auto start = Clock::now();
+      // As the history command reads it: one job at a time, nothing kept.
       Journal journal(file, false);
-      rows = journal.history(q.filter).size();
+      rows = 0;
+      journal.eachInHistory(q.filter, [&rows](const JournalEntry&) { ++rows; });
       times.push_back(Ms(Clock::now() - start));
     }
     ok &= Row(q.name, Median(times), kHistoryBarMs, std::to_string(rows) + " rows");

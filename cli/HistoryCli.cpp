@@ -45,45 +45,80 @@ std::string CsvText(const std::string& text) {
   return out + "\"";
 }
 
-void PrintJson(const std::vector<JournalEntry>& entries, std::ostream& out) {
-  out << "[";
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    out << (i ? ",\n {" : "\n {");
-    const auto fields = JournalFields(entries[i]);
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-      const JournalField& field = fields[f];
-      out << (f ? ", " : "") << JsonText(field.name) << ": "
-          << (field.value.empty() && field.number ? "null" : field.number ? field.value : JsonText(field.value));
+// A way of printing jobs, one at a time as the journal gives them: nothing is kept, so a
+// bench's years of jobs print as fast as they are read.
+class JobPrinter {
+ public:
+  enum class Form { Table, Json, Csv };
+  JobPrinter(Form form, std::ostream& out) : form_(form), out_(out) {
+    char line[160];
+    switch (form_) {
+      case Form::Table:
+        std::snprintf(line, sizeof line, "%6s  %-20s  %-8s  %-10s  %-6s  %s", "ID", "STARTED (UTC)", "TASK", "ACTION",
+                      "RESULT", "LABEL / FILE");
+        out_ << line << '\n';
+        break;
+      case Form::Json:
+        out_ << "[";
+        break;
+      case Form::Csv: {
+        const auto header = JournalFields(JournalEntry{});
+        for (std::size_t f = 0; f < header.size(); ++f) out_ << (f ? "," : "") << header[f].name;
+        out_ << "\r\n";
+        break;
+      }
     }
-    out << "}";
   }
-  out << (entries.empty() ? "]\n" : "\n]\n");
-}
-
-void PrintCsv(const std::vector<JournalEntry>& entries, std::ostream& out) {
-  const auto header = JournalFields(JournalEntry{});
-  for (std::size_t f = 0; f < header.size(); ++f) out << (f ? "," : "") << header[f].name;
-  out << "\r\n";
-  for (const JournalEntry& entry : entries) {
-    const auto fields = JournalFields(entry);
-    for (std::size_t f = 0; f < fields.size(); ++f) out << (f ? "," : "") << CsvText(fields[f].value);
-    out << "\r\n";
+  ~JobPrinter() {
+    if (form_ == Form::Json) out_ << (any_ ? "\n]\n" : "]\n");
   }
-}
+  JobPrinter(const JobPrinter&) = delete;
+  JobPrinter& operator=(const JobPrinter&) = delete;
 
-// One line a job: id, start, task, action, the result, the label and the file.
-void PrintTable(const std::vector<JournalEntry>& entries, std::ostream& out) {
-  char line[160];
-  std::snprintf(line, sizeof line, "%6s  %-20s  %-8s  %-10s  %-6s  %s", "ID", "STARTED (UTC)", "TASK", "ACTION", "RESULT",
-                "LABEL / FILE");
-  out << line << '\n';
-  for (const JournalEntry& entry : entries) {
+  void operator()(const JournalEntry& entry) {
+    switch (form_) {
+      case Form::Table:
+        table(entry);
+        break;
+      case Form::Json:
+        json(entry);
+        break;
+      case Form::Csv: {
+        const auto fields = JournalFields(entry);
+        for (std::size_t f = 0; f < fields.size(); ++f) out_ << (f ? "," : "") << CsvText(fields[f].value);
+        out_ << "\r\n";
+        break;
+      }
+    }
+    any_ = true;
+  }
+
+ private:
+  // One line a job: id, start, task, action, the result, the label and the file.
+  void table(const JournalEntry& entry) {
     const JobRecord& r = entry.record;
+    char line[160];
     std::snprintf(line, sizeof line, "%6lld  %-20s  %-8s  %-10s  %-6s  ", static_cast<long long>(entry.id),
                   UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), ResultText(r.success));
-    out << line << (r.label.empty() ? "" : "[" + r.label + "] ") << r.file << '\n';
+    out_ << line;
+    if (!r.label.empty()) out_ << '[' << r.label << "] ";
+    out_ << r.file << '\n';
   }
-}
+  void json(const JournalEntry& entry) {
+    out_ << (any_ ? ",\n {" : "\n {");
+    const auto fields = JournalFields(entry);
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      const JournalField& field = fields[f];
+      out_ << (f ? ", " : "") << JsonText(field.name) << ": "
+           << (field.value.empty() && field.number ? "null" : field.number ? field.value : JsonText(field.value));
+    }
+    out_ << "}";
+  }
+
+  Form form_;
+  std::ostream& out_;
+  bool any_ = false;
+};
 
 // The journal to read: nothing (and a line) when there is none yet (missing, when asked) or
 // it cannot be read.
@@ -117,7 +152,7 @@ int ShowJob(CliRequest& request) {
     return kExitFailed;
   }
   if (request.options.has("--json")) {
-    PrintJson({*entry}, request.out);
+    JobPrinter(JobPrinter::Form::Json, request.out)(*entry);
     return kExitOk;
   }
   for (const JournalField& field : JournalFields(*entry)) {
@@ -145,14 +180,18 @@ int RunHistoryCommand(CliRequest& request) {
   bool missing = false;
   auto journal = ReadableJournal(request, &missing);
   if (!journal) return missing ? kExitOk : kExitFailed;
-  const auto entries = journal->history(filter);
-  if (journal->error()) {
+  const auto form = request.options.has("--json")  ? JobPrinter::Form::Json
+                    : request.options.has("--csv") ? JobPrinter::Form::Csv
+                                                   : JobPrinter::Form::Table;
+  bool read = false;
+  {
+    JobPrinter print(form, request.out);
+    read = journal->eachInHistory(filter, [&print](const JournalEntry& entry) { print(entry); });
+  }
+  if (!read) {
     request.err << "The job journal cannot be read (" << journal->error().text << ").\n";
     return kExitFailed;
   }
-  if (request.options.has("--json")) PrintJson(entries, request.out);
-  else if (request.options.has("--csv")) PrintCsv(entries, request.out);
-  else PrintTable(entries, request.out);
   return kExitOk;
 }
 
@@ -182,7 +221,8 @@ int RunInfoCommand(CliRequest& request) {
     return kExitOk;
   }
   request.out << "Jobs with these bytes (as the file, or as the backup taken before a write):\n";
-  PrintTable(jobs, request.out);
+  JobPrinter print(JobPrinter::Form::Table, request.out);
+  for (const JournalEntry& job : jobs) print(job);
   return kExitOk;
 }
 

@@ -46,26 +46,40 @@ std::string UtcText(std::time_t time) {
   return text;
 }
 
-std::optional<std::time_t> ParseUtcText(const std::string& text) {
-  std::tm tm{};
-  int used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &used) != 3 || used != 10)
-    return std::nullopt;
-  if (text.size() > 10 &&
-      (std::sscanf(text.c_str() + 10, "T%2d:%2d:%2dZ%n", &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &used) != 3 ||
-       used != static_cast<int>(text.size() - 10)))
-    return std::nullopt;
-  if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 || tm.tm_min > 59 ||
-      tm.tm_sec > 60)
+namespace {
+
+// Digits at text[at, at + count); -1 when any is not one. The history reads two of these
+// times a row, so no sscanf.
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::time_t> ParseUtcText(std::string_view text) {
+  // YYYY-MM-DD, or YYYY-MM-DDTHH:MM:SSZ
+  const bool withTime = text.size() == 20;
+  if ((text.size() != 10 && !withTime) || text[4] != '-' || text[7] != '-') return std::nullopt;
+  if (withTime && (text[10] != 'T' || text[13] != ':' || text[16] != ':' || text[19] != 'Z')) return std::nullopt;
+  const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  const int hour = withTime ? Digits(text, 11, 2) : 0, minute = withTime ? Digits(text, 14, 2) : 0,
+            second = withTime ? Digits(text, 17, 2) : 0;
+  if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59 || second < 0 || second > 60)
     return std::nullopt;
   // Days since 1970-01-01 of a proleptic Gregorian date, without the local time zone.
-  const int y = tm.tm_year - (tm.tm_mon <= 2);
+  const int y = year - (month <= 2);
   const int era = (y >= 0 ? y : y - 399) / 400;
   const int yoe = y - era * 400;
-  const int doy = (153 * (tm.tm_mon + (tm.tm_mon > 2 ? -3 : 9)) + 2) / 5 + tm.tm_mday - 1;
+  const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
-  return static_cast<std::time_t>(days * 86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+  return static_cast<std::time_t>(days * 86400 + hour * 3600 + minute * 60 + second);
 }
 
 namespace {
@@ -125,38 +139,51 @@ bool Journal::recordAll(const std::vector<JobRecord>& records) {
 
 std::vector<JournalEntry> Journal::entries(SqliteStatement& select) {
   std::vector<JournalEntry> found;
-  while (select.step()) {
-    JournalEntry e;
-    JobRecord& r = e.record;
-    e.id = select.integer(0);
-    r.started = ParseUtcText(select.text(1)).value_or(0);
-    r.ended = ParseUtcText(select.text(2)).value_or(0);
-    r.durationMs = select.integer(3);
-    r.task = select.text(4);
-    r.action = select.text(5);
-    r.success = select.integer(6) != 0;
-    r.chipTouched = select.integer(7) != 0;
-    r.chipId = select.text(8);
-    r.chipVersion = select.text(9);
-    r.port = select.text(10);
-    r.firmware = select.text(11);
-    r.file = select.text(12);
-    r.fileSize = static_cast<std::uint64_t>(select.integer(13));
-    r.fileSha256 = select.text(14);
-    r.backupPath = select.text(15);
-    r.backupSha256 = select.text(16);
-    r.verdict = select.text(17);
-    if (!select.isNull(18)) r.firstDifference = select.integer(18);
-    if (!select.isNull(19)) r.differingBytes = select.integer(19);
-    r.programVersion = select.text(20);
-    r.label = select.text(21);
-    found.push_back(std::move(e));
-  }
+  eachEntry(select, [&found](const JournalEntry& entry) { found.push_back(entry); });
   return found;
 }
 
+void Journal::eachEntry(SqliteStatement& select, const std::function<void(const JournalEntry&)>& visit) {
+  // One entry, filled anew for each row: its strings keep their room from row to row.
+  JournalEntry e;
+  while (select.step()) {
+    JobRecord& r = e.record;
+    e.id = select.integer(0);
+    r.started = ParseUtcText(select.textView(1)).value_or(0);
+    r.ended = ParseUtcText(select.textView(2)).value_or(0);
+    r.durationMs = select.integer(3);
+    r.task = select.textView(4);
+    r.action = select.textView(5);
+    r.success = select.integer(6) != 0;
+    r.chipTouched = select.integer(7) != 0;
+    r.chipId = select.textView(8);
+    r.chipVersion = select.textView(9);
+    r.port = select.textView(10);
+    r.firmware = select.textView(11);
+    r.file = select.textView(12);
+    r.fileSize = static_cast<std::uint64_t>(select.integer(13));
+    r.fileSha256 = select.textView(14);
+    r.backupPath = select.textView(15);
+    r.backupSha256 = select.textView(16);
+    r.verdict = select.textView(17);
+    r.firstDifference.reset();
+    r.differingBytes.reset();
+    if (!select.isNull(18)) r.firstDifference = select.integer(18);
+    if (!select.isNull(19)) r.differingBytes = select.integer(19);
+    r.programVersion = select.textView(20);
+    r.label = select.textView(21);
+    visit(e);
+  }
+}
+
 std::vector<JournalEntry> Journal::history(const HistoryFilter& filter) {
-  if (!ok()) return {};
+  std::vector<JournalEntry> found;
+  eachInHistory(filter, [&found](const JournalEntry& entry) { found.push_back(entry); });
+  return found;
+}
+
+bool Journal::eachInHistory(const HistoryFilter& filter, const std::function<void(const JournalEntry&)>& visit) {
+  if (!ok()) return false;
   std::string sql = "SELECT " + std::string(kColumns) + " FROM jobs WHERE 1";
   if (!filter.task.empty()) sql += " AND task = ?1";
   if (!filter.label.empty()) sql += " AND instr(label, ?2) > 0";
@@ -168,7 +195,8 @@ std::vector<JournalEntry> Journal::history(const HistoryFilter& filter) {
   if (!filter.task.empty()) select.bind(1, filter.task);
   if (!filter.label.empty()) select.bind(2, filter.label);
   if (!filter.since.empty()) select.bind(3, UtcText(ParseUtcText(filter.since).value_or(0)));
-  return entries(select);
+  eachEntry(select, visit);
+  return !db_.error();
 }
 
 std::optional<JournalEntry> Journal::job(std::int64_t id) {
@@ -211,7 +239,7 @@ std::optional<std::vector<KeptBackup>> Journal::backupsOldestFirst(const fs::pat
   SqliteStatement select = db_.prepare("SELECT path, sha256, made, task FROM backups ORDER BY made, rowid");
   std::vector<KeptBackup> kept;
   while (select.step()) {
-    KeptBackup backup{select.text(0), select.text(1), ParseUtcText(select.text(2)).value_or(0), select.text(3)};
+    KeptBackup backup{select.text(0), select.text(1), ParseUtcText(select.textView(2)).value_or(0), select.text(3)};
     if (fs::path(backup.path).parent_path() == folder) kept.push_back(std::move(backup));
   }
   if (db_.error()) return std::nullopt;

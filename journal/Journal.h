@@ -4,6 +4,7 @@
 // programs on two ports write to it at once (WAL, a bounded busy wait). No Qt.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,9 @@ class Journal {
   bool recordAll(const std::vector<JobRecord>& records);
   // Newest first.
   std::vector<JournalEntry> history(const HistoryFilter& filter);
+  // The same one at a time, nothing kept (a bench's years of jobs printed as they come);
+  // false when the reading failed (error() says why).
+  bool eachInHistory(const HistoryFilter& filter, const std::function<void(const JournalEntry&)>& visit);
   std::optional<JournalEntry> job(std::int64_t id);
   // The tasks that have jobs on record, by name.
   std::vector<std::string> tasks();
@@ -69,6 +73,7 @@ class Journal {
 
  private:
   std::vector<JournalEntry> entries(SqliteStatement& select);
+  void eachEntry(SqliteStatement& select, const std::function<void(const JournalEntry&)>& visit);
   SqliteDb db_;
   bool ready_ = false;
 };
@@ -76,6 +81,6 @@ class Journal {
 // The UTC form the journal stores times in: "2026-12-10T06:42:56Z".
 std::string UtcText(std::time_t time);
 // Back from it (a bare date is its midnight); nothing when it is not one.
-std::optional<std::time_t> ParseUtcText(const std::string& text);
+std::optional<std::time_t> ParseUtcText(std::string_view text);
 
 }  // namespace jig

@@ -93,10 +93,12 @@ void SqliteStatement::reset() {
   sqlite3_clear_bindings(stmt_);
 }
 
-std::string SqliteStatement::text(int column) const {
+std::string SqliteStatement::text(int column) const { return std::string(textView(column)); }
+
+std::string_view SqliteStatement::textView(int column) const {
   const auto* bytes = stmt_ ? sqlite3_column_text(stmt_, column) : nullptr;
   if (!bytes) return {};
-  return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+  return {reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
 }
 
 std::int64_t SqliteStatement::integer(int column) const { return stmt_ ? sqlite3_column_int64(stmt_, column) : 0; }

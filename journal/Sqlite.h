@@ -73,6 +73,8 @@ class SqliteStatement {
   bool run();
   void reset();
   std::string text(int column) const;
+  // The same without a copy: valid until the next step, reset or column call.
+  std::string_view textView(int column) const;
   std::int64_t integer(int column) const;
   bool isNull(int column) const;
 
