@@ -100,6 +100,27 @@ TEST_F(JournalCli, AReadGoesOnRecordAndHistoryAndInfoFindIt) {
   }
 }
 
+// The jobs that are not flash jobs go on record too: a firmware switch that took place (one
+// that found the firmware fitting is no switch), and a keyboard scan with what it lit.
+TEST_F(JournalCli, AFirmwareSwitchAndAKeyboardScanGoOnRecord) {
+  // The keyboard test runs on the firmware the programmer has: no switch before the scan.
+  const CliRun scan = run({"keyboard", "scan", "--seconds", "1", "--no-sound"}, "board 3");
+  ASSERT_EQ(scan.status, kExitOk) << scan.out << scan.err;
+  ASSERT_EQ(Journal(JournalFile(), false).history({}).size(), 1u);
+  ASSERT_EQ(run({"switch", "MEC1609"}).status, kExitOk);
+  const auto jobs = Journal(JournalFile(), false).history({});
+  ASSERT_EQ(jobs.size(), 2u);
+  const JobRecord& scanned = jobs[jobs[0].record.action == "scan" ? 0 : 1].record;
+  const JobRecord& switched = jobs[jobs[0].record.action == "switch" ? 0 : 1].record;
+  EXPECT_EQ(scanned.task, "keyboard");
+  EXPECT_TRUE(scanned.success);
+  EXPECT_EQ(scanned.label, "board 3");
+  EXPECT_TRUE(scanned.verdict.starts_with("stopped by the technician; ")) << scanned.verdict;
+  EXPECT_EQ(switched.task, "MEC1609");
+  EXPECT_TRUE(switched.success);
+  EXPECT_EQ(switched.firmware, "V41") << "what ran before the switch";
+}
+
 // Each trouble of the journal file; the same read against it must end as a clean one does.
 enum class Trouble { Garbage, Truncated, ReadOnly, Locked };
 
