@@ -107,7 +107,12 @@ TEST_F(JournalCli, AFirmwareSwitchAndAKeyboardScanGoOnRecord) {
   const CliRun scan = run({"keyboard", "scan", "--seconds", "1", "--no-sound"}, "board 3");
   ASSERT_EQ(scan.status, kExitOk) << scan.out << scan.err;
   ASSERT_EQ(Journal(JournalFile(), false).history({}).size(), 1u);
-  ASSERT_EQ(run({"switch", "MEC1609"}).status, kExitOk);
+  // The firmware images are looked for in the current folder: the build's.
+  const fs::path previous = fs::current_path();
+  fs::current_path(JIG_BINARY_DIR);
+  const CliRun switching = run({"switch", "MEC1609"});
+  fs::current_path(previous);
+  ASSERT_EQ(switching.status, kExitOk) << switching.out << switching.err;
   const auto jobs = Journal(JournalFile(), false).history({});
   ASSERT_EQ(jobs.size(), 2u);
   const JobRecord& scanned = jobs[jobs[0].record.action == "scan" ? 0 : 1].record;
