@@ -7,6 +7,11 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# Qt for Windows as scripts/build-qt-windows builds it: its prefix is searched like the
+# cross compiler's own (Qt6_DIR, QT_HOST_PATH and QT_HOST_PATH_CMAKE_DIR given beside it).
+if(JIG_QT_WINDOWS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${JIG_QT_WINDOWS})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
