@@ -33,7 +33,7 @@ TITE_FORM::TITE_FORM(D2xx& d2xx, const std::string& basePath)
   build();
   layOut();
   ops_ = std::make_unique<IteOperations>(d2xx, *this);
-  addJobLabel(ops_->job().task(), [this](std::string label) { ops_->job().setLabel(std::move(label)); });
+  addJobLabel(ops_->job());
   // The window is as tall as its layout needs and already fills a laptop screen: the label's
   // row comes out of the log's room, so the window keeps its height.
   ITE_Memo1->setMinimumHeight(ITE_Memo1->minimumHeight() - jobLabel()->sizeHint().height() - layout()->spacing());

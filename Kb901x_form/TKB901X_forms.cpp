@@ -48,7 +48,7 @@ TKB901X_forms::TKB901X_forms(D2xx& d2xx, std::vector<std::filesystem::path> base
   build();
   layOut();
   operations_ = std::make_unique<Kb90Operations>(d2xx, *this, bounds);
-  addJobLabel(operations_->job().task(), [this](std::string label) { operations_->job().setLabel(std::move(label)); });
+  addJobLabel(operations_->job());
   connectControls();
   FormCreate();
 }

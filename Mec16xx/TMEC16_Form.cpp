@@ -22,7 +22,7 @@ TMEC16_Form::TMEC16_Form(D2xx& d2xx, Mec16Bounds bounds)
   setLogLanguage(LogLanguage::Russian);
   build();
   layOut();
-  addJobLabel(operations_.job().task(), [this](std::string label) { operations_.job().setLabel(std::move(label)); });
+  addJobLabel(operations_.job());
   connectControls();
 }
 

@@ -18,7 +18,7 @@ TNPCE_FORM::TNPCE_FORM(D2xx& d2xx, NpceBounds bounds)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
   build();
   layOut();
-  addJobLabel(operations_.job().task(), [this](std::string label) { operations_.job().setLabel(std::move(label)); });
+  addJobLabel(operations_.job());
   connectControls();
 }
 

@@ -87,8 +87,8 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
     return backup;
   }
   backup.ok = true;
-  // On the journal beside the folder, then rotated by it alone: a clock or time-zone change
-  // cannot make a new backup look old, and a file it does not know is never removed.
+  // On the journal beside the folder, then rotated by it alone: a time-zone change cannot
+  // make a new backup look old, and a file it does not know is never removed.
   OpenedJournal opened = OpenJournal(JournalFileFor(folder), language);
   backup.journalLines = std::move(opened.lines);
   Journal* journal = opened.journal.get();

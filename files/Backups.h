@@ -4,9 +4,9 @@
 // kept under $XDG_DATA_HOME/holbrenik-jig/backups/ (~/.local/share/... without it).
 //
 // The job journal beside the folder keeps the backups made there, with their UTC times and
-// SHA-256. Rotation goes by that record alone: a clock or time-zone change cannot make a new
-// backup look old, and a file the program did not make (a technician's own dump, a
-// look-alike name) is never removed.
+// SHA-256. Rotation goes by that record alone (oldest recorded UTC time first): a time-zone
+// change cannot make a new backup look old, and a file the program did not make (a
+// technician's own dump, a look-alike name) is never removed.
 #include <cstdint>
 #include <filesystem>
 #include <span>

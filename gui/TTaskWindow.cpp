@@ -6,6 +6,7 @@
 #include "gui/TWidgets.h"
 #include "gui/TWindowTexts.h"
 #include "gui/TWorkerCalls.h"
+#include "job/FlashJob.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -137,6 +138,10 @@ void TTaskWindow::addJobLabel(std::string task, std::function<void(std::string)>
   if (auto* rows = qobject_cast<QBoxLayout*>(layout())) rows->addLayout(row);
   journalTask_ = std::move(task);
   applyLabel_ = std::move(apply);
+}
+
+void TTaskWindow::addJobLabel(FlashJob& job) {
+  addJobLabel(job.task(), [&job](std::string label) { job.setLabel(std::move(label)); });
 }
 
 TTaskWindow* TTaskWindow::FindByJournalTask(std::string_view task) {

@@ -21,6 +21,7 @@
 
 namespace jig {
 
+class FlashJob;
 class TCompareWindow;
 class TGauge;
 class TWorkerCalls;
@@ -136,6 +137,8 @@ class TTaskWindow : public QWidget, public TaskView {
   // the window's jobs; apply takes the label as a click that may start a job begins (see
   // operationClick).
   void addJobLabel(std::string task, std::function<void(std::string)> apply);
+  // The same for a flash family's window: the label goes to its job.
+  void addJobLabel(FlashJob& job);
   // A click that may start an operation: a new one starts with the window's gauges at 0
   // (no stale "100%" from the last one) and the label as the field shows it; the held
   // buttons follow the operation after it.

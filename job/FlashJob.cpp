@@ -122,9 +122,10 @@ void FlashJob::readWork(FlashRun& run) {
   if (ending.diskRefused && !facts_.texts.dumpNotSaved.empty())
     ending.lines.insert(ending.lines.end() - 1, facts_.texts.dumpNotSaved);
   for (std::string& line : ending.lines) view_.log(std::move(line));
-  if (ending.passesDiffer)
-    view_.offerComparison({ComparisonLabelsFor(facts_.language).firstRead,
-                           ComparisonLabelsFor(facts_.language).secondRead, capture_.firstPass(), capture_.secondPass()});
+  if (ending.passesDiffer) {
+    const ComparisonLabels& labels = ComparisonLabelsFor(facts_.language);
+    view_.offerComparison({labels.firstRead, labels.secondRead, capture_.firstPass(), capture_.secondPass()});
+  }
   if (ending.saved) {
     report_.fileSize = capture_.firstPass().size();
     report_.fileSha256 = Sha256Hex(capture_.firstPass());

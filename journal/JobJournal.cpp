@@ -17,6 +17,14 @@ std::string gDefaultLabel;
 
 std::string Reason(const SqliteError& error) { return error.text.empty() ? "unknown error" : error.text; }
 
+// The records waiting, put on the opened journal in one transaction; false when they could
+// not be (they still wait). The caller holds gPendingLock.
+bool WritePending(const OpenedJournal& opened) {
+  if (!opened.ok() || !opened.journal->recordAll({gPending.begin(), gPending.end()})) return false;
+  gPending.clear();
+  return true;
+}
+
 // journal.sqlite3 -> journal.sqlite3.corrupt-20261210T064256Z, with its WAL and shared-memory
 // files beside it: kept for whoever wants to look into it, never deleted.
 std::string MoveAside(const fs::path& file) {
@@ -61,7 +69,8 @@ OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool creat
                                     ") и не может быть отложен в сторону."
                               : "The job journal " + file.string() + " is damaged (" + reason +
                                     ") and could not be moved aside.");
-    opened.journal = std::make_unique<Journal>(fs::path(), false);
+    // The damaged file again, so that its error stands and no record goes anywhere else.
+    opened.journal = std::make_unique<Journal>(file, false);
     return opened;
   }
   opened.lines.push_back(ru ? "Журнал работ повреждён (" + reason + "); он сохранён как " + aside +
@@ -93,10 +102,7 @@ std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language
   if (gPending.back().label.empty()) gPending.back().label = gDefaultLabel;
   OpenedJournal opened = OpenJournal(file, language);
   std::vector<std::string> lines = std::move(opened.lines);
-  if (opened.ok() && opened.journal->recordAll({gPending.begin(), gPending.end()})) {
-    gPending.clear();
-    return lines;
-  }
+  if (WritePending(opened)) return lines;
   if (!opened.journal) {
     gPending.pop_back();
     return lines;
@@ -117,10 +123,7 @@ std::string FlushPendingRecords(const fs::path& file) {
   std::lock_guard lock(gPendingLock);
   if (gPending.empty()) return {};
   OpenedJournal opened = OpenJournal(file, LogLanguage::English);
-  if (opened.ok() && opened.journal->recordAll({gPending.begin(), gPending.end()})) {
-    gPending.clear();
-    return {};
-  }
+  if (WritePending(opened)) return {};
   const std::string reason = opened.journal ? Reason(opened.journal->error()) : std::string("no folder for it");
   const std::string line = std::to_string(gPending.size()) + " job record(s) could not be put on the job journal (" +
                            reason + ") and are dropped.";

@@ -1,8 +1,7 @@
 #include "journal/JournalFields.h"
 
-#include <cstdio>
-
 #include "journal/Journal.h"
+#include "view/CharFilter.h"
 
 namespace jig {
 
@@ -11,10 +10,7 @@ namespace {
 std::string Optional(const std::optional<std::int64_t>& value) { return value ? std::to_string(*value) : ""; }
 
 std::string Hex(const std::optional<std::int64_t>& value) {
-  if (!value) return {};
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(*value));
-  return text;
+  return value ? "0x" + Hex8(static_cast<std::uint32_t>(*value)) : std::string();
 }
 
 }  // namespace

@@ -175,12 +175,13 @@ TEST(JobJournal, ADamagedFileIsMovedAsideAndANewOneTakesTheRecord) {
   }
 }
 
-// A journal file nobody may write: read-only by its mode, and for root (whom modes do not
-// stop) immutable, undone when the test ends.
+// A journal file (or its folder) nobody may write: its write bits taken off, and for root
+// (whom modes do not stop) immutable; all undone when the test ends.
 class ReadOnlyFile {
  public:
-  explicit ReadOnlyFile(const fs::path& file) : file_(file) {
-    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  explicit ReadOnlyFile(const fs::path& file) : file_(file), perms_(fs::status(file).permissions()) {
+    fs::permissions(file_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     if (geteuid() != 0) {
       ok_ = true;
       return;
@@ -204,7 +205,7 @@ class ReadOnlyFile {
       if (fd >= 0) close(fd);
     }
     std::error_code ec;
-    fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write, ec);
+    fs::permissions(file_, perms_, ec);
   }
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
@@ -212,8 +213,32 @@ class ReadOnlyFile {
 
  private:
   fs::path file_;
+  fs::perms perms_;
   bool ok_ = false, immutable_ = false;
 };
+
+// A damaged journal in a folder where it cannot be moved aside: said so, and the record
+// waits for the next job instead of going anywhere else.
+TEST(JobJournal, ADamagedJournalThatCannotBeMovedAsideKeepsTheRecord) {
+  ScratchJournal scratch;
+  fs::create_directories(scratch.file.parent_path());
+  WriteFileBytes(scratch.file.string(), std::vector<std::uint8_t>(8192, 0xA5));
+  {
+    ReadOnlyFile readOnly(scratch.file.parent_path());
+    if (!readOnly.ok()) GTEST_SKIP() << "this file system cannot make a folder read-only for root";
+    const auto lines = RecordJob(Record("npce", "write", 500, false), LogLanguage::English, scratch.file);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "The job journal " + scratch.file.string() +
+                            " is damaged (file is not a database) and could not be moved aside.");
+    EXPECT_EQ(lines[1], "The job journal could not be written (file is not a database); the record is kept for "
+                        "the next job.");
+    EXPECT_EQ(PendingRecords(), 1u);
+  }
+  EXPECT_EQ(RecordJob(Record("kb90", "read", 600, true), LogLanguage::English, scratch.file).size(), 1u)
+      << "moved aside now";
+  EXPECT_EQ(PendingRecords(), 0u);
+  EXPECT_EQ(Journal(scratch.file, false).history({}).size(), 2u);
+}
 
 TEST(JobJournal, AReadOnlyJournalKeepsTheRecordForTheNextJob) {
   ScratchJournal scratch;
