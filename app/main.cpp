@@ -6,12 +6,15 @@
 #include "app/Commands.h"
 #include "app/TApplication.h"
 #include "app/TWindows.h"
+#include "cli/ConsoleSetup.h"
 #include "journal/JobJournal.h"
 
 int main(int argc, char** argv) {
+  jig::PrepareConsole();
   const jig::Options options = jig::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (const auto status = jig::RunCommandLine(options)) return *status;
 
+  jig::ReleaseOwnConsole();
   jig::TApplication application(argc, argv);
   int status = 0;
   try {

@@ -2,4 +2,5 @@
 
 namespace jig {
 void PrepareConsole() {}
+void ReleaseOwnConsole() {}
 }  // namespace jig

@@ -15,7 +15,11 @@ constexpr const char* kQtRussian = "qtbase_ru";
 QTranslator* Russian() {
   static QTranslator* translator = [] {
     auto* loaded = new QTranslator(QCoreApplication::instance());
-    if (loaded->load(kQtRussian, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return loaded;
+    // Qt's own folder where Qt is installed (Linux); beside the program where Qt is built
+    // into it (the Windows folder carries the catalogue in translations\).
+    for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + "/translations"})
+      if (loaded->load(kQtRussian, folder)) return loaded;
     delete loaded;
     return static_cast<QTranslator*>(nullptr);
   }();

@@ -1,5 +1,6 @@
 #include "gui/TRemembered.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -19,7 +20,7 @@ QString Key(const QString& window, const char* what) { return window + '/' + QSt
 QString LastFolder(const QString& window, Folder dialog) {
   const QString folder = QSettings().value(Key(window, Name(dialog))).toString();
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return {};
-  return folder;
+  return QDir::toNativeSeparators(folder);  // as the system writes paths: the dialog shows it
 }
 
 void KeepFolder(const QString& window, Folder dialog, const QString& chosenFile) {

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -348,7 +349,10 @@ std::optional<std::string> TTaskWindow::askFile(FileDialog dialog, remembered::F
   if (dialogAnswer) path = dialogAnswer(dialog);
   else if (which == remembered::Folder::Open) path = showOpenBox(dialog);
   else path = showSaveBox(dialog);
-  if (path) remembered::KeepFolder(objectName(), which, Q(*path));
+  if (!path) return path;
+  // Shown in the log and kept in the journal as the system writes paths (C:\dumps\x.bin).
+  path = QDir::toNativeSeparators(Q(*path)).toStdString();
+  remembered::KeepFolder(objectName(), which, Q(*path));
   return path;
 }
 

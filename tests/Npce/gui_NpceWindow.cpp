@@ -1,6 +1,7 @@
 // The NPCE window driven by clicks on its real buttons, offscreen.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // board and cable. A window made anew is the next run of the program; the test set-up gives
 // every test an empty scratch configuration.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QSettings>
 #include <QTest>
@@ -131,7 +132,7 @@ TEST(Remembered, TheShownDialogOpensInTheRememberedFolder) {
   look.start(10);
   EXPECT_EQ(windows.window<TEDID_form>()->askOpenFile({"Open", "Dump (*.bin)|*.bin", "", "", false, {}}), std::nullopt);
   look.stop();
-  EXPECT_EQ(shownIn.toStdString(), dir.path().string());
+  EXPECT_EQ(QDir::toNativeSeparators(shownIn).toStdString(), dir.path().string());
 }
 
 // Through the window's own READ: the next run's save dialog starts where the last dump went.
@@ -323,7 +324,13 @@ TEST(Remembered, TheMainWindowStartsAtPleaseSelectWithSettingsKept) {
     if (key.startsWith("Form1/")) {
       EXPECT_EQ(key, "Form1/SaveLogFolder");
     }
+  // Where the system keeps a program's settings: a file of the user's on Linux, the user's
+  // part of the registry on Windows.
+#ifdef _WIN32
+  EXPECT_EQ(settings.fileName(), "\\HKEY_CURRENT_USER\\Software\\holbrenik-jig\\Holbrenik_JIG");
+#else
   EXPECT_TRUE(settings.fileName().endsWith("/holbrenik-jig/Holbrenik_JIG.conf")) << settings.fileName().toStdString();
+#endif
   TWindows windows(d2xx);
   EXPECT_EQ(windows.Form1->MAIN_SELECTOR->currentIndex(), 0);
   EXPECT_EQ(windows.Form1->MAIN_SELECTOR->currentText(), "Please select ");

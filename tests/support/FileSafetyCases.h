@@ -65,11 +65,13 @@ inline std::vector<BadSource> BadSources(std::size_t chipSize) {
   return {
       {"folder", [](const TempDir& d) { fs::create_directory(d.file("folder.bin")); return d.file("folder.bin"); },
        " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
+#ifndef _WIN32  // Windows has neither FIFOs nor /dev/zero
       {"FIFO", [](const TempDir& d) { ::mkfifo(d.file("fifo.bin").c_str(), 0644); return d.file("fifo.bin"); },
        " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
       {"link to /dev/zero",
        [](const TempDir& d) { fs::create_symlink("/dev/zero", d.file("zero.bin")); return d.file("zero.bin"); },
        " is not a regular file", {}, Refusal(SourceProblem::NotRegular)},
+#endif
       {"empty", [](const TempDir& d) { WriteFileBytes(d.file("empty.bin"), {}); return d.file("empty.bin"); }, " is empty", {},
        Refusal(SourceProblem::Empty)},
       {"one byte more than the chip",

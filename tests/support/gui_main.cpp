@@ -32,6 +32,11 @@ class ForgetBetweenTests : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
   // Options may follow the platform's name (a screen of a given size: see the screen tests).
   if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef JIG_TEST_FONT_DIR
+  // Qt's offscreen platform on Windows draws with the fonts of one folder, not the system's:
+  // the faces the Linux window tests see.
+  qputenv("QT_QPA_FONTDIR", JIG_TEST_FONT_DIR);
+#endif
   jig::TApplication application(argc, argv);
   qtHandler = qInstallMessageHandler(FailOnMissingControl);
   const QTemporaryDir settings;
