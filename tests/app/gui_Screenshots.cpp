@@ -20,6 +20,7 @@
 
 #include "tests/support/GuiWait.h"
 #include "tests/support/GuiLog.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TaskWindows.h"
 #include "sim/KeyboardSim.h"
 #include "sim/SimD2xx.h"
@@ -48,13 +49,8 @@ void Shoot(QWidget& window, const QString& name, QWidget* box = nullptr) {
     painter.drawImage(at, over);
   }
   EXPECT_EQ(picture.size(), window.size() * window.devicePixelRatio()) << name.toStdString();
-  std::set<QRgb> colours;
-  for (int y = 0; y < picture.height(); y += 3)
-    for (int x = 0; x < picture.width(); x += 3) colours.insert(picture.pixel(x, y));
-  EXPECT_GT(colours.size(), 8u) << name.toStdString() << ": an empty picture";
-  if (const QByteArray dir = qgetenv("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
-    EXPECT_TRUE(picture.save(QString::fromUtf8(dir) + "/" + name + ".png")) << name.toStdString();
-  }
+  EXPECT_GT(test::ColoursIn(picture), 8u) << name.toStdString() << ": an empty picture";
+  test::KeepPicture(picture, name);
 }
 
 QString LogOf(QWidget& window) { return test::DocumentedLines(window.findChild<QPlainTextEdit*>()).join('\n'); }

@@ -77,7 +77,7 @@ if(JIG_GUI)
 
   # The windows on Wine's own desktop (scripts/check-windows-port), not a test of ctest's:
   # it needs an X display and a COM port mapped to jig-sim.
-  add_executable(check_windows_screen windows/gui_OnWineDesktop.cpp)
+  add_executable(check_windows_screen windows/gui_OnWineDesktop.cpp support/gui_main.cpp)
   target_link_libraries(check_windows_screen PRIVATE jig_test_support jig_gui jig_cli Qt6::Test)
   add_dependencies(check_windows_screen jig-images)
   set_target_properties(check_windows_screen PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -4,7 +4,8 @@
 // the desktop with its title bar; each is pictured (JIG_SCREENSHOT_DIR). Then a KB90xx read
 // is clicked in its window through a real COM port (JIG_COM_PORT, which the check maps to
 // jig-sim's pseudo-terminal) and the dump must equal the simulator's flash (JIG_SIM_FLASH).
-// Run by scripts/check-windows-screen, which sets all of that up.
+// Run by scripts/check-windows-port, which sets all of that up, with -platform windows (the
+// window tests' main makes the offscreen platform the default).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,13 +15,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
-#include <set>
 
 #include "app/Backend.h"
-#include "app/TApplication.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TaskWindows.h"
 #include "tests/support/TestFiles.h"
 
@@ -29,8 +27,6 @@ namespace {
 
 constexpr int kOpenBoundMs = 60000;  // Start, with a firmware upload when the image differs
 constexpr int kReadBoundMs = 120000;
-
-QString Setting(const char* name) { return qEnvironmentVariable(name); }
 
 // Waits for Wine to draw what was just shown.
 void Settle() {
@@ -44,19 +40,6 @@ void Settle() {
 QImage Picture(const QWidget& window) {
   const QRect frame = window.frameGeometry();
   return window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
-}
-
-std::size_t Colours(const QImage& picture) {
-  std::set<QRgb> colours;
-  for (int y = 0; y < picture.height(); y += 3)
-    for (int x = 0; x < picture.width(); x += 3) colours.insert(picture.pixel(x, y));
-  return colours.size();
-}
-
-void Keep(const QImage& picture, const QString& name) {
-  if (const QString dir = Setting("JIG_SCREENSHOT_DIR"); !dir.isEmpty()) {
-    EXPECT_TRUE(picture.save(dir + "/" + name + ".png")) << name.toStdString();
-  }
 }
 
 // Opens the task through Start and returns its window once it shows.
@@ -101,8 +84,8 @@ TEST(OnWineDesktop, EveryTaskWindowOpensThroughStartAndFitsWithItsTitleBar) {
     EXPECT_GT(windows.Form1->geometry().top(), frame.top()) << "no title bar drawn";
     EXPECT_TRUE(desktop.contains(frame));
     const QImage picture = Picture(*windows.Form1);
-    EXPECT_GT(Colours(picture), 8u);
-    Keep(picture, "wine-main");
+    EXPECT_GT(test::ColoursIn(picture), 8u);
+    test::KeepPicture(picture, "wine-main");
   }
   const TaskRow rows[] = {{"EEPROM lcd (EDID)", "edid"},   {"Keyboard testing", "keyboard"},
                           {"KB9010/12/16/22", "kb90"},     {"MEC1609", "mec16"},
@@ -120,8 +103,8 @@ TEST(OnWineDesktop, EveryTaskWindowOpensThroughStartAndFitsWithItsTitleBar) {
                                          << frame.height() << " on " << desktop.width() << "x" << desktop.height();
     const QImage picture = Picture(*window);
     EXPECT_EQ(picture.size(), frame.size());
-    EXPECT_GT(Colours(picture), 8u) << "an empty picture";
-    Keep(picture, QString("wine-") + row.picture);
+    EXPECT_GT(test::ColoursIn(picture), 8u) << "an empty picture";
+    test::KeepPicture(picture, QString("wine-") + row.picture);
     BackToMain(windows, *window);
   }
   EXPECT_EQ(d2xx.openHandles(), 0u);
@@ -131,8 +114,8 @@ TEST(OnWineDesktop, EveryTaskWindowOpensThroughStartAndFitsWithItsTitleBar) {
 // dialog's answer given in the form Qt's dialogs give it, the dump written through the
 // Windows file layer.
 TEST(OnWineDesktop, Kb90ReadClickedInItsWindowThroughTheComPort) {
-  const QString port = Setting("JIG_COM_PORT");
-  const QString flashFile = Setting("JIG_SIM_FLASH");
+  const QString port = qEnvironmentVariable("JIG_COM_PORT");
+  const QString flashFile = qEnvironmentVariable("JIG_SIM_FLASH");
   ASSERT_FALSE(port.isEmpty() || flashFile.isEmpty()) << "JIG_COM_PORT and JIG_SIM_FLASH name the port and its flash";
   Options options;
   options.ports = {port.toStdString()};
@@ -163,20 +146,9 @@ TEST(OnWineDesktop, Kb90ReadClickedInItsWindowThroughTheComPort) {
   const std::vector<std::uint8_t> got = test::ReadFileBytes(dir.file("through-com.bin"));
   EXPECT_EQ(got.size(), 131072u);
   EXPECT_TRUE(got == test::ReadFileBytes(flashFile.toStdString())) << "the dump differs from the simulator's flash";
-  Keep(Picture(kb90), "wine-kb90-read-com5");
+  test::KeepPicture(Picture(kb90), "wine-kb90-read-com5");
   BackToMain(windows, kb90);
 }
 
 }  // namespace
 }  // namespace jig
-
-int main(int argc, char** argv) {
-  jig::TApplication application(argc, argv);
-  // What the windows keep goes to a scratch folder, not into the prefix's registry.
-  const QTemporaryDir settings;
-  if (!settings.isValid()) return 1;
-  QSettings::setDefaultFormat(QSettings::IniFormat);
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
