@@ -162,6 +162,7 @@ void EdidOperations::read() {
   const auto name = view_.askSaveFile(SaveDialog1());
   if (!name) {
     view_.log(edid::text::kSaveInterrupted);
+    report_.stage = JobStage::CalledOff;
     endJob(false);
     return;
   }
@@ -230,7 +231,10 @@ void EdidOperations::write() {
     return;
   }
   const auto name = view_.askOpenFile(OpenDialog1());
-  if (!name) return failWithoutSignal(edid::text::kWriteInterrupted);
+  if (!name) {
+    report_.stage = JobStage::CalledOff;
+    return failWithoutSignal(edid::text::kWriteInterrupted);
+  }
   view_.repaint();
   std::array<std::uint8_t, kEdidImageSize> image{};
   if (!takeWriteImage(*name, image)) return;
@@ -265,6 +269,7 @@ bool EdidOperations::takeWriteImage(const std::string& name, std::array<std::uin
 
   logSummary(image);
   if (!confirmWrite(name, source.bytes, image)) {
+    report_.stage = JobStage::CalledOff;
     link_.close();
     endJob(false);
     return false;
@@ -281,7 +286,7 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
   view_.log("");
 
   // From here the EEPROM may hold part of the image.
-  report_.chipTouched = true;
+  report_.stage = JobStage::Programming;
   link_.write(image);
   const WaitResult status = QueueWait(link_, 2, bounds_.writeStatusMs);
   if (status != WaitResult::Ok) return failNoAnswer(kWriteEnd, status);
@@ -292,6 +297,9 @@ void EdidOperations::sendImage(const std::array<std::uint8_t, kEdidImageSize>& i
       endJob(true);
       return;
     case Status::Er:
+      // The EEPROM refused the write (write-protected, or not answering): it should hold
+      // what it held.
+      report_.stage = JobStage::Refused;
       return failWithSignal(edid::text::kNoEepromWrite);
     case Status::Other:
       return failWithoutSignal(edid::text::kWriteBadStatus);

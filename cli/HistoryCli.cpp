@@ -99,7 +99,7 @@ class JobPrinter {
     const JobRecord& r = entry.record;
     char line[160];
     std::snprintf(line, sizeof line, "%6lld  %-20s  %-8s  %-10s  %-6s  ", static_cast<long long>(entry.id),
-                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), ResultText(r.success));
+                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), ResultText(r));
     out_ << line;
     if (!r.label.empty()) out_ << '[' << r.label << "] ";
     out_ << r.file << '\n';

@@ -38,8 +38,14 @@ QString CellText(const Column& column, const JournalEntry& entry, const std::vec
   const std::string_view field = column.field;
   if (field == "started")
     return QDateTime::fromSecsSinceEpoch(entry.record.started).toLocalTime().toString(kLocalTimeFormat);
-  if (field == "success") return ResultText(entry.record.success);
+  if (field == "success") return ResultText(entry.record);
   return Q(JournalFieldValue(fields, field));
+}
+
+// Green ok, red FAILED, and grey for a job called off: neither went wrong on the chip.
+Rgb ResultColour(const JobRecord& record) {
+  const JobOutcome outcome = OutcomeOf(record);
+  return outcome == JobOutcome::Ok ? colour::kLime : outcome == JobOutcome::Cancelled ? colour::kSilver : colour::kRed;
 }
 
 bool IsFile(const std::string& path) {
@@ -166,8 +172,7 @@ void THistoryWindow::fillRows() {
     const auto fields = JournalFields(entry);
     for (int col = 0; col < kColumnCount; ++col) {
       auto* item = new QTableWidgetItem(CellText(kColumns[col], entry, fields));
-      if (std::string_view(kColumns[col].field) == "success")
-        item->setBackground(TTaskWindow::ToQColor(entry.record.success ? colour::kLime : colour::kRed));
+      if (std::string_view(kColumns[col].field) == "success") item->setBackground(TTaskWindow::ToQColor(ResultColour(entry.record)));
       Jobs->setItem(row, col, item);
     }
   }

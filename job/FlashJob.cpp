@@ -42,7 +42,7 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
 
 DumpCapture& FlashRun::capture() { return job_.capture_; }
 std::span<const std::uint8_t> FlashRun::image() const { return job_.image_; }
-void FlashRun::phase(JobPhase phase) { job_.publish(phase); }
+void FlashRun::phase(JobPhase phase) { job_.enterPhase(phase); }
 void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, total); }
 bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
 void FlashRun::writtenWrong() { job_.writtenWrong_ = true; }
@@ -64,8 +64,21 @@ void FlashJob::joinWorker() {
 
 void FlashJob::publish(JobPhase phase, int done, int total) {
   phase_.store(phase);
-  view_.jobChanged({phase, done, total});
+  view_.jobChanged({.phase = phase, .done = done, .total = total, .stage = report_.stage});
 }
+
+void FlashJob::enterPhase(JobPhase phase) {
+  // Inside a write that has touched the chip, the pass's step is where the chip stands.
+  const JobStage now = report_.stage;
+  if (!erasing() && (now == JobStage::Erasing || now == JobStage::Programming || now == JobStage::Written)) {
+    if (phase == JobPhase::Erasing) report_.stage = JobStage::Erasing;
+    if (phase == JobPhase::Writing) report_.stage = JobStage::Programming;
+    if (phase == JobPhase::Verifying) report_.stage = JobStage::Written;
+  }
+  publish(phase);
+}
+
+void FlashJob::calledOff() { report_.stage = JobStage::CalledOff; }
 
 void FlashJob::startWorker(void (FlashJob::*work)(FlashRun&)) {
   // From here on only the worker touches the programmer and the file.
@@ -88,6 +101,7 @@ void FlashJob::read() {
   const auto path = view_.askSaveFile(facts_.saveDialog);
   if (!path) {
     view_.log(facts_.saveInterrupted);
+    calledOff();
     return end(false);
   }
   view_.repaint();
@@ -192,7 +206,10 @@ bool FlashJob::takeImage(const std::string& path) {
   std::string fileSha256 = Sha256Hex(source.bytes);
   // What follows the chip's part of a larger file is neither written nor asked about.
   if (source.bytes.size() > facts_.chipSize) source.bytes.resize(facts_.chipSize);
-  if (!ConfirmImage(view_, path, source.bytes, facts_.chipSize, facts_.language, facts_.restOfChip)) return false;
+  if (!ConfirmImage(view_, path, source.bytes, facts_.chipSize, facts_.language, facts_.restOfChip)) {
+    calledOff();
+    return false;
+  }
   report_.fileSize = fileSize;
   report_.fileSha256 = std::move(fileSha256);
   image_ = steps_.shapeImage(std::move(source.bytes));
@@ -211,6 +228,7 @@ void FlashJob::write() {
   const auto path = view_.askOpenFile(facts_.openDialog);
   if (!path) {
     view_.log(facts_.writeInterrupted);
+    calledOff();
     return end(false);
   }
   view_.repaint();
@@ -249,16 +267,22 @@ void FlashJob::writeWork(FlashRun& run) {
   if (run.stopRequested() || !gate_.touch()) {
     view_.log(facts_.texts.writeStoppedBeforeWrite);
     steps_.stoppedBeforeWrite();
+    calledOff();
     return end(false);
   }
-  report_.chipTouched = true;
+  report_.stage = JobStage::Programming;
   const bool written = steps_.writePass(run);
+  // The family's own check ran to its end: it passed, or it found the chip wrong.
+  if (written || writtenWrong_) report_.stage = JobStage::Checked;
   // A write whose own check failed is read back only to tell where; one that skipped its
   // check is read back to know at all.
   if (written ? !(verifyNow_ || readBackAsked_) : !writtenWrong_) {
     report_.unverified = written && facts_.readBackVerify && !verifyNow_;
+    if (report_.unverified) report_.stage = JobStage::Written;
     return end(written);
   }
+  // Written to its end: until the read-back has compared, that is all that is known.
+  if (written) report_.stage = JobStage::Written;
   steps_.close();
   verifyByReadBack(run);
 }
@@ -285,6 +309,7 @@ void FlashJob::verifyByReadBack(FlashRun& run) {
                            std::vector<std::uint8_t>(back.begin(), back.begin() + compared)});
   }
   report_.verifyFailed = writtenWrong_ || report_.difference.has_value();
+  report_.stage = JobStage::Checked;
   end(!report_.verifyFailed);
 }
 
@@ -297,7 +322,10 @@ void FlashJob::erase() {
   const bool backup = backup_.load();
   report_ = NewJobReport(facts_.task, "erase", label());
   // Nothing goes to the programmer before the technician says Yes.
-  if (!view_.askYesNo(backup ? facts_.texts.eraseQuestion : facts_.texts.eraseQuestionNoBackup)) return end(false);
+  if (!view_.askYesNo(backup ? facts_.texts.eraseQuestion : facts_.texts.eraseQuestionNoBackup)) {
+    calledOff();
+    return end(false);
+  }
   if (!steps_.open(Opening::Click)) return end(false);
   if (!startChanging(JobPhase::Erasing, backup, [this] {
         begin(JobPhase::Erasing);
@@ -314,9 +342,10 @@ void FlashJob::eraseWork(FlashRun& run) {
   }
   if (run.stopRequested() || !gate_.touch()) {
     view_.log(facts_.texts.eraseStoppedBeforeErase);
+    calledOff();
     return end(false);
   }
-  report_.chipTouched = true;
+  report_.stage = JobStage::Erasing;
   end(steps_.erasePass(run));
 }
 
@@ -336,15 +365,22 @@ bool FlashJob::endFailed() {
 }
 
 bool FlashJob::backupThenReopen(FlashRun& run, const std::string& notStarted) {
-  if (!steps_.readPass(run)) return endFailed();
+  if (!steps_.readPass(run)) {
+    // A stop during the backup's read calls the whole job off: the chip is as it was.
+    if (run.stopRequested()) calledOff();
+    return endFailed();
+  }
   backupRead_ = false;
   steps_.close();
   const SavedBackup saved = KeepBackup(view_, facts_.task, capture_.firstPass(), facts_.language);
   if (!saved.ok) return endFailed();
   report_.backupPath = saved.path;
   report_.backupSha256 = saved.sha256;
-  if (run.stopRequested() || !gate_.touch()) {
+  // A stop by now spares the open. The gate is passed only after it, where the write or
+  // erase checks it: a signal during this open still finds the chip untouched.
+  if (run.stopRequested()) {
     view_.log(erasing() ? facts_.texts.eraseStoppedBeforeErase : facts_.texts.writeStoppedBeforeWrite);
+    calledOff();
     return endFailed();
   }
   if (!steps_.open(Opening::AfterBackup)) {
@@ -369,7 +405,7 @@ void FlashJob::end(bool success) {
   // The job's own last word, after the family's documented lines.
   EndJobReport(report_, success, view_, facts_.language);
   if (reporter_) reporter_(report_);
-  view_.jobChanged({JobPhase::Idle, 0, 0, true, success});
+  view_.jobChanged({.phase = JobPhase::Idle, .ended = true, .stage = report_.stage});
   view_.ended(success);
 }
 

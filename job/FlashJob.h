@@ -90,6 +90,11 @@ class FlashJob {
  private:
   friend class FlashRun;
   void publish(JobPhase phase, int done = 0, int total = 0);
+  // A pass enters a step (its erase, its writing, its check): published, and where the chip
+  // stands follows it.
+  void enterPhase(JobPhase phase);
+  // The technician called the job off before it touched the chip.
+  void calledOff();
   void startWorker(void (FlashJob::*work)(FlashRun&));
   void readWork(FlashRun& run);
   bool secondRead(FlashRun& run);

@@ -10,6 +10,7 @@
 
 #include "files/DumpChecks.h"
 #include "journal/JobRecord.h"
+#include "view/TaskView.h"
 
 namespace jig {
 
@@ -22,6 +23,8 @@ struct JobReport : JobRecord {
   std::optional<DumpDifference> difference;
   // A write that ended well without any check of what the chip holds (the check turned off).
   bool unverified = false;
+  // Where the job stood with the chip when it ended: the verdict and the outcome come from it.
+  JobStage stage = JobStage::NotTouched;
 };
 
 // A job begins: its task, action and start, and the technician's label for it.

@@ -11,7 +11,10 @@
 
 namespace jig {
 
+// The verdict and the journal's outcome of a job, from what it was, where it stood with the
+// chip (report.stage) and whether it succeeded: one table for both.
 std::string VerdictLine(const JobReport& report, LogLanguage language);
+JobOutcome VerdictOutcome(const JobReport& report, bool success);
 
 // What the two sides of a comparison a job offers are called, in the window's language.
 struct ComparisonLabels {

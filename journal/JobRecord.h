@@ -14,6 +14,9 @@ struct JobRecord {
   std::time_t started = 0, ended = 0;
   std::int64_t durationMs = -1;  // measured on a steady clock; -1: from the two times above
   bool success = false;
+  // Called off by the technician before it touched anything (a dialog or a question
+  // declined, a stop before the chip was touched); success is false then too.
+  bool cancelled = false;
   bool chipTouched = false;  // a write or erase sent its first command that changes the chip
   // The chip as the programmer reported it (ID bytes, version answers).
   std::string chipId, chipVersion;
@@ -29,6 +32,16 @@ struct JobRecord {
   std::optional<std::int64_t> firstDifference, differingBytes;
   std::string programVersion;  // filled by the journal when empty
 };
+
+// How a job ended, as the journal keeps it beside success (which older readers know alone).
+enum class JobOutcome { Ok, Failed, Cancelled };
+inline JobOutcome OutcomeOf(const JobRecord& record) {
+  return record.success ? JobOutcome::Ok : record.cancelled ? JobOutcome::Cancelled : JobOutcome::Failed;
+}
+// Its name in the journal, JSON and CSV.
+inline const char* OutcomeName(JobOutcome outcome) {
+  return outcome == JobOutcome::Ok ? "ok" : outcome == JobOutcome::Cancelled ? "cancelled" : "failed";
+}
 
 // A record as the journal gives it back.
 struct JournalEntry {

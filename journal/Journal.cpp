@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view kColumns =
     "id, started, ended, duration_ms, task, action, success, chip_touched, chip_id, chip_version, port, firmware, "
     "file, file_size, file_sha256, backup_path, backup_sha256, verdict, first_difference, differing_bytes, "
-    "program_version, label";
+    "program_version, label, outcome";
 
 #ifdef JIG_VERSION_TEXT
 constexpr std::string_view kProgramVersion = JIG_VERSION_TEXT;
@@ -108,8 +108,8 @@ std::optional<std::int64_t> Journal::record(const JobRecord& r) {
   SqliteStatement insert = db_.prepare(
       "INSERT INTO jobs (started, ended, duration_ms, task, action, success, chip_touched, chip_id, chip_version, "
       "port, firmware, file, file_size, file_sha256, backup_path, backup_sha256, verdict, first_difference, "
-      "differing_bytes, program_version, label) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-      "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21)");
+      "differing_bytes, program_version, label, outcome) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
+      "?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22)");
   const std::int64_t duration =
       r.durationMs >= 0 ? r.durationMs : static_cast<std::int64_t>(r.ended - r.started) * 1000;
   insert.bind(1, UtcText(r.started)).bind(2, UtcText(r.ended)).bind(3, duration);
@@ -119,7 +119,7 @@ std::optional<std::int64_t> Journal::record(const JobRecord& r) {
   insert.bind(15, r.backupPath).bind(16, r.backupSha256).bind(17, r.verdict);
   insert.bind(18, r.firstDifference).bind(19, r.differingBytes);
   insert.bind(20, r.programVersion.empty() ? kProgramVersion : std::string_view(r.programVersion));
-  insert.bind(21, r.label);
+  insert.bind(21, r.label).bind(22, std::string_view(OutcomeName(OutcomeOf(r))));
   if (!insert.run()) return std::nullopt;
   return db_.lastInsertId();
 }
@@ -172,6 +172,8 @@ void Journal::eachEntry(SqliteStatement& select, const std::function<void(const 
     if (!select.isNull(19)) r.differingBytes = select.integer(19);
     r.programVersion = select.textView(20);
     r.label = select.textView(21);
+    // A row from before the outcome was kept has none: ok or failed, from success.
+    r.cancelled = !r.success && !select.isNull(22) && select.textView(22) == OutcomeName(JobOutcome::Cancelled);
     visit(e);
   }
 }
@@ -188,7 +190,7 @@ bool Journal::eachInHistory(const HistoryFilter& filter, const std::function<voi
   if (!filter.task.empty()) sql += " AND task = ?1";
   if (!filter.label.empty()) sql += " AND instr(label, ?2) > 0";
   if (!filter.since.empty()) sql += " AND started >= ?3";
-  if (filter.failedOnly) sql += " AND success = 0";
+  if (filter.failedOnly) sql += " AND success = 0 AND (outcome IS NULL OR outcome <> 'cancelled')";
   sql += " ORDER BY started DESC, id DESC";
   if (filter.limit) sql += " LIMIT " + std::to_string(filter.limit);
   SqliteStatement select = db_.prepare(sql);

@@ -24,6 +24,7 @@ std::vector<JournalField> JournalFields(const JournalEntry& entry) {
           {"task", r.task, false},
           {"action", r.action, false},
           {"success", r.success ? "true" : "false", true},
+          {"outcome", OutcomeName(OutcomeOf(r)), false},
           {"chip_touched", r.chipTouched ? "true" : "false", true},
           {"chip_id", r.chipId, false},
           {"chip_version", r.chipVersion, false},

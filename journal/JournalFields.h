@@ -19,6 +19,9 @@ std::vector<JournalField> JournalFields(const JournalEntry& entry);
 // The value of the named field; empty when there is no such field.
 std::string JournalFieldValue(const std::vector<JournalField>& fields, std::string_view name);
 // A job's result in one word, as the tables show it.
-inline const char* ResultText(bool success) { return success ? "ok" : "FAILED"; }
+inline const char* ResultText(const JobRecord& record) {
+  const JobOutcome outcome = OutcomeOf(record);
+  return outcome == JobOutcome::Ok ? "ok" : outcome == JobOutcome::Cancelled ? "cancelled" : "FAILED";
+}
 
 }  // namespace jig

@@ -27,6 +27,9 @@ constexpr std::string_view kSteps[] = {
        CREATE TABLE backups (
          path TEXT PRIMARY KEY, sha256 TEXT NOT NULL, made TEXT NOT NULL, task TEXT NOT NULL);
        CREATE INDEX backups_made ON backups(made);)",
+    // 3: how a job ended: 'ok', 'failed' or 'cancelled' (called off before it touched
+    // anything). Rows from before it have none: success tells ok from failed.
+    R"(ALTER TABLE jobs ADD COLUMN outcome TEXT;)",
 };
 
 int UserVersion(SqliteDb& db) {

@@ -18,6 +18,7 @@ inline constexpr Rgb kGreen = 0x008000;
 inline constexpr Rgb kYellow = 0xFFFF00;
 inline constexpr Rgb kAqua = 0x00FFFF;
 inline constexpr Rgb kNavy = 0x000080;
+inline constexpr Rgb kSilver = 0xC0C0C0;
 // Not a colour of its own: the system's button-face colour, whatever the theme says.
 inline constexpr Rgb kButtonFace = 0xFF000000;
 }  // namespace colour
@@ -25,11 +26,22 @@ inline constexpr Rgb kButtonFace = 0xFF000000;
 // What a flash job is doing, as it tells its window; each window shows it on its own
 // controls.
 enum class JobPhase { Idle, Reading, Writing, Erasing, Verifying };
+// Where a job stands with the chip, as it goes: what the chip holds if the job ends here.
+// The verdict and the journal's outcome are told from it.
+enum class JobStage {
+  NotTouched,   // nothing that changes the chip has gone out
+  CalledOff,    // the technician called the job off before it touched the chip
+  Erasing,      // a write's erase went out: the chip is erased, perhaps partly, and not written
+  Programming,  // the chip is being written: half written if it ends here
+  Written,      // written to its end; its check has not run to its end
+  Checked,      // written, and its check ran to its end (and said whether the chip holds the file)
+  Refused,      // the chip refused the write (write-protected): it should hold what it held
+};
 struct JobStatus {
   JobPhase phase = JobPhase::Idle;
   int done = 0, total = 0;  // the running pass's progress
   bool ended = false;       // set with Idle at the end of a job, with its verdict
-  bool success = false;
+  JobStage stage = JobStage::NotTouched;
   bool claimed = false;     // a family's own short click holds the lock: no transfer runs
 };
 

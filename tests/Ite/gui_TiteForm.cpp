@@ -362,7 +362,7 @@ TEST_P(IteWindowStop, EndsWhereItStandsAndSaysWhatTheChipHolds) {
   const qint64 stopMs = stopping.elapsed();
   RecordProperty("stop_to_end_ms", static_cast<int>(stopMs));
 
-  EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
+  ASSERT_EQ(questions.size(), c.answer ? 1u : 0u);
   if (c.answer) {
     EXPECT_EQ(questions[0], ite::text::kStopQuestion);
   }

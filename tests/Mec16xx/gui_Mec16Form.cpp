@@ -89,7 +89,7 @@ TEST(Mec16Form, EraseWriteReadByClicksGivesTheFileBack) {
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_ERASE));
   ASSERT_EQ(w.questions.size(), 1u);
   EXPECT_TRUE(w.programmer.hostBytes().empty());
-  EXPECT_EQ(VerdictLines(w.form.Memo_MEC16).last(), QString::fromUtf8("ИТОГ: стирание НЕ выполнено, микросхема не тронута."));
+  EXPECT_EQ(VerdictLines(w.form.Memo_MEC16).last(), QString::fromUtf8("ИТОГ: стирание отменено, микросхема не тронута."));
   w.yes = true;
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_ERASE));
   EXPECT_TRUE(w.programmer.hostBytes().size() > 0);

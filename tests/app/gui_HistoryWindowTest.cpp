@@ -134,6 +134,25 @@ TEST(HistoryWindow, FiltersByTaskLabelAndFailure) {
   }
 }
 
+// A job called off is grey "cancelled", neither a green ok nor a red FAILED, and "failed
+// only" leaves it out.
+TEST(HistoryWindow, ACalledOffJobIsGreyAndNotAFailure) {
+  History h;
+  JobRecord cancelled = Job("npce", "write", kBase + 40, false, "T-3");
+  cancelled.cancelled = true;
+  {
+    Journal journal(JournalFile());
+    ASSERT_TRUE(journal.recordAll({Job("npce", "write", kBase + 30, false, "T-2"), cancelled})) << journal.error().text;
+  }
+  h.window.refresh();
+  EXPECT_EQ(h.column(kResult), (QStringList{"cancelled", "FAILED"}));
+  const QList<QColor> colours{QColor(0xC0, 0xC0, 0xC0), QColor(255, 0, 0)};
+  for (int row = 0; row < h.window.Jobs->rowCount(); ++row)
+    EXPECT_EQ(h.window.Jobs->item(row, kResult)->background().color(), colours[row]) << row;
+  h.window.FailedOnly->setChecked(true);
+  EXPECT_EQ(h.column(kLabel), (QStringList{"T-2"}));
+}
+
 // No journal yet: an empty table and the line that says so. A damaged one: its lines, no rows.
 TEST(HistoryWindow, MissingOrDamagedJournalShowsALineAndNoRows) {
   History h;

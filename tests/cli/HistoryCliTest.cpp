@@ -59,6 +59,33 @@ TEST(HistoryCli, PrintsTheJournalsJobsAsTableAndCsv) {
   EXPECT_EQ(rows[1].rfind("3,2026-11-30T00:53:30Z,2026-11-30T00:53:33Z,", 0), 0u) << rows[1];
 }
 
+// A job called off: "cancelled" in the table, left out by --failed, its outcome in JSON and CSV.
+TEST(HistoryCli, ACalledOffJobIsCancelledNotFailed) {
+  ScratchBackupFolder home;
+  {
+    JobRecord cancelled = Record("npce", "write", kBase + 10, false, "T-3");
+    cancelled.cancelled = true;
+    Journal journal(JournalFile());
+    ASSERT_TRUE(journal.recordAll({Record("npce", "write", kBase, false, "T-2"), cancelled}));
+  }
+  sim::SimD2xx d2xx;
+  auto table = Lines(RunCli(d2xx, {"history"}).out);
+  ASSERT_EQ(table.size(), 3u);
+  EXPECT_EQ(table[1].substr(0, 56), "     2  2026-11-30T00:53:30Z  npce      write       canc");
+  EXPECT_NE(table[1].find(" cancelled "), std::string::npos) << table[1];
+  EXPECT_NE(table[2].find(" FAILED "), std::string::npos) << table[2];
+  const auto failed = Lines(RunCli(d2xx, {"history", "--failed"}).out);
+  ASSERT_EQ(failed.size(), 2u);
+  EXPECT_EQ(failed[1].substr(0, 6), "     1");
+  const std::string json = RunCli(d2xx, {"history", "--json"}).out;
+  EXPECT_NE(json.find(R"("outcome": "cancelled")"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("outcome": "failed")"), std::string::npos) << json;
+  const auto csv = Lines(RunCli(d2xx, {"history", "--csv"}).out);
+  ASSERT_EQ(csv.size(), 3u);
+  EXPECT_EQ(csv[0].rfind("id,started,ended,duration_ms,task,action,success,outcome,", 0), 0u) << csv[0];
+  EXPECT_NE(csv[1].find(",false,cancelled,"), std::string::npos) << csv[1];
+}
+
 TEST(HistoryCli, SaysWhenThereIsNoJournalAndWhenItCannotBeRead) {
   ScratchBackupFolder home;
   sim::SimD2xx d2xx;

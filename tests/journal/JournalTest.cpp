@@ -13,6 +13,7 @@
 
 #include "journal/JobJournal.h"
 #include "journal/Journal.h"
+#include "journal/JournalFields.h"
 #include "journal/JournalSchema.h"
 #include "tests/support/JournalRecords.h"
 #include "tests/support/TestFiles.h"
@@ -99,6 +100,55 @@ TEST(Journal, HistoryIsNewestFirstAndFilters) {
   EXPECT_FALSE(ParseUtcText("2026-12-01T10:00"));
   EXPECT_EQ(ParseUtcText("1970-01-02"), std::optional<std::time_t>(86400));
   EXPECT_EQ(UtcText(*ParseUtcText("2026-12-10T06:42:56Z")), "2026-12-10T06:42:56Z");
+}
+
+// How a job ended, kept beside success: a job called off is neither ok nor failed, "failed
+// only" leaves it out, and its fields and table word say so. A row written by a program of
+// the second schema (success alone) reads as ok or failed.
+TEST(Journal, ACalledOffJobIsKeptAsCancelled) {
+  ScratchJournal scratch;
+  {
+    SqliteDb second(scratch.file.string(), true, 100);
+    ASSERT_TRUE(second.exec(std::string(JournalMigrations()[0])) && second.exec(std::string(JournalMigrations()[1])) &&
+                second.exec("PRAGMA user_version = 2"));
+    for (const char* success : {"1", "0"})
+      ASSERT_TRUE(second.exec(std::string("INSERT INTO jobs (started, ended, duration_ms, task, action, success, "
+                                          "chip_touched, chip_id, chip_version, port, firmware, file, file_size, "
+                                          "file_sha256, backup_path, backup_sha256, verdict, program_version) VALUES "
+                                          "('2026-01-02T03:04:05Z', '2026-01-02T03:04:09Z', 4000, 'ite', 'read', ") +
+                              success + ", 0, '', '', '', '', '', 0, '', '', '', 'RESULT', '4.91')"));
+  }
+  Journal journal(scratch.file);
+  ASSERT_TRUE(journal.ok()) << journal.error().text;
+  JobRecord cancelled = Record("kb90", "write", 1'765'000'300, false);
+  cancelled.cancelled = true;
+  ASSERT_TRUE(journal.recordAll({Record("kb90", "read", 1'765'000'100, true), Record("kb90", "write", 1'765'000'200, false),
+                                 cancelled}));
+  struct Case {
+    std::int64_t id;
+    JobOutcome outcome;
+    const char* word;
+  };
+  for (const Case& c : {Case{1, JobOutcome::Ok, "ok"}, Case{2, JobOutcome::Failed, "FAILED"},
+                        Case{3, JobOutcome::Ok, "ok"}, Case{4, JobOutcome::Failed, "FAILED"},
+                        Case{5, JobOutcome::Cancelled, "cancelled"}}) {
+    const auto entry = journal.job(c.id);
+    ASSERT_TRUE(entry) << c.id;
+    EXPECT_EQ(OutcomeOf(entry->record), c.outcome) << c.id;
+    EXPECT_EQ(std::string(ResultText(entry->record)), c.word) << c.id;
+    const auto fields = JournalFields(*entry);
+    EXPECT_EQ(JournalFieldValue(fields, "outcome"), OutcomeName(c.outcome)) << c.id;
+    EXPECT_EQ(JournalFieldValue(fields, "success"), c.outcome == JobOutcome::Ok ? "true" : "false") << c.id;
+  }
+  std::vector<std::int64_t> failed;
+  for (const auto& entry : journal.history({.failedOnly = true})) failed.push_back(entry.id);
+  EXPECT_EQ(failed, (std::vector<std::int64_t>{2, 4}));  // newest first: the old rows are of 2026
+  // What an older program reading the file sees: success alone, 0 for the job called off.
+  SqliteDb raw(scratch.file.string(), false, 100);
+  SqliteStatement select = raw.prepare("SELECT success, outcome FROM jobs WHERE id = 5");
+  ASSERT_TRUE(select.step());
+  EXPECT_EQ(select.integer(0), 0);
+  EXPECT_EQ(select.text(1), "cancelled");
 }
 
 // A file of the first schema, with a job in it, opened by this program: brought to the newest

@@ -3,6 +3,7 @@
 // alike twice is read once as documented when the second read is off, and a second read
 // that fails ends idle with one line. Bytes on the wire, the file and the log on each path.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -114,6 +115,47 @@ TEST_P(ReadTwice, OffReadsOnceAsDocumented) {
   EXPECT_EQ(task->bench().hostBytes(), row.oneRead);
   EXPECT_EQ(ReadFileBytes(path).size(), row.flashSize);
   EXPECT_EQ(Count(task->bench().view.allLines(), row.again), 0);
+  task->expectIdle();
+}
+
+// A stop that comes as the first read ends (its last block in, or the first dump's check
+// where it is judged before the second read) ends the job there, with the job's line, before
+// the programmer is opened for the second read; the dump is not written.
+TEST_P(ReadTwice, StopAsTheFirstReadEndsEndsBeforeTheSecond) {
+  const FlashTaskRow& row = GetParam();
+  auto task = this->task();
+  TaskBench& bench = task->bench();
+  task->setFlash(FirmwareLike(row.flashSize));
+  std::atomic<bool> stopped = false;
+  // A family that looks for a stop after each block, the last one too, would end its own pass
+  // at the last block: there the first read's dump check is the moment.
+  if (row.verdictAfterMatch) {
+    bench.view.onJob = [&](const JobStatus& status) {
+      if (status.phase == JobPhase::Reading && status.total > 0 && status.done == status.total && !stopped.exchange(true))
+        task->stop();
+    };
+  } else {
+    bench.view.onLog = [&](const std::string& line) {
+      if (line == row.realData && !stopped.exchange(true)) task->stop();
+    };
+  }
+  const std::string path = bench.dir.file("dump.bin");
+  task->read(path, true);
+  ASSERT_TRUE(task->waitEnded(10s));
+  EXPECT_TRUE(stopped.load());
+  EXPECT_EQ(bench.view.endings().back(), false);
+  EXPECT_EQ(bench.hostBytes(), row.oneRead);
+  const auto lines = bench.view.allLines();
+  EXPECT_EQ(Count(lines, row.again), 0);
+  EXPECT_EQ(Count(lines, row.readDone), 1);
+  // The job's line, in each task's wording.
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.find("interrupted before the second read") != std::string::npos ||
+                                   line.find("прервана перед вторым чтением") != std::string::npos;
+                          }),
+            1);
+  EXPECT_FALSE(std::filesystem::exists(path));
   task->expectIdle();
 }
 

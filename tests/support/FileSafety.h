@@ -53,15 +53,28 @@ class ScratchBackupFolder {
   std::optional<std::string> old_;
 };
 
-// The recording view with a hook on the gauges, which move once a block or a page: a test
-// presses a button (from the worker, as the window's own thread would) at a chosen one.
+// The recording view with hooks on the gauges, which move once a block or a page, on the
+// job's status (its phase, progress and where it stands with the chip) and on each line: a
+// test presses a button (from the worker, as the window's own thread would) at a chosen one.
+// Set them before the click.
 class HookedView : public RecordingView {
  public:
   void setGauge(std::string_view gauge, int progress) override {
     RecordingView::setGauge(gauge, progress);
     if (onGauge) onGauge(gauge, progress);
   }
+  void jobChanged(const JobStatus& status) override {
+    if (onJob) onJob(status);
+  }
+  void log(std::string line) override {
+    if (!onLog) return RecordingView::log(std::move(line));
+    const std::string logged = line;
+    RecordingView::log(std::move(line));
+    onLog(logged);
+  }
   std::function<void(std::string_view gauge, int progress)> onGauge;
+  std::function<void(const JobStatus&)> onJob;
+  std::function<void(const std::string&)> onLog;
 };
 
 // The temporary files of dump sinks left in a folder (".name.xxxxxxxx.part").
