@@ -107,6 +107,7 @@ TEST(Journal, HistoryIsNewestFirstAndFilters) {
 // the second schema (success alone) reads as ok or failed.
 TEST(Journal, ACalledOffJobIsKeptAsCancelled) {
   ScratchJournal scratch;
+  fs::create_directories(scratch.file.parent_path());
   {
     SqliteDb second(scratch.file.string(), true, 100);
     ASSERT_TRUE(second.exec(std::string(JournalMigrations()[0])) && second.exec(std::string(JournalMigrations()[1])) &&
