@@ -79,7 +79,7 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
                                       "-" + backup.sha256.substr(0, 8)))
                                .string();
   // Backups of the same contents within a second, by this program or another at the same
-  // moment, take the next free name: a backup's name is never reused, its file never replaced.
+  // moment, take the next free name: a backup never replaces a file.
   const auto nameFor = [&base](int n) { return base + (n == 0 ? std::string() : "-" + std::to_string(n + 1)) + ".bin"; };
   backup.path = nameFor(0);
   int error = 0;
