@@ -262,17 +262,6 @@ TEST_F(DumpSinkTest, TheNextDumpRemovesOnlyTheTemporaryFilesOfWritersThatAreGone
   EXPECT_EQ(ReadFileBytes(dir.file(".dump.bin." + self + ".k3x9a0zq.part")), std::vector<std::uint8_t>{7});
 }
 
-// A dump sink's own temporary file names its writer, so that the rule above can know it.
-TEST_F(DumpSinkTest, TheTemporaryFileNamesItsWriter) {
-  auto sink = DumpSink::Create(target());
-  ASSERT_TRUE(sink);
-  const std::vector<std::string> entries = Entries(dir.path());
-  ASSERT_EQ(entries.size(), 2u);
-  const std::string prefix = ".dump.bin." + std::to_string(getpid()) + ".";
-  EXPECT_TRUE(entries[0].starts_with(prefix) && entries[0].ends_with(".part")) << entries[0];
-  EXPECT_EQ(entries[0].size(), prefix.size() + 8 + 5) << entries[0];
-}
-
 TEST(Sha256, KnownDigests) {
   const std::pair<std::string, const char*> cases[] = {
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
