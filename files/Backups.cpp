@@ -17,6 +17,8 @@ namespace {
 
 // Backups are chip images; anything larger under a recorded name is not one of ours.
 constexpr std::size_t kMaxBackupBytes = 16 * 1024 * 1024;
+// Names for the backups of one task, second and contents: the first, then "-2" to "-99".
+constexpr int kBackupNamesPerSecond = 99;
 
 std::string TimeText(const std::tm& time, const char* format) {
   char text[32];
@@ -33,9 +35,9 @@ bool StillTheRecordedBackup(const KeptBackup& kept) {
   return read.ok() && Sha256Hex(read.bytes) == kept.sha256;
 }
 
-// Removes the oldest recorded backups beyond `keep`, by the journal's recorded UTC times:
-// never the one just made, never one whose file is no longer what was recorded. Backups
-// whose files are gone are forgotten.
+// Removes the oldest recorded backups beyond `keep`, in the order the journal recorded them
+// (never by a time a clock wrote): never the one just made, never one whose file is no
+// longer what was recorded. Backups whose files are gone are forgotten.
 void Rotate(Journal& journal, const fs::path& folder, SavedBackup& backup, std::size_t keep) {
   auto recorded = journal.backupsOldestFirst(folder);
   if (!recorded) return;
@@ -73,19 +75,21 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
   std::error_code ec;
   fs::create_directories(folder, ec);
   const std::time_t now = std::time(nullptr);
-  const std::string base = std::string(task) + "-" + TimeText(platform::LocalTime(now), "%Y%m%d-%H%M%S") + "-" +
-                           backup.sha256.substr(0, 8);
-  // Two backups of the same contents within a second keep both names apart.
-  std::string name = base + ".bin";
-  for (int n = 2; PathTaken((folder / name).string()) && n < 100; ++n) name = base + "-" + std::to_string(n) + ".bin";
-  backup.path = (folder / name).string();
+  const std::string base = (folder / (std::string(task) + "-" + TimeText(platform::LocalTime(now), "%Y%m%d-%H%M%S") +
+                                      "-" + backup.sha256.substr(0, 8)))
+                               .string();
+  // Backups of the same contents within a second, by this program or another at the same
+  // moment, take the next free name: a backup never replaces a file.
+  const auto nameFor = [&base](int n) { return base + (n == 0 ? std::string() : "-" + std::to_string(n + 1)) + ".bin"; };
+  backup.path = nameFor(0);
   int error = 0;
   auto sink = DumpSink::Create(backup.path, &error);
   if (!sink && ec) error = ec.value();
-  if (!sink || !sink->write(image) || !sink->commit()) {
+  if (!sink || !sink->write(image) || !sink->commitUnderFreeName(nameFor, kBackupNamesPerSecond)) {
     backup.problem = SystemErrorText(sink ? sink->error() : error);
     return backup;
   }
+  backup.path = sink->path();
   backup.ok = true;
   // On the journal beside the folder, then rotated by it alone: a time-zone change cannot
   // make a new backup look old, and a file it does not know is never removed.
@@ -96,7 +100,8 @@ SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> imag
     backup.problem = journal && journal->error() ? journal->error().text : "no journal";
     return backup;
   }
-  Rotate(*journal, folder, backup, keep);
+  // One rotation at a time, across programs: each sees what the other removed.
+  journal->changeBackups([&] { Rotate(*journal, folder, backup, keep); });
   return backup;
 }
 

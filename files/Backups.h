@@ -4,9 +4,9 @@
 // kept under $XDG_DATA_HOME/holbrenik-jig/backups/ (~/.local/share/... without it).
 //
 // The job journal beside the folder keeps the backups made there, with their UTC times and
-// SHA-256. Rotation goes by that record alone (oldest recorded UTC time first): a time-zone
-// change cannot make a new backup look old, and a file the program did not make (a
-// technician's own dump, a look-alike name) is never removed.
+// SHA-256. Rotation goes by that record alone, in the order the backups were recorded: a
+// clock that ran ahead or a time-zone change cannot make a new backup look old, and a file
+// the program did not make (a technician's own dump, a look-alike name) is never removed.
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -35,9 +35,10 @@ struct SavedBackup {
 };
 
 // Saves the image as <task>-<YYYYmmdd-HHMMSS>-<first 8 hex digits of its SHA-256>.bin
-// (local time) through a dump sink (never half a file under the name), puts it on the
-// journal beside the folder, then removes the oldest recorded backups beyond `keep`: never the one
-// just made, never a file that is not on the record or no longer holds what was recorded.
+// (local time; "-2.bin" and on when that name is taken) through a dump sink (never half a
+// file under the name, never over another file), puts it on the journal beside the folder,
+// then removes the oldest recorded backups beyond `keep`: never the one just made, never a
+// file that is not on the record or no longer holds what was recorded.
 // The language is that of the lines about a damaged journal met on the way.
 SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> image,
                        const std::filesystem::path& folder = BackupFolder(), std::size_t keep = kMaxBackups,

@@ -21,8 +21,13 @@ void SetFileCallHook(std::function<bool(FileCall)> hook) {
 
 bool PassFileCall(FileCall call) {
   if (!g_hooked.load()) return true;
-  std::lock_guard lock(g_mutex);
-  if (!g_hook || g_hook(call)) return true;
+  std::function<bool(FileCall)> hook;
+  {
+    std::lock_guard lock(g_mutex);
+    hook = g_hook;
+  }
+  // Called without the lock: a hook may hold one thread's call until others reach theirs.
+  if (!hook || hook(call)) return true;
   errno = EIO;
   return false;
 }

@@ -26,6 +26,9 @@ bool CloseFile(int fd);
 
 // Replaces `to` with `from` in one step, through to the disk.
 bool RenameOver(const std::string& from, const std::string& to);
+// Gives `from` the name `to` only while nothing is under it, in one step, even against
+// another program doing the same: false with errno EEXIST when the name is taken.
+bool RenameNoReplace(const std::string& from, const std::string& to);
 // Makes a rename in the folder durable where the system allows it.
 bool SyncFolder(const std::string& folder);
 void RemoveFile(const std::string& path);
@@ -47,6 +50,9 @@ std::filesystem::path UserDataFolder();
 std::tm LocalTime(std::time_t time);
 std::tm UtcTime(std::time_t time);
 unsigned ProcessId();
+// True only when no process with this id runs any more (a process of another user, or one
+// that cannot be asked about, is taken as running).
+bool ProcessGone(unsigned pid);
 
 // Tests only: the calls that make a written file durable, seen in their order; a hook that
 // answers false makes that call fail with EIO, as a failing disk would.

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +39,18 @@ bool CloseFile(int fd) { return ::close(fd) == 0; }
 
 bool RenameOver(const std::string& from, const std::string& to) {
   return PassFileCall(FileCall::Rename) && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (!PassFileCall(FileCall::Rename)) return false;
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  // A file system without that rename: a hard link is refused just as well when the name is taken.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 bool SyncFolder(const std::string& folder) {
@@ -102,5 +116,11 @@ std::tm UtcTime(std::time_t time) {
 }
 
 unsigned ProcessId() { return static_cast<unsigned>(::getpid()); }
+
+bool ProcessGone(unsigned pid) {
+  // Ids beyond pid_t, and 0 (the caller's group), name no one process.
+  if (pid == 0 || pid > 0x7fffffffu) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
 
 }  // namespace jig::platform

@@ -66,6 +66,15 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return false;
 }
 
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (!PassFileCall(FileCall::Rename)) return false;
+  // Without MOVEFILE_REPLACE_EXISTING the move is refused when the name is taken.
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  const DWORD error = GetLastError();
+  errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+  return false;
+}
+
 // MOVEFILE_WRITE_THROUGH has already made the rename durable; a folder has no handle to flush.
 bool SyncFolder(const std::string&) { return PassFileCall(FileCall::SyncFolder); }
 
@@ -115,5 +124,16 @@ std::tm UtcTime(std::time_t time) {
 }
 
 unsigned ProcessId() { return static_cast<unsigned>(GetCurrentProcessId()); }
+
+bool ProcessGone(unsigned pid) {
+  if (pid == 0) return false;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  // No such id: gone. Refused (another user's process): taken as running.
+  if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+  // A process that has ended but is still held open by someone is signalled.
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
 
 }  // namespace jig::platform

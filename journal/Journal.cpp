@@ -237,8 +237,9 @@ bool Journal::rememberBackup(const KeptBackup& backup) {
 
 std::optional<std::vector<KeptBackup>> Journal::backupsOldestFirst(const fs::path& folder) {
   if (!ok()) return std::nullopt;
-  // Recorded UTC time first; among backups of one second, the order they were recorded in.
-  SqliteStatement select = db_.prepare("SELECT path, sha256, made, task FROM backups ORDER BY made, rowid");
+  // The order they were recorded in, the table's own sequence: a clock that once ran ahead
+  // wrote times that would make the oldest backups look the newest.
+  SqliteStatement select = db_.prepare("SELECT path, sha256, made, task FROM backups ORDER BY rowid");
   std::vector<KeptBackup> kept;
   while (select.step()) {
     KeptBackup backup{select.text(0), select.text(1), ParseUtcText(select.textView(2)).value_or(0), select.text(3)};
@@ -253,6 +254,16 @@ bool Journal::forgetBackup(const std::string& path) {
   SqliteStatement remove = db_.prepare("DELETE FROM backups WHERE path = ?1");
   remove.bind(1, path);
   return remove.run();
+}
+
+bool Journal::changeBackups(const std::function<void()>& change) {
+  if (!ok() || !db_.exec("BEGIN IMMEDIATE")) return false;
+  change();
+  if (db_.exec("COMMIT")) return true;
+  const SqliteError failed = db_.error();
+  db_.exec("ROLLBACK");
+  db_.setError(failed);
+  return false;
 }
 
 }  // namespace jig

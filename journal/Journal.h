@@ -67,9 +67,14 @@ class Journal {
   std::vector<JournalEntry> jobsWithSha256(const std::string& sha256);
 
   bool rememberBackup(const KeptBackup& backup);
-  // The backups on record under the folder, oldest first by their recorded UTC time.
+  // The backups on record under the folder, oldest first in the order they were recorded
+  // (never by the recorded time: a clock can be wrong).
   std::optional<std::vector<KeptBackup>> backupsOldestFirst(const std::filesystem::path& folder);
   bool forgetBackup(const std::string& path);
+  // Runs `change` in one write transaction: another program's change waits for it (up to
+  // kJournalBusyMs), so two rotations at once never both remove the same excess. False
+  // when the transaction could not be begun or committed.
+  bool changeBackups(const std::function<void()>& change);
 
  private:
   std::vector<JournalEntry> entries(SqliteStatement& select);

@@ -5,15 +5,22 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "files/Backups.h"
+#include "files/PlatformFiles.h"
 #include "files/Sha256.h"
+#include "journal/Journal.h"
 #include "tests/support/Environment.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/TestFiles.h"
@@ -122,6 +129,37 @@ TEST(Backups, RotationGoesByTheOrderMadeWhateverTheNamesSay) {
   }
 }
 
+// Backups recorded while the clock said 2099, then written under the right time: rotation
+// goes by the order the backups were recorded, so each new one removes the oldest made (a
+// 2099 one first), never the board's backup made just before.
+TEST(Backups, AClockThatRanAheadNeverTurnsRotationAgainstTheNewest) {
+  ScratchBackups dir;
+  fs::create_directories(dir.folder);
+  constexpr std::time_t k2099 = 4'070'908'800;  // 2099-01-01T00:00:00Z
+  std::vector<std::string> made;
+  {
+    Journal journal(JournalFileFor(dir.folder));
+    for (std::size_t i = 0; i < 2; ++i) {
+      made.push_back(dir.file("kb90-20990101-00000" + std::to_string(i) + "-00000000.bin"));
+      WriteFileBytes(made.back(), Image(100 + i));
+      ASSERT_TRUE(journal.rememberBackup({made.back(), Sha256Hex(Image(100 + i)), k2099 + std::time_t(i), "kb90"}));
+    }
+  }
+  // Three kept: board n's backup removes what was recorded three before it.
+  for (std::size_t board = 0; board < 4; ++board) {
+    SCOPED_TRACE(board);
+    const SavedBackup saved = SaveBackup("kb90", Image(board), dir.folder, 3);
+    ASSERT_TRUE(saved.ok && saved.problem.empty()) << saved.problem;
+    const std::vector<std::string> expected =
+        made.size() >= 3 ? std::vector<std::string>{made[made.size() - 3]} : std::vector<std::string>{};
+    EXPECT_EQ(saved.removed, expected);
+    made.push_back(saved.path);
+    std::vector<std::string> kept(made.end() - std::min<std::size_t>(made.size(), 3), made.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(test::BackupsIn(dir.folder), kept);
+  }
+}
+
 // Only what the program made and recorded is removed, and only while it still holds what
 // was recorded: a technician's own dump, a look-alike name of a known task, a recorded name
 // whose file was replaced or turned into a link all stay. The backup just made stays even
@@ -134,11 +172,16 @@ TEST(Backups, NothingButTheProgramsOwnRecordedBackupsIsRemoved) {
   for (const auto& name : foreign) WriteFileBytes(dir.file(name), {7});
   const SavedBackup replaced = SaveBackup("npce", Image(1), dir.folder);
   const SavedBackup linked = SaveBackup("npce", Image(2), dir.folder);
+  const SavedBackup linkedToCopy = SaveBackup("npce", Image(5), dir.folder);
   const SavedBackup plain = SaveBackup("npce", Image(3), dir.folder);
-  ASSERT_TRUE(replaced.ok && linked.ok && plain.ok);
+  ASSERT_TRUE(replaced.ok && linked.ok && linkedToCopy.ok && plain.ok);
   WriteFileBytes(replaced.path, {1, 2, 3});  // the technician put something else there
   fs::remove(linked.path);
   fs::create_symlink(plain.path, linked.path);
+  // A link to a copy with the very bytes on record is still no backup the program made.
+  const std::string copy = dir.dir.file("copy.bin");
+  fs::rename(linkedToCopy.path, copy);
+  fs::create_symlink(copy, linkedToCopy.path);
 
   const SavedBackup last = SaveBackup("npce", Image(4), dir.folder, 0);
   ASSERT_TRUE(last.ok);
@@ -146,7 +189,86 @@ TEST(Backups, NothingButTheProgramsOwnRecordedBackupsIsRemoved) {
   for (const auto& name : foreign) EXPECT_TRUE(fs::exists(dir.file(name))) << name;
   EXPECT_EQ(ReadFileBytes(replaced.path), (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_TRUE(fs::is_symlink(linked.path));
+  EXPECT_TRUE(fs::is_symlink(linkedToCopy.path));
+  EXPECT_EQ(ReadFileBytes(copy), Image(5));
   EXPECT_EQ(ReadFileBytes(last.path), Image(4));
+}
+
+// Holds every dump sink's rename until `count` have come to theirs (or a bound passes): by
+// then each has picked its name, so backups of one second and one content all want the same.
+class RenamesMeet {
+ public:
+  explicit RenamesMeet(std::size_t count) : count_(count) {
+    platform::SetFileCallHook([this](platform::FileCall call) {
+      if (call != platform::FileCall::Rename) return true;
+      std::unique_lock lock(mutex_);
+      ++arrived_;
+      met_.notify_all();
+      met_.wait_for(lock, std::chrono::seconds(20), [this] { return arrived_ >= count_; });
+      return true;
+    });
+  }
+  ~RenamesMeet() { platform::SetFileCallHook(nullptr); }
+  RenamesMeet(const RenamesMeet&) = delete;
+  RenamesMeet& operator=(const RenamesMeet&) = delete;
+  bool allMet() {
+    std::lock_guard lock(mutex_);
+    return arrived_ >= count_;
+  }
+
+ private:
+  std::size_t count_;
+  std::size_t arrived_ = 0;
+  std::mutex mutex_;
+  std::condition_variable met_;
+};
+
+// Writes of the same chip at the same moment (one bench, several programs): every job keeps a
+// backup file of its own under a name of its own, each on record; with a limit, rotations at
+// once leave exactly the kept count, the oldest gone.
+TEST(Backups, BackupsOfOneContentAtOnceEachKeepAFileOfTheirOwn) {
+  struct Case {
+    std::size_t jobs, older, keep;  // keep >= jobs: the jobs' own backups all stay
+  };
+  for (const Case c : {Case{10, 0, kMaxBackups}, Case{10, 8, 12}}) {
+    SCOPED_TRACE(c.keep);
+    ScratchBackups dir;
+    std::vector<std::string> older;
+    for (std::size_t i = 0; i < c.older; ++i) older.push_back(SaveBackup("kb90", Image(i), dir.folder, c.keep).path);
+    {
+      const Journal created(JournalFileFor(dir.folder));  // there before the jobs, as on a bench in use
+      ASSERT_TRUE(created.ok());
+    }
+
+    const std::vector<std::uint8_t> image = Image(99);
+    std::vector<SavedBackup> saved(c.jobs);
+    {
+      RenamesMeet meet(c.jobs);
+      std::vector<std::jthread> jobs;
+      for (std::size_t i = 0; i < c.jobs; ++i)
+        jobs.emplace_back([&, i] { saved[i] = SaveBackup("kb90", image, dir.folder, c.keep); });
+      jobs.clear();
+      EXPECT_TRUE(meet.allMet()) << "the jobs never met at their renames";
+    }
+    const std::size_t olderKept = std::min(c.older, c.keep - c.jobs);
+    std::vector<std::string> expected(older.end() - static_cast<std::ptrdiff_t>(olderKept), older.end());
+    for (const SavedBackup& backup : saved) {
+      ASSERT_TRUE(backup.ok && backup.problem.empty()) << backup.path << " " << backup.problem;
+      EXPECT_EQ(ReadFileBytes(backup.path), image) << backup.path;
+      expected.push_back(backup.path);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(std::adjacent_find(expected.begin(), expected.end()), expected.end()) << "a name was given twice";
+    const std::vector<std::string> files = test::BackupsIn(dir.folder);
+    EXPECT_EQ(files, expected) << "the newest " << c.keep << " are kept, no more, no fewer";
+    Journal journal(JournalFileFor(dir.folder));
+    const auto recorded = journal.backupsOldestFirst(dir.folder);
+    ASSERT_TRUE(recorded);
+    std::vector<std::string> onRecord;
+    for (const KeptBackup& kept : *recorded) onRecord.push_back(kept.path);
+    std::sort(onRecord.begin(), onRecord.end());
+    EXPECT_EQ(onRecord, files) << "every file on record, and nothing else";
+  }
 }
 
 TEST(Backups, TheFolderFollowsXdgDataHome) {

@@ -2,6 +2,7 @@
 // reaches its name whole or not at all, the backups before a write and their digests.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -200,6 +201,65 @@ TEST_F(DumpSinkTest, ALinkIsReplacedNotFollowedAndAFolderIsNoTarget) {
   fs::create_directory(dir.file("folder"));
   EXPECT_FALSE(DumpSink::Create(dir.file("folder")));
   EXPECT_FALSE(DumpSink::Create(dir.file("no-such-folder/dump.bin")));
+}
+
+// A process that has ended and been reaped: its id names no running process.
+unsigned GoneProcessId() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return static_cast<unsigned>(child);
+}
+
+// A writer killed outright leaves its temporary file; the next dump sink in the folder removes
+// it, and only it: a file of a writer that still runs (this program, another one), a file
+// named otherwise, and anything that is no regular file all stay.
+TEST_F(DumpSinkTest, TheNextDumpRemovesOnlyTheTemporaryFilesOfWritersThatAreGone) {
+  const std::string gone = std::to_string(GoneProcessId());
+  const std::string self = std::to_string(getpid());
+  const std::string other = std::to_string(getppid());
+  fs::create_directory(dir.file("sub"));
+  struct Case {
+    std::string name;
+    enum Kind { File, Folder, Link } kind;
+    bool removed;
+  };
+  const Case cases[] = {
+      {".dump.bin." + gone + ".k3x9a0zq.part", Case::File, true},
+      {".другой дамп.bin." + gone + ".00000000.part", Case::File, true},
+      {".a.b.c." + gone + ".zzzzzzzz.part", Case::File, true},
+      {".dump.bin." + self + ".k3x9a0zq.part", Case::File, false},
+      {".dump.bin." + other + ".k3x9a0zq.part", Case::File, false},
+      {".dump.bin." + gone + ".K3X9A0ZQ.part", Case::File, false},
+      {".dump.bin." + gone + ".k3x9a0z.part", Case::File, false},
+      {".dump.bin." + gone + ".k3x9a0zqq.part", Case::File, false},
+      {".dump.bin.0" + gone + ".k3x9a0zq.part", Case::File, false},
+      {".dump.bin.99999999999.k3x9a0zq.part", Case::File, false},
+      {".dump.bin.k3x9a0zq.part", Case::File, false},
+      {"." + gone + ".k3x9a0zq.part", Case::File, false},
+      {".." + gone + ".k3x9a0zq.part", Case::File, false},
+      {"dump.bin." + gone + ".k3x9a0zq.part", Case::File, false},
+      {".dump.bin." + gone + ".k3x9a0zq.part.keep", Case::File, false},
+      {".dump.bin." + gone + ".k3x9a0zq.parts", Case::File, false},
+      {".d.bin." + gone + ".k3x9a0zq.part", Case::Folder, false},
+      {".l.bin." + gone + ".k3x9a0zq.part", Case::Link, false},
+  };
+  for (const Case& c : cases) {
+    if (c.kind == Case::File) WriteFileBytes(dir.file(c.name), {7});
+    if (c.kind == Case::Folder) fs::create_directory(dir.file(c.name));
+    if (c.kind == Case::Link) fs::create_symlink(dir.file("dump.bin"), dir.file(c.name));
+  }
+  // The leftovers of the folder written into only.
+  WriteFileBytes(dir.file("sub/.dump.bin." + gone + ".k3x9a0zq.part"), {7});
+
+  auto sink = DumpSink::Create(target());
+  ASSERT_TRUE(sink);
+  ASSERT_TRUE(sink->write(fresh) && sink->commit());
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(fs::symlink_status(dir.file(c.name))), !c.removed) << c.name;
+  EXPECT_TRUE(fs::exists(dir.file("sub/.dump.bin." + gone + ".k3x9a0zq.part")));
+  EXPECT_EQ(ReadFileBytes(target()), fresh);
+  EXPECT_EQ(ReadFileBytes(dir.file(".dump.bin." + self + ".k3x9a0zq.part")), std::vector<std::uint8_t>{7});
 }
 
 TEST(Sha256, KnownDigests) {

@@ -4,9 +4,12 @@
 // before a write holds the chip's old contents.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "cli/CliInterrupt.h"
 #include "files/DumpSink.h"
@@ -263,6 +266,44 @@ TEST_P(FileSafety, AClosedLogReaderNeitherStopsNorChangesAWrite) {
   const CliRun back = run({"read", dir.file("back.bin")});
   ASSERT_EQ(back.status, kExitOk) << back.out << back.err;
   EXPECT_EQ(ReadFileBytes(dir.file("back.bin")), image);
+}
+
+// A read killed outright (SIGKILL: no handler runs) leaves its temporary file beside the
+// dump; the next program that writes into the folder removes it. A temporary file of a
+// writer that still runs and the files that only look like one stay.
+TEST(KilledWriter, TheNextProgramRemovesTheTemporaryFileOfAReadKilledOutright) {
+  test::TempDir dir;
+  const std::string program = std::string(JIG_BINARY_DIR) + "/holbrenik-jig";
+  std::vector<std::string> left;
+  std::string killedPid;
+  {
+    test::BackgroundProgram killed({program, "--simulate", "--sim-wire", "kb90", "read", dir.file("a.bin")});
+    ASSERT_GT(killed.pid(), 0);
+    killedPid = std::to_string(killed.pid());
+    // Until the read has created its file (at wire speed it then runs for a second or more).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((left = test::TemporaryDumps(dir.path())).empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    killed.signal(SIGKILL);
+    std::string output;
+    EXPECT_EQ(killed.wait(10000, output), 128 + SIGKILL) << output;
+  }
+  ASSERT_EQ(left.size(), 1u) << "the read never created its file";
+  EXPECT_TRUE(left[0].starts_with(".a.bin." + killedPid + ".")) << left[0];
+  EXPECT_FALSE(fs::exists(dir.file("a.bin")));
+  ASSERT_EQ(test::TemporaryDumps(dir.path()), left) << "SIGKILL leaves the file behind";
+
+  const std::string live = ".b.bin." + std::to_string(getpid()) + ".abcdefgh.part";
+  const std::vector<std::string> lookAlikes = {".a.bin." + killedPid + ".abcdefgh.part.txt",
+                                               "a.bin." + killedPid + ".abcdefgh.part", ".a.bin.abcdefgh.part"};
+  WriteFileBytes(dir.file(live), {1});
+  for (const auto& name : lookAlikes) WriteFileBytes(dir.file(name), {2});
+  std::string out;
+  EXPECT_EQ(test::RunProgram({program, "--simulate", "kb90", "read", dir.file("c.bin")}, out), kExitOk) << out;
+  EXPECT_EQ(ReadFileBytes(dir.file("c.bin")).size(), 131072u);
+  EXPECT_FALSE(fs::exists(dir.file(left[0])));
+  EXPECT_EQ(ReadFileBytes(dir.file(live)), std::vector<std::uint8_t>{1});
+  for (const auto& name : lookAlikes) EXPECT_EQ(ReadFileBytes(dir.file(name)), std::vector<std::uint8_t>{2}) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -77,7 +77,7 @@ class HookedView : public RecordingView {
   std::function<void(const std::string&)> onLog;
 };
 
-// The temporary files of dump sinks left in a folder (".name.xxxxxxxx.part").
+// The temporary files of dump sinks left in a folder (".name.PID.xxxxxxxx.part").
 inline std::vector<std::string> TemporaryDumps(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;

@@ -28,7 +28,7 @@ struct CleanFileFaults {
   }
 };
 
-// A dump sink's leftovers in folder: ".NAME.XXXXXXXX.part".
+// A dump sink's leftovers in folder: ".NAME.PID.XXXXXXXX.part".
 inline std::vector<std::string> PartFiles(const std::filesystem::path& folder) {
   std::vector<std::string> parts;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
