@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Ite/IteFamily.h"
+#include "Ite/IteLines.h"
 #include "cli/CliInterrupt.h"
 #include "view/Cp1251.h"
 #include "Ite/IteBounds.h"
@@ -178,7 +179,7 @@ int RunAction(CliRequest& request, IteOperations& ops, IteConsoleView& view) {
     view.setYesNoAnswer(request.yes);
     ops.job().write();
   }
-  const CliStop stop{[&ops] { ops.job().requestStop(); }, action == "write", &ops.job().chipGate()};
+  const CliStop stop{[&ops] { ops.job().requestStop(); }, action == "write", &ops.job().chipGate(), ite::kLanguage};
   const int status = AwaitOperation(view, std::chrono::milliseconds(limits::kIteOperationBoundMs), stop, "ite " + action);
   // The worker ends by itself: every wait in it has its bound.
   ops.job().joinWorker();

@@ -4,6 +4,7 @@
 
 #include "Mec16xx/Mec16Family.h"
 #include "Mec16xx/Mec16Operations.h"
+#include "Mec16xx/Mec16Texts.h"
 #include "cli/CliInterrupt.h"
 #include "Mec16xx/Mec16Bounds.h"
 #include "main/SwitchCli.h"
@@ -44,7 +45,7 @@ int RunMec16Command(CliRequest& request) {
     operations.job().write();
   }
   const CliStop stop{[&operations] { operations.job().requestStop(); }, action == "write" || action == "erase",
-                      &operations.job().chipGate()};
+                      &operations.job().chipGate(), mec16::text::kLanguage};
   return AwaitOperation(view, std::chrono::milliseconds(limits::kMec16OperationBoundMs), stop, "mec16 " + action);
 }
 

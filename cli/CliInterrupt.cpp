@@ -20,10 +20,28 @@ extern "C" void OnInterrupt(int signal) {
   RingInterruptWake();
 }
 
-constexpr std::string_view kWriteWarning =
-    "Stopping a write midway leaves the chip half written; the write goes on. Press Ctrl-C again to stop it anyway.";
-constexpr std::string_view kCancelBeforeTouch =
-    "Stopping before the chip is touched: the write is called off and the chip keeps what it holds.";
+// What the wait tells the technician, in the language of the task's log (the MEC16xx and ITE
+// command lines speak Russian).
+struct InterruptTexts {
+  std::string_view writeGoesOn;
+  std::string_view calledOff;
+  std::string_view notEnded;  // after "<what>: ", before the bound in seconds
+  std::string_view seconds;
+};
+
+constexpr InterruptTexts kEnglish{
+    "Stopping a write midway leaves the chip half written; the write goes on. Press Ctrl-C again to stop it anyway.",
+    "Stopping before the chip is touched: the write is called off and the chip keeps what it holds.",
+    "the operation did not end within ", " s"};
+constexpr InterruptTexts kRussian{
+    "Остановка записи на середине оставит микросхему записанной наполовину; запись продолжается. Нажмите Ctrl-C "
+    "ещё раз, чтобы всё же остановить её.",
+    "Остановка до начала работы с микросхемой: запись отменена, в микросхеме остаётся прежнее содержимое.",
+    "операция не завершилась за ", " с"};
+
+const InterruptTexts& TextsFor(LogLanguage language) {
+  return language == LogLanguage::Russian ? kRussian : kEnglish;
+}
 
 }  // namespace
 
@@ -39,6 +57,7 @@ void ResetInterrupts() {
 
 int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const CliStop& stop, std::string_view what) {
   OpenInterruptWake();
+  const InterruptTexts& texts = TextsFor(stop.language);
   const auto deadline = std::chrono::steady_clock::now() + bound;
   int seen = 0;
   bool stopAsked = false;
@@ -50,9 +69,9 @@ int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const Cli
       seen = count;
       const bool untouched = stop.isWrite && stop.gate && stop.gate->cancel();
       if (stop.isWrite && !untouched && count == 1) {
-        view.errorBox(std::string(kWriteWarning));
+        view.errorBox(std::string(texts.writeGoesOn));
       } else if (!stopAsked && stop.requestStop) {
-        if (untouched) view.errorBox(std::string(kCancelBeforeTouch));
+        if (untouched) view.errorBox(std::string(texts.calledOff));
         stopAsked = true;
         stop.requestStop();
       }
@@ -64,7 +83,8 @@ int AwaitOperation(ConsoleView& view, std::chrono::milliseconds bound, const Cli
     WaitInterruptWake(std::chrono::milliseconds(left));
   }
   if (!result) {
-    view.errorBox(std::string(what) + ": the operation did not end within " + std::to_string(bound.count() / 1000) + " s");
+    view.errorBox(std::string(what) + ": " + std::string(texts.notEnded) + std::to_string(bound.count() / 1000) +
+                  std::string(texts.seconds));
     return kExitFailed;
   }
   // A signal that only got the warning did not stop anything: the write's own outcome counts.

@@ -25,7 +25,7 @@ std::string CountEn(std::size_t count) {
 }  // namespace
 
 DumpVerdict CheckDumpPattern(std::span<const std::uint8_t> dump) {
-  if (dump.empty()) return {};
+  if (dump.empty()) return {DumpPattern::Empty, 0};
   if (std::all_of(dump.begin(), dump.end(), [](std::uint8_t b) { return b == 0xFF; })) return {DumpPattern::AllFF, 1};
   if (std::all_of(dump.begin(), dump.end(), [](std::uint8_t b) { return b == 0x00; })) return {DumpPattern::All00, 1};
   const std::size_t longest = std::min(kMaxPatternPeriod, dump.size() / kMinPatternRepeats);
@@ -60,6 +60,8 @@ std::string DumpPatternLine(const DumpVerdict& verdict, LogLanguage language) {
       return (ru ? "Внимание: дамп повторяет один и тот же блок из " + std::to_string(verdict.period) + " байт."
                  : "Warning: the dump repeats one " + std::to_string(verdict.period) + "-byte pattern throughout.") +
              advice;
+    case DumpPattern::Empty:
+      return ru ? "Внимание: дамп пуст (0 байт)." : "Warning: the dump is empty (0 bytes).";
     case DumpPattern::Mixed:
       break;
   }

@@ -12,7 +12,7 @@
 
 namespace jig {
 
-enum class DumpPattern { Mixed, AllFF, All00, Repeated };
+enum class DumpPattern { Mixed, AllFF, All00, Repeated, Empty };
 
 struct DumpVerdict {
   DumpPattern pattern = DumpPattern::Mixed;

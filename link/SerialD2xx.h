@@ -47,6 +47,10 @@ class SerialD2xx : public D2xx {
   // and open again: a command keeps the port for its whole run.
   void holdPortLocks(bool hold) { holdLocks_ = hold; }
 
+  // The other program that holds the advisory lock on the port at path, from the kernel's
+  // list of locks (nullopt: none, or this process).
+  static std::optional<long> LockHolder(const std::string& path);
+
   // The FTDI tty ports under sysfsRoot, as device paths, in a stable order.
   static std::vector<std::string> FindFtdiPorts(const std::string& sysfsRoot);
   const std::vector<std::string>& devices() const { return devices_; }

@@ -110,8 +110,10 @@ FT_STATUS WaitForInput(SerialD2xx::Port& port, DWORD count, Clock::time_point de
   }
 }
 
+}  // namespace
+
 // The program that holds a port's advisory lock, from the kernel's list of locks.
-std::optional<long> LockHolder(const std::string& path) {
+std::optional<long> SerialD2xx::LockHolder(const std::string& path) {
   struct stat node {};
   if (::stat(path.c_str(), &node) != 0) return std::nullopt;
   std::ifstream locks("/proc/locks");
@@ -130,8 +132,6 @@ std::optional<long> LockHolder(const std::string& path) {
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 SerialD2xx::SerialD2xx(std::vector<std::string> ports, std::string sysfsRoot)
     : fixedPorts_(std::move(ports)), sysfsRoot_(std::move(sysfsRoot)) {}

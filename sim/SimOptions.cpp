@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -44,11 +45,13 @@ std::vector<FaultName> AllFaultNames() {
 
 namespace {
 
+constexpr unsigned long long kLargestCount = 0x7FFFFFFF;
+
 // A count, a time or an address: digits (0x for hex; an address may be bare hex), no sign,
 // and no more than its largest value. A fault that would read "-1" or a number past the
 // range as "no fault" would run a test of nothing.
-bool UnsignedValue(const std::string& value, unsigned long long largest, bool bareHex) {
-  if (value.empty()) return true;  // the fault's own default
+bool UnsignedValue(const std::string& value, unsigned long long least, unsigned long long largest, bool bareHex) {
+  if (value.empty()) return false;
   if (value.find_first_of("+- ") != std::string::npos) return false;
   auto parse = [&](int base) -> std::optional<unsigned long long> {
     errno = 0;
@@ -59,7 +62,55 @@ bool UnsignedValue(const std::string& value, unsigned long long largest, bool ba
   };
   std::optional<unsigned long long> number = parse(0);
   if (!number && bareHex) number = parse(16);
-  return number && *number <= largest;
+  return number && *number >= least && *number <= largest;
+}
+
+// The range a fault's help gives its number ("(1-512)"), else any count.
+std::pair<unsigned long long, unsigned long long> DocumentedRange(const std::string& help) {
+  std::size_t open = help.find('(');
+  for (; open != std::string::npos; open = help.find('(', open + 1)) {
+    unsigned long long least = 0, most = 0;
+    int used = 0;
+    if (std::sscanf(help.c_str() + open, "(%llu-%llu)%n", &least, &most, &used) == 2 && used > 0) return {least, most};
+  }
+  return {0, kLargestCount};
+}
+
+// Why a fault's value cannot be taken; empty when it can.
+std::string ValueError(const std::string& name, const std::string& placeholder, const std::string& help,
+                       const std::string& value) {
+  // A fault that counts something without a count would run a test of nothing, unless its
+  // help gives what no value means.
+  const bool numeric = placeholder == "N" || placeholder == "MS" || placeholder == "US" || placeholder == "ADDR" ||
+                       placeholder == "V" || placeholder == "N[,M..]";
+  if (numeric && value.empty() && help.find("no value:") == std::string::npos)
+    return name + " needs a value: " + name + "=" + placeholder;
+  if (value.empty()) return {};
+  auto outOfRange = [&](unsigned long long least, unsigned long long most) {
+    return name + " takes a number from " + std::to_string(least) + " to " + std::to_string(most) + ", not \"" +
+           value + "\"";
+  };
+  if (placeholder == "N" || placeholder == "MS" || placeholder == "US") {
+    const auto [least, most] = DocumentedRange(help);
+    if (!UnsignedValue(value, least, most, false)) return outOfRange(least, most);
+  }
+  if (placeholder == "ADDR" && !UnsignedValue(value, 0, 0xFFFFFFFF, help.find("(hex)") != std::string::npos))
+    return outOfRange(0, 0xFFFFFFFF);
+  if (placeholder == "V" && !UnsignedValue(value, 0, 0xFF, false)) return outOfRange(0, 0xFF);
+  if (placeholder == "N[,M..]") {
+    // Every item a count: "1,,3", a sign or a number past the range would quietly match nothing.
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t comma = value.find(',', start);
+      const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      if (item.empty() || !UnsignedValue(item, 0, kLargestCount, false))
+        return name + " takes a list of numbers from 0 to " + std::to_string(kLargestCount) + ", not \"" + value +
+               "\"";
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -78,16 +129,8 @@ bool AddFault(SimOptions& options, const std::string& fault, std::string& error)
   }
   const std::size_t placeholderAt = declared->name.find('=');
   const std::string placeholder = placeholderAt == std::string::npos ? "" : declared->name.substr(placeholderAt + 1);
-  constexpr unsigned long long kLargestCount = 0x7FFFFFFF;
-  const bool badNumber = ((placeholder == "N" || placeholder == "MS" || placeholder == "US") &&
-                          !UnsignedValue(value, kLargestCount, false)) ||
-                         (placeholder == "ADDR" &&
-                          !UnsignedValue(value, 0xFFFFFFFF, declared->help.find("(hex)") != std::string::npos)) ||
-                         (placeholder == "V" && !UnsignedValue(value, 0xFF, false));
-  if (badNumber) {
-    error = name + " takes a number from 0 to " +
-            std::to_string(placeholder == "ADDR" ? 0xFFFFFFFFULL : placeholder == "V" ? 0xFFULL : kLargestCount) +
-            ", not \"" + value + "\"";
+  if (std::string reason = ValueError(name, placeholder, declared->help, value); !reason.empty()) {
+    error = std::move(reason);
     return false;
   }
   // The faults whose value is N:MS, with an example each.
@@ -109,7 +152,11 @@ std::optional<BytesAndMs> ParseBytesAndMs(const std::string& value) {
     const std::string bytes = value.substr(0, colon), time = value.substr(colon + 1);
     const long long count = std::stoll(bytes, &usedBytes);
     const long long ms = std::stoll(time, &usedTime);
-    if (usedBytes != bytes.size() || usedTime != time.size() || count < 0 || ms < 0) return std::nullopt;
+    // Both are counts as every other fault's number: no sign, no more than kLargestCount.
+    if (usedBytes != bytes.size() || usedTime != time.size() || bytes.find_first_of("+- ") != std::string::npos ||
+        time.find_first_of("+- ") != std::string::npos || count < 0 || ms < 0 ||
+        static_cast<unsigned long long>(count) > kLargestCount || static_cast<unsigned long long>(ms) > kLargestCount)
+      return std::nullopt;
     return BytesAndMs{static_cast<std::size_t>(count), ms};
   } catch (...) {
     return std::nullopt;

@@ -75,11 +75,19 @@ TEST(Options, SharedAnswersAnywhereAndTheEndOfOptions) {
 // A fault's number that cannot be meant is bad usage, never a fault silently left off.
 TEST(Options, FaultNumbersOutOfTheirRangeAreBadUsage) {
   const std::pair<const char*, bool> cases[] = {
-      {"silence-after=10", true},        {"silence-after=0x20", true},     {"silence-after=", true},
+      {"silence-after=10", true},        {"silence-after=0x20", true},     {"silence-after=", false},
       {"silence-after=-1", false},       {"unplug-after=+5", false},       {"garbage-after=99999999999999999999", false},
       {"npce-erase-ms=2147483648", false}, {"npce-erase-ms=2147483647", true}, {"kb90-bad-byte=0x1FFFF", true},
       {"kb90-bad-byte=-3", false},       {"mec16-flip-bit=2FFFF", true},   {"mec16-flip-bit=1FFFFFFFF", false},
       {"npce-end-answer=255", true},     {"npce-end-answer=256", false},   {"silence-after=12abc", false},
+      // A fault that counts something needs its count; lists take counts only; a range in
+      // the fault's help is its range.
+      {"silence-after", false},          {"kb90-pace-marks=", true},       {"kb90-pace-marks", true},
+      {"mec16-no-g=-2", false},          {"mec16-no-g=1,99999999999999", false}, {"mec16-no-g=1,7", true},
+      {"mec16-lose-register=,,", false}, {"mec16-lose-register=2,", false}, {"mec16-lose-register=", false},
+      {"send-past-purge=1:99999999999", false}, {"send-past-purge=1:+5", false}, {"send-past-purge=40:10", true},
+      {"kb90-silence-block=0", false},   {"kb90-silence-block=513", false}, {"kb90-silence-block=1", true},
+      {"kb90-silence-block=512", true},  {"mec16-id-bytes=4", false},      {"mec16-id-bytes=3", true},
   };
   for (const auto& [fault, accepted] : cases) {
     const Options options = ParseOptions({"--simulate", "--sim-fault", fault, "version"});

@@ -63,6 +63,9 @@ TEST(DumpPattern, LinesSayWhatWasFoundInTheWindowsLanguage) {
   EXPECT_EQ(DumpPatternLine({DumpPattern::All00, 1}, LogLanguage::Russian),
             "Внимание: дамп весь из 00h. Обычно это плохой контакт; не записывайте такой дамп обратно.");
   EXPECT_EQ(DumpPatternLine({}, LogLanguage::English), "Dump check: the content looks like real data.");
+  // No bytes at all are no real data.
+  EXPECT_EQ(DumpPatternLine(CheckDumpPattern({}), LogLanguage::English), "Warning: the dump is empty (0 bytes).");
+  EXPECT_EQ(DumpPatternLine(CheckDumpPattern({}), LogLanguage::Russian), "Внимание: дамп пуст (0 байт).");
 }
 
 TEST(DumpCompare, FindsTheFirstDifferenceAndCountsEveryOne) {

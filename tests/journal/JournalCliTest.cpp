@@ -71,6 +71,7 @@ TEST_F(JournalCli, AReadGoesOnRecordAndHistoryAndInfoFindIt) {
     int status;
     std::vector<std::string> wanted, unwanted;
   };
+  test::WriteFileBytes(dir.file("empty.bin"), {});
   const std::string id = std::to_string(jobs[1].id);
   const std::string sha = Sha256Hex(bytes);
   const Case cases[] = {
@@ -88,6 +89,8 @@ TEST_F(JournalCli, AReadGoesOnRecordAndHistoryAndInfoFindIt) {
       {{"history", "show", "9999"}, "", kExitFailed, {}, {}},
       {{"history", "--json", "--csv"}, "", kExitUsage, {}, {}},
       {{"info", dir.file("missing.bin")}, "", kExitUsage, {}, {}},
+      {{"info", dir.file("empty.bin")}, "", kExitOk, {"Size:    0 bytes", "Content: Warning: the dump is empty (0 bytes)."},
+       {"real data"}},
   };
   for (const Case& c : cases) {
     std::string words;

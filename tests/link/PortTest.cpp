@@ -165,20 +165,30 @@ TEST(PortQueues, BytesStillComingAfterThePurgeAreNotTakenForTheVersion) {
   EXPECT_EQ(programmer.deviceBytes().size(), kStrayRuns * (40u + 3u)) << "each run had its stray bytes";
 }
 
-// Two programs on one port: the second is refused at once with the first one's PID, and the
-// first reads on undisturbed (both of its reads agree).
+// Waits (bounded) until the program holds the advisory lock on the port.
+bool AwaitLockHeldBy(const std::string& port, pid_t pid, std::chrono::seconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    if (SerialD2xx::LockHolder(port) == pid) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// Two programs on one port: the second, started once the first holds the port, is refused
+// with the first one's PID without waiting for it (the first still holds the port when the
+// second has ended), and the first reads on undisturbed (both of its reads agree).
 TEST(PortLock, TwoProgramsOnOnePort) {
   test::TempDir dir;
   test::SimProcess sim({"--sim-wire", "--sim-state", dir.file("state")});
   ASSERT_FALSE(sim.path().empty());
   const std::string program = std::string(JIG_BINARY_DIR) + "/holbrenik-jig";
   test::BackgroundProgram first({program, "--port", sim.path(), "kb90", "read", dir.file("a.bin"), "--read-twice"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(AwaitLockHeldBy(sim.path(), first.pid(), std::chrono::seconds(60))) << "the first never took the port";
   test::BackgroundProgram second({program, "--port", sim.path(), "version"});
   std::string secondOutput;
-  EXPECT_EQ(second.wait(5000, secondOutput), kExitFailed);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(second.wait(60000, secondOutput), kExitFailed);
+  EXPECT_EQ(SerialD2xx::LockHolder(sim.path()), first.pid()) << "the second waited for the first to let go";
   EXPECT_NE(secondOutput.find("The programmer on " + sim.path() + " is in use by another program (PID " +
                               std::to_string(first.pid()) + ")."),
             std::string::npos)

@@ -14,6 +14,7 @@
 #include "cli/CliInterrupt.h"
 #include "files/DumpSink.h"
 #include "files/SourceFile.h"
+#include "journal/Journal.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/FileSafety.h"
 #include "tests/support/SimProcess.h"
@@ -33,6 +34,13 @@ struct TaskRow {
   std::size_t largest;   // the largest file a write takes
   std::map<std::string, std::string> faults;  // what keeps the simulated chip quick
   bool stoppable;        // a read that runs in a worker and can be stopped midway
+  // Lines that show a read under way and a write past its first touch of the chip; what
+  // keeps the write running long enough to be caught midway: the wire's own time, or this
+  // fault where the wire would take minutes (ITE programs byte by byte) or no time (EDID).
+  const char* reading;
+  const char* writing;
+  std::string slowWrite;
+  bool russian;          // the task's log speaks Russian
 };
 
 std::string Name(const ::testing::TestParamInfo<TaskRow>& info) { return info.param.word; }
@@ -87,6 +95,24 @@ class FileSafety : public ::testing::TestWithParam<TaskRow> {
   CliRun run(std::vector<std::string> words, bool force = false) {
     return cli->run(GetParam().word, std::move(words), force);
   }
+  // The program's own run of the row's task on the simulator whose state is in the folder.
+  std::vector<std::string> programArguments(std::vector<std::string> words, std::vector<std::string> more = {}) const {
+    std::vector<std::string> arguments = {std::string(JIG_BINARY_DIR) + "/holbrenik-jig", "--simulate", "--sim-image",
+                                          GetParam().image, "--sim-state", dir.file("state")};
+    for (const auto& [name, value] : GetParam().faults) {
+      arguments.push_back("--sim-fault");
+      arguments.push_back(value.empty() ? name : name + "=" + value);
+    }
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    arguments.push_back(GetParam().word);
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    if (std::string(GetParam().word) == "ite") {
+      for (const std::string& word : {std::string("--board"), std::string("1"), std::string("--base"), dir.file("base.txt")})
+        arguments.push_back(word);
+    }
+    return arguments;
+  }
+  std::string called(const char* english, const char* russian) const { return GetParam().russian ? russian : english; }
   std::vector<std::uint8_t> Pattern(std::size_t size) const {
     std::vector<std::uint8_t> bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 37 + 11) ^ (i >> 8));
@@ -231,8 +257,12 @@ TEST_P(FileSafety, ACtrlCInTheBackupReadCallsTheWriteOff) {
   ctrlC.reset();
   ResetInterrupts();
   EXPECT_EQ(write.status, 128 + SIGINT) << write.out << write.err;
-  EXPECT_NE(write.err.find("the write is called off and the chip keeps what it holds"), std::string::npos) << write.err;
-  EXPECT_EQ(write.err.find("Press Ctrl-C again"), std::string::npos) << write.err;
+  EXPECT_NE(write.err.find(called("the write is called off and the chip keeps what it holds",
+                                  "запись отменена, в микросхеме остаётся прежнее содержимое")),
+            std::string::npos)
+      << write.err;
+  EXPECT_EQ(write.err.find("Ctrl-C again"), std::string::npos) << write.err;
+  EXPECT_EQ(write.err.find("Ctrl-C ещё раз"), std::string::npos) << write.err;
   EXPECT_TRUE(test::BackupsIn(fs::path(dir.file("data")) / "holbrenik-jig" / "backups").empty());
   attach();
   ASSERT_EQ(run({"read", dir.file("back.bin")}).status, kExitOk);
@@ -247,19 +277,7 @@ TEST_P(FileSafety, AClosedLogReaderNeitherStopsNorChangesAWrite) {
   cli.reset();  // the chip's state is in the folder for the program's own run
   const std::vector<std::uint8_t> image = Pattern(GetParam().chipSize);
   WriteFileBytes(dir.file("new.bin"), image);
-  std::vector<std::string> arguments = {std::string(JIG_BINARY_DIR) + "/holbrenik-jig", "--simulate", "--sim-image",
-                                        GetParam().image, "--sim-state", dir.file("state")};
-  for (const auto& [name, value] : GetParam().faults) {
-    arguments.push_back("--sim-fault");
-    arguments.push_back(value.empty() ? name : name + "=" + value);
-  }
-  for (const char* word : {GetParam().word, "write"}) arguments.push_back(word);
-  arguments.push_back(dir.file("new.bin"));
-  arguments.push_back("--yes");
-  if (std::string(GetParam().word) == "ite") {
-    for (const std::string& word : {std::string("--board"), std::string("1"), std::string("--base"), dir.file("base.txt")})
-      arguments.push_back(word);
-  }
+  const std::vector<std::string> arguments = programArguments({"write", dir.file("new.bin"), "--yes"});
   EXPECT_EQ(test::RunWithClosedOutput(arguments, 120000), kExitOk);
 
   attach();
@@ -306,14 +324,82 @@ TEST(KilledWriter, TheNextProgramRemovesTheTemporaryFileOfAReadKilledOutright) {
   for (const auto& name : lookAlikes) EXPECT_EQ(ReadFileBytes(dir.file(name)), std::vector<std::uint8_t>{2}) << name;
 }
 
+// A closed terminal (a dropped SSH session) hangs the program up: that is a first Ctrl-C. A
+// read stops and leaves nothing behind; a write that has not touched the chip is called off
+// and the chip keeps what it held; a write past its first touch runs to its end and verify,
+// its lines to the gone terminal dropped, and goes on record with its own status.
+TEST_P(FileSafety, AClosedTerminalIsAFirstCtrlCAndNeverKillsAWrite) {
+  constexpr int kBoundMs = 240000;
+  ASSERT_NO_FATAL_FAILURE(attachWritable(true));
+  cli.reset();
+  const std::vector<std::uint8_t> image = Pattern(GetParam().chipSize);
+  WriteFileBytes(dir.file("new.bin"), image);
+  auto readChip = [&] {
+    attach();
+    const CliRun back = run({"read", dir.file("back.bin")}, true);
+    EXPECT_EQ(back.status, kExitOk) << back.out << back.err;
+    cli.reset();
+    return ReadFileBytes(dir.file("back.bin"));
+  };
+  // The terminal closed before the end: its last line is the one waited for, no verdict.
+  auto expectCaughtMidway = [](const std::string& printed, const std::string& line) {
+    EXPECT_NE(printed.find(line), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("RESULT:"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("ИТОГ:"), std::string::npos) << printed;
+  };
+  if (GetParam().stoppable) {
+    std::string printed;
+    EXPECT_EQ(test::RunOnTerminalClosedAt(programArguments({"read", dir.file("dump.bin")}, {"--sim-wire"}),
+                                          GetParam().reading, kBoundMs, printed),
+              128 + SIGHUP);
+    expectCaughtMidway(printed, GetParam().reading);
+    EXPECT_FALSE(fs::exists(dir.file("dump.bin")));
+    EXPECT_EQ(test::TemporaryDumps(dir.path()), std::vector<std::string>{});
+
+    printed.clear();
+    const std::string backingUp =
+        called("Backup of the chip before the write ...", "Копия микросхемы перед записью ...");
+    EXPECT_EQ(test::RunOnTerminalClosedAt(programArguments({"write", dir.file("new.bin"), "--yes"}, {"--sim-wire"}),
+                                          backingUp, kBoundMs, printed),
+              128 + SIGHUP);
+    expectCaughtMidway(printed, backingUp);
+    EXPECT_EQ(readChip(), ReadFileBytes(dir.file("old.bin"))) << "a write called off changed the chip";
+    if (std::string(GetParam().word) == "mec16") {  // its write programs without erasing
+      attach();
+      ASSERT_EQ(run({"erase", "--yes", "--no-backup"}).status, kExitOk);
+      cli.reset();
+    }
+  }
+
+  const std::vector<std::string> more = GetParam().slowWrite.empty()
+                                           ? std::vector<std::string>{"--sim-wire"}
+                                           : std::vector<std::string>{"--sim-fault", GetParam().slowWrite};
+  std::string printed;
+  EXPECT_EQ(test::RunOnTerminalClosedAt(programArguments({"write", dir.file("new.bin"), "--yes"}, more),
+                                        GetParam().writing, kBoundMs, printed),
+            kExitOk);
+  expectCaughtMidway(printed, GetParam().writing);
+  EXPECT_EQ(readChip(), image);
+  bool recorded = false;
+  for (const JournalEntry& entry : Journal(JournalFile(), false).history({})) {
+    const JobRecord& r = entry.record;
+    recorded = recorded || (r.task == GetParam().word && r.action == "write" && r.success && r.file == dir.file("new.bin"));
+  }
+  EXPECT_TRUE(recorded) << "no journal row for the write";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Tasks, FileSafety,
-    ::testing::Values(TaskRow{"edid", "V41", 256, 256, {}, false},
-                      TaskRow{"kb90", "V41", 131072, 131072, {}, true},
-                      TaskRow{"mec16", "V42", 196608, 196608 + 2048, {}, true},
-                      TaskRow{"ite", "ITE", 131072, 131072, {{"ite-connect-window-ms", "300"}}, true},
+    ::testing::Values(TaskRow{"edid", "V41", 256, 256, {}, false, "", "Backup of the chip: ", "edid-write-ms=3000", false},
+                      TaskRow{"kb90", "V41", 131072, 131072, {}, true, "Reading KB9012 ...", "There is a writing KB901X",
+                              "", false},
+                      TaskRow{"mec16", "V42", 196608, 196608 + 2048, {}, true, "Начали чтение MEC16 main block",
+                              "Начали запись MEC16 main block", "", true},
+                      TaskRow{"ite", "ITE", 131072, 131072, {{"ite-connect-window-ms", "300"}}, true,
+                              "Читаю, пожалуйста ждите", "Команда стирания чипа отправлена", "ite-erase-ms=3000", true},
                       TaskRow{"npce", "NPCE", 131072, 131072,
-                              {{"npce-erase-ms", "10"}, {"version", "Q27 NPCE288 FW 1.0 bench unit 0123\\r\\n"}}, true}),
+                              {{"npce-erase-ms", "10"}, {"version", "Q27 NPCE288 FW 1.0 bench unit 0123\\r\\n"}}, true,
+                              "Reading ...", "Write ...", "", false}),
     Name);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/SimProcess.h"
 
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,6 +114,24 @@ int RunProgram(const std::vector<std::string>& arguments, std::string& output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+// Waits for the end of a program started by the test, up to the deadline (then kills it and
+// answers -1); the exit status, or 128 + the signal that ended it.
+int AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+}  // namespace
+
 int RunWithClosedOutput(const std::vector<std::string>& arguments, int boundMs) {
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return -1;
@@ -128,18 +147,34 @@ int RunWithClosedOutput(const std::vector<std::string>& arguments, int boundMs) 
   }
   close(pipeEnds[1]);
   if (pid < 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return AwaitExit(pid, std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs));
+}
+
+int RunOnTerminalClosedAt(const std::vector<std::string>& arguments, const std::string& hangUpAt, int boundMs,
+                          std::string& printed) {
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    auto argv = Argv(arguments);
+    execv(argv[0], argv.data());
+    _exit(127);
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+  if (pid < 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+  // The terminal is read as it fills (a full one would hold the program up), until the line
+  // shows or the program has let go of it.
+  char buffer[512];
+  for (;;) {
+    const std::uint32_t left = MsLeft(deadline);
+    pollfd p{master, POLLIN, 0};
+    if (left == 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    const ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    printed.append(buffer, static_cast<std::size_t>(n));
+    if (printed.find(hangUpAt) != std::string::npos) break;
+  }
+  close(master);  // the terminal hangs up
+  return AwaitExit(pid, deadline);
 }
 
 }  // namespace jig::test
