@@ -42,6 +42,8 @@ int RunMec16Command(CliRequest& request) {
   if (action == "write") {
     view.setOpenFile(request.operand);
     view.setYesNoAnswer(request.yes);
+    // A flash that is not blank: erased first only when asked for, else the write is refused.
+    operations.job().setEraseFirst(request.options.has("--erase"));
     operations.job().write();
   }
   const CliStop stop{[&operations] { operations.job().requestStop(); }, action == "write" || action == "erase",

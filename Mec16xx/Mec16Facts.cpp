@@ -19,6 +19,8 @@ FlashFacts Mec16Facts() {
   texts.dumpNotSaved = kFileWriteFailed;
   return {.task = "mec16", .chipSize = kMainBytes, .restOfChip = RestOfChip::KeptAsItWas, .language = kLanguage,
           .readBackVerify = true,
+          // The documented write only programs: over old contents it leaves neither image.
+          .eraseUnlessBlank = true,
           .saveDialog = {std::string(kSaveTitle), std::string(kSaveFilter), std::string(kBinExtension),
                          std::string(kDefaultName), true},
           .openDialog = {std::string(kOpenTitle), std::string(kOpenFilter), {}, {}, false},

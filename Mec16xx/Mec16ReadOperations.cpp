@@ -29,13 +29,15 @@ void Mec16Operations::announceRead(const std::string& path) {
 bool Mec16Operations::announcePass(Pass pass) {
   // The backup before an erase of INFO keeps INFO too.
   passInfo_ = pass == Pass::Again ? passInfo_ : pass == Pass::Backup && erasing_ && eraseInfo_;
-  // The backup does not read on the click's open: it opens the programmer anew.
-  if (pass == Pass::Backup) link_.close();
+  // The reads before a change do not read on the click's open: they open the programmer anew.
+  const bool beforeChange = pass == Pass::Backup || pass == Pass::BeforeWrite;
+  if (beforeChange) link_.close();
   timeStamp();
   if (pass == Pass::Again) log(kSecondReadStarts);
   else if (pass == Pass::Verify) log(kVerifyReadStarts);
+  else if (pass == Pass::BeforeWrite) log(facts_.texts.blankCheckStarts);
   else log(BackupStartLine(kLanguage, erasing_));
-  if (pass == Pass::Backup) open(Opening::Click);
+  if (beforeChange) open(Opening::Click);
   return true;
 }
 

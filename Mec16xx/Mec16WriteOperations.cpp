@@ -23,6 +23,8 @@ void Mec16Operations::write(bool writeInfoTicked) {
   if (job_.busy()) return;
   writeInfoTicked_ = writeInfoTicked;
   erasing_ = false;
+  // A flash that is not blank is erased first, once agreed to: MAIN alone, as the write.
+  eraseInfo_ = false;
   job_.write();
 }
 

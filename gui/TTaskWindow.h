@@ -50,6 +50,7 @@ class TTaskWindow : public QWidget, public TaskView {
   void setTimer(std::string_view timer, bool running) override;
   void ended(bool success) override;
   void jobChanged(const JobStatus& status) override;
+  void onOwnThread(std::function<void()> call) override { onGui(std::move(call)); }
   std::optional<std::string> askSaveFile(const FileDialog& dialog) override;
   std::optional<std::string> askOpenFile(const FileDialog& dialog) override;
   void errorBox(std::string text) override;

@@ -25,7 +25,15 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
             "Стереть микросхему? Всё её содержимое будет потеряно. Сначала будет прочитана её резервная копия.",
             "Стереть микросхему? Всё её содержимое будет потеряно. Резервная копия не делается: она выключена.",
             "Стирание остановлено: операция прервана до стирания; микросхема не тронута.",
-            "Стирание не началось; микросхема не тронута."};
+            "Стирание не началось; микросхема не тронута.",
+            "Проверка перед записью: читаем микросхему, стёрта ли она ...",
+            "Микросхема не прочитана перед записью; запись не начата.",
+            "Микросхема не стёрта: запись поверх её содержимого не оставит в ней ни старого образа, ни нового.",
+            "Стереть и записать?",
+            "Запись отменена: микросхема не стёрта и не тронута.",
+            "Запись отменена: микросхема не стёрта, а запись без стирания не оставит в ней ни старого образа, ни "
+            "нового; --erase сотрёт её перед записью. Микросхема не тронута.",
+            "Запись после стирания не началась; микросхема стёрта."};
   return {"Reading again to compare ...",
           "The read is stopped: the operation was interrupted before the second read.",
           "The second read did not start; the file is not written.",
@@ -37,7 +45,15 @@ FlashTexts DefaultFlashTexts(LogLanguage language) {
           "Erase the whole chip? Everything it holds is lost. A backup of it is read first.",
           "Erase the whole chip? Everything it holds is lost. No backup of it is taken: the backup is off.",
           "The erase is stopped: the operation was interrupted before the erase; the chip is not touched.",
-          "The erase did not start; the chip is not touched."};
+          "The erase did not start; the chip is not touched.",
+          "Check before the write: reading the chip to see whether it is blank ...",
+          "The chip could not be read before the write; the write does not start.",
+          "The chip is not blank: a write over what it holds leaves it holding neither the old image nor the new one.",
+          "Erase and write?",
+          "The write is called off: the chip is not erased and not touched.",
+          "The write is refused: the chip is not blank, and a write without an erase leaves neither image in it; "
+          "--erase erases it before the write. The chip is not touched.",
+          "The write did not start after the erase; the chip is erased."};
 }
 
 DumpCapture& FlashRun::capture() { return job_.capture_; }
@@ -47,6 +63,15 @@ void FlashRun::progress(int done, int total) { job_.publish(job_.phase(), done, 
 bool FlashRun::readBackFollows() const { return job_.verifyNow_; }
 void FlashRun::writtenWrong() { job_.writtenWrong_ = true; }
 void FlashRun::readBackNeeded() { job_.readBackAsked_ = true; }
+
+namespace {
+// Where the image goes the chip holds nothing but FFh: an erased array takes any image.
+bool BlankWhereWritten(std::span<const std::uint8_t> chip, std::span<const std::uint8_t> image) {
+  if (chip.size() < image.size()) return false;
+  return std::all_of(chip.begin(), chip.begin() + static_cast<std::ptrdiff_t>(image.size()),
+                     [](std::uint8_t byte) { return byte == 0xFF; });
+}
+}  // namespace
 
 FlashJob::FlashJob(FlashSteps& steps, TaskView& view, const FlashFacts& facts)
     : steps_(steps), view_(view), facts_(facts) {}
@@ -80,9 +105,9 @@ void FlashJob::enterPhase(JobPhase phase) {
 
 void FlashJob::calledOff() { report_.stage = JobStage::CalledOff; }
 
-void FlashJob::startWorker(void (FlashJob::*work)(FlashRun&)) {
+void FlashJob::startWorker(void (FlashJob::*work)(FlashRun&), bool freshStop) {
   // From here on only the worker touches the programmer and the file.
-  stop_ = std::stop_source();
+  if (freshStop) stop_ = std::stop_source();
   worker_ = std::jthread([this, work, stop = stop_.get_token()] {
     FlashRun run(*this, stop);
     (this->*work)(run);
@@ -221,6 +246,8 @@ void FlashJob::write() {
   joinWorker();
   gate_.reset();
   const bool backup = backup_.load();
+  keepBackup_ = backup;
+  eraseFirstNow_ = eraseFirst_;
   verifyNow_ = facts_.readBackVerify && verifyAfterWrite_.load();
   readBackAsked_ = writtenWrong_ = false;
   report_ = NewJobReport(facts_.task, "write", label());
@@ -236,7 +263,7 @@ void FlashJob::write() {
   // its end is refused, never written half.
   if (!takeImage(*path)) return end(false);
   report_.file = *path;
-  if (!startChanging(JobPhase::Writing, backup, [this] {
+  if (!startChanging(JobPhase::Writing, backup || facts_.eraseUnlessBlank, [this] {
         steps_.announceWrite(report_.file);
         begin(JobPhase::Writing);
         return steps_.startWritePass();
@@ -245,10 +272,13 @@ void FlashJob::write() {
   startWorker(&FlashJob::writeWork);
 }
 
-bool FlashJob::startChanging(JobPhase phase, bool backup, const std::function<bool()>& startWithoutBackup) {
-  if (!backup) return startWithoutBackup() || endFailed();
-  // The copy of the chip is read on this open; the write or erase opens the programmer again.
-  if (!steps_.announcePass(Pass::Backup)) view_.log(BackupStartLine(facts_.language, erasing()));
+bool FlashJob::startChanging(JobPhase phase, bool readFirst, const std::function<bool()>& startWithoutRead) {
+  if (!readFirst) return startWithoutRead() || endFailed();
+  // The chip is read on this open (for its backup, or to see whether it is blank); the write
+  // or erase opens the programmer again.
+  const Pass pass = keepBackup_ ? Pass::Backup : Pass::BeforeWrite;
+  if (!steps_.announcePass(pass))
+    view_.log(keepBackup_ ? BackupStartLine(facts_.language, erasing()) : facts_.texts.blankCheckStarts);
   steps_.readGauge();
   begin(phase);
   capture_.collectOnly();
@@ -258,10 +288,68 @@ bool FlashJob::startChanging(JobPhase phase, bool backup, const std::function<bo
 
 void FlashJob::writeWork(FlashRun& run) {
   if (backupRead_) {
-    if (!backupThenReopen(run, facts_.texts.writeNotStarted)) return;
-    steps_.announceWrite(report_.file);
-    if (!steps_.startWritePass()) return end(false);
+    if (!keepReadBefore(run)) return;
+    if (facts_.eraseUnlessBlank && !BlankWhereWritten(capture_.firstPass(), image_)) return eraseFirst(run);
+    if (!reopenToChange(run, facts_.texts.writeNotStarted) || !startWrite()) return;
   }
+  writeFromGate(run);
+}
+
+bool FlashJob::startWrite() {
+  steps_.announceWrite(report_.file);
+  return steps_.startWritePass() || endFailed();
+}
+
+// The chip holds something where the image goes and the family's write cannot set a bit
+// back: an erase first, or no write at all. The command line answered before the job began;
+// the window is asked on its own thread, so this worker ends here and the answer carries on.
+void FlashJob::eraseFirst(FlashRun& run) {
+  if (eraseFirstNow_ == false) {
+    view_.log(facts_.texts.eraseFirstRefused);
+    return end(false);
+  }
+  view_.log(facts_.texts.notBlank);
+  if (eraseFirstNow_ == true) return eraseThenWrite(run);
+  view_.onOwnThread([this, asker = std::this_thread::get_id(), stop = run.stopToken()] {
+    if (!view_.askYesNo(facts_.texts.eraseFirstQuestion)) {
+      view_.log(facts_.texts.eraseFirstDeclined);
+      calledOff();
+      return end(false);
+    }
+    // A view that asks on the caller's thread answered on this very worker: it goes on.
+    if (std::this_thread::get_id() == asker) {
+      FlashRun again(*this, stop);
+      return eraseThenWrite(again);
+    }
+    // A stop asked for before the question still counts.
+    startWorker(&FlashJob::eraseThenWrite, false);
+  });
+}
+
+// The family's erase on its own open, then the write on another; the chip's copy (when on)
+// is already kept.
+void FlashJob::eraseThenWrite(FlashRun& run) {
+  if (!reopenToChange(run, facts_.texts.writeNotStarted)) return;
+  // The erase is the write's first change: the gate decides, as before its first page.
+  if (run.stopRequested() || !gate_.touch()) {
+    view_.log(facts_.texts.writeStoppedBeforeWrite);
+    calledOff();
+    return end(false);
+  }
+  report_.stage = JobStage::Erasing;
+  if (!steps_.startErasePass()) return end(false);
+  report_.chipTouched = true;
+  const bool erased = steps_.erasePass(run);
+  steps_.close();
+  if (!erased) return end(false);
+  if (!steps_.open(Opening::AfterBackup)) {
+    view_.log(facts_.texts.writeNotStartedAfterErase);
+    return end(false);
+  }
+  if (startWrite()) writeFromGate(run);
+}
+
+void FlashJob::writeFromGate(FlashRun& run) {
   // A stop that came since the click (or during the open after the backup) still finds the
   // chip as it was: the gate decides, so a signal cannot slip in before the first command.
   if (run.stopRequested() || !gate_.touch()) {
@@ -320,6 +408,7 @@ void FlashJob::erase() {
   joinWorker();
   gate_.reset();
   const bool backup = backup_.load();
+  keepBackup_ = backup;
   report_ = NewJobReport(facts_.task, "erase", label());
   // Nothing goes to the programmer before the technician says Yes.
   if (!view_.askYesNo(backup ? facts_.texts.eraseQuestion : facts_.texts.eraseQuestionNoBackup)) {
@@ -337,7 +426,7 @@ void FlashJob::erase() {
 
 void FlashJob::eraseWork(FlashRun& run) {
   if (backupRead_) {
-    if (!backupThenReopen(run, facts_.texts.eraseNotStarted)) return;
+    if (!keepReadBefore(run) || !reopenToChange(run, facts_.texts.eraseNotStarted)) return;
     if (!steps_.startErasePass()) return end(false);
   }
   if (run.stopRequested() || !gate_.touch()) {
@@ -364,18 +453,23 @@ bool FlashJob::endFailed() {
   return false;
 }
 
-bool FlashJob::backupThenReopen(FlashRun& run, const std::string& notStarted) {
+bool FlashJob::keepReadBefore(FlashRun& run) {
   if (!steps_.readPass(run)) {
-    // A stop during the backup's read calls the whole job off: the chip is as it was.
+    // A stop during the read before the change calls the whole job off: the chip is as it was.
     if (run.stopRequested()) calledOff();
     return endFailed();
   }
   backupRead_ = false;
   steps_.close();
+  if (!keepBackup_) return true;
   const SavedBackup saved = KeepBackup(view_, facts_.task, capture_.firstPass(), facts_.language);
   if (!saved.ok) return endFailed();
   report_.backupPath = saved.path;
   report_.backupSha256 = saved.sha256;
+  return true;
+}
+
+bool FlashJob::reopenToChange(FlashRun& run, const std::string& notStarted) {
   // A stop by now spares the open. The gate is passed only after it, where the write or
   // erase checks it: a signal during this open still finds the chip untouched.
   if (run.stopRequested()) {
@@ -394,7 +488,8 @@ void FlashJob::end(bool success) {
   steps_.close();
   // Whatever did not end in a saved dump leaves the chosen name as it was.
   capture_.abandon();
-  if (!success && backupRead_) view_.log(BackupReadFailedLine(facts_.language, erasing()));
+  if (!success && backupRead_)
+    view_.log(keepBackup_ ? BackupReadFailedLine(facts_.language, erasing()) : facts_.texts.blankCheckFailed);
   backupRead_ = false;
   // A job that ended in its click never held the controls: nothing to give back.
   if (phase_.exchange(JobPhase::Idle) != JobPhase::Idle) unlockControls();

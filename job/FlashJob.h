@@ -10,8 +10,9 @@
 // its failure path, leaving it half written; after (the documented check, a read) the pass
 // ends at its next block and no file is written.
 #include <atomic>
-#include <functional>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <ctime>
 #include <span>
 #include <stop_token>
@@ -65,6 +66,10 @@ class FlashJob {
   // write starts; on unless turned off.
   void setVerifyAfterWrite(bool on) { verifyAfterWrite_.store(on); }
   bool verifyAfterWrite() const { return verifyAfterWrite_.load(); }
+  // A write over a chip that is not blank, for a family whose write does not erase: nothing,
+  // the window asks (No unless answered Yes); true, erase first (the command line's --erase);
+  // false, refused. Taken when a write starts.
+  void setEraseFirst(std::optional<bool> answer) { eraseFirst_ = answer; }
 
   // An operation the family runs by itself (a probe, a link check) holds the job's lock as
   // a job would: false when a job runs. release() gives it back.
@@ -95,18 +100,29 @@ class FlashJob {
   void enterPhase(JobPhase phase);
   // The technician called the job off before it touched the chip.
   void calledOff();
-  void startWorker(void (FlashJob::*work)(FlashRun&));
+  // freshStop false: a stop asked of the job's last worker still counts for this one.
+  void startWorker(void (FlashJob::*work)(FlashRun&), bool freshStop = true);
   void readWork(FlashRun& run);
   bool secondRead(FlashRun& run);
   void writeWork(FlashRun& run);
   void eraseWork(FlashRun& run);
-  // The backup read on the click's open, saved, then the programmer opened again for what
-  // changes the chip; false when the job has ended.
-  bool backupThenReopen(FlashRun& run, const std::string& notStarted);
-  // The click's part of a write or an erase once the programmer is open: the backup's start
-  // (when on) or the family's own; false when the job has ended.
-  bool startChanging(JobPhase phase, bool backup, const std::function<bool()>& startWithoutBackup);
+  // The read before a change, on the click's open, to its end; saved when it is the backup.
+  // False when the job has ended.
+  bool keepReadBefore(FlashRun& run);
+  // The last point where a stop leaves the chip as it was, then the programmer opened again
+  // for what changes it; false when the job has ended.
+  bool reopenToChange(FlashRun& run, const std::string& notStarted);
+  // The click's part of a write or an erase once the programmer is open: the start of the
+  // read before it (the backup, or the blank check) or the family's own; false when the job
+  // has ended.
+  bool startChanging(JobPhase phase, bool readFirst, const std::function<bool()>& startWithoutRead);
   bool erasing() const { return report_.action == "erase"; }
+  // The write's announcement and its exchange before it touches the chip; false when the job
+  // has ended.
+  bool startWrite();
+  // The chip is not blank where the image goes: the command line's answer, or the window's.
+  void eraseFirst(FlashRun& run);
+  void eraseThenWrite(FlashRun& run);
   // The write from its first erase or write command, once the gate lets it.
   void writeFromGate(FlashRun& run);
   // The read-back after a write that ended well; ends the job.
@@ -140,7 +156,10 @@ class FlashJob {
   ChipGate gate_;
   DumpCapture capture_;  // a read's dump, or the backup before a write
   std::vector<std::uint8_t> image_;
-  bool backupRead_ = false;  // the backup read runs: a failure says the write does not start
+  bool backupRead_ = false;  // the read before a change runs: a failure says it does not start
+  bool keepBackup_ = false;  // that read is the backup (else only the blank check)
+  std::optional<bool> eraseFirst_;     // see setEraseFirst
+  std::optional<bool> eraseFirstNow_;  // the answer the running write took
   JobReport report_;
   JobReporter reporter_;
   std::string label_;

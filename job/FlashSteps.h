@@ -37,6 +37,13 @@ struct FlashTexts {
   std::string eraseQuestion, eraseQuestionNoBackup;
   std::string eraseStoppedBeforeErase;
   std::string eraseNotStarted;
+  // A write over a chip that is not blank, for a family whose write does not erase: the read
+  // before it with the backup off (its start, and its failure), the finding, the window's
+  // question and its No, the command line's refusal without --erase, and an open after the
+  // erase that failed.
+  std::string blankCheckStarts, blankCheckFailed;
+  std::string notBlank, eraseFirstQuestion, eraseFirstDeclined, eraseFirstRefused;
+  std::string writeNotStartedAfterErase;
 };
 FlashTexts DefaultFlashTexts(LogLanguage language);
 
@@ -49,6 +56,10 @@ struct FlashFacts {
   // The family's write has no documented check of its own: the job reads the chip back after
   // a write that ended well and compares it with the image (unless the window turned it off).
   bool readBackVerify = false;
+  // The family's write only programs (a bit it clears never comes back): the job reads the
+  // chip before the write (the backup, or a read for this alone), and where the image goes is
+  // not blank, erases it with the family's erase pass first, once the technician agrees.
+  bool eraseUnlessBlank = false;
   FileDialog saveDialog, openDialog;
   // The documented texts of the click: the save or the open dialog cancelled, and the boxes
   // when the file cannot be created or opened.
@@ -74,8 +85,9 @@ struct FlashFacts {
 // Why the programmer is opened.
 enum class Opening { Click, SecondRead, AfterBackup, Verify };
 // A read pass other than a read's first: the second of a read twice, the backup before a
-// write, the read-back after it.
-enum class Pass { Again, Backup, Verify };
+// write, the read-back after it, and the read before a write that looks only whether the
+// chip is blank (the backup off).
+enum class Pass { Again, Backup, Verify, BeforeWrite };
 
 // What a running pass works with: where a read's blocks go, what a write sends, and how it
 // tells the job where it stands.
@@ -141,7 +153,8 @@ class FlashSteps {
   // holds the image and the check says so (its own lines and end bytes on every path).
   virtual bool writePass(FlashRun& run) = 0;
 
-  // A stand-alone erase, for a family that has one. Its exchange before it changes the chip
+  // A stand-alone erase, for a family that has one (also the erase before a write over a chip
+  // that is not blank, for a family with eraseUnlessBlank). Its exchange before it changes the chip
   // (the chip's checks), once open; false when it refused or failed (after its own lines
   // and end bytes): the chip is as it was.
   virtual bool startErasePass() { return true; }

@@ -283,10 +283,13 @@ void Mec16Sim::sendBlock(SimContext& context) {
   // A contact that settles after the first read: its second read starts wrong.
   if (++streamBlocks_ == 1 && mainReads_ == 2 && streamAddress_ == kMainBase && options_.has("mec16-unstable-first-block"))
     for (std::size_t i = 0; i < kUnstableBytes; ++i) block[kUnstableOffset + i] ^= 0xFF;
-  block[kBlockData] = (reading && flash && !faultAt("mec16-bad-block", blocks_)) ? 0x01 : 0x00;
+  // A write reads MAIN before it (its backup or blank check): a block fault may be meant for a
+  // later read only.
+  const bool faultyRead = !options_.has("mec16-fault-read") || options_.number("mec16-fault-read", 0) == mainReads_;
+  block[kBlockData] = (reading && flash && !(faultyRead && faultAt("mec16-bad-block", blocks_))) ? 0x01 : 0x00;
   streamAddress_ += kBlockData;
   const auto delay = std::chrono::microseconds(options_.number("mec16-slow-blocks", 0));
-  if (faultAt("mec16-silent-block", blocks_)) {
+  if (faultyRead && faultAt("mec16-silent-block", blocks_)) {
     block.resize(kBlockData / 2);  // half a block, then nothing more in this operation
     answer(context, block, delay);
     silent_ = true;
@@ -392,6 +395,7 @@ std::vector<FaultName> Mec16SimFaults() {
       {"mec16-lose-register=N[,M..]", "the MEC16xx's Nth register access of an operation is answered short"},
       {"mec16-bad-block=N[,M..]", "the MEC16xx's Nth streamed read block has a bad status byte"},
       {"mec16-silent-block=N", "the MEC16xx sends half of read block N, then nothing more"},
+      {"mec16-fault-read=R", "mec16-bad-block and mec16-silent-block hit only the Rth MAIN read since power-on"},
       {"mec16-no-g=N[,M..]", "the MEC16xx does not program page N and answers it without 'G'"},
       {"mec16-silent-page=N", "the MEC16xx answers nothing from page N on"},
       {"mec16-slow-blocks=US", "each MEC16xx read block starts US microseconds late"},

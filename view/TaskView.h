@@ -2,6 +2,7 @@
 // What an operation may do to its window. The Qt windows carry out calls made from a
 // worker on the GUI thread, in order; the command line prints; tests record.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,6 +86,10 @@ class TaskView {
   virtual void ended(bool success) = 0;
   // A flash job's phase, progress or verdict changed.
   virtual void jobChanged(const JobStatus&) {}
+  // Runs the call on the window's own thread, after every call handed over before it: how a
+  // worker hands a question back to the window. A view that answers its questions on any
+  // thread (the command line, a test's) runs it at once on the caller's.
+  virtual void onOwnThread(std::function<void()> call) { call(); }
 
   // The window's own thread only: these block until the user answers.
   virtual std::optional<std::string> askSaveFile(const FileDialog& dialog) = 0;

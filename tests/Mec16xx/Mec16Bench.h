@@ -3,6 +3,7 @@
 // operations with short bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -28,6 +29,10 @@ inline const std::string kMec16WriteSetUp = "B1jrFF390CwFF391000000001wFF3908000
 // A whole MAIN read from its open to its end ("I" "0").
 inline std::string Mec16MainRead() { return kMec16ReadSetUp + Repeat("N", 191) + "X" + kMec16Release + "I0"; }
 
+// A write's click opens the programmer; MAIN is then read whole on an open of its own before
+// anything changes (the backup, or the look whether it is blank).
+inline std::string Mec16ReadBeforeWrite() { return "B" + Mec16MainRead(); }
+
 // The first count pages of source as the write sends them, "N" between them.
 inline std::string Mec16Pages(const std::vector<std::uint8_t>& source, int count = 768) {
   std::string pages;
@@ -36,6 +41,11 @@ inline std::string Mec16Pages(const std::vector<std::uint8_t>& source, int count
     pages.append(reinterpret_cast<const char*>(source.data()) + page * 256, 256);
   }
   return pages;
+}
+
+// The last bytes the host sent, for a failure message.
+inline std::string Tail(const std::string& host) {
+  return host.substr(host.size() - std::min<std::size_t>(host.size(), 24));
 }
 
 // Short enough for a fast suite, long enough for a loaded machine under sanitizers.

@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <functional>
 
+#include "Mec16xx/Mec16Family.h"
 #include "app/Commands.h"
+#include "cli/CliCommand.h"
+#include "job/FlashJob.h"
 #include "tests/support/CliRun.h"
 #include "files/Backups.h"
 #include "cli/CliInterrupt.h"
@@ -46,7 +49,7 @@ std::vector<std::uint8_t> Source(std::size_t size) {
   return bytes;
 }
 
-TEST(Mec16Cli, EraseWriteReadLeavesTheFileAndWriteWithoutEraseDoesNot) {
+TEST(Mec16Cli, EraseWriteReadLeavesTheFileAndAWriteOverItNeedsErase) {
   TempDir dir;
   const std::string state = dir.file("state");
   const auto f = Source(196608);
@@ -61,25 +64,28 @@ TEST(Mec16Cli, EraseWriteReadLeavesTheFileAndWriteWithoutEraseDoesNot) {
   EXPECT_EQ(read.status, 0) << read.out;
   EXPECT_EQ(ReadFileBytes(dir.file("g.bin")), f);
 
-  // A second image over the first without an erase: the NOR array only loses bits, and
-  // the verify says so.
+  // A second image over the first: the NOR array only loses bits, so without --erase the
+  // write is refused in one line, before any page; with it, erased after the backup and written.
   auto f2 = f;
   for (auto& byte : f2) byte = static_cast<std::uint8_t>(~byte);
   WriteFileBytes(dir.file("f2.bin"), f2);
-  const CliRun over = Mec16(state, {"write", dir.file("f2.bin")});
+  const Mec16Run over = Mec16(state, {"write", dir.file("f2.bin")});
   EXPECT_EQ(over.status, 1);
-  EXPECT_NE(over.out.find("Запись MAIN блока завершена успешно.\n"), std::string::npos);
-  // The array holds f & ~f = 0: every byte of f2 that is not 00h differs.
-  const auto differing = std::count_if(f2.begin(), f2.end(), [](std::uint8_t b) { return b != 0; });
-  EXPECT_NE(over.out.find("Проверка после записи: ОШИБКА, первое отличие по адресу 00000000, различных байт: " +
-                          std::to_string(differing) + ".\n"),
-            std::string::npos)
+  EXPECT_EQ(over.out.find("Начали запись MEC16"), std::string::npos) << over.out;
+  EXPECT_NE(over.out.find("\n" + DefaultFlashTexts(LogLanguage::Russian).eraseFirstRefused + "\n"), std::string::npos)
       << over.out;
+  EXPECT_EQ(over.backups.size(), 1u);
   EXPECT_EQ(Mec16(state, {"read", dir.file("h.bin")}).status, 0);
-  const auto h = ReadFileBytes(dir.file("h.bin"));
-  ASSERT_EQ(h.size(), f2.size());
-  EXPECT_NE(h, f2);
-  EXPECT_EQ(h, std::vector<std::uint8_t>(h.size(), 0x00));
+  EXPECT_EQ(ReadFileBytes(dir.file("h.bin")), f);
+
+  const CliRun erased = Mec16(state, {"write", dir.file("f2.bin"), "--erase"});
+  EXPECT_EQ(erased.status, 0) << erased.out;
+  const std::size_t erase = erased.out.find("Стирание завершено успешно.\n");
+  EXPECT_NE(erase, std::string::npos);
+  EXPECT_LT(erase, erased.out.find("Начали запись MEC16"));
+  EXPECT_TRUE(erased.out.ends_with("Проверка после записи: OK, флеш совпадает с образом.\n")) << erased.out;
+  EXPECT_EQ(Mec16(state, {"read", dir.file("h2.bin")}).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.file("h2.bin")), f2);
 
   // An existing file is not replaced without --force.
   const CliRun again = Mec16(state, {"read", dir.file("h.bin")});
@@ -106,6 +112,12 @@ TEST(Mec16Cli, ExitStatusFollowsTheOperationAndUsage) {
   EXPECT_EQ(Mec16("", {"write", "a", "--read-twice"}).status, 2);
   EXPECT_EQ(Mec16("", {"read", "a", "--no-verify"}).status, 2);
   EXPECT_EQ(Mec16("", {"erase", "--no-verify"}).status, 2);
+  // --erase belongs to the write alone.
+  EXPECT_EQ(Mec16("", {"erase", "--erase"}).status, 2);
+  EXPECT_EQ(Mec16("", {"read", "a", "--erase"}).status, 2);
+  const std::vector<std::string> usage = UsageLines(Mec16Family().command);
+  EXPECT_NE(std::find(usage.begin(), usage.end(), "mec16 write FILE [--no-verify] [--yes] [--no-backup] [--erase]"),
+            usage.end());
 }
 
 TEST(Mec16Cli, VerifyIsOnUnlessTurnedOffAndAFailedOneExitsOne) {
@@ -169,8 +181,10 @@ TEST(Mec16Cli, ShortImageNeedsYesAndTheBackupIsOnUnlessTurnedOff) {
   EXPECT_NE(yes.out.find("Копия микросхемы: " + yes.backups[0] + " SHA-256 "), std::string::npos) << yes.out;
   EXPECT_NE(yes.out.find("-> Записываемый файл короче!\n"), std::string::npos);
 
-  const Mec16Run noBackup = Mec16(state, {"write", dir.file("short.bin"), "--yes", "--no-backup"});
+  // The same pages again are not blank: --erase, and without a backup MAIN is still read first.
+  const Mec16Run noBackup = Mec16(state, {"write", dir.file("short.bin"), "--yes", "--no-backup", "--erase"});
   EXPECT_EQ(noBackup.status, 0);
+  EXPECT_NE(noBackup.out.find(DefaultFlashTexts(LogLanguage::Russian).blankCheckStarts), std::string::npos);
   EXPECT_TRUE(noBackup.backups.empty());
   EXPECT_EQ(noBackup.out.find(BackupStartLine(LogLanguage::Russian)), std::string::npos);
 }

@@ -1,6 +1,7 @@
 // The MEC16xx window offscreen: real buttons, real widgets, the simulated MEC1609.
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -156,7 +157,19 @@ TEST(Mec16Form, ExitStopsAMainReadAndOtherButtonsDoNothingMeanwhile) {
 
 TEST(Mec16Form, ReadBackCheckBoxesByClicks) {
   Window w(V42({{"mec16-unstable-first-block", ""}, {"mec16-flip-bit", "100"}}));
-  // The wire below is the read-back boxes' alone: no backup read in front of the writes.
+  // Read twice by a click: the chip's second MAIN read since power-on (the second of this
+  // pair) comes changed in its first block; no file.
+  Window::tick(w.form.ReadTwice);
+  ASSERT_TRUE(w.form.ReadTwice->isChecked());
+  const std::string out = w.dir.file("out.bin");
+  w.answer = out;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
+  EXPECT_EQ(w.endings.back(), false);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(w.log().contains("Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: "
+                               "4. Файл не записан."));
+
+  // No backup read in front of the writes: only the look whether MAIN is blank.
   Window::tick(w.form.Backup_MEC16);
   ASSERT_FALSE(w.form.Backup_MEC16->isChecked());
   w.chip().setMainArray(std::vector<std::uint8_t>(196608, 0xFF));
@@ -180,20 +193,10 @@ TEST(Mec16Form, ReadBackCheckBoxesByClicks) {
   EXPECT_EQ(w.endings.back(), true);
   const auto host = w.programmer.hostBytes();
   const std::string sent(host.begin() + static_cast<std::ptrdiff_t>(wire), host.end());
-  EXPECT_EQ(sent.find("wFF390800000105R000000"), std::string::npos);
+  // The one read is the look before the write; none follows it.
+  EXPECT_EQ(sent.find("wFF390800000105R000000"), sent.rfind("wFF390800000105R000000"));
+  EXPECT_LT(sent.find("wFF390800000105R000000"), sent.find("wFF390800000106"));
   EXPECT_TRUE(sent.ends_with("wFF391000000000I0"));
-
-  // Read twice by a click: the chip's second MAIN read since power-on (the first read
-  // of this pair, after the verify read) comes changed in its first block; no file.
-  Window::tick(w.form.ReadTwice);
-  ASSERT_TRUE(w.form.ReadTwice->isChecked());
-  const std::string out = w.dir.file("out.bin");
-  w.answer = out;
-  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_RD_MEC16));
-  EXPECT_EQ(w.endings.back(), false);
-  EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_TRUE(w.log().contains("Двойное чтение: чтения различаются, первое отличие по адресу 00000200, различных байт: "
-                               "4. Файл не записан."));
   EXPECT_EQ(w.dialogs.size(), 3u);
   EXPECT_EQ(w.form.operations().mode(), Mec16Mode::None);
   EXPECT_EQ(w.d2xx.openHandles(), 0u);
@@ -208,8 +211,17 @@ TEST(Mec16Form, ExitWhenIdleShowsTheMainWindow) {
   EXPECT_TRUE(w.programmer.hostBytes().empty());
 }
 
-TEST(Mec16Form, BackupBoxIsOnAndTheWriteReadsMainFirst) {
+// The simulated board arrives with old firmware: the backup shows MAIN is not blank, and the
+// window asks on its own thread before anything else is sent. Нет leaves the chip as it was;
+// Да erases after the backup, then writes.
+TEST(Mec16Form, BackupBoxIsOnAndAWriteOverOldFirmwareAsksToEraseFirst) {
   Window w;
+  std::vector<bool> askedOnWindowThread;
+  w.form.yesNoAnswer = [&w, &askedOnWindowThread](const std::string& question) {
+    askedOnWindowThread.push_back(QThread::currentThread() == w.form.thread());
+    w.questions.push_back(question);
+    return w.yes;
+  };
   const auto old = w.chip().mainArray();
   Window::tick(w.form.VerifyAfterWrite);  // the backup and the write alone
   std::vector<std::uint8_t> source(196608);
@@ -217,19 +229,37 @@ TEST(Mec16Form, BackupBoxIsOnAndTheWriteReadsMainFirst) {
   const std::string in = w.dir.file("in.bin");
   WriteFileBytes(in, source);
   w.answer = in;
+  // The write's open, then the documented MAIN read on its own open.
+  const std::string read = "BB1jwFF391000000001wFF390800000105R000000" + std::string(191, 'N') + "X" +
+                           "wFF390800000100wFF390800000000wFF391000000000I0";
+
   ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
-  EXPECT_EQ(w.endings, std::vector<bool>{true});
+  EXPECT_EQ(w.endings, std::vector<bool>{false});
+  EXPECT_EQ(w.questions, std::vector<std::string>{"Стереть и записать?"});
+  const auto declined = w.programmer.hostBytes();
+  EXPECT_EQ(std::string(declined.begin(), declined.end()), read);
+  EXPECT_EQ(w.chip().mainArray(), old);
+  EXPECT_TRUE(w.log().contains("Запись отменена: микросхема не стёрта и не тронута."));
+  EXPECT_TRUE(w.form.BitBtn_MEC16_WRITE->isEnabled());
+
+  w.yes = true;
+  ASSERT_TRUE(w.clickAndWait(w.form.BitBtn_MEC16_WRITE));
+  EXPECT_EQ(w.endings, (std::vector<bool>{false, true}));
+  EXPECT_EQ(askedOnWindowThread, (std::vector<bool>{true, true}));
   const auto host = w.programmer.hostBytes();
-  const std::string wire(host.begin(), host.end());
-  // The write's open, then the documented MAIN read, then the write from its own open.
-  const std::string read = "BB1jwFF391000000001wFF390800000105R000000" + std::string(191, 'N') + "X";
+  const std::string wire(host.begin() + static_cast<std::ptrdiff_t>(declined.size()), host.end());
+  // The read, then the erase of MAIN on its own open, then the write on another.
   EXPECT_EQ(wire.rfind(read, 0), 0u);
-  EXPECT_NE(wire.find("wFF390800000106", read.size()), std::string::npos);
+  const std::size_t erase = wire.find("wFF390800000107wFF390400F80000", read.size());
+  EXPECT_NE(erase, std::string::npos);
+  EXPECT_LT(erase, wire.find("wFF390800000106", read.size()));
+  EXPECT_EQ(w.chip().mainArray(), source);
   const auto files = w.backups.files();
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(ReadFileBytes(files[0]), old);
-  EXPECT_TRUE(w.log().filter(QString::fromStdString("Копия микросхемы: " + files[0])).size() == 1);
+  ASSERT_EQ(files.size(), 2u);
+  for (const auto& file : files) EXPECT_EQ(ReadFileBytes(file), old);
+  EXPECT_TRUE(w.log().filter(QString::fromStdString("Копия микросхемы: " + files[1])).size() == 1);
   EXPECT_TRUE(w.form.Backup_MEC16->isEnabled());
+  EXPECT_EQ(w.d2xx.openHandles(), 0u);
 }
 
 }  // namespace

@@ -210,8 +210,8 @@ TEST_P(FileSafety, TheBackupBeforeAWriteHoldsTheOldContents) {
   ASSERT_EQ(before.status, kExitOk) << before.out << before.err;
   WriteFileBytes(dir.file("new.bin"), Pattern(GetParam().chipSize));
   const CliRun write = run({"write", dir.file("new.bin"), "--yes"});  // an EDID pattern is no EDID
-  // The MEC16xx write programs without erasing: over the old contents its verify fails,
-  // which changes nothing about the backup taken before it.
+  // The MEC16xx write programs without erasing: over the old contents it is refused without
+  // --erase, after the backup.
   if (std::string(GetParam().word) != "mec16") {
     EXPECT_EQ(write.status, kExitOk) << write.out << write.err;
   }

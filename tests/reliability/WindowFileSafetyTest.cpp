@@ -26,7 +26,7 @@ constexpr std::size_t kFlash = 131072;  // KB90xx and NPCE
 
 enum class WrittenImage {
   Whole,     // a pattern over the whole chip
-  OverOld,   // the write programs over the old contents without an erase: only cleared bits
+  ErasedFirst,  // the write only programs: over the old contents it asks to erase first (Yes)
   MostlyFF,  // every byte but FFh is one lock-step exchange: a sparse image keeps the case
              // short under the thread checker
 };
@@ -68,8 +68,6 @@ std::function<bool(const Data&)> Holds(std::uint8_t byte) {
   return [byte](const Data& sent) { return std::find(sent.begin(), sent.end(), byte) != sent.end(); };
 }
 
-Data Text(const std::string& text) { return Data(text.begin(), text.end()); }
-
 std::vector<WindowRow> Windows() {
   return {
       {"Kb90", Task("Kb90"), LogLanguage::English, kFlash, {'B', 'V'}, {}, WrittenImage::Whole, Holds('W'),
@@ -96,13 +94,17 @@ std::vector<WindowRow> Windows() {
        [](sim::SimProgrammer& p) { return dynamic_cast<sim::NpceSim&>(*p.commandSet("NPCE")).flash(); },
        kExitOk, SIGTERM, "Communication with NPCE installed.", 'r',
        "The read is stopped: the operation was interrupted at block "},
-      // The backup is a read on the write's open and a run of its own; the write and its
-      // verify read follow from their own opens.
+      // The backup is a read on the write's open and a run of its own; the erase of MAIN the
+      // old contents call for, the write and its verify read follow from their own opens.
       {"Mec16", Task("Mec16"), LogLanguage::Russian, sim::Mec16Sim::kMainSize + sim::Mec16Sim::kInfoSize, Bytes("BO"),
-       {"Закрыли VCOM порт"}, WrittenImage::OverOld, Holds('W'),
+       {"Закрыли VCOM порт"}, WrittenImage::ErasedFirst, Holds('W'),
        [](const Data& host, const Data&, const Data& image) {
-         EXPECT_TRUE(host == Text("B" + Mec16MainRead() + kMec16WriteSetUp + Mec16Pages(image) + "X" + kMec16Release +
-                                  "I0" + Mec16MainRead()));
+         const std::string wire(host.begin(), host.end());
+         const std::string head = "B" + Mec16MainRead() + "B1jrFF390CwFF391000000001wFF390800000107wFF390400F80000";
+         const std::string tail = kMec16Release + "I0" + kMec16WriteSetUp + Mec16Pages(image) + "X" + kMec16Release +
+                                  "I0" + Mec16MainRead();
+         EXPECT_TRUE(wire.starts_with(head));
+         EXPECT_TRUE(wire.ends_with(tail));
        },
        "mec16", "Записываем в файл: ", "Запись MAIN блока завершена успешно.", false,
        {{"mec16-silent-block", "3"}}, {}},
@@ -233,12 +235,12 @@ TEST_P(WindowFiles, BackupIsTheOldChipReadBeforeTheWrite) {
   const Data old = Pattern(flash, 43);
   Data image = Pattern(flash, 44);
   for (std::size_t i = 0; i < flash; ++i) {
-    if (row.written == WrittenImage::OverOld) image[i] &= old[i];
     if (row.written == WrittenImage::MostlyFF && i % 61 != 0) image[i] = 0xFF;
   }
   task->setFlash(old);
   const std::string path = bench.dir.file("image.bin");
   WriteFileBytes(path, image);
+  if (row.written == WrittenImage::ErasedFirst) bench.view.answerYesNo(true);
   task->write(path, true);
   ASSERT_TRUE(task->waitEnded(20s));
   EXPECT_EQ(task->endings(), std::vector<bool>{true});
