@@ -13,7 +13,13 @@ namespace {
 std::string ImmutableUri(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string uri = "file:";
-  for (const char c : path) {
+  for (const char given : path) {
+#ifdef _WIN32
+    // A URI's separators are forward slashes; SQLite takes "file:C:/..." on Windows.
+    const char c = given == '\\' ? '/' : given;
+#else
+    const char c = given;
+#endif
     const auto u = static_cast<unsigned char>(c);
     if (c == '?' || c == '#' || c == '%' || u < 0x20 || u >= 0x7F) {
       uri += '%';

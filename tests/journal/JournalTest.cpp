@@ -273,10 +273,12 @@ TEST(JobJournal, OpeningToReadChangesNothing) {
     Kind kind;
     std::size_t jobs;     // SIZE_MAX: cannot be read
     const char* problem;  // part of the reason when it cannot be read
+    const char* folder = "holbrenik-jig";
   };
   const Case cases[] = {{"healthy", Kind::Healthy, 2, ""},
                         {"damaged", Kind::Damaged, SIZE_MAX, "damaged: file is not a database"},
                         {"first schema", Kind::FirstSchema, 1, ""},
+                        {"a folder named with ? # %", Kind::Healthy, 2, "", "a?b#c%41 d"},
                         {"a writer at work", Kind::WriterAtWork, 2, ""},
                         {"a link", Kind::LinkToAnotherDatabase, SIZE_MAX, "symbolic link"},
                         // Last: where a folder cannot be made read-only, the test ends here.
@@ -284,6 +286,7 @@ TEST(JobJournal, OpeningToReadChangesNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchJournal scratch;
+    scratch.file = scratch.dir.path() / c.folder / kJournalName;
     const fs::path folder = scratch.file.parent_path();
     fs::create_directories(folder);
     std::optional<SqliteDb> writer;
