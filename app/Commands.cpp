@@ -8,6 +8,7 @@
 #include "link/ProgrammerLink.h"
 #include "cli/HistoryCli.h"
 #include "journal/JobJournal.h"
+#include "journal/JobLabel.h"
 #include "main/SwitchCli.h"
 
 namespace jig {
@@ -88,6 +89,12 @@ int RunCommand(D2xx& d2xx, const std::vector<std::string>& given, const SharedAn
                std::ostream& err) {
   // "--" before the command word: every word is taken as it stands, the command's own
   // options too, so the marker goes back in after the command and its action.
+  // A label that would not go on record (or would act on a terminal that lists it) stops
+  // every command before it begins: the history's filter is the same text.
+  if (const std::string problem = JobLabelProblem(answers.label); !problem.empty()) {
+    err << "--label: " << problem << '\n';
+    return kExitUsage;
+  }
   std::vector<std::string> words = given;
   const bool allLiteral = !words.empty() && words[0] == kEndOfOptions;
   if (allLiteral) words.erase(words.begin());

@@ -9,6 +9,7 @@
 #include "files/SourceFile.h"
 #include "journal/JobJournal.h"
 #include "journal/JournalFields.h"
+#include "view/SafeText.h"
 #include "view/SystemError.h"
 
 namespace jig {
@@ -20,26 +21,39 @@ namespace {
 // A file to look up is a chip image or a dump; this is far above any chip this tool reads.
 constexpr std::size_t kMaxInfoFileBytes = 64 * 1024 * 1024;
 
+// A JSON string: control characters (DEL and C1 too) as \u escapes, a byte that is no
+// valid UTF-8 as U+FFFD, so that the output is valid JSON and acts on no terminal.
 std::string JsonText(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  for (std::size_t at = 0; at < text.size();) {
+    const Utf8Char c = NextUtf8(text, at);
+    if (c.length == 0) {
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (c.code == '"' || c.code == '\\') {
       out += '\\';
-      out += c;
-    } else if (u < 0x20) {
+      out += static_cast<char>(c.code);
+    } else if (IsControlCode(c.code)) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c.code));
       out += escaped;
     } else {
-      out += c;
+      out.append(text, at, c.length);
     }
+    at += c.length;
   }
   return out + "\"";
 }
 
-std::string CsvText(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+// A CSV value: visible text; one a spreadsheet would run as a formula (= + - @ first) is
+// taken as text by a leading apostrophe; quoted where a comma or a quote would split it.
+std::string CsvText(const JournalField& field) {
+  std::string text = VisibleText(field.value);
+  if (!field.number && !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos)
+    text.insert(text.begin(), '\'');
+  if (text.find_first_of(",\"") == std::string::npos) return text;
   std::string out = "\"";
   for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + "\"";
@@ -85,7 +99,7 @@ class JobPrinter {
         break;
       case Form::Csv: {
         const auto fields = JournalFields(entry);
-        for (std::size_t f = 0; f < fields.size(); ++f) out_ << (f ? "," : "") << CsvText(fields[f].value);
+        for (std::size_t f = 0; f < fields.size(); ++f) out_ << (f ? "," : "") << CsvText(fields[f]);
         out_ << "\r\n";
         break;
       }
@@ -97,12 +111,15 @@ class JobPrinter {
   // One line a job: id, start, task, action, the result, the label and the file.
   void table(const JournalEntry& entry) {
     const JobRecord& r = entry.record;
+    const auto fields = JournalFields(entry);
+    const std::string result = IsDamaged(entry, "success") ? kDamagedValue : ResultText(r);
     char line[160];
     std::snprintf(line, sizeof line, "%6lld  %-20s  %-8s  %-10s  %-6s  ", static_cast<long long>(entry.id),
-                  UtcText(r.started).c_str(), r.task.c_str(), r.action.c_str(), ResultText(r));
+                  JournalFieldValue(fields, "started").c_str(), VisibleText(r.task).c_str(),
+                  VisibleText(r.action).c_str(), result.c_str());
     out_ << line;
-    if (!r.label.empty()) out_ << '[' << r.label << "] ";
-    out_ << r.file << '\n';
+    if (!r.label.empty()) out_ << '[' << VisibleText(r.label) << "] ";
+    out_ << VisibleText(r.file) << '\n';
   }
   void json(const JournalEntry& entry) {
     out_ << (any_ ? ",\n {" : "\n {");
@@ -122,12 +139,12 @@ class JobPrinter {
 
 // The journal to read: nothing (and a line) when there is none yet (missing, when asked) or
 // it cannot be read.
-std::unique_ptr<Journal> ReadableJournal(CliRequest& request, bool* missing = nullptr) {
+std::unique_ptr<Journal> ReadableJournal(CliRequest& request, bool* missing = nullptr, bool sayMissing = true) {
   const fs::path file = JournalFile();
   auto read = OpenJournalToRead(file, LogLanguage::English);
   if (missing) *missing = read.missing;
   if (read.missing) {
-    request.out << "The job journal " << file.string() << " holds no jobs yet.\n";
+    if (sayMissing) request.out << "The job journal " << file.string() << " holds no jobs yet.\n";
     return nullptr;
   }
   for (const auto& line : read.lines) request.err << line << '\n';
@@ -158,7 +175,7 @@ int ShowJob(CliRequest& request) {
   for (const JournalField& field : JournalFields(*entry)) {
     char name[24];
     std::snprintf(name, sizeof name, "%-17s", (std::string(field.name) + ":").c_str());
-    request.out << (field.value.empty() ? std::string(field.name) + ":" : name + field.value) << '\n';
+    request.out << (field.value.empty() ? std::string(field.name) + ":" : name + VisibleText(field.value)) << '\n';
   }
   return kExitOk;
 }
@@ -172,17 +189,21 @@ int RunHistoryCommand(CliRequest& request) {
   filter.label = request.label;
   filter.since = request.options.value("--since");
   filter.failedOnly = request.options.has("--failed");
-  if (!filter.since.empty() && !ParseUtcText(filter.since))
-    return BadUsage(request, "--since takes a UTC date, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ: " + filter.since);
+  if (request.options.has("--since") && !ParseUtcText(filter.since))
+    return BadUsage(request, "--since takes a UTC date, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ: \"" +
+                                 VisibleText(filter.since) + "\"");
   if (request.options.has("--json") && request.options.has("--csv"))
     return BadUsage(request, "--json and --csv exclude each other");
-  // A damaged journal is moved aside as it is opened: it is gone by now, and still a failure.
-  bool missing = false;
-  auto journal = ReadableJournal(request, &missing);
-  if (!journal) return missing ? kExitOk : kExitFailed;
   const auto form = request.options.has("--json")  ? JobPrinter::Form::Json
                     : request.options.has("--csv") ? JobPrinter::Form::Csv
                                                    : JobPrinter::Form::Table;
+  bool missing = false;
+  auto journal = ReadableJournal(request, &missing, form == JobPrinter::Form::Table);
+  if (!journal) {
+    // No journal yet: no jobs, in the form asked for ([] or the header line).
+    if (missing && form != JobPrinter::Form::Table) JobPrinter(form, request.out);
+    return missing ? kExitOk : kExitFailed;
+  }
   bool read = false;
   {
     JobPrinter print(form, request.out);

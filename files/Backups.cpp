@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "files/BackupsRecovery.h"
 #include "files/DumpSink.h"
 #include "files/PlatformFiles.h"
 #include "files/Sha256.h"
@@ -15,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Backups are chip images; anything larger under a recorded name is not one of ours.
-constexpr std::size_t kMaxBackupBytes = 16 * 1024 * 1024;
 // Names for the backups of one task, second and contents: the first, then "-2" to "-99".
 constexpr int kBackupNamesPerSecond = 99;
 
@@ -57,11 +56,14 @@ void Rotate(Journal& journal, const fs::path& folder, SavedBackup& backup, std::
   }
 }
 
+// Where backups are made, a journal begun anew takes them on record again.
+const bool kRecoveryOn = (SetBackupsRecovery(&TakeBackupsOnRecordAgain), true);
+
 }  // namespace
 
 fs::path BackupFolder() {
-  const fs::path data = platform::UserDataFolder();
-  return data.empty() ? fs::path() : data / "holbrenik-jig" / "backups";
+  const fs::path journal = JournalFile();
+  return journal.empty() ? fs::path() : BackupFolderFor(journal);
 }
 
 SavedBackup SaveBackup(std::string_view task, std::span<const std::uint8_t> image, const fs::path& folder,

@@ -14,6 +14,7 @@
 #include "gui/TWidgets.h"
 #include "journal/JobJournal.h"
 #include "journal/JournalFields.h"
+#include "view/SafeText.h"
 
 namespace jig {
 
@@ -34,12 +35,14 @@ constexpr Column kColumns[] = {{"Started", "started"}, {"Task", "task"},     {"A
 constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 constexpr const char* kLocalTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
+// A cell never shows a control character raw, nor a damaged value as if it were one.
 QString CellText(const Column& column, const JournalEntry& entry, const std::vector<JournalField>& fields) {
   const std::string_view field = column.field;
+  if (IsDamaged(entry, field)) return kDamagedValue;
   if (field == "started")
     return QDateTime::fromSecsSinceEpoch(entry.record.started).toLocalTime().toString(kLocalTimeFormat);
   if (field == "success") return ResultText(entry.record);
-  return Q(JournalFieldValue(fields, field));
+  return Q(VisibleText(JournalFieldValue(fields, field)));
 }
 
 // Green ok, red FAILED, and grey for a job called off: neither went wrong on the chip.

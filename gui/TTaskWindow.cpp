@@ -7,6 +7,7 @@
 #include "gui/TWindowTexts.h"
 #include "gui/TWorkerCalls.h"
 #include "job/FlashJob.h"
+#include "journal/JobLabel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
+#include <QValidator>
 
 #include <algorithm>
 #include <filesystem>
@@ -37,8 +39,17 @@ namespace {
 constexpr int kClockTickMs = 1000;
 constexpr char kJobLabel[] = "JobLabel";
 constexpr char kCompareOffered[] = "CompareOffered";
-// A ticket or a board number, with room to spare; the journal keeps whatever it is given.
-constexpr int kJobLabelLimit = 80;
+
+// The label field takes what the journal takes: an edit that would bring in a control
+// character (typed or pasted) is refused whole. Its length is kept by the field's own limit
+// (UTF-16 units, never fewer than the characters the journal counts).
+class JobLabelValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    return JobLabelProblem(input.toStdString()).empty() ? Acceptable : Invalid;
+  }
+};
 
 std::vector<TTaskWindow*>& Windows() {
   static std::vector<TTaskWindow*> windows;
@@ -126,7 +137,8 @@ void TTaskWindow::holdWhileBusy(std::vector<QWidget*> controls, std::function<bo
 void TTaskWindow::addJobLabel(std::string task, std::function<void(std::string)> apply) {
   jobLabel_ = Named(new QLineEdit(this), kJobLabel);
   jobLabel_->setPlaceholderText(Q(WindowTextsIn(language_).jobLabelHint));
-  jobLabel_->setMaxLength(kJobLabelLimit);
+  jobLabel_->setMaxLength(static_cast<int>(kMaxJobLabelChars));
+  jobLabel_->setValidator(new JobLabelValidator(jobLabel_));
   jobLabel_->setClearButtonEnabled(true);
   // Hidden until a job offers two images to compare; a hidden button takes no room.
   compareOffered_ = Named(new QPushButton(Q(WindowTextsIn(language_).compareOffered), this), kCompareOffered);

@@ -1,5 +1,6 @@
 #include "journal/JobJournal.h"
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -49,6 +50,26 @@ std::string MoveAside(const fs::path& file) {
   return aside.string();
 }
 
+bool IsLink(const fs::path& file) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(file, ec));
+}
+
+std::string LinkLine(const fs::path& file, bool ru) {
+  return ru ? "Журнал работ " + file.string() + " - символическая ссылка; по ней не переходят."
+            : "The job journal " + file.string() + " is a symbolic link, which is not followed.";
+}
+
+std::atomic<BackupsRecovery> gRecovery = nullptr;
+
+// A path as it goes on record: absolute and in one spelling, whatever folder the command ran in.
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool create) {
@@ -57,6 +78,10 @@ OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool creat
   if (file.empty()) {
     opened.lines.push_back(ru ? "Нет папки для журнала работ; работа не записана."
                               : "There is no folder for the job journal; the job is not on record.");
+    return opened;
+  }
+  if (IsLink(file)) {
+    opened.lines.push_back(LinkLine(file, ru));
     return opened;
   }
   opened.journal = std::make_unique<Journal>(file, create);
@@ -77,21 +102,39 @@ OpenedJournal OpenJournal(const fs::path& file, LogLanguage language, bool creat
                                   ", начат новый."
                             : "The job journal was damaged (" + reason + "); it is kept as " + aside +
                                   " and a new one is begun.");
-  opened.journal = std::make_unique<Journal>(file, create);
+  // Begun: made even where the caller would only open an existing one.
+  opened.journal = std::make_unique<Journal>(file, JournalAccess::Create);
+  if (!opened.journal->ok() || !gRecovery) return opened;
+  const fs::path backups = BackupFolderFor(file);
+  if (const std::size_t taken = gRecovery(*opened.journal, backups))
+    opened.lines.push_back(ru ? "Копии микросхем в " + backups.string() + " снова внесены в журнал (" +
+                                    std::to_string(taken) + ")."
+                              : "The backups in " + backups.string() + " are on the new journal's record again (" +
+                                    std::to_string(taken) + ").");
   return opened;
 }
 
 JournalToRead OpenJournalToRead(const fs::path& file, LogLanguage language) {
   JournalToRead read;
   std::error_code ec;
+  if (IsLink(file)) {
+    read.problem = language == LogLanguage::Russian ? "символическая ссылка; по ней не переходят"
+                                                    : "it is a symbolic link, which is not followed";
+    return read;
+  }
   if (file.empty() || !fs::exists(file, ec)) {
     read.missing = true;
     return read;
   }
-  OpenedJournal opened = OpenJournal(file, language, false);
-  read.lines = std::move(opened.lines);
-  if (opened.ok()) read.journal = std::move(opened.journal);
-  else read.problem = opened.journal ? Reason(opened.journal->error()) : std::string("no folder");
+  // Read as it is: a damaged file stays where it is (the next job moves it aside), an older
+  // schema is brought up to date in memory only.
+  auto journal = std::make_unique<Journal>(file, JournalAccess::Read);
+  const bool ru = language == LogLanguage::Russian;
+  if (journal->ok()) read.journal = std::move(journal);
+  else if (!journal->error().corrupt()) read.problem = Reason(journal->error());
+  else read.problem = (ru ? "повреждён: " : "damaged: ") + Reason(journal->error()) +
+                      (ru ? "; следующая работа отложит его в сторону и начнёт новый"
+                          : "; the next job moves it aside and begins a new one");
   return read;
 }
 
@@ -99,7 +142,10 @@ std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language
   const bool ru = language == LogLanguage::Russian;
   std::lock_guard lock(gPendingLock);
   gPending.push_back(record);
-  if (gPending.back().label.empty()) gPending.back().label = gDefaultLabel;
+  JobRecord& added = gPending.back();
+  if (added.label.empty()) added.label = gDefaultLabel;
+  added.file = AbsolutePath(added.file);
+  added.backupPath = AbsolutePath(added.backupPath);
   OpenedJournal opened = OpenJournal(file, language);
   std::vector<std::string> lines = std::move(opened.lines);
   if (WritePending(opened)) return lines;
@@ -125,11 +171,19 @@ std::string FlushPendingRecords(const fs::path& file) {
   OpenedJournal opened = OpenJournal(file, LogLanguage::English);
   if (WritePending(opened)) return {};
   const std::string reason = opened.journal ? Reason(opened.journal->error()) : std::string("no folder for it");
-  const std::string line = std::to_string(gPending.size()) + " job record(s) could not be put on the job journal (" +
-                           reason + ") and are dropped.";
+  std::string line = std::to_string(gPending.size()) + " job record(s) could not be put on the job journal (" +
+                     reason + ") and are dropped.";
+  // Their backups could not go on its record of backups either: rotation will never remove them.
+  std::string backups;
+  for (const JobRecord& record : gPending)
+    if (!record.backupPath.empty()) backups += (backups.empty() ? "" : ", ") + record.backupPath;
+  if (!backups.empty())
+    line += " The backups made meanwhile are not on record and will never be removed to make room: " + backups + ".";
   gPending.clear();
   return line;
 }
+
+void SetBackupsRecovery(BackupsRecovery recover) { gRecovery = recover; }
 
 void SetDefaultJobLabel(std::string label) {
   std::lock_guard lock(gPendingLock);

@@ -18,8 +18,10 @@ inline constexpr std::size_t kMaxPendingRecords = 100;
 std::vector<std::string> RecordJob(const JobRecord& record, LogLanguage language,
                                    const std::filesystem::path& file = JournalFile());
 
-// Opens the journal for reading or writing, moving a corrupt file aside first: the lines
-// say what happened to it. Used by the record above, the history and the backups.
+// Opens the journal to write, moving a corrupt file aside and beginning a new one (which
+// takes the backups of its folder on record again): the lines say what happened to it. A
+// journal that is a symbolic link is not followed (a line, no journal). Used by the record
+// above and the backups.
 struct OpenedJournal {
   std::unique_ptr<Journal> journal;  // null when there is no folder for it
   std::vector<std::string> lines;
@@ -31,9 +33,16 @@ OpenedJournal OpenJournal(const std::filesystem::path& file, LogLanguage languag
 // could still not be written (they are dropped), empty when none were left.
 std::string FlushPendingRecords(const std::filesystem::path& file = JournalFile());
 
-// The journal opened to be read, never made: missing when there is no file yet; else the
-// lines the opening gave and, when it cannot be read, why. The command line's history and
-// the History window read it so.
+// What a journal begun anew does with the backups of its folder, which the damaged one kept:
+// the backups' own code (which knows their names and digests) sets it where it is linked in,
+// and gives the number taken on record again.
+using BackupsRecovery = std::size_t (*)(Journal& journal, const std::filesystem::path& folder);
+void SetBackupsRecovery(BackupsRecovery recover);
+
+// The journal opened to be read, never made, moved or changed (a damaged one stays where it
+// is; an older schema is read through a copy in memory; a read-only folder is fine): missing
+// when there is no file yet; else, when it cannot be read, why. The command line's history
+// and info and the History window read it so.
 struct JournalToRead {
   std::unique_ptr<Journal> journal;  // null when missing or unreadable
   bool missing = false;

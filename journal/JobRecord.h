@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace jig {
 
@@ -47,6 +48,9 @@ inline const char* OutcomeName(JobOutcome outcome) {
 struct JournalEntry {
   std::int64_t id = 0;
   JobRecord record;
+  // The fields whose stored values are damaged (by their names in JournalFields): their
+  // values in `record` are zero and mean nothing.
+  std::vector<const char*> damaged;
 };
 
 }  // namespace jig

@@ -22,8 +22,13 @@ constexpr std::string_view kProgramVersion = JIG_VERSION_TEXT;
 constexpr std::string_view kProgramVersion = "";
 #endif
 
-bool OpenReady(SqliteDb& db) {
+bool OpenReady(SqliteDb& db, JournalAccess access) {
   if (!db.ok()) return false;
+  if (access == JournalAccess::Read) {
+    // An older (or newer) schema is brought up to date, or refused, in a copy in memory:
+    // reading changes nothing in the file.
+    return JournalFileVersion(db) == JournalSchemaVersion() || (db.continueInMemory() && MigrateJournal(db));
+  }
   // WAL lets one program read while the other writes; NORMAL syncs at checkpoints, which
   // keeps a record to a millisecond or two and loses nothing but the last jobs on a power cut.
   if (!db.prepare("PRAGMA journal_mode = WAL").run()) return false;
@@ -32,12 +37,20 @@ bool OpenReady(SqliteDb& db) {
 
 }  // namespace
 
-fs::path JournalFile() {
-  const fs::path data = platform::UserDataFolder();
-  return data.empty() ? fs::path() : data / "holbrenik-jig" / kJournalName;
+fs::path NormalFolder(const fs::path& folder) {
+  fs::path normal = folder.lexically_normal();
+  if (!normal.has_filename() && normal != normal.root_path()) normal = normal.parent_path();
+  return normal;
 }
 
-fs::path JournalFileFor(const fs::path& backupFolder) { return backupFolder.parent_path() / kJournalName; }
+fs::path JournalFile() {
+  const fs::path data = platform::UserDataFolder();
+  return data.empty() ? fs::path() : NormalFolder(data) / "holbrenik-jig" / kJournalName;
+}
+
+fs::path JournalFileFor(const fs::path& backupFolder) { return NormalFolder(backupFolder).parent_path() / kJournalName; }
+
+fs::path BackupFolderFor(const fs::path& journalFile) { return journalFile.parent_path() / kBackupFolderName; }
 
 std::string UtcText(std::time_t time) {
   const std::tm utc = platform::UtcTime(time);
@@ -59,6 +72,12 @@ int Digits(std::string_view text, std::size_t at, std::size_t count) {
   return value;
 }
 
+int DaysInMonth(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 }  // namespace
 
 std::optional<std::time_t> ParseUtcText(std::string_view text) {
@@ -69,8 +88,8 @@ std::optional<std::time_t> ParseUtcText(std::string_view text) {
   const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
   const int hour = withTime ? Digits(text, 11, 2) : 0, minute = withTime ? Digits(text, 14, 2) : 0,
             second = withTime ? Digits(text, 17, 2) : 0;
-  if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
-      minute > 59 || second < 0 || second > 60)
+  if (year < 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59)
     return std::nullopt;
   // Days since 1970-01-01 of a proleptic Gregorian date, without the local time zone.
   const int y = year - (month <= 2);
@@ -85,17 +104,43 @@ std::optional<std::time_t> ParseUtcText(std::string_view text) {
 namespace {
 
 // The folder first: SQLite creates the file, not the folders above it.
-const fs::path& WithFolder(const fs::path& file, bool create) {
+const fs::path& WithFolder(const fs::path& file, JournalAccess access) {
   std::error_code ec;
-  if (create && !file.empty()) fs::create_directories(file.parent_path(), ec);
+  if (access == JournalAccess::Create && !file.empty()) fs::create_directories(file.parent_path(), ec);
   return file;
+}
+
+// How a journal is opened to be read. While a writer has it open its -wal is beside it, and
+// the reading takes SQLite's shared locks through the -shm that writer made. Otherwise
+// (no -wal, and no rollback journal of a write cut off) it is opened immutable: a read-only
+// connection would leave a -wal and a -shm behind, and cannot make them at all in a folder
+// the technician may not write to. A writer that begins meanwhile writes its own -wal; a
+// reading that meets that writer's checkpoint at worst fails and says so. The file itself is
+// never touched either way.
+SqliteOpen ReadMode(const fs::path& file) {
+  std::error_code ec;
+  for (const char* beside : {"-wal", "-journal"}) {
+    fs::path other = file;
+    other += beside;
+    if (fs::exists(fs::symlink_status(other, ec))) return SqliteOpen::ReadOnly;
+  }
+  return SqliteOpen::Immutable;
+}
+
+SqliteOpen OpenMode(const fs::path& file, JournalAccess access) {
+  switch (access) {
+    case JournalAccess::Create: return SqliteOpen::Create;
+    case JournalAccess::Existing: return SqliteOpen::Existing;
+    case JournalAccess::Read: break;
+  }
+  return ReadMode(file);
 }
 
 }  // namespace
 
-Journal::Journal(const fs::path& file, bool create)
-    : db_(WithFolder(file, create).string(), create, kJournalBusyMs) {
-  ready_ = OpenReady(db_);
+Journal::Journal(const fs::path& file, JournalAccess access)
+    : db_(WithFolder(file, access).string(), OpenMode(file, access), kJournalBusyMs) {
+  ready_ = OpenReady(db_, access);
 }
 
 int Journal::schemaVersion() {
@@ -148,28 +193,44 @@ void Journal::eachEntry(SqliteStatement& select, const std::function<void(const 
   JournalEntry e;
   while (select.step()) {
     JobRecord& r = e.record;
+    e.damaged.clear();
+    // A value this program never writes (a time that is none, a count below zero, text in a
+    // number's column) is marked, never shown as if it were one.
+    auto time = [&](int column, const char* name) {
+      const auto parsed = ParseUtcText(select.textView(column));
+      if (!parsed) e.damaged.push_back(name);
+      return parsed.value_or(0);
+    };
+    auto number = [&](int column, const char* name, std::int64_t most) {
+      const std::int64_t value = select.integer(column);
+      const bool fits = select.isInteger(column) && value >= 0 && value <= most;
+      if (!fits) e.damaged.push_back(name);
+      return fits ? value : 0;
+    };
+    auto optionalNumber = [&](int column, const char* name, std::int64_t most) {
+      return select.isNull(column) ? std::nullopt : std::optional<std::int64_t>(number(column, name, most));
+    };
+    constexpr std::int64_t kAny = INT64_MAX, kFlag = 1, kAddress = UINT32_MAX;
     e.id = select.integer(0);
-    r.started = ParseUtcText(select.textView(1)).value_or(0);
-    r.ended = ParseUtcText(select.textView(2)).value_or(0);
-    r.durationMs = select.integer(3);
+    r.started = time(1, "started");
+    r.ended = time(2, "ended");
+    r.durationMs = number(3, "duration_ms", kAny);
     r.task = select.textView(4);
     r.action = select.textView(5);
-    r.success = select.integer(6) != 0;
-    r.chipTouched = select.integer(7) != 0;
+    r.success = number(6, "success", kFlag) != 0;
+    r.chipTouched = number(7, "chip_touched", kFlag) != 0;
     r.chipId = select.textView(8);
     r.chipVersion = select.textView(9);
     r.port = select.textView(10);
     r.firmware = select.textView(11);
     r.file = select.textView(12);
-    r.fileSize = static_cast<std::uint64_t>(select.integer(13));
+    r.fileSize = static_cast<std::uint64_t>(number(13, "file_size", kAny));
     r.fileSha256 = select.textView(14);
     r.backupPath = select.textView(15);
     r.backupSha256 = select.textView(16);
     r.verdict = select.textView(17);
-    r.firstDifference.reset();
-    r.differingBytes.reset();
-    if (!select.isNull(18)) r.firstDifference = select.integer(18);
-    if (!select.isNull(19)) r.differingBytes = select.integer(19);
+    r.firstDifference = optionalNumber(18, "first_difference", kAddress);
+    r.differingBytes = optionalNumber(19, "differing_bytes", kAny);
     r.programVersion = select.textView(20);
     r.label = select.textView(21);
     // A row from before the outcome was kept has none: ok or failed, from success.
@@ -241,9 +302,10 @@ std::optional<std::vector<KeptBackup>> Journal::backupsOldestFirst(const fs::pat
   // wrote times that would make the oldest backups look the newest.
   SqliteStatement select = db_.prepare("SELECT path, sha256, made, task FROM backups ORDER BY rowid");
   std::vector<KeptBackup> kept;
+  const fs::path wanted = NormalFolder(folder);
   while (select.step()) {
     KeptBackup backup{select.text(0), select.text(1), ParseUtcText(select.textView(2)).value_or(0), select.text(3)};
-    if (fs::path(backup.path).parent_path() == folder) kept.push_back(std::move(backup));
+    if (fs::path(backup.path).lexically_normal().parent_path() == wanted) kept.push_back(std::move(backup));
   }
   if (db_.error()) return std::nullopt;
   return kept;

@@ -18,12 +18,22 @@ namespace jig {
 // How long a write waits for another program's transaction before it gives up.
 inline constexpr int kJournalBusyMs = 1500;
 inline constexpr std::string_view kJournalName = "journal.sqlite3";
+// The folder of the backups the journal beside it keeps.
+inline constexpr std::string_view kBackupFolderName = "backups";
+// Backups are chip images; anything larger under a backup's name is not one of ours.
+inline constexpr std::size_t kMaxBackupBytes = 16 * 1024 * 1024;
+
+// A folder in one spelling however it was given ("$X/./xdg", "$X/xdg/" are "$X/xdg"): the
+// backups on record are found by their folder.
+std::filesystem::path NormalFolder(const std::filesystem::path& folder);
 
 // $XDG_DATA_HOME/holbrenik-jig/journal.sqlite3 (%LOCALAPPDATA% on Windows); empty when the
 // system names no folder for the user's data.
 std::filesystem::path JournalFile();
 // The journal that keeps the backups of a folder: the file beside it.
 std::filesystem::path JournalFileFor(const std::filesystem::path& backupFolder);
+// The other way: the folder of the backups a journal keeps.
+std::filesystem::path BackupFolderFor(const std::filesystem::path& journalFile);
 
 struct HistoryFilter {
   std::string task;   // exact task key; empty: all
@@ -41,11 +51,20 @@ struct KeptBackup {
   std::string task;
 };
 
+enum class JournalAccess {
+  Create,    // written; the file and its folder made when missing
+  Existing,  // written; the file must be there
+  Read,      // read only: the file, its mode and its schema are left exactly as they are
+};
+
 class Journal {
  public:
-  // Opens the file (created with `create`, its folder too), turns on WAL and brings the
-  // schema up to date. A journal that is not ok() says why in error().
-  Journal(const std::filesystem::path& file, bool create = true);
+  // Opens the file, turns on WAL and brings the schema up to date (to be read: an older
+  // schema is brought up to date in a copy in memory). A journal that is not ok() says why
+  // in error().
+  Journal(const std::filesystem::path& file, JournalAccess access);
+  explicit Journal(const std::filesystem::path& file, bool create = true)
+      : Journal(file, create ? JournalAccess::Create : JournalAccess::Existing) {}
 
   bool ok() const { return db_.ok() && ready_; }
   const SqliteError& error() const { return db_.error(); }

@@ -15,9 +15,15 @@ std::string Hex(const std::optional<std::int64_t>& value) {
 
 }  // namespace
 
+bool IsDamaged(const JournalEntry& entry, std::string_view field) {
+  for (const char* name : entry.damaged)
+    if (field == name) return true;
+  return false;
+}
+
 std::vector<JournalField> JournalFields(const JournalEntry& entry) {
   const JobRecord& r = entry.record;
-  return {{"id", std::to_string(entry.id), true},
+  std::vector<JournalField> fields{{"id", std::to_string(entry.id), true},
           {"started", UtcText(r.started), false},
           {"ended", UtcText(r.ended), false},
           {"duration_ms", std::to_string(r.durationMs), true},
@@ -40,6 +46,9 @@ std::vector<JournalField> JournalFields(const JournalEntry& entry) {
           {"label", r.label, false},
           {"program_version", r.programVersion, false},
           {"verdict", r.verdict, false}};
+  for (JournalField& field : fields)
+    if (IsDamaged(entry, field.name)) field = {field.name, kDamagedValue, false};
+  return fields;
 }
 
 std::string JournalFieldValue(const std::vector<JournalField>& fields, std::string_view name) {

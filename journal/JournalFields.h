@@ -15,7 +15,12 @@ struct JournalField {
   bool number;  // written bare in JSON
 };
 
+// What a damaged field shows in every reader, in place of a value that would look like one.
+inline constexpr const char* kDamagedValue = "(damaged)";
+
+// A damaged field is text (kDamagedValue) whatever its kind.
 std::vector<JournalField> JournalFields(const JournalEntry& entry);
+bool IsDamaged(const JournalEntry& entry, std::string_view field);
 // The value of the named field; empty when there is no such field.
 std::string JournalFieldValue(const std::vector<JournalField>& fields, std::string_view name);
 // A job's result in one word, as the tables show it.

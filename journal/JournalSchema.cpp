@@ -32,34 +32,39 @@ constexpr std::string_view kSteps[] = {
     R"(ALTER TABLE jobs ADD COLUMN outcome TEXT;)",
 };
 
-int UserVersion(SqliteDb& db) {
+}  // namespace
+
+int JournalFileVersion(SqliteDb& db) {
   SqliteStatement read = db.prepare("PRAGMA user_version");
   return read.step() ? static_cast<int>(read.integer(0)) : -1;
 }
-
-}  // namespace
 
 std::span<const std::string_view> JournalMigrations() { return kSteps; }
 
 bool MigrateJournal(SqliteDb& db) {
   const int newest = JournalSchemaVersion();
-  const int seen = UserVersion(db);
+  const int seen = JournalFileVersion(db);
   if (seen < 0) return false;
   if (seen == newest) return true;
   if (!db.exec("BEGIN IMMEDIATE")) return false;
   // Read again inside the transaction: another program may have migrated meanwhile.
-  const int version = UserVersion(db);
+  const int version = JournalFileVersion(db);
   bool ok = version >= 0;
   if (ok && version > newest) {
     db.setError({kSqliteGenericError, "the journal is of a newer version of the program (schema " +
                                           std::to_string(version) + ")"});
     ok = false;
   }
-  for (int step = version; ok && step < newest; ++step) ok = db.exec(kSteps[step]);
+  int step = version;
+  for (; ok && step < newest; ++step) ok = db.exec(kSteps[step]);
   if (ok) ok = db.exec("PRAGMA user_version = " + std::to_string(newest));
   if (ok) return db.exec("COMMIT");
-  // The first error is what went wrong; the rollback's own is of no interest.
-  const SqliteError failed = db.error();
+  // The first error is what went wrong; the rollback's own is of no interest. Every step
+  // rolls back with it: the file stays at the version it was at, whole.
+  SqliteError failed = db.error();
+  if (version >= 0 && version <= newest)
+    failed.text = "the journal could not be brought from schema " + std::to_string(step - 1) + " to " +
+                  std::to_string(step) + " (" + failed.text + "); it is left at schema " + std::to_string(version);
   db.exec("ROLLBACK");
   db.setError(failed);
   return false;

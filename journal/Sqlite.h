@@ -25,10 +25,20 @@ struct SqliteError {
   explicit operator bool() const { return code != 0; }
 };
 
+// How a file is opened. A file that is a symbolic link is never opened, whatever the mode.
+enum class SqliteOpen {
+  Existing,   // read and written; must be there
+  Create,     // read and written; made when missing
+  ReadOnly,   // read only, with the locks that keep a writer's transaction out of sight
+  Immutable,  // read only, no locks and no shared-memory file: for a file nobody writes now
+};
+
 class SqliteDb {
  public:
-  // Opens (and creates when `create`) the file. A failed open leaves the error set.
-  SqliteDb(const std::string& path, bool create, int busyTimeoutMs);
+  // Opens the file. A failed open leaves the error set.
+  SqliteDb(const std::string& path, SqliteOpen mode, int busyTimeoutMs);
+  SqliteDb(const std::string& path, bool create, int busyTimeoutMs)
+      : SqliteDb(path, create ? SqliteOpen::Create : SqliteOpen::Existing, busyTimeoutMs) {}
   ~SqliteDb();
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;
@@ -40,6 +50,9 @@ class SqliteDb {
   // A prepared statement; its ok() is false when SQL or the database refused it.
   SqliteStatement prepare(std::string_view sql);
   std::int64_t lastInsertId() const;
+  // Goes on with a private copy in memory of what the file holds now: what it is then given
+  // (a migration, for one) never reaches the file. False sets error().
+  bool continueInMemory();
   // Forgets the last error (after a statement the caller may live without).
   void clearError() { error_ = {}; }
   // An error found by the caller (a file of the wrong version), or one to keep over a later.
@@ -76,6 +89,8 @@ class SqliteStatement {
   // The same without a copy: valid until the next step, reset or column call.
   std::string_view textView(int column) const;
   std::int64_t integer(int column) const;
+  // The column holds an integer (not text, a real, a blob or NULL).
+  bool isInteger(int column) const;
   bool isNull(int column) const;
 
  private:

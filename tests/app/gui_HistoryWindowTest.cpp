@@ -153,6 +153,32 @@ TEST(HistoryWindow, ACalledOffJobIsGreyAndNotAFailure) {
   EXPECT_EQ(h.column(kLabel), (QStringList{"T-2"}));
 }
 
+// A row the journal holds with control characters (a label from before labels were checked,
+// a path with an escape sequence) shows them written out; a damaged field says so.
+TEST(HistoryWindow, ShowsNoControlCharacterRawAndDamagedFieldsAsDamaged) {
+  History h;
+  {
+    Journal journal(JournalFile());
+    ASSERT_TRUE(journal.record(Job("kb90", "read\x1b[2J", kBase, true, "T-1\nRESULT: ok", "/b/\a.bin")));
+    ASSERT_TRUE(journal.record(Job("npce", "read", kBase + 10, true, "T-2")));
+    SqliteDb db(JournalFile().string(), false, 100);
+    ASSERT_TRUE(db.exec("UPDATE jobs SET started = 'garbage', success = 5 WHERE id = 2"));
+  }
+  h.window.refresh();
+  ASSERT_EQ(h.window.Jobs->rowCount(), 2);
+  for (int row = 0; row < 2; ++row)
+    for (int col = 0; col < h.window.Jobs->columnCount(); ++col)
+      for (const QChar c : h.window.Jobs->item(row, col)->text())
+        EXPECT_FALSE(c.category() == QChar::Other_Control) << row << "," << col;
+  const int kb90 = h.column(kTask).indexOf("kb90"), npce = 1 - kb90;
+  EXPECT_EQ(h.window.Jobs->item(kb90, kLabel)->text(), "T-1\\x0ARESULT: ok");
+  EXPECT_EQ(h.window.Jobs->item(kb90, kAction)->text(), "read\\x1B[2J");
+  EXPECT_EQ(h.window.Jobs->item(kb90, kFile)->text(), "/b/\\x07.bin");
+  EXPECT_EQ(h.window.Jobs->item(npce, kStarted)->text(), "(damaged)");
+  EXPECT_EQ(h.window.Jobs->item(npce, kResult)->text(), "(damaged)");
+  EXPECT_EQ(h.window.Jobs->item(npce, kLabel)->text(), "T-2");
+}
+
 // No journal yet: an empty table and the line that says so. A damaged one: its lines, no rows.
 TEST(HistoryWindow, MissingOrDamagedJournalShowsALineAndNoRows) {
   History h;
@@ -167,6 +193,9 @@ TEST(HistoryWindow, MissingOrDamagedJournalShowsALineAndNoRows) {
   EXPECT_EQ(h.window.Jobs->rowCount(), 0);
   EXPECT_TRUE(h.window.Status->text().contains("damaged")) << h.window.Status->text().toStdString();
   EXPECT_NE(h.window.Status->text(), history::text::kNoJobsYet);
+  EXPECT_EQ(test::ReadFileBytes(JournalFile().string()), std::vector<std::uint8_t>(8192, 'x'))
+      << "the window reads; the next job moves a damaged journal aside";
+  EXPECT_EQ(std::distance(fs::directory_iterator(JournalFile().parent_path()), fs::directory_iterator()), 1);
 }
 
 #ifdef __linux__

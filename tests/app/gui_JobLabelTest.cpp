@@ -65,6 +65,33 @@ TEST(JobLabel, EveryWindowWithJobsHasTheFieldInItsLanguage) {
   }
 }
 
+// The field takes what the journal takes: an edit that brings in a control character, typed
+// or pasted, is refused whole; at most 200 characters, Cyrillic ones as many as Latin.
+TEST(JobLabel, TheFieldTakesNoControlCharacterAndAtMost200Characters) {
+  sim::SimD2xx d2xx;
+  TWindows windows(d2xx);
+  QLineEdit* label = LabelOf(*TTaskWindow::Find("TKB901X_forms"));
+  ASSERT_NE(label, nullptr);
+  struct Case {
+    QString typed;
+    QString kept;
+  };
+  const Case cases[] = {{"T-4711", "T-4711"},
+                        {"T-1\nRESULT: ok", ""},
+                        {QString("T-1") + QChar(0x1B) + "[2J", ""},
+                        {QString("bell") + QChar(0x07), ""},
+                        {QString("csi") + QChar(0x9B), ""},
+                        {QString(250, QChar(0x416)), QString(200, QChar(0x416))},
+                        {QString(201, 'x'), QString(200, 'x')}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    label->clear();
+    QTest::keyClicks(label, "ok ");
+    label->insert(c.typed);
+    EXPECT_EQ(label->text(), c.kept.isEmpty() ? QString("ok ") : "ok " + c.kept.left(197));
+  }
+}
+
 // A window on the simulated programmer, with the button that reads its chip.
 struct LabelledRead {
   const char* name;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "journal/JobJournal.h"
 #include "journal/Journal.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/FileSafety.h"
@@ -99,6 +100,160 @@ TEST(HistoryCli, SaysWhenThereIsNoJournalAndWhenItCannotBeRead) {
   EXPECT_EQ(damaged.status, kExitFailed);
   EXPECT_NE(damaged.err.find("The job journal " + JournalFile().string() + " cannot be read ("), std::string::npos)
       << damaged.err;
+}
+
+// The command as the program runs it, with the global --label.
+CliRun RunLabelled(D2xx& d2xx, const std::vector<std::string>& words, const std::string& label) {
+  std::ostringstream out, err;
+  const int status = RunCommand(d2xx, words, SharedAnswers{false, false, true, label}, out, err);
+  SetDefaultJobLabel({});
+  return {status, out.str(), err.str()};
+}
+
+// A byte that would act on a terminal: a C0 control other than the line ends, DEL, or the
+// UTF-8 of a C1 control.
+std::string RawControl(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n' && c != '\r') || c == 0x7F) return "byte " + std::to_string(c) + " at " + std::to_string(i);
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+        static_cast<unsigned char>(text[i + 1]) >= 0x80)
+      return "a C1 control at " + std::to_string(i);
+  }
+  return {};
+}
+
+// A label that would not go on record is bad usage before anything runs: one line, exit 2,
+// no job and no journal. The limit counts characters, not bytes.
+TEST(HistoryCli, ALabelWithControlCharactersBadUtf8OrOver200CharactersIsRefused) {
+  ScratchBackupFolder home;
+  sim::SimD2xx d2xx;
+  std::string cyrillic200;
+  for (int i = 0; i < 200; ++i) cyrillic200 += "Ж";
+  struct Case {
+    std::string label;
+    std::string line;  // empty: taken
+  };
+  const Case cases[] = {
+      {"T-1\nRESULT: ok", "--label: the label holds a control character (\\x0A)"},
+      {"T-1\x1b[2J", "--label: the label holds a control character (\\x1B)"},
+      {"bell\a", "--label: the label holds a control character (\\x07)"},
+      {"csi\xc2\x9b", "--label: the label holds a control character (\\u009B)"},
+      {"bad\xff", "--label: the label is not valid UTF-8 text"},
+      {"overlong\xc0\xaf", "--label: the label is not valid UTF-8 text"},
+      {std::string(201, 'x'), "--label: the label has 201 characters; at most 200 are kept"},
+      {cyrillic200, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"history"},
+                                                  std::vector<std::string>{"kb90", "read", "/nonexistent/x.bin"}}) {
+      const CliRun run = RunLabelled(d2xx, words, c.label);
+      if (c.line.empty()) {
+        EXPECT_EQ(run.status, kExitOk) << run.err;
+        break;
+      }
+      EXPECT_EQ(run.status, kExitUsage);
+      EXPECT_EQ(run.err, c.line + "\n");
+      EXPECT_EQ(run.out, "");
+      EXPECT_FALSE(std::filesystem::exists(JournalFile()));
+    }
+  }
+}
+
+// Whatever a row holds (a path with an escape sequence, a verdict with a newline, a label
+// written before labels were checked), no form of the history puts a control character on
+// the terminal raw, and CSV keeps every value a spreadsheet would run as a formula as text.
+TEST(HistoryCli, NoControlCharacterGoesOutRawAndNoCsvValueIsAFormula) {
+  ScratchBackupFolder home;
+  {
+    JobRecord hostile = Record("kb90\x1b]0;x\a", "write\r", kBase, false, "=HYPERLINK(\"http://x\")\n\x1b[31m");
+    hostile.file = "/bench/\x1b[2Jclear\x7f.bin";
+    hostile.verdict = "-2+3\xc2\x9b\x31m";
+    hostile.chipId = "@SUM(A1)";
+    hostile.port = "+1 bad\xff";
+    Journal journal(JournalFile());
+    ASSERT_TRUE(journal.record(hostile)) << journal.error().text;
+  }
+  sim::SimD2xx d2xx;
+  const std::string shownFile = "/bench/\\x1B[2Jclear\\x7F.bin", jsonFile = "/bench/\\u001b[2Jclear\\u007f.bin";
+  struct Form {
+    std::vector<std::string> words;
+    const std::string& file;
+  };
+  const Form forms[] = {{{"history"}, shownFile},
+                        {{"history", "show", "1"}, shownFile},
+                        {{"history", "--csv"}, shownFile},
+                        {{"history", "--json"}, jsonFile},
+                        {{"history", "show", "1", "--json"}, jsonFile}};
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.words.back());
+    const CliRun run = RunCli(d2xx, form.words);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(RawControl(run.out), "") << run.out;
+    EXPECT_NE(run.out.find(form.file), std::string::npos) << run.out;
+  }
+  const CliRun show = RunCli(d2xx, {"history", "show", "1"});
+  EXPECT_NE(show.out.find("port:            +1 bad\\xFF\n"), std::string::npos) << show.out;
+  const CliRun json = RunCli(d2xx, {"history", "--json"});
+  EXPECT_NE(json.out.find("\"port\": \"+1 bad\\ufffd\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"verdict\": \"-2+3\\u009b1m\""), std::string::npos) << json.out;
+  const CliRun csv = RunCli(d2xx, {"history", "--csv"});
+  const auto rows = Lines(csv.out);
+  ASSERT_EQ(rows.size(), 2u) << csv.out;
+  for (const std::string& value : {std::string("\"'=HYPERLINK(\"\"http://x\"\")\\x0A\\x1B[31m\""),
+                                   std::string(",'@SUM(A1),"), std::string(",'+1 bad\\xFF,"),
+                                   std::string(",'-2+3\\u009B1m\r")})
+    EXPECT_NE(rows[1].find(value), std::string::npos) << value << "\n" << rows[1];
+}
+
+// A data folder with no journal yet: the machine forms print their empty form, exit 0. An
+// impossible or empty date is bad usage. A damaged field says so, never 1970 or 2^64 - 1.
+TEST(HistoryCli, EmptyFormsImpossibleDatesAndDamagedFields) {
+  ScratchBackupFolder home;
+  sim::SimD2xx d2xx;
+  const CliRun json = RunCli(d2xx, {"history", "--json"});
+  EXPECT_EQ(json.status, kExitOk);
+  EXPECT_EQ(json.out, "[]\n");
+  const CliRun csv = RunCli(d2xx, {"history", "--csv"});
+  EXPECT_EQ(csv.status, kExitOk);
+  ASSERT_EQ(Lines(csv.out).size(), 1u) << csv.out;
+  EXPECT_TRUE(csv.out.starts_with("id,started,ended,")) << csv.out;
+  EXPECT_FALSE(std::filesystem::exists(JournalFile())) << "reading makes no journal";
+
+  struct Since {
+    const char* date;
+    int status;
+  };
+  for (const Since& c : {Since{"2026-02-30", kExitUsage}, Since{"2025-02-29", kExitUsage}, Since{"", kExitUsage},
+                         Since{"2026-04-31", kExitUsage}, Since{"2026-12-01T24:00:00Z", kExitUsage},
+                         Since{"2024-02-29", kExitOk}, Since{"2026-12-31T23:59:59Z", kExitOk}}) {
+    SCOPED_TRACE(c.date);
+    EXPECT_EQ(RunCli(d2xx, {"history", "--since", c.date}).status, c.status);
+  }
+
+  {
+    Journal journal(JournalFile());
+    ASSERT_TRUE(journal.record(Record("kb90", "read", kBase, true, "T-9")));
+    SqliteDb db(JournalFile().string(), false, 100);
+    ASSERT_TRUE(db.exec("UPDATE jobs SET started = 'garbage', file_size = -1, first_difference = 'x', "
+                        "duration_ms = 'long', success = 7"));
+  }
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"history"}, {"history", "show", "1"},
+                                                {"history", "--json"}, {"history", "--csv"}}) {
+    const CliRun run = RunCli(d2xx, words);
+    SCOPED_TRACE(words.back());
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("(damaged)"), std::string::npos) << run.out;
+    for (const char* shown : {"1970-01-01", "18446744073709551615", "0xFFFFFFFF"})
+      EXPECT_EQ(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
+    EXPECT_NE(run.out.find("T-9"), std::string::npos) << "the rest of the row stands\n" << run.out;
+  }
+  const CliRun json2 = RunCli(d2xx, {"history", "--json"});
+  for (const char* field : {"\"started\": \"(damaged)\"", "\"file_size\": \"(damaged)\"",
+                            "\"first_difference\": \"(damaged)\"", "\"duration_ms\": \"(damaged)\"",
+                            "\"success\": \"(damaged)\"", "\"ended\": \"2026-"})
+    EXPECT_NE(json2.out.find(field), std::string::npos) << field << "\n" << json2.out;
 }
 
 }  // namespace

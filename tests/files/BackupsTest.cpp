@@ -272,9 +272,13 @@ TEST(Backups, BackupsOfOneContentAtOnceEachKeepAFileOfTheirOwn) {
 }
 
 TEST(Backups, TheFolderFollowsXdgDataHome) {
-  {
-    const ScopedVariable data("XDG_DATA_HOME", "/data/home");
+  // One folder however it is spelled, and the journal beside it.
+  for (const char* spelling : {"/data/home", "/data/./home", "/data/home/", "/data/x/../home//"}) {
+    SCOPED_TRACE(spelling);
+    const ScopedVariable data("XDG_DATA_HOME", spelling);
     EXPECT_EQ(BackupFolder(), fs::path("/data/home/holbrenik-jig/backups"));
+    EXPECT_EQ(JournalFile(), fs::path("/data/home/holbrenik-jig/journal.sqlite3"));
+    EXPECT_EQ(JournalFileFor(std::string(spelling) + "/holbrenik-jig/backups/"), JournalFile());
   }
   const ScopedVariable data("XDG_DATA_HOME", std::nullopt);
   const ScopedVariable home("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root");
@@ -302,6 +306,40 @@ TEST(Backups, TheFolderIsAlwaysAbsolute) {
     EXPECT_TRUE(folder.is_absolute()) << folder;
     EXPECT_TRUE(folder.string().ends_with("/.local/share/holbrenik-jig/backups")) << folder;
   }
+}
+
+// A damaged journal moved aside: the backups in its folder whose names carry the digest of
+// their own bytes (a suffix after it too) go on the new journal's record and rotate as
+// before; a look-alike, a link and a technician's own dump stay unknown and are never removed.
+TEST(Backups, AJournalBegunAnewTakesTheFoldersOwnBackupsOnRecordAgain) {
+  ScratchBackups dir;
+  const SavedBackup first = SaveBackup("kb90", Image(1), dir.folder);
+  const SavedBackup second = SaveBackup("mec16", Image(2), dir.folder);
+  ASSERT_TRUE(first.ok && second.ok);
+  const std::string suffixed = second.path.substr(0, second.path.size() - 4) + "-7.bin";
+  fs::copy_file(second.path, suffixed);
+  const std::vector<std::string> unknown = {dir.file("kb90-20200101-000000-deadbeef.bin"),
+                                            dir.file("link-20200101-000000-" + first.sha256.substr(0, 8) + ".bin"),
+                                            dir.file("mydump.bin")};
+  WriteFileBytes(unknown[0], {7});
+  fs::create_symlink(first.path, unknown[1]);
+  WriteFileBytes(unknown[2], Image(3));
+  const fs::path journal = JournalFileFor(dir.folder);
+  WriteFileBytes(journal.string(), std::vector<std::uint8_t>(8192, 0xA5));
+
+  const SavedBackup next = SaveBackup("npce", Image(4), dir.folder, 1);
+  ASSERT_TRUE(next.ok);
+  const auto lines = BackupLines(next, LogLanguage::English);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_TRUE(lines[1].starts_with("The job journal was damaged (")) << lines[1];
+  EXPECT_EQ(lines[2], "The backups in " + dir.folder.string() + " are on the new journal's record again (4).");
+  std::vector<std::string> removed = next.removed;
+  std::sort(removed.begin(), removed.end());
+  std::vector<std::string> older = {first.path, second.path, suffixed};
+  std::sort(older.begin(), older.end());
+  EXPECT_EQ(removed, older) << "on record again, they rotate as before";
+  for (const auto& path : unknown) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+  EXPECT_EQ(ReadFileBytes(next.path), Image(4));
 }
 
 // Every failed backup says where and why; with no folder at all, what to do instead.

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,78 @@ using test::WriteFileBytes;
 struct ScratchJournal {
   test::TempDir dir;
   fs::path file = dir.path() / "holbrenik-jig" / kJournalName;
+};
+
+// One statement's first column as text; empty when it gives no row.
+std::string Ask(const fs::path& file, const std::string& sql) {
+  SqliteDb db(file.string(), false, 100);
+  SqliteStatement statement = db.prepare(sql);
+  return statement.step() ? statement.text(0) : std::string();
+}
+
+// A journal of the first schema, as the first program made it (WAL), with one job.
+void MakeFirstSchemaFile(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  SqliteDb first(file.string(), true, 100);
+  ASSERT_TRUE(first.prepare("PRAGMA journal_mode = WAL").run());
+  ASSERT_TRUE(first.exec(std::string(JournalMigrations()[0])) && first.exec("PRAGMA user_version = 1"));
+  ASSERT_TRUE(first.exec(
+      "INSERT INTO jobs VALUES (1, '2026-01-02T03:04:05Z', '2026-01-02T03:04:09Z', 4000, 'ite', 'read', 1, 0, "
+      "'', '', '', '', '/x.bin', 131072, 'abc', '', '', 'RESULT: ok', NULL, NULL, '4.91')"));
+}
+
+// Every file of a folder with its bytes (a -shm's only by name: readers mark it as they read).
+std::map<std::string, std::vector<std::uint8_t>> FolderState(const fs::path& folder) {
+  std::map<std::string, std::vector<std::uint8_t>> state;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    state[name] = name.ends_with("-shm") || fs::is_symlink(entry.symlink_status())
+                      ? std::vector<std::uint8_t>{}
+                      : ReadFileBytes(entry.path().string());
+  }
+  return state;
+}
+
+// A journal file (or its folder) nobody may write: its write bits taken off, and for root
+// (whom modes do not stop) immutable; all undone when the test ends.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const fs::path& file) : file_(file), perms_(fs::status(file).permissions()) {
+    fs::permissions(file_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    if (geteuid() != 0) {
+      ok_ = true;
+      return;
+    }
+    const int fd = open(file_.c_str(), O_RDONLY);
+    int flags = 0;
+    if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      immutable_ = ok_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0) close(fd);
+  }
+  ~ReadOnlyFile() {
+    if (immutable_) {
+      const int fd = open(file_.c_str(), O_RDONLY);
+      int flags = 0;
+      if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ioctl(fd, FS_IOC_SETFLAGS, &flags);
+      }
+      if (fd >= 0) close(fd);
+    }
+    std::error_code ec;
+    fs::permissions(file_, perms_, ec);
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  fs::path file_;
+  fs::perms perms_;
+  bool ok_ = false, immutable_ = false;
 };
 
 TEST(Journal, ARecordComesBackWithEveryField) {
@@ -183,6 +257,187 @@ TEST(Journal, AFileOfTheFirstSchemaIsMigratedAndKeepsItsJobs) {
   EXPECT_EQ(refused.schemaVersion(), 99);
 }
 
+// A migration step that fails partway (a file of the first schema that already holds a
+// table the second step makes) is undone whole: the file stays at version 1 without the
+// label column the step added first, and the error says which step failed.
+TEST(Journal, AMigrationStepThatFailsPartwayLeavesTheFileAsItWas) {
+  ScratchJournal scratch;
+  MakeFirstSchemaFile(scratch.file);
+  { SqliteDb db(scratch.file.string(), false, 100); ASSERT_TRUE(db.exec("CREATE TABLE backups (x)")); }
+  Journal journal(scratch.file);
+  EXPECT_FALSE(journal.ok());
+  EXPECT_EQ(journal.error().text,
+            "the journal could not be brought from schema 1 to 2 (table backups already exists); it is left at "
+            "schema 1");
+  EXPECT_EQ(Ask(scratch.file, "PRAGMA user_version"), "1");
+  EXPECT_EQ(Ask(scratch.file, "SELECT count(*) FROM pragma_table_info('jobs') WHERE name = 'label'"), "0");
+  EXPECT_EQ(Ask(scratch.file, "SELECT count(*) FROM sqlite_master WHERE name = 'jobs_backup_sha256'"), "0");
+  EXPECT_EQ(Ask(scratch.file, "SELECT file FROM jobs WHERE id = 1"), "/x.bin");
+}
+
+// Programs opening one file of the first schema at the same moment (each waits at a pipe
+// until all are there): every one ends with the newest version and one set of tables.
+TEST(Journal, ProgramsOpeningOneOldFileAtOnceAllBringItUpToDate) {
+  constexpr int kRounds = 8, kPrograms = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    ScratchJournal scratch;
+    MakeFirstSchemaFile(scratch.file);
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int program = 0; program < kPrograms; ++program) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(2);
+        Journal journal(scratch.file);
+        _exit(journal.ok() && journal.schemaVersion() == JournalSchemaVersion() ? 0 : 1);
+      }
+      children.push_back(pid);
+    }
+    char byte = 0;
+    for (int program = 0; program < kPrograms; ++program) ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    const std::string all(kPrograms, 'g');
+    ASSERT_EQ(write(go[1], all.data(), all.size()), static_cast<ssize_t>(all.size()));
+    for (const pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a program could not open the journal";
+    }
+    for (int end : {ready[0], ready[1], go[0], go[1]}) close(end);
+    EXPECT_EQ(Ask(scratch.file, "PRAGMA user_version"), std::to_string(JournalSchemaVersion()));
+    EXPECT_EQ(Ask(scratch.file, "SELECT count(*) FROM sqlite_master WHERE name IN ('jobs', 'backups')"), "2");
+    EXPECT_EQ(Ask(scratch.file, "SELECT count(*) FROM pragma_table_info('jobs') WHERE name = 'label'"), "1");
+  }
+}
+
+// What the history, show and info read through: whatever state the file is in, the folder
+// holds the same files with the same bytes afterwards (nothing moved aside, made, migrated
+// or switched to WAL), and what can be read is.
+TEST(JobJournal, OpeningToReadChangesNothing) {
+  enum class Kind { Healthy, Damaged, FirstSchema, ReadOnlyFolder, WriterAtWork, LinkToAnotherDatabase };
+  struct Case {
+    const char* name;
+    Kind kind;
+    std::size_t jobs;     // SIZE_MAX: cannot be read
+    const char* problem;  // part of the reason when it cannot be read
+    const char* folder = "holbrenik-jig";
+  };
+  const Case cases[] = {{"healthy", Kind::Healthy, 2, ""},
+                        {"damaged", Kind::Damaged, SIZE_MAX, "damaged: file is not a database"},
+                        {"first schema", Kind::FirstSchema, 1, ""},
+                        {"a folder named with ? # %", Kind::Healthy, 2, "", "a?b#c%41 d"},
+                        {"a writer at work", Kind::WriterAtWork, 2, ""},
+                        {"a link", Kind::LinkToAnotherDatabase, SIZE_MAX, "symbolic link"},
+                        // Last: where a folder cannot be made read-only, the test ends here.
+                        {"read-only folder", Kind::ReadOnlyFolder, 2, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchJournal scratch;
+    scratch.file = scratch.dir.path() / c.folder / kJournalName;
+    const fs::path folder = scratch.file.parent_path();
+    fs::create_directories(folder);
+    std::optional<SqliteDb> writer;
+    const fs::path other = scratch.dir.path() / "other.sqlite";
+    switch (c.kind) {
+      case Kind::Healthy:
+      case Kind::ReadOnlyFolder:
+      case Kind::WriterAtWork:
+        ASSERT_TRUE(RecordJob(Record("kb90", "read", 100, true), LogLanguage::English, scratch.file).empty());
+        ASSERT_TRUE(RecordJob(Record("kb90", "write", 200, true), LogLanguage::English, scratch.file).empty());
+        if (c.kind == Kind::WriterAtWork) {
+          writer.emplace(scratch.file.string(), false, 100);
+          ASSERT_TRUE(writer->exec("CREATE TEMP TABLE t (x); SELECT count(*) FROM jobs"));
+          ASSERT_TRUE(fs::exists(scratch.file.string() + "-wal"));
+        }
+        break;
+      case Kind::Damaged:
+        WriteFileBytes(scratch.file.string(), std::vector<std::uint8_t>(8192, 0xA5));
+        break;
+      case Kind::FirstSchema:
+        MakeFirstSchemaFile(scratch.file);
+        break;
+      case Kind::LinkToAnotherDatabase: {
+        SqliteDb another(other.string(), true, 100);
+        ASSERT_TRUE(another.exec("CREATE TABLE notes (x); INSERT INTO notes VALUES (1)"));
+        fs::create_symlink(other, scratch.file);
+        break;
+      }
+    }
+    const auto before = FolderState(folder);
+    const auto otherBefore = fs::exists(other) ? ReadFileBytes(other.string()) : std::vector<std::uint8_t>{};
+    std::optional<ReadOnlyFile> readOnly;
+    if (c.kind == Kind::ReadOnlyFolder) {
+      readOnly.emplace(folder);
+      if (!readOnly->ok()) GTEST_SKIP() << "this file system cannot make a folder read-only for root";
+    }
+    {
+      const JournalToRead read = OpenJournalToRead(scratch.file, LogLanguage::English);
+      EXPECT_FALSE(read.missing);
+      EXPECT_TRUE(read.lines.empty()) << read.lines.front();
+      if (c.jobs == SIZE_MAX) {
+        EXPECT_EQ(read.journal, nullptr);
+        EXPECT_NE(read.problem.find(c.problem), std::string::npos) << read.problem;
+      } else {
+        ASSERT_NE(read.journal, nullptr) << read.problem;
+        EXPECT_EQ(read.journal->history({}).size(), c.jobs);
+        EXPECT_FALSE(read.journal->error()) << read.journal->error().text;
+      }
+    }
+    readOnly.reset();
+    EXPECT_EQ(FolderState(folder), before);
+    if (fs::exists(other)) {
+      EXPECT_EQ(ReadFileBytes(other.string()), otherBefore) << "the other program's file is not touched";
+      EXPECT_FALSE(fs::exists(other.string() + "-wal"));
+    }
+  }
+}
+
+// A journal that is a link (to another program's database, say) is never followed by a
+// job: one line, and the other file gets no table and no WAL.
+TEST(JobJournal, AJournalThatIsALinkIsNotFollowed) {
+  ScratchJournal scratch;
+  fs::create_directories(scratch.file.parent_path());
+  const fs::path other = scratch.dir.path() / "other.sqlite";
+  { SqliteDb another(other.string(), true, 100); ASSERT_TRUE(another.exec("CREATE TABLE notes (x)")); }
+  const auto otherBefore = ReadFileBytes(other.string());
+  fs::create_symlink(other, scratch.file);
+  const auto lines = RecordJob(Record("kb90", "read", 100, true), LogLanguage::English, scratch.file);
+  EXPECT_EQ(lines, std::vector<std::string>{"The job journal " + scratch.file.string() +
+                                            " is a symbolic link, which is not followed."});
+  EXPECT_EQ(ReadFileBytes(other.string()), otherBefore);
+  EXPECT_FALSE(fs::exists(other.string() + "-wal"));
+  EXPECT_TRUE(fs::is_symlink(scratch.file));
+  EXPECT_EQ(PendingRecords(), 0u);
+}
+
+// Paths go on record absolute and in one spelling, whatever folder the job ran in; the end
+// of a program whose journal stayed locked names the backups that are not on record.
+TEST(JobJournal, PathsAreRecordedAbsoluteAndDroppedBackupsAreNamed) {
+  ScratchJournal scratch;
+  JobRecord relative = Record("kb90", "write", 100, true);
+  relative.file = "dumps/./a.bin";
+  relative.backupPath = "b/../backups/kb90-1.bin";
+  ASSERT_TRUE(RecordJob(relative, LogLanguage::English, scratch.file).empty());
+  const auto recorded = Journal(scratch.file, false).job(1);
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(recorded->record.file, (fs::current_path() / "dumps/a.bin").string());
+  EXPECT_EQ(recorded->record.backupPath, (fs::current_path() / "backups/kb90-1.bin").string());
+
+  SqliteDb holder(scratch.file.string(), false, 100);
+  ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
+  JobRecord withBackup = Record("npce", "write", 200, true);
+  withBackup.backupPath = "/data/backups/npce-2.bin";
+  EXPECT_EQ(RecordJob(withBackup, LogLanguage::English, scratch.file).size(), 1u);
+  EXPECT_EQ(RecordJob(Record("npce", "read", 300, true), LogLanguage::English, scratch.file).size(), 1u);
+  EXPECT_EQ(FlushPendingRecords(scratch.file),
+            "2 job record(s) could not be put on the job journal (database is locked) and are dropped. The backups "
+            "made meanwhile are not on record and will never be removed to make room: /data/backups/npce-2.bin.");
+}
+
 // The journal's troubles never reach the job: each gives lines and the record waits (or a
 // damaged file is moved aside, kept, and a new one takes the record).
 TEST(JobJournal, ADamagedFileIsMovedAsideAndANewOneTakesTheRecord) {
@@ -225,48 +480,6 @@ TEST(JobJournal, ADamagedFileIsMovedAsideAndANewOneTakesTheRecord) {
     EXPECT_EQ(PendingRecords(), 0u);
   }
 }
-
-// A journal file (or its folder) nobody may write: its write bits taken off, and for root
-// (whom modes do not stop) immutable; all undone when the test ends.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const fs::path& file) : file_(file), perms_(fs::status(file).permissions()) {
-    fs::permissions(file_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    if (geteuid() != 0) {
-      ok_ = true;
-      return;
-    }
-    const int fd = open(file_.c_str(), O_RDONLY);
-    int flags = 0;
-    if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-      flags |= FS_IMMUTABLE_FL;
-      immutable_ = ok_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    if (fd >= 0) close(fd);
-  }
-  ~ReadOnlyFile() {
-    if (immutable_) {
-      const int fd = open(file_.c_str(), O_RDONLY);
-      int flags = 0;
-      if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-        flags &= ~FS_IMMUTABLE_FL;
-        ioctl(fd, FS_IOC_SETFLAGS, &flags);
-      }
-      if (fd >= 0) close(fd);
-    }
-    std::error_code ec;
-    fs::permissions(file_, perms_, ec);
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  fs::path file_;
-  fs::perms perms_;
-  bool ok_ = false, immutable_ = false;
-};
 
 // A damaged journal in a folder where it cannot be moved aside: said so, and the record
 // waits for the next job instead of going anywhere else.
