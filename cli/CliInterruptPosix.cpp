@@ -16,7 +16,7 @@ void InstallInterruptHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
-  // A closed terminal (a dropped SSH session) hangs the program up: that is a first Ctrl-C,
+  // A closed terminal (a dropped SSH connection) hangs the program up: that is a first Ctrl-C,
   // never a death midway through a write.
   sigaction(SIGHUP, &action, nullptr);
   // A log reader that goes away (`| head`, a dead logger, a closed terminal) must not kill a

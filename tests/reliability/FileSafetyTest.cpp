@@ -324,7 +324,7 @@ TEST(KilledWriter, TheNextProgramRemovesTheTemporaryFileOfAReadKilledOutright) {
   for (const auto& name : lookAlikes) EXPECT_EQ(ReadFileBytes(dir.file(name)), std::vector<std::uint8_t>{2}) << name;
 }
 
-// A closed terminal (a dropped SSH session) hangs the program up: that is a first Ctrl-C. A
+// A closed terminal (a dropped SSH connection) hangs the program up: that is a first Ctrl-C. A
 // read stops and leaves nothing behind; a write that has not touched the chip is called off
 // and the chip keeps what it held; a write past its first touch runs to its end and verify,
 // its lines to the gone terminal dropped, and goes on record with its own status.

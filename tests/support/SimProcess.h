@@ -49,7 +49,7 @@ int RunProgram(const std::vector<std::string>& arguments, std::string& output);
 int RunWithClosedOutput(const std::vector<std::string>& arguments, int boundMs);
 
 // Runs a program on a pseudo-terminal of its own (its controlling terminal and all three
-// standard streams) and closes the terminal, as a dropped SSH session does, once hangUpAt
+// standard streams) and closes the terminal, as a dropped SSH connection does, once hangUpAt
 // shows in what it printed (at its end when it never shows). printed gets what came before
 // the hangup. The exit status, or 128 + the signal; killed (and -1) after boundMs.
 int RunOnTerminalClosedAt(const std::vector<std::string>& arguments, const std::string& hangUpAt, int boundMs,
