@@ -331,11 +331,7 @@ void FlashJob::eraseFirst(FlashRun& run) {
 void FlashJob::eraseThenWrite(FlashRun& run) {
   if (!reopenToChange(run, facts_.texts.writeNotStarted)) return;
   // The erase is the write's first change: the gate decides, as before its first page.
-  if (run.stopRequested() || !gate_.touch()) {
-    view_.log(facts_.texts.writeStoppedBeforeWrite);
-    calledOff();
-    return end(false);
-  }
+  if (!passGate(run)) return;
   report_.stage = JobStage::Erasing;
   if (!steps_.startErasePass()) return end(false);
   report_.chipTouched = true;
@@ -352,12 +348,7 @@ void FlashJob::eraseThenWrite(FlashRun& run) {
 void FlashJob::writeFromGate(FlashRun& run) {
   // A stop that came since the click (or during the open after the backup) still finds the
   // chip as it was: the gate decides, so a signal cannot slip in before the first command.
-  if (run.stopRequested() || !gate_.touch()) {
-    view_.log(facts_.texts.writeStoppedBeforeWrite);
-    steps_.stoppedBeforeWrite();
-    calledOff();
-    return end(false);
-  }
+  if (!passGate(run)) return;
   report_.stage = JobStage::Programming;
   const bool written = steps_.writePass(run);
   // The family's own check ran to its end: it passed, or it found the chip wrong.
@@ -429,11 +420,7 @@ void FlashJob::eraseWork(FlashRun& run) {
     if (!keepReadBefore(run) || !reopenToChange(run, facts_.texts.eraseNotStarted)) return;
     if (!steps_.startErasePass()) return end(false);
   }
-  if (run.stopRequested() || !gate_.touch()) {
-    view_.log(facts_.texts.eraseStoppedBeforeErase);
-    calledOff();
-    return end(false);
-  }
+  if (!passGate(run)) return;
   report_.stage = JobStage::Erasing;
   end(steps_.erasePass(run));
 }
@@ -446,6 +433,14 @@ void FlashJob::begin(JobPhase phase) {
 
 void FlashJob::unlockControls() {
   for (const char* control : facts_.enabledWhenIdle) view_.enable(control, true);
+}
+
+bool FlashJob::passGate(FlashRun& run) {
+  if (!run.stopRequested() && gate_.touch()) return true;
+  view_.log(erasing() ? facts_.texts.eraseStoppedBeforeErase : facts_.texts.writeStoppedBeforeWrite);
+  if (!erasing()) steps_.stoppedBeforeWrite();
+  calledOff();
+  return endFailed();
 }
 
 bool FlashJob::endFailed() {

@@ -100,6 +100,9 @@ class FlashJob {
   void enterPhase(JobPhase phase);
   // The technician called the job off before it touched the chip.
   void calledOff();
+  // The gate before the first command that changes the chip: false when a stop came first,
+  // and the job is then called off and ended with its line.
+  bool passGate(FlashRun& run);
   // freshStop false: a stop asked of the job's last worker still counts for this one.
   void startWorker(void (FlashJob::*work)(FlashRun&), bool freshStop = true);
   void readWork(FlashRun& run);
